@@ -1,0 +1,96 @@
+# Test plumbing shared by every subsystem.
+#
+# kestrun_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [NATIVE_ONLY] [WINDOWS_ONLY])
+#   Builds a GoogleTest executable. Natively each TEST becomes its own CTest case;
+#   under Wine the whole executable is one case (starting a Windows process costs
+#   far more than a native one). Windows tests run through the Wine wrapper with
+#   the Xvfb/wineserver session fixture, from the bin folder where Kestrun.exe and
+#   Equalizer.ax live.
+
+include(GoogleTest)
+
+if(KESTRUN_BUILD_TESTS AND NOT TARGET gtest)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  find_path(KESTRUN_GOOGLETEST_SOURCE CMakeLists.txt
+    PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  add_subdirectory(${KESTRUN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+endif()
+
+set(KESTRUN_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(KESTRUN_SOURCE_DIR ${KESTRUN_SOURCE_DIR} ABSOLUTE)
+
+if(WIN32 AND KESTRUN_USE_WINE)
+  # The wrapper carries this build tree's Wine prefix and display.
+  configure_file(${KESTRUN_SOURCE_DIR}/scripts/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  set(KESTRUN_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+
+  add_test(NAME wine_session_start
+    COMMAND ${KESTRUN_SOURCE_DIR}/scripts/wine-session.sh start ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_session_stop
+    COMMAND ${KESTRUN_SOURCE_DIR}/scripts/wine-session.sh stop ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+function(kestrun_add_gtest name)
+  cmake_parse_arguments(ARG "NATIVE_ONLY;WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT KESTRUN_BUILD_TESTS)
+    return()
+  endif()
+  if(ARG_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  if(ARG_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 600)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  if(WIN32)
+    # Console test programs; the source folder is handed over for fixtures.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED wine
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      TIMEOUT ${ARG_TIMEOUT}
+      LABELS "windows;${ARG_LABELS}"
+      ENVIRONMENT "KESTRUN_SOURCE_DIR=${KESTRUN_SOURCE_DIR};KESTRUN_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      PROPERTIES
+        TIMEOUT ${ARG_TIMEOUT}
+        LABELS "native;${ARG_LABELS}"
+        ENVIRONMENT "KESTRUN_SOURCE_DIR=${KESTRUN_SOURCE_DIR};KESTRUN_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  endif()
+endfunction()
+
+# kestrun_add_fuzzer(<name> SOURCES ... LIBS ... CORPUS <dir>)
+#   A libFuzzer target (native clang builds with KESTRUN_BUILD_FUZZERS=ON). CTest runs
+#   it over its seed corpus and for a few seconds more, so a crash on a seed fails CI.
+function(kestrun_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(WIN32 OR NOT KESTRUN_BUILD_FUZZERS OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 10)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set(work ${CMAKE_BINARY_DIR}/fuzz/${name})
+  add_test(NAME ${name}_smoke
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+      $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048
+      -artifact_prefix=${work}/ ${ARG_CORPUS})
+  set_tests_properties(${name}_smoke PROPERTIES LABELS "fuzz" TIMEOUT 300)
+  file(MAKE_DIRECTORY ${work})
+endfunction()

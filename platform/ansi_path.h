@@ -1,0 +1,32 @@
+// Splitting of ANSI paths in a double-byte code page (Shift-JIS on Japanese
+// systems): a lead byte starts a two-byte character, and its trail byte is never
+// taken for "\", "/", ":" or ".". On Windows the system's code page decides what a
+// lead byte is; natively the code page 932 rule is used.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrun::platform {
+
+bool IsLeadByte(unsigned char byte);
+// The code page 932 rule (0x81-0x9F, 0xE0-0xFC), independent of the system.
+bool IsCp932LeadByte(unsigned char byte);
+
+// Offset of the file-name part: just past the last "\", "/" or ":" that is not a
+// trail byte; 0 when there is none.
+std::size_t FileNameOffset(std::string_view path);
+// Offset of the extension (the last "." of the file-name part), or path.size()
+// when the file name has none.
+std::size_t ExtensionOffset(std::string_view path);
+// The directory part without its trailing separator ("" when there is none).
+std::string DirectoryOf(std::string_view path);
+// Removes enclosing double quotes only when the whole text is quoted.
+std::string UnquoteWhole(std::string_view text);
+// True for "scheme://..." texts, as the player treats URLs.
+bool LooksLikeUrl(std::string_view text);
+// Case-insensitive ASCII comparison (extensions are compared this way).
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace kestrun::platform

@@ -1,0 +1,62 @@
+#include "platform/ansi_path.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrun::platform {
+namespace {
+
+// "表" in Shift-JIS is 0x95 0x5C: its trail byte is the backslash.
+const std::string kHyou = "\x95\x5C";
+// "ソ" is 0x83 0x5C, another trail-byte backslash.
+const std::string kSo = "\x83\x5C";
+
+TEST(AnsiPathSplitting, TrailByteIsNeverASeparator) {
+  const std::string path = "C:\\music\\" + kHyou + ".mp3";
+  EXPECT_EQ(FileNameOffset(path), 9u);
+  EXPECT_EQ(path.substr(ExtensionOffset(path)), ".mp3");
+  EXPECT_EQ(DirectoryOf(path), "C:\\music");
+
+  const std::string dir = "C:\\" + kSo + "\\a.wav";
+  EXPECT_EQ(DirectoryOf(dir), "C:\\" + kSo);
+  EXPECT_EQ(dir.substr(FileNameOffset(dir)), "a.wav");
+}
+
+TEST(AnsiPathSplitting, ExtensionOnlyInFileNamePart) {
+  EXPECT_EQ(ExtensionOffset("C:\\a.dir\\file"), std::string("C:\\a.dir\\file").size());
+  const std::string many = "x\\a.b.c";
+  EXPECT_EQ(many.substr(ExtensionOffset(many)), ".c");
+  EXPECT_EQ(DirectoryOf("file.mp3"), "");
+  EXPECT_EQ(DirectoryOf("C:\\file.mp3"), "C:\\");
+  EXPECT_EQ(DirectoryOf("/tmp/x/file"), "/tmp/x");
+}
+
+TEST(AnsiPathSplitting, Cp932LeadBytes) {
+  EXPECT_TRUE(IsCp932LeadByte(0x81));
+  EXPECT_TRUE(IsCp932LeadByte(0x9F));
+  EXPECT_TRUE(IsCp932LeadByte(0xE0));
+  EXPECT_TRUE(IsCp932LeadByte(0xFC));
+  EXPECT_FALSE(IsCp932LeadByte(0x80));
+  EXPECT_FALSE(IsCp932LeadByte(0xA0));  // half-width katakana are single bytes
+  EXPECT_FALSE(IsCp932LeadByte(0xDF));
+  EXPECT_FALSE(IsCp932LeadByte('\\'));
+}
+
+TEST(CommandLineText, QuotesRemovedOnlyWhenWholeTextIsQuoted) {
+  EXPECT_EQ(UnquoteWhole("\"C:\\a b\\c.mp3\""), "C:\\a b\\c.mp3");
+  EXPECT_EQ(UnquoteWhole("C:\\a b\\c.mp3"), "C:\\a b\\c.mp3");
+  EXPECT_EQ(UnquoteWhole("\"a\" \"b\""), "a\" \"b");  // whole text quoted
+  EXPECT_EQ(UnquoteWhole("\"a"), "\"a");
+  EXPECT_EQ(UnquoteWhole("\""), "\"");
+}
+
+TEST(CommandLineText, UrlsAndExtensions) {
+  EXPECT_TRUE(LooksLikeUrl("http://example.invalid/a.asx"));
+  EXPECT_TRUE(LooksLikeUrl("mms://host/x"));
+  EXPECT_FALSE(LooksLikeUrl("C:\\a.mp3"));
+  EXPECT_FALSE(LooksLikeUrl("://x"));
+  EXPECT_TRUE(EqualsIgnoreCase(".WMA", ".wma"));
+  EXPECT_FALSE(EqualsIgnoreCase(".wm", ".wma"));
+}
+
+}  // namespace
+}  // namespace kestrun::platform
