@@ -4,6 +4,7 @@ option(KESTRUN_BUILD_TESTS "Build the tests" ON)
 set(KESTRUN_SANITIZE "" CACHE STRING "Native only: sanitizers to build with (address,undefined | thread)")
 option(KESTRUN_BUILD_FUZZERS "Native clang only: build the libFuzzer targets" OFF)
 option(KESTRUN_BUILD_BENCHMARKS "Build the benchmarks" OFF)
+set(KESTRUN_ONLY "" CACHE STRING "Build only these subsystems (a ;-list), for working on one part at a time")
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   add_compile_options(-Wall -Wextra -Wno-unused-parameter)

@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-windows}
 shift || true
 jobs=$(nproc)
-build="$root/build/$flavour"
+# KESTRUN_BUILD_DIR puts the tree elsewhere (several people building side by side).
+build="${KESTRUN_BUILD_DIR:-$root/build/$flavour}"
 
 case "$flavour" in
 native)
