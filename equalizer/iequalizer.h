@@ -23,3 +23,8 @@ struct IEqualizer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE EnableEqualizer(BOOL enable) = 0;
   virtual HRESULT STDMETHODCALLTYPE EnableVoiceRemoval(BOOL enable) = 0;
 };
+
+#ifdef __CRT_UUID_DECL
+// Lets __uuidof(IEqualizer) and ComPtr<IEqualizer>::As work with mingw.
+__CRT_UUID_DECL(IEqualizer, 0xE4322821, 0x88AC, 0xED99, 0x70, 0x35, 0x28, 0xDD, 0xFC, 0x32, 0x76, 0x82)
+#endif
