@@ -1,0 +1,137 @@
+#include "tags/id3/id3v1.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/file_io.h"
+#include "tags/id3/genre_names.h"
+#include "tags/id3/read_only_guard.h"
+
+namespace kestrun::tags {
+
+namespace {
+
+using platform::File;
+using platform::OpenMode;
+
+constexpr char kId3v1Marker[] = "TAG";
+constexpr std::size_t kMarkerSize = 3;
+// Shown for a genre byte whose slot has no name.
+constexpr char kFallbackGenreName[] = "Blues";
+
+// Copies a field up to its width or its first zero byte, then trims blank padding
+// the way the editor shows it.
+std::string DecodeText(const unsigned char* field, std::size_t width) {
+  char text[kId3v1TextWidth + 2] = {};
+  for (std::size_t i = 0; i < width && field[i] != 0; ++i) text[i] = static_cast<char>(field[i]);
+  TrimTrailingBlanks(text, static_cast<int>(width) - 1);
+  return std::string(text);
+}
+
+// The leading decimal number of a text, as atoi reads it (leading blanks, an
+// optional sign); saturates instead of overflowing.
+long LeadingNumber(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < 100000) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+bool StartsWithIgnoreCase(const char* name, const std::string& prefix) {
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char a = name[i];
+    if (a == '\0') return false;
+    const char b = prefix[i];
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a) != lower(b)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+unsigned char Id3v1Record[kId3v1Size];
+
+bool ReadId3v1Tag(const std::string& path) {
+  std::memset(Id3v1Record, 0, sizeof Id3v1Record);
+  File file;
+  if (!file.Open(path, OpenMode::Read)) return false;
+  std::uint64_t size = 0;
+  if (!file.Size(size) || size < kId3v1Size || !file.Seek(size - kId3v1Size)) return false;
+  unsigned char record[kId3v1Size];
+  if (!file.ReadExact(record, sizeof record)) return false;
+  std::memcpy(Id3v1Record, record, sizeof record);
+  return std::memcmp(Id3v1Record, kId3v1Marker, kMarkerSize) == 0;
+}
+
+bool WriteId3v1Tag(const std::string& path) {
+  // Puts a removed read-only attribute back however the write ends.
+  ReadOnlyGuard readOnly(path);
+  File file;
+  if (!file.Open(path, OpenMode::ReadWrite)) return false;
+  std::uint64_t size = 0;
+  if (!file.Size(size) || size < kId3v1Size || !file.Seek(size - kId3v1Size)) return false;
+  unsigned char marker[kMarkerSize];
+  if (!file.ReadExact(marker, sizeof marker)) return false;
+  const bool hasRecord = std::memcmp(marker, kId3v1Marker, kMarkerSize) == 0;
+  if (!file.Seek(hasRecord ? size - kId3v1Size : size)) return false;
+  return file.Write(Id3v1Record, kId3v1Size);
+}
+
+void TrimTrailingBlanks(char* text, int lastIndex) {
+  if (lastIndex < 0) return;
+  if (text[lastIndex] != ' ') {
+    text[lastIndex + 1] = '\0';
+    return;
+  }
+  for (int i = lastIndex; i >= 0 && text[i] == ' '; --i) text[i] = '\0';
+}
+
+void CopyUpToNul(unsigned char* field, const char* text, std::size_t width) {
+  for (std::size_t i = 0; i < width && text[i] != '\0'; ++i) field[i] = static_cast<unsigned char>(text[i]);
+}
+
+TagFields DecodeId3v1Record(const unsigned char* record) {
+  TagFields fields;
+  fields.title = DecodeText(record + kId3v1TitleOffset, kId3v1TextWidth);
+  fields.artist = DecodeText(record + kId3v1ArtistOffset, kId3v1TextWidth);
+  fields.album = DecodeText(record + kId3v1AlbumOffset, kId3v1TextWidth);
+  fields.year = DecodeText(record + kId3v1YearOffset, kId3v1YearWidth);
+  fields.comment = DecodeText(record + kId3v1CommentOffset, kId3v1CommentWidth);
+  const unsigned char track = record[kId3v1TrackOffset];
+  if (track != kId3v1NoTrack) fields.track = std::to_string(track);
+  const char* genre = GenreNames[record[kId3v1GenreOffset]];
+  fields.genre = genre[0] != '\0' ? genre : kFallbackGenreName;
+  return fields;
+}
+
+std::string Id3v1GenreNumberText(const unsigned char* record) {
+  return std::to_string(record[kId3v1GenreOffset]);
+}
+
+void EncodeId3v1Record(const TagFields& fields, unsigned char* record) {
+  std::memset(record, ' ', kId3v1Size);
+  std::memcpy(record, kId3v1Marker, kMarkerSize);
+  CopyUpToNul(record + kId3v1TitleOffset, fields.title.c_str(), kId3v1TextWidth);
+  CopyUpToNul(record + kId3v1ArtistOffset, fields.artist.c_str(), kId3v1TextWidth);
+  CopyUpToNul(record + kId3v1AlbumOffset, fields.album.c_str(), kId3v1TextWidth);
+  CopyUpToNul(record + kId3v1YearOffset, fields.year.c_str(), kId3v1YearWidth);
+  CopyUpToNul(record + kId3v1CommentOffset, fields.comment.c_str(), kId3v1CommentWidth);
+  const long track = LeadingNumber(fields.track);
+  record[kId3v1TrackOffset] = (track >= 1 && track <= 255) ? static_cast<unsigned char>(track) : kId3v1NoTrack;
+  record[kId3v1GenreOffset] = static_cast<unsigned char>(Id3v1GenreSlot(fields.genre));
+}
+
+int Id3v1GenreSlot(const std::string& name) {
+  for (int slot = 0; slot < kGenreSlots; ++slot) {
+    if (GenreNames[slot][0] != '\0' && StartsWithIgnoreCase(GenreNames[slot], name)) return slot;
+  }
+  return 0;
+}
+
+}  // namespace kestrun::tags

@@ -1,0 +1,549 @@
+#include "tags/id3/id3v2.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/ansi_path.h"
+#include "platform/file_io.h"
+#include "tags/id3/genre_names.h"
+#include "tags/id3/read_only_guard.h"
+#include "tags/id3/system_error.h"
+
+namespace kestrun::tags {
+
+namespace {
+
+using platform::File;
+using platform::OpenMode;
+
+constexpr char kId3Marker[] = "ID3";
+constexpr std::size_t kMarkerSize = 3;
+// Prefix of the temporary and backup files made next to the edited file.
+constexpr char kTempPrefix[] = "tms";
+constexpr std::uint8_t kFlagUnsynchronised = 0x80;
+constexpr std::uint8_t kFlagExtendedHeader = 0x40;
+constexpr std::size_t kV23FrameHeader = 10;
+constexpr std::size_t kV22FrameHeader = 6;
+// The largest size a 4-byte syncsafe number holds.
+constexpr std::uint32_t kMaxSyncsafe = 0x0FFFFFFF;
+// Chunk size for copying the audio behind a grown tag.
+constexpr std::size_t kCopyChunk = 1 << 20;
+constexpr std::uint8_t kCommLanguage[] = {'e', 'n', 'g'};
+
+// ID3v2.2 frame IDs the reader understands, with their ID3v2.3 names. A v2.2 tag
+// is read only up to the first frame outside this table.
+struct IdTranslation {
+  char from[4];
+  char to[5];
+};
+constexpr IdTranslation kV22Ids[] = {
+    {"TT2", "TIT2"}, {"TRK", "TRCK"}, {"TP1", "TPE1"}, {"TAL", "TALB"}, {"TYE", "TYER"},
+    {"TCO", "TCON"}, {"COM", "COMM"}, {"TCM", "TCOM"}, {"TOA", "TOPE"}, {"TCR", "TCOP"},
+    {"WXX", "WXXX"}, {"TSS", "TSSE"}, {"TEN", "TENC"},
+};
+
+std::uint32_t ReadSyncsafe(const std::uint8_t* p) {
+  return (std::uint32_t{p[0] & 0x7Fu} << 21) | (std::uint32_t{p[1] & 0x7Fu} << 14) |
+         (std::uint32_t{p[2] & 0x7Fu} << 7) | std::uint32_t{p[3] & 0x7Fu};
+}
+
+void WriteSyncsafe(std::uint32_t value, std::uint8_t* p) {
+  p[0] = static_cast<std::uint8_t>((value >> 21) & 0x7F);
+  p[1] = static_cast<std::uint8_t>((value >> 14) & 0x7F);
+  p[2] = static_cast<std::uint8_t>((value >> 7) & 0x7F);
+  p[3] = static_cast<std::uint8_t>(value & 0x7F);
+}
+
+std::uint32_t ReadBigEndian(const std::uint8_t* p, int bytes) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
+  return value;
+}
+
+void WriteBigEndian32(std::uint32_t value, std::vector<std::uint8_t>& out) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// ID3v2.2 (any revision) and ID3v2.3 revision 0 are read; nothing else.
+bool IsReadableVersion(std::uint8_t major, std::uint8_t revision) {
+  return major == 2 || (major == 3 && revision == 0);
+}
+
+// A text as the callers see it: up to its first zero byte.
+std::string TextUpToNul(const std::uint8_t* p, std::size_t size) {
+  const auto* end = std::find(p, p + size, std::uint8_t{0});
+  return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
+}
+
+// Cuts a text to max bytes without leaving the lead byte of a split double-byte
+// character at its end.
+std::string CutText(std::string text, std::size_t max) {
+  if (text.size() <= max) return text;
+  std::size_t i = 0;
+  while (i < max) {
+    const std::size_t step = platform::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    if (i + step > max) break;
+    i += step;
+  }
+  text.resize(i);
+  return text;
+}
+
+bool ReadTagFile(const std::string& path, Id3v2Tag& tag) {
+  if (!HasId3v2Header(path)) return false;
+  return tag.LoadTag(path) == 0 && tag.HasTag() && tag.Version() <= 0x0300;
+}
+
+// Puts the finished temporary file in the place of the edited file, keeping the
+// original under a backup name until the new file is in place. When the last
+// move fails the backup goes back to the original name, so the user never ends
+// up without the file.
+int ReplaceWithTemp(const std::string& path, const std::string& directory, const std::string& temp) {
+  std::string backup;
+  ClearSystemError();
+  if (!platform::MakeTempFile(directory, kTempPrefix, backup)) {
+    const int error = LastSystemError();
+    platform::DeleteFileAt(temp);
+    return error;
+  }
+  // The backup name must be free for the move; if the delete fails the move
+  // below fails too and nothing has changed.
+  platform::DeleteFileAt(backup);
+  ClearSystemError();
+  if (!platform::MoveFileTo(path, backup)) {
+    const int error = LastSystemError();
+    platform::DeleteFileAt(temp);
+    if (platform::FileExists(path)) platform::DeleteFileAt(backup);
+    return error;
+  }
+  ClearSystemError();
+  if (!platform::MoveFileTo(temp, path)) {
+    const int error = LastSystemError();
+    // Only when the original is back under its name is the new copy dropped;
+    // otherwise both files stay, so nothing the user had is lost.
+    if (platform::MoveFileTo(backup, path)) platform::DeleteFileAt(temp);
+    return error;
+  }
+  // A backup that cannot be deleted leaves a stray file, but the edit itself is
+  // complete, so it is not reported as a failure.
+  platform::DeleteFileAt(backup);
+  return 0;
+}
+
+}  // namespace
+
+Id3v2Frame::Id3v2Frame(const char (&frameId)[5], std::vector<std::uint8_t> frameData, std::uint16_t frameFlags)
+    : data(std::move(frameData)), flags(frameFlags) {
+  std::memcpy(id.data(), frameId, 4);
+}
+
+Id3v2Tag::Id3v2Tag() { Reset(); }
+
+void Id3v2Tag::Reset() {
+  hasTag_ = false;
+  header_.fill(0);
+  std::memcpy(header_.data(), kId3Marker, kMarkerSize);
+  header_[3] = 3;
+  version_ = 0x0300;
+  frames_.clear();
+}
+
+std::uint32_t Id3v2Tag::FrameKey(std::string_view id) {
+  std::uint32_t key = 0;
+  for (std::size_t i = 0; i < 4 && i < id.size(); ++i) key |= std::uint32_t{static_cast<std::uint8_t>(id[i])} << (8 * i);
+  return key;
+}
+
+int Id3v2Tag::ParseTag(const std::uint8_t* bytes, std::size_t size) {
+  Reset();
+  if (size < kId3v2HeaderSize || std::memcmp(bytes, kId3Marker, kMarkerSize) != 0) return kId3v2NoTag;
+  if (!IsReadableVersion(bytes[3], bytes[4])) return kId3v2NoTag;
+  const std::uint32_t tagSize = ReadSyncsafe(bytes + 6);
+  if (tagSize > size - kId3v2HeaderSize) return kId3v2NoTag;
+
+  std::memcpy(header_.data(), bytes, kId3v2HeaderSize);
+  const bool v22 = bytes[3] == 2;
+  const std::uint8_t* body = bytes + kId3v2HeaderSize;
+  std::size_t bodySize = tagSize;
+  std::vector<std::uint8_t> resynchronised;
+  if (header_[5] & kFlagUnsynchronised) {
+    resynchronised = Resynchronise(body, bodySize);
+    body = resynchronised.data();
+    bodySize = resynchronised.size();
+  }
+  std::size_t start = 0;
+  if (header_[5] & kFlagExtendedHeader) {
+    // An extended header that does not fit the body leaves nothing trustworthy
+    // to read: the file reads as having no tag.
+    if (bodySize < 4) return kId3v2NoTag;
+    const std::uint32_t extended = ReadSyncsafe(body);
+    if (extended > bodySize - 4) return kId3v2NoTag;
+    start = std::size_t{extended} + 4;
+    header_[5] &= static_cast<std::uint8_t>(~kFlagExtendedHeader);
+  }
+  version_ = v22 ? static_cast<std::uint16_t>(0x0200 | header_[4]) : 0x0300;
+  ParseFrames(body, bodySize, start);
+  // An ID3v2.2 tag is written back as ID3v2.3.0.
+  header_[3] = 3;
+  header_[4] = 0;
+  version_ = 0x0300;
+  hasTag_ = true;
+  return 0;
+}
+
+void Id3v2Tag::ParseFrames(const std::uint8_t* body, std::size_t size, std::size_t start) {
+  std::size_t pos = start;
+  const bool v22 = version_ < 0x0300;
+  while (pos < size) {
+    const std::size_t remaining = size - pos;
+    const std::uint8_t* p = body + pos;
+    char id[5] = {};
+    std::uint32_t dataSize = 0;
+    std::uint16_t flags = 0;
+    std::size_t headerSize = 0;
+    if (!v22) {
+      headerSize = kV23FrameHeader;
+      if (remaining < headerSize) break;
+      if (p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 0) break;  // padding
+      std::memcpy(id, p, 4);
+      dataSize = ReadBigEndian(p + 4, 4);
+      flags = static_cast<std::uint16_t>(ReadBigEndian(p + 8, 2));
+    } else {
+      headerSize = kV22FrameHeader;
+      if (remaining < headerSize) break;
+      dataSize = ReadBigEndian(p + 3, 3);
+      const IdTranslation* known = nullptr;
+      for (const auto& t : kV22Ids) {
+        if (std::memcmp(p, t.from, 3) == 0) known = &t;
+      }
+      if (known == nullptr) break;
+      std::memcpy(id, known->to, 4);
+    }
+    if (dataSize > remaining - headerSize) break;
+    const std::uint8_t* data = p + headerSize;
+    const std::uint32_t key = FrameKey(std::string_view(id, 4));
+    if (frames_.find(key) == frames_.end()) {
+      try {
+        frames_.emplace(key, Id3v2Frame(id, std::vector<std::uint8_t>(data, data + dataSize), flags));
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
+    pos += headerSize + dataSize;
+  }
+}
+
+int Id3v2Tag::LoadTag(const std::string& path) {
+  Reset();
+  File file;
+  ClearSystemError();
+  if (!file.Open(path, OpenMode::Read)) return LastSystemError();
+  std::uint8_t header[kId3v2HeaderSize];
+  if (!file.ReadExact(header, sizeof header)) return kId3v2NoTag;
+  if (std::memcmp(header, kId3Marker, kMarkerSize) != 0 || !IsReadableVersion(header[3], header[4])) {
+    return kId3v2NoTag;
+  }
+  const std::uint32_t tagSize = ReadSyncsafe(header + 6);
+  std::uint64_t fileSize = 0;
+  ClearSystemError();
+  if (!file.Size(fileSize)) return LastSystemError();
+  // A size beyond the file is a corrupt header, not a reason to allocate.
+  if (tagSize > fileSize - kId3v2HeaderSize) return kId3v2NoTag;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(kId3v2HeaderSize + std::size_t{tagSize});
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError();
+  }
+  std::memcpy(bytes.data(), header, sizeof header);
+  if (tagSize != 0 && !file.ReadExact(bytes.data() + kId3v2HeaderSize, tagSize)) return kId3v2NoTag;
+  file.Close();
+  return ParseTag(bytes.data(), bytes.size());
+}
+
+std::string Id3v2Tag::GetText(std::string_view id) const {
+  if (id.size() != 4) return {};
+  const auto it = frames_.find(FrameKey(id));
+  if (it == frames_.end()) return {};
+  const std::vector<std::uint8_t>& data = it->second.data;
+  // Only texts in the single-byte encoding (byte 0) are read.
+  if (data.empty() || data[0] != 0) return {};
+  if (id[0] == 'T') return TextUpToNul(data.data() + 1, data.size() - 1);
+  std::size_t descriptionStart = 0;
+  if (id == "COMM") {
+    descriptionStart = 1 + sizeof kCommLanguage;
+  } else if (id[0] == 'W') {
+    descriptionStart = 1;
+  } else {
+    return {};
+  }
+  if (data.size() < descriptionStart) return {};
+  const auto* begin = data.data() + descriptionStart;
+  const auto* end = data.data() + data.size();
+  const auto* terminator = std::find(begin, end, std::uint8_t{0});
+  if (terminator == end) return {};
+  return TextUpToNul(terminator + 1, static_cast<std::size_t>(end - terminator - 1));
+}
+
+void Id3v2Tag::SetText(std::string_view id, std::string_view text) {
+  if (id.size() != 4) return;
+  const std::uint32_t key = FrameKey(id);
+  text = text.substr(0, std::min(text.size(), text.find('\0')));
+  if (text.empty()) {
+    frames_.erase(key);
+    return;
+  }
+  std::vector<std::uint8_t> data;
+  if (id[0] == 'T') {
+    data.push_back(0);
+  } else if (id == "COMM") {
+    data.push_back(0);
+    data.insert(data.end(), std::begin(kCommLanguage), std::end(kCommLanguage));
+    data.push_back(0);
+  } else if (id[0] == 'W') {
+    data.push_back(0);
+    data.push_back(0);
+  } else {
+    return;
+  }
+  data.insert(data.end(), text.begin(), text.end());
+  const auto it = frames_.find(key);
+  if (it != frames_.end()) {
+    it->second.data = std::move(data);  // the frame keeps its flags
+    return;
+  }
+  char frameId[5] = {};
+  std::memcpy(frameId, id.data(), 4);
+  frames_.emplace(key, Id3v2Frame(frameId, std::move(data)));
+}
+
+std::string Id3v2Tag::GetGenre() const {
+  std::string genre = GetText("TCON");
+  // Strip leading "(n)" references; "((" stands for a literal "(".
+  while (!genre.empty()) {
+    if (platform::IsLeadByte(static_cast<unsigned char>(genre[0])) || genre[0] != '(') break;
+    if (genre.size() > 1 && genre[1] == '(') {
+      genre.erase(0, 1);
+      break;
+    }
+    const std::size_t close = genre.find(')');
+    if (close == std::string::npos) break;
+    genre.erase(0, close + 1);
+  }
+  return genre;
+}
+
+void Id3v2Tag::SetGenre(std::string_view name) {
+  name = name.substr(0, std::min(name.size(), name.find('\0')));
+  if (name.empty()) {
+    SetText("TCON", name);
+    return;
+  }
+  int slot = -1;
+  for (int i = 0; i < kGenreSlots; ++i) {
+    if (name == Id3v2GenreNames[i]) {
+      slot = i;
+      break;
+    }
+  }
+  // Slot 255 is written without its number, as other programs use 255 for
+  // "no genre".
+  if (slot < 0 || slot == 255) {
+    SetText("TCON", name);
+    return;
+  }
+  SetText("TCON", "(" + std::to_string(slot) + ")" + std::string(name));
+}
+
+std::vector<std::uint8_t> Id3v2Tag::SerializeFrames() const {
+  std::vector<std::uint8_t> out;
+  for (const auto& [key, frame] : frames_) {
+    if (frame.DataSize() < 2) continue;
+    out.insert(out.end(), frame.id.begin(), frame.id.end());
+    WriteBigEndian32(frame.DataSize(), out);
+    out.push_back(static_cast<std::uint8_t>(frame.flags >> 8));
+    out.push_back(static_cast<std::uint8_t>(frame.flags & 0xFF));
+    out.insert(out.end(), frame.data.begin(), frame.data.end());
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> Unsynchronise(const std::vector<std::uint8_t>& body) {
+  std::vector<std::uint8_t> out;
+  out.reserve(body.size() * 2);
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    out.push_back(body[i]);
+    if (body[i] == 0xFF && i + 1 < body.size() && (body[i + 1] == 0x00 || body[i + 1] >= 0xE0)) out.push_back(0);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> Resynchronise(const std::uint8_t* body, std::size_t size) {
+  std::vector<std::uint8_t> out;
+  out.reserve(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    out.push_back(body[i]);
+    if (body[i] == 0xFF && i + 1 < size && body[i + 1] == 0x00) ++i;
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> Id3v2Tag::BuildTag(const std::vector<std::uint8_t>& body, std::uint32_t tagSize) {
+  WriteSyncsafe(tagSize, header_.data() + 6);
+  std::vector<std::uint8_t> tag(kId3v2HeaderSize + std::size_t{tagSize}, 0);
+  std::memcpy(tag.data(), header_.data(), kId3v2HeaderSize);
+  std::memcpy(tag.data() + kId3v2HeaderSize, body.data(), body.size());
+  return tag;
+}
+
+int Id3v2Tag::WriteGrown(const std::string& path, const std::vector<std::uint8_t>& tag, std::uint64_t oldTagEnd) {
+  File source;
+  ClearSystemError();
+  if (!source.Open(path, OpenMode::Read)) return LastSystemError();
+  std::uint64_t size = 0;
+  if (!source.Size(size)) return LastSystemError();
+  const std::string directory = path.substr(0, platform::FileNameOffset(path));
+  std::string temp;
+  ClearSystemError();
+  if (!platform::MakeTempFile(directory, kTempPrefix, temp)) return LastSystemError();
+
+  // Streams the audio behind the new tag chunk by chunk, so a large file never
+  // has to fit in memory.
+  const int error = [&]() -> int {
+    std::vector<std::uint8_t> chunk;
+    try {
+      chunk.resize(kCopyChunk);
+    } catch (const std::bad_alloc&) {
+      return OutOfMemoryError();
+    }
+    File target;
+    ClearSystemError();
+    if (!target.Open(temp, OpenMode::Create)) return LastSystemError();
+    if (!target.Write(tag.data(), tag.size())) return LastSystemError();
+    if (oldTagEnd < size) {
+      if (!source.Seek(oldTagEnd)) return LastSystemError();
+      std::uint64_t left = size - oldTagEnd;
+      while (left > 0) {
+        std::size_t got = 0;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        if (!source.Read(chunk.data(), want, got)) return LastSystemError();
+        if (got == 0) break;  // the file shrank since its size was taken
+        if (!target.Write(chunk.data(), got)) return LastSystemError();
+        left -= got;
+      }
+    }
+    return 0;
+  }();
+  source.Close();
+  if (error != 0) {
+    platform::DeleteFileAt(temp);
+    return error;
+  }
+  return ReplaceWithTemp(path, directory, temp);
+}
+
+int Id3v2Tag::SaveTag(const std::string& path) {
+  if (!hasTag_) return kId3v2NoTag;
+  std::vector<std::uint8_t> body;
+  try {
+    const std::vector<std::uint8_t> frames = SerializeFrames();
+    body = Unsynchronise(frames);
+    if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError();
+  }
+  const std::uint32_t oldSize = ReadSyncsafe(header_.data() + 6);
+  try {
+    if (body.size() <= oldSize) {
+      // Fits: the tag keeps its size and only its own bytes are rewritten, in one
+      // write.
+      const std::vector<std::uint8_t> tag = BuildTag(body, oldSize);
+      File file;
+      ClearSystemError();
+      if (!file.Open(path, OpenMode::ReadWrite)) return LastSystemError();
+      if (!file.Seek(0) || !file.Write(tag.data(), tag.size())) return LastSystemError();
+      return 0;
+    }
+    if (body.size() > kMaxSyncsafe - kId3v2GrowPadding) return OutOfMemoryError();
+    const auto newSize = static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
+    const std::vector<std::uint8_t> tag = BuildTag(body, newSize);
+    return WriteGrown(path, tag, kId3v2HeaderSize + std::uint64_t{oldSize});
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError();
+  }
+}
+
+int Id3v2Tag::CreateTag(const std::string& path) {
+  if (hasTag_) return kId3v2NoTag;
+  Reset();
+  const std::size_t nameStart = platform::FileNameOffset(path);
+  const std::size_t extension = platform::ExtensionOffset(path);
+  SetText("TIT2", std::string_view(path).substr(nameStart, extension - nameStart));
+  std::vector<std::uint8_t> tag;
+  try {
+    const std::vector<std::uint8_t> frames = SerializeFrames();
+    const std::vector<std::uint8_t> body = Unsynchronise(frames);
+    if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
+    tag = BuildTag(body, static_cast<std::uint32_t>(body.size()) + kId3v2GrowPadding);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError();
+  }
+  const int error = WriteGrown(path, tag, 0);
+  if (error != 0) {
+    Reset();
+    return error;
+  }
+  hasTag_ = true;
+  return 0;
+}
+
+bool HasId3v2Header(const std::string& path) {
+  File file;
+  if (!file.Open(path, OpenMode::Read)) return false;
+  std::uint8_t start[5];
+  return file.ReadExact(start, sizeof start) && std::memcmp(start, kId3Marker, kMarkerSize) == 0;
+}
+
+bool ReadId3v2Fields(const std::string& path, TagFields& fields) {
+  Id3v2Tag tag;
+  if (!ReadTagFile(path, tag)) return false;
+  fields = TagFields{};
+  fields.title = CutText(tag.GetTitle(), kTagTextMax);
+  fields.artist = CutText(tag.GetArtist(), kTagTextMax);
+  fields.album = CutText(tag.GetAlbum(), kTagTextMax);
+  fields.comment = CutText(tag.GetComment(), kTagTextMax);
+  fields.year = CutText(tag.GetYear(), kTagTextMax);
+  fields.track = CutText(tag.GetTrack(), kTagTextMax);
+  fields.genre = CutText(tag.GetGenre(), kTagTextMax);
+  return true;
+}
+
+bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist) {
+  Id3v2Tag tag;
+  if (!ReadTagFile(path, tag)) return false;
+  title = CutText(tag.GetTitle(), kTagTextMax);
+  artist = CutText(tag.GetArtist(), kTagTextMax);
+  return true;
+}
+
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields) {
+  ReadOnlyGuard readOnly(path);
+  if (!HasId3v2Header(path)) {
+    Id3v2Tag created;
+    if (created.CreateTag(path) != 0) return false;
+  }
+  // Loaded again, so the tag in memory is exactly the one in the file.
+  Id3v2Tag tag;
+  if (tag.LoadTag(path) != 0 || !tag.HasTag() || tag.Version() > 0x0300) return false;
+  tag.SetTitle(fields.title);
+  tag.SetArtist(fields.artist);
+  tag.SetAlbum(fields.album);
+  tag.SetComment(fields.comment);
+  tag.SetYear(fields.year);
+  tag.SetTrack(fields.track);
+  tag.SetGenre(fields.genre);
+  return tag.SaveTag(path) == 0;
+}
+
+}  // namespace kestrun::tags

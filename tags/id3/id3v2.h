@@ -1,0 +1,142 @@
+// The player's own ID3v2 reader and writer: ID3v2.2 and ID3v2.3.0 tags are read,
+// ID3v2.3.0 is written. A tag is kept in memory as an ordered map of frames, at
+// most one per frame ID; the seven texts of TagFields are read and written
+// through it, every other frame is kept as read.
+//
+// On disk: a 10-byte header ("ID3", major version, revision, flags with bit 7 =
+// unsynchronisation and bit 6 = extended header, a 4-byte syncsafe size of
+// everything after the header), then frames (ID3v2.3: 4-byte ID, 4-byte size,
+// 2 flag bytes; ID3v2.2: 3-byte ID, 3-byte size), then zero padding.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tags/id3/tag_fields.h"
+
+namespace kestrun::tags {
+
+inline constexpr std::size_t kId3v2HeaderSize = 10;
+// Padding given to a tag that has to grow, so later edits fit in place.
+inline constexpr std::uint32_t kId3v2GrowPadding = 2048;
+// LoadTag, SaveTag and CreateTag return 0 on success, this when there is no
+// (supported) tag or the object is in the wrong state, else a system error code.
+inline constexpr int kId3v2NoTag = -1;
+
+// One frame in memory. The frame owns its data; copying a frame copies it.
+class Id3v2Frame {
+ public:
+  Id3v2Frame() = default;
+  Id3v2Frame(const char (&id)[5], std::vector<std::uint8_t> data, std::uint16_t flags = 0);
+  virtual ~Id3v2Frame() = default;
+  Id3v2Frame(const Id3v2Frame&) = default;
+  Id3v2Frame& operator=(const Id3v2Frame&) = default;
+  Id3v2Frame(Id3v2Frame&&) = default;
+  Id3v2Frame& operator=(Id3v2Frame&&) = default;
+
+  std::string_view Id() const { return std::string_view(id.data(), id.size()); }
+  std::uint32_t DataSize() const { return static_cast<std::uint32_t>(data.size()); }
+
+  std::array<char, 4> id{};
+  std::vector<std::uint8_t> data;
+  std::uint16_t flags = 0;  // the two flag bytes as read, big-endian
+};
+
+class Id3v2Tag {
+ public:
+  Id3v2Tag();
+  virtual ~Id3v2Tag() = default;
+  Id3v2Tag(const Id3v2Tag&) = default;
+  Id3v2Tag& operator=(const Id3v2Tag&) = default;
+
+  // Reads the tag at the start of the file. 0, kId3v2NoTag (no tag, ID3v2.4 or a
+  // later ID3v2.3 revision, a body the file does not hold) or a system error.
+  int LoadTag(const std::string& path);
+  // Writes the tag back: in place when the frames fit the old tag size, else
+  // through a temporary file with kId3v2GrowPadding bytes of padding. Needs an
+  // earlier LoadTag or CreateTag of the same file.
+  int SaveTag(const std::string& path);
+  // Puts a new tag in front of a file that has none; its only frame is TIT2
+  // holding the file name without directory and extension.
+  int CreateTag(const std::string& path);
+
+  // Reads a whole tag (header and body) from memory, with the checks of LoadTag;
+  // bytes may run on past the tag (the audio that follows it).
+  int ParseTag(const std::uint8_t* bytes, std::size_t size);
+
+  // Frame texts: "T…" frames, COMM (language "eng", empty description) and "W…"
+  // frames (empty description). Any other frame reads as "" and cannot be set.
+  // An empty text removes the frame.
+  std::string GetText(std::string_view id) const;
+  void SetText(std::string_view id, std::string_view text);
+
+  std::string GetTitle() const { return GetText("TIT2"); }
+  std::string GetArtist() const { return GetText("TPE1"); }
+  std::string GetAlbum() const { return GetText("TALB"); }
+  std::string GetYear() const { return GetText("TYER"); }
+  std::string GetComment() const { return GetText("COMM"); }
+  std::string GetTrack() const { return GetText("TRCK"); }
+  void SetTitle(std::string_view text) { SetText("TIT2", text); }
+  void SetArtist(std::string_view text) { SetText("TPE1", text); }
+  void SetAlbum(std::string_view text) { SetText("TALB", text); }
+  void SetYear(std::string_view text) { SetText("TYER", text); }
+  void SetComment(std::string_view text) { SetText("COMM", text); }
+  void SetTrack(std::string_view text) { SetText("TRCK", text); }
+
+  // The TCON refinement text: "(17)Rock" and "(17)(18)Rock" read as "Rock",
+  // "(17)" as "", "((x" as "(x".
+  std::string GetGenre() const;
+  // "(n)name" when name is slot n of Id3v2GenreNames (n < 255), else the name
+  // alone; "" removes TCON.
+  void SetGenre(std::string_view name);
+
+  // The frames in write order: ascending by the ID read as a little-endian
+  // number, so by its last character first.
+  using FrameMap = std::map<std::uint32_t, Id3v2Frame>;
+  static std::uint32_t FrameKey(std::string_view id);
+  const FrameMap& Frames() const { return frames_; }
+  bool HasTag() const { return hasTag_; }
+  std::uint16_t Version() const { return version_; }
+  const std::array<std::uint8_t, kId3v2HeaderSize>& Header() const { return header_; }
+
+  // The frames as written (frames of fewer than 2 data bytes are left out),
+  // before unsynchronisation.
+  std::vector<std::uint8_t> SerializeFrames() const;
+
+ private:
+  void Reset();
+  // Reads frames out of a body that has already been resynchronised.
+  void ParseFrames(const std::uint8_t* body, std::size_t size, std::size_t start);
+  // Header, body and padding of a tag of tagSize bytes after the header.
+  std::vector<std::uint8_t> BuildTag(const std::vector<std::uint8_t>& body, std::uint32_t tagSize);
+  int WriteGrown(const std::string& path, const std::vector<std::uint8_t>& tag, std::uint64_t oldTagEnd);
+
+  bool hasTag_ = false;
+  std::array<std::uint8_t, kId3v2HeaderSize> header_{};
+  std::uint16_t version_ = 0x0300;
+  FrameMap frames_;
+};
+
+// Unsynchronisation as the writer applies it: a zero byte after every 0xFF that
+// is followed by 0x00 or by a byte of 0xE0 and above.
+std::vector<std::uint8_t> Unsynchronise(const std::vector<std::uint8_t>& body);
+// The reverse: drops every zero byte that directly follows a 0xFF byte.
+std::vector<std::uint8_t> Resynchronise(const std::uint8_t* body, std::size_t size);
+
+// True when the file's first bytes are "ID3" (and it has at least 5 bytes).
+bool HasId3v2Header(const std::string& path);
+// All seven texts, each cut to kTagTextMax bytes; false without a readable tag.
+bool ReadId3v2Fields(const std::string& path, TagFields& fields);
+// Title and artist only, each cut to kTagTextMax bytes.
+bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist);
+// Writes the seven texts (an empty text removes its frame; other frames stay),
+// creating a tag first when the file has none. Clears and restores the
+// read-only attribute.
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields);
+
+}  // namespace kestrun::tags

@@ -1,0 +1,23 @@
+// The seven tag texts that the tag editor, the ID3 code, the Windows Media code
+// and rename by tag hand to each other. Texts are bytes of the system's ANSI code
+// page; readers cut each text to kTagTextMax bytes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace kestrun::tags {
+
+inline constexpr std::size_t kTagTextMax = 128;
+
+struct TagFields {
+  std::string title;    // TIT2
+  std::string artist;   // TPE1
+  std::string album;    // TALB
+  std::string year;     // TYER
+  std::string comment;  // COMM
+  std::string track;    // TRCK
+  std::string genre;    // TCON
+};
+
+}  // namespace kestrun::tags
