@@ -1,0 +1,166 @@
+#include "playlist/row_order.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+namespace kestrun::playlist {
+
+namespace {
+
+constexpr int kAscending = 1;
+constexpr int kDescending = 2;
+constexpr int kDropZoneTopInset = 12;
+constexpr int kDropZoneHeightCut = 10;
+constexpr int kScrollBand = 10;
+
+bool InList(const RowStore& rows, int row) { return row >= 0 && row < rows.RowCount(); }
+
+// Plain byte-wise comparison of the first 63 bytes, as unsigned bytes.
+int CompareSortTexts(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The sort text of a cell: the list hands out cells as C strings in a 64-byte buffer.
+std::string SortText(std::string text) {
+  text.resize(std::min(text.find('\0'), std::min(text.size(), kSortCompareBytes)));
+  return text;
+}
+
+}  // namespace
+
+void sortByColumn(RowStore& rows, SortDirections& directions, int column) {
+  if (column < 0 || column >= kColumnCount) return;
+  int& direction = directions.value[static_cast<std::size_t>(column)];
+  direction = direction == kDescending ? kAscending : kDescending;
+
+  // The comparison sees keys only, so each row's text is looked up by its key.
+  // Reading every text once up front keeps the sort at n log n comparisons of
+  // short strings instead of two cell reads per comparison.
+  std::unordered_map<int, std::string> textByKey;
+  const int count = rows.RowCount();
+  textByKey.reserve(static_cast<std::size_t>(count));
+  for (int row = 0; row < count; ++row) {
+    textByKey[rows.Key(row)] = SortText(rows.Cell(row, static_cast<Column>(column)));
+  }
+  const bool ascending = direction == kAscending;
+  rows.SortByKeys([&](int keyA, int keyB) {
+    const int order = CompareSortTexts(textByKey[keyA], textByKey[keyB]);
+    return ascending ? order : -order;
+  });
+}
+
+void swapRows(RowStore& rows, int a, int b) {
+  if (!InList(rows, a) || !InList(rows, b)) return;
+  const PlaylistEntry rowA = ReadRow(rows, a);
+  const PlaylistEntry rowB = ReadRow(rows, b);
+  WriteCells(rows, b, rowA);
+  WriteCells(rows, a, rowB);
+  rows.SetSelected(a, false);
+  rows.SetSelected(b, true);
+}
+
+void moveSelectedRowsUp(RowStore& rows) {
+  if (rows.RowCount() == 0) return;
+  for (int row = rows.NextSelected(-1); row >= 0; row = rows.NextSelected(row)) {
+    if (row == 0) return;
+    swapRows(rows, row, row - 1);
+  }
+}
+
+void moveSelectedRowsDown(RowStore& rows) {
+  const int count = rows.RowCount();
+  if (count == 0) return;
+  const std::vector<int> selected = SelectedRows(rows);
+  if (selected.empty() || selected.back() == count - 1) return;
+  for (auto row = selected.rbegin(); row != selected.rend(); ++row) swapRows(rows, *row, *row + 1);
+}
+
+void moveRow(RowStore& rows, int from, int to) {
+  const int count = rows.RowCount();
+  if (!InList(rows, from)) return;
+  to = std::clamp(to, 0, count - 1);
+  if (from == to) return;
+  const PlaylistEntry entry = ReadRow(rows, from);
+  rows.SetSelected(from, false);
+  // The copy is inserted before the original is deleted, so the row's cells are
+  // never held only in memory while the list is changed.
+  const auto setOtherCells = [&](int row) {
+    rows.SetCell(row, Column::Title, entry.title);
+    rows.SetCell(row, Column::Artist, entry.artist);
+    rows.SetCell(row, Column::Length, entry.length);
+  };
+  if (from > to) {
+    rows.InsertRow(to, entry.path);
+    rows.DeleteRow(from + 1);
+    setOtherCells(to);
+    rows.SetSelected(to, true);
+  } else {
+    rows.InsertRow(to + 1, entry.path);
+    setOtherCells(to + 1);
+    rows.SetSelected(to + 1, true);
+    rows.DeleteRow(from);
+  }
+}
+
+bool beginRowDrag(RowDrag& drag, const RowStore& rows, int startRow) {
+  if (drag.dragging) return false;
+  drag.dragging = true;
+  drag.startRow = startRow;
+  drag.snapshot = SelectedRows(rows);
+  return true;
+}
+
+void cancelRowDrag(RowDrag& drag) {
+  drag.dragging = false;
+  drag.startRow = -1;
+  drag.snapshot.clear();
+}
+
+bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed) {
+  const std::vector<int> snapshot = std::move(drag.snapshot);
+  const int startRow = drag.startRow;
+  const bool wasDragging = drag.dragging;
+  cancelRowDrag(drag);
+
+  if (!wasDragging || !dropAllowed || snapshot.empty()) return false;
+  if (!InList(rows, targetRow) || targetRow == startRow) return false;
+  if (std::find(snapshot.begin(), snapshot.end(), targetRow) != snapshot.end()) return false;
+  // Rows may have been removed while the drag ran; a snapshot that no longer
+  // matches the list would move the wrong rows.
+  if (!std::is_sorted(snapshot.begin(), snapshot.end()) || snapshot.front() < 0 ||
+      snapshot.back() >= rows.RowCount() ||
+      std::adjacent_find(snapshot.begin(), snapshot.end()) != snapshot.end()) {
+    return false;
+  }
+
+  const int first = snapshot.front();
+  const int last = snapshot.back();
+  if (startRow < targetRow) {
+    for (auto row = snapshot.rbegin(); row != snapshot.rend(); ++row) {
+      moveRow(rows, *row, targetRow - (last - *row));
+    }
+  } else {
+    for (const int row : snapshot) moveRow(rows, row, targetRow + (row - first));
+  }
+  return true;
+}
+
+DragZone ClassifyDragPosition(int x, int y, int clientLeft, int clientTop, int clientRight,
+                              int clientBottom) {
+  if (x < clientLeft || x > clientRight) return DragZone::Outside;
+  const int top = clientTop + kDropZoneTopInset;
+  const int bottom = top + (clientBottom - clientTop) - kDropZoneHeightCut;
+  if (y >= top && y <= bottom) return DragZone::Drop;
+  if (y > bottom && y <= bottom + kScrollBand) return DragZone::ScrollDown;
+  if (y >= top - kScrollBand && y < top) return DragZone::ScrollUp;
+  return DragZone::Outside;
+}
+
+}  // namespace kestrun::playlist

@@ -1,0 +1,65 @@
+// The playlist's rows, as the code outside the playlist window sees them.
+//
+// The playlist window's list control is the playlist's only storage. This
+// interface is what the list control offers (rows by index, four text cells, the
+// key held as item data, selection), so that file reading and writing, sorting
+// and moving run unchanged against the real list and against MemoryRowStore in
+// tests. Row indexes are 0-based; callers pass only indexes inside the list.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "playlist/playlist_entry.h"
+
+namespace kestrun::playlist {
+
+class RowStore {
+ public:
+  virtual ~RowStore() = default;
+
+  virtual int RowCount() const = 0;
+  // The whole cell text (no buffer limit; readers cut where they need to).
+  virtual std::string Cell(int row, Column column) const = 0;
+  virtual void SetCell(int row, Column column, std::string_view text) = 0;
+  virtual int Key(int row) const = 0;
+  virtual bool IsSelected(int row) const = 0;
+  virtual void SetSelected(int row, bool selected) = 0;
+  // The first selected row after `after` (-1 to start before row 0); -1 when none.
+  virtual int NextSelected(int after) const = 0;
+  virtual void DeleteRow(int row) = 0;
+  virtual void DeleteAllRows() = 0;
+
+  // Orders all rows by a comparison of their keys (negative: a first, positive: b
+  // first). The order of rows that compare equal is up to the store.
+  using KeyComparison = std::function<int(int keyA, int keyB)>;
+  virtual void SortByKeys(const KeyComparison& compare) = 0;
+
+  // Inserts a row at index (0..RowCount()) with `path` set, the other cells empty
+  // and a key no other row has. Returns the new row's index.
+  int InsertRow(int index, std::string_view path);
+
+ protected:
+  // Stores the new row; index is within 0..RowCount().
+  virtual void InsertRowWithKey(int index, std::string_view path, int key) = 0;
+  // Gives an existing row another key (used only when keys are renumbered).
+  virtual void SetKey(int row, int key) = 0;
+
+ private:
+  int NewKey();
+  int nextKey_ = 0;
+};
+
+// Appends a row with `path` set and the other cells empty; returns its index.
+int appendRow(RowStore& rows, std::string_view path);
+
+// All four cells and the key of a row, and writing the four cells back.
+PlaylistEntry ReadRow(const RowStore& rows, int row);
+void WriteCells(RowStore& rows, int row, const PlaylistEntry& entry);
+
+// The selected rows in increasing order.
+std::vector<int> SelectedRows(const RowStore& rows);
+
+}  // namespace kestrun::playlist
