@@ -90,6 +90,25 @@ std::string CutText(std::string text, std::size_t max) {
   return text;
 }
 
+enum class HeaderProbe { Present, Absent, Unreadable };
+
+// Looks at the first 5 bytes. A file that cannot be opened or read is not the
+// same as a file without a tag: the writer must not put a second tag in front of
+// a tag it merely failed to see.
+HeaderProbe ProbeId3v2Header(const std::string& path) {
+  File file;
+  if (!file.Open(path, OpenMode::Read)) return HeaderProbe::Unreadable;
+  std::uint8_t start[5];
+  std::size_t have = 0;
+  while (have < sizeof start) {
+    std::size_t got = 0;
+    if (!file.Read(start + have, sizeof start - have, got)) return HeaderProbe::Unreadable;
+    if (got == 0) return HeaderProbe::Absent;  // shorter than a header
+    have += got;
+  }
+  return std::memcmp(start, kId3Marker, kMarkerSize) == 0 ? HeaderProbe::Present : HeaderProbe::Absent;
+}
+
 bool ReadTagFile(const std::string& path, Id3v2Tag& tag) {
   if (!HasId3v2Header(path)) return false;
   return tag.LoadTag(path) == 0 && tag.HasTag() && tag.Version() <= 0x0300;
@@ -142,6 +161,7 @@ Id3v2Tag::Id3v2Tag() { Reset(); }
 
 void Id3v2Tag::Reset() {
   hasTag_ = false;
+  inFile_ = false;
   header_.fill(0);
   std::memcpy(header_.data(), kId3Marker, kMarkerSize);
   header_[3] = 3;
@@ -189,6 +209,7 @@ int Id3v2Tag::ParseTag(const std::uint8_t* bytes, std::size_t size) {
   header_[4] = 0;
   version_ = 0x0300;
   hasTag_ = true;
+  inFile_ = true;
   return 0;
 }
 
@@ -347,13 +368,16 @@ void Id3v2Tag::SetGenre(std::string_view name) {
       break;
     }
   }
-  // Slot 255 is written without its number, as other programs use 255 for
-  // "no genre".
+  // Slot 255 is written without its number: 255 stands for "no numbered genre".
   if (slot < 0 || slot == 255) {
     SetText("TCON", name);
     return;
   }
-  SetText("TCON", "(" + std::to_string(slot) + ")" + std::string(name));
+  std::string text = "(";
+  text += std::to_string(slot);
+  text += ')';
+  text.append(name.data(), name.size());
+  SetText("TCON", text);
 }
 
 std::vector<std::uint8_t> Id3v2Tag::SerializeFrames() const {
@@ -455,6 +479,16 @@ int Id3v2Tag::SaveTag(const std::string& path) {
   }
   const std::uint32_t oldSize = ReadSyncsafe(header_.data() + 6);
   try {
+    if (!inFile_) {
+      // A prepared tag goes in front of the whole file; it keeps its size when
+      // the frames fit, as if it had been created first and then rewritten.
+      const std::uint32_t newSize =
+          body.size() <= oldSize ? oldSize : static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
+      if (body.size() > kMaxSyncsafe - kId3v2GrowPadding) return OutOfMemoryError();
+      const int error = WriteGrown(path, BuildTag(body, newSize), 0);
+      if (error == 0) inFile_ = true;
+      return error;
+    }
     if (body.size() <= oldSize) {
       // Fits: the tag keeps its size and only its own bytes are rewritten, in one
       // write.
@@ -474,36 +508,32 @@ int Id3v2Tag::SaveTag(const std::string& path) {
   }
 }
 
-int Id3v2Tag::CreateTag(const std::string& path) {
-  if (hasTag_) return kId3v2NoTag;
+void Id3v2Tag::PrepareNewTag(const std::string& path) {
   Reset();
   const std::size_t nameStart = platform::FileNameOffset(path);
   const std::size_t extension = platform::ExtensionOffset(path);
   SetText("TIT2", std::string_view(path).substr(nameStart, extension - nameStart));
-  std::vector<std::uint8_t> tag;
-  try {
-    const std::vector<std::uint8_t> frames = SerializeFrames();
-    const std::vector<std::uint8_t> body = Unsynchronise(frames);
-    if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
-    tag = BuildTag(body, static_cast<std::uint32_t>(body.size()) + kId3v2GrowPadding);
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError();
-  }
-  const int error = WriteGrown(path, tag, 0);
-  if (error != 0) {
-    Reset();
-    return error;
-  }
+  const std::vector<std::uint8_t> frames = SerializeFrames();
+  const std::vector<std::uint8_t> body = Unsynchronise(frames);
+  if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
+  WriteSyncsafe(static_cast<std::uint32_t>(body.size()) + kId3v2GrowPadding, header_.data() + 6);
   hasTag_ = true;
-  return 0;
 }
 
-bool HasId3v2Header(const std::string& path) {
-  File file;
-  if (!file.Open(path, OpenMode::Read)) return false;
-  std::uint8_t start[5];
-  return file.ReadExact(start, sizeof start) && std::memcmp(start, kId3Marker, kMarkerSize) == 0;
+int Id3v2Tag::CreateTag(const std::string& path) {
+  if (hasTag_) return kId3v2NoTag;
+  try {
+    PrepareNewTag(path);
+  } catch (const std::bad_alloc&) {
+    Reset();
+    return OutOfMemoryError();
+  }
+  const int error = SaveTag(path);
+  if (error != 0) Reset();
+  return error;
 }
+
+bool HasId3v2Header(const std::string& path) { return ProbeId3v2Header(path) == HeaderProbe::Present; }
 
 bool ReadId3v2Fields(const std::string& path, TagFields& fields) {
   Id3v2Tag tag;
@@ -529,20 +559,30 @@ bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::stri
 
 bool WriteId3v2Fields(const std::string& path, const TagFields& fields) {
   ReadOnlyGuard readOnly(path);
-  if (!HasId3v2Header(path)) {
-    Id3v2Tag created;
-    if (created.CreateTag(path) != 0) return false;
-  }
-  // Loaded again, so the tag in memory is exactly the one in the file.
+  const HeaderProbe probe = ProbeId3v2Header(path);
+  if (probe == HeaderProbe::Unreadable) return false;
   Id3v2Tag tag;
-  if (tag.LoadTag(path) != 0 || !tag.HasTag() || tag.Version() > 0x0300) return false;
-  tag.SetTitle(fields.title);
-  tag.SetArtist(fields.artist);
-  tag.SetAlbum(fields.album);
-  tag.SetComment(fields.comment);
-  tag.SetYear(fields.year);
-  tag.SetTrack(fields.track);
-  tag.SetGenre(fields.genre);
+  if (probe == HeaderProbe::Absent) {
+    // The new tag and the fields are written together, in one rewrite of the file.
+    try {
+      tag.PrepareNewTag(path);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  } else if (tag.LoadTag(path) != 0 || !tag.HasTag() || tag.Version() > 0x0300) {
+    return false;
+  }
+  try {
+    tag.SetTitle(fields.title);
+    tag.SetArtist(fields.artist);
+    tag.SetAlbum(fields.album);
+    tag.SetComment(fields.comment);
+    tag.SetYear(fields.year);
+    tag.SetTrack(fields.track);
+    tag.SetGenre(fields.genre);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return tag.SaveTag(path) == 0;
 }
 

@@ -64,6 +64,10 @@ class Id3v2Tag {
   // Puts a new tag in front of a file that has none; its only frame is TIT2
   // holding the file name without directory and extension.
   int CreateTag(const std::string& path);
+  // Builds in memory the tag CreateTag would put in front of the file, without
+  // touching the file; the next SaveTag writes it (with whatever was set in
+  // between) in one pass, so the file is either fully tagged or unchanged.
+  void PrepareNewTag(const std::string& path);
 
   // Reads a whole tag (header and body) from memory, with the checks of LoadTag;
   // bytes may run on past the tag (the audio that follows it).
@@ -117,6 +121,8 @@ class Id3v2Tag {
   int WriteGrown(const std::string& path, const std::vector<std::uint8_t>& tag, std::uint64_t oldTagEnd);
 
   bool hasTag_ = false;
+  // False while a prepared tag has not been written: the file has no tag yet.
+  bool inFile_ = false;
   std::array<std::uint8_t, kId3v2HeaderSize> header_{};
   std::uint16_t version_ = 0x0300;
   FrameMap frames_;

@@ -1,0 +1,274 @@
+#include "tags/id3/id3v1.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/file_io.h"
+#include "platform/testing/temp_dir.h"
+#include "tags/id3/genre_names.h"
+#include "tags/id3/tests/tag_builder.h"
+
+namespace kestrun::tags {
+namespace {
+
+using kestrun::testing::ReadBytes;
+using kestrun::testing::TempDir;
+using kestrun::testing::WriteBytes;
+using tags::testing::Audio;
+
+std::string RecordOf(const TagFields& fields) {
+  unsigned char record[kId3v1Size];
+  EncodeId3v1Record(fields, record);
+  return std::string(reinterpret_cast<const char*>(record), kId3v1Size);
+}
+
+TEST(Id3v1Encode, TextsAreBlankPaddedAndCutToTheirWidths) {
+  TagFields f;
+  f.title = std::string(30, 'T');
+  f.artist = std::string(45, 'A') + "tail";
+  f.album = "Al";
+  f.year = "19999";
+  const std::string r = RecordOf(f);
+  EXPECT_EQ(r.substr(0, 3), "TAG");
+  EXPECT_EQ(r.substr(3, 30), std::string(30, 'T'));
+  EXPECT_EQ(r.substr(33, 30), std::string(30, 'A'));
+  EXPECT_EQ(r.substr(63, 30), "Al" + std::string(28, ' '));
+  EXPECT_EQ(r.substr(93, 4), "1999");
+  EXPECT_EQ(r.substr(0, 127).find('\0'), std::string::npos) << "records are padded with blanks, never zero bytes";
+}
+
+TEST(Id3v1Encode, CommentOf29BytesFillsByte125ShorterLeavesBlanks) {
+  TagFields full;
+  full.comment = std::string(29, 'c');
+  EXPECT_EQ(RecordOf(full)[125], 'c');
+  TagFields shorter;
+  shorter.comment = "hi";
+  const std::string r = RecordOf(shorter);
+  EXPECT_EQ(r.substr(97, 29), "hi" + std::string(27, ' '));
+}
+
+TEST(Id3v1Encode, TrackByteOnlyForNumbersFrom1To255) {
+  const struct {
+    const char* text;
+    unsigned char byte;
+  } cases[] = {{"0", 0x20}, {"", 0x20}, {"300", 0x20}, {"256", 0x20}, {"-3", 0x20}, {"x", 0x20},
+               {"12", 12},  {"255", 255}, {"1", 1},    {"7/12", 7},  {" 9", 9},   {"99999999999", 0x20}};
+  for (const auto& c : cases) {
+    TagFields f;
+    f.track = c.text;
+    EXPECT_EQ(static_cast<unsigned char>(RecordOf(f)[126]), c.byte) << "track text '" << c.text << "'";
+  }
+}
+
+TEST(Id3v1Encode, GenreByteIsTheSlotOfTheNameIgnoringCase) {
+  EXPECT_EQ(Id3v1GenreSlot("Rock"), 17);
+  EXPECT_EQ(Id3v1GenreSlot("rOCK"), 17);
+  EXPECT_EQ(Id3v1GenreSlot("Anime"), 145);
+  EXPECT_EQ(Id3v1GenreSlot("Anime(J)"), 255);
+  EXPECT_EQ(Id3v1GenreSlot("no such genre"), 0);
+  // Every name maps back to its own slot, so choosing any entry of the editor's
+  // list writes that entry's number.
+  for (int slot = 0; slot < kGenreSlots; ++slot) {
+    if (GenreNames[slot][0] != '\0') EXPECT_EQ(Id3v1GenreSlot(GenreNames[slot]), slot) << GenreNames[slot];
+  }
+}
+
+TEST(Id3v1Decode, TrimsOnlyBlankPaddedFields) {
+  unsigned char record[kId3v1Size];
+  std::memset(record, ' ', sizeof record);
+  std::memcpy(record, "TAG", 3);
+  std::memcpy(record + 3, "Title", 5);                 // blank padded: trimmed
+  std::memcpy(record + 33, "Art  \0\0\0\0", 9);        // zero padded after blanks: kept
+  std::memset(record + 33 + 9, 0, 21);
+  std::memcpy(record + 63, std::string(30, 'B').data(), 30);  // full field
+  record[126] = 0x20;
+  record[127] = 17;
+  const TagFields f = DecodeId3v1Record(record);
+  EXPECT_EQ(f.title, "Title");
+  EXPECT_EQ(f.artist, "Art  ");
+  EXPECT_EQ(f.album, std::string(30, 'B'));
+  EXPECT_EQ(f.year, "") << "a year of four blanks is empty";
+  EXPECT_EQ(f.comment, "");
+  EXPECT_EQ(f.track, "");
+  EXPECT_EQ(f.genre, "Rock");
+}
+
+TEST(Id3v1Decode, TrackAndGenreBytes) {
+  unsigned char record[kId3v1Size] = {};
+  std::memcpy(record, "TAG", 3);
+  const struct {
+    unsigned char track;
+    const char* trackText;
+    unsigned char genre;
+    const char* genreName;
+  } cases[] = {{0, "0", 200, "Blues"}, {12, "12", 253, "Moemoe(J)"}, {255, "255", 248, "Blues"},
+               {0x20, "", 0, "Blues"}, {1, "1", 147, "Synthpop"}};
+  for (const auto& c : cases) {
+    record[126] = c.track;
+    record[127] = c.genre;
+    const TagFields f = DecodeId3v1Record(record);
+    EXPECT_EQ(f.track, c.trackText);
+    EXPECT_EQ(f.genre, c.genreName) << "genre byte " << int{c.genre};
+    EXPECT_EQ(Id3v1GenreNumberText(record), std::to_string(c.genre));
+  }
+}
+
+TEST(Id3v1Decode, TrimTrailingBlanksStopsAtTheStartOfTheText) {
+  char allBlank[6] = {' ', ' ', ' ', ' ', 'x', 'x'};
+  TrimTrailingBlanks(allBlank, 3);
+  EXPECT_STREQ(allBlank, "");
+  char unpadded[5] = {'a', 'b', 'c', 'X', 'X'};
+  TrimTrailingBlanks(unpadded, 2);
+  EXPECT_STREQ(unpadded, "abc");
+}
+
+TEST(Id3v1Decode, EncodeThenDecodeGivesTheTexts) {
+  TagFields in;
+  in.title = "\x83\x65\x83\x58\x83\x67";  // double-byte text passes through as bytes
+  in.artist = "Artist";
+  in.album = "Album";
+  in.year = "2001";
+  in.comment = "Comment";
+  in.track = "3";
+  in.genre = "Tokusatsu(J)";
+  const std::string r = RecordOf(in);
+  const TagFields out = DecodeId3v1Record(reinterpret_cast<const unsigned char*>(r.data()));
+  EXPECT_EQ(out.title, in.title);
+  EXPECT_EQ(out.artist, in.artist);
+  EXPECT_EQ(out.album, in.album);
+  EXPECT_EQ(out.year, in.year);
+  EXPECT_EQ(out.comment, in.comment);
+  EXPECT_EQ(out.track, in.track);
+  EXPECT_EQ(out.genre, in.genre);
+}
+
+class Id3v1File : public ::testing::Test {
+ protected:
+  void PrepareRecord(const std::string& title) {
+    TagFields f;
+    f.title = title;
+    EncodeId3v1Record(f, Id3v1Record);
+  }
+  TempDir dir_;
+};
+
+TEST_F(Id3v1File, FirstWriteAppendsLaterWritesOverwrite) {
+  const std::string path = dir_.File("song.mp3");
+  const std::string audio = Audio(1000);
+  ASSERT_TRUE(WriteBytes(path, audio));
+  EXPECT_FALSE(ReadId3v1Tag(path));
+
+  PrepareRecord("First");
+  ASSERT_TRUE(WriteId3v1Tag(path));
+  std::string bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), audio.size() + 128);
+  EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+
+  PrepareRecord("Second");
+  ASSERT_TRUE(WriteId3v1Tag(path));
+  bytes = ReadBytes(path);
+  ASSERT_EQ(bytes.size(), audio.size() + 128);
+  EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+
+  std::memset(Id3v1Record, 0xAA, sizeof Id3v1Record);
+  ASSERT_TRUE(ReadId3v1Tag(path));
+  EXPECT_EQ(DecodeId3v1Record(Id3v1Record).title, "Second");
+}
+
+TEST_F(Id3v1File, ShortOrMissingFilesHaveNoTagAndAreNotWritten) {
+  const std::string shortPath = dir_.File("short.mp3");
+  const std::string shortBytes = "TAG" + std::string(100, 'x');
+  ASSERT_TRUE(WriteBytes(shortPath, shortBytes));
+  std::memset(Id3v1Record, 0xAA, sizeof Id3v1Record);
+  EXPECT_FALSE(ReadId3v1Tag(shortPath));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(Id3v1Record), 128), std::string(128, '\0'));
+  PrepareRecord("x");
+  EXPECT_FALSE(WriteId3v1Tag(shortPath));
+  EXPECT_EQ(ReadBytes(shortPath), shortBytes);
+
+  EXPECT_FALSE(ReadId3v1Tag(dir_.File("missing.mp3")));
+  EXPECT_FALSE(WriteId3v1Tag(dir_.File("missing.mp3")));
+  EXPECT_FALSE(platform::FileExists(dir_.File("missing.mp3")));
+}
+
+TEST_F(Id3v1File, MarkerIsCaseSensitive) {
+  const std::string path = dir_.File("lower.mp3");
+  ASSERT_TRUE(WriteBytes(path, Audio(500) + "tag" + std::string(125, ' ')));
+  EXPECT_FALSE(ReadId3v1Tag(path));
+  PrepareRecord("x");
+  ASSERT_TRUE(WriteId3v1Tag(path));
+  EXPECT_EQ(ReadBytes(path).size(), 500u + 256u) << "a record not marked \"TAG\" is not overwritten";
+}
+
+TEST_F(Id3v1File, ReadOnlyFileIsWrittenAndStaysReadOnly) {
+  const std::string path = dir_.File("ro.mp3");
+  ASSERT_TRUE(WriteBytes(path, Audio(400)));
+  ASSERT_TRUE(platform::SetReadOnly(path, true));
+  PrepareRecord("Locked");
+  ASSERT_TRUE(WriteId3v1Tag(path));
+  bool readOnly = false;
+  ASSERT_TRUE(platform::IsReadOnly(path, readOnly));
+  EXPECT_TRUE(readOnly);
+  ASSERT_TRUE(ReadId3v1Tag(path));
+  EXPECT_EQ(DecodeId3v1Record(Id3v1Record).title, "Locked");
+}
+
+TEST_F(Id3v1File, FailedWriteLeavesFileAndReadOnlyAttribute) {
+  const std::string path = dir_.File("fail.mp3");
+  const std::string audio = Audio(400);
+  ASSERT_TRUE(WriteBytes(path, audio));
+  ASSERT_TRUE(platform::SetReadOnly(path, true));
+  PrepareRecord("x");
+  platform::FileFaults::Reset();
+  platform::FileFaults::FailAt(platform::FileStep::Write, 1);
+  EXPECT_FALSE(WriteId3v1Tag(path));
+  platform::FileFaults::Reset();
+  EXPECT_EQ(ReadBytes(path), audio);
+  bool readOnly = false;
+  ASSERT_TRUE(platform::IsReadOnly(path, readOnly));
+  EXPECT_TRUE(readOnly);
+}
+
+// The two lists differ in exactly these slots; everything else is shared.
+TEST(GenreLists, DifferOnlyInTheKnownSlots) {
+  const struct {
+    int slot;
+    const char* v1;
+    const char* v2;
+  } differences[] = {
+      {25, "Euro-tecno", "Euro-Techno"},   {29, "Juzz+Funk", "Jazz+Funk"},
+      {40, "AlternRock", "Alt. Rock"},     {59, "Gangsta", "Gangsta Rap"},
+      {60, "Top 40", "Top 4"},             {67, "Psychadelic", "Psychedelic"},
+      {85, "Bedob", "Bebob"},              {90, "Avantagarde", "Avantgarde"},
+      {93, "Psychadelic Rock", "Psychedelic Rock"}, {96, "Big band", "Big Band"},
+      {101, "SpeechChanson", "Speech"},    {118, "Rhytmic Soul", "Rhythmic Soul"},
+      {123, "Acapella", "A Cappella"},     {127, "Dram & Bass", "Drum & Bass"},
+      {136, "Chiristian Gangsta Rap", "Christian Gangsta Rap"},
+      {248, "", "Heavy Rock(J)"},          {249, "", "Doom Rock(J)"},
+      {250, "", "J-POP(J)"},
+  };
+  bool differs[256] = {};
+  for (const auto& d : differences) {
+    EXPECT_STREQ(GenreNames[d.slot], d.v1) << d.slot;
+    EXPECT_STREQ(Id3v2GenreNames[d.slot], d.v2) << d.slot;
+    differs[d.slot] = true;
+  }
+  for (int slot = 0; slot < kGenreSlots; ++slot) {
+    ASSERT_NE(GenreNames[slot], nullptr);
+    ASSERT_NE(Id3v2GenreNames[slot], nullptr);
+    if (!differs[slot]) EXPECT_STREQ(GenreNames[slot], Id3v2GenreNames[slot]) << slot;
+    const bool empty = slot >= 148 && slot <= 250;
+    EXPECT_EQ(GenreNames[slot][0] == '\0', empty) << slot;
+    EXPECT_LE(std::strlen(GenreNames[slot]), 34u);
+    EXPECT_LE(std::strlen(Id3v2GenreNames[slot]), 29u);
+  }
+  EXPECT_STREQ(GenreNames[0], "Blues");
+  EXPECT_STREQ(GenreNames[147], "Synthpop");
+  EXPECT_STREQ(GenreNames[251], "Seiyu(J)");
+  EXPECT_STREQ(GenreNames[255], "Anime(J)");
+}
+
+}  // namespace
+}  // namespace kestrun::tags

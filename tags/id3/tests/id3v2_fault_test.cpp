@@ -1,0 +1,154 @@
+// Makes every file-layer step of a tag write fail in turn and checks that the
+// user's file survives: either the write succeeds completely, or the file is
+// byte-identical to what it was, and no temporary file is left behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/file_io.h"
+#include "platform/testing/temp_dir.h"
+#include "tags/id3/id3v2.h"
+#include "tags/id3/tests/tag_builder.h"
+
+namespace kestrun::tags {
+namespace {
+
+using namespace tags::testing;
+using kestrun::testing::ReadBytes;
+using kestrun::testing::TempDir;
+using kestrun::testing::WriteBytes;
+using platform::FileFaults;
+using platform::FileStep;
+
+struct Scenario {
+  const char* name;
+  std::string original;  // the file before the write
+};
+
+TagFields Fields() {
+  TagFields f;
+  f.title = "New title";
+  f.artist = "New artist";
+  f.comment = "A comment that is long enough to need more than the old tag's room";
+  f.genre = "Rock";
+  return f;
+}
+
+const FileStep kSteps[] = {FileStep::Open, FileStep::Size,     FileStep::Read,   FileStep::Write,
+                           FileStep::Seek, FileStep::TempName, FileStep::Move,   FileStep::Delete,
+                           FileStep::Attributes};
+
+const char* StepName(FileStep step) {
+  switch (step) {
+    case FileStep::Open: return "open";
+    case FileStep::Size: return "size";
+    case FileStep::Read: return "read";
+    case FileStep::Write: return "write";
+    case FileStep::Seek: return "seek";
+    case FileStep::TempName: return "temporary name";
+    case FileStep::Move: return "move";
+    case FileStep::Delete: return "delete";
+    case FileStep::Attributes: return "attributes";
+    default: return "other";
+  }
+}
+
+std::vector<std::string> StrayFiles(const TempDir& dir, const std::string& keep) {
+  std::vector<std::string> stray;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name != keep) stray.push_back(name);
+  }
+  return stray;
+}
+
+class Id3v2Faults : public ::testing::TestWithParam<int> {};
+
+void RunEveryFault(const Scenario& scenario) {
+  const std::string audio = Audio(20000);
+  TempDir dir;
+  const std::string path = dir.File("song.mp3");
+
+  // A clean run tells how often each step is used.
+  ASSERT_TRUE(WriteBytes(path, scenario.original));
+  FileFaults::Reset();
+  ASSERT_TRUE(WriteId3v2Fields(path, Fields()));
+  int calls[static_cast<int>(FileStep::Count)] = {};
+  for (FileStep step : kSteps) calls[static_cast<int>(step)] = FileFaults::Calls(step);
+  const std::string expected = ReadBytes(path);
+  ASSERT_EQ(expected.substr(expected.size() - audio.size()), audio);
+
+  int failures = 0;
+  for (FileStep step : kSteps) {
+    for (int nth = 1; nth <= calls[static_cast<int>(step)]; ++nth) {
+      SCOPED_TRACE(std::string(scenario.name) + ": " + StepName(step) + " #" + std::to_string(nth));
+      ASSERT_TRUE(WriteBytes(path, scenario.original));
+      FileFaults::Reset();
+      FileFaults::FailAt(step, nth);
+      const bool ok = WriteId3v2Fields(path, Fields());
+      FileFaults::Reset();
+      const std::string now = ReadBytes(path);
+      // Compared as booleans: the files are too large to print usefully.
+      if (ok) {
+        EXPECT_TRUE(now == expected) << "a successful write gave " << now.size() << " bytes, expected "
+                                     << expected.size();
+      } else {
+        ++failures;
+        EXPECT_TRUE(now == scenario.original) << "a failed write changed the file (" << now.size() << " bytes, was "
+                                              << scenario.original.size() << ")";
+      }
+      // Only a failed delete may leave a file behind.
+      if (step != FileStep::Delete) EXPECT_TRUE(StrayFiles(dir, "song.mp3").empty());
+      for (const auto& name : StrayFiles(dir, "song.mp3")) std::filesystem::remove(dir.File(name));
+    }
+  }
+  EXPECT_GT(failures, 0);
+}
+
+TEST(Id3v2Faults, CreatingATagOnAnUntaggedFile) {
+  RunEveryFault({"create", Audio(20000)});
+}
+
+TEST(Id3v2Faults, GrowingAnExistingTag) {
+  RunEveryFault({"grow", Tag(Frame23("TIT2", Text("Old")) + Frame23("TXXX", Text("kept")), 8) + Audio(20000)});
+}
+
+TEST(Id3v2Faults, RewritingInPlace) {
+  RunEveryFault({"in place", Tag(Frame23("TIT2", Text("Old")), 4000) + Audio(20000)});
+}
+
+// The last move puts the new file in place; when it fails, the original comes back.
+TEST(Id3v2Faults, FailedFinalMoveRestoresTheOriginal) {
+  TempDir dir;
+  const std::string path = dir.File("song.mp3");
+  const std::string original = Tag(Frame23("TIT2", Text("Old")), 0) + Audio(20000);
+  ASSERT_TRUE(WriteBytes(path, original));
+  FileFaults::Reset();
+  FileFaults::FailAt(FileStep::Move, 2);
+  EXPECT_FALSE(WriteId3v2Fields(path, Fields()));
+  EXPECT_EQ(FileFaults::Calls(FileStep::Move), 3) << "the backup is moved back";
+  FileFaults::Reset();
+  EXPECT_TRUE(ReadBytes(path) == original);
+  EXPECT_TRUE(StrayFiles(dir, "song.mp3").empty());
+}
+
+TEST(Id3v2Faults, ErrorCodesAreNeverSuccessOrNoTag) {
+  TempDir dir;
+  const std::string path = dir.File("song.mp3");
+  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", Text("Old")), 0) + Audio(100)));
+  for (FileStep step : {FileStep::Open, FileStep::Size, FileStep::TempName, FileStep::Write, FileStep::Move}) {
+    Id3v2Tag tag;
+    ASSERT_EQ(tag.LoadTag(path), 0);
+    tag.SetComment(std::string(100, 'c'));
+    FileFaults::Reset();
+    FileFaults::FailAt(step, 1);
+    const int result = tag.SaveTag(path);
+    FileFaults::Reset();
+    EXPECT_NE(result, 0) << StepName(step);
+    EXPECT_NE(result, kId3v2NoTag) << StepName(step);
+  }
+}
+
+}  // namespace
+}  // namespace kestrun::tags
