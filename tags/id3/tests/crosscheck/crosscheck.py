@@ -1,0 +1,241 @@
+#!/usr/bin/python3
+"""Cross-checks our ID3v2 reader and writer against independent tools.
+
+Files we write are read back by mutagen and by the id3v2 program; files that
+mutagen writes, and hand-built ID3v2.2 tags, are read by ours. The audio behind
+every tag is compared byte for byte.
+
+usage: crosscheck.py <path to id3_tool>
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+try:
+    import mutagen.id3 as mid3
+except ImportError:
+    sys.exit("crosscheck: python3-mutagen is missing (apt-get install python3-mutagen)")
+if shutil.which("id3v2") is None:
+    sys.exit("crosscheck: the id3v2 program is missing (apt-get install id3v2)")
+
+TOOL = sys.argv[1]
+FAILURES = []
+
+
+def check(condition, what):
+    if not condition:
+        FAILURES.append(what)
+        print("FAIL:", what)
+
+
+def audio_bytes(n=40000):
+    data = bytearray(os.urandom(n))
+    data[0:4] = b"\xff\xfb\x90\x64"  # an MPEG frame header, as real files start
+    return bytes(data)
+
+
+def tag_end(data):
+    """Offset just past an ID3v2 tag at the start of data (0 without a tag)."""
+    if data[:3] != b"ID3":
+        return 0
+    s = data[6:10]
+    return 10 + ((s[0] & 0x7F) << 21 | (s[1] & 0x7F) << 14 | (s[2] & 0x7F) << 7 | (s[3] & 0x7F))
+
+
+def ours_write(path, title=b"", artist=b"", album=b"", year=b"", comment=b"", track=b"", genre=b""):
+    args = [TOOL, "write", path] + [v.hex() for v in (title, artist, album, year, comment, track, genre)]
+    return subprocess.run(args).returncode == 0
+
+
+def ours_read(path):
+    result = subprocess.run([TOOL, "read", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        return None
+    return {k: bytes.fromhex(v) for k, v in (line.split("=", 1) for line in result.stdout.splitlines())}
+
+
+def ours_frames(path):
+    result = subprocess.run([TOOL, "frames", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        return None
+    return [(k, bytes.fromhex(v)) for k, v in (line.split("=", 1) for line in result.stdout.splitlines())]
+
+
+def id3v2_listing(path):
+    return subprocess.run(["id3v2", "-l", path], capture_output=True).stdout
+
+
+def test_our_writes_read_by_others(work):
+    path = os.path.join(work, "ours.mp3")
+    audio = audio_bytes()
+    with open(path, "wb") as f:
+        f.write(audio)
+    fields = dict(title=b"Title text", artist=b"Artist name", album=b"Album", year=b"2001",
+                  comment=b"A comment", track=b"7", genre=b"Rock")
+    check(ours_write(path, **fields), "our writer tags an untagged file")
+    data = open(path, "rb").read()
+    check(data[tag_end(data):] == audio, "audio intact after a new tag")
+
+    tag = mid3.ID3(path, translate=False)
+    check(tag.version == (2, 3, 0), "mutagen sees ID3v2.3.0, got %r" % (tag.version,))
+    check(str(tag["TIT2"]) == "Title text", "mutagen TIT2")
+    check(str(tag["TPE1"]) == "Artist name", "mutagen TPE1")
+    check(str(tag["TALB"]) == "Album", "mutagen TALB")
+    check(str(tag["TYER"]) == "2001", "mutagen TYER")
+    check(str(tag["TRCK"]) == "7", "mutagen TRCK")
+    check(tag["TCON"].text == ["(17)Rock"], "mutagen TCON raw text (17)Rock, got %r" % tag["TCON"].text)
+    check(tag["TCON"].genres == ["Rock"], "mutagen TCON genre Rock")
+    comms = tag.getall("COMM")
+    check(len(comms) == 1 and comms[0].lang == "eng" and comms[0].desc == "" and comms[0].text == ["A comment"],
+          "mutagen COMM eng/''/A comment, got %r" % comms)
+
+    listing = id3v2_listing(path)
+    for expected in (b"TIT2 (Title/songname/content description): Title text",
+                     b"TPE1 (Lead performer(s)/Soloist(s)): Artist name",
+                     b"TALB (Album/Movie/Show title): Album",
+                     b"TYER (Year): 2001",
+                     b"TRCK (Track number/Position in set): 7",
+                     b"TCON (Content type): Rock (17)",
+                     b"COMM (Comments): ()[eng]: A comment"):
+        check(expected in listing, "id3v2 lists %r" % expected)
+
+    # A longer text within the padding: the file keeps its size.
+    size = len(data)
+    check(ours_write(path, title=b"Title text, a little longer", genre=b"Juzz+Funk"), "rewrite in place")
+    data = open(path, "rb").read()
+    check(len(data) == size, "in-place rewrite keeps the file size")
+    check(data[tag_end(data):] == audio, "audio intact after an in-place rewrite")
+    tag = mid3.ID3(path, translate=False)
+    check(str(tag["TIT2"]) == "Title text, a little longer", "mutagen reads the rewritten title")
+    check(tag["TCON"].text == ["Juzz+Funk"], "a genre outside the ID3v2 list has no number")
+    check("TPE1" not in tag, "an empty artist removes TPE1")
+
+    # A false sync in the text: the unsynchronisation flag is set and the text survives.
+    title = b"A\xff\xe0Z"
+    check(ours_write(path, title=title, artist=b"x" * 3000), "grow the tag with a false sync")
+    data = open(path, "rb").read()
+    check(data[5] & 0x80 == 0x80, "unsynchronisation flag set")
+    check(b"A\xff\x00\xe0Z" in data[:tag_end(data)], "zero byte inserted after 0xFF")
+    check(data[tag_end(data):] == audio, "audio intact after growing the tag")
+    tag = mid3.ID3(path, translate=False)
+    check(tag.f_unsynch, "mutagen sees the unsynchronisation flag")
+    check(str(tag["TIT2"]).encode("latin-1") == title, "mutagen reads the unsynchronised title")
+    listing = id3v2_listing(path)
+    # id3v2 prints ISO-8859-1 texts converted to the locale's encoding.
+    check(any(b"TIT2 (Title/songname/content description): " + t in listing
+              for t in (title, title.decode("latin-1").encode("utf-8"))),
+          "id3v2 reads the unsynchronised title")
+    check(ours_read(path)["title"] == title, "we read our unsynchronised title")
+
+
+def test_mutagen_writes_read_by_ours(work):
+    path = os.path.join(work, "mutagen.mp3")
+    audio = audio_bytes()
+    with open(path, "wb") as f:
+        f.write(audio)
+    tag = mid3.ID3()
+    tag.add(mid3.TIT2(encoding=0, text="Their title"))
+    tag.add(mid3.TPE1(encoding=0, text="Their artist"))
+    tag.add(mid3.TALB(encoding=0, text="Their album"))
+    tag.add(mid3.TYER(encoding=0, text="1999"))
+    tag.add(mid3.TRCK(encoding=0, text="3/12"))
+    tag.add(mid3.TCON(encoding=0, text="(13)Pop"))
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="note", text="Their comment"))
+    tag.add(mid3.TXXX(encoding=0, desc="extra", text="kept"))
+    picture = os.urandom(5000)
+    tag.add(mid3.APIC(encoding=0, mime="image/png", type=3, desc="cover", data=picture))
+    tag.save(path, v2_version=3, padding=lambda info: 1000)
+    data = open(path, "rb").read()
+    check(data[3:5] == b"\x03\x00", "mutagen wrote ID3v2.3.0")
+
+    got = ours_read(path)
+    check(got is not None, "we read mutagen's tag")
+    if got:
+        expected = dict(title=b"Their title", artist=b"Their artist", album=b"Their album", year=b"1999",
+                        comment=b"Their comment", track=b"3/12", genre=b"Pop")
+        for key, value in expected.items():
+            check(got[key] == value, "we read mutagen's %s: %r" % (key, got[key]))
+
+    # A Unicode frame reads as empty.
+    tag = mid3.ID3(path, translate=False)
+    tag.add(mid3.TALB(encoding=1, text="Unicode album"))
+    tag.save(path, v2_version=3, padding=lambda info: 1000)
+    got = ours_read(path)
+    check(got is not None and got["album"] == b"", "a UTF-16 album reads as empty")
+
+    # Our write keeps mutagen's other frames, picture included.
+    check(ours_write(path, title=b"New title", album=b"Plain album", genre=b"Anime(J)"), "we write into mutagen's tag")
+    data = open(path, "rb").read()
+    check(data[tag_end(data):] == audio, "audio intact after writing into mutagen's tag")
+    tag = mid3.ID3(path, translate=False)
+    check(str(tag["TIT2"]) == "New title", "mutagen reads our title")
+    check(tag["TALB"].encoding == 0 and str(tag["TALB"]) == "Plain album", "album rewritten as ISO-8859-1")
+    check(tag["TCON"].text == ["Anime(J)"], "Anime(J) is written without its number")
+    pics = tag.getall("APIC")
+    check(len(pics) == 1 and pics[0].data == picture, "the picture survives our write")
+    check(str(tag["TXXX:extra"]) == "kept", "TXXX survives our write")
+
+
+def frame22(fid, data):
+    return fid + struct.pack(">I", len(data))[1:] + data
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+V22_IDS = [(b"TT2", "TIT2"), (b"TRK", "TRCK"), (b"TP1", "TPE1"), (b"TAL", "TALB"), (b"TYE", "TYER"),
+           (b"TCO", "TCON"), (b"COM", "COMM"), (b"TCM", "TCOM"), (b"TOA", "TOPE"), (b"TCR", "TCOP"),
+           (b"WXX", "WXXX"), (b"TSS", "TSSE"), (b"TEN", "TENC")]
+
+
+def test_id3v22_read_by_ours(work):
+    path = os.path.join(work, "v22.mp3")
+    audio = audio_bytes()
+    frames = b""
+    for old, new in V22_IDS:
+        data = b"\0eng\0" + new.encode() if old in (b"COM", b"WXX") else b"\0" + new.encode() + b" text"
+        if old == b"WXX":
+            data = b"\0\0http://example"
+        frames += frame22(old, data)
+    body = frames + frame22(b"PIC", b"\0PNG\x03\0picture") + frame22(b"TCP", b"\0after") + bytes(64)
+    with open(path, "wb") as f:
+        f.write(b"ID3\x02\x00\x00" + syncsafe(len(body)) + body + audio)
+    got = ours_frames(path)
+    check(got is not None, "we read an ID3v2.2 tag")
+    if got:
+        ids = sorted(k for k, _ in got)
+        check(ids == sorted(new for _, new in V22_IDS), "the thirteen IDs are translated, nothing after PIC: %r" % ids)
+    fields = ours_read(path)
+    check(fields and fields["title"] == b"TIT2 text" and fields["comment"] == b"COMM", "ID3v2.2 texts: %r" % fields)
+
+    # Written back as ID3v2.3 that mutagen reads with four-character IDs.
+    check(ours_write(path, title=b"Converted", artist=b"TPE1 text"), "we write an ID3v2.2 file")
+    data = open(path, "rb").read()
+    check(data[3:5] == b"\x03\x00", "written back as ID3v2.3.0")
+    check(data[tag_end(data):] == audio, "audio intact after converting ID3v2.2")
+    tag = mid3.ID3(path, translate=False)
+    check(str(tag["TIT2"]) == "Converted" and str(tag["TENC"]) == "TENC text", "mutagen reads the converted tag")
+    check("TCP" not in tag and "TCMP" not in tag, "frames after the unknown one are gone")
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="id3-crosscheck-")
+    try:
+        test_our_writes_read_by_others(work)
+        test_mutagen_writes_read_by_ours(work)
+        test_id3v22_read_by_ours(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    if FAILURES:
+        print("%d cross-check(s) failed" % len(FAILURES))
+        return 1
+    print("all cross-checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
