@@ -15,6 +15,9 @@ endif()
 
 if(WIN32)
   add_compile_definitions(NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # Narrow string literals are ANSI text in code page 932, as every ...A call of the
+  # player expects; sources stay UTF-8.
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8> $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932>)
   # Ship binaries that need no mingw runtime DLLs next to them.
   set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
   set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")

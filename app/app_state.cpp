@@ -1,0 +1,10 @@
+#include "app/app_state.h"
+
+namespace kestrun::app {
+
+AppState& App() {
+  static AppState state;
+  return state;
+}
+
+}  // namespace kestrun::app

@@ -1,0 +1,8 @@
+// Kestrun.exe entry point.
+#include <windows.h>
+
+#include "app/program_entry.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  return kestrun::app::RunProgram(instance, commandLine);
+}

@@ -1,0 +1,31 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrun::app {
+namespace {
+
+TEST(CommandLinePath, EmptyAndQuotedAndSpaces) {
+  EXPECT_EQ(ParseCommandLinePath("", 259).status, CommandLineStatus::Empty);
+  EXPECT_EQ(ParseCommandLinePath("\"\"", 259).status, CommandLineStatus::Empty);
+  const auto quoted = ParseCommandLinePath("\"C:\\My Music\\a b.mp3\"", 259);
+  EXPECT_EQ(quoted.status, CommandLineStatus::Ok);
+  EXPECT_EQ(quoted.path, "C:\\My Music\\a b.mp3");
+  // Spaces without quotes: still one path.
+  EXPECT_EQ(ParseCommandLinePath("C:\\My Music\\a b.mp3", 259).path, "C:\\My Music\\a b.mp3");
+}
+
+TEST(CommandLinePath, LongTextIsRefusedNotCut) {
+  const std::string fits(259, 'a');
+  EXPECT_EQ(ParseCommandLinePath(fits, 259).status, CommandLineStatus::Ok);
+  const std::string tooLong(260, 'a');
+  const auto refused = ParseCommandLinePath(tooLong, 259);
+  EXPECT_EQ(refused.status, CommandLineStatus::TooLong);
+  EXPECT_TRUE(refused.path.empty());
+  // The limit applies after the quotes are removed.
+  EXPECT_EQ(ParseCommandLinePath("\"" + std::string(255, 'b') + "\"", 255).status, CommandLineStatus::Ok);
+  EXPECT_EQ(ParseCommandLinePath(std::string(256, 'b'), 255).status, CommandLineStatus::TooLong);
+}
+
+}  // namespace
+}  // namespace kestrun::app
