@@ -1,0 +1,61 @@
+// Internal to the equalizer pass: the thirty sections laid out as vector lanes.
+//
+// Lane k (0..14) is the left section of band k + 1 and lane 16 + k the right one;
+// lanes 15 and 31 idle with zero coefficients. At step t lane k filters frame
+// t - k, reading as its input what lane k - 1 produced at step t - 1, so a frame
+// enters lane 0 at step t and leaves lane 14 fourteen steps later, fully equalized.
+// Every lane repeats the arithmetic of BandFilter::Process in the same order, in
+// doubles, rounding each output to float, so the result is bit for bit the same as
+// filtering each section over the block in turn.
+#pragma once
+
+#include <cstdint>
+
+namespace kestrun::equalizer::detail {
+
+inline constexpr int kLaneCount = 32;
+inline constexpr int kLanesPerChannel = 16;
+inline constexpr int kSectionsPerChannel = 15;
+
+struct alignas(64) LaneSet {
+  double g[kLaneCount];
+  double b1[kLaneCount];
+  double b2[kLaneCount];
+  double a1[kLaneCount];
+  double a2[kLaneCount];
+  double x1[kLaneCount];
+  double x2[kLaneCount];
+  double y1[kLaneCount];
+  double y2[kLaneCount];
+};
+
+// Each runs `frames` (at least 2) interleaved 16-bit stereo frames through all
+// lanes in place and leaves the lanes' state at the block's end. Call only the
+// ones the CPU supports.
+void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames);
+void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames);
+void RunWavefrontAvx512(LaneSet& lanes, std::uint8_t* data, long frames);
+
+// The 16-bit value of an equalized float: truncated toward zero, and outside the
+// 16-bit range 32767 for positive values and -32767 (not -32768) for negative ones.
+inline std::int16_t ToSample(float value) {
+  if (value >= 32768.0f) {
+    return 32767;
+  }
+  if (value > -32768.0f) {
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(value));
+  }
+  return value <= -32768.0f ? -32767 : 0;  // the last case is NaN
+}
+
+inline std::int16_t ReadSample(const std::uint8_t* at) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(at[0] | (at[1] << 8)));
+}
+
+inline void WriteSample(std::uint8_t* at, std::int16_t value) {
+  const auto bits = static_cast<std::uint16_t>(value);
+  at[0] = static_cast<std::uint8_t>(bits & 0xFF);
+  at[1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+}  // namespace kestrun::equalizer::detail
