@@ -11,6 +11,10 @@
 
 #include <cstdint>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
 namespace kestrun::equalizer::detail {
 
 inline constexpr int kLaneCount = 32;
@@ -38,14 +42,20 @@ void RunWavefrontAvx512(LaneSet& lanes, std::uint8_t* data, long frames);
 
 // The 16-bit value of an equalized float: truncated toward zero, and outside the
 // 16-bit range 32767 for positive values and -32767 (not -32768) for negative ones.
+// Clamping to +-32767 before truncating gives exactly that, without branches (loud
+// material clips at random, which branches would mispredict); NaN, which finite
+// input never produces, would come out as -32767.
 inline std::int16_t ToSample(float value) {
-  if (value >= 32768.0f) {
-    return 32767;
-  }
-  if (value > -32768.0f) {
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(value));
-  }
-  return value <= -32768.0f ? -32767 : 0;  // the last case is NaN
+#if defined(__x86_64__) || defined(_M_X64)
+  // The compilers turn the portable form into compare-and-branch code.
+  __m128 held = _mm_max_ss(_mm_set_ss(value), _mm_set_ss(-32767.0f));
+  held = _mm_min_ss(held, _mm_set_ss(32767.0f));
+  return static_cast<std::int16_t>(_mm_cvttss_si32(held));
+#else
+  float held = value > -32767.0f ? value : -32767.0f;
+  held = held < 32767.0f ? held : 32767.0f;
+  return static_cast<std::int16_t>(static_cast<std::int32_t>(held));
+#endif
 }
 
 inline std::int16_t ReadSample(const std::uint8_t* at) {
