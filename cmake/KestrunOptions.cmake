@@ -15,9 +15,6 @@ endif()
 
 if(WIN32)
   add_compile_definitions(NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
-  # Narrow string literals are ANSI text in code page 932, as every ...A call of the
-  # player expects; sources stay UTF-8.
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8> $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932>)
   # Ship binaries that need no mingw runtime DLLs next to them.
   set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
   set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
@@ -34,3 +31,13 @@ endif()
 # Skin folder next to itself, as users get them.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# kestrun_ansi_literals(<target>): in the Windows build, the target's narrow string
+# literals become ANSI text in code page 932, as the ...A calls of the user interface
+# expect; the sources stay UTF-8. Only for targets whose headers have no characters
+# outside code page 932 (libstdc++'s <chrono> has one).
+function(kestrun_ansi_literals target)
+  if(WIN32 AND TARGET ${target})
+    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=CP932)
+  endif()
+endfunction()

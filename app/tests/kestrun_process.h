@@ -1,0 +1,63 @@
+// Drives a real Kestrun.exe from outside, as a user or the shell meets it: start it
+// with a command line, find its main window, read what it shows, close it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kestrun::testing {
+
+// The folder of the running test program (where Kestrun.exe is built too).
+std::string BinaryDirectory();
+// A file of the generated test media.
+std::string MediaPath(const std::string& name);
+
+// Polls condition every 50 ms, pumping this thread's messages, until it holds or
+// timeoutMs passes. Returns the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return condition();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(50);
+  }
+}
+
+class KestrunProcess {
+ public:
+  KestrunProcess() = default;
+  ~KestrunProcess();
+  KestrunProcess(const KestrunProcess&) = delete;
+  KestrunProcess& operator=(const KestrunProcess&) = delete;
+
+  // Starts Kestrun.exe with arguments (the raw text after the program name).
+  bool Start(const std::string& arguments);
+  // Waits for the main window (the dialog holding the title display).
+  bool WaitForMainWindow(DWORD timeoutMs = 30000);
+  // Waits for the process to end; returns its exit code, or -1 on time-out.
+  int WaitForExit(DWORD timeoutMs);
+  // Asks the main window to close (as its exit button does) and waits for the end.
+  int Close(DWORD timeoutMs = 30000);
+
+  HWND mainWindow() const { return main_; }
+  std::string Caption() const;
+  std::string TitleText() const;
+  std::string TimeText() const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+};
+
+// Reads a window's text through WM_GETTEXT with a large buffer (the rich-edit
+// control does not answer the length of its text to another process).
+std::string WindowText(HWND window);
+
+}  // namespace kestrun::testing

@@ -1,0 +1,162 @@
+// The media session inside a real main window of the player: graphs built by
+// the platform's filter graph manager for generated media.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/tests/kestrun_process.h"
+#include "playback/media_session.h"
+#include "playback/playback_control.h"
+#include "playback/player_state.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+using playback::OpenAndPlay;
+using playback::Player;
+using playback::Session;
+
+// When Equalizer.ax is not there, a file source filter (output pin only, so the
+// graph never connects anything to it) stands in, to count references on.
+// {E436EBB5-524F-11CE-9F53-0020AF0BA770}
+constexpr CLSID kClsidFileSource = {
+    0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+
+ULONG RefCount(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+std::string TitleDisplay() { return WindowText(Player().windows.titleDisplay); }
+
+class MediaSessionTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    app::App().instance = GetModuleHandleA(nullptr);
+    app::App().richEdit = LoadLibraryA("RICHED32.DLL");
+    main_ = CreateDialogParamA(GetModuleHandleA(nullptr), "IDD_LISTDIALOG", nullptr, app::MainWindowProc, 0);
+  }
+  static void TearDownTestSuite() {
+    if (main_ != nullptr) DestroyWindow(main_);
+    main_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(main_, nullptr);
+    playback::StopAndClose();
+    Player().playMode = playback::kPlayModeNormal;
+    Player().currentTrackIndex = -1;
+  }
+  void TearDown() override { playback::StopAndClose(); }
+
+  // Makes sure a filter sits in the equalizer's place, to count references on.
+  IBaseFilter* EqualizerOrStandIn() {
+    auto& session = Session();
+    if (!session.equalizer) {
+      CoCreateInstance(kClsidFileSource, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&session.equalizer));
+    }
+    return session.equalizer.Get();
+  }
+
+  static void ExpectGraphReleased() {
+    auto& session = Session();
+    EXPECT_FALSE(session.graph);
+    EXPECT_FALSE(session.control);
+    EXPECT_FALSE(session.events);
+    EXPECT_FALSE(session.seeking);
+    EXPECT_FALSE(session.source);
+    EXPECT_FALSE(session.openProgress);
+    EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  }
+
+  static HWND main_;
+};
+
+HWND MediaSessionTest::main_ = nullptr;
+
+TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
+  OpenAndPlay(MediaPath("tone.wav").c_str());
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_NEAR(static_cast<double>(Session().duration), 3.0e7, 1.0e5);
+  EXPECT_EQ(WindowText(main_), "tone.wav");
+  EXPECT_EQ(TitleDisplay(), "tone.wav");
+  EXPECT_EQ(Session().audioOnly, 1);
+  EXPECT_STREQ(Player().currentPath, MediaPath("tone.wav").c_str());
+}
+
+TEST_F(MediaSessionTest, EndOfStreamReachesMainWindowAndNormalModeStops) {
+  OpenAndPlay(MediaPath("short.wav").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  // The graph posts its completion to the main window; the normal play mode closes.
+  EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 15000));
+  EXPECT_FALSE(Session().graph);
+  EXPECT_EQ(WindowText(Player().windows.timeDisplay), "00:00/00:01");
+  EXPECT_EQ(TitleDisplay(), "short.wav");
+}
+
+TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
+  IBaseFilter* equalizer = EqualizerOrStandIn();
+  ASSERT_NE(equalizer, nullptr);
+  const ULONG baseline = RefCount(equalizer);
+
+  struct Case {
+    std::string path;
+    const char* text;
+  };
+  const Case cases[] = {
+      {MediaPath("junk.xyz"), "未対応のファイルです"},
+      {"D:\\Track01.cda", "CDの再生に失敗しました"},
+      {"http://127.0.0.1:9/stream.mp3", "URLの再生に失敗"},
+      {MediaPath("missing.asx"), "asxファイルの展開に失敗"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    OpenAndPlay(c.path.c_str());
+    EXPECT_EQ(TitleDisplay(), c.text);
+    ExpectGraphReleased();
+    // The graph held the equalizer; once it is gone only the session holds it.
+    EXPECT_EQ(RefCount(equalizer), baseline);
+  }
+}
+
+TEST_F(MediaSessionTest, UpperCaseExtensionTakesTheSamePath) {
+  OpenAndPlay("D:\\TRACK02.CDA");
+  EXPECT_EQ(TitleDisplay(), "CDの再生に失敗しました");
+}
+
+class AsxTest : public MediaSessionTest {
+ protected:
+  std::string WriteAsx(const std::string& name, const std::string& reference, const std::string& title) {
+    const std::string path = MediaPath(name);
+    std::ofstream out(path, std::ios::binary);
+    out << "<ASX version=\"3.0\">\r\n<TITLE>" << title << "</TITLE>\r\n<ENTRY>\r\n<REF HREF=\"" << reference
+        << "\"/>\r\n</ENTRY>\r\n</ASX>\r\n";
+    return path;
+  }
+};
+
+TEST_F(AsxTest, ReferenceToItselfPlaysNothing) {
+  IBaseFilter* equalizer = EqualizerOrStandIn();
+  const ULONG baseline = RefCount(equalizer);
+  // References come back lower-cased, so the file's own path is written that way.
+  std::string self = MediaPath("self.asx");
+  for (auto& c : self) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string path = WriteAsx("self.asx", self, "Loop");
+  OpenAndPlay(path.c_str());
+  ExpectGraphReleased();
+  EXPECT_EQ(RefCount(equalizer), baseline);
+}
+
+TEST_F(AsxTest, ReferenceToARealFilePlaysItWithTheAsxTitle) {
+  const std::string path = WriteAsx("tone-ref.asx", MediaPath("tone.wav"), "Asx Title");
+  OpenAndPlay(path.c_str());
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_EQ(WindowText(main_), "Asx Title");
+  EXPECT_EQ(TitleDisplay(), "Asx Title");
+}
+
+}  // namespace
+}  // namespace kestrun::testing
