@@ -270,7 +270,7 @@ int Id3v2Tag::LoadTag(const std::string& path) {
   ClearSystemError();
   if (!file.Size(fileSize)) return LastSystemError();
   // A size beyond the file is a corrupt header, not a reason to allocate.
-  if (tagSize > fileSize - kId3v2HeaderSize) return kId3v2NoTag;
+  if (fileSize < kId3v2HeaderSize || tagSize > fileSize - kId3v2HeaderSize) return kId3v2NoTag;
   std::vector<std::uint8_t> bytes;
   try {
     bytes.resize(kId3v2HeaderSize + std::size_t{tagSize});

@@ -66,7 +66,9 @@ TEST(Id3v1Encode, GenreByteIsTheSlotOfTheNameIgnoringCase) {
   // Every name maps back to its own slot, so choosing any entry of the editor's
   // list writes that entry's number.
   for (int slot = 0; slot < kGenreSlots; ++slot) {
-    if (GenreNames[slot][0] != '\0') EXPECT_EQ(Id3v1GenreSlot(GenreNames[slot]), slot) << GenreNames[slot];
+    if (GenreNames[slot][0] != '\0') {
+      EXPECT_EQ(Id3v1GenreSlot(GenreNames[slot]), slot) << GenreNames[slot];
+    }
   }
 }
 
@@ -211,7 +213,9 @@ TEST(GenreLists, DifferOnlyInTheKnownSlots) {
   for (int slot = 0; slot < kGenreSlots; ++slot) {
     ASSERT_NE(GenreNames[slot], nullptr);
     ASSERT_NE(Id3v2GenreNames[slot], nullptr);
-    if (!differs[slot]) EXPECT_STREQ(GenreNames[slot], Id3v2GenreNames[slot]) << slot;
+    if (!differs[slot]) {
+      EXPECT_STREQ(GenreNames[slot], Id3v2GenreNames[slot]) << slot;
+    }
     const bool empty = slot >= 148 && slot <= 250;
     EXPECT_EQ(GenreNames[slot][0] == '\0', empty) << slot;
     EXPECT_LE(std::strlen(GenreNames[slot]), 34u);

@@ -88,7 +88,9 @@ void RunEveryFault(const Scenario& scenario) {
                                               << scenario.original.size() << ")";
       }
       // Only a failed delete may leave a file behind.
-      if (step != FileStep::Delete) EXPECT_TRUE(StrayFiles(dir, "song.mp3").empty());
+      if (step != FileStep::Delete) {
+        EXPECT_TRUE(StrayFiles(dir, "song.mp3").empty());
+      }
       for (const auto& name : StrayFiles(dir, "song.mp3")) std::filesystem::remove(dir.File(name));
     }
   }
