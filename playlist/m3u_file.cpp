@@ -46,6 +46,14 @@ std::string_view Limited(const std::string& cell, std::size_t bufferSize) {
   return CutAnsiText(cell, bufferSize - 1);
 }
 
+// A field cut to its limit. Cutting can leave a CR from inside the line at the
+// end, which a line end would swallow on the next read; it is dropped here.
+std::string_view CutField(std::string_view text, std::size_t maxBytes) {
+  text = CutAnsiText(text, maxBytes);
+  while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return text;
+}
+
 bool IsBlank(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
@@ -168,15 +176,15 @@ PlaylistEntry ParseInfoLine(std::string_view line) {
   entry.length = FormatLength(LeadingNumber(seconds));
   const std::size_t separator = name.find(kArtistSeparator);
   if (separator == std::string_view::npos) {
-    entry.title = CutAnsiText(name, kTagBufferSize - 1);
+    entry.title = CutField(name, kTagBufferSize - 1);
   } else {
-    entry.artist = CutAnsiText(name.substr(0, separator), kTagBufferSize - 1);
-    entry.title = CutAnsiText(name.substr(separator + kArtistSeparator.size()), kTagBufferSize - 1);
+    entry.artist = CutField(name.substr(0, separator), kTagBufferSize - 1);
+    entry.title = CutField(name.substr(separator + kArtistSeparator.size()), kTagBufferSize - 1);
   }
   return entry;
 }
 
-// Calls visit(line) for each line of text (split at LF, one CR before the LF
+// Calls visit(line) for each line of text (split at LF, the CRs before the LF
 // removed), the text after the last LF included.
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit visit) {
@@ -184,7 +192,7 @@ void ForEachLine(std::string_view text, Visit visit) {
   for (;;) {
     const std::size_t end = text.find('\n', start);
     std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     visit(line);
     if (end == std::string_view::npos) return;
     start = end + 1;
@@ -199,6 +207,7 @@ std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
   std::vector<PlaylistEntry> entries;
   const std::size_t headerEnd = text.find('\n');
   if (headerEnd == std::string_view::npos) return entries;
+  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) / 2 + 1);
   bool haveInfo = false;
   PlaylistEntry info;
   ForEachLine(text.substr(headerEnd + 1), [&](std::string_view line) {
@@ -210,7 +219,7 @@ std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
     if (IsBlank(line)) return;
     if (!haveInfo && line.front() == '#') return;
     PlaylistEntry entry = haveInfo ? std::move(info) : PlaylistEntry{};
-    entry.path = CutAnsiText(line, kPathBufferSize - 1);
+    entry.path = CutField(line, kPathBufferSize - 1);
     entries.push_back(std::move(entry));
     haveInfo = false;
   });
@@ -224,13 +233,13 @@ std::vector<PlaylistEntry> ParsePlain(std::string_view text) {
   const auto add = [&](std::string_view line) {
     if (IsBlank(line)) return;
     PlaylistEntry entry;
-    entry.path = CutAnsiText(line, kPathBufferSize - 1);
+    entry.path = CutField(line, kPathBufferSize - 1);
     entries.push_back(std::move(entry));
   };
+  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   const std::size_t firstBreak = text.find('\n');
   if (firstBreak == std::string_view::npos) {
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    add(text);
+    ForEachLine(text, add);
     return entries;
   }
   ForEachLine(text.substr(firstBreak + 1), add);

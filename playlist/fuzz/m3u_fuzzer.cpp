@@ -16,8 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!parsed.extended) return 0;
   MemoryRowStore rows;
   for (const PlaylistEntry& entry : parsed.entries) {
-    // Rows whose texts hold " - " or line breaks cannot round-trip by design.
-    if (entry.title.find(" - ") != std::string::npos) return 0;
+    // A name whose first " - " is not the one between artist and title (a title
+    // holding " - ", or an artist cut to end in " -") cannot round-trip by design.
+    const std::string name = entry.artist.empty() ? entry.title : entry.artist + " - " + entry.title;
+    const std::size_t separator = name.find(" - ");
+    if (entry.artist.empty() ? separator != std::string::npos : separator != entry.artist.size()) return 0;
     const int row = appendRow(rows, entry.path);
     rows.SetCell(row, Column::Title, entry.title);
     rows.SetCell(row, Column::Artist, entry.artist);

@@ -20,7 +20,7 @@ constexpr char kAsxBody[] =
     "<REF HREF=\"HTTP://127.0.0.1/Stream.WMA\" /></ENTRY></ASX>";
 
 // Answers GET /show.asx with the ASX text and everything else with 404, one
-// connection at a time, until stopped.
+// connection at a time, until destroyed.
 class LoopbackServer {
  public:
   LoopbackServer() {
@@ -102,24 +102,19 @@ TEST(DownloadAndReadAsxOverHttp, ReadsTheDownloadedFileAndDeletesIt) {
   EXPECT_EQ(QnfFiles(), before);
 }
 
-TEST(DownloadAndReadAsxOverHttp, FailedDownloadIsNegativeAndLeavesNoFile) {
-  LoopbackServer server;
-  const int before = QnfFiles();
-  char reference[kAsxReferenceSize] = "old", title[kAsxTextSize] = "old", author[kAsxTextSize] = "old";
-  EXPECT_LT(downloadAndReadAsx(server.Url("/missing.asx").c_str(), reference, title, author), 0);
-  EXPECT_STREQ(reference, "");
-  EXPECT_EQ(QnfFiles(), before);
-}
-
-TEST(DownloadAndReadAsxOverHttp, RefusedConnectionIsNegative) {
+// The failing download: nothing listens on the port any more. (A 404 page is no
+// failure to the download call under Wine; it is downloaded like any other file.)
+TEST(DownloadAndReadAsxOverHttp, RefusedConnectionIsNegativeAndLeavesNoFile) {
   std::string url;
   {
     LoopbackServer server;
     url = server.Url("/show.asx");
   }
   const int before = QnfFiles();
-  char reference[kAsxReferenceSize], title[kAsxTextSize], author[kAsxTextSize];
+  char reference[kAsxReferenceSize] = "old", title[kAsxTextSize] = "old", author[kAsxTextSize] = "old";
   EXPECT_LT(downloadAndReadAsx(url.c_str(), reference, title, author), 0);
+  EXPECT_STREQ(reference, "");
+  EXPECT_STREQ(title, "");
   EXPECT_EQ(QnfFiles(), before);
 }
 
