@@ -258,8 +258,8 @@ bool AsfHeader::ParseExtendedContentDescription(std::span<const std::uint8_t> bo
 }
 
 WmResult AsfHeader::Get(const std::u16string& name, WmAttrType& type, std::string& value) const {
-  if (const int i = DescriptionIndex(name); i >= 0) {
-    if (description_[i].empty()) return kWmNotFound;
+  // Some writers keep these texts among the extended attributes instead.
+  if (const int i = DescriptionIndex(name); i >= 0 && !description_[i].empty()) {
     type = WmAttrType::String;
     value = description_[i];
     return kWmOk;

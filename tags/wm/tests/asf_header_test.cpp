@@ -61,6 +61,20 @@ struct Damage {
   std::function<void(std::string&)> apply;
 };
 
+TEST(AsfHeaderParse, DescriptionTextKeptAmongExtendedAttributesIsFound) {
+  // Some writers put "Description" in the extended object and leave the
+  // description object's text empty.
+  TestAsf spec;
+  spec.description = std::array<std::string, 5>{Utf16z(u"Song"), "", "", "", ""};
+  spec.extended = std::vector<TestAttribute>{{u"Description", kString, Utf16z(u"Notes")}};
+  AsfHeader parsed;
+  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(spec)))));
+  WmAttrType type{};
+  std::string value;
+  ASSERT_EQ(parsed.Get(u"Description", type, value), kWmOk);
+  EXPECT_EQ(value, Utf16z(u"Notes"));
+}
+
 TEST(AsfHeaderParse, RefusesEveryInconsistentSizeOrCount) {
   const std::string good = HeaderOf(BuildAsf(SampleSpec()));
   // Offsets in the sample: File Properties at 30 (104 bytes), then the Content
