@@ -8,12 +8,8 @@ namespace {
 TEST(EntryDisplayName, TitleOrFileNameThenArtist) {
   EXPECT_EQ(entryDisplayName("C:\\music\\a.mp3", "Song", "Band"), "Song - Band");
   EXPECT_EQ(entryDisplayName("C:\\music\\a.mp3", "Song", ""), "Song");
-  EXPECT_EQ(entryDisplayName("C:\\music\\a.mp3", "", ""), "a.mp3");
   EXPECT_EQ(entryDisplayName("C:\\music\\a.mp3", "", "Band"), "a.mp3 - Band");
   EXPECT_EQ(entryDisplayName("http://host/x.asx", "", ""), "x.asx");
-}
-
-TEST(EntryDisplayName, FileNameOfDoubleByteFolderIsNotSplitOnTrailByte) {
   // "\x95\x5c" is one character whose trail byte is a backslash.
   EXPECT_EQ(entryDisplayName("C:\\\x95\x5c\\b.mp3", "", ""), "b.mp3");
   EXPECT_EQ(entryDisplayName("\x95\x5c.mp3", "", ""), "\x95\x5c.mp3");
@@ -28,13 +24,6 @@ TEST(EntryDisplayName, BufferFormIsCutWithoutSplittingACharacter) {
   EXPECT_STREQ(tiny, "ab");
   entryDisplayName(nullptr, nullptr, nullptr, tiny, sizeof tiny);
   EXPECT_STREQ(tiny, "");
-}
-
-TEST(FormatLength, MinutesAreNotCapped) {
-  EXPECT_EQ(FormatLength(205), "03:25");
-  EXPECT_EQ(FormatLength(7507), "125:07");
-  EXPECT_EQ(FormatLength(0), "00:00");
-  EXPECT_EQ(FormatLength(-3), "00:00");
 }
 
 }  // namespace
