@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #if defined(__x86_64__) || defined(_M_X64)
-#include <xmmintrin.h>
+#include <emmintrin.h>
 #endif
 
 namespace kestrun::equalizer::detail {
@@ -20,6 +20,13 @@ namespace kestrun::equalizer::detail {
 inline constexpr int kLaneCount = 32;
 inline constexpr int kLanesPerChannel = 16;
 inline constexpr int kSectionsPerChannel = 15;
+
+// Below the smallest normal float, floats are multiples of 2^-149. Adding and
+// then subtracting 1.5 * 2^-97 rounds a double magnitude under 2^-126 to such a
+// multiple, ties to even, exactly as a conversion to float does, without the
+// processor ever seeing a subnormal.
+inline constexpr double kFloatMinNormal = 0x1p-126;
+inline constexpr double kSubnormalRounder = 0x1.8p-97;
 
 struct alignas(64) LaneSet {
   double g[kLaneCount];
@@ -34,11 +41,12 @@ struct alignas(64) LaneSet {
 };
 
 // Each runs `frames` (at least 2) interleaved 16-bit stereo frames through all
-// lanes in place and leaves the lanes' state at the block's end. Call only the
-// ones the CPU supports.
-void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames);
-void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames);
-void RunWavefrontAvx512(LaneSet& lanes, std::uint8_t* data, long frames);
+// lanes in place and leaves the lanes' state at the block's end. `silent` says
+// that every sample is zero (it picks a variant that is fast on subnormal state;
+// the output is the same). Call only the ones the CPU supports.
+void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames, bool silent);
+void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames, bool silent);
+void RunWavefrontAvx512(LaneSet& lanes, std::uint8_t* data, long frames, bool silent);
 
 // The 16-bit value of an equalized float: truncated toward zero, and outside the
 // 16-bit range 32767 for positive values and -32767 (not -32768) for negative ones.
@@ -55,6 +63,18 @@ inline std::int16_t ToSample(float value) {
   float held = value > -32767.0f ? value : -32767.0f;
   held = held < 32767.0f ? held : 32767.0f;
   return static_cast<std::int16_t>(static_cast<std::int32_t>(held));
+#endif
+}
+
+// The same for a double that holds a float's value exactly (as the lanes do),
+// without narrowing it first.
+inline std::int16_t ToSample(double value) {
+#if defined(__x86_64__) || defined(_M_X64)
+  __m128d held = _mm_max_sd(_mm_set_sd(value), _mm_set_sd(-32767.0));
+  held = _mm_min_sd(held, _mm_set_sd(32767.0));
+  return static_cast<std::int16_t>(_mm_cvttsd_si32(held));
+#else
+  return ToSample(static_cast<float>(value));
 #endif
 }
 

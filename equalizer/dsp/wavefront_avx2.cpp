@@ -20,6 +20,15 @@ struct Avx2 {
   static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
   static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
   static Reg RoundToFloat(Reg r) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(r)); }
+  static Reg RoundToFloatFlushing(Reg r) {
+    const Reg signBit = _mm256_set1_pd(-0.0);
+    const Reg magnitude = _mm256_andnot_pd(signBit, r);
+    const Reg tiny = _mm256_cmp_pd(magnitude, _mm256_set1_pd(kFloatMinNormal), _CMP_LT_OQ);
+    const Reg quantum = _mm256_set1_pd(kSubnormalRounder);
+    const Reg small = _mm256_or_pd(_mm256_sub_pd(_mm256_add_pd(magnitude, quantum), quantum),
+                                   _mm256_and_pd(signBit, r));
+    return _mm256_blendv_pd(RoundToFloat(r), small, tiny);
+  }
   static Reg ShiftIn(Reg prev, Reg cur) {
     // {prev2, prev3, cur0, cur1}, then pick {prev3, cur0, cur1, cur2}.
     const Reg middle = _mm256_permute2f128_pd(prev, cur, 0x21);
@@ -35,8 +44,8 @@ struct Avx2 {
 
 }  // namespace
 
-void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames) {
-  RunWavefront<Avx2>(lanes, data, frames);
+void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames, bool silent) {
+  RunWavefront<Avx2>(lanes, data, frames, silent);
 }
 
 }  // namespace kestrun::equalizer::detail
@@ -44,7 +53,7 @@ void RunWavefrontAvx2(LaneSet& lanes, std::uint8_t* data, long frames) {
 #else
 
 namespace kestrun::equalizer::detail {
-void RunWavefrontAvx2(LaneSet&, std::uint8_t*, long) {}
+void RunWavefrontAvx2(LaneSet&, std::uint8_t*, long, bool) {}
 }  // namespace kestrun::equalizer::detail
 
 #endif

@@ -4,10 +4,14 @@
 //   Load(p), Store(p, r), Set1(d)
 //   Add, Sub, Mul                    - plain IEEE double arithmetic, never fused
 //   RoundToFloat(r)                  - round each lane to float and back, exactly
+//   RoundToFloatFlushing(r)          - the same, computed without ever producing a
+//                                      subnormal float (for flush-to-zero mode)
 //   ShiftIn(prev, cur)               - {prev[kWidth-1], cur[0], ..., cur[kWidth-2]}
 //   Select(bits, a, b)               - lane i from a when bit i is set, else from b
 // Include only from a file built for the instruction set Isa uses.
 #pragma once
+
+#include <xmmintrin.h>
 
 #include <cstdint>
 
@@ -15,7 +19,9 @@
 
 namespace kestrun::equalizer::detail {
 
-template <class Isa>
+// kQuiet runs with the processor's flush-to-zero mode on and rounds the lanes'
+// outputs without producing subnormal floats (see RunWavefront).
+template <class Isa, bool kQuiet>
 class Wavefront {
  public:
   using Reg = typename Isa::Reg;
@@ -82,9 +88,15 @@ class Wavefront {
     Reg y0[kVectors];
     for (int i = 0; i < kVectors; ++i) {
       // g * (x0 + b1 x1 + b2 x2) - (a1 y1 + a2 y2), in this order.
-      const Reg zeros = Isa::Add(Isa::Add(x0[i], Isa::Mul(b1_[i], x1_[i])), Isa::Mul(b2_[i], x2_[i]));
+      const Reg zeros =
+          Isa::Add(Isa::Add(x0[i], Isa::Mul(b1_[i], x1_[i])), Isa::Mul(b2_[i], x2_[i]));
       const Reg poles = Isa::Add(Isa::Mul(a1_[i], y1_[i]), Isa::Mul(a2_[i], y2_[i]));
-      y0[i] = Isa::RoundToFloat(Isa::Sub(Isa::Mul(g_[i], zeros), poles));
+      const Reg exact = Isa::Sub(Isa::Mul(g_[i], zeros), poles);
+      if constexpr (kQuiet) {
+        y0[i] = Isa::RoundToFloatFlushing(exact);
+      } else {
+        y0[i] = Isa::RoundToFloat(exact);
+      }
     }
     if constexpr (kPartial) {
       // Section k works on frame t - k, so it is busy when 0 <= t - k < frames.
@@ -114,8 +126,8 @@ class Wavefront {
       alignas(64) double out[2][kWidth];
       Isa::Store(out[0], y1_[kLastSection / kWidth]);
       Isa::Store(out[1], y1_[kPerChannel + kLastSection / kWidth]);
-      WriteSample(data + 4 * done, ToSample(static_cast<float>(out[0][kLastSection % kWidth])));
-      WriteSample(data + 4 * done + 2, ToSample(static_cast<float>(out[1][kLastSection % kWidth])));
+      WriteSample(data + 4 * done, ToSample(out[0][kLastSection % kWidth]));
+      WriteSample(data + 4 * done + 2, ToSample(out[1][kLastSection % kWidth]));
     }
   }
 
@@ -123,11 +135,28 @@ class Wavefront {
   Reg x1_[kVectors], x2_[kVectors], y1_[kVectors], y2_[kVectors];
 };
 
+// After the input falls silent the sections' state decays into float subnormals
+// and stays there (the rounded recursion settles on tiny values rather than zero).
+// Producing a subnormal float costs a microcode assist on many CPUs, so a media
+// sample of pure silence runs the quiet variant: with flush-to-zero on, the
+// conversion yields 0 for those lanes without an assist, and the exact float value
+// comes from rounding in double arithmetic instead. The doubles themselves never
+// come near the double subnormal range, so flush-to-zero changes nothing else.
 template <class Isa>
-void RunWavefront(LaneSet& lanes, std::uint8_t* data, long frames) {
-  Wavefront<Isa> wavefront(lanes);
+void RunWavefront(LaneSet& lanes, std::uint8_t* data, long frames, bool silent) {
+  if (!silent) {
+    Wavefront<Isa, false> wavefront(lanes);
+    wavefront.Run(data, frames);
+    wavefront.SaveState(lanes);
+    return;
+  }
+  constexpr unsigned kFlushToZero = 0x8000;
+  const unsigned saved = _mm_getcsr();
+  _mm_setcsr(saved | kFlushToZero);
+  Wavefront<Isa, true> wavefront(lanes);
   wavefront.Run(data, frames);
   wavefront.SaveState(lanes);
+  _mm_setcsr(saved);
 }
 
 }  // namespace kestrun::equalizer::detail

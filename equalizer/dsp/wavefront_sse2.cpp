@@ -19,6 +19,15 @@ struct Sse2 {
   static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
   static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
   static Reg RoundToFloat(Reg r) { return _mm_cvtps_pd(_mm_cvtpd_ps(r)); }
+  static Reg RoundToFloatFlushing(Reg r) {
+    const Reg signBit = _mm_set1_pd(-0.0);
+    const Reg magnitude = _mm_andnot_pd(signBit, r);
+    const Reg tiny = _mm_cmplt_pd(magnitude, _mm_set1_pd(kFloatMinNormal));
+    const Reg quantum = _mm_set1_pd(kSubnormalRounder);
+    const Reg small =
+        _mm_or_pd(_mm_sub_pd(_mm_add_pd(magnitude, quantum), quantum), _mm_and_pd(signBit, r));
+    return _mm_or_pd(_mm_and_pd(tiny, small), _mm_andnot_pd(tiny, RoundToFloat(r)));
+  }
   static Reg ShiftIn(Reg prev, Reg cur) { return _mm_shuffle_pd(prev, cur, 1); }
   static Reg Select(unsigned bits, Reg a, Reg b) {
     const Reg mask = _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bits >> 1) & 1),
@@ -29,8 +38,8 @@ struct Sse2 {
 
 }  // namespace
 
-void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames) {
-  RunWavefront<Sse2>(lanes, data, frames);
+void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames, bool silent) {
+  RunWavefront<Sse2>(lanes, data, frames, silent);
 }
 
 }  // namespace kestrun::equalizer::detail
@@ -38,7 +47,7 @@ void RunWavefrontSse2(LaneSet& lanes, std::uint8_t* data, long frames) {
 #else
 
 namespace kestrun::equalizer::detail {
-void RunWavefrontSse2(LaneSet&, std::uint8_t*, long) {}
+void RunWavefrontSse2(LaneSet&, std::uint8_t*, long, bool) {}
 }  // namespace kestrun::equalizer::detail
 
 #endif

@@ -152,8 +152,9 @@ TEST(BandFilterDesign, EveryReachableDesignMatchesTheRecordedCoefficients) {
   ConfigureBand(section, 8, 48);
   const BandFilter::Coefficients c = section.coefficients();
   EXPECT_NEAR(c.a2, std::exp(-2.0 / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0), 1e-6);
-  EXPECT_NEAR(c.b2, std::exp(-2.0 * std::pow(10.0, 0.75) / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0),
-              1e-6);
+  EXPECT_NEAR(
+      c.b2, std::exp(-2.0 * std::pow(10.0, 0.75) / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0),
+      1e-6);
 }
 
 // ---------------------------------------------------------------------------
@@ -196,8 +197,8 @@ double MeasuredGainDb(int band, int value, double hertz) {
   }
   // Skip two seconds of settling (the 25 Hz band rings for about 0.1 s).
   const std::size_t from = 2 * 44100;
-  return 20.0 * std::log10(MeasuredAmplitude(output, from, hertz) /
-                           MeasuredAmplitude(input, from, hertz));
+  return 20.0 *
+         std::log10(MeasuredAmplitude(output, from, hertz) / MeasuredAmplitude(input, from, hertz));
 }
 
 TEST(EqualizerResponse, EachBandBoostsAndCutsFifteenDecibelsAtItsCentre) {

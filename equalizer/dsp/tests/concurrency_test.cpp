@@ -20,8 +20,8 @@ std::vector<float> Expected(const BandFilter::Coefficients& c, BandFilter::State
   double x1 = s.x1, x2 = s.x2, y1 = s.y1, y2 = s.y2;
   for (std::size_t k = 0; k < in.size(); ++k) {
     const double x0 = in[k];
-    out[k] = static_cast<float>(double{c.g} * (x0 + c.b1 * x1 + c.b2 * x2) -
-                                (c.a1 * y1 + c.a2 * y2));
+    out[k] =
+        static_cast<float>(double{c.g} * (x0 + c.b1 * x1 + c.b2 * x2) - (c.a1 * y1 + c.a2 * y2));
     x2 = x1;
     x1 = x0;
     y2 = y1;

@@ -64,7 +64,7 @@ Pcm MixedPcm(std::size_t frames, std::uint64_t seed) {
     const auto step = static_cast<std::uint32_t>(20 * kStepPerHertz + within * 2206);
     phase += step;
     const std::int32_t p = static_cast<std::int32_t>(phase >> 16) - 32768;  // -32768..32767
-    const std::int32_t s = (p * (32768 - (p < 0 ? -p : p))) >> 14;           // about -16384..16384
+    const std::int32_t s = (p * (32768 - (p < 0 ? -p : p))) >> 14;          // about -16384..16384
     const bool silent = (i / 44100) % 7 == 6;  // one silent second in seven
     const auto left = static_cast<std::int16_t>(silent ? 0 : s);
     const auto right = static_cast<std::int16_t>(silent ? 0 : noise.Between(-12000, 12000));

@@ -2,7 +2,9 @@
 // the formats it works on, and the recorded output shared by both builds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -158,6 +160,52 @@ TEST(EqualizeSample, EveryPathGivesThePlainPathsOutputBitForBit) {
   std::printf("compared with plain:%s\n", compared.c_str());
 }
 
+// After loud material stops, the sections ring down into float subnormals and
+// settle on tiny cycles of period 1 to 3. Silent media samples then take the
+// vector paths' shortcuts (flush-to-zero rounding while ringing down, skipping
+// along the cycle once settled), which must keep every state bit of the plain
+// path after every media sample; the first sound after the silence must come out
+// the same too.
+TEST(EqualizeSample, SilenceAfterSoundKeepsTheSubnormalStateExact) {
+  Pcm input = testing::NoisePcm(12 * 44100, 31);
+  std::fill(input.begin() + 4410 * 4, input.begin() + 11 * 44100 * 4, 0);
+  testing::Noise noise(2);
+  for (const auto& bands : {RandomBands(noise), Alternating(34, 14), Alternating(0, 48)}) {
+    auto run = [&](DspPath path, Pcm& out) {
+      SectionBanks banks;
+      banks.SetPath(path);
+      RecomputeBands(banks, bands.data());
+      out = input;
+      std::size_t at = 0;
+      std::vector<std::vector<BandFilter::State>> afterEachSample;
+      for (std::size_t size : testing::MediaSampleSizes(out.size() / 4, 4)) {
+        Equalize(banks, out, at, size);
+        at += size;
+        afterEachSample.push_back(States(banks));
+      }
+      return afterEachSample;
+    };
+    Pcm reference;
+    const auto referenceStates = run(DspPath::Plain, reference);
+    int subnormal = 0;
+    for (const BandFilter::State& state : referenceStates[referenceStates.size() * 9 / 10]) {
+      subnormal += std::fpclassify(state.y1) == FP_SUBNORMAL;
+    }
+    ASSERT_GT(subnormal, 20) << "the silence no longer leaves subnormal state to test with";
+    for (DspPath path : SupportedPaths()) {
+      Pcm output;
+      const auto states = run(path, output);
+      ASSERT_EQ(states.size(), referenceStates.size());
+      std::size_t differing = 0;
+      for (std::size_t i = 0; i < states.size(); ++i) {
+        differing += !SameStates(states[i], referenceStates[i]);
+      }
+      EXPECT_EQ(differing, 0u) << DspPathName(path);
+      EXPECT_EQ(FirstDifference(output, reference), std::string::npos) << DspPathName(path);
+    }
+  }
+}
+
 // The widest path is chosen when nothing else is asked for.
 TEST(EqualizeSample, NewBanksUseTheWidestSupportedPath) {
   SectionBanks banks;
@@ -238,11 +286,16 @@ TEST(EqualizeSample, OtherFormatsAndTinySamplesPassUntouched) {
     int blockAlign;
   };
   const Case cases[] = {
-      {"16-bit mono", 4000, 2, 2},   {"8-bit stereo", 4000, 1, 2},
-      {"8-bit mono", 4000, 1, 1},    {"24-bit stereo", 3996, 3, 6},
-      {"32-bit stereo", 4000, 4, 8}, {"16-bit 6 channels", 3996, 2, 12},
-      {"one frame", 4, 2, 4},        {"one frame and a half", 6, 2, 4},
-      {"empty", 0, 2, 4},            {"negative length", -8, 2, 4},
+      {"16-bit mono", 4000, 2, 2},
+      {"8-bit stereo", 4000, 1, 2},
+      {"8-bit mono", 4000, 1, 1},
+      {"24-bit stereo", 3996, 3, 6},
+      {"32-bit stereo", 4000, 4, 8},
+      {"16-bit 6 channels", 3996, 2, 12},
+      {"one frame", 4, 2, 4},
+      {"one frame and a half", 6, 2, 4},
+      {"empty", 0, 2, 4},
+      {"negative length", -8, 2, 4},
   };
   for (DspPath path : SupportedPaths()) {
     for (const Case& c : cases) {

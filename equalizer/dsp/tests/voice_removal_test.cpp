@@ -19,7 +19,7 @@ TEST(RemoveVoice, CentreCancelsAndSidesComeOutInOppositePolarity) {
   };
   const Frame frames[] = {
       {1000, 1000, 0, 0},
-      {32767, -32768, -32768, 32767},   // clamped both ways
+      {32767, -32768, -32768, 32767},  // clamped both ways
       {-32768, 32767, 32767, -32768},
       {300, -200, -500, 500},
       {0, 0, 0, 0},
@@ -57,9 +57,9 @@ TEST(RemoveVoice, StopsBeforeAPartialFrame) {
   Pcm data = testing::NoisePcm(3, 9);
   const Pcm input = data;
   RemoveVoice(data.data(), 10, 2, 4);  // two frames and half of a third
-  EXPECT_EQ(testing::SampleAt(data, 1, 0),
-            std::clamp(testing::SampleAt(input, 1, 1) - testing::SampleAt(input, 1, 0), -32768,
-                       32767));
+  EXPECT_EQ(
+      testing::SampleAt(data, 1, 0),
+      std::clamp(testing::SampleAt(input, 1, 1) - testing::SampleAt(input, 1, 0), -32768, 32767));
   EXPECT_EQ(std::vector<std::uint8_t>(data.begin() + 8, data.end()),
             std::vector<std::uint8_t>(input.begin() + 8, input.end()));
 }
