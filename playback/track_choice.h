@@ -1,0 +1,18 @@
+// Which playlist row plays next, and the selection steps around it, over any row
+// store (the playlist window's list control in the program).
+#pragma once
+
+#include "playlist/row_store.h"
+
+namespace kestrun::playback {
+
+// Index rules, for n rows (n > 0) and the current track index (-1: not from the list).
+int NextTrackIndex(int current, int rowCount);
+int PreviousTrackIndex(int current, int rowCount);
+// r is a value of rand(); the same row may come twice in a row.
+int RandomTrackIndex(int r, int rowCount);
+
+// Clears every selected row (repeatedly the first selected one from the start).
+void ClearSelection(playlist::RowStore& rows);
+
+}  // namespace kestrun::playback
