@@ -102,7 +102,7 @@ class AsfFileEditor final : public WmMetadataEditor, private WmHeaderInfo {
                         const std::uint8_t* value, std::uint16_t length) override {
     if (name == nullptr || (value == nullptr && length != 0)) return kWmInvalidArg;
     if (stream != kWmFileLevelStream) return kWmInvalidArg;
-    std::string bytes(reinterpret_cast<const char*>(value), length);
+    std::string bytes = length == 0 ? std::string() : std::string(reinterpret_cast<const char*>(value), length);
     const WmResult r = header_.Set(name, type, std::move(bytes));
     if (WmSucceeded(r)) changed_ = true;
     return r;

@@ -191,6 +191,18 @@ TEST_F(WmFieldsTest, WriteThenReadGivesTheFieldsBack) {
   EXPECT_EQ(StoredValue(file, u"WM/Picture"), Utf16z(u"keep me"));
 }
 
+TEST_F(WmFieldsTest, DoubleByteFileNamesAreOpenedAndRewrittenInPlace) {
+  // "\x83\x5C" has a trail byte equal to the path separator: the temporary file
+  // must still be made in the file's own directory.
+  for (const char* name : {"\x83\x65\x83\x58\x83\x67.wma", "\x83\x5C.wma"}) {
+    const std::string path = Put(BuildTaggedAsf({{u"Title", Utf16z(u"t")}}), name);
+    ASSERT_TRUE(WriteWmFields(path.c_str(), Fields("New", "", "", "", "", "", ""))) << name;
+    EXPECT_STREQ(Read(path).title, "New") << name;
+    EXPECT_EQ(FilesIn(dir_.path()), 1) << name;
+    platform::DeleteFileAt(path);
+  }
+}
+
 TEST_F(WmFieldsTest, EmptyFieldsAreStoredAsEmptyStrings) {
   const std::string path = Put(BuildTaggedAsf({{u"WM/AlbumTitle", Utf16z(u"Album")}}));
   ASSERT_TRUE(WriteWmFields(path.c_str(), Fields("", "", "", "", "", "", "")));
