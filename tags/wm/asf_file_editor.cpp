@@ -55,22 +55,15 @@ class AsfFileEditor final : public WmMetadataEditor, private WmHeaderInfo {
     return kWmOk;
   }
 
+  // Like the runtime's editor, Flush saves the changes and closes the file.
   WmResult Flush() override {
     if (!open_) return kWmInvalidRequest;
-    if (!changed_) return kWmOk;
-    std::string written = header_.Serialize();
-    if (!WriteFile(written)) return kWmFail;
-    // The file now holds the new header; further changes start from it.
-    AsfHeader reread;
-    if (!reread.Parse({reinterpret_cast<const std::uint8_t*>(written.data()), written.size()})) return kWmFail;
-    header_ = std::move(reread);
-    headerBytes_ = std::move(written);
-    changed_ = false;
-    return kWmOk;
+    if (changed_ && !WriteFile(header_.Serialize())) return kWmFail;
+    return Close();
   }
 
+  // Closes without saving; always succeeds, as the runtime's Close does.
   WmResult Close() override {
-    if (!open_) return kWmInvalidRequest;
     open_ = false;
     header_ = AsfHeader{};
     headerBytes_.clear();

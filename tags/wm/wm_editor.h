@@ -24,7 +24,7 @@ inline constexpr WmResult kWmOutOfMemory = static_cast<WmResult>(0x8007000E);
 inline constexpr WmResult kWmInvalidData = static_cast<WmResult>(0x8007000D);
 // The named attribute is not in the header.
 inline constexpr WmResult kWmNotFound = static_cast<WmResult>(0xC00D07F0);
-// Open on an open editor, or Close/Flush on a closed one.
+// Open on an open editor, or Flush on a closed one.
 inline constexpr WmResult kWmInvalidRequest = static_cast<WmResult>(0xC00D002B);
 
 inline constexpr bool WmSucceeded(WmResult result) { return result >= 0; }
@@ -62,8 +62,9 @@ class WmMetadataEditor {
  public:
   virtual ~WmMetadataEditor() = default;
   virtual WmResult Open(const char16_t* path) = 0;
-  // Writes the changed attributes into the file.
+  // Writes the changed attributes into the file and closes it.
   virtual WmResult Flush() = 0;
+  // Closes the file without saving; closing a closed editor is no failure.
   virtual WmResult Close() = 0;
   // The open file's attributes; nullptr when no file is open.
   virtual WmHeaderInfo* HeaderInfo() = 0;

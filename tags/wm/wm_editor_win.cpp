@@ -85,8 +85,7 @@ class SelectingEditor final : public WmMetadataEditor {
   }
   WmResult Flush() override { return active_ ? active_->Flush() : kWmInvalidRequest; }
   WmResult Close() override {
-    if (!active_) return kWmInvalidRequest;
-    const WmResult result = active_->Close();
+    const WmResult result = active_ ? active_->Close() : kWmOk;
     active_.reset();
     return result;
   }

@@ -173,7 +173,7 @@ TEST_F(WmEditorChoice, NoRuntimeMeansOurEditor) {
   ASSERT_EQ(editor->Open(widePath_.c_str()), kWmOk);
   EXPECT_EQ(editor->Kind(), WmEditorKind::Own);
   EXPECT_EQ(editor->Close(), kWmOk);
-  EXPECT_EQ(editor->Close(), kWmInvalidRequest);
+  EXPECT_EQ(editor->Flush(), kWmInvalidRequest);
 }
 
 // The system's own runtime: used when it works, else ours; the fields read the

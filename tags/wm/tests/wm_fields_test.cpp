@@ -203,6 +203,26 @@ TEST_F(WmFieldsTest, DoubleByteFileNamesAreOpenedAndRewrittenInPlace) {
   }
 }
 
+TEST_F(WmFieldsTest, EditorSavesOnFlushOnlyAndCloseDiscards) {
+  const std::string original = BuildTaggedAsf({{u"Title", Utf16z(u"t")}});
+  const std::string path = Put(original);
+  const std::u16string wide = AnsiToWide(path);
+  auto editor = CreateWmEditor();
+  ASSERT_EQ(editor->Open(wide.c_str()), kWmOk);
+  EXPECT_EQ(editor->Open(wide.c_str()), kWmInvalidRequest);
+  ASSERT_TRUE(SetWmStringAttribute(*editor->HeaderInfo(), kWmTitle, "discarded"));
+  EXPECT_EQ(editor->Close(), kWmOk);
+  EXPECT_EQ(ReadBytes(path), original);
+  EXPECT_EQ(editor->HeaderInfo(), nullptr);
+
+  ASSERT_EQ(editor->Open(wide.c_str()), kWmOk);
+  ASSERT_TRUE(SetWmStringAttribute(*editor->HeaderInfo(), kWmTitle, "kept"));
+  EXPECT_EQ(editor->Flush(), kWmOk);
+  EXPECT_EQ(editor->HeaderInfo(), nullptr);  // Flush closes the file
+  EXPECT_EQ(editor->Close(), kWmOk);
+  EXPECT_STREQ(Read(path).title, "kept");
+}
+
 TEST_F(WmFieldsTest, EmptyFieldsAreStoredAsEmptyStrings) {
   const std::string path = Put(BuildTaggedAsf({{u"WM/AlbumTitle", Utf16z(u"Album")}}));
   ASSERT_TRUE(WriteWmFields(path.c_str(), Fields("", "", "", "", "", "", "")));
