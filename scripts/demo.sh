@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Windows flavour and starts Kestrun.exe under
+# Wine playing the demo tone the build makes. On a machine without a display it
+# runs on a virtual one (Xvfb) and saves a screenshot to build/windows/demo.png.
+#   KESTRUN_DEMO_SECONDS=n  closes the player after n seconds (default: runs until closed,
+#                           or 15 seconds on a virtual display)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/bootstrap.sh
+bash scripts/build.sh windows
+build="$root/build/windows"
+virtual=0
+if [ -z "${DISPLAY:-}" ]; then
+  virtual=1
+  bash scripts/wine-session.sh start "$build"
+  export DISPLAY="$(cat "$build/wine/display")"
+  trap 'bash "$root/scripts/wine-session.sh" stop "$build"' EXIT
+fi
+seconds=${KESTRUN_DEMO_SECONDS:-}
+[ -z "$seconds" ] && [ "$virtual" = 1 ] && seconds=15
+demo="$build/bin/kestrun-demo.wav"
+echo "Playing $demo"
+if [ -n "$seconds" ]; then
+  "$build/wine-run" "$build/bin/Kestrun.exe" "\"$demo\"" &
+  player=$!
+  sleep "$seconds"
+  if command -v import >/dev/null 2>&1; then
+    import -window root "$build/demo.png" && echo "Screenshot: $build/demo.png"
+  fi
+  # Ending the prefix's wineserver ends the player with it.
+  WINEPREFIX="$build/wine/prefix" "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+else
+  exec "$build/wine-run" "$build/bin/Kestrun.exe" "\"$demo\""
+fi
