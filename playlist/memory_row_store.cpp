@@ -5,18 +5,11 @@
 
 namespace kestrun::playlist {
 
-int MemoryRowStore::RowCount() const { return static_cast<int>(rows_.size()); }
+namespace {
 
-std::string MemoryRowStore::Cell(int row, Column column) const {
-  return const_cast<MemoryRowStore*>(this)->CellRef(row, column);
-}
-
-void MemoryRowStore::SetCell(int row, Column column, std::string_view text) {
-  CellRef(row, column).assign(text);
-}
-
-std::string& MemoryRowStore::CellRef(int row, Column column) {
-  PlaylistEntry& entry = rows_.at(static_cast<std::size_t>(row)).entry;
+// The cell of an entry, const or not.
+template <typename Entry>
+auto& CellOf(Entry& entry, Column column) {
   switch (column) {
     case Column::Path: return entry.path;
     case Column::Title: return entry.title;
@@ -24,6 +17,18 @@ std::string& MemoryRowStore::CellRef(int row, Column column) {
     case Column::Length: break;
   }
   return entry.length;
+}
+
+}  // namespace
+
+int MemoryRowStore::RowCount() const { return static_cast<int>(rows_.size()); }
+
+std::string MemoryRowStore::Cell(int row, Column column) const {
+  return CellOf(rows_.at(static_cast<std::size_t>(row)).entry, column);
+}
+
+void MemoryRowStore::SetCell(int row, Column column, std::string_view text) {
+  CellOf(rows_.at(static_cast<std::size_t>(row)).entry, column).assign(text);
 }
 
 int MemoryRowStore::Key(int row) const { return rows_.at(static_cast<std::size_t>(row)).entry.key; }

@@ -31,7 +31,6 @@ class MemoryRowStore final : public RowStore {
     PlaylistEntry entry;
     bool selected = false;
   };
-  std::string& CellRef(int row, Column column);
   std::vector<Row> rows_;
 };
 
