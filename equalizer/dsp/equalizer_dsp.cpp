@@ -38,7 +38,7 @@ double Widen(float value) {
 }
 
 float Narrow(double value) {  // value holds a float's value exactly
-  if (std::fabs(value) >= detail::kFloatMinNormal) {
+  if (!(std::fabs(value) < detail::kFloatMinNormal)) {
     return static_cast<float>(value);
   }
   std::uint32_t bits = static_cast<std::uint32_t>(std::fabs(value) * 0x1p149);

@@ -57,7 +57,8 @@ class SectionBanks {
   std::array<BandFilter, kBandCount> left;
   std::array<BandFilter, kBandCount> right;
 
-  // Starts at WidestDspPath(); an unsupported path falls back to Plain.
+  // Starts at WidestDspPath(); an unsupported path falls back to Plain. Not for
+  // use while another thread runs EqualizeSample on these banks.
   void SetPath(DspPath path);
   DspPath path() const { return path_; }
 
