@@ -1,9 +1,14 @@
 // The long-lived companion windows the start-up sequence creates hidden: the
 // playlist, the video view, the filters in use, the equalizer and the tag editor.
-// Each closes by hiding; their own behaviour is added in their subsystems.
+// Closing one hides it. The playlist window sets up its list control (the
+// playlist's only storage) and restores the saved playlist.
 #pragma once
 
 #include <windows.h>
+
+#include <memory>
+
+#include "playlist/row_store.h"
 
 namespace kestrun::app {
 
@@ -14,9 +19,15 @@ struct CompanionWindows {
   HWND filterList = nullptr;
   HWND equalizer = nullptr;
   HWND tagEditor = nullptr;
+  HMENU playlistPopupMenu = nullptr;  // the "POPUP" resource
+  HMENU playlistPopup = nullptr;      // its first submenu: the right-click menu
+  std::unique_ptr<playlist::RowStore> rows;
 };
 
-CompanionWindows CreateCompanionWindows(HINSTANCE instance);
-void DestroyCompanionWindows(const CompanionWindows& windows);
+// The automatic playlist in the application directory.
+inline constexpr char kDefaultPlaylistName[] = "\\default.m3u";
+
+void CreateCompanionWindows(HINSTANCE instance, CompanionWindows& windows);
+void DestroyCompanionWindows(CompanionWindows& windows);
 
 }  // namespace kestrun::app

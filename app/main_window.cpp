@@ -5,14 +5,21 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <initializer_list>
+#include <string>
 
 #include "app/app_state.h"
 #include "app/companion_windows.h"
+#include "app/title_display.h"
+#include "app/tray_icon.h"
 #include "playback/effect_table.h"
 #include "playback/media_session.h"
 #include "playback/playback_control.h"
 #include "playback/player_state.h"
-#include "resources/resource_ids.h"
+#include "playlist/m3u_file.h"
+#include "playlist/playlist_file_errors_win.h"
+#include "resources/menu_ids.h"
+#include "settings/player_settings_win.h"
 
 namespace kestrun::app {
 namespace {
@@ -26,6 +33,41 @@ constexpr int kMarqueeTimer = 5;
 constexpr int kTooltipReshowMs = 600;
 
 CompanionWindows g_companions;
+HMENU g_mainMenu = nullptr;  // IDR_MENU; its sub-menu 0 is the main pop-up
+HMENU g_iconMenu = nullptr;  // IDR_ICON; its sub-menu 0 is the tray pop-up
+
+settings::SettingsTargets Targets() {
+  auto& windows = Player().windows;
+  settings::SettingsTargets targets;
+  targets.main = windows.main;
+  targets.titleDisplay = windows.titleDisplay;
+  targets.volumeKnob = windows.main != nullptr ? GetDlgItem(windows.main, IDC_VOLUME_KNOB) : nullptr;
+  targets.videoView = windows.videoView;
+  targets.playlistList = windows.playlistList;
+  targets.equalizerDialog = App().equalizerWindow;
+  targets.mainPopup = windows.mainPopup;
+  targets.trayPopup = windows.trayPopup;
+  targets.playlistPopup = g_companions.playlistPopup;
+  targets.rows = g_companions.rows.get();
+  return targets;
+}
+
+void CheckMain(int id, bool checked) {
+  if (Player().windows.mainPopup != nullptr) {
+    CheckMenuItem(Player().windows.mainPopup, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
+// Moves the playlist so its top-left corner is the main window's bottom-left corner.
+void DockPlaylist() {
+  auto& windows = Player().windows;
+  if (windows.playlist == nullptr) return;
+  RECT main{};
+  GetWindowRect(windows.main, &main);
+  SetWindowPos(windows.playlist, nullptr, main.left, main.bottom, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  UpdateWindow(windows.playlist);
+}
 
 struct ToolText {
   int id;
@@ -90,6 +132,13 @@ void MarqueeStep() {
 void CloseSequence(HWND window) {
   ShowWindow(window, SW_HIDE);
   playback::StopAndClose();
+  if (g_companions.rows) {
+    playlist::WindowPlaylistFileErrors errors(window);
+    playlist::saveExtendedM3u(*g_companions.rows, std::string(Player().appDirectory) + kDefaultPlaylistName,
+                              errors);
+  }
+  settings::SaveSettings(Targets());
+  if (Player().trayInUse) RemoveTrayIcon(window);
   DestroyWindow(window);
 }
 
@@ -104,17 +153,97 @@ void HandleCommand(HWND window, int id) {
     case IDM_MINIMIZE:
       SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
       break;
+    case IDM_RESTORE:
+      ShowWindow(window, SW_SHOW);
+      UpdateWindow(window);
+      break;
     case IDM_PLAY_KEY:
     case IDC_PLAY_BUTTON:
     case IDM_PLAY:
-      if (player.state != playback::kStateClosed) playback::StopAndClose();
-      if (player.currentPath[0] != '\0') playback::OpenAndPlay(player.currentPath);
+      playback::PlayCommand();
       FocusIfAudio();
+      break;
+    case IDC_PAUSE_BUTTON:
+    case IDM_PAUSE:
+      playback::TogglePause();
+      FocusTitleDisplay();
       break;
     case IDC_STOP_BUTTON:
     case IDM_STOP:
       playback::StopAndClose();
       FocusTitleDisplay();
+      break;
+    case IDC_NEXT_BUTTON:
+    case IDM_NEXT:
+      playback::NextCommand();
+      FocusIfAudio();
+      break;
+    case IDC_PREVIOUS_BUTTON:
+    case IDM_PREVIOUS:
+      playback::PlayPrevious();
+      FocusIfAudio();
+      break;
+    case IDC_PLAYLIST_BUTTON:
+    case IDM_PLAYLIST_KEY:
+    case IDM_PLAYLIST:
+      if (IsWindowVisible(player.windows.playlist)) {
+        ShowWindow(player.windows.playlist, SW_HIDE);
+        FocusTitleDisplay();
+      } else if (player.windows.playlist != nullptr) {
+        DockPlaylist();
+        FocusTitleDisplay();
+        ShowWindow(player.windows.playlist, SW_SHOW);
+        UpdateWindow(player.windows.playlist);
+      }
+      break;
+    case IDM_SHUFFLE:
+    case IDM_REPEAT_ALL:
+    case IDM_REPEAT_ONE:
+      playback::PlayModeCommand(id);
+      break;
+    case IDM_FAST_SEEK:
+      playback::FastSeekCommand();
+      break;
+    case IDM_RATE_2_0:
+    case IDM_RATE_1_25:
+    case IDM_RATE_1_0:
+    case IDM_RATE_0_5:
+      playback::RateCommand(id);
+      break;
+    case IDM_TOPMOST: {
+      auto& shell = settings::Shell();
+      shell.topmost = !shell.topmost;
+      SetWindowPos(window, shell.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      CheckMain(IDM_TOPMOST, shell.topmost);
+      break;
+    }
+    case IDM_USE_TRAY:
+      if (!player.trayInUse) {
+        player.trayInUse = true;
+        CheckMain(IDM_USE_TRAY, true);
+        AddTrayIcon(window);
+      } else {
+        player.trayInUse = false;
+        CheckMain(IDM_USE_TRAY, false);
+        SetForegroundWindow(window);
+        RemoveTrayIcon(window);
+      }
+      break;
+    case IDM_DOCK_PLAYLIST: {
+      auto& shell = settings::Shell();
+      shell.dockPlaylist = !shell.dockPlaylist;
+      CheckMain(IDM_DOCK_PLAYLIST, shell.dockPlaylist);
+      if (shell.dockPlaylist) DockPlaylist();
+      break;
+    }
+    case IDM_USE_WMP71:
+      player.useWmp71 = !player.useWmp71;
+      CheckMain(IDM_USE_WMP71, player.useWmp71);
+      if (player.windows.trayPopup != nullptr) {
+        CheckMenuItem(player.windows.trayPopup, IDM_USE_WMP71,
+                      MF_BYCOMMAND | (player.useWmp71 ? MF_CHECKED : MF_UNCHECKED));
+      }
       break;
     default:
       break;
@@ -173,7 +302,7 @@ void RunStartupSequence(HWND main) {
   CoInitialize(nullptr);
   playback::CreateOrRegisterEqualizer();
 
-  g_companions = CreateCompanionWindows(app.instance);
+  CreateCompanionWindows(app.instance, g_companions);
   player.windows.playlist = g_companions.playlist;
   player.windows.playlistList = g_companions.playlistList;
   player.windows.videoView = g_companions.videoView;
@@ -181,9 +310,18 @@ void RunStartupSequence(HWND main) {
   app.equalizerWindow = g_companions.equalizer;
   app.tagEditorWindow = g_companions.tagEditor;
 
+  player.windows.playlistRows = g_companions.rows.get();
+  SubclassTitleDisplay(title);
+
+  g_mainMenu = LoadMenuA(app.instance, "IDR_MENU");
+  g_iconMenu = LoadMenuA(app.instance, "IDR_ICON");
+  player.windows.mainPopup = g_mainMenu != nullptr ? GetSubMenu(g_mainMenu, 0) : nullptr;
+  player.windows.trayPopup = g_iconMenu != nullptr ? GetSubMenu(g_iconMenu, 0) : nullptr;
+
   srand(GetTickCount());
 
   const bool fileGiven = player.currentPath[0] != '\0';
+  settings::LoadSettings(Targets(), fileGiven);
   if (fileGiven) {
     playback::OpenAndPlay(player.currentPath);
     if (player.windows.videoView != nullptr) InvalidateRect(player.windows.videoView, nullptr, TRUE);
@@ -195,6 +333,11 @@ void RunStartupSequence(HWND main) {
   if (player.windows.playlistList != nullptr) DragAcceptFiles(player.windows.playlistList, TRUE);
   DragAcceptFiles(main, TRUE);
   if (player.windows.videoView != nullptr) DragAcceptFiles(player.windows.videoView, TRUE);
+  // The equalizer window shows the loaded switches.
+  if (app.equalizerWindow != nullptr) {
+    CheckDlgButton(app.equalizerWindow, 1084, player.equalizerOn ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(app.equalizerWindow, 1085, player.voiceRemovalOn ? BST_CHECKED : BST_UNCHECKED);
+  }
   if (title != nullptr) SetFocus(title);
 }
 
@@ -205,8 +348,12 @@ void RunShutdownSequence() {
   playback::ReleaseEffects();
   playback::ReleaseEqualizer();
   CoUninitialize();
+  RestoreTitleDisplay(player.windows.titleDisplay);
+  for (HMENU* menu : {&g_mainMenu, &g_iconMenu}) {
+    if (*menu != nullptr) DestroyMenu(*menu);
+    *menu = nullptr;
+  }
   DestroyCompanionWindows(g_companions);
-  g_companions = CompanionWindows{};
   player.windows = playback::PlayerWindows{};
   app.equalizerWindow = nullptr;
   app.tagEditorWindow = nullptr;
@@ -219,6 +366,7 @@ void RunShutdownSequence() {
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto& player = Player();
+  if (message == App().taskbarCreatedMessage && message != 0) AddTrayIcon(window);
   switch (message) {
     case WM_DESTROY:
       RunShutdownSequence();
@@ -237,6 +385,17 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_LBUTTONDOWN:
       SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return 0;
+    case WM_RBUTTONUP:
+      if (player.windows.mainPopup != nullptr) {
+        POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ClientToScreen(window, &point);
+        TrackPopupMenu(player.windows.mainPopup, TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
+        PostMessageA(window, WM_NULL, 0, 0);
+      }
+      return 0;
+    case kTrayMessage:
+      HandleTrayNotification(window, static_cast<UINT>(lParam));
       return 0;
     case playback::kGraphEventMessage:
       playback::HandleGraphEvents();

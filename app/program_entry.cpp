@@ -76,6 +76,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   if (commandLine == nullptr) commandLine = "";
 
   app.handoffMessage = RegisterWindowMessageA(kHandoffMessageName);
+  app.taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
   app.instanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
   const bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
   const bool shiftHeld = (GetKeyState(VK_SHIFT) & 0x8000) != 0;

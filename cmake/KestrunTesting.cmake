@@ -90,7 +90,8 @@ function(kestrun_add_fuzzer name)
   add_test(NAME ${name}_smoke
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
       $<TARGET_FILE:${name}> -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048
-      -artifact_prefix=${work}/ ${ARG_CORPUS})
+      -artifact_prefix=${work}/ ${work}/corpus ${ARG_CORPUS})
   set_tests_properties(${name}_smoke PROPERTIES LABELS "fuzz" TIMEOUT 300)
-  file(MAKE_DIRECTORY ${work})
+  # New inputs go to the build tree's corpus; the seeds in the repository are only read.
+  file(MAKE_DIRECTORY ${work}/corpus)
 endfunction()

@@ -9,6 +9,8 @@
 
 #include <atomic>
 
+#include "playlist/row_store.h"
+
 namespace kestrun::playback {
 
 inline constexpr int kPathCapacity = 260;
@@ -45,6 +47,8 @@ struct PlayerWindows {
   HWND tooltip = nullptr;
   HMENU mainPopup = nullptr;
   HMENU trayPopup = nullptr;
+  // The playlist's rows: the playlist window's list control (owned by the shell).
+  playlist::RowStore* playlistRows = nullptr;
 };
 
 struct PlayerState {
