@@ -120,11 +120,10 @@ HRESULT TransformPin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& t
   if (hr != S_OK) {
     return FAILED(hr) ? hr : VFW_E_TYPE_NOT_ACCEPTED;
   }
-  hr = type_.Set(type);
+  hr = SetConnection(receivePin, type);
   if (FAILED(hr)) {
     return hr;
   }
-  peer_ = receivePin;
   hr = receivePin->ReceiveConnection(this, &type);
   if (FAILED(hr)) {
     ClearConnection();
@@ -165,11 +164,10 @@ HRESULT TransformPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* ty
   if (hr != S_OK) {
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
-  hr = type_.Set(*type);
+  hr = SetConnection(connector, *type);
   if (FAILED(hr)) {
     return hr;
   }
-  peer_ = connector;
   hr = filter_->SetMediaType(direction_, *type);
   if (SUCCEEDED(hr)) {
     hr = CompleteConnect(connector);
@@ -195,7 +193,17 @@ HRESULT TransformPin::Disconnect() {
   return S_OK;
 }
 
+HRESULT TransformPin::SetConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
+  Lock lock(filter_->connectionLock_);
+  HRESULT hr = type_.Set(type);
+  if (SUCCEEDED(hr)) {
+    peer_ = peer;
+  }
+  return hr;
+}
+
 void TransformPin::ClearConnection() {
+  Lock lock(filter_->connectionLock_);
   peer_.Reset();
   type_.Clear();
 }
@@ -204,7 +212,9 @@ HRESULT TransformPin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) {
     return E_POINTER;
   }
-  Lock lock(filter_->filterLock_);
+  // Asked from streaming threads too (seeking pass-through, downstream filters at
+  // end of stream), so only the short connection lock, never the filter lock.
+  Lock lock(filter_->connectionLock_);
   *pin = peer_.Get();
   if (*pin == nullptr) {
     return VFW_E_NOT_CONNECTED;
@@ -217,7 +227,7 @@ HRESULT TransformPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   if (type == nullptr) {
     return E_POINTER;
   }
-  Lock lock(filter_->filterLock_);
+  Lock lock(filter_->connectionLock_);
   std::memset(type, 0, sizeof *type);
   if (!peer_) {
     return VFW_E_NOT_CONNECTED;
@@ -535,14 +545,15 @@ HRESULT TransformInputPin::BeginFlush() {
 }
 
 HRESULT TransformInputPin::EndFlush() {
+  // Let a Receive that started before the flush finish (the downstream filter is
+  // still flushing, so it returns at once) before new data may flow.
+  { Lock stream(filter_->streamLock_); }
   Lock lock(filter_->filterLock_);
   if (!IsConnected()) {
     return VFW_E_NOT_CONNECTED;
   }
   IPin* downstream = filter_->output_.peer();
   HRESULT hr = downstream != nullptr ? downstream->EndFlush() : S_OK;
-  // Let a Receive that started before the flush finish before new data flows.
-  { Lock stream(filter_->streamLock_); }
   endOfStream_ = false;
   flushing_ = false;
   return hr;
@@ -801,14 +812,18 @@ HRESULT InPlaceTransformFilter::GetClassID(CLSID* clsid) {
 }
 
 HRESULT InPlaceTransformFilter::Stop() {
-  Lock lock(filterLock_);
-  if (state_ == State_Stopped) {
-    return S_OK;
+  {
+    Lock lock(filterLock_);
+    if (state_ == State_Stopped) {
+      return S_OK;
+    }
+    state_ = State_Stopped;
+    // Wakes a Receive that waits for one of our buffers.
+    output_.Inactive();
   }
-  state_ = State_Stopped;
-  // Wakes a Receive that waits for one of our buffers.
-  output_.Inactive();
-  // Once the streaming thread has left Receive, no sample touches the filter.
+  // Once the streaming thread has left Receive, no sample touches the filter. The
+  // filter lock is not held for this wait: the streaming thread may need it on
+  // its way out (downstream filters call back into our pins at end of stream).
   { Lock stream(streamLock_); }
   return S_OK;
 }
@@ -895,7 +910,7 @@ HRESULT InPlaceTransformFilter::QueryFilterInfo(FILTER_INFO* info) {
   if (info == nullptr) {
     return E_POINTER;
   }
-  Lock lock(filterLock_);
+  Lock lock(connectionLock_);
   CopyName(graphName_, info->achName, MAX_FILTER_NAME);
   info->pGraph = graph_;
   if (graph_ != nullptr) {
@@ -905,7 +920,7 @@ HRESULT InPlaceTransformFilter::QueryFilterInfo(FILTER_INFO* info) {
 }
 
 HRESULT InPlaceTransformFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-  Lock lock(filterLock_);
+  Lock lock(connectionLock_);
   graph_ = graph;
   graphName_ = (graph != nullptr && name != nullptr) ? name : L"";
   return S_OK;
@@ -914,7 +929,7 @@ HRESULT InPlaceTransformFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR nam
 HRESULT InPlaceTransformFilter::QueryVendorInfo(LPWSTR* info) { return E_NOTIMPL; }
 
 ComPtr<IFilterGraph> InPlaceTransformFilter::graph() {
-  Lock lock(filterLock_);
+  Lock lock(connectionLock_);
   return ComPtr<IFilterGraph>(graph_);
 }
 

@@ -7,10 +7,12 @@
 //     filter lives as long as anyone holds it or one of its pins.
 //   - filterLock_ guards state changes and connections (application thread);
 //     streamLock_ is held by Receive/EndOfStream on the streaming thread. Stop takes
-//     filterLock_, stops accepting samples, decommits the output allocator (which
-//     wakes a Receive waiting for a buffer) and then takes streamLock_ once, so no
-//     Receive is running when Stop returns. Neither lock is held while a call goes
-//     upstream from the streaming thread.
+//     filterLock_, stops accepting samples and decommits the output allocator (which
+//     wakes a Receive waiting for a buffer); then, with filterLock_ released, it
+//     takes streamLock_ once, so no Receive is running when Stop returns. Nothing
+//     that holds filterLock_ ever waits for streamLock_, because the streaming
+//     thread can come back into our pins (ConnectedTo from the seeking
+//     pass-through at end of stream); those readers take only connectionLock_.
 //   - Allocators: the input pin has none of its own. With the output connected it
 //     offers the downstream pin's allocator; otherwise it answers VFW_E_NO_ALLOCATOR
 //     and the upstream pin makes one. When the output connects, the allocator the
@@ -112,6 +114,7 @@ class TransformPin : public IPin {
 
   HRESULT AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
   HRESULT TryTypesFrom(IEnumMediaTypes* types, IPin* receivePin, const AM_MEDIA_TYPE* partial);
+  HRESULT SetConnection(IPin* peer, const AM_MEDIA_TYPE& type);
   void ClearConnection();
 
   InPlaceTransformFilter* filter_;
@@ -271,6 +274,9 @@ class InPlaceTransformFilter : public INonDelegatingUnknown, public IBaseFilter,
   CriticalSection filterLock_;
   CriticalSection streamLock_;
   CriticalSection seekingLock_;
+  // Guards the pins' peers and types and the graph membership, for readers on any
+  // thread that must not wait on filterLock_. Never held while calling out.
+  CriticalSection connectionLock_;
 
  private:
   // The non-delegating unknown as an IUnknown, for the not-aggregated case.
