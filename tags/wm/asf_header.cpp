@@ -369,9 +369,12 @@ std::string AsfHeader::Serialize() const {
   if (propertiesAt != 0) {
     const std::uint32_t flags = static_cast<std::uint32_t>(GetLe(out, propertiesAt + kFlagsOffset, 4));
     const std::uint64_t fileSize = GetLe(out, propertiesAt + kFileSizeOffset, 8);
-    if ((flags & kBroadcastFlag) == 0 && fileSize != 0 && originalSize_ != 0) {
-      const std::uint64_t body = fileSize >= originalSize_ ? fileSize - originalSize_ : 0;
-      PatchLe(out, propertiesAt + kFileSizeOffset, body + out.size(), 8);
+    // A recorded size that cannot be right (smaller than the header, or so large
+    // that moving it overflows) is left as it was.
+    const std::uint64_t newHeader = out.size();
+    if ((flags & kBroadcastFlag) == 0 && fileSize >= originalSize_ && originalSize_ != 0 &&
+        fileSize - originalSize_ <= ~std::uint64_t{0} - newHeader) {
+      PatchLe(out, propertiesAt + kFileSizeOffset, fileSize - originalSize_ + newHeader, 8);
     }
   }
   return out;

@@ -153,15 +153,23 @@ TEST(AsfHeaderWrite, GrowingHeaderMovesRecordedFileSizeByTheSameAmount) {
   EXPECT_EQ(value, std::string("\x00\x01\x02", 3));
 }
 
-TEST(AsfHeaderWrite, BroadcastFileSizeIsLeftAlone) {
-  TestAsf spec = SampleSpec();
-  spec.flags = 1;
-  const std::string file = BuildAsf(spec);
-  AsfHeader parsed;
-  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(file))));
-  ASSERT_EQ(parsed.Set(u"Title", WmAttrType::String, Utf16z(u"Longer title")), kWmOk);
-  const std::string written = parsed.Serialize();
-  EXPECT_EQ(RecordedFileSize(written), RecordedFileSize(file));
+TEST(AsfHeaderWrite, BroadcastOrImplausibleFileSizeIsLeftAlone) {
+  struct Case {
+    const char* what;
+    std::uint32_t flags;
+    std::uint64_t recorded;  // 0: the real size
+  } cases[] = {{"broadcast", 1, 0}, {"would overflow", 2, ~0ull - 8}, {"smaller than the header", 2, 40}};
+  for (const auto& c : cases) {
+    TestAsf spec = SampleSpec();
+    spec.flags = c.flags;
+    std::string file = BuildAsf(spec);
+    if (c.recorded != 0) file.replace(30 + 40, 8, Le64(c.recorded));
+    AsfHeader parsed;
+    ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(file))));
+    ASSERT_EQ(parsed.Set(u"Title", WmAttrType::String, Utf16z(u"Longer title")), kWmOk);
+    const std::string written = parsed.Serialize();
+    EXPECT_EQ(RecordedFileSize(written), RecordedFileSize(file)) << c.what;
+  }
 }
 
 TEST(AsfHeaderWrite, MissingObjectsAreAddedAndCounted) {
