@@ -12,6 +12,7 @@
 
 #include "equalizer/dsp/equalizer_dsp.h"
 #include "equalizer/filter/tests/com_helpers.h"
+#include "equalizer/filter/tests/test_sink.h"
 #include "platform/testing/temp_dir.h"
 
 namespace kestrun::equalizer::testing {
@@ -165,6 +166,46 @@ TEST_F(Streaming, EightBitAndFloatStreamsDoNotConnect) {
     CoTaskMemFree(type);
     builder->RemoveFilter(filter.Get());
   }
+}
+
+TEST_F(Streaming, CopiesIntoTheDownstreamBuffersWhenOursAreRefused) {
+  const auto input = TestSignal(kRate, 13);
+  eq->SetBands(const_cast<int*>(kShapedBands));
+  eq->EnableEqualizer(TRUE);
+  ComPtr<IGraphBuilder> builder;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder)), S_OK);
+  ComPtr<IBaseFilter> source;
+  ASSERT_EQ(builder->AddSourceFilter(Wav("copy.wav", PcmFormat{}, input).c_str(), L"Source", &source), S_OK);
+  ASSERT_EQ(builder->AddFilter(filter.Get(), L"Equalizer"), S_OK);
+  ComPtr<OwnBufferSink> sink;
+  sink.Attach(new OwnBufferSink);
+  ASSERT_EQ(builder->AddFilter(sink.Get(), L"Sink"), S_OK);
+  ASSERT_EQ(builder->Connect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
+                             FirstPin(filter.Get(), PINDIR_INPUT).Get()), S_OK);
+  ASSERT_EQ(builder->ConnectDirect(FirstPin(filter.Get(), PINDIR_OUTPUT).Get(),
+                                   static_cast<IPin*>(sink.Get()), nullptr), S_OK);
+  ComPtr<IMediaFilter> timing;
+  ASSERT_EQ(builder.As(&timing), S_OK);
+  timing->SetSyncSource(nullptr);
+  ComPtr<IMediaControl> control;
+  ASSERT_EQ(builder.As(&control), S_OK);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  const bool ended = sink->WaitForEndOfStream(60000);
+  control->Stop();
+  ASSERT_TRUE(ended);
+
+  const auto output = sink->Received();
+  ASSERT_EQ(output.size(), input.size());
+  EXPECT_TRUE(sink->firstSampleHadTime());
+  // Every piece went through the equalizer on its own, in order, state carried.
+  std::vector<std::vector<std::uint8_t>> pieces;
+  for (size_t size : sink->SampleSizes()) {
+    pieces.emplace_back(size);
+  }
+  EXPECT_GT(pieces.size(), 1u);
+  EXPECT_TRUE(output == Expected(input, pieces, kShapedBands, {true, false}));
+  builder->RemoveFilter(sink.Get());
+  builder->RemoveFilter(filter.Get());
 }
 
 TEST_F(Streaming, DurationAndSeekingWorkThroughTheFilter) {
