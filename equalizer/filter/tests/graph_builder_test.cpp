@@ -45,10 +45,18 @@ class GraphBuilder : public ::testing::Test {
     EXPECT_EQ(seeking->GetDuration(&duration), S_OK);
     EXPECT_GT(duration, 25000000LL);
 
-    // Tear down the way the player does: stop, then drop the graph.
+    // Play a moment with the real audio renderer, then stop and drop the graph
+    // the way the player does.
     ComPtr<IMediaControl> control;
     ASSERT_EQ(graph.As(&control), S_OK);
-    control->Stop();
+    EXPECT_TRUE(SUCCEEDED(control->Run()));
+    Sleep(300);
+    LONGLONG position = 0;
+    EXPECT_EQ(seeking->GetCurrentPosition(&position), S_OK);
+    EXPECT_EQ(control->Stop(), S_OK);
+    FILTER_STATE state = State_Running;
+    EXPECT_EQ(filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
   }
 
   ComPtr<IBaseFilter> filter;
@@ -71,6 +79,20 @@ TEST_F(GraphBuilder, RenderFileOfAnMp3PutsTheEqualizerInThePath) {
   ASSERT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "made by ctest's set-up step";
   RenderWithEqualizer(file);
 #endif
+}
+
+// The player keeps one equalizer for its whole run and puts it into each new graph.
+TEST_F(GraphBuilder, TheSameFilterServesOneGraphAfterAnother) {
+  kestrun::testing::TempDir temp;
+  const std::wstring file = Widen(temp.File("again.wav"));
+  ASSERT_TRUE(WriteWav(file, PcmFormat{}, TestSignal(44100 * 3)));
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    RenderWithEqualizer(file);
+    // Released with its graph, the filter is free again and holds only our reference.
+    EXPECT_FALSE(PinConnected(filter.Get(), L"Input"));
+    EXPECT_EQ(RefCount(filter.Get()), 1u);
+  }
 }
 
 }  // namespace
