@@ -19,19 +19,19 @@ std::span<const std::uint8_t> Bytes(const std::string& s) {
 
 std::string HeaderOf(const std::string& file) { return file.substr(0, HeaderSizeOf(file)); }
 
-TestAsf SampleSpec() {
-  TestAsf spec;
-  spec.description = std::array<std::string, 5>{Utf16z(u"Song"), Utf16z(u"Singer"), "", Utf16z(u"Notes"), ""};
-  spec.extended = std::vector<TestAttribute>{
+TestAsf SampleLayout() {
+  TestAsf layout;
+  layout.description = std::array<std::string, 5>{Utf16z(u"Song"), Utf16z(u"Singer"), "", Utf16z(u"Notes"), ""};
+  layout.extended = std::vector<TestAttribute>{
       {u"WM/AlbumTitle", kString, Utf16z(u"Record")},
       {u"WM/Track", kDword, Le32(4)},
       {u"WM/Picture", kBytes, std::string("\x00\x01\x02", 3)},
   };
-  return spec;
+  return layout;
 }
 
 TEST(AsfHeaderParse, UnchangedHeaderIsWrittenBackByteForByte) {
-  const std::string header = HeaderOf(BuildAsf(SampleSpec()));
+  const std::string header = HeaderOf(BuildAsf(SampleLayout()));
   AsfHeader parsed;
   ASSERT_TRUE(parsed.Parse(Bytes(header)));
   EXPECT_EQ(parsed.Serialize(), header);
@@ -39,7 +39,7 @@ TEST(AsfHeaderParse, UnchangedHeaderIsWrittenBackByteForByte) {
 
 TEST(AsfHeaderParse, AnswersDescriptionAndExtendedAttributesWithTheirTypes) {
   AsfHeader parsed;
-  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(SampleSpec())))));
+  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(SampleLayout())))));
   WmAttrType type{};
   std::string value;
   ASSERT_EQ(parsed.Get(u"Author", type, value), kWmOk);
@@ -64,11 +64,11 @@ struct Damage {
 TEST(AsfHeaderParse, DescriptionTextKeptAmongExtendedAttributesIsFound) {
   // Some writers put "Description" in the extended object and leave the
   // description object's text empty.
-  TestAsf spec;
-  spec.description = std::array<std::string, 5>{Utf16z(u"Song"), "", "", "", ""};
-  spec.extended = std::vector<TestAttribute>{{u"Description", kString, Utf16z(u"Notes")}};
+  TestAsf layout;
+  layout.description = std::array<std::string, 5>{Utf16z(u"Song"), "", "", "", ""};
+  layout.extended = std::vector<TestAttribute>{{u"Description", kString, Utf16z(u"Notes")}};
   AsfHeader parsed;
-  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(spec)))));
+  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(layout)))));
   WmAttrType type{};
   std::string value;
   ASSERT_EQ(parsed.Get(u"Description", type, value), kWmOk);
@@ -76,7 +76,7 @@ TEST(AsfHeaderParse, DescriptionTextKeptAmongExtendedAttributesIsFound) {
 }
 
 TEST(AsfHeaderParse, RefusesEveryInconsistentSizeOrCount) {
-  const std::string good = HeaderOf(BuildAsf(SampleSpec()));
+  const std::string good = HeaderOf(BuildAsf(SampleLayout()));
   // Offsets in the sample: File Properties at 30 (104 bytes), then the Content
   // Description Object at 134.
   constexpr std::size_t kProps = 30, kDescription = 134;
@@ -119,7 +119,7 @@ TEST(AsfHeaderParse, RefusesEveryInconsistentSizeOrCount) {
 }
 
 TEST(AsfHeaderParse, SizePrefixRejectsForeignAndHugeHeaders) {
-  std::string header = HeaderOf(BuildAsf(SampleSpec()));
+  std::string header = HeaderOf(BuildAsf(SampleLayout()));
   std::uint64_t size = 0;
   EXPECT_TRUE(ReadAsfHeaderSize(Bytes(header), size));
   EXPECT_EQ(size, header.size());
@@ -133,7 +133,7 @@ TEST(AsfHeaderParse, SizePrefixRejectsForeignAndHugeHeaders) {
 }
 
 TEST(AsfHeaderWrite, GrowingHeaderMovesRecordedFileSizeByTheSameAmount) {
-  const std::string file = BuildAsf(SampleSpec());
+  const std::string file = BuildAsf(SampleLayout());
   AsfHeader parsed;
   ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(file))));
   ASSERT_EQ(parsed.Set(u"Title", WmAttrType::String, Utf16z(u"A much longer title than before")), kWmOk);
@@ -160,9 +160,9 @@ TEST(AsfHeaderWrite, BroadcastOrImplausibleFileSizeIsLeftAlone) {
     std::uint64_t recorded;  // 0: the real size
   } cases[] = {{"broadcast", 1, 0}, {"would overflow", 2, ~0ull - 8}, {"smaller than the header", 2, 40}};
   for (const auto& c : cases) {
-    TestAsf spec = SampleSpec();
-    spec.flags = c.flags;
-    std::string file = BuildAsf(spec);
+    TestAsf layout = SampleLayout();
+    layout.flags = c.flags;
+    std::string file = BuildAsf(layout);
     if (c.recorded != 0) file.replace(30 + 40, 8, Le64(c.recorded));
     AsfHeader parsed;
     ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(file))));
@@ -173,8 +173,8 @@ TEST(AsfHeaderWrite, BroadcastOrImplausibleFileSizeIsLeftAlone) {
 }
 
 TEST(AsfHeaderWrite, MissingObjectsAreAddedAndCounted) {
-  TestAsf spec;  // only File Properties
-  const std::string file = BuildAsf(spec);
+  TestAsf layout;  // only File Properties
+  const std::string file = BuildAsf(layout);
   AsfHeader parsed;
   ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(file))));
   ASSERT_EQ(parsed.Set(u"Author", WmAttrType::String, Utf16z(u"Someone")), kWmOk);
@@ -193,7 +193,7 @@ TEST(AsfHeaderWrite, MissingObjectsAreAddedAndCounted) {
 
 TEST(AsfHeaderWrite, RefusesValuesTheFormatCannotHold) {
   AsfHeader parsed;
-  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(SampleSpec())))));
+  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(SampleLayout())))));
   EXPECT_EQ(parsed.Set(u"Title", WmAttrType::Dword, Le32(1)), kWmInvalidArg);
   EXPECT_EQ(parsed.Set(u"WM/Track", WmAttrType::Dword, "abc"), kWmInvalidArg);
   EXPECT_EQ(parsed.Set(u"WM/Id", WmAttrType::Guid, std::string(16, 'g')), kWmInvalidArg);
@@ -203,12 +203,12 @@ TEST(AsfHeaderWrite, RefusesValuesTheFormatCannotHold) {
 
 TEST(AsfHeaderWrite, RepeatedDescriptionTextsAmongExtendedAttributesFollowTheNewValue) {
   // Some writers store "title"/"Author" a second time as extended attributes.
-  TestAsf spec;
-  spec.description = std::array<std::string, 5>{Utf16z(u"Old"), Utf16z(u"Old"), "", "", ""};
-  spec.extended = std::vector<TestAttribute>{{u"title", kString, Utf16z(u"Old")},
+  TestAsf layout;
+  layout.description = std::array<std::string, 5>{Utf16z(u"Old"), Utf16z(u"Old"), "", "", ""};
+  layout.extended = std::vector<TestAttribute>{{u"title", kString, Utf16z(u"Old")},
                                              {u"Author", kString, Utf16z(u"Old")}};
   AsfHeader parsed;
-  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(spec)))));
+  ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(layout)))));
   ASSERT_EQ(parsed.Set(u"Title", WmAttrType::String, Utf16z(u"New")), kWmOk);
   ASSERT_EQ(parsed.Set(u"Author", WmAttrType::String, Utf16z(u"New")), kWmOk);
   const std::string written = parsed.Serialize();

@@ -43,22 +43,22 @@ std::uint64_t ReadLe(const std::string& bytes, std::size_t at, std::size_t width
   return v;
 }
 
-std::string BuildAsf(const TestAsf& spec) {
+std::string BuildAsf(const TestAsf& layout) {
   auto le16 = [](std::size_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; };
   std::vector<std::string> objects;
   // File Properties: file id, file size (patched), dates and counts, flags, packet sizes, bitrate.
   std::string props = std::string(16, '\x11') + Le64(0) + Le64(0) + Le64(1) + Le64(5000000) + Le64(5000000) +
-                      Le64(0) + Le32(spec.flags) + Le32(3200) + Le32(3200) + Le32(64000);
+                      Le64(0) + Le32(layout.flags) + Le32(3200) + Le32(3200) + Le32(64000);
   objects.push_back(Object(kAsfFilePropertiesObject, props));
-  if (spec.description) {
+  if (layout.description) {
     std::string body;
-    for (const auto& t : *spec.description) body += le16(t.size());
-    for (const auto& t : *spec.description) body += t;
+    for (const auto& t : *layout.description) body += le16(t.size());
+    for (const auto& t : *layout.description) body += t;
     objects.push_back(Object(kAsfContentDescriptionObject, body));
   }
-  if (spec.extended) {
-    std::string body = le16(spec.extended->size());
-    for (const auto& a : *spec.extended) {
+  if (layout.extended) {
+    std::string body = le16(layout.extended->size());
+    for (const auto& a : *layout.extended) {
       const std::string name = Utf16z(a.name);
       body += le16(name.size()) + name + le16(a.type) + le16(a.value.size()) + a.value;
     }
@@ -68,7 +68,7 @@ std::string BuildAsf(const TestAsf& spec) {
   for (const auto& o : objects) children += o;
   std::string header = Guid(kAsfHeaderObject) + Le64(30 + children.size()) + Le32(objects.size()) + "\x01\x02";
   header += children;
-  const std::string data = Object(kAsfDataObject, std::string(16, '\x11') + Le64(1) + "\x01\x01" + spec.payload);
+  const std::string data = Object(kAsfDataObject, std::string(16, '\x11') + Le64(1) + "\x01\x01" + layout.payload);
   std::string file = header + data;
   // Patch the recorded file size (offset 40 inside the File Properties Object).
   const std::string size = Le64(file.size());
@@ -77,8 +77,8 @@ std::string BuildAsf(const TestAsf& spec) {
 }
 
 std::string BuildTaggedAsf(const std::vector<std::pair<std::u16string, std::string>>& strings) {
-  TestAsf spec;
-  spec.extended.emplace();
+  TestAsf layout;
+  layout.extended.emplace();
   std::array<std::string, 5> description{};
   bool anyDescription = false;
   const char16_t* names[5] = {u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
@@ -90,10 +90,10 @@ std::string BuildTaggedAsf(const std::vector<std::pair<std::u16string, std::stri
         anyDescription = inDescription = true;
       }
     }
-    if (!inDescription) spec.extended->push_back({name, kString, value});
+    if (!inDescription) layout.extended->push_back({name, kString, value});
   }
-  if (anyDescription) spec.description = description;
-  return BuildAsf(spec);
+  if (anyDescription) layout.description = description;
+  return BuildAsf(layout);
 }
 
 std::uint64_t HeaderSizeOf(const std::string& file) { return ReadLe(file, 16, 8); }

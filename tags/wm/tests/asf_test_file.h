@@ -33,7 +33,7 @@ std::string Le32(std::uint32_t value);
 std::string Le64(std::uint64_t value);
 std::uint64_t ReadLe(const std::string& bytes, std::size_t at, std::size_t width);
 
-std::string BuildAsf(const TestAsf& spec);
+std::string BuildAsf(const TestAsf& layout);
 // A file with the usual text attributes as strings.
 std::string BuildTaggedAsf(const std::vector<std::pair<std::u16string, std::string>>& strings);
 

@@ -95,15 +95,15 @@ TEST_F(WmFieldsTest, ReadsTheSevenAttributesIntoTheirFields) {
 }
 
 TEST_F(WmFieldsTest, TypedValuesBecomeTextAndOthersLeaveTheFieldEmpty) {
-  TestAsf spec;
-  spec.extended = std::vector<TestAttribute>{
+  TestAsf layout;
+  layout.extended = std::vector<TestAttribute>{
       {u"WM/AlbumTitle", kWord, std::string("\xFF\xFF", 2)},
       {u"WM/Genre", kBytes, "abc"},
       {u"WM/GenreID", kBool, Le32(1)},
       {u"WM/Year", kQword, Le64(1234567)},
       {u"WM/Track", kDword, Le32(0)},
   };
-  const WmFields f = Read(Put(BuildAsf(spec)));
+  const WmFields f = Read(Put(BuildAsf(layout)));
   EXPECT_STREQ(f.album, "65535");
   EXPECT_STREQ(f.genre, "");  // binary genre, boolean genre id: no text
   EXPECT_STREQ(f.year, "1234567");
