@@ -202,6 +202,14 @@ HRESULT TransformPin::SetConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
   return hr;
 }
 
+void TransformPin::Snapshot(ComPtr<IPin>* peer, MediaType* type) {
+  Lock lock(filter_->connectionLock_);
+  *peer = peer_;
+  if (type != nullptr) {
+    *type = type_;
+  }
+}
+
 void TransformPin::ClearConnection() {
   Lock lock(filter_->connectionLock_);
   peer_.Reset();
@@ -271,7 +279,7 @@ HRESULT TransformPin::QueryAccept(const AM_MEDIA_TYPE* type) {
   if (type == nullptr) {
     return E_POINTER;
   }
-  Lock lock(filter_->filterLock_);
+  // May come from a streaming thread (a format change): no filter lock here.
   return CheckMediaType(*type) == S_OK ? S_OK : S_FALSE;
 }
 
@@ -279,7 +287,6 @@ HRESULT TransformPin::EnumMediaTypes(IEnumMediaTypes** types) {
   if (types == nullptr) {
     return E_POINTER;
   }
-  Lock lock(filter_->filterLock_);
   return CreateMediaTypeEnumerator(OfferedTypes(), types);
 }
 
@@ -311,9 +318,10 @@ HRESULT TransformInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
     return hr;
   }
   // The output carries the same type, so the downstream pin must take it too.
-  IPin* downstream = filter_->output_.peer();
-  if (downstream != nullptr && !MediaTypesEqual(type, filter_->output_.type().get()) &&
-      downstream->QueryAccept(&type) != S_OK) {
+  ComPtr<IPin> downstream;
+  MediaType current;
+  filter_->output_.Snapshot(&downstream, &current);
+  if (downstream && !MediaTypesEqual(type, current.get()) && downstream->QueryAccept(&type) != S_OK) {
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
   return S_OK;
@@ -323,8 +331,11 @@ std::vector<MediaType> TransformInputPin::OfferedTypes() {
   // Nothing of our own to propose; with the output connected, the type flowing
   // downstream is the one that needs no change there.
   std::vector<MediaType> types;
-  if (filter_->output_.IsConnected()) {
-    types.push_back(filter_->output_.type());
+  ComPtr<IPin> downstream;
+  MediaType current;
+  filter_->output_.Snapshot(&downstream, &current);
+  if (downstream) {
+    types.push_back(current);
   }
   return types;
 }
@@ -533,27 +544,28 @@ HRESULT TransformInputPin::EndOfStream() {
 }
 
 HRESULT TransformInputPin::BeginFlush() {
-  // Not the stream lock: a Receive blocked downstream only returns once the flush
-  // has reached the downstream filter.
-  Lock lock(filter_->filterLock_);
+  // No lock is held while the flush goes downstream: a Receive blocked there only
+  // returns once the flush has reached the downstream filter, and it may call
+  // back into our pins meanwhile.
   if (!IsConnected()) {
     return VFW_E_NOT_CONNECTED;
   }
   flushing_ = true;
-  IPin* downstream = filter_->output_.peer();
-  return downstream != nullptr ? downstream->BeginFlush() : S_OK;
+  ComPtr<IPin> downstream;
+  filter_->output_.Snapshot(&downstream, nullptr);
+  return downstream ? downstream->BeginFlush() : S_OK;
 }
 
 HRESULT TransformInputPin::EndFlush() {
   // Let a Receive that started before the flush finish (the downstream filter is
   // still flushing, so it returns at once) before new data may flow.
   { Lock stream(filter_->streamLock_); }
-  Lock lock(filter_->filterLock_);
   if (!IsConnected()) {
     return VFW_E_NOT_CONNECTED;
   }
-  IPin* downstream = filter_->output_.peer();
-  HRESULT hr = downstream != nullptr ? downstream->EndFlush() : S_OK;
+  ComPtr<IPin> downstream;
+  filter_->output_.Snapshot(&downstream, nullptr);
+  HRESULT hr = downstream ? downstream->EndFlush() : S_OK;
   endOfStream_ = false;
   flushing_ = false;
   return hr;
@@ -625,11 +637,13 @@ HRESULT TransformOutputPin::SeekingObject(IUnknown** inner) {
 }
 
 HRESULT TransformOutputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-  const TransformInputPin& input = filter_->input_;
-  if (!input.IsConnected()) {
+  ComPtr<IPin> upstream;
+  MediaType current;
+  filter_->input_.Snapshot(&upstream, &current);
+  if (!upstream) {
     return VFW_E_NOT_CONNECTED;
   }
-  if (MediaTypesEqual(type, input.type().get())) {
+  if (MediaTypesEqual(type, current.get())) {
     return S_OK;
   }
   // Another type only when the input can be reconnected with it.
@@ -637,13 +651,16 @@ HRESULT TransformOutputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
   if (FAILED(hr)) {
     return hr;
   }
-  return input.peer()->QueryAccept(&type) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  return upstream->QueryAccept(&type) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 std::vector<MediaType> TransformOutputPin::OfferedTypes() {
   std::vector<MediaType> types;
-  if (filter_->input_.IsConnected()) {
-    types.push_back(filter_->input_.type());
+  ComPtr<IPin> upstream;
+  MediaType current;
+  filter_->input_.Snapshot(&upstream, &current);
+  if (upstream) {
+    types.push_back(current);
   }
   return types;
 }
@@ -739,8 +756,9 @@ HRESULT TransformOutputPin::Notify(IBaseFilter* self, Quality quality) {
   if (qualitySink_ != nullptr) {
     return qualitySink_->Notify(us, quality);
   }
-  IPin* upstream = filter_->input_.peer();
-  if (upstream == nullptr) {
+  ComPtr<IPin> upstream;
+  filter_->input_.Snapshot(&upstream, nullptr);
+  if (!upstream) {
     return VFW_E_NOT_FOUND;
   }
   ComPtr<IQualityControl> control;

@@ -13,6 +13,9 @@
 //     that holds filterLock_ ever waits for streamLock_, because the streaming
 //     thread can come back into our pins (ConnectedTo from the seeking
 //     pass-through at end of stream); those readers take only connectionLock_.
+//     Calls that may arrive on a streaming thread (QueryAccept, EnumMediaTypes,
+//     flushing, quality messages) copy the peer under connectionLock_ and call
+//     out holding none of our locks.
 //   - Allocators: the input pin has none of its own. With the output connected it
 //     offers the downstream pin's allocator; otherwise it answers VFW_E_NO_ALLOCATOR
 //     and the upstream pin makes one. When the output connects, the allocator the
@@ -97,6 +100,9 @@ class TransformPin : public IPin {
   HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
 
   bool IsConnected() const { return peer_ != nullptr; }
+  // The peer and the connection type, copied under the connection lock, for
+  // callers that then call out without any of our locks.
+  void Snapshot(Microsoft::WRL::ComPtr<IPin>* peer, MediaType* type);
   IPin* peer() const { return peer_.Get(); }
   const MediaType& type() const { return type_; }
   const std::wstring& name() const { return name_; }
