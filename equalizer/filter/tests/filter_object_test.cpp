@@ -395,5 +395,28 @@ TEST_F(FilterObject, PinsAndTheTypesTheInputTakes) {
   EXPECT_EQ(filter.Detach()->Release(), 0u) << "pins hold the filter, not themselves";
 }
 
+TEST_F(FilterObject, ModuleCarriesItsVersionAndExportName) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(Module().path.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "a version resource is linked in";
+  std::vector<BYTE> info(size);
+  ASSERT_TRUE(GetFileVersionInfoW(Module().path.c_str(), 0, size, info.data()));
+  wchar_t* description = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\041104b0\\FileDescription",
+                             reinterpret_cast<void**>(&description), &length));
+  EXPECT_STREQ(description, L"Quenfold' Equalizer");
+
+  // The export directory names the module "Equalizer.Ax".
+  const auto* base = reinterpret_cast<const BYTE*>(Module().module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const auto& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  ASSERT_NE(entry.VirtualAddress, 0u);
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+  EXPECT_STREQ(reinterpret_cast<const char*>(base + exports->Name), "Equalizer.Ax");
+  EXPECT_EQ(exports->NumberOfNames, 4u);
+}
+
 }  // namespace
 }  // namespace kestrun::equalizer::testing
