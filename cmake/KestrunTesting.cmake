@@ -61,13 +61,20 @@ function(kestrun_add_gtest name)
       LABELS "windows;${ARG_LABELS}"
       ENVIRONMENT "KESTRUN_SOURCE_DIR=${KESTRUN_SOURCE_DIR};KESTRUN_BINARY_DIR=${CMAKE_BINARY_DIR}")
   else()
+    # The discovered tests' properties go through a list, so only one label fits:
+    # the test's own (for example "concurrency", which the ThreadSanitizer run
+    # selects) or else "native".
+    set(label native)
+    if(ARG_LABELS)
+      list(GET ARG_LABELS 0 label)
+    endif()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
       PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
-        LABELS "native;${ARG_LABELS}"
-        ENVIRONMENT "KESTRUN_SOURCE_DIR=${KESTRUN_SOURCE_DIR};KESTRUN_BINARY_DIR=${CMAKE_BINARY_DIR}")
+        LABELS ${label}
+        ENVIRONMENT "KESTRUN_SOURCE_DIR=${KESTRUN_SOURCE_DIR}")
   endif()
 endfunction()
 

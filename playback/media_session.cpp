@@ -446,6 +446,7 @@ void OpenAndPlay(const char* path) {
     CloseFailedBuild();
     return;
   }
+  ++session.graphsBuilt;
 
   // The equalizer goes into every graph; the flags only decide what it is told.
   // The field holds the filter interface, so a late creation asks for that too.

@@ -36,6 +36,8 @@ struct MediaSession {
   AM_MEDIA_TYPE grabberType{};
   wchar_t widePath[260] = {};
 
+  // Counts the graphs built, so a new graph is told from an old one at the same address.
+  unsigned graphsBuilt = 0;
   // Balances the CoInitialize of each graph build.
   bool comInitialized = false;
   // Held by the position timer while it uses the seeking interface, and by the

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/tests/kestrun_process.h"
+#include "app/tests/player_window_fixture.h"
 #include "playback/media_session.h"
 #include "playback/playback_control.h"
 #include "playback/player_state.h"
@@ -33,25 +34,8 @@ ULONG RefCount(IUnknown* object) {
 
 std::string TitleDisplay() { return WindowText(Player().windows.titleDisplay); }
 
-class MediaSessionTest : public ::testing::Test {
+class MediaSessionTest : public PlayerWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    app::App().instance = GetModuleHandleA(nullptr);
-    app::App().richEdit = LoadLibraryA("RICHED32.DLL");
-    main_ = CreateDialogParamA(GetModuleHandleA(nullptr), "IDD_LISTDIALOG", nullptr, app::MainWindowProc, 0);
-  }
-  static void TearDownTestSuite() {
-    if (main_ != nullptr) DestroyWindow(main_);
-    main_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_NE(main_, nullptr);
-    playback::StopAndClose();
-    Player().playMode = playback::kPlayModeNormal;
-    Player().currentTrackIndex = -1;
-  }
-  void TearDown() override { playback::StopAndClose(); }
-
   // Makes sure a filter sits in the equalizer's place, to count references on.
   IBaseFilter* EqualizerOrStandIn() {
     auto& session = Session();
@@ -72,10 +56,7 @@ class MediaSessionTest : public ::testing::Test {
     EXPECT_EQ(Player().state.load(), playback::kStateClosed);
   }
 
-  static HWND main_;
 };
-
-HWND MediaSessionTest::main_ = nullptr;
 
 TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
@@ -159,4 +140,7 @@ TEST_F(AsxTest, ReferenceToARealFilePlaysItWithTheAsxTitle) {
 }
 
 }  // namespace
+
+HWND PlayerWindowTest::main_ = nullptr;
+
 }  // namespace kestrun::testing

@@ -1,0 +1,187 @@
+// Playback control on real graphs: play modes at the end of a track, pause after a
+// stop that keeps the graph, rates, and the position timer racing graph teardown.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/tests/kestrun_process.h"
+#include "app/tests/player_window_fixture.h"
+#include "resources/menu_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+using playback::Player;
+using playback::Session;
+
+constexpr DWORD kEndOfTrackTimeoutMs = 15000;
+
+bool IsChecked(HMENU menu, int id) {
+  return menu != nullptr && (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+class PlaybackControlTest : public PlayerWindowTest {
+ protected:
+  // Fills the playlist with the given media files.
+  void FillPlaylist(std::initializer_list<const char*> names) {
+    auto* rows = Player().windows.playlistRows;
+    ASSERT_NE(rows, nullptr);
+    for (const char* name : names) playlist::appendRow(*rows, MediaPath(name));
+  }
+  void PlayRow(int index) {
+    Player().currentTrackIndex = index;
+    const std::string path = Player().windows.playlistRows->Cell(index, playlist::Column::Path);
+    playback::OpenAndPlay(path.c_str());
+    ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  }
+  // Waits for the graph of the moment to be replaced by a new playing one.
+  bool WaitForNewGraph(unsigned built) {
+    return WaitUntil(
+        [&] {
+          return Session().graph && Session().graphsBuilt > built &&
+                 Player().state.load() == playback::kStatePlaying;
+        },
+        kEndOfTrackTimeoutMs);
+  }
+};
+
+TEST_F(PlaybackControlTest, RepeatAllWrapsFromTheLastRowToTheFirst) {
+  FillPlaylist({"tone.wav", "tone.wav", "short.wav"});
+  Player().playMode = playback::kPlayModeRepeatAll;
+  PlayRow(2);
+  const unsigned first = Session().graphsBuilt;
+  ASSERT_TRUE(WaitForNewGraph(first));
+  EXPECT_EQ(Player().currentTrackIndex, 0);
+  EXPECT_TRUE(Player().windows.playlistRows->IsSelected(0));
+  EXPECT_FALSE(Player().windows.playlistRows->IsSelected(2));
+}
+
+TEST_F(PlaybackControlTest, RepeatOneRestartsTheSameFile) {
+  FillPlaylist({"short.wav", "tone.wav"});
+  Player().playMode = playback::kPlayModeRepeatOne;
+  PlayRow(0);
+  const unsigned first = Session().graphsBuilt;
+  ASSERT_TRUE(WaitForNewGraph(first));
+  EXPECT_EQ(Player().currentTrackIndex, 0);
+  EXPECT_STREQ(Player().currentPath, MediaPath("short.wav").c_str());
+}
+
+TEST_F(PlaybackControlTest, ShufflePicksARowOfTheList) {
+  FillPlaylist({"short.wav", "short.wav", "short.wav"});
+  Player().playMode = playback::kPlayModeShuffle;
+  PlayRow(1);
+  const unsigned first = Session().graphsBuilt;
+  ASSERT_TRUE(WaitForNewGraph(first));
+  EXPECT_GE(Player().currentTrackIndex, 0);
+  EXPECT_LT(Player().currentTrackIndex, 3);
+}
+
+TEST_F(PlaybackControlTest, RepeatAllWithAnEmptyListLeavesTheStoppedGraph) {
+  Player().playMode = playback::kPlayModeRepeatAll;
+  playback::OpenAndPlay(MediaPath("short.wav").c_str());
+  ASSERT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateStopped; }, kEndOfTrackTimeoutMs));
+  EXPECT_TRUE(Session().graph);
+}
+
+TEST_F(PlaybackControlTest, PauseAfterAStopThatKeptTheGraph) {
+  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
+  playback::StopKeepGraph();
+  EXPECT_EQ(Player().state.load(), playback::kStateStopped);
+  ASSERT_TRUE(Session().graph);
+  playback::TogglePause();
+  EXPECT_EQ(Player().state.load(), playback::kStatePaused);
+  OAFilterState state = State_Stopped;
+  Session().control->GetState(2000, &state);
+  EXPECT_EQ(state, State_Paused);
+  playback::TogglePause();
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  Session().control->GetState(2000, &state);
+  EXPECT_EQ(state, State_Running);
+}
+
+TEST_F(PlaybackControlTest, RateIsCheckedInBothMenusAndResetByTheNextGraph) {
+  auto& windows = Player().windows;
+  ASSERT_NE(windows.mainPopup, nullptr);
+  ASSERT_NE(windows.trayPopup, nullptr);
+  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
+  playback::RateCommand(IDM_RATE_2_0);
+  EXPECT_DOUBLE_EQ(Player().rate, 2.0);
+  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_RATE_2_0));
+  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_RATE_2_0));
+  playback::RateCommand(IDM_RATE_0_5);
+  EXPECT_FALSE(IsChecked(windows.mainPopup, IDM_RATE_2_0));
+  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_RATE_0_5));
+
+  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
+  EXPECT_DOUBLE_EQ(Player().rate, 1.0);
+  double rate = 0;
+  Session().seeking->GetRate(&rate);
+  EXPECT_DOUBLE_EQ(rate, 1.0);
+  for (int id : {IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5}) {
+    EXPECT_FALSE(IsChecked(windows.mainPopup, id)) << id;
+    EXPECT_FALSE(IsChecked(windows.trayPopup, id)) << id;
+  }
+}
+
+TEST_F(PlaybackControlTest, PlayModeCommandTogglesAndKeepsBothMenusInStep) {
+  auto& windows = Player().windows;
+  playback::PlayModeCommand(IDM_SHUFFLE);
+  EXPECT_EQ(Player().playMode, playback::kPlayModeShuffle);
+  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_SHUFFLE));
+  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_SHUFFLE));
+  playback::PlayModeCommand(IDM_REPEAT_ONE);
+  EXPECT_EQ(Player().playMode, playback::kPlayModeRepeatOne);
+  EXPECT_FALSE(IsChecked(windows.trayPopup, IDM_SHUFFLE));
+  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_REPEAT_ONE));
+  playback::PlayModeCommand(IDM_REPEAT_ONE);  // the same again: back to normal
+  EXPECT_EQ(Player().playMode, playback::kPlayModeNormal);
+  EXPECT_FALSE(IsChecked(windows.mainPopup, IDM_REPEAT_ONE));
+  EXPECT_FALSE(IsChecked(windows.trayPopup, IDM_REPEAT_ONE));
+}
+
+TEST_F(PlaybackControlTest, SeekFromTheKnobMovesThePosition) {
+  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
+  playback::TogglePause();
+  playback::SeekFromKnob(117);  // the middle of the track
+  LONGLONG position = 0;
+  Session().seeking->GetCurrentPosition(&position);
+  EXPECT_NEAR(static_cast<double>(position), Session().duration / 2.0, 2.0e6);
+}
+
+// The position timer thread must never use the seeking interface while the user
+// interface thread releases it. Besides the real 200 ms timer, a second thread
+// calls the timer's work as fast as it can while graphs are built and torn down.
+TEST_F(PlaybackControlTest, PositionUpdatesRacingGraphTeardownNeverCrash) {
+  std::atomic<bool> stop{false};
+  std::atomic<long> updates{0};
+  std::atomic<bool> finished{false};
+  std::thread hammer([&] {
+    while (!stop) {
+      playback::UpdatePosition();
+      ++updates;
+    }
+    finished = true;
+  });
+  const DWORD start = GetTickCount();
+  int cycles = 0;
+  for (; cycles < 300; ++cycles) {
+    playback::OpenAndPlay(MediaPath(cycles % 2 ? "tone.wav" : "short.wav").c_str());
+    if (cycles % 3 == 0) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
+    playback::StopAndClose();
+  }
+  stop = true;
+  // The updater may be waiting for this thread to take its window messages.
+  EXPECT_TRUE(WaitUntil([&] { return finished.load(); }, 10000));
+  hammer.join();
+  EXPECT_EQ(cycles, 300);
+  EXPECT_GT(updates.load(), 0);
+  EXPECT_LT(GetTickCount() - start, 240000u) << "the cycles took far too long";
+  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+}
+
+}  // namespace
+}  // namespace kestrun::testing
