@@ -70,13 +70,13 @@ void SetUpPlaylist(HINSTANCE instance, CompanionWindows& windows) {
   HWND list = windows.playlistList;
   int index = 0;
   for (const auto& column : kColumns) {
-    LVCOLUMNA spec{};
-    spec.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    spec.fmt = LVCFMT_LEFT;
-    spec.cx = column.width;
-    spec.pszText = const_cast<char*>(column.header);
-    spec.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&spec));
+    LVCOLUMNA header{};
+    header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    header.fmt = LVCFMT_LEFT;
+    header.cx = column.width;
+    header.pszText = const_cast<char*>(column.header);
+    header.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&header));
   }
   const LPARAM styles = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);

@@ -12,7 +12,9 @@
 #include "playback/media_session.h"
 #include "playback/playback_control.h"
 #include "playback/player_state.h"
+#include "equalizer/iequalizer.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_store.h"
 
 namespace kestrun::testing {
 namespace {
@@ -106,6 +108,46 @@ TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
 TEST_F(MediaSessionTest, UpperCaseExtensionTakesTheSamePath) {
   OpenAndPlay("D:\\TRACK02.CDA");
   EXPECT_EQ(TitleDisplay(), "CDの再生に失敗しました");
+}
+
+// Both pins of a filter are connected.
+bool BothPinsConnected(IBaseFilter* filter) {
+  Microsoft::WRL::ComPtr<IEnumPins> pins;
+  if (FAILED(filter->EnumPins(&pins))) return false;
+  Microsoft::WRL::ComPtr<IPin> pin;
+  int connected = 0;
+  int count = 0;
+  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    ++count;
+    Microsoft::WRL::ComPtr<IPin> peer;
+    if (SUCCEEDED(pin->ConnectedTo(&peer)) && peer) ++connected;
+  }
+  return count == 2 && connected == 2;
+}
+
+TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
+  if (GetFileAttributesA((BinaryDirectory() + "\\Equalizer.ax").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "Equalizer.ax is not built in this tree";
+  }
+  // Start-up registered the filter next to the program and created it.
+  ASSERT_TRUE(Session().equalizer);
+  char marker[16] = {};
+  settings::ReadSettingString("Player", "RegisterEQ", marker, sizeof(marker), "");
+  EXPECT_STREQ(marker, "004");
+  CLSID clsid{};
+  Session().equalizer->GetClassID(&clsid);
+  EXPECT_TRUE(IsEqualGUID(clsid, CLSID_Equalizer));
+
+  Player().equalizerOn = true;
+  Player().voiceRemovalOn = false;
+  for (const char* name : {"tone.wav", "tone.mp3"}) {
+    SCOPED_TRACE(name);
+    OpenAndPlay(MediaPath(name).c_str());
+    ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+    EXPECT_TRUE(BothPinsConnected(Session().equalizer.Get()));
+    playback::StopAndClose();
+  }
+  Player().equalizerOn = false;
 }
 
 class AsxTest : public MediaSessionTest {
