@@ -58,6 +58,13 @@ bool IsBlank(std::string_view line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r'; });
 }
 
+// The path a line holds, cut to the path limit. Readers judge blankness on this
+// cut text, not on the whole line: a line whose first 259 bytes are blanks (or
+// that ends up empty once a half double-byte character or a final CR is cut off)
+// holds no usable path, and a row made from it would be written back as a blank
+// line, which the next read skips.
+std::string_view PathField(std::string_view line) { return CutField(line, kPathBufferSize - 1); }
+
 // The leading decimal number of a text (after blanks), 0 when there is none;
 // saturates instead of overflowing.
 long long LeadingNumber(std::string_view text) {
@@ -201,8 +208,9 @@ void ForEachLine(std::string_view text, Visit visit) {
 
 // Extended files: an info line gives the next path line its title, artist and
 // length. Outside the writer's own layout the reader stays on its feet: blank
-// lines are skipped, an info line without a path is dropped, a path without an
-// info line becomes a row of its own, and other "#" lines are comments.
+// lines (and lines blank within the path limit) are skipped, an info line
+// without a path is dropped, a path without an info line becomes a row of its
+// own, and other "#" lines are comments.
 std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
   std::vector<PlaylistEntry> entries;
   const std::size_t headerEnd = text.find('\n');
@@ -216,10 +224,11 @@ std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
       haveInfo = true;
       return;
     }
-    if (IsBlank(line)) return;
-    if (!haveInfo && line.front() == '#') return;
+    const std::string_view path = PathField(line);
+    if (IsBlank(path)) return;
+    if (!haveInfo && path.front() == '#') return;
     PlaylistEntry entry = haveInfo ? std::move(info) : PlaylistEntry{};
-    entry.path = CutField(line, kPathBufferSize - 1);
+    entry.path = path;
     entries.push_back(std::move(entry));
     haveInfo = false;
   });
@@ -227,13 +236,15 @@ std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
 }
 
 // Plain files: the first line is the writer's lead line and is skipped; every
-// other non-blank line is a path. A file without any line feed is one path.
+// other line not blank within the path limit is a path. A file without any line
+// feed is one path.
 std::vector<PlaylistEntry> ParsePlain(std::string_view text) {
   std::vector<PlaylistEntry> entries;
   const auto add = [&](std::string_view line) {
-    if (IsBlank(line)) return;
+    const std::string_view path = PathField(line);
+    if (IsBlank(path)) return;
     PlaylistEntry entry;
-    entry.path = CutField(line, kPathBufferSize - 1);
+    entry.path = path;
     entries.push_back(std::move(entry));
   };
   entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);

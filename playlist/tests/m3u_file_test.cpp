@@ -170,6 +170,39 @@ TEST(ExtendedReader, InputOutsideTheWritersLayout) {
   EXPECT_FALSE(ParsePlaylistText("#extm3u\r\n#EXTINF:1,T\r\nP").extended);
 }
 
+// A path line whose first 259 bytes are blanks was kept as a row with a blank
+// path; saved, that row became a blank line and the next load dropped it.
+TEST(M3uReader, PathBlankWithinTheLimitGaveARowLostOnSave) {
+  const std::string blanks(259, ' ');
+  // The fuzzer's minimised input: a header and one path line of 259 blanks and "p#P".
+  const std::string minimised = "#EXTM3U\r\n" + blanks + "p#P";
+  const std::pair<std::string, std::vector<std::string>> extended[] = {
+      {minimised, {}},
+      {"#EXTM3U\r\n#EXTINF:1,U\r\n" + blanks + "X\r\nQ", {"Q|U||00:01"}},  // the info waits for a path
+      {"#EXTM3U\r\n" + std::string(259, '\r') + "X\r\nQ", {"Q|||"}},         // CRs cut off the field
+      {"#EXTM3U\r\n" + std::string(258, '\t') + "\x82\xa0\r\nQ", {"Q|||"}},  // a split character cut off
+      {"#EXTM3U\r\n" + std::string(258, ' ') + "pX", {std::string(258, ' ') + "p|||"}},  // not blank
+  };
+  for (const auto& [text, rows] : extended) {
+    const ParsedPlaylist parsed = ParsePlaylistText(text);
+    ASSERT_TRUE(parsed.extended);
+    EXPECT_EQ(Rows(parsed.entries), rows) << text;
+    MemoryRowStore store;
+    std::vector<std::string> paths;
+    for (const PlaylistEntry& entry : parsed.entries) {
+      AddRow(store, entry.path, entry.title, entry.artist, entry.length);
+      paths.push_back(entry.path);
+    }
+    std::vector<std::string> again;
+    for (const PlaylistEntry& entry : ParsePlaylistText(BuildExtendedM3u(store)).entries) again.push_back(entry.path);
+    EXPECT_EQ(again, paths) << text;  // every row read comes back from a save
+  }
+  const ParsedPlaylist plain = ParsePlaylistText("lead\r\n" + blanks + "p#P\r\nQ");
+  ASSERT_FALSE(plain.extended);
+  ASSERT_EQ(plain.entries.size(), 1u);
+  EXPECT_EQ(plain.entries[0].path, "Q");
+}
+
 TEST_F(M3uFileTest, MissingFileIsReportedAndNotCreated) {
   const std::string path = dir.File("missing.m3u");
   MemoryRowStore rows;
