@@ -18,7 +18,7 @@ packages=(
 )
 # Tools used only by cross-check tests and benchmarks (reading back what we write).
 if [ "${KESTRUN_MINIMAL:-0}" != 1 ]; then
-  packages+=(python3-mutagen id3v2 ffmpeg sox libtag1-dev)
+  packages+=(python3-mutagen id3v2 ffmpeg sox libtag1-dev imagemagick)
 fi
 
 missing=()

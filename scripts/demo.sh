@@ -19,10 +19,13 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 seconds=${KESTRUN_DEMO_SECONDS:-}
 [ -z "$seconds" ] && [ "$virtual" = 1 ] && seconds=15
-demo="$build/bin/kestrun-demo.wav"
+demo_unix="$build/bin/kestrun-demo.wav"
+# Wine's Z: drive is the Unix root; the player takes one Windows path (Wine quotes
+# it on the command line when it holds blanks).
+demo="Z:${demo_unix//\//\\}"
 echo "Playing $demo"
 if [ -n "$seconds" ]; then
-  "$build/wine-run" "$build/bin/Kestrun.exe" "\"$demo\"" &
+  "$build/wine-run" "$build/bin/Kestrun.exe" "$demo" &
   player=$!
   sleep "$seconds"
   if command -v import >/dev/null 2>&1; then
@@ -32,5 +35,5 @@ if [ -n "$seconds" ]; then
   WINEPREFIX="$build/wine/prefix" "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k 2>/dev/null || true
   wait "$player" 2>/dev/null || true
 else
-  exec "$build/wine-run" "$build/bin/Kestrun.exe" "\"$demo\""
+  exec "$build/wine-run" "$build/bin/Kestrun.exe" "$demo"
 fi
