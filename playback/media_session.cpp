@@ -181,7 +181,7 @@ void InsertEffects() {
 // Step 7: the Windows Media core. Returns true when the graph got built, false to
 // fall through (silently) to the CD check and the ordinary path; sets failed when
 // rendering failed and the build was closed.
-bool TryWindowsMediaCore(const char* extension, bool& failed) {
+bool TryWindowsMediaCore(bool& failed) {
   auto& session = Session();
   failed = false;
   HRESULT hr = CoCreateInstance(CLSID_WMAsfReader, nullptr, CLSCTX_INPROC_SERVER,
@@ -211,7 +211,6 @@ bool TryWindowsMediaCore(const char* extension, bool& failed) {
     failed = true;
     return false;
   }
-  (void)extension;
   return true;
 }
 
@@ -490,7 +489,7 @@ void OpenAndPlay(const char* path) {
 
   if (!built && player.useWmp71 && HasExtension(extension.c_str(), {".wma", ".wmv", ".asf"})) {
     bool failed = false;
-    built = TryWindowsMediaCore(extension.c_str(), failed);
+    built = TryWindowsMediaCore(failed);
     if (failed) return;
   }
 
