@@ -26,14 +26,15 @@ demo="Z:${demo_unix//\//\\}"
 echo "Playing $demo"
 if [ -n "$seconds" ]; then
   "$build/wine-run" "$build/bin/Kestrun.exe" "$demo" &
-  player=$!
+  # The player is ended with its wineserver below; no job report for that.
+  disown
   sleep "$seconds"
   if command -v import >/dev/null 2>&1; then
     import -window root "$build/demo.png" && echo "Screenshot: $build/demo.png"
   fi
   # Ending the prefix's wineserver ends the player with it.
   WINEPREFIX="$build/wine/prefix" "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k 2>/dev/null || true
-  wait "$player" 2>/dev/null || true
+  sleep 1
 else
   exec "$build/wine-run" "$build/bin/Kestrun.exe" "$demo"
 fi
