@@ -52,11 +52,7 @@ settings::SettingsTargets Targets() {
   return targets;
 }
 
-void CheckMain(int id, bool checked) {
-  if (Player().windows.mainPopup != nullptr) {
-    CheckMenuItem(Player().windows.mainPopup, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-  }
-}
+void CheckMain(int id, bool checked) { playback::CheckCommand(id, checked, false); }
 
 // Moves the playlist so its top-left corner is the main window's bottom-left corner.
 void DockPlaylist() {
@@ -239,11 +235,7 @@ void HandleCommand(HWND window, int id) {
     }
     case IDM_USE_WMP71:
       player.useWmp71 = !player.useWmp71;
-      CheckMain(IDM_USE_WMP71, player.useWmp71);
-      if (player.windows.trayPopup != nullptr) {
-        CheckMenuItem(player.windows.trayPopup, IDM_USE_WMP71,
-                      MF_BYCOMMAND | (player.useWmp71 ? MF_CHECKED : MF_UNCHECKED));
-      }
+      playback::CheckCommand(IDM_USE_WMP71, player.useWmp71, true);
       break;
     default:
       break;

@@ -18,6 +18,7 @@
 #include "playback/time_text.h"
 #include "playlist/asx_file.h"
 #include "playlist/playlist_entry.h"
+#include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "tags/editor/display_title.h"
 
@@ -52,8 +53,6 @@ constexpr char kEqualizerFile[] = "Equalizer.ax";
 constexpr int kMarqueeTimer = 5;
 constexpr UINT kMarqueePeriodMs = 850;
 constexpr int kMarqueeWidthLimit = 243;
-constexpr int kMainPopupRateFirst = 40032;
-constexpr int kMainPopupRateLast = 40035;
 
 // The frame grabber has no class identifier in the mingw headers.
 // {C1F400A0-3F08-11D3-9F0B-006008039E37}
@@ -268,11 +267,7 @@ bool PlayUrl() {
 }
 
 void UncheckRates() {
-  auto& windows = Player().windows;
-  for (int id = kMainPopupRateFirst; id <= kMainPopupRateLast; ++id) {
-    if (windows.mainPopup) CheckMenuItem(windows.mainPopup, id, MF_BYCOMMAND | MF_UNCHECKED);
-    if (windows.trayPopup) CheckMenuItem(windows.trayPopup, id, MF_BYCOMMAND | MF_UNCHECKED);
-  }
+  for (int id : {IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5}) CheckCommand(id, false, true);
 }
 
 void UpdateTrayTip() {

@@ -9,6 +9,7 @@
 #include "playback/player_state.h"
 #include "playback/seek_geometry.h"
 #include "playback/track_choice.h"
+#include "resources/resource_ids.h"
 #include "playback/time_text.h"
 #include "tags/editor/display_title.h"
 
@@ -19,7 +20,6 @@ constexpr int kMarqueeTimer = 5;
 constexpr UINT kMarqueePeriodMs = 850;
 constexpr UINT kPositionPeriodMs = 200;
 constexpr UINT kPositionResolutionMs = 50;
-constexpr WPARAM kPlayCommandId = 1010;
 constexpr char kEventErrorText[] = "Error in HandleEvent()\n";
 
 // Play-mode commands and the mode each selects.
@@ -27,17 +27,17 @@ struct ModeCommand {
   int id;
   int mode;
 };
-constexpr ModeCommand kModeCommands[] = {{40024, kPlayModeShuffle},
-                                         {40025, kPlayModeRepeatAll},
-                                         {40026, kPlayModeRepeatOne}};
+constexpr ModeCommand kModeCommands[] = {{IDM_SHUFFLE, kPlayModeShuffle},
+                                         {IDM_REPEAT_ALL, kPlayModeRepeatAll},
+                                         {IDM_REPEAT_ONE, kPlayModeRepeatOne}};
 
 // Rate commands and their rates.
 struct RateChoice {
   int id;
   double rate;
 };
-constexpr RateChoice kRateCommands[] = {{40032, 2.0}, {40033, 1.25}, {40034, 1.0}, {40035, 0.5}};
-constexpr int kFastSeekCommand = 40031;
+constexpr RateChoice kRateCommands[] = {
+    {IDM_RATE_2_0, 2.0}, {IDM_RATE_1_25, 1.25}, {IDM_RATE_1_0, 1.0}, {IDM_RATE_0_5, 0.5}};
 
 void CALLBACK PositionTimerProc(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) { UpdatePosition(); }
 
@@ -52,14 +52,6 @@ int KnobRow() {
 
 void FocusTitleDisplay() {
   if (Player().windows.titleDisplay != nullptr) SetFocus(Player().windows.titleDisplay);
-}
-
-// Sets a check mark in the main pop-up and, when both is set, in the tray menu too.
-void CheckCommand(int id, bool checked, bool both) {
-  auto& windows = Player().windows;
-  const UINT flags = MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED);
-  if (windows.mainPopup != nullptr) CheckMenuItem(windows.mainPopup, id, flags);
-  if (both && windows.trayPopup != nullptr) CheckMenuItem(windows.trayPopup, id, flags);
 }
 
 // The common steps of the row choosers: clear the selection, choose the index,
@@ -87,7 +79,7 @@ void ChooseRowAndPlay(Choose choose, bool focusMain) {
 void EndOfTrackAction(int playMode) {
   switch (playMode) {
     case kPlayModeRepeatOne:
-      SendMessageA(Player().windows.main, WM_COMMAND, kPlayCommandId, 0);
+      SendMessageA(Player().windows.main, WM_COMMAND, IDM_PLAY_KEY, 0);
       break;
     case kPlayModeRepeatAll:
       PlayNext();
@@ -102,6 +94,13 @@ void EndOfTrackAction(int playMode) {
 }
 
 }  // namespace
+
+void CheckCommand(int id, bool checked, bool inTrayMenuToo) {
+  auto& windows = Player().windows;
+  const UINT flags = MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED);
+  if (windows.mainPopup != nullptr) CheckMenuItem(windows.mainPopup, id, flags);
+  if (inTrayMenuToo && windows.trayPopup != nullptr) CheckMenuItem(windows.trayPopup, id, flags);
+}
 
 void ShowTimeText() {
   auto& player = Player();
@@ -245,7 +244,7 @@ void RateCommand(int commandId) {
 void FastSeekCommand() {
   auto& player = Player();
   player.fastSeek = !player.fastSeek;
-  CheckCommand(kFastSeekCommand, player.fastSeek, false);
+  CheckCommand(IDM_FAST_SEEK, player.fastSeek, false);
   FocusTitleDisplay();
 }
 

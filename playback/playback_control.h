@@ -28,6 +28,8 @@ void PlayRandom();
 void PlayModeCommand(int commandId);
 void RateCommand(int commandId);
 void FastSeekCommand();
+// Sets a command's check mark in the main pop-up and, when asked, in the tray menu.
+void CheckCommand(int id, bool checked, bool inTrayMenuToo);
 // Applies a play mode's check marks to both menus (0: none checked).
 void CheckPlayMode(int playMode);
 

@@ -10,6 +10,7 @@
 #include "playback/playback_control.h"
 #include "playback/player_state.h"
 #include "playlist/playlist_entry.h"
+#include "resources/resource_ids.h"
 #include "settings/settings_conversions.h"
 #include "settings/settings_store.h"
 
@@ -40,16 +41,6 @@ constexpr char kPlayerKeyPath[] = "Tovrin\\Player";
 constexpr char kDefaultRenamePattern[] = "%2 - %1";
 constexpr char kDefaultSkin[] = "default";
 
-// Commands applied through their handlers or check marks.
-constexpr int kFastSeekCommand = 40031;
-constexpr int kTopmostCommand = 40040;
-constexpr int kTrayCommand = 40042;
-constexpr int kAlwaysTagReadCommand = 40039;
-constexpr int kUseCaptureCommand = 40087;
-constexpr int kUseWmp71Command = 40088;
-constexpr int kTagAutoCommand = 40090;
-constexpr int kTagAlwaysId3v1Command = 40091;
-constexpr int kDockCommand = 40097;
 constexpr int kEqualizerCheckBox = 1084;
 constexpr int kVoiceRemovalCheckBox = 1085;
 
@@ -118,14 +109,14 @@ void LoadSettings(const SettingsTargets& targets, bool fileGiven) {
   value = 0;
   ReadSettingNumber(key, kSpeedSeek, value);
   player.fastSeek = value != 0;
-  if (player.fastSeek) Check(targets.mainPopup, kFastSeekCommand, true);
+  if (player.fastSeek) Check(targets.mainPopup, IDM_FAST_SEEK, true);
 
   value = 0;
   ReadSettingNumber(key, kTop, value);
   shell.topmost = value != 0;
   if (shell.topmost && targets.main != nullptr) {
     SetWindowPos(targets.main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Check(targets.mainPopup, kTopmostCommand, true);
+    Check(targets.mainPopup, IDM_TOPMOST, true);
   }
 
   value = 0;
@@ -156,38 +147,38 @@ void LoadSettings(const SettingsTargets& targets, bool fileGiven) {
   value = 0;
   ReadSettingNumber(key, kAlwaysTagRead, value);
   shell.alwaysTagRead = value != 0;
-  if (shell.alwaysTagRead) Check(targets.playlistPopup, kAlwaysTagReadCommand, true);
+  if (shell.alwaysTagRead) Check(targets.playlistPopup, IDM_ALWAYS_TAG_READ, true);
 
   value = 0;
   ReadSettingNumber(key, kUseTask, value);
   if (value != 0 && targets.main != nullptr) {
     // The tray command's handler turns the icon on and sets the flag again.
     player.trayInUse = false;
-    SendMessageA(targets.main, WM_COMMAND, kTrayCommand, 0);
+    SendMessageA(targets.main, WM_COMMAND, IDM_USE_TRAY, 0);
   }
 
   value = 1;
   ReadSettingNumber(key, kJoinPlayList, value);
   shell.dockPlaylist = value != 0;
-  if (shell.dockPlaylist) Check(targets.mainPopup, kDockCommand, true);
+  if (shell.dockPlaylist) Check(targets.mainPopup, IDM_DOCK_PLAYLIST, true);
 
   player.useCapture = true;
   if (ReadSettingNumber(key, kUseCapture, value) && value == 0 && targets.videoView != nullptr) {
     // The video view's capture command turns it off (and unchecks its menu item).
-    SendMessageA(targets.videoView, WM_COMMAND, kUseCaptureCommand, 0);
+    SendMessageA(targets.videoView, WM_COMMAND, IDM_USE_CAPTURE, 0);
   }
 
   value = 0;
   ReadSettingNumber(key, kUseWmp71, value);
   if (value != 0 && targets.main != nullptr) {
     player.useWmp71 = false;
-    SendMessageA(targets.main, WM_COMMAND, kUseWmp71Command, 0);
+    SendMessageA(targets.main, WM_COMMAND, IDM_USE_WMP71, 0);
   }
 
   if (ReadSettingNumber(key, kAlwaysId3v1, value)) {
     shell.alwaysId3v1 = value != 0;
-    Check(targets.playlistPopup, kTagAlwaysId3v1Command, shell.alwaysId3v1);
-    Check(targets.playlistPopup, kTagAutoCommand, !shell.alwaysId3v1);
+    Check(targets.playlistPopup, IDM_TAG_ALWAYS_ID3V1, shell.alwaysId3v1);
+    Check(targets.playlistPopup, IDM_TAG_AUTO, !shell.alwaysId3v1);
   }
 
   value = 0;
