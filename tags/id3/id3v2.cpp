@@ -452,7 +452,12 @@ int Id3v2Tag::WriteGrown(const std::string& path, const std::vector<std::uint8_t
         std::size_t got = 0;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         if (!source.Read(chunk.data(), want, got)) return LastSystemError();
-        if (got == 0) break;  // the file shrank since its size was taken
+        if (got == 0) {
+          // The file shrank since its size was taken: a shorter copy would cut
+          // off the end of the audio, so the write fails instead.
+          ClearSystemError();
+          return LastSystemError();
+        }
         if (!target.Write(chunk.data(), got)) return LastSystemError();
         left -= got;
       }
@@ -469,43 +474,52 @@ int Id3v2Tag::WriteGrown(const std::string& path, const std::vector<std::uint8_t
 
 int Id3v2Tag::SaveTag(const std::string& path) {
   if (!hasTag_) return kId3v2NoTag;
-  std::vector<std::uint8_t> body;
-  try {
-    const std::vector<std::uint8_t> frames = SerializeFrames();
-    body = Unsynchronise(frames);
-    if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError();
-  }
-  const std::uint32_t oldSize = ReadSyncsafe(header_.data() + 6);
-  try {
-    if (!inFile_) {
-      // A prepared tag goes in front of the whole file; it keeps its size when
-      // the frames fit, as if it had been created first and then rewritten.
-      const std::uint32_t newSize =
-          body.size() <= oldSize ? oldSize : static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
+  // The kept header describes the tag in the file (or the one prepared for it):
+  // its size says where the audio begins. The write below builds the new header
+  // in header_, which stays only once the file holds it; after a failed write
+  // the next save must still start the audio where the old tag ends.
+  const std::array<std::uint8_t, kId3v2HeaderSize> keptHeader = header_;
+  const int error = [&]() -> int {
+    std::vector<std::uint8_t> body;
+    try {
+      const std::vector<std::uint8_t> frames = SerializeFrames();
+      body = Unsynchronise(frames);
+      if (body.size() != frames.size()) header_[5] |= kFlagUnsynchronised;
+    } catch (const std::bad_alloc&) {
+      return OutOfMemoryError();
+    }
+    const std::uint32_t oldSize = ReadSyncsafe(keptHeader.data() + 6);
+    try {
+      if (!inFile_) {
+        // A prepared tag goes in front of the whole file; it keeps its size when
+        // the frames fit, as if it had been created first and then rewritten.
+        const std::uint32_t newSize =
+            body.size() <= oldSize ? oldSize : static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
+        if (body.size() > kMaxSyncsafe - kId3v2GrowPadding) return OutOfMemoryError();
+        const int grown = WriteGrown(path, BuildTag(body, newSize), 0);
+        if (grown == 0) inFile_ = true;
+        return grown;
+      }
+      if (body.size() <= oldSize) {
+        // Fits: the tag keeps its size and only its own bytes are rewritten, in
+        // one write.
+        const std::vector<std::uint8_t> tag = BuildTag(body, oldSize);
+        File file;
+        ClearSystemError();
+        if (!file.Open(path, OpenMode::ReadWrite)) return LastSystemError();
+        if (!file.Seek(0) || !file.Write(tag.data(), tag.size())) return LastSystemError();
+        return 0;
+      }
       if (body.size() > kMaxSyncsafe - kId3v2GrowPadding) return OutOfMemoryError();
-      const int error = WriteGrown(path, BuildTag(body, newSize), 0);
-      if (error == 0) inFile_ = true;
-      return error;
+      const auto newSize = static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
+      const std::vector<std::uint8_t> tag = BuildTag(body, newSize);
+      return WriteGrown(path, tag, kId3v2HeaderSize + std::uint64_t{oldSize});
+    } catch (const std::bad_alloc&) {
+      return OutOfMemoryError();
     }
-    if (body.size() <= oldSize) {
-      // Fits: the tag keeps its size and only its own bytes are rewritten, in one
-      // write.
-      const std::vector<std::uint8_t> tag = BuildTag(body, oldSize);
-      File file;
-      ClearSystemError();
-      if (!file.Open(path, OpenMode::ReadWrite)) return LastSystemError();
-      if (!file.Seek(0) || !file.Write(tag.data(), tag.size())) return LastSystemError();
-      return 0;
-    }
-    if (body.size() > kMaxSyncsafe - kId3v2GrowPadding) return OutOfMemoryError();
-    const auto newSize = static_cast<std::uint32_t>(body.size() + kId3v2GrowPadding);
-    const std::vector<std::uint8_t> tag = BuildTag(body, newSize);
-    return WriteGrown(path, tag, kId3v2HeaderSize + std::uint64_t{oldSize});
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError();
-  }
+  }();
+  if (error != 0) header_ = keptHeader;
+  return error;
 }
 
 void Id3v2Tag::PrepareNewTag(const std::string& path) {

@@ -141,5 +141,80 @@ TEST(Id3v2Faults, ErrorCodesAreNeverSuccessOrNoTag) {
   }
 }
 
+// After a grown write fails, the file still holds the old tag, and the next save
+// must work from the old tag's size: not from the inflated size that was meant
+// for the failed write, which made an in-place save run over the audio and a
+// grown save copy the audio from too far in.
+TEST(Id3v2Faults, SaveAfterAFailedGrownWriteKeepsTheAudio) {
+  const std::string audio = Audio(5000);
+  const std::string original = Tag(Frame23("TIT2", Text("Old")), 16) + audio;
+  for (FileStep step : {FileStep::TempName, FileStep::Write, FileStep::Move}) {
+    // 100 bytes fit the inflated size (in place); 3000 do not (grown again).
+    for (std::size_t retried : {std::size_t{100}, std::size_t{3000}}) {
+      SCOPED_TRACE(std::string(StepName(step)) + ", then " + std::to_string(retried) + " bytes");
+      TempDir dir;
+      const std::string path = dir.File("song.mp3");
+      ASSERT_TRUE(WriteBytes(path, original));
+      Id3v2Tag tag;
+      ASSERT_EQ(tag.LoadTag(path), 0);
+      tag.SetComment(std::string(100, 'c'));
+      FileFaults::Reset();
+      FileFaults::FailAt(step, step == FileStep::Move ? 2 : 1);
+      EXPECT_NE(tag.SaveTag(path), 0);
+      FileFaults::Reset();
+      ASSERT_TRUE(ReadBytes(path) == original);
+
+      tag.SetComment(std::string(retried, 'd'));
+      ASSERT_EQ(tag.SaveTag(path), 0);
+      const std::string now = ReadBytes(path);
+      const std::size_t tagEnd = kId3v2HeaderSize + TagSizeOf(now);
+      EXPECT_EQ(now.size(), tagEnd + audio.size());
+      EXPECT_TRUE(now.size() >= tagEnd && now.compare(tagEnd, std::string::npos, audio) == 0)
+          << "the audio behind the tag changed";
+      Id3v2Tag reread;
+      ASSERT_EQ(reread.LoadTag(path), 0);
+      EXPECT_EQ(reread.GetTitle(), "Old");
+      EXPECT_EQ(reread.GetComment(), std::string(retried, 'd'));
+    }
+  }
+}
+
+#ifndef _WIN32
+// The audio behind a grown tag is copied up to the size the source had when the
+// copy began. A source that then delivers fewer bytes (it shrank meanwhile) must
+// fail the write; a cut-short copy used to replace the file. The file layer
+// cannot shorten a read on purpose, so a sysfs attribute stands in for such a
+// source: it reports 4096 bytes and reads only a few.
+TEST(Id3v2Faults, SourceThatReadsShortIsNotReplaced) {
+  std::string shortSource;
+  for (const char* candidate : {"/sys/devices/system/cpu/possible", "/sys/kernel/mm/transparent_hugepage/enabled"}) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(candidate, ec);
+    const std::string bytes = ReadBytes(candidate);
+    if (!ec && !bytes.empty() && bytes.size() < size) {
+      shortSource = candidate;
+      break;
+    }
+  }
+  if (shortSource.empty()) GTEST_SKIP() << "no file here reads shorter than its size";
+
+  TempDir dir;
+  const std::string path = dir.File("song.mp3");
+  std::filesystem::create_symlink(shortSource, path);
+  Id3v2Tag tag;
+  tag.PrepareNewTag(path);
+  FileFaults::Reset();
+  const int result = tag.SaveTag(path);
+  EXPECT_NE(result, 0);
+  EXPECT_NE(result, kId3v2NoTag);
+  EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the source was replaced by a short copy";
+  EXPECT_TRUE(StrayFiles(dir, "song.mp3").empty());
+  // The clean-up of TempDir changes permissions through links; drop the link first.
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    if (entry.is_symlink()) std::filesystem::remove(entry.path());
+  }
+}
+#endif
+
 }  // namespace
 }  // namespace kestrun::tags
