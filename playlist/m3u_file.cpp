@@ -206,6 +206,10 @@ void ForEachLine(std::string_view text, Visit visit) {
   }
 }
 
+// Both readers let the entries grow as rows are found, with no reservation from
+// the line count: a file of blank lines would otherwise cost a row's worth of
+// memory per line feed before a single row was read.
+
 // Extended files: an info line gives the next path line its title, artist and
 // length. Outside the writer's own layout the reader stays on its feet: blank
 // lines (and lines blank within the path limit) are skipped, an info line
@@ -215,7 +219,6 @@ std::vector<PlaylistEntry> ParseExtended(std::string_view text) {
   std::vector<PlaylistEntry> entries;
   const std::size_t headerEnd = text.find('\n');
   if (headerEnd == std::string_view::npos) return entries;
-  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) / 2 + 1);
   bool haveInfo = false;
   PlaylistEntry info;
   ForEachLine(text.substr(headerEnd + 1), [&](std::string_view line) {
@@ -247,7 +250,6 @@ std::vector<PlaylistEntry> ParsePlain(std::string_view text) {
     entry.path = path;
     entries.push_back(std::move(entry));
   };
-  entries.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   const std::size_t firstBreak = text.find('\n');
   if (firstBreak == std::string_view::npos) {
     ForEachLine(text, add);

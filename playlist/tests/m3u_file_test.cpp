@@ -203,6 +203,29 @@ TEST(M3uReader, PathBlankWithinTheLimitGaveARowLostOnSave) {
   EXPECT_EQ(plain.entries[0].path, "Q");
 }
 
+// Blank lines hold no row and must not be paid for: the readers used to reserve
+// a row (about 136 bytes) per line feed, so 10 MB of blank lines asked for well
+// over a gigabyte before the first row was read.
+TEST_F(M3uFileTest, BlankLinesReserveNoRows) {
+  const std::string blanks(5u << 20, '\n');
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"lead\nA" + blanks + "B" + blanks, {"A|||", "B|||"}},
+      {"#EXTM3U\n" + blanks + "#EXTINF:5,T\nA" + blanks + "B", {"A|T||00:05", "B|||"}},
+  };
+  for (const auto& [text, rows] : cases) {
+    const ParsedPlaylist parsed = ParsePlaylistText(text);
+    EXPECT_EQ(Rows(parsed.entries), rows);
+    EXPECT_LT(parsed.entries.capacity(), 1000u) << "rows reserved for blank lines";
+
+    const std::string path = dir.File("blank.m3u");
+    ASSERT_TRUE(WriteBytes(path, text));
+    MemoryRowStore loaded;
+    ASSERT_TRUE(loadPlaylistFile(loaded, path, errors));
+    EXPECT_EQ(Rows(loaded), rows);
+  }
+  EXPECT_TRUE(errors.reads.empty());
+}
+
 TEST_F(M3uFileTest, MissingFileIsReportedAndNotCreated) {
   const std::string path = dir.File("missing.m3u");
   MemoryRowStore rows;
