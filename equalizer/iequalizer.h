@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "equalizer/band_values.h"
+
 // {E4322820-88AC-ED99-7035-28DDFC327682}
 inline constexpr GUID CLSID_Equalizer = {
     0xE4322820, 0x88AC, 0xED99, {0x70, 0x35, 0x28, 0xDD, 0xFC, 0x32, 0x76, 0x82}};
@@ -13,7 +15,7 @@ inline constexpr GUID CLSID_Equalizer = {
 inline constexpr GUID IID_IEqualizer = {
     0xE4322821, 0x88AC, 0xED99, {0x70, 0x35, 0x28, 0xDD, 0xFC, 0x32, 0x76, 0x82}};
 
-inline constexpr int kEqualizerBandCount = 15;
+inline constexpr int kEqualizerBandCount = kestrun::equalizer::kBandCount;
 
 // Slots 3..7 after IUnknown's three, in this order.
 struct IEqualizer : public IUnknown {

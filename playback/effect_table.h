@@ -21,8 +21,7 @@ struct EffectEntry {
   Microsoft::WRL::ComPtr<IBaseFilter> wrapper;
 };
 
-std::array<EffectEntry, kEffectCount>& Effects();
-// Shutdown: releases every wrapper filter.
-void ReleaseEffects();
+// Filled at start-up, owned by the media session.
+using EffectTable = std::array<EffectEntry, kEffectCount>;
 
 }  // namespace kestrun::playback

@@ -1,7 +1,8 @@
 // The media session: one DirectShow filter graph per played path, the equalizer
-// filter that lives for the whole run, and the interfaces taken from the graph.
-// Everything here runs on the user-interface thread, except that the position
-// timer reads the seeking interface under seekingLock.
+// filter that lives for the whole run, the audio effects, and the interfaces taken
+// from the graph. Everything here runs on the user-interface thread, except that
+// the position timer reads and seeks through CurrentPosition and SeekTo, which
+// hold seekingLock_ while they use the seeking interface.
 #pragma once
 
 #include <windows.h>
@@ -10,58 +11,109 @@
 #include <wrl/client.h>
 
 #include <mutex>
+#include <optional>
 
+#include "platform/win32_handles.h"
 #include "playback/dshow_uuids.h"
+#include "playback/effect_table.h"
+#include "playback/media_backend.h"
 
 namespace kestrun::playback {
 
 using Microsoft::WRL::ComPtr;
 
-struct MediaSession {
+// Message the graph posts to the main window for its events (WM_USER + 13).
+inline constexpr UINT kGraphEventMessage = WM_USER + 13;
+
+// The windows a graph reports to and draws in.
+class SessionWindows {
+ public:
+  virtual ~SessionWindows() = default;
+  // Receives kGraphEventMessage; the video view is placed under it.
+  virtual HWND EventWindow() const = 0;
+  // Owns the video renderer's window.
+  virtual HWND VideoWindow() const = 0;
+};
+
+class DirectShowSession final : public MediaBackend {
+ public:
+  explicit DirectShowSession(SessionWindows& windows);
+  ~DirectShowSession() override;
+  DirectShowSession(const DirectShowSession&) = delete;
+  DirectShowSession& operator=(const DirectShowSession&) = delete;
+
+  OpenOutcome Build(const std::string& path, const GraphOptions& options, PlaybackView& view) override;
+  bool HasGraph() const override { return static_cast<bool>(graph); }
+  void TearDown() override;
+  void AbortPendingOpen() override;
+  bool Run() override;
+  bool Pause() override;
+  bool Stop() override;
+  bool SetRate(double rate) override;
+  bool SetVolume(long volume) override;
+  bool RouteEvents() override;
+  bool NextEvent(long& code) override;
+  std::int64_t Duration() override;
+  bool IsAudioOnly() override { return audioOnly_; }
+  bool CurrentPosition(std::int64_t& position) override;
+  bool SeekTo(std::int64_t position, bool toKeyFrame) override;
+
+  // Start-up: create the equalizer filter, registering Equalizer.ax (in
+  // appDirectory) first when the marker says it has not been registered or
+  // creation fails.
+  void CreateOrRegisterEqualizer(const char* appDirectory);
+  // Shutdown: release the equalizer filter and every effect wrapper.
+  void ReleaseFilters();
+  EffectTable& effects() { return effects_; }
+
+  // The graph of the moment and what was taken from it; empty between graphs.
   ComPtr<IGraphBuilder> graph;
   ComPtr<IMediaControl> control;
   ComPtr<IMediaEventEx> events;
   ComPtr<IVideoWindow> videoWindow;
   ComPtr<IBasicAudio> basicAudio;
   ComPtr<IBasicVideo> basicVideo;
-  ComPtr<IMediaSeeking> seeking;  // guarded by seekingLock against the position timer
   ComPtr<IBaseFilter> source;
   ComPtr<ISampleGrabber> grabber;
   ComPtr<IVideoFrameStep> frameStep;
   ComPtr<IAMOpenProgress> openProgress;
+  AM_MEDIA_TYPE grabberType{};
   // Created at start-up, added to every graph, released only at shutdown.
   ComPtr<IBaseFilter> equalizer;
-  LONGLONG duration = 0;
-  int audioOnly = 1;
-  AM_MEDIA_TYPE grabberType{};
-  wchar_t widePath[260] = {};
-
   // Counts the graphs built, so a new graph is told from an old one at the same address.
   unsigned graphsBuilt = 0;
-  // Balances the CoInitialize of each graph build.
-  bool comInitialized = false;
-  // Held by the position timer while it uses the seeking interface, and by the
-  // user-interface thread while it releases it.
-  std::mutex seekingLock;
-  UINT positionTimer = 0;
+
+  // The seeking interface, for tests that inspect the graph; only the
+  // user-interface thread may call this.
+  IMediaSeeking* seeking() const { return seeking_.Get(); }
+
+ private:
+  OpenOutcome Fail(const char* text);
+  OpenOutcome FollowAsx(const std::string& path, bool isUrl, PlaybackView& view);
+  void AddEqualizer(const GraphOptions& options);
+  void RemoveEqualizerFromGraph();
+  void ReleaseGraphOnly();
+  void InsertFrameGrabber(bool keepAsSource);
+  void InsertEffects();
+  bool TryWindowsMediaCore(bool useCapture, bool& failed);
+  bool PlayCdTrack(PlaybackView& view);
+  bool PlayUrl();
+  void TakeInterfaces();
+  void DetectVideo();
+  void PlaceVideoView();
+
+  SessionWindows& windows_;
+  EffectTable effects_;
+  ComPtr<IMediaSeeking> seeking_;  // guarded by seekingLock_ against the position timer
+  mutable std::mutex seekingLock_;
+  // Balances the COM initialisation of each graph build.
+  std::optional<platform::ComApartment> apartment_;
+  wchar_t widePath_[260] = {};
+  bool equalizerInGraph_ = false;
+  bool audioOnly_ = true;
 };
 
-MediaSession& Session();
-
-// Builds a graph for path (an ANSI path or URL) and starts it. Success or failure
-// shows in the playback state and the title display.
-void OpenAndPlay(const char* path);
-// Releases the graph and every interface taken from it (not the equalizer).
-void TearDownGraph();
 // Renders every output pin of filter; returns the last rendering result.
 HRESULT RenderOutputPins(IGraphBuilder* graph, IBaseFilter* filter);
-// Sets the audio-only flag from the graph's video interfaces.
-void DetectVideo();
-
-// Start-up: create the equalizer filter, registering Equalizer.ax first when the
-// marker says it has not been registered or creation fails.
-void CreateOrRegisterEqualizer();
-// Shutdown: release the equalizer filter.
-void ReleaseEqualizer();
 
 }  // namespace kestrun::playback

@@ -21,6 +21,10 @@
 // Playlist window (IDD_LISTDLG): its list control.
 #define IDC_PLAYLIST_LIST 1023
 
+// Equalizer window (IDD_EQUALIZER): the two switches.
+#define IDC_EQUALIZER_ENABLE 1084
+#define IDC_VOICE_REMOVAL_ENABLE 1085
+
 // Commands that only keys send (the buttons share the numbers above).
 #define IDM_PLAY_KEY 1010
 #define IDM_OPEN_KEY 1018

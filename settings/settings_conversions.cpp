@@ -52,4 +52,15 @@ std::string FormatEqualizerText(const int bands[kBandCount]) {
   return text;
 }
 
+int NormalizePlayNum(int stored) { return stored < 0 ? -1 : stored; }
+
+bool IsColumnPermutation(const int order[kColumnCount]) {
+  bool seen[kColumnCount] = {};
+  for (int i = 0; i < kColumnCount; ++i) {
+    if (order[i] < 0 || order[i] >= kColumnCount || seen[order[i]]) return false;
+    seen[order[i]] = true;
+  }
+  return true;
+}
+
 }  // namespace kestrun::settings

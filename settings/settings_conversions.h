@@ -3,12 +3,14 @@
 
 #include <string>
 
+#include "equalizer/band_values.h"
+
 namespace kestrun::settings {
 
-inline constexpr int kBandCount = 15;
-inline constexpr int kFlatBand = 24;
-inline constexpr int kMinBand = 0;
-inline constexpr int kMaxBand = 48;
+using equalizer::kBandCount;
+using equalizer::kFlatBand;
+using equalizer::kMaxBand;
+using equalizer::kMinBand;
 inline constexpr long kSilentVolume = -10000;  // hundredths of a decibel
 inline constexpr char kDefaultEqualizerText[] = "default";
 
@@ -29,5 +31,14 @@ int VolumeKnobY(int stored);
 void ParseEqualizerText(const char* text, int bands[kBandCount]);
 // Each band as "%d " in band order (so the text ends with a blank).
 std::string FormatEqualizerText(const int bands[kBandCount]);
+
+// "PlayNum": a row index, or -1 for none. Any negative number means none: the list
+// control reads a row index of -1 as "every row", so nothing below -1 may stand.
+int NormalizePlayNum(int stored);
+
+// "List1".."List4" must name each of the four columns once; anything else is not a
+// column order.
+inline constexpr int kColumnCount = 4;
+bool IsColumnPermutation(const int order[kColumnCount]);
 
 }  // namespace kestrun::settings

@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/win32_handles.h"
+
 namespace kestrun::settings {
 namespace {
 
-// The one current settings key of the process.
-HKEY g_currentKey = nullptr;
+// The one current settings key of the process (user-interface thread only).
+platform::RegistryKey g_currentKey;
 
 HKEY CreateKey(HKEY parent, const char* path) {
   HKEY key = nullptr;
@@ -20,48 +22,32 @@ HKEY CreateKey(HKEY parent, const char* path) {
   return key;
 }
 
-// Closes a subkey when it goes out of scope.
-class ScopedKey {
- public:
-  explicit ScopedKey(HKEY key) : key_(key) {}
-  ~ScopedKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_;
-};
-
 }  // namespace
 
 HKEY OpenSettingsKey(const char* relativePath) {
   CloseSettingsKey();
   std::string path = kSettingsRoot;
   path += relativePath;
-  g_currentKey = CreateKey(HKEY_CURRENT_USER, path.c_str());
-  return g_currentKey;
+  g_currentKey.reset(CreateKey(HKEY_CURRENT_USER, path.c_str()));
+  return g_currentKey.get();
 }
 
 void CloseSettingsKey() {
-  if (g_currentKey != nullptr) RegCloseKey(g_currentKey);
-  g_currentKey = nullptr;
+  g_currentKey.reset();
 }
 
 bool WriteSettingDword(const char* subkey, const char* valueName, DWORD value) {
-  if (g_currentKey == nullptr) return false;
-  ScopedKey key(CreateKey(g_currentKey, subkey));
-  if (key.get() == nullptr) return false;
+  if (!g_currentKey) return false;
+  platform::RegistryKey key(CreateKey(g_currentKey.get(), subkey));
+  if (!key) return false;
   return RegSetValueExA(key.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                         sizeof(value)) == ERROR_SUCCESS;
 }
 
 bool WriteSettingString(const char* subkey, const char* valueName, const char* text) {
-  if (g_currentKey == nullptr) return false;
-  ScopedKey key(CreateKey(g_currentKey, subkey));
-  if (key.get() == nullptr) return false;
+  if (!g_currentKey) return false;
+  platform::RegistryKey key(CreateKey(g_currentKey.get(), subkey));
+  if (!key) return false;
   // REG_SZ data includes its terminating NUL.
   const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
   return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) ==

@@ -5,13 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
-#include "playback/media_session.h"
-#include "playback/playback_control.h"
-#include "playback/player_state.h"
 #include "equalizer/iequalizer.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -19,9 +14,6 @@
 namespace kestrun::testing {
 namespace {
 
-using playback::OpenAndPlay;
-using playback::Player;
-using playback::Session;
 
 // When Equalizer.ax is not there, a file source filter (output pin only, so the
 // graph never connects anything to it) stands in, to count references on.
@@ -34,7 +26,7 @@ ULONG RefCount(IUnknown* object) {
   return object->Release();
 }
 
-std::string TitleDisplay() { return WindowText(Player().windows.titleDisplay); }
+std::string TitleDisplay() { return WindowText(PlayerWindowTest::Main().titleDisplay()); }
 
 class MediaSessionTest : public PlayerWindowTest {
  protected:
@@ -52,7 +44,7 @@ class MediaSessionTest : public PlayerWindowTest {
     EXPECT_FALSE(session.graph);
     EXPECT_FALSE(session.control);
     EXPECT_FALSE(session.events);
-    EXPECT_FALSE(session.seeking);
+    EXPECT_FALSE(session.seeking());
     EXPECT_FALSE(session.source);
     EXPECT_FALSE(session.openProgress);
     EXPECT_EQ(Player().state.load(), playback::kStateClosed);
@@ -63,10 +55,10 @@ class MediaSessionTest : public PlayerWindowTest {
 TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_NEAR(static_cast<double>(Session().duration), 3.0e7, 1.0e5);
+  EXPECT_NEAR(static_cast<double>(Player().duration), 3.0e7, 1.0e5);
   EXPECT_EQ(WindowText(main_), "tone.wav");
   EXPECT_EQ(TitleDisplay(), "tone.wav");
-  EXPECT_EQ(Session().audioOnly, 1);
+  EXPECT_EQ(Player().audioOnly, true);
   EXPECT_STREQ(Player().currentPath, MediaPath("tone.wav").c_str());
 }
 
@@ -76,7 +68,7 @@ TEST_F(MediaSessionTest, EndOfStreamReachesMainWindowAndNormalModeStops) {
   // The graph posts its completion to the main window; the normal play mode closes.
   EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 15000));
   EXPECT_FALSE(Session().graph);
-  EXPECT_EQ(WindowText(Player().windows.timeDisplay), "00:00/00:01");
+  EXPECT_EQ(WindowText(Main().timeDisplay()), "00:00/00:01");
   EXPECT_EQ(TitleDisplay(), "short.wav");
 }
 
@@ -138,16 +130,16 @@ TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
   Session().equalizer->GetClassID(&clsid);
   EXPECT_TRUE(IsEqualGUID(clsid, CLSID_Equalizer));
 
-  Player().equalizerOn = true;
-  Player().voiceRemovalOn = false;
+  Engine().options().equalizerOn = true;
+  Engine().options().voiceRemovalOn = false;
   for (const char* name : {"tone.wav", "tone.mp3"}) {
     SCOPED_TRACE(name);
     OpenAndPlay(MediaPath(name).c_str());
     ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
     EXPECT_TRUE(BothPinsConnected(Session().equalizer.Get()));
-    playback::StopAndClose();
+    Engine().StopAndClose();
   }
-  Player().equalizerOn = false;
+  Engine().options().equalizerOn = false;
 }
 
 class AsxTest : public MediaSessionTest {
@@ -183,6 +175,5 @@ TEST_F(AsxTest, ReferenceToARealFilePlaysItWithTheAsxTitle) {
 
 }  // namespace
 
-HWND PlayerWindowTest::main_ = nullptr;
 
 }  // namespace kestrun::testing

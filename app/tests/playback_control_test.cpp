@@ -12,8 +12,6 @@
 namespace kestrun::testing {
 namespace {
 
-using playback::Player;
-using playback::Session;
 
 constexpr DWORD kEndOfTrackTimeoutMs = 15000;
 
@@ -25,14 +23,14 @@ class PlaybackControlTest : public PlayerWindowTest {
  protected:
   // Fills the playlist with the given media files.
   void FillPlaylist(std::initializer_list<const char*> names) {
-    auto* rows = Player().windows.playlistRows;
+    auto* rows = Rows();
     ASSERT_NE(rows, nullptr);
     for (const char* name : names) playlist::appendRow(*rows, MediaPath(name));
   }
   void PlayRow(int index) {
     Player().currentTrackIndex = index;
-    const std::string path = Player().windows.playlistRows->Cell(index, playlist::Column::Path);
-    playback::OpenAndPlay(path.c_str());
+    const std::string path = Rows()->Cell(index, playlist::Column::Path);
+    Engine().OpenAndPlay(path.c_str());
     ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   }
   // Waits for the graph of the moment to be replaced by a new playing one.
@@ -53,8 +51,8 @@ TEST_F(PlaybackControlTest, RepeatAllWrapsFromTheLastRowToTheFirst) {
   const unsigned first = Session().graphsBuilt;
   ASSERT_TRUE(WaitForNewGraph(first));
   EXPECT_EQ(Player().currentTrackIndex, 0);
-  EXPECT_TRUE(Player().windows.playlistRows->IsSelected(0));
-  EXPECT_FALSE(Player().windows.playlistRows->IsSelected(2));
+  EXPECT_TRUE(Rows()->IsSelected(0));
+  EXPECT_FALSE(Rows()->IsSelected(2));
 }
 
 TEST_F(PlaybackControlTest, RepeatOneRestartsTheSameFile) {
@@ -79,74 +77,72 @@ TEST_F(PlaybackControlTest, ShufflePicksARowOfTheList) {
 
 TEST_F(PlaybackControlTest, RepeatAllWithAnEmptyListLeavesTheStoppedGraph) {
   Player().playMode = playback::kPlayModeRepeatAll;
-  playback::OpenAndPlay(MediaPath("short.wav").c_str());
+  Engine().OpenAndPlay(MediaPath("short.wav").c_str());
   ASSERT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateStopped; }, kEndOfTrackTimeoutMs));
   EXPECT_TRUE(Session().graph);
 }
 
 TEST_F(PlaybackControlTest, PauseAfterAStopThatKeptTheGraph) {
-  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
-  playback::StopKeepGraph();
+  Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
+  Engine().StopKeepGraph();
   EXPECT_EQ(Player().state.load(), playback::kStateStopped);
   ASSERT_TRUE(Session().graph);
-  playback::TogglePause();
+  Engine().TogglePause();
   EXPECT_EQ(Player().state.load(), playback::kStatePaused);
   OAFilterState state = State_Stopped;
   Session().control->GetState(2000, &state);
   EXPECT_EQ(state, State_Paused);
-  playback::TogglePause();
+  Engine().TogglePause();
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
   Session().control->GetState(2000, &state);
   EXPECT_EQ(state, State_Running);
 }
 
 TEST_F(PlaybackControlTest, RateIsCheckedInBothMenusAndResetByTheNextGraph) {
-  auto& windows = Player().windows;
-  ASSERT_NE(windows.mainPopup, nullptr);
-  ASSERT_NE(windows.trayPopup, nullptr);
-  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
-  playback::RateCommand(IDM_RATE_2_0);
+  ASSERT_NE(Main().mainPopup(), nullptr);
+  ASSERT_NE(Main().trayPopup(), nullptr);
+  Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
+  Engine().RateCommand(IDM_RATE_2_0);
   EXPECT_DOUBLE_EQ(Player().rate, 2.0);
-  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_RATE_2_0));
-  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_RATE_2_0));
-  playback::RateCommand(IDM_RATE_0_5);
-  EXPECT_FALSE(IsChecked(windows.mainPopup, IDM_RATE_2_0));
-  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_RATE_0_5));
+  EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_RATE_2_0));
+  EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_RATE_2_0));
+  Engine().RateCommand(IDM_RATE_0_5);
+  EXPECT_FALSE(IsChecked(Main().mainPopup(), IDM_RATE_2_0));
+  EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_RATE_0_5));
 
-  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
+  Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
   EXPECT_DOUBLE_EQ(Player().rate, 1.0);
   double rate = 0;
-  Session().seeking->GetRate(&rate);
+  Session().seeking()->GetRate(&rate);
   EXPECT_DOUBLE_EQ(rate, 1.0);
   for (int id : {IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5}) {
-    EXPECT_FALSE(IsChecked(windows.mainPopup, id)) << id;
-    EXPECT_FALSE(IsChecked(windows.trayPopup, id)) << id;
+    EXPECT_FALSE(IsChecked(Main().mainPopup(), id)) << id;
+    EXPECT_FALSE(IsChecked(Main().trayPopup(), id)) << id;
   }
 }
 
 TEST_F(PlaybackControlTest, PlayModeCommandTogglesAndKeepsBothMenusInStep) {
-  auto& windows = Player().windows;
-  playback::PlayModeCommand(IDM_SHUFFLE);
+  Engine().PlayModeCommand(IDM_SHUFFLE);
   EXPECT_EQ(Player().playMode, playback::kPlayModeShuffle);
-  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_SHUFFLE));
-  EXPECT_TRUE(IsChecked(windows.trayPopup, IDM_SHUFFLE));
-  playback::PlayModeCommand(IDM_REPEAT_ONE);
+  EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_SHUFFLE));
+  EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_SHUFFLE));
+  Engine().PlayModeCommand(IDM_REPEAT_ONE);
   EXPECT_EQ(Player().playMode, playback::kPlayModeRepeatOne);
-  EXPECT_FALSE(IsChecked(windows.trayPopup, IDM_SHUFFLE));
-  EXPECT_TRUE(IsChecked(windows.mainPopup, IDM_REPEAT_ONE));
-  playback::PlayModeCommand(IDM_REPEAT_ONE);  // the same again: back to normal
+  EXPECT_FALSE(IsChecked(Main().trayPopup(), IDM_SHUFFLE));
+  EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_REPEAT_ONE));
+  Engine().PlayModeCommand(IDM_REPEAT_ONE);  // the same again: back to normal
   EXPECT_EQ(Player().playMode, playback::kPlayModeNormal);
-  EXPECT_FALSE(IsChecked(windows.mainPopup, IDM_REPEAT_ONE));
-  EXPECT_FALSE(IsChecked(windows.trayPopup, IDM_REPEAT_ONE));
+  EXPECT_FALSE(IsChecked(Main().mainPopup(), IDM_REPEAT_ONE));
+  EXPECT_FALSE(IsChecked(Main().trayPopup(), IDM_REPEAT_ONE));
 }
 
 TEST_F(PlaybackControlTest, SeekFromTheKnobMovesThePosition) {
-  playback::OpenAndPlay(MediaPath("tone.wav").c_str());
-  playback::TogglePause();
-  playback::SeekFromKnob(117);  // the middle of the track
+  Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
+  Engine().TogglePause();
+  Engine().SeekFromKnob(117);  // the middle of the track
   LONGLONG position = 0;
-  Session().seeking->GetCurrentPosition(&position);
-  EXPECT_NEAR(static_cast<double>(position), Session().duration / 2.0, 2.0e6);
+  Session().seeking()->GetCurrentPosition(&position);
+  EXPECT_NEAR(static_cast<double>(position), Player().duration / 2.0, 2.0e6);
 }
 
 // The position timer thread must never use the seeking interface while the user
@@ -154,11 +150,11 @@ TEST_F(PlaybackControlTest, SeekFromTheKnobMovesThePosition) {
 // calls the timer's work as fast as it can while graphs are built and torn down.
 TEST_F(PlaybackControlTest, PositionUpdatesRacingGraphTeardownNeverCrash) {
   std::atomic<bool> stop{false};
-  std::atomic<long> updates{0};
+  std::atomic<long long> updates{0};
   std::atomic<bool> finished{false};
   std::thread hammer([&] {
     while (!stop) {
-      playback::UpdatePosition();
+      Engine().UpdatePosition();
       ++updates;
     }
     finished = true;
@@ -166,15 +162,14 @@ TEST_F(PlaybackControlTest, PositionUpdatesRacingGraphTeardownNeverCrash) {
   const DWORD start = GetTickCount();
   int cycles = 0;
   for (; cycles < 300; ++cycles) {
-    playback::OpenAndPlay(MediaPath(cycles % 2 ? "tone.wav" : "short.wav").c_str());
+    Engine().OpenAndPlay(MediaPath(cycles % 2 ? "tone.wav" : "short.wav").c_str());
     if (cycles % 3 == 0) {
       MSG message;
       while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     }
-    playback::StopAndClose();
+    Engine().StopAndClose();
   }
   stop = true;
-  // The updater may be waiting for this thread to take its window messages.
   EXPECT_TRUE(WaitUntil([&] { return finished.load(); }, 10000));
   hammer.join();
   EXPECT_EQ(cycles, 300);

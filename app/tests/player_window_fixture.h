@@ -1,38 +1,54 @@
-// A real main window of the player inside the test process, created once, so tests
-// can drive the media session and playback control against real graphs.
+// A real player inside the test process: one Application with its main window,
+// created once, so tests can drive the engine and the media session against real
+// graphs and read what the windows show.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
-#include "playback/media_session.h"
-#include "playback/playback_control.h"
-#include "playback/player_state.h"
+#include <optional>
+#include <string>
+
+#include "app/application_win.h"
+#include "app/shell_texts.h"
 
 namespace kestrun::testing {
 
 class PlayerWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (main_ != nullptr) return;
-    app::App().instance = GetModuleHandleA(nullptr);
-    app::App().richEdit = LoadLibraryA("RICHED32.DLL");
-    main_ = CreateDialogParamA(GetModuleHandleA(nullptr), "IDD_LISTDIALOG", nullptr, app::MainWindowProc, 0);
+    if (app_ != nullptr) return;
+    // The title display's library stays loaded for the whole test process.
+    LoadLibraryA("RICHED32.DLL");
+    char module[MAX_PATH] = {};
+    const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
+    const auto directory = app::ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)),
+                                                                   written, sizeof(module));
+    // Lives as long as the test process.
+    app_ = new app::Application(GetModuleHandleA(nullptr), directory.value_or("."));
+    main_ = app_->CreateMainWindow();
   }
   void SetUp() override {
     ASSERT_NE(main_, nullptr);
-    playback::StopAndClose();
-    auto& player = playback::Player();
-    player.playMode = playback::kPlayModeNormal;
-    player.currentTrackIndex = -1;
-    if (player.windows.playlistRows != nullptr) player.windows.playlistRows->DeleteAllRows();
+    Engine().StopAndClose();
+    Player().playMode = playback::kPlayModeNormal;
+    Player().currentTrackIndex = -1;
+    if (Rows() != nullptr) Rows()->DeleteAllRows();
   }
-  void TearDown() override { playback::StopAndClose(); }
+  void TearDown() override { Engine().StopAndClose(); }
 
-  static HWND main_;
+ public:
+  static app::Application& App() { return *app_; }
+  static app::MainWindow& Main() { return app_->main(); }
+  static playback::PlaybackController& Engine() { return app_->engine(); }
+  static playback::EngineState& Player() { return app_->engine().state(); }
+  static playback::DirectShowSession& Session() { return app_->session(); }
+  static playlist::RowStore* Rows() { return app_->playlist().rows(); }
+  static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }
+
+  static inline app::Application* app_ = nullptr;
+  static inline HWND main_ = nullptr;
 };
 
 }  // namespace kestrun::testing

@@ -9,13 +9,10 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "resources/menu_ids.h"
-#include "settings/player_settings_win.h"
 #include "settings/settings_store.h"
 
 namespace kestrun::testing {
 namespace {
-
-using playback::Player;
 
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 
@@ -66,35 +63,24 @@ class SettingsTest : public PlayerWindowTest {
   void SetUp() override {
     PlayerWindowTest::SetUp();
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft");
-    popupMenu_ = LoadMenuA(GetModuleHandleA(nullptr), "POPUP");
-    auto& windows = Player().windows;
-    targets_.main = windows.main;
-    targets_.titleDisplay = windows.titleDisplay;
-    targets_.volumeKnob = GetDlgItem(windows.main, IDC_VOLUME_KNOB);
-    targets_.videoView = windows.videoView;
-    targets_.playlistList = windows.playlistList;
-    targets_.equalizerDialog = app::App().equalizerWindow;
-    targets_.mainPopup = windows.mainPopup;
-    targets_.trayPopup = windows.trayPopup;
-    targets_.playlistPopup = popupMenu_ != nullptr ? GetSubMenu(popupMenu_, 0) : nullptr;
-    targets_.rows = windows.playlistRows;
   }
   void TearDown() override {
-    if (popupMenu_ != nullptr) DestroyMenu(popupMenu_);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft");
     PlayerWindowTest::TearDown();
   }
-
-  HMENU popupMenu_ = nullptr;
-  settings::SettingsTargets targets_;
+  static void Load(bool fileGiven) { app::LoadSettings(App(), fileGiven); }
+  static void Save() { app::SaveSettings(App()); }
+  static HMENU MainPopup() { return Main().mainPopup(); }
+  static HMENU TrayPopup() { return Main().trayPopup(); }
+  static playback::GraphOptions& Options() { return Engine().options(); }
 };
 
 TEST_F(SettingsTest, FreshUserGetsEmptyKeysAndTheDefaults) {
   auto& player = Player();
   player.playMode = 2;
   player.volume = -500;
-  std::fill(player.bands, player.bands + 15, 3);
-  settings::LoadSettings(targets_, false);
+  std::fill(Options().bands.begin(), Options().bands.end(), 3);
+  Load(false);
 
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -108,17 +94,17 @@ TEST_F(SettingsTest, FreshUserGetsEmptyKeysAndTheDefaults) {
   EXPECT_FALSE(player.fastSeek);
   EXPECT_EQ(player.volume, 0);
   EXPECT_EQ(player.currentTrackIndex, -1);
-  EXPECT_TRUE(player.useCapture);
-  EXPECT_FALSE(player.useWmp71);
-  EXPECT_FALSE(player.equalizerOn);
-  EXPECT_FALSE(player.voiceRemovalOn);
-  EXPECT_TRUE(std::all_of(player.bands, player.bands + 15, [](int b) { return b == 24; }));
-  const auto& shell = settings::Shell();
+  EXPECT_TRUE(Options().useCapture);
+  EXPECT_FALSE(Options().useWmp71);
+  EXPECT_FALSE(Options().equalizerOn);
+  EXPECT_FALSE(Options().voiceRemovalOn);
+  EXPECT_TRUE(std::all_of(Options().bands.begin(), Options().bands.end(), [](int b) { return b == 24; }));
+  const auto& shell = App().settings();
   EXPECT_TRUE(shell.dockPlaylist);
-  EXPECT_TRUE(IsChecked(targets_.mainPopup, IDM_DOCK_PLAYLIST));
-  EXPECT_FALSE(IsChecked(targets_.mainPopup, IDM_SHUFFLE));
-  EXPECT_STREQ(shell.renamePattern, "%2 - %1");
-  EXPECT_STREQ(shell.skinName, "default");
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_DOCK_PLAYLIST));
+  EXPECT_FALSE(IsChecked(MainPopup(), IDM_SHUFFLE));
+  EXPECT_EQ(shell.renamePattern, "%2 - %1");
+  EXPECT_EQ(shell.skinName, "default");
 }
 
 TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
@@ -128,8 +114,8 @@ TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
   player.volume = -1650;
   player.currentTrackIndex = -1;
   const int bands[15] = {0, 48, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 30};
-  std::copy(bands, bands + 15, player.bands);
-  settings::SaveSettings(targets_);
+  std::copy(bands, bands + 15, Options().bands.begin());
+  Save();
 
   const RawValue playmode = ReadRaw("Playmode");
   EXPECT_EQ(playmode.type, static_cast<DWORD>(REG_DWORD));
@@ -154,14 +140,14 @@ TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
   player.playMode = 0;
   player.fastSeek = false;
   player.volume = 0;
-  std::fill(player.bands, player.bands + 15, 24);
-  settings::LoadSettings(targets_, true);
+  std::fill(Options().bands.begin(), Options().bands.end(), 24);
+  Load(true);
   EXPECT_EQ(player.playMode, 2);
-  EXPECT_TRUE(IsChecked(targets_.mainPopup, IDM_REPEAT_ALL));
-  EXPECT_TRUE(IsChecked(targets_.trayPopup, IDM_REPEAT_ALL));
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_REPEAT_ALL));
+  EXPECT_TRUE(IsChecked(TrayPopup(), IDM_REPEAT_ALL));
   EXPECT_TRUE(player.fastSeek);
   EXPECT_EQ(player.volume, -1650);
-  EXPECT_TRUE(std::equal(bands, bands + 15, player.bands));
+  EXPECT_TRUE(std::equal(bands, bands + 15, Options().bands.begin()));
 }
 
 TEST_F(SettingsTest, ValuesOfAnotherTypeOrTooLongFallBackToTheDefaults) {
@@ -171,37 +157,37 @@ TEST_F(SettingsTest, ValuesOfAnotherTypeOrTooLongFallBackToTheDefaults) {
   WriteRaw("SkinName", REG_SZ, std::string(300, 's') + '\0');
   WriteRaw("UserDefine", REG_DWORD, std::string(4, '\0'));
   auto& player = Player();
-  settings::LoadSettings(targets_, true);
+  Load(true);
   EXPECT_EQ(player.volume, 0);
   EXPECT_EQ(player.playMode, 0);
-  EXPECT_TRUE(std::all_of(player.bands, player.bands + 15, [](int b) { return b == 24; }));
-  EXPECT_STREQ(settings::Shell().skinName, "default");
-  EXPECT_STREQ(settings::Shell().renamePattern, "%2 - %1");
+  EXPECT_TRUE(std::all_of(Options().bands.begin(), Options().bands.end(), [](int b) { return b == 24; }));
+  EXPECT_EQ(App().settings().skinName, "default");
+  EXPECT_EQ(App().settings().renamePattern, "%2 - %1");
 }
 
 TEST_F(SettingsTest, VolumeOutsideItsRangeMeansFullVolume) {
   for (DWORD stored : {101u, 0xFFFFFFFFu}) {
     WriteNumber("Volume", stored);
     Player().volume = -3000;
-    settings::LoadSettings(targets_, true);
+    Load(true);
     EXPECT_EQ(Player().volume, 0) << stored;
   }
   WriteNumber("Volume", 100);
-  settings::LoadSettings(targets_, true);
+  Load(true);
   EXPECT_EQ(Player().volume, -10000);
 }
 
 TEST_F(SettingsTest, TwoNumberEqualizerTextKeepsTheOtherBands) {
   WriteRaw("Equalizer", REG_SZ, std::string("30 24") + '\0');
-  std::fill(Player().bands, Player().bands + 15, 10);
-  settings::LoadSettings(targets_, true);
-  EXPECT_EQ(Player().bands[0], 30);
-  EXPECT_EQ(Player().bands[1], 24);
-  for (int i = 2; i < 15; ++i) EXPECT_EQ(Player().bands[i], 10) << i;
+  std::fill(Options().bands.begin(), Options().bands.end(), 10);
+  Load(true);
+  EXPECT_EQ(Options().bands[0], 30);
+  EXPECT_EQ(Options().bands[1], 24);
+  for (int i = 2; i < 15; ++i) EXPECT_EQ(Options().bands[i], 10) << i;
 }
 
 TEST_F(SettingsTest, PlayNumResumesARowOnlyWhenTheListHasIt) {
-  auto* rows = targets_.rows;
+  auto* rows = Rows();
   ASSERT_NE(rows, nullptr);
   playlist::appendRow(*rows, "C:\\music\\first.mp3");
   const int second = playlist::appendRow(*rows, "C:\\music\\second.mp3");
@@ -210,28 +196,41 @@ TEST_F(SettingsTest, PlayNumResumesARowOnlyWhenTheListHasIt) {
 
   WriteNumber("PlayNum", 5);
   std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", "unchanged");
-  settings::LoadSettings(targets_, false);
+  Load(false);
   EXPECT_EQ(Player().currentTrackIndex, 5);
   EXPECT_STREQ(Player().currentPath, "unchanged");
 
   WriteNumber("PlayNum", 1);
-  settings::LoadSettings(targets_, false);
+  Load(false);
   EXPECT_EQ(Player().currentTrackIndex, 1);
   EXPECT_STREQ(Player().currentPath, "C:\\music\\second.mp3");
-  EXPECT_EQ(WindowText(Player().windows.main), "Second - Band");
+  EXPECT_EQ(WindowText(main_), "Second - Band");
 
   // A file given on the command line wins over the saved row.
   Player().currentTrackIndex = -1;
-  settings::LoadSettings(targets_, true);
+  Load(true);
   EXPECT_EQ(Player().currentTrackIndex, -1);
 }
 
-TEST_F(SettingsTest, NegativePlayNumSelectsNothing) {
-  playlist::appendRow(*targets_.rows, "C:\\music\\first.mp3");
+TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
+  playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
+  playlist::appendRow(*Rows(), "C:\\music\\second.mp3");
   WriteNumber("PlayNum", 0xFFFFFFFBu);  // -5
   std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", "unchanged");
-  settings::LoadSettings(targets_, false);
+  Load(false);
   EXPECT_STREQ(Player().currentPath, "unchanged");
+  EXPECT_EQ(Player().currentTrackIndex, -1) << "any negative row is no row";
+  // Stepping from "no row" starts at the first row; it must not select every row.
+  Engine().PlayNext();
+  EXPECT_TRUE(Rows()->IsSelected(0));
+  EXPECT_FALSE(Rows()->IsSelected(1));
+  Engine().StopAndClose();
+
+  Player().currentTrackIndex = -1;
+  WriteNumber("PlayNum", 0xFFFFFFFBu);
+  Load(false);
+  Save();
+  EXPECT_EQ(AsNumber(ReadRaw("PlayNum")), 0u) << "the stored -5 must not survive a run";
 }
 
 }  // namespace

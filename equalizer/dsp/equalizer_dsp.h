@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "equalizer/band_values.h"
 #include "equalizer/dsp/band_filter.h"
 
 namespace kestrun::equalizer {
 
-inline constexpr int kBandCount = 15;
 // Band values run 0..48; 24 is 0 dB and one step is 0.625 dB.
 inline constexpr int kBandValueMin = 0;
 inline constexpr int kBandValueFlat = 24;

@@ -1,0 +1,201 @@
+#include "app/application_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "playlist/playlist_entry.h"
+#include "resources/menu_ids.h"
+#include "settings/player_settings_registry_win.h"
+#include "settings/settings_conversions.h"
+
+namespace kestrun::app {
+namespace {
+
+void CheckInMenu(HMENU menu, int id, bool checked) {
+  if (menu != nullptr) CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The saved playlist row becomes the current file and its title is shown; an index
+// past the rows (or none) selects nothing.
+void ResumePlaylistRow(Application& app, int index) {
+  auto& engine = app.engine();
+  engine.state().currentTrackIndex = index;
+  playlist::RowStore* rows = app.playlist().rows();
+  if (rows == nullptr || index < 0 || index >= rows->RowCount()) return;
+  auto& state = engine.state();
+  playlist::CopyToBuffer(rows->Cell(index, playlist::Column::Path), state.currentPath, sizeof(state.currentPath));
+  constexpr std::size_t kCellCapacity = 128;
+  std::string title = rows->Cell(index, playlist::Column::Title).substr(0, kCellCapacity - 1);
+  std::string artist = rows->Cell(index, playlist::Column::Artist).substr(0, kCellCapacity - 1);
+  const std::string display = playlist::entryDisplayName(state.currentPath, title, artist);
+  app.main().ShowTitleText(display);
+  app.main().ShowCaption(display);
+}
+
+}  // namespace
+
+Application::Application(HINSTANCE instance, std::string appDirectory)
+    : instance_(instance),
+      appDirectory_(std::move(appDirectory)),
+      main_(*this),
+      session_(main_),
+      positionTimer_([this] { engine_.UpdatePosition(); }),
+      engine_(session_, main_, positionTimer_),
+      videoView_(engine_.options()),
+      equalizerDialog_(engine_.options()) {}
+
+Application::~Application() {
+  // A main window still open (a test that never closed it) goes through the same
+  // shutdown as a closing one.
+  main_.Destroy();
+  positionTimer_.Stop();
+}
+
+HWND Application::CreateMainWindow() { return main_.Create(instance_, router_); }
+
+void Application::RunStartupSequence() {
+  InitCommonControls();
+  main_.SetUpControls();
+
+  apartment_.emplace();
+  session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
+
+  // The long-lived companion windows, hidden; the playlist restores the saved list.
+  playlist_.Create(instance_, main_.window(), appDirectory_);
+  if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
+  engine_.AttachPlaylist(playlist_.rows());
+  videoView_.Create(instance_);
+  filterList_.Create(instance_, router_);
+  equalizerDialog_.Create(instance_, router_);
+
+  main_.InstallTitleKeys();
+  main_.LoadMenus();
+  std::srand(GetTickCount());
+
+  auto& state = engine_.state();
+  const bool fileGiven = state.currentPath[0] != '\0';
+  LoadSettings(*this, fileGiven);
+  if (fileGiven) {
+    char path[playback::kPathCapacity];
+    std::snprintf(path, sizeof(path), "%s", state.currentPath);
+    engine_.OpenAndPlay(path);
+    if (videoView_.window() != nullptr) InvalidateRect(videoView_.window(), nullptr, TRUE);
+  } else if (commandLineRefused_) {
+    main_.ShowTitleText(kPathTooLong);
+  }
+
+  main_.CreateTooltips();
+  if (playlist_.list() != nullptr) DragAcceptFiles(playlist_.list(), TRUE);
+  DragAcceptFiles(main_.window(), TRUE);
+  if (videoView_.window() != nullptr) DragAcceptFiles(videoView_.window(), TRUE);
+  equalizerDialog_.ShowSwitches();
+  main_.FocusTitle();
+}
+
+void Application::RunShutdownSequence() {
+  // A window destroyed without closing (never by the user) still ends playback.
+  engine_.StopAndClose();
+  positionTimer_.Stop();
+  engine_.AttachPlaylist(nullptr);
+  session_.ReleaseFilters();
+  apartment_.reset();
+  main_.ReleaseResources();
+  videoView_.Destroy();
+  filterList_.Destroy();
+  equalizerDialog_.Destroy();
+  tagEditor_.Destroy();
+  playlist_.Destroy();
+  PostQuitMessage(0);
+}
+
+void LoadSettings(Application& app, bool fileGiven) {
+  auto& engine = app.engine();
+  const settings::PlayerSettings loaded = settings::LoadSettings(fileGiven, engine.options().bands);
+  auto& state = engine.state();
+  auto& main = app.main();
+  auto& shell = app.settings();
+
+  // Applied in the order they are stored.
+  state.playMode = loaded.playMode;
+  engine.CheckPlayMode(loaded.playMode);
+  state.fastSeek = loaded.fastSeek;
+  if (loaded.fastSeek) main.SetChecked(IDM_FAST_SEEK, true, playback::MenuScope::MainMenu);
+  shell.topmost = loaded.topmost;
+  if (loaded.topmost && main.window() != nullptr) {
+    SetWindowPos(main.window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    main.SetChecked(IDM_TOPMOST, true, playback::MenuScope::MainMenu);
+  }
+  shell.storedVolume = loaded.storedVolume;
+  state.volume = settings::PlaybackVolumeFromStored(loaded.storedVolume);
+  main.MoveVolumeKnob(settings::VolumeKnobY(loaded.storedVolume));
+  if (!fileGiven) {
+    if (loaded.playNum) {
+      ResumePlaylistRow(app, *loaded.playNum);
+    } else {
+      state.currentTrackIndex = -1;
+    }
+  }
+  shell.columnOrder = loaded.columnOrder;
+  if (HWND list = app.playlist().list()) {
+    SendMessageA(list, LVM_SETCOLUMNORDERARRAY, settings::kColumnCount,
+                 reinterpret_cast<LPARAM>(shell.columnOrder.data()));
+  }
+  HMENU playlistPopup = app.playlist().popup();
+  shell.alwaysTagRead = loaded.alwaysTagRead;
+  if (loaded.alwaysTagRead) CheckInMenu(playlistPopup, IDM_ALWAYS_TAG_READ, true);
+  // The tray and Windows Media core switches go through their commands, which turn
+  // them on from off.
+  if (loaded.useTray && !main.trayInUse()) SendMessageA(main.window(), WM_COMMAND, IDM_USE_TRAY, 0);
+  shell.dockPlaylist = loaded.dockPlaylist;
+  if (loaded.dockPlaylist) main.SetChecked(IDM_DOCK_PLAYLIST, true, playback::MenuScope::MainMenu);
+  engine.options().useCapture = true;
+  if (!loaded.useCapture) app.videoView().ToggleCapture();
+  if (loaded.useWmp71) {
+    engine.options().useWmp71 = false;
+    SendMessageA(main.window(), WM_COMMAND, IDM_USE_WMP71, 0);
+  }
+  if (loaded.alwaysId3v1) {
+    shell.alwaysId3v1 = loaded.alwaysId3v1;
+    CheckInMenu(playlistPopup, IDM_TAG_ALWAYS_ID3V1, *loaded.alwaysId3v1);
+    CheckInMenu(playlistPopup, IDM_TAG_AUTO, !*loaded.alwaysId3v1);
+  }
+  engine.options().equalizerOn = loaded.equalizerOn;
+  engine.options().voiceRemovalOn = loaded.voiceRemovalOn;
+  shell.renamePattern = loaded.renamePattern;
+  engine.options().bands = loaded.bands;
+  shell.skinName = loaded.skinName;
+}
+
+void SaveSettings(Application& app) {
+  auto& engine = app.engine();
+  auto& state = engine.state();
+  settings::PlayerSettings saved = app.settings();
+  saved.playMode = state.playMode;
+  saved.fastSeek = state.fastSeek;
+  if (HWND list = app.playlist().list()) {
+    int order[settings::kColumnCount] = {0, 1, 2, 3};
+    if (SendMessageA(list, LVM_GETCOLUMNORDERARRAY, settings::kColumnCount, reinterpret_cast<LPARAM>(order)) &&
+        settings::IsColumnPermutation(order)) {
+      std::copy(order, order + settings::kColumnCount, saved.columnOrder.begin());
+      app.settings().columnOrder = saved.columnOrder;
+    }
+  }
+  saved.useTray = app.main().trayInUse();
+  // No current row is saved as row 0, and becomes row 0.
+  if (state.currentTrackIndex < 0) state.currentTrackIndex = 0;
+  saved.playNum = state.currentTrackIndex;
+  saved.storedVolume = settings::StoredVolumeFromPlayback(state.volume);
+  saved.useCapture = engine.options().useCapture;
+  saved.useWmp71 = engine.options().useWmp71;
+  saved.equalizerOn = engine.options().equalizerOn;
+  saved.voiceRemovalOn = engine.options().voiceRemovalOn;
+  saved.bands = engine.options().bands;
+  settings::SaveSettings(saved);
+}
+
+}  // namespace kestrun::app

@@ -1,0 +1,381 @@
+#include "app/main_window_win.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/application_win.h"
+#include "app/shell_texts.h"
+#include "app/tray_icon_win.h"
+#include "playback/playback_commands.h"
+#include "playback/seek_geometry.h"
+#include "resources/menu_ids.h"
+#include "tags/editor/display_title.h"
+
+namespace kestrun::app {
+namespace {
+
+constexpr int kMainWidth = 300;
+constexpr int kMainHeight = 80;
+constexpr COLORREF kTitleColour = RGB(0, 128, 0);
+constexpr int kTooltipReshowMs = 600;
+constexpr char kVideoCaptionFormat[] = "[%s] Quenfold' Ambrel";
+
+struct ToolText {
+  int id;
+  const char* text;
+};
+// Tooltips of the main window's controls.
+constexpr ToolText kToolTexts[] = {
+    {IDC_PLAY_BUTTON, "再生"},        {IDC_PAUSE_BUTTON, "一時停止"},
+    {IDC_STOP_BUTTON, "停止"},        {IDC_PREVIOUS_BUTTON, "前の曲"},
+    {IDC_NEXT_BUTTON, "次の曲"},      {IDC_OPEN_BUTTON, "開く"},
+    {IDC_PLAYLIST_BUTTON, "プレイリスト"}, {IDC_MINIMIZE_BUTTON, "最小化"},
+    {IDC_EXIT_BUTTON, "終了"},        {IDC_VOLUME_KNOB, "ボリューム"},
+    {IDC_SEEK_KNOB, "シーク"},
+};
+
+// The whole text of a window, however long. A rich-edit control may count its
+// length in characters, so the buffer has room for every one being double-byte.
+std::string WindowText(HWND window) {
+  if (window == nullptr) return {};
+  const int capacity = 2 * GetWindowTextLengthA(window) + 1;
+  std::vector<char> text(static_cast<std::size_t>(capacity), '\0');
+  const int read = GetWindowTextA(window, text.data(), capacity);
+  return std::string(text.data(), static_cast<std::size_t>(read > 0 ? read : 0));
+}
+
+void AddTool(HWND tooltip, HWND owner, HWND control, const char* text) {
+  if (control == nullptr) return;
+  TOOLINFOA info{};
+  info.cbSize = sizeof(info);
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = const_cast<char*>(text);
+  SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+  SendMessageA(tooltip, TTM_SETDELAYTIME, TTDT_RESHOW, kTooltipReshowMs);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Application& app)
+    : app_(app),
+      titleKeys_(app),
+      handoffMessage_(RegisterWindowMessageA("kesopenfine")),
+      taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
+
+MainWindow::~MainWindow() = default;
+
+HWND MainWindow::Create(HINSTANCE instance, platform::DialogRouter& router) {
+  // The table is filled once the engine it calls exists, before any command can come.
+  if (!commands_.Has(IDM_EXIT)) RegisterCommands();
+  return ModelessDialog::Create(instance, "IDD_LISTDIALOG", nullptr, &router, platform::DialogSlot::Main);
+}
+
+HWND MainWindow::VideoWindow() const { return app_.videoView().window(); }
+
+void MainWindow::RegisterCommands() {
+  playback::RegisterPlaybackCommands(commands_, app_.engine(), *this);
+  commands_.Add({IDM_EXIT, IDC_EXIT_BUTTON}, [this](int) { SendMessageA(window(), WM_CLOSE, 0, 0); });
+  commands_.Add({IDC_MINIMIZE_BUTTON, IDM_MINIMIZE},
+                [this](int) { SendMessageA(window(), WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+  commands_.Add(IDM_RESTORE, [this](int) {
+    ShowWindow(window(), SW_SHOW);
+    UpdateWindow(window());
+  });
+  commands_.Add({IDC_PLAYLIST_BUTTON, IDM_PLAYLIST_KEY, IDM_PLAYLIST}, [this](int) { TogglePlaylist(); });
+  commands_.Add(IDM_TOPMOST, [this](int) {
+    auto& settings = app_.settings();
+    settings.topmost = !settings.topmost;
+    SetWindowPos(window(), settings.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetChecked(IDM_TOPMOST, settings.topmost, playback::MenuScope::MainMenu);
+  });
+  commands_.Add(IDM_USE_TRAY, [this](int) { ToggleTray(); });
+  commands_.Add(IDM_DOCK_PLAYLIST, [this](int) {
+    auto& settings = app_.settings();
+    settings.dockPlaylist = !settings.dockPlaylist;
+    SetChecked(IDM_DOCK_PLAYLIST, settings.dockPlaylist, playback::MenuScope::MainMenu);
+    if (settings.dockPlaylist) app_.playlist().DockUnder(window());
+  });
+}
+
+void MainWindow::TogglePlaylist() {
+  HWND playlist = app_.playlist().window();
+  if (playlist == nullptr) return;
+  if (IsWindowVisible(playlist)) {
+    ShowWindow(playlist, SW_HIDE);
+    FocusTitle();
+  } else {
+    app_.playlist().DockUnder(window());
+    FocusTitle();
+    ShowWindow(playlist, SW_SHOW);
+    UpdateWindow(playlist);
+  }
+}
+
+void MainWindow::ToggleTray() {
+  trayInUse_ = !trayInUse_;
+  SetChecked(IDM_USE_TRAY, trayInUse_, playback::MenuScope::MainMenu);
+  if (trayInUse_) {
+    AddTrayIcon(window(), app_.instance());
+  } else {
+    SetForegroundWindow(window());
+    RemoveTrayIcon(window());
+  }
+}
+
+void MainWindow::SetUpControls() {
+  SetWindowPos(window(), nullptr, 0, 0, kMainWidth, kMainHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  if (HWND title = titleDisplay()) {
+    CHARFORMATA format{};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = kTitleColour;
+    SendMessageA(title, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    SetWindowTextA(title, kMainWindowTitle);
+  }
+  if (HWND zone = zoneMarker()) {
+    SetWindowPos(zone, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(zone, SW_HIDE);
+  }
+}
+
+void MainWindow::LoadMenus() {
+  mainMenu_.reset(LoadMenuA(app_.instance(), "IDR_MENU"));
+  iconMenu_.reset(LoadMenuA(app_.instance(), "IDR_ICON"));
+}
+
+void MainWindow::CreateTooltips() {
+  HWND tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, app_.instance(), nullptr);
+  if (tooltip == nullptr) return;
+  SetWindowPos(tooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  tooltip_ = tooltip;
+  const std::string title = WindowText(titleDisplay());
+  AddTool(tooltip, window(), titleDisplay(), title.c_str());
+  for (const auto& tool : kToolTexts) AddTool(tooltip, window(), GetDlgItem(window(), tool.id), tool.text);
+}
+
+void MainWindow::ReleaseResources() {
+  titleKeys_.Remove();
+  mainMenu_.reset();
+  iconMenu_.reset();
+  tooltip_ = nullptr;  // destroyed with the main window, which owns it
+}
+
+void MainWindow::MoveVolumeKnob(int y) {
+  HWND knob = volumeKnob();
+  if (knob == nullptr) return;
+  RECT rect{};
+  GetWindowRect(knob, &rect);
+  MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&rect), 2);
+  MoveWindow(knob, rect.left, y, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
+void MainWindow::SetChecked(int commandId, bool checked, playback::MenuScope scope) {
+  const UINT flags = MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED);
+  if (HMENU menu = mainPopup()) CheckMenuItem(menu, commandId, flags);
+  if (scope == playback::MenuScope::MainAndTrayMenus) {
+    if (HMENU menu = trayPopup()) CheckMenuItem(menu, commandId, flags);
+  }
+}
+
+void MainWindow::ShowTitleText(const std::string& text) {
+  if (HWND title = titleDisplay()) SetWindowTextA(title, text.c_str());
+}
+
+void MainWindow::ShowCaption(const std::string& text) {
+  if (window() != nullptr) SetWindowTextA(window(), text.c_str());
+}
+
+void MainWindow::ShowPlayingTitle(const std::string& title) {
+  ShowCaption(title);
+  if (HWND video = VideoWindow()) {
+    std::vector<char> caption(title.size() + sizeof(kVideoCaptionFormat));
+    std::snprintf(caption.data(), caption.size(), kVideoCaptionFormat, title.c_str());
+    SetWindowTextA(video, caption.data());
+  }
+  if (trayInUse_) UpdateTrayTip(window());
+  UpdateTitleTooltip(title);
+
+  // The title scrolls as a marquee when it is wider than the display.
+  std::string shown = title;
+  marquee_ = false;
+  if (HWND display = titleDisplay()) {
+    SIZE extent{};
+    if (HDC dc = GetDC(display)) {
+      GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &extent);
+      ReleaseDC(display, dc);
+    }
+    if (extent.cx > kMarqueeWidthLimit) {
+      marquee_ = true;
+      shown += kMarqueeGap;
+    }
+  }
+  ShowTitleText(shown);
+  SetMarqueeRunning(true);
+}
+
+void MainWindow::UpdateTitleTooltip(const std::string& title) {
+  if (tooltip_ == nullptr || titleDisplay() == nullptr) return;
+  TOOLINFOA info{};
+  info.cbSize = sizeof(info);
+  info.hwnd = window();
+  info.uFlags = TTF_IDISHWND;
+  info.uId = reinterpret_cast<UINT_PTR>(titleDisplay());
+  info.lpszText = const_cast<char*>(title.c_str());
+  SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void MainWindow::SetMarqueeRunning(bool running) {
+  if (window() == nullptr) return;
+  if (running) {
+    SetTimer(window(), kMarqueeTimer, kMarqueePeriodMs, nullptr);
+  } else {
+    KillTimer(window(), kMarqueeTimer);
+  }
+}
+
+void MainWindow::MarqueeStep() {
+  HWND display = titleDisplay();
+  if (display == nullptr) return;
+  SetWindowTextA(display, RotateMarqueeText(WindowText(display)).c_str());
+}
+
+void MainWindow::ShowTimeText(const std::string& text) {
+  if (HWND time = timeDisplay()) {
+    SetWindowTextA(time, text.c_str());
+    InvalidateRect(time, nullptr, FALSE);
+  }
+}
+
+int MainWindow::KnobRow() const {
+  HWND knob = seekKnob();
+  if (knob == nullptr || window() == nullptr) return 0;
+  RECT rect{};
+  GetWindowRect(knob, &rect);
+  MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&rect), 2);
+  return rect.top;
+}
+
+void MainWindow::PlaceSeekKnob(int left) {
+  HWND knob = seekKnob();
+  if (knob == nullptr) return;
+  const int row = KnobRow();
+  MoveWindow(knob, left, row, playback::kKnobSize, playback::kKnobSize, TRUE);
+  // The track under the knob's old place is painted again.
+  RECT track{playback::kKnobIdleX, row, playback::kTrackRight + 9, row + playback::kKnobSize};
+  InvalidateRect(window(), &track, TRUE);
+}
+
+void MainWindow::ShowZone(int left, int width) {
+  HWND zone = zoneMarker();
+  if (zone == nullptr) return;
+  MoveWindow(zone, left, KnobRow(), width, playback::kKnobSize, TRUE);
+  ShowWindow(zone, SW_SHOW);
+}
+
+void MainWindow::HideZone() {
+  if (HWND zone = zoneMarker()) ShowWindow(zone, SW_HIDE);
+}
+
+void MainWindow::HideVideo() {
+  if (HWND video = VideoWindow()) ShowWindow(video, SW_HIDE);
+}
+
+void MainWindow::FocusTitle() {
+  if (HWND title = titleDisplay()) SetFocus(title);
+}
+
+void MainWindow::FocusMain() {
+  if (window() != nullptr) SetFocus(window());
+}
+
+void MainWindow::PostPosition(std::int64_t position, unsigned generation) {
+  std::lock_guard<std::mutex> lock(postedLock_);
+  posted_.position = position;
+  posted_.generation = generation;
+  if (posted_.pending) return;
+  posted_.pending = PostMessageA(window(), kPositionMessage, 0, 0) != FALSE;
+}
+
+void MainWindow::ShowPostedPosition() {
+  PostedPosition latest;
+  {
+    std::lock_guard<std::mutex> lock(postedLock_);
+    latest = posted_;
+    posted_.pending = false;
+  }
+  app_.engine().ShowPosition(latest.position, latest.generation);
+}
+
+void MainWindow::CloseSequence() {
+  ShowWindow(window(), SW_HIDE);
+  app_.engine().StopAndClose();
+  app_.playlist().SaveDefaultPlaylist(window(), app_.appDirectory());
+  SaveSettings(app_);
+  if (trayInUse_) RemoveTrayIcon(window());
+  DestroyWindow(window());
+}
+
+void MainWindow::HandleHandoff(WPARAM wParam) {
+  auto& engine = app_.engine();
+  engine.StopAndClose();
+  char path[playback::kPathCapacity] = {};
+  if (GlobalGetAtomNameA(static_cast<ATOM>(wParam & 0xFFFF), path, sizeof(path)) == 0) return;
+  engine.OpenAndPlay(path);
+}
+
+INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == taskbarCreatedMessage_ && message != 0) AddTrayIcon(window(), app_.instance());
+  switch (message) {
+    case WM_INITDIALOG:
+      app_.RunStartupSequence();
+      return FALSE;  // the focus was set to the title display
+    case WM_CLOSE:
+      CloseSequence();
+      return TRUE;
+    case WM_DESTROY:
+      app_.RunShutdownSequence();
+      return FALSE;
+    case WM_COMMAND:
+      commands_.Dispatch(LOWORD(wParam));
+      return FALSE;
+    case WM_TIMER:
+      if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
+      return FALSE;
+    case WM_LBUTTONDOWN:
+      SendMessageA(window(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return FALSE;
+    case WM_RBUTTONUP:
+      if (HMENU popup = mainPopup()) {
+        POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        ClientToScreen(window(), &point);
+        TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, window(), nullptr);
+        PostMessageA(window(), WM_NULL, 0, 0);
+      }
+      return FALSE;
+    case kTrayMessage:
+      HandleTrayNotification(window(), trayPopup(), static_cast<UINT>(lParam));
+      return FALSE;
+    case playback::kGraphEventMessage:
+      app_.engine().HandleGraphEvents();
+      return FALSE;
+    case kPositionMessage:
+      ShowPostedPosition();
+      return FALSE;
+    default:
+      break;
+  }
+  if (message == handoffMessage_ && message != 0) {
+    HandleHandoff(wParam);
+    return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace kestrun::app

@@ -1,0 +1,120 @@
+// The main window: a modeless dialog that routes every user action through its
+// command table, shows what the playback engine reports, and runs the start-up
+// sequence while it initialises and the shutdown sequence when it ends.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "app/title_display_win.h"
+#include "platform/command_table.h"
+#include "platform/modeless_dialog_win.h"
+#include "platform/win32_handles.h"
+#include "playback/media_session_win.h"
+#include "playback/playback_view.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::app {
+
+class Application;
+
+inline constexpr char kMainWindowTitle[] = "Quenfold' Ambrel";
+// A position the timer thread read is waiting for the user-interface thread.
+inline constexpr UINT kPositionMessage = WM_APP + 1;
+inline constexpr UINT_PTR kMarqueeTimer = 5;
+inline constexpr UINT kMarqueePeriodMs = 850;
+// Titles wider than this many pixels scroll.
+inline constexpr int kMarqueeWidthLimit = 243;
+// Four ideographic spaces separate the repetitions of a scrolled title.
+inline constexpr char kMarqueeGap[] = "　　　　";
+
+class MainWindow final : public platform::ModelessDialog,
+                         public playback::PlaybackView,
+                         public playback::SessionWindows {
+ public:
+  explicit MainWindow(Application& app);
+  ~MainWindow() override;
+
+  HWND Create(HINSTANCE instance, platform::DialogRouter& router);
+
+  HWND titleDisplay() const { return control(IDC_TITLE_DISPLAY); }
+  HWND timeDisplay() const { return control(IDC_TIME_DISPLAY); }
+  HWND seekKnob() const { return control(IDC_SEEK_KNOB); }
+  HWND zoneMarker() const { return control(IDC_ZONE_MARKER); }
+  HWND volumeKnob() const { return control(IDC_VOLUME_KNOB); }
+  HMENU mainPopup() const { return mainMenu_ ? GetSubMenu(mainMenu_.get(), 0) : nullptr; }
+  HMENU trayPopup() const { return iconMenu_ ? GetSubMenu(iconMenu_.get(), 0) : nullptr; }
+  bool trayInUse() const { return trayInUse_; }
+  bool marqueeActive() const { return marquee_; }
+  platform::CommandTable& commands() { return commands_; }
+
+  // Start-up pieces, in the order the application calls them.
+  void SetUpControls();
+  void LoadMenus();
+  bool InstallTitleKeys() { return titleKeys_.Install(titleDisplay()); }
+  void CreateTooltips();
+  // Shutdown: menus and the title display's keys go before the windows.
+  void ReleaseResources();
+
+  // Moves the volume knob to y in client pixels.
+  void MoveVolumeKnob(int y);
+  // Sets a check mark in the main window's pop-up menu and, when asked, the tray menu.
+  void SetChecked(int commandId, bool checked, playback::MenuScope scope) override;
+
+  // PlaybackView.
+  void ShowTitleText(const std::string& text) override;
+  void ShowPlayingTitle(const std::string& title) override;
+  void ShowCaption(const std::string& text) override;
+  void SetMarqueeRunning(bool running) override;
+  void ShowTimeText(const std::string& text) override;
+  void PlaceSeekKnob(int left) override;
+  void ShowZone(int left, int width) override;
+  void HideZone() override;
+  void HideVideo() override;
+  void FocusTitle() override;
+  void FocusMain() override;
+  void PostPosition(std::int64_t position, unsigned generation) override;
+
+  // SessionWindows.
+  HWND EventWindow() const override { return window(); }
+  HWND VideoWindow() const override;
+
+ private:
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  HWND control(int id) const { return window() != nullptr ? GetDlgItem(window(), id) : nullptr; }
+  void RegisterCommands();
+  void CloseSequence();
+  void MarqueeStep();
+  void HandleHandoff(WPARAM wParam);
+  void TogglePlaylist();
+  void ToggleTray();
+  int KnobRow() const;
+  void UpdateTitleTooltip(const std::string& title);
+  void ShowPostedPosition();
+
+  Application& app_;
+  platform::CommandTable commands_;
+  platform::MenuHandle mainMenu_;  // IDR_MENU; its sub-menu 0 is the main pop-up
+  platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
+  TitleDisplayKeys titleKeys_;
+  HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
+  UINT handoffMessage_ = 0;
+  UINT taskbarCreatedMessage_ = 0;
+  bool marquee_ = false;
+  bool trayInUse_ = false;
+
+  // The latest position the timer posted; at most one kPositionMessage waits in the
+  // queue, so a busy user-interface thread never finds it flooded.
+  struct PostedPosition {
+    std::int64_t position = 0;
+    unsigned generation = 0;
+    bool pending = false;
+  };
+  std::mutex postedLock_;
+  PostedPosition posted_;
+};
+
+}  // namespace kestrun::app

@@ -1,0 +1,126 @@
+#include "app/program_entry_win.h"
+
+#include <ole2.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/application_win.h"
+#include "app/command_line.h"
+#include "app/shell_texts.h"
+#include "platform/win32_handles.h"
+
+namespace kestrun::app {
+namespace {
+
+// Texts and names of the single-instance protocol.
+constexpr char kHandoffMessageName[] = "kesopenfine";
+constexpr char kInstanceMutexName[] = "Quenfold'Ambrel";
+constexpr DWORD kHandoffWaitMs = 350;
+constexpr std::size_t kAtomNameLimit = 255;
+constexpr std::size_t kMaxPathText = playback::kPathCapacity - 1;
+
+constexpr LONG_PTR kRemovedStyles = 0xC40000;  // WS_CAPTION | WS_THICKFRAME
+constexpr LONG_PTR kAddedStyles = 0xA0000;     // WS_SYSMENU | WS_MINIMIZEBOX
+constexpr LONG_PTR kRemovedExStyles = 0x300;   // WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE
+
+// A path too long for its container may still fit as its short (8.3) form.
+std::string ShortFormIfNeeded(const std::string& path, std::size_t limit) {
+  if (path.size() <= limit) return path;
+  char shortPath[1024] = {};
+  const DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof(shortPath));
+  if (length == 0 || length >= sizeof(shortPath) || length > limit) return {};
+  return shortPath;
+}
+
+// The text to play, fitted to limit, or "" (with refused set) when it cannot fit.
+std::string PathFromCommandLine(const char* commandLine, std::size_t limit, bool& refused) {
+  refused = false;
+  CommandLinePath parsed = ParseCommandLinePath(commandLine, SIZE_MAX);
+  if (parsed.status != CommandLineStatus::Ok) return {};
+  std::string path = ShortFormIfNeeded(parsed.path, limit);
+  refused = path.empty();
+  return path;
+}
+
+// The message loop; keyboard navigation goes to the modeless dialogs first.
+int MessageLoop(const platform::DialogRouter& router) {
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (router.Route(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+void HandOffPath(const char* path) {
+  const UINT handoffMessage = RegisterWindowMessageA(kHandoffMessageName);
+  platform::GlobalAtom atom(GlobalAddAtomA(path));
+  PostMessageA(HWND_BROADCAST, handoffMessage, atom.get(), 0);
+  Sleep(kHandoffWaitMs);
+}
+
+int RunProgram(HINSTANCE instance, const char* commandLine) {
+  if (commandLine == nullptr) commandLine = "";
+  HANDLE created = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+  const bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
+  platform::OwnedMutex instanceMutex(created, created != nullptr && !alreadyRunning);
+  const bool shiftHeld = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+
+  if (alreadyRunning && !shiftHeld) {
+    if (commandLine[0] != '\0') {
+      bool refused = false;
+      const std::string path = PathFromCommandLine(commandLine, kAtomNameLimit, refused);
+      if (!path.empty()) {
+        HandOffPath(path.c_str());
+      } else if (refused) {
+        // An atom holds at most 255 characters; a cut path would name another file.
+        OutputDebugStringA("Path too long to hand over\n");
+      }
+    }
+    return 0;
+  }
+
+  // Equalizer.ax, the skins and the saved playlist are found next to the program.
+  char module[playback::kPathCapacity] = {};
+  const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
+  const auto directory = ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written,
+                                                            sizeof(module));
+  if (!directory) {
+    MessageBoxA(nullptr, kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    return 1;
+  }
+
+  ProgramRun run;
+  run.app = std::make_unique<Application>(instance, *directory);
+  Application* app = run.app.get();
+
+  if (commandLine[0] != '\0') {
+    bool refused = false;
+    const std::string path = PathFromCommandLine(commandLine, kMaxPathText, refused);
+    auto& state = app->engine().state();
+    std::snprintf(state.currentPath, sizeof(state.currentPath), "%s", path.c_str());
+    app->SetCommandLineRefused(refused);
+  }
+
+  const HWND main = app->CreateMainWindow();
+  if (main == nullptr) {
+    // Without its main window the player cannot run; leave cleanly.
+    OutputDebugStringA("Cannot create the main window\n");
+    return 1;
+  }
+  SetWindowLongPtrA(main, GWL_STYLE, (GetWindowLongPtrA(main, GWL_STYLE) & ~kRemovedStyles) | kAddedStyles);
+  SetWindowLongPtrA(main, GWL_EXSTYLE, GetWindowLongPtrA(main, GWL_EXSTYLE) & ~kRemovedExStyles);
+  // The frame must be recomputed for the new styles to show.
+  SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  ShowWindow(main, SW_SHOW);
+  UpdateWindow(main);
+
+  return MessageLoop(app->router());
+}
+
+}  // namespace kestrun::app

@@ -1,0 +1,29 @@
+// The title display (control 1008): keyboard focus holder of the main window. Its
+// keys are the player's shortcuts; typed characters never change its text.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32_handles.h"
+
+namespace kestrun::app {
+
+class Application;
+
+class TitleDisplayKeys {
+ public:
+  explicit TitleDisplayKeys(Application& app) : app_(app) {}
+  bool Install(HWND display);
+  void Remove() { subclass_.Remove(); }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                    DWORD_PTR data);
+  void HandleKey(WPARAM key);
+  int CursorXInMain() const;
+
+  Application& app_;
+  platform::WindowSubclass subclass_;
+};
+
+}  // namespace kestrun::app
