@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "app/application_win.h"
@@ -95,6 +96,17 @@ void MainWindow::RegisterCommands() {
     SetChecked(IDM_TOPMOST, settings.topmost, playback::MenuScope::MainMenu);
   });
   commands_.Add(IDM_USE_TRAY, [this](int) { ToggleTray(); });
+  auto entry = [this](std::function<void()> DialogEntryPoints::*slot) {
+    return [this, slot](int) {
+      if (entryPoints_.*slot) (entryPoints_.*slot)();
+    };
+  };
+  commands_.Add(IDM_ASSOCIATIONS, entry(&DialogEntryPoints::associations));
+  commands_.Add(IDM_VOLUME, entry(&DialogEntryPoints::volume));
+  commands_.Add(IDM_ABOUT, entry(&DialogEntryPoints::about));
+  commands_.Add(IDM_SLEEP, entry(&DialogEntryPoints::sleepTimer));
+  commands_.Add(IDM_EFFECTS, entry(&DialogEntryPoints::effects));
+  commands_.Add(IDM_FILTERS, entry(&DialogEntryPoints::filterList));
   commands_.Add(IDM_DOCK_PLAYLIST, [this](int) {
     auto& settings = app_.settings();
     settings.dockPlaylist = !settings.dockPlaylist;
@@ -342,9 +354,15 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       app_.RunShutdownSequence();
       return FALSE;
-    case WM_COMMAND:
-      commands_.Dispatch(LOWORD(wParam));
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      if (id >= kFirstSkinCommand && id < kSkinCommandLimit) {
+        if (entryPoints_.skin) entryPoints_.skin(id - kFirstSkinCommand);
+      } else {
+        commands_.Dispatch(id);
+      }
       return FALSE;
+    }
     case WM_TIMER:
       if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
       return FALSE;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/dialog_entry_points.h"
 #include "app/title_display_win.h"
 #include "platform/command_table.h"
 #include "platform/modeless_dialog_win.h"
@@ -50,6 +51,8 @@ class MainWindow final : public platform::ModelessDialog,
   bool trayInUse() const { return trayInUse_; }
   bool marqueeActive() const { return marquee_; }
   platform::CommandTable& commands() { return commands_; }
+  // Where the commands that open other subsystems' windows go.
+  DialogEntryPoints& entryPoints() { return entryPoints_; }
 
   // Start-up pieces, in the order the application calls them.
   void SetUpControls();
@@ -97,6 +100,7 @@ class MainWindow final : public platform::ModelessDialog,
 
   Application& app_;
   platform::CommandTable commands_;
+  DialogEntryPoints entryPoints_;
   platform::MenuHandle mainMenu_;  // IDR_MENU; its sub-menu 0 is the main pop-up
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
@@ -78,6 +79,25 @@ TEST_F(MainWindowTest, EveryCommandOfTheMainMenuHasAHandler) {
                  IDM_TOPMOST, IDM_USE_TRAY, IDM_PLAYLIST, IDM_DOCK_PLAYLIST, IDM_USE_WMP71, IDM_MINIMIZE}) {
     EXPECT_TRUE(Main().commands().Has(id)) << id;
   }
+}
+
+TEST_F(MainWindowTest, DialogCommandsReachTheirEntryPoints) {
+  auto& entries = Main().entryPoints();
+  const app::DialogEntryPoints saved = entries;
+  std::vector<int> reached;
+  entries.associations = [&] { reached.push_back(IDM_ASSOCIATIONS); };
+  entries.volume = [&] { reached.push_back(IDM_VOLUME); };
+  entries.about = [&] { reached.push_back(IDM_ABOUT); };
+  entries.sleepTimer = [&] { reached.push_back(IDM_SLEEP); };
+  entries.effects = [&] { reached.push_back(IDM_EFFECTS); };
+  entries.filterList = [&] { reached.push_back(IDM_FILTERS); };
+  entries.skin = [&](int index) { reached.push_back(app::kFirstSkinCommand + index); };
+  const std::vector<int> sent = {IDM_ASSOCIATIONS, IDM_VOLUME, IDM_ABOUT, IDM_SLEEP, IDM_EFFECTS,
+                                 IDM_FILTERS,      25000,      25999};
+  for (int id : sent) SendMessageA(main_, WM_COMMAND, id, 0);
+  SendMessageA(main_, WM_COMMAND, 26000, 0);  // past the skin menu's range
+  entries = saved;
+  EXPECT_EQ(reached, sent);
 }
 
 // A second player in the same process: everything it made goes with it.

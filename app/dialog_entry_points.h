@@ -1,0 +1,24 @@
+// The main window's commands that open a window of another subsystem. Each
+// subsystem fills its slot when the application is built; an empty slot does
+// nothing.
+#pragma once
+
+#include <functional>
+
+namespace kestrun::app {
+
+// Skin menu items are 25000 + index of the skin.
+inline constexpr int kFirstSkinCommand = 25000;
+inline constexpr int kSkinCommandLimit = 26000;
+
+struct DialogEntryPoints {
+  std::function<void()> associations;   // 40060: file-type associations
+  std::function<void()> volume;         // 40061: the volume dialog
+  std::function<void()> about;          // 40062: the about box
+  std::function<void()> sleepTimer;     // 40069: the sleep timer
+  std::function<void()> effects;        // 40083: the effect dialog
+  std::function<void()> filterList;     // 40089: the filters in use
+  std::function<void(int index)> skin;  // 25000 + index: a skin of the skin menu
+};
+
+}  // namespace kestrun::app
