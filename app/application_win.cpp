@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <utility>
 
 #include "playlist/playlist_entry.h"
@@ -61,6 +62,7 @@ HWND Application::CreateMainWindow() { return main_.Create(instance_, router_); 
 void Application::RunStartupSequence() {
   InitCommonControls();
   main_.SetUpControls();
+  main_.RegisterDropTarget();
 
   apartment_.emplace();
   session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
@@ -111,6 +113,16 @@ void Application::RunShutdownSequence() {
   tagEditor_.Destroy();
   playlist_.Destroy();
   PostQuitMessage(0);
+}
+
+void Application::HideAuxiliaryWindows() {
+  // The playlist is closed as its own close button would; the others are hidden.
+  if (HWND playlist = playlist_.window(); playlist != nullptr && IsWindowVisible(playlist)) {
+    SendMessageA(playlist, WM_CLOSE, 0, 0);
+  }
+  for (HWND window : {tagEditor_.window(), filterList_.window(), equalizerDialog_.window()}) {
+    if (window != nullptr && IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
+  }
 }
 
 void LoadSettings(Application& app, bool fileGiven) {

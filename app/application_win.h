@@ -41,6 +41,8 @@ class Application {
   void RunStartupSequence();
   // The shutdown sequence, while the main window is destroyed.
   void RunShutdownSequence();
+  // A double-click on the main window's body hides the auxiliary windows.
+  void HideAuxiliaryWindows();
 
   HINSTANCE instance() const { return instance_; }
   const std::string& appDirectory() const { return appDirectory_; }

@@ -4,16 +4,25 @@
 #include <richedit.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "app/application_win.h"
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
+#include "platform/ansi_path.h"
 #include "playback/playback_commands.h"
 #include "playback/seek_geometry.h"
+#include "playlist/media_file_filter.h"
+#include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/display_title.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
 
 namespace kestrun::app {
 namespace {
@@ -23,6 +32,13 @@ constexpr int kMainHeight = 80;
 constexpr COLORREF kTitleColour = RGB(0, 128, 0);
 constexpr int kTooltipReshowMs = 600;
 constexpr char kVideoCaptionFormat[] = "[%s] Quenfold' Ambrel";
+constexpr char kOpenDialogTitle[] = "Open Media File...";
+constexpr char kOpenDefaultExtension[] = "*";
+constexpr char kDropTargetFailed[] = "FAILEEEEEEEEEEEEEEEEEEEEED";
+// Drag-and-drop answers: copy | link while over the window, nothing when it leaves.
+constexpr DWORD kDropAccepted = DROPEFFECT_COPY | DROPEFFECT_LINK;
+// What the drop target looks for, in this order.
+constexpr UINT kDropFormats[] = {CF_TEXT, CF_HDROP};
 
 struct ToolText {
   int id;
@@ -96,6 +112,7 @@ void MainWindow::RegisterCommands() {
     SetChecked(IDM_TOPMOST, settings.topmost, playback::MenuScope::MainMenu);
   });
   commands_.Add(IDM_USE_TRAY, [this](int) { ToggleTray(); });
+  commands_.Add({IDM_OPEN_KEY, IDC_OPEN_BUTTON, IDM_OPEN}, [this](int) { OpenMediaFile(); });
   auto entry = [this](std::function<void()> DialogEntryPoints::*slot) {
     return [this, slot](int) {
       if (entryPoints_.*slot) (entryPoints_.*slot)();
@@ -156,6 +173,13 @@ void MainWindow::SetUpControls() {
   }
 }
 
+void MainWindow::RegisterDropTarget() {
+  if (!playlist::registerDropTarget(window(), playlist::kDropMessage, kDropFormats,
+                                    static_cast<int>(std::size(kDropFormats)))) {
+    OutputDebugStringA(kDropTargetFailed);
+  }
+}
+
 void MainWindow::LoadMenus() {
   mainMenu_.reset(LoadMenuA(app_.instance(), "IDR_MENU"));
   iconMenu_.reset(LoadMenuA(app_.instance(), "IDR_ICON"));
@@ -173,6 +197,7 @@ void MainWindow::CreateTooltips() {
 }
 
 void MainWindow::ReleaseResources() {
+  playlist::revokeDropTarget(window());
   titleKeys_.Remove();
   mainMenu_.reset();
   iconMenu_.reset();
@@ -325,6 +350,112 @@ void MainWindow::ShowPostedPosition() {
   app_.engine().ShowPosition(latest.position, latest.generation);
 }
 
+void MainWindow::PlayOutsidePath(const char* path) {
+  auto& engine = app_.engine();
+  engine.state().currentTrackIndex = -1;
+  engine.OpenAndPlay(path);
+}
+
+void MainWindow::OpenMediaFile() {
+  char path[playback::kPathCapacity] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = window();
+  dialog.lpstrFilter = playlist::MediaFileFilter().c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = sizeof(path);
+  dialog.lpstrTitle = kOpenDialogTitle;
+  dialog.lpstrDefExt = kOpenDefaultExtension;
+  dialog.Flags = OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (GetOpenFileNameA(&dialog)) {
+    ShowTitleText(path);
+    PlayOutsidePath(path);
+  }
+  FocusTitle();
+}
+
+bool MainWindow::OnMinimize() {
+  HWND playlist = app_.playlist().window();
+  playlistVisibleAtMinimize_ = playlist != nullptr && IsWindowVisible(playlist);
+  if (playlistVisibleAtMinimize_) ShowWindow(playlist, SW_HIDE);
+  if (!trayInUse_) return false;
+  // In the tray the window goes away instead of becoming a button.
+  if (HMENU tray = trayPopup()) EnableMenuItem(tray, IDM_RESTORE, MF_BYCOMMAND | MF_ENABLED);
+  ShowWindow(window(), SW_HIDE);
+  return true;
+}
+
+void MainWindow::OnRestore() {
+  if (trayInUse_) {
+    if (HMENU tray = trayPopup()) EnableMenuItem(tray, IDM_RESTORE, MF_BYCOMMAND | MF_GRAYED);
+    ShowWindow(window(), SW_SHOW);
+    UpdateWindow(window());
+  }
+  if (playlistVisibleAtMinimize_) {
+    if (HWND playlist = app_.playlist().window()) {
+      ShowWindow(playlist, SW_SHOW);
+      UpdateWindow(playlist);
+    }
+    FocusTitle();
+  }
+}
+
+void MainWindow::OnMove() {
+  auto& state = app_.engine().state();
+  const bool videoShown = !state.audioOnly;
+  if (videoShown) {
+    if (HWND video = VideoWindow()) {
+      RECT main{};
+      GetWindowRect(window(), &main);
+      SetWindowPos(video, nullptr, main.left, main.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      UpdateWindow(video);
+    }
+  }
+  // With a video shown the playlist stays where it is; the video takes its place.
+  if (app_.settings().dockPlaylist && (state.state == playback::kStateClosed || !videoShown)) {
+    app_.playlist().DockUnder(window());
+  }
+}
+
+void MainWindow::OnDrop(WPARAM event, playlist::DropInfo& info) {
+  HWND title = titleDisplay();
+  switch (event) {
+    case playlist::kDragEnter:
+      if (title != nullptr) EnableWindow(title, FALSE);
+      info.effect = kDropAccepted;
+      return;
+    case playlist::kDragOver:
+      info.effect = kDropAccepted;
+      return;
+    case playlist::kDragLeave:
+      // A drag that passes over and leaves must not leave the keys' window disabled.
+      if (title != nullptr) EnableWindow(title, TRUE);
+      info.effect = 0;
+      return;
+    case playlist::kDrop:
+      break;
+    default:
+      return;
+  }
+  SetForegroundWindow(window());
+  char path[playback::kPathCapacity] = {};
+  if (info.format == CF_TEXT && info.data != nullptr) {
+    if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
+      const std::size_t length = strnlen(text, GlobalSize(info.data));
+      // A dropped text is a path or URL: cut to the path buffer, never inside a character.
+      playlist::CopyToBuffer(std::string_view(text, length), path, sizeof(path));
+      GlobalUnlock(info.data);
+    }
+  } else if (info.format == CF_HDROP && info.data != nullptr) {
+    DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
+  }
+  if (title != nullptr) EnableWindow(title, TRUE);
+  if (path[0] == '\0') return;
+  ShowTitleText(path);
+  PlayOutsidePath(path);
+}
+
 void MainWindow::CloseSequence() {
   ShowWindow(window(), SW_HIDE);
   app_.engine().StopAndClose();
@@ -366,8 +497,27 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
       return FALSE;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+          return OnMinimize() ? TRUE : FALSE;
+        case SC_RESTORE:
+          OnRestore();
+          return FALSE;
+        default:
+          return FALSE;
+      }
+    case WM_MOVE:
+      OnMove();
+      return FALSE;
     case WM_LBUTTONDOWN:
       SendMessageA(window(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return FALSE;
+    case WM_LBUTTONDBLCLK:
+      app_.HideAuxiliaryWindows();
+      return FALSE;
+    case playlist::kDropMessage:
+      if (lParam != 0) OnDrop(wParam, *reinterpret_cast<playlist::DropInfo*>(lParam));
       return FALSE;
     case WM_RBUTTONUP:
       if (HMENU popup = mainPopup()) {

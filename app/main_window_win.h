@@ -16,6 +16,7 @@
 #include "platform/win32_handles.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_view.h"
+#include "playlist/drop_target_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::app {
@@ -56,11 +57,15 @@ class MainWindow final : public platform::ModelessDialog,
 
   // Start-up pieces, in the order the application calls them.
   void SetUpControls();
+  // The main window takes dropped files and text through its drop target.
+  void RegisterDropTarget();
   void LoadMenus();
   bool InstallTitleKeys() { return titleKeys_.Install(titleDisplay()); }
   void CreateTooltips();
-  // Shutdown: menus and the title display's keys go before the windows.
+  // Shutdown: the drop target, menus and the title display's keys go before the windows.
   void ReleaseResources();
+  // Plays a path that did not come from the playlist (open dialog, drop, paste).
+  void PlayOutsidePath(const char* path);
 
   // Moves the volume knob to y in client pixels.
   void MoveVolumeKnob(int y);
@@ -94,6 +99,14 @@ class MainWindow final : public platform::ModelessDialog,
   void HandleHandoff(WPARAM wParam);
   void TogglePlaylist();
   void ToggleTray();
+  void OpenMediaFile();
+  // WM_SYSCOMMAND minimize and restore; true when the command was handled here.
+  bool OnMinimize();
+  void OnRestore();
+  // The companions follow the main window.
+  void OnMove();
+  // A drag event of the drop target; the accepted effects go into the record.
+  void OnDrop(WPARAM event, playlist::DropInfo& info);
   int KnobRow() const;
   void UpdateTitleTooltip(const std::string& title);
   void ShowPostedPosition();
@@ -109,6 +122,7 @@ class MainWindow final : public platform::ModelessDialog,
   UINT taskbarCreatedMessage_ = 0;
   bool marquee_ = false;
   bool trayInUse_ = false;
+  bool playlistVisibleAtMinimize_ = false;
 
   // The latest position the timer posted; at most one kPositionMessage waits in the
   // queue, so a busy user-interface thread never finds it flooded.

@@ -57,6 +57,15 @@ int MessageLoop(const platform::DialogRouter& router) {
 
 }  // namespace
 
+void ShowMainWindow(HWND main) {
+  SetWindowLongPtrA(main, GWL_STYLE, (GetWindowLongPtrA(main, GWL_STYLE) & ~kRemovedStyles) | kAddedStyles);
+  SetWindowLongPtrA(main, GWL_EXSTYLE, GetWindowLongPtrA(main, GWL_EXSTYLE) & ~kRemovedExStyles);
+  // The frame must be recomputed for the new styles to show.
+  SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  ShowWindow(main, SW_SHOW);
+  UpdateWindow(main);
+}
+
 void HandOffPath(const char* path) {
   const UINT handoffMessage = RegisterWindowMessageA(kHandoffMessageName);
   platform::GlobalAtom atom(GlobalAddAtomA(path));
@@ -113,12 +122,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
     OutputDebugStringA("Cannot create the main window\n");
     return 1;
   }
-  SetWindowLongPtrA(main, GWL_STYLE, (GetWindowLongPtrA(main, GWL_STYLE) & ~kRemovedStyles) | kAddedStyles);
-  SetWindowLongPtrA(main, GWL_EXSTYLE, GetWindowLongPtrA(main, GWL_EXSTYLE) & ~kRemovedExStyles);
-  // The frame must be recomputed for the new styles to show.
-  SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-  ShowWindow(main, SW_SHOW);
-  UpdateWindow(main);
+  ShowMainWindow(main);
 
   return MessageLoop(app->router());
 }

@@ -21,6 +21,9 @@ struct ProgramRun {
   std::unique_ptr<Application> app;
 };
 
+// The main window without caption or frame, shown.
+void ShowMainWindow(HWND main);
+
 // Runs the program for the raw ANSI command line; returns the exit code.
 int RunProgram(HINSTANCE instance, const char* commandLine);
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/application_win.h"
+#include "playlist/clipboard_win.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::app {
@@ -37,22 +38,28 @@ int TitleDisplayKeys::CursorXInMain() const {
   return cursor.x;
 }
 
-void TitleDisplayKeys::HandleKey(WPARAM key) {
+bool TitleDisplayKeys::HandleKey(WPARAM key) {
   HWND main = app_.main().window();
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (key == VK_CONTROL) {
     app_.engine().OnZoneKey(true, CursorXInMain());
-    return;
+    return false;
   }
   for (const auto& entry : kKeyCommands) {
     if (entry.key == key) {
       SendMessageA(main, WM_COMMAND, entry.command, 0);
-      return;
+      return false;
     }
   }
   switch (key) {
     case 'C':
-      if (!ctrl) SendMessageA(main, WM_COMMAND, IDM_PLAYLIST_KEY, 0);
+      if (ctrl) {
+        playlist::setClipboardText(main, app_.engine().state().currentPath);
+        // The control's own copy would put its (empty) selection over the path.
+        return true;
+      } else {
+        SendMessageA(main, WM_COMMAND, IDM_PLAYLIST_KEY, 0);
+      }
       break;
     case 'Q':
       app_.equalizerDialog().ToggleVisible();
@@ -61,7 +68,13 @@ void TitleDisplayKeys::HandleKey(WPARAM key) {
       SendMessageA(main, WM_COMMAND, IsWindowVisible(main) ? IDM_MINIMIZE : IDM_RESTORE, 0);
       break;
     case 'V':
-      if (!ctrl) SendMessageA(main, WM_COMMAND, IDC_PREVIOUS_BUTTON, 0);
+      if (ctrl) {
+        char path[playback::kPathCapacity] = {};
+        if (!playlist::getClipboardPath(main, path, sizeof(path))) break;
+        app_.main().PlayOutsidePath(path);
+        return true;  // the paste must not reach the control
+      }
+      SendMessageA(main, WM_COMMAND, IDC_PREVIOUS_BUTTON, 0);
       break;
     case 'X':
       PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
@@ -69,6 +82,7 @@ void TitleDisplayKeys::HandleKey(WPARAM key) {
     default:
       break;
   }
+  return false;
 }
 
 LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -76,7 +90,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
   auto* self = reinterpret_cast<TitleDisplayKeys*>(data);
   switch (message) {
     case WM_KEYDOWN:
-      self->HandleKey(wParam);
+      if (self->HandleKey(wParam)) return 0;
       break;
     case WM_KEYUP:
       if (wParam == VK_CONTROL) self->app_.engine().OnZoneKey(false, self->CursorXInMain());

@@ -19,7 +19,8 @@ class TitleDisplayKeys {
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                     DWORD_PTR data);
-  void HandleKey(WPARAM key);
+  // True when the key was used up and must not reach the control.
+  bool HandleKey(WPARAM key);
   int CursorXInMain() const;
 
   Application& app_;

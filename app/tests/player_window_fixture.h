@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "app/application_win.h"
+#include "app/program_entry_win.h"
 #include "app/shell_texts.h"
 
 namespace kestrun::testing {
@@ -19,7 +21,9 @@ class PlayerWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (app_ != nullptr) return;
-    // The title display's library stays loaded for the whole test process.
+    // As the program does: OLE for drag and drop, and the title display's library,
+    // both for the whole test process.
+    OleInitialize(nullptr);
     LoadLibraryA("RICHED32.DLL");
     char module[MAX_PATH] = {};
     const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
@@ -28,6 +32,7 @@ class PlayerWindowTest : public ::testing::Test {
     // Lives as long as the test process.
     app_ = new app::Application(GetModuleHandleA(nullptr), directory.value_or("."));
     main_ = app_->CreateMainWindow();
+    if (main_ != nullptr) app::ShowMainWindow(main_);
   }
   void SetUp() override {
     ASSERT_NE(main_, nullptr);

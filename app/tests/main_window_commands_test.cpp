@@ -1,0 +1,422 @@
+// The main window's commands, keys, system commands, tray and drops, driven through
+// real messages to a real main window.
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/tests/kestrun_process.h"
+#include "app/tests/player_window_fixture.h"
+#include "app/tray_icon_win.h"
+#include "playlist/drop_target_win.h"
+#include "resources/menu_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+bool IsChecked(HMENU menu, int id) {
+  return menu != nullptr && (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+// A data object that offers one clipboard format as global memory.
+class TestDataObject final : public IDataObject {
+ public:
+  TestDataObject(UINT format, std::string bytes) : format_(format), bytes_(std::move(bytes)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
+      *object = static_cast<IDataObject*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the test's stack
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
+    if (QueryGetData(wanted) != S_OK) return DV_E_FORMATETC;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes_.size());
+    std::memcpy(GlobalLock(block), bytes_.data(), bytes_.size());
+    GlobalUnlock(block);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = block;
+    medium->pUnkForRelease = nullptr;
+    ++fetched;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* wanted) override {
+    return wanted->cfFormat == format_ && (wanted->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+  int fetched = 0;
+
+ private:
+  UINT format_;
+  std::string bytes_;
+  ULONG references_ = 1;
+};
+
+std::string TextBytes(const std::string& text) { return text + '\0'; }
+
+// A CF_HDROP block naming files (ANSI, double-zero ended).
+std::string FileDropBytes(const std::vector<std::string>& files) {
+  DROPFILES header{};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = FALSE;
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof(header));
+  for (const auto& file : files) bytes += file + '\0';
+  bytes += '\0';
+  return bytes;
+}
+
+class MainWindowCommandsTest : public PlayerWindowTest {
+ protected:
+  // Runs a whole drag over the main window: enter, over, then drop or leave. Returns
+  // the effects the target answered.
+  std::vector<DWORD> Drag(IDataObject& data, bool drop) {
+    const UINT formats[] = {CF_TEXT, CF_HDROP};
+    IDropTarget* target = playlist::NewDropTarget(main_, playlist::kDropMessage, formats, 2);
+    EXPECT_NE(target, nullptr);
+    std::vector<DWORD> answers;
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    target->DragEnter(&data, 0, POINTL{10, 10}, &effect);
+    answers.push_back(effect);
+    enabledWhileDragging = IsWindowEnabled(Main().titleDisplay()) != FALSE;
+    effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    target->DragOver(0, POINTL{12, 12}, &effect);
+    answers.push_back(effect);
+    effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    if (drop) {
+      target->Drop(&data, 0, POINTL{12, 12}, &effect);
+    } else {
+      target->DragLeave();
+      effect = 0;
+    }
+    answers.push_back(effect);
+    target->Release();
+    return answers;
+  }
+  bool enabledWhileDragging = true;
+};
+
+TEST_F(MainWindowCommandsTest, TogglesFlipTheirStateAndTheirCheckMarks) {
+  struct Toggle {
+    int id;
+    std::function<bool()> state;
+    HMENU (*menu)();
+  };
+  auto mainMenu = [] { return Main().mainPopup(); };
+  auto trayMenu = [] { return Main().trayPopup(); };
+  const Toggle toggles[] = {
+      // Wine keeps WS_EX_TOPMOST off a window that owns a topmost window (the tooltip),
+      // so only the flag can be read back here.
+      {IDM_TOPMOST, [] { return App().settings().topmost; }, mainMenu},
+      {IDM_DOCK_PLAYLIST, [] { return App().settings().dockPlaylist; }, mainMenu},
+      {IDM_FAST_SEEK, [] { return Player().fastSeek; }, mainMenu},
+      {IDM_USE_WMP71, [] { return Engine().options().useWmp71; }, trayMenu},
+      {IDM_USE_TRAY, [] { return Main().trayInUse(); }, mainMenu},
+      {IDM_SHUFFLE, [] { return Player().playMode == playback::kPlayModeShuffle; }, trayMenu},
+  };
+  for (const auto& toggle : toggles) {
+    SCOPED_TRACE(toggle.id);
+    const bool before = toggle.state();
+    SendMessageA(main_, WM_COMMAND, toggle.id, 0);
+    EXPECT_NE(toggle.state(), before);
+    EXPECT_EQ(IsChecked(toggle.menu(), toggle.id), toggle.state());
+    SendMessageA(main_, WM_COMMAND, toggle.id, 0);
+    EXPECT_EQ(toggle.state(), before);
+    EXPECT_EQ(IsChecked(toggle.menu(), toggle.id), before);
+  }
+}
+
+TEST_F(MainWindowCommandsTest, PlaylistCommandShowsItUnderTheMainWindowAndHidesItAgain) {
+  HWND playlist = App().playlist().window();
+  SetWindowPos(main_, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_FALSE(IsWindowVisible(playlist));
+  SendMessageA(main_, WM_COMMAND, IDC_PLAYLIST_BUTTON, 0);
+  ASSERT_TRUE(IsWindowVisible(playlist));
+  RECT mainRect{}, listRect{};
+  GetWindowRect(main_, &mainRect);
+  GetWindowRect(playlist, &listRect);
+  EXPECT_EQ(listRect.left, mainRect.left);
+  EXPECT_EQ(listRect.top, mainRect.bottom);
+  SendMessageA(main_, WM_COMMAND, IDM_PLAYLIST, 0);
+  EXPECT_FALSE(IsWindowVisible(playlist));
+}
+
+TEST_F(MainWindowCommandsTest, KeysTypedIntoTheTitleDisplayAreCommandsNotText) {
+  HWND title = Main().titleDisplay();
+  const std::string before = WindowText(title);
+  for (char letter : std::string("zyw")) SendMessageA(title, WM_CHAR, letter, 0);
+  EXPECT_EQ(WindowText(title), before) << "typed letters never change the text";
+
+  const bool fastSeek = Player().fastSeek;
+  SendMessageA(title, WM_KEYDOWN, 'K', 0);
+  EXPECT_NE(Player().fastSeek, fastSeek);
+  SendMessageA(title, WM_KEYDOWN, 'K', 0);
+
+  SendMessageA(title, WM_KEYDOWN, 'S', 0);
+  EXPECT_EQ(Player().playMode, playback::kPlayModeShuffle);
+  SendMessageA(title, WM_KEYDOWN, 'R', 0);
+  EXPECT_EQ(Player().playMode, playback::kPlayModeRepeatOne);
+  SendMessageA(title, WM_KEYDOWN, 'R', 0);
+  EXPECT_EQ(Player().playMode, playback::kPlayModeNormal);
+
+  HWND equalizer = App().equalizerDialog().window();
+  SendMessageA(title, WM_KEYDOWN, 'Q', 0);
+  EXPECT_TRUE(IsWindowVisible(equalizer));
+  SendMessageA(title, WM_KEYDOWN, 'Q', 0);
+  EXPECT_FALSE(IsWindowVisible(equalizer));
+
+  HWND playlist = App().playlist().window();
+  SendMessageA(title, WM_KEYDOWN, 'C', 0);
+  EXPECT_TRUE(IsWindowVisible(playlist));
+  SendMessageA(title, WM_KEYDOWN, 'C', 0);
+  EXPECT_FALSE(IsWindowVisible(playlist));
+}
+
+// Ctrl held for the keys below, as the thread's keyboard state says.
+class CtrlHeld {
+ public:
+  CtrlHeld() {
+    GetKeyboardState(saved_);
+    BYTE state[256];
+    std::memcpy(state, saved_, sizeof(state));
+    state[VK_CONTROL] = 0x80;
+    SetKeyboardState(state);
+  }
+  ~CtrlHeld() { SetKeyboardState(saved_); }
+
+ private:
+  BYTE saved_[256] = {};
+};
+
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+      text = bytes;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+TEST_F(MainWindowCommandsTest, CtrlCCopiesThePathAndCtrlVPlaysAPastedOne) {
+  HWND title = Main().titleDisplay();
+  const std::string tone = MediaPath("tone.wav");
+  std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", tone.c_str());
+  {
+    CtrlHeld ctrl;
+    SendMessageA(title, WM_KEYDOWN, 'C', 0);
+  }
+  EXPECT_EQ(ClipboardText(), tone);
+  EXPECT_FALSE(IsWindowVisible(App().playlist().window())) << "Ctrl+C is not the playlist key";
+
+  const std::string shortTone = MediaPath("short.wav");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, shortTone.size() + 1);
+  std::memcpy(GlobalLock(block), shortTone.c_str(), shortTone.size() + 1);
+  GlobalUnlock(block);
+  SetClipboardData(CF_TEXT, block);
+  CloseClipboard();
+  Player().currentTrackIndex = 3;
+  {
+    CtrlHeld ctrl;
+    SendMessageA(title, WM_KEYDOWN, 'V', 0);
+  }
+  EXPECT_STREQ(Player().currentPath, shortTone.c_str());
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+}
+
+TEST_F(MainWindowCommandsTest, TrayMinimizeHidesAndTheIconBringsItBack) {
+  ASSERT_FALSE(Main().trayInUse());
+  SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+  ShowWindow(main_, SW_SHOW);
+  SendMessageA(main_, WM_COMMAND, IDC_MINIMIZE_BUTTON, 0);
+  EXPECT_FALSE(IsWindowVisible(main_)) << "in the tray the window goes away";
+  EXPECT_FALSE(GetMenuState(Main().trayPopup(), IDM_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+
+  // A right double-click plays the next row without showing the window.
+  playlist::appendRow(*Rows(), MediaPath("short.wav"));
+  playlist::appendRow(*Rows(), MediaPath("tone.wav"));
+  Player().currentTrackIndex = 0;
+  SendMessageA(main_, app::kTrayMessage, 1, WM_RBUTTONDBLCLK);
+  EXPECT_EQ(Player().currentTrackIndex, 1);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_FALSE(IsWindowVisible(main_));
+
+  SendMessageA(main_, app::kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_TRUE(GetMenuState(Main().trayPopup(), IDM_RESTORE, MF_BYCOMMAND) & MF_GRAYED);
+  SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+  EXPECT_FALSE(Main().trayInUse());
+}
+
+TEST_F(MainWindowCommandsTest, PlaylistVisibleAtMinimizeComesBackWithTheWindow) {
+  HWND playlist = App().playlist().window();
+  SendMessageA(main_, WM_COMMAND, IDM_PLAYLIST, 0);
+  ASSERT_TRUE(IsWindowVisible(playlist));
+  SendMessageA(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_FALSE(IsWindowVisible(playlist));
+  SendMessageA(main_, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(IsWindowVisible(playlist));
+  ShowWindow(playlist, SW_HIDE);
+  ShowWindow(main_, SW_RESTORE);
+}
+
+TEST_F(MainWindowCommandsTest, WithAVideoShownTheViewFollowsAndThePlaylistStays) {
+  HWND playlist = App().playlist().window();
+  HWND video = App().videoView().window();
+  App().settings().dockPlaylist = true;
+  SetWindowPos(playlist, nullptr, 500, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Player().audioOnly = false;
+  Player().state = playback::kStatePlaying;
+  SetWindowPos(main_, nullptr, 60, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT mainRect{}, videoRect{}, listRect{};
+  GetWindowRect(main_, &mainRect);
+  GetWindowRect(video, &videoRect);
+  GetWindowRect(playlist, &listRect);
+  EXPECT_EQ(videoRect.left, mainRect.left);
+  EXPECT_EQ(videoRect.top, mainRect.bottom);
+  EXPECT_EQ(listRect.left, 500) << "the playlist stays while a video is shown";
+
+  // No video: the docked playlist follows.
+  Player().audioOnly = true;
+  Player().state = playback::kStateClosed;
+  SetWindowPos(main_, nullptr, 80, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  GetWindowRect(main_, &mainRect);
+  GetWindowRect(playlist, &listRect);
+  EXPECT_EQ(listRect.left, mainRect.left);
+  EXPECT_EQ(listRect.top, mainRect.bottom);
+}
+
+TEST_F(MainWindowCommandsTest, DragAnswersAndALeaveGivesTheKeysBack) {
+  TestDataObject text(CF_TEXT, TextBytes("C:\\music\\x.mp3"));
+  const auto answers = Drag(text, false);
+  EXPECT_EQ(answers, (std::vector<DWORD>{DROPEFFECT_COPY | DROPEFFECT_LINK, DROPEFFECT_COPY | DROPEFFECT_LINK, 0}));
+  EXPECT_FALSE(enabledWhileDragging) << "the title display is disabled while something is dragged over";
+  EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
+}
+
+TEST_F(MainWindowCommandsTest, DroppedLongTextIsCutToThePathBufferWithoutSplittingACharacter) {
+  std::string ascii(300, 'a');
+  TestDataObject text(CF_TEXT, TextBytes(ascii));
+  Drag(text, true);
+  EXPECT_EQ(std::string(Player().currentPath), ascii.substr(0, 259));
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
+
+  // One byte of room short of a whole double-byte character: the character goes.
+  std::string wide = "a";
+  while (wide.size() < 300) wide += "曲";
+  TestDataObject japanese(CF_TEXT, TextBytes(wide));
+  Drag(japanese, true);
+  EXPECT_EQ(std::string(Player().currentPath), wide.substr(0, 259));
+  EXPECT_EQ(std::strlen(Player().currentPath), 259u);
+}
+
+TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
+  TestDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
+  Drag(files, true);
+  EXPECT_STREQ(Player().currentPath, MediaPath("short.wav").c_str());
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_EQ(WindowText(main_), "short.wav");
+  EXPECT_EQ(Rows()->RowCount(), 0) << "dropped files do not enter the playlist";
+}
+
+// The dialog owned by owner, if one is open.
+HWND OwnedDialog(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumThreadWindows(
+      GetWindowThreadProcessId(owner, nullptr),
+      [](HWND window, LPARAM lParam) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(lParam);
+        char name[16] = {};
+        GetClassNameA(window, name, sizeof(name));
+        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0) return TRUE;
+        search->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Chooses path in the open dialog owned by owner; closes the dialog whatever happens,
+// so the test never hangs on it.
+void ChooseInOpenDialog(HWND owner, const std::string& path, std::atomic<bool>& chosen, std::string& title) {
+  HWND dialog = nullptr;
+  WaitUntil([&] { return (dialog = OwnedDialog(owner)) != nullptr; }, 20000);
+  if (dialog == nullptr) return;
+  char text[64] = {};
+  GetWindowTextA(dialog, text, sizeof(text));
+  title = text;
+  // The file-name box: an edit inside the combo box 1148, or the edit 1152.
+  HWND edit = nullptr;
+  if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1152);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1148);
+  if (edit != nullptr) {
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    chosen = true;
+  }
+  // Still open after a while: give up rather than hang.
+  if (!WaitUntil([&] { return !IsWindow(dialog); }, 10000)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(MainWindowCommandsTest, OpenDialogPlaysTheChosenFileOutsideThePlaylist) {
+  const std::string tone = MediaPath("tone.wav");
+  std::atomic<bool> chosen{false};
+  std::string title;
+  Player().currentTrackIndex = 2;
+  std::thread chooser(ChooseInOpenDialog, main_, tone, std::ref(chosen), std::ref(title));
+  SendMessageA(main_, WM_COMMAND, IDC_OPEN_BUTTON, 0);  // returns when the dialog closed
+  chooser.join();
+  ASSERT_TRUE(chosen.load());
+  EXPECT_EQ(title, "Open Media File...");
+  EXPECT_STREQ(Player().currentPath, tone.c_str());
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+}
+
+TEST(KestrunProcessKeys, TrayThenKeyXClosesTheRealPlayer) {
+  KestrunProcess player;
+  ASSERT_TRUE(player.Start(""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  HWND main = player.mainWindow();
+  SendMessageA(main, WM_COMMAND, IDM_USE_TRAY, 0);
+  SendMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 5000));
+  SendMessageA(main, app::kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000));
+  SendMessageA(main, WM_COMMAND, IDM_USE_TRAY, 0);  // leave the setting as it was
+  // Key X posts the exit command: the player closes through its close sequence.
+  PostMessageA(GetDlgItem(main, IDC_TITLE_DISPLAY), WM_KEYDOWN, 'X', 0);
+  EXPECT_EQ(player.WaitForExit(20000), 0);
+}
+
+}  // namespace
+}  // namespace kestrun::testing
