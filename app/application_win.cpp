@@ -47,8 +47,12 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       session_(main_),
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
+      skin_(appDirectory_),
+      skinnedControls_(skin_, engine_, main_),
       videoView_(engine_.options()),
-      equalizerDialog_(engine_.options()) {}
+      equalizerDialog_(engine_.options()) {
+  main_.entryPoints().skin = [this](int index) { main_.SelectSkin(index); };
+}
 
 Application::~Application() {
   // A main window still open (a test that never closed it) goes through the same
@@ -63,6 +67,7 @@ void Application::RunStartupSequence() {
   InitCommonControls();
   main_.SetUpControls();
   main_.RegisterDropTarget();
+  skinnedControls_.LayOut(main_.window());
 
   apartment_.emplace();
   session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
@@ -77,6 +82,9 @@ void Application::RunStartupSequence() {
 
   main_.InstallTitleKeys();
   main_.LoadMenus();
+  skin_.BuildMenu(main_.settingsMenu());
+  skin_.LoadDefault(main_.window());
+  main_.ApplySkinColours();
   std::srand(GetTickCount());
 
   auto& state = engine_.state();
@@ -107,12 +115,22 @@ void Application::RunShutdownSequence() {
   session_.ReleaseFilters();
   apartment_.reset();
   main_.ReleaseResources();
+  skinnedControls_.Release();
+  skin_.Free();
   videoView_.Destroy();
   filterList_.Destroy();
   equalizerDialog_.Destroy();
   tagEditor_.Destroy();
   playlist_.Destroy();
   PostQuitMessage(0);
+}
+
+bool Application::LoadSkin(const std::string& name) {
+  if (!skin_.Load(main_.window(), name)) return false;
+  main_.ApplySkinColours();
+  // Every control paints again from the new pictures.
+  RedrawWindow(main_.window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  return true;
 }
 
 void Application::HideAuxiliaryWindows() {
@@ -181,6 +199,8 @@ void LoadSettings(Application& app, bool fileGiven) {
   shell.renamePattern = loaded.renamePattern;
   engine.options().bands = loaded.bands;
   shell.skinName = loaded.skinName;
+  // The default skin is loaded already; another one named here replaces it.
+  if (shell.skinName != settings::kDefaultSkinName) app.LoadSkin(shell.skinName);
 }
 
 void SaveSettings(Application& app) {

@@ -20,6 +20,8 @@
 #include "playback/video_view_win.h"
 #include "playlist/playlist_window_win.h"
 #include "settings/player_settings.h"
+#include "skin/skin_win.h"
+#include "skin/skinned_controls_win.h"
 #include "tags/editor/tag_editor_dialog_win.h"
 
 namespace kestrun::app {
@@ -60,6 +62,10 @@ class Application {
   playback::VideoViewWindow& videoView() { return videoView_; }
   playback::FilterListWindow& filterList() { return filterList_; }
   equalizer::EqualizerDialog& equalizerDialog() { return equalizerDialog_; }
+  skin::Skin& skin() { return skin_; }
+  skin::SkinnedControls& skinnedControls() { return skinnedControls_; }
+  // Switches to the named skin; false, with nothing changed, when it cannot be loaded.
+  bool LoadSkin(const std::string& name);
 
  private:
   HINSTANCE instance_;
@@ -74,6 +80,8 @@ class Application {
   playback::DirectShowSession session_;
   playback::MultimediaPositionTimer positionTimer_;
   playback::PlaybackController engine_;
+  skin::Skin skin_;
+  skin::SkinnedControls skinnedControls_;
   playlist::PlaylistWindow playlist_;
   tags::TagEditorDialog tagEditor_;
   playback::VideoViewWindow videoView_;

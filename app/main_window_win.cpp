@@ -19,6 +19,7 @@
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
+#include "skin/skin_layout.h"
 #include "tags/editor/display_title.h"
 
 #include <commdlg.h>
@@ -33,6 +34,8 @@ constexpr COLORREF kTitleColour = RGB(0, 128, 0);
 constexpr int kTooltipReshowMs = 600;
 constexpr char kVideoCaptionFormat[] = "[%s] Quenfold' Ambrel";
 constexpr char kOpenDialogTitle[] = "Open Media File...";
+// "設定(&T)" is item 21 of the main pop-up.
+constexpr int kSettingsMenuPosition = 21;
 constexpr char kOpenDefaultExtension[] = "*";
 constexpr char kDropTargetFailed[] = "FAILEEEEEEEEEEEEEEEEEEEEED";
 // Drag-and-drop answers: copy | link while over the window, nothing when it leaves.
@@ -155,6 +158,33 @@ void MainWindow::ToggleTray() {
     SetForegroundWindow(window());
     RemoveTrayIcon(window());
   }
+}
+
+HMENU MainWindow::settingsMenu() const {
+  HMENU popup = mainPopup();
+  return popup != nullptr ? GetSubMenu(popup, kSettingsMenuPosition) : nullptr;
+}
+
+void MainWindow::ApplySkinColours() {
+  HWND title = titleDisplay();
+  if (title == nullptr) return;
+  CHARFORMATA format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = app_.skin().titleColour();
+  SendMessageA(title, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  // The rich-edit control cannot be transparent: it takes the face's colour under it.
+  SendMessageA(title, EM_SETBKGNDCOLOR, 0,
+               static_cast<LPARAM>(app_.skin().ColourAt(skin::kTitleX + 1, skin::kTitleY + 1)));
+  if (HWND time = timeDisplay()) InvalidateRect(time, nullptr, TRUE);
+}
+
+void MainWindow::SelectSkin(int index) {
+  // Only the items the skin menu holds; other ids of the range are not skins.
+  if (index < 0 || index >= app_.skin().menuCount()) return;
+  char name[MAX_PATH] = {};
+  if (GetMenuStringA(mainPopup(), kFirstSkinCommand + index, name, sizeof(name), MF_BYCOMMAND) <= 0) return;
+  if (app_.LoadSkin(name)) app_.settings().skinName = name;
 }
 
 void MainWindow::SetUpControls() {
@@ -509,6 +539,20 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
     case WM_MOVE:
       OnMove();
+      return FALSE;
+    case WM_ERASEBKGND:
+      // The face covers the whole window; erasing first would only flicker.
+      UpdateWindow(window());
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, 1);
+      return TRUE;
+    case WM_PAINT:
+      app_.skinnedControls().PaintFace(window());
+      return TRUE;
+    case WM_DRAWITEM:
+      if (lParam != 0 && app_.skinnedControls().DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+        SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
       return FALSE;
     case WM_LBUTTONDOWN:
       SendMessageA(window(), WM_NCLBUTTONDOWN, HTCAPTION, 0);

@@ -49,6 +49,12 @@ class MainWindow final : public platform::ModelessDialog,
   HWND volumeKnob() const { return control(IDC_VOLUME_KNOB); }
   HMENU mainPopup() const { return mainMenu_ ? GetSubMenu(mainMenu_.get(), 0) : nullptr; }
   HMENU trayPopup() const { return iconMenu_ ? GetSubMenu(iconMenu_.get(), 0) : nullptr; }
+  // "設定(&T)" of the main pop-up, where the skin menu goes.
+  HMENU settingsMenu() const;
+  // The skin's title colour on the title display, over the face's colour there.
+  void ApplySkinColours();
+  // Item index of the skin menu was chosen: load that skin and keep its name.
+  void SelectSkin(int index);
   bool trayInUse() const { return trayInUse_; }
   bool marqueeActive() const { return marquee_; }
   platform::CommandTable& commands() { return commands_; }

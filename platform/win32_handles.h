@@ -115,6 +115,13 @@ struct Window {
   static void Close(Type value) noexcept { DestroyWindow(value); }
 };
 
+// A memory drawing surface made by CreateCompatibleDC.
+struct MemoryDc {
+  using Type = HDC;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { DeleteDC(value); }
+};
+
 struct Atom {
   using Type = ATOM;
   static Type Invalid() noexcept { return 0; }
@@ -132,6 +139,7 @@ using GdiObject = UniqueHandle<handle_traits::Gdi>;
 using IconHandle = UniqueHandle<handle_traits::Icon>;
 using WindowHandle = UniqueHandle<handle_traits::Window>;
 using GlobalAtom = UniqueHandle<handle_traits::Atom>;
+using MemoryDc = UniqueHandle<handle_traits::MemoryDc>;
 
 // A named mutex, possibly created with initial ownership (the single-instance check):
 // ownership is given back before the handle is closed, so a second instance waiting on

@@ -1,0 +1,130 @@
+#include "skin/skin_win.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "skin/skin_layout.h"
+
+namespace kestrun::skin {
+namespace {
+
+constexpr char kSkinFolderFormat[] = "%s\\Skin\\";
+constexpr char kBitmapName[] = "skin.bmp";
+constexpr char kColourName[] = "color.txt";
+constexpr char kDefaultSkinName[] = "default";
+constexpr char kMissingPath[] = "path doesn't exist";
+constexpr char kSkinMenuText[] = "Skin(&S)";
+constexpr int kFirstSkinCommand = 25000;
+constexpr int kSkinCommandLimit = 26000;
+
+void Debug(const std::string& text) { OutputDebugStringA(text.c_str()); }
+
+}  // namespace
+
+Skin::Skin(std::string appDirectory) {
+  char folder[MAX_PATH + 16];
+  std::snprintf(folder, sizeof(folder), kSkinFolderFormat, appDirectory.c_str());
+  skinFolder_ = folder;
+}
+
+Skin::~Skin() { Free(); }
+
+platform::GdiObject Skin::ReadBitmap(const std::string& path) const {
+  platform::GdiObject bitmap(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  if (!bitmap) return {};
+  BITMAP info{};
+  // A picture smaller than the face and its control pictures would paint garbage.
+  if (GetObjectA(bitmap.get(), sizeof(info), &info) == 0 || info.bmWidth < kSkinMinWidth ||
+      info.bmHeight < kSkinMinHeight) {
+    return {};
+  }
+  return bitmap;
+}
+
+void Skin::Select(HWND main, platform::GdiObject bitmap) {
+  HDC windowDc = GetDC(main);
+  platform::MemoryDc surface(CreateCompatibleDC(windowDc));
+  ReleaseDC(main, windowDc);
+  if (!surface) return;
+  HGDIOBJ original = bitmap ? SelectObject(surface.get(), bitmap.get()) : nullptr;
+  Free();
+  surface_ = std::move(surface);
+  bitmap_ = std::move(bitmap);
+  originalBitmap_ = original;
+}
+
+void Skin::LoadDefault(HWND main) {
+  const std::string path = skinFolder_ + kDefaultSkinName + "\\" + kBitmapName;
+  Select(main, ReadBitmap(path));
+  Debug(path);
+}
+
+bool Skin::Load(HWND main, const std::string& name) {
+  const std::string folder = skinFolder_ + name + "\\";
+  const std::string path = folder + kBitmapName;
+  Debug(path);
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    Debug(kMissingPath);
+    return false;
+  }
+  // A file that is no usable bitmap keeps the skin that works.
+  platform::GdiObject bitmap = ReadBitmap(path);
+  if (!bitmap) return false;
+  Select(main, std::move(bitmap));
+  Debug(path);
+  ReadColours(folder);
+  return true;
+}
+
+void Skin::ReadColours(const std::string& folder) {
+  const std::string file = folder + kColourName;
+  auto component = [&file](const char* section, const char* key) {
+    return ColourComponent(static_cast<int>(GetPrivateProfileIntA(section, key, 0, file.c_str())));
+  };
+  titleColour_ = RGB(component("TEXT", "RED"), component("TEXT", "GREEN"), component("TEXT", "BLUE"));
+  timeColour_ = RGB(component("TIME", "RED"), component("TIME", "GREEN"), component("TIME", "BLUE"));
+}
+
+int Skin::BuildMenu(HMENU menu) {
+  HMENU popup = CreatePopupMenu();
+  menuCount_ = 0;
+  WIN32_FIND_DATAA entry{};
+  HANDLE search = FindFirstFileA((skinFolder_ + "*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) continue;
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+      // The main window takes 1000 skins; more would run into other commands.
+      if (kFirstSkinCommand + menuCount_ >= kSkinCommandLimit) break;
+      AppendMenuA(popup, MF_STRING, kFirstSkinCommand + menuCount_, entry.cFileName);
+      ++menuCount_;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  if (menu != nullptr) {
+    AppendMenuA(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), kSkinMenuText);
+  } else {
+    DestroyMenu(popup);
+  }
+  return menuCount_;
+}
+
+void Skin::Free() {
+  if (surface_ && originalBitmap_ != nullptr) SelectObject(surface_.get(), originalBitmap_);
+  originalBitmap_ = nullptr;
+  bitmap_.reset();
+  surface_.reset();
+}
+
+void Skin::Copy(HDC target, int x, int y, int width, int height, int sourceX, int sourceY) const {
+  if (!surface_) return;
+  BitBlt(target, x, y, width, height, surface_.get(), sourceX, sourceY, SRCCOPY);
+}
+
+COLORREF Skin::ColourAt(int x, int y) const {
+  if (!surface_ || !bitmap_) return RGB(0, 0, 0);
+  return GetPixel(surface_.get(), x, y);
+}
+
+}  // namespace kestrun::skin

@@ -1,0 +1,63 @@
+// The current skin: its bitmap selected into a memory surface that every skinned
+// paint copies from one to one, its two text colours, and the "Skin(&S)" menu of the
+// skin folders next to the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32_handles.h"
+
+namespace kestrun::skin {
+
+inline constexpr COLORREF kDefaultTitleColour = RGB(0, 128, 0);
+inline constexpr COLORREF kDefaultTimeColour = RGB(168, 129, 84);
+
+class Skin {
+ public:
+  // appDirectory: the program's folder, which holds "Skin".
+  explicit Skin(std::string appDirectory);
+  ~Skin();
+  Skin(const Skin&) = delete;
+  Skin& operator=(const Skin&) = delete;
+
+  // Start-up: the "default" skin's bitmap, colours left as they are. Without a
+  // readable bitmap the surface stays empty (black).
+  void LoadDefault(HWND main);
+  // Switches to the named skin and reads its colours. False, with nothing changed,
+  // when its bitmap is missing, unreadable or smaller than the face and pictures.
+  bool Load(HWND main, const std::string& name);
+  // Reads color.txt of a skin folder (ending in a backslash): title and time colours.
+  void ReadColours(const std::string& folder);
+  // Appends the "Skin(&S)" popup to menu, one item per skin folder, 25000 + k; returns
+  // the number of items.
+  int BuildMenu(HMENU menu);
+  // Releases the bitmap and the surface.
+  void Free();
+
+  // Copies width x height pixels from (sourceX, sourceY) of the skin to (x, y) of target.
+  void Copy(HDC target, int x, int y, int width, int height, int sourceX, int sourceY) const;
+  // The skin's colour at a point (for backgrounds that cannot be painted from it).
+  COLORREF ColourAt(int x, int y) const;
+
+  COLORREF titleColour() const { return titleColour_; }
+  COLORREF timeColour() const { return timeColour_; }
+  int menuCount() const { return menuCount_; }
+  const std::string& folder() const { return skinFolder_; }
+
+ private:
+  // A loaded bitmap of at least the skin's size, or none.
+  platform::GdiObject ReadBitmap(const std::string& path) const;
+  void Select(HWND main, platform::GdiObject bitmap);
+
+  std::string skinFolder_;  // the program folder + "\Skin\"
+  platform::MemoryDc surface_;
+  platform::GdiObject bitmap_;
+  HGDIOBJ originalBitmap_ = nullptr;
+  COLORREF titleColour_ = kDefaultTitleColour;
+  COLORREF timeColour_ = kDefaultTimeColour;
+  int menuCount_ = 0;
+};
+
+}  // namespace kestrun::skin
