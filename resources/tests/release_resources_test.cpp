@@ -1,0 +1,67 @@
+// What both shipped binaries carry for Windows: one version from the build, and their
+// manifests (the player's with common controls 6 and its DPI choice).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kestrun_version.h"
+
+namespace {
+
+std::string BinaryFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+// The fixed file version of a binary as "a.b.c.d"; empty when it has none.
+std::string FileVersion(const std::string& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<char> info(size);
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return {};
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr) return {};
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
+// The text of a binary's manifest resource; empty when there is none.
+std::string Manifest(const std::string& path, int id) {
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module == nullptr) return {};
+  std::string text;
+  if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(24))) {
+    if (HGLOBAL data = LoadResource(module, found)) {
+      text.assign(static_cast<const char*>(LockResource(data)), SizeofResource(module, found));
+    }
+  }
+  FreeLibrary(module);
+  return text;
+}
+
+TEST(ReleaseResources, BothBinariesCarryTheBuildsOneVersion) {
+  const std::string expected = KESTRUN_VERSION_TEXT;
+  EXPECT_EQ(FileVersion(BinaryFolder() + "\\Kestrun.exe"), expected);
+  EXPECT_EQ(FileVersion(BinaryFolder() + "\\Equalizer.ax"), expected);
+}
+
+TEST(ReleaseResources, ManifestsDeclareWhatEachBinaryNeeds) {
+  const std::string player = Manifest(BinaryFolder() + "\\Kestrun.exe", 1);
+  ASSERT_FALSE(player.empty()) << "Kestrun.exe has no application manifest";
+  EXPECT_NE(player.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(player.find("<dpiAware"), std::string::npos) << "the DPI choice must be explicit";
+  EXPECT_NE(player.find("asInvoker"), std::string::npos);
+  EXPECT_NE(player.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+  const std::string filter = Manifest(BinaryFolder() + "\\Equalizer.ax", 2);
+  ASSERT_FALSE(filter.empty()) << "Equalizer.ax has no manifest";
+  EXPECT_NE(filter.find("QuenfoldSoft.Equalizer"), std::string::npos);
+}
+
+}  // namespace
