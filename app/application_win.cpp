@@ -47,7 +47,8 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
       videoView_(engine_.options()),
-      equalizerDialog_(engine_.options()) {}
+      filterList_(session_),
+      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }) {}
 
 Application::~Application() {
   // A main window still open (a test that never closed it) goes through the same
@@ -64,6 +65,7 @@ void Application::RunStartupSequence() {
 
   apartment_.emplace();
   session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
+  playback::FillEffectTable(session_.effects());
 
   // The long-lived companion windows, hidden; the playlist restores the saved list.
   playlist_.Create(instance_, main_.window(), appDirectory_);
@@ -72,6 +74,7 @@ void Application::RunStartupSequence() {
   videoView_.Create(instance_);
   filterList_.Create(instance_, router_);
   equalizerDialog_.Create(instance_, router_);
+  ConnectEqualizerWindows();
 
   main_.InstallTitleKeys();
   main_.LoadMenus();
@@ -93,8 +96,22 @@ void Application::RunStartupSequence() {
   if (playlist_.list() != nullptr) DragAcceptFiles(playlist_.list(), TRUE);
   DragAcceptFiles(main_.window(), TRUE);
   if (videoView_.window() != nullptr) DragAcceptFiles(videoView_.window(), TRUE);
-  equalizerDialog_.ShowSwitches();
+  equalizerDialog_.Synchronize();
   main_.FocusTitle();
+}
+
+// The effect dialog (40083), the filters-in-use toggle (40089), the equalizer line of
+// the filter list and the refill after each graph build.
+void Application::ConnectEqualizerWindows() {
+  filterList_.Connect(main_.window(), [this] { equalizerDialog_.ToggleVisible(); });
+  session_.SetGraphBuiltHook([this] { filterList_.RefillIfVisible(); });
+  main_.entryPoints().effects = [this] {
+    equalizer::ShowEffectDialog(instance_, main_.window(), session_.effects(), [this] {
+      equalizerDialog_.ToggleVisible();
+      return equalizerDialog_.IsVisible();
+    });
+  };
+  main_.entryPoints().filterList = [this] { filterList_.Toggle(); };
 }
 
 void Application::RunShutdownSequence() {
@@ -102,6 +119,7 @@ void Application::RunShutdownSequence() {
   engine_.StopAndClose();
   positionTimer_.Stop();
   engine_.AttachPlaylist(nullptr);
+  session_.SetGraphBuiltHook(nullptr);
   session_.ReleaseFilters();
   apartment_.reset();
   main_.ReleaseResources();
@@ -192,6 +210,8 @@ void SaveSettings(Application& app) {
   saved.storedVolume = settings::StoredVolumeFromPlayback(state.volume);
   saved.useCapture = engine.options().useCapture;
   saved.useWmp71 = engine.options().useWmp71;
+  // The equalizer window's sliders and check boxes are what the user set.
+  app.equalizerDialog().CollectSettings(engine.options());
   saved.equalizerOn = engine.options().equalizerOn;
   saved.voiceRemovalOn = engine.options().voiceRemovalOn;
   saved.bands = engine.options().bands;

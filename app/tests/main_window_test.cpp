@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, EqualizerSwitchesReachTheNextGraphsOptions) {
   HWND equalizer = App().equalizerDialog().window();
   ASSERT_NE(equalizer, nullptr);
   Engine().options().equalizerOn = false;
-  App().equalizerDialog().ShowSwitches();
+  App().equalizerDialog().Synchronize();
   SendMessageA(GetDlgItem(equalizer, IDC_EQUALIZER_ENABLE), BM_CLICK, 0, 0);
   EXPECT_TRUE(Engine().options().equalizerOn);
   SendMessageA(GetDlgItem(equalizer, IDC_EQUALIZER_ENABLE), BM_CLICK, 0, 0);
