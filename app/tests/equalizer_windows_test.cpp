@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -411,6 +413,31 @@ TEST_F(EffectDialogTest, EnabledEffectJoinsTheNextGraphNotTheCurrentOne) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   EXPECT_FALSE(playback::FindFilterByName(Session().graph.Get(), name.c_str()));
+}
+
+// Names too long for the table's fields are cut at a whole character: no lone lead
+// byte in the ANSI name, no lone high surrogate in the wide one.
+TEST(EffectEntryNames, LongNamesAreCutAtWholeCharacters) {
+  ASSERT_EQ(GetACP(), 932u) << "the player's code page";
+  playback::EffectEntry entry;
+  entry.enabled = 1;
+  // "a" then 40 times "音" (two bytes each in code page 932): 81 bytes.
+  std::wstring japanese = L"a";
+  for (int i = 0; i < 40; ++i) japanese += L'\u97F3';
+  playback::FillEffectEntry(entry, {CLSID_Equalizer, japanese.c_str()});
+  EXPECT_EQ(entry.enabled, 0);
+  EXPECT_EQ(std::strlen(entry.ansiName), 63u) << "a and 31 whole characters";
+  EXPECT_EQ(std::wstring(entry.wideName), japanese);
+
+  std::wstring wide(62, L'x');
+  wide += L"\xD83C\xDFB5";  // a surrogate pair at units 62 and 63
+  playback::FillEffectEntry(entry, {CLSID_Equalizer, wide.c_str()});
+  EXPECT_EQ(std::wstring(entry.wideName), std::wstring(62, L'x'));
+  EXPECT_TRUE(entry.HasEffect());
+
+  playback::FillEffectEntry(entry, {CLSID_Equalizer, L"Echo"});
+  EXPECT_STREQ(entry.ansiName, "Echo");
+  EXPECT_EQ(std::wstring(entry.wideName), L"Echo");
 }
 
 }  // namespace
