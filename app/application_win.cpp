@@ -210,8 +210,8 @@ void SaveSettings(Application& app) {
   saved.storedVolume = settings::StoredVolumeFromPlayback(state.volume);
   saved.useCapture = engine.options().useCapture;
   saved.useWmp71 = engine.options().useWmp71;
-  // The equalizer window's sliders and check boxes are what the user set.
-  app.equalizerDialog().CollectSettings(engine.options());
+  // The equalizer window's check boxes are what the user set.
+  app.equalizerDialog().CollectSwitches(engine.options());
   saved.equalizerOn = engine.options().equalizerOn;
   saved.voiceRemovalOn = engine.options().voiceRemovalOn;
   saved.bands = engine.options().bands;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -155,13 +156,92 @@ HRESULT EqualizerPropertyPage::TranslateAccelerator(MSG* message) {
   return (window_ != nullptr && IsDialogMessageW(window_, message)) ? S_OK : S_FALSE;
 }
 
+namespace {
+
+BOOL CALLBACK RememberChild(HWND child, LPARAM param) {
+  auto* placed = reinterpret_cast<std::vector<EqualizerPropertyPage::Placed>*>(param);
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  placed->push_back({child, GetDlgCtrlID(child), rect});
+  return TRUE;
+}
+
+}  // namespace
+
 void EqualizerPropertyPage::OnInit(HWND dialog) {
   window_ = dialog;
+  RECT client{};
+  GetClientRect(dialog, &client);
+  naturalWidth_ = client.right;
+  placed_.clear();
+  EnumChildWindows(dialog, &RememberChild, reinterpret_cast<LPARAM>(&placed_));
   for (int band = 0; band < kEqualizerBandCount; ++band) {
     sliders_[band] = GetDlgItem(dialog, kSliderIds[band]);
     SendMessageW(sliders_[band], TBM_SETRANGE, FALSE, MAKELPARAM(kMinBand, kMaxBand));
   }
   ShowFilterState();
+}
+
+void EqualizerPropertyPage::LayOut(int width) {
+  if (naturalWidth_ <= 0 || width <= 0) return;
+  int levelColumn = naturalWidth_;  // where the level labels start
+  for (const Placed& item : placed_) {
+    if (item.id >= IDC_PAGE_LEVEL_PLUS && item.id <= IDC_PAGE_LEVEL_MINUS) {
+      levelColumn = std::min<int>(levelColumn, item.natural.left);
+    }
+  }
+  const int levelWidth = naturalWidth_ - levelColumn;
+  const double bandScale =
+      levelColumn > 0 ? std::max(0.0, static_cast<double>(width - levelWidth)) / levelColumn : 1.0;
+  // Band labels that no longer fit their narrower places give up every second one
+  // (25, 63, 160 ... 16K stay), which then takes twice the room.
+  LONG firstLeft = 0;
+  LONG secondLeft = 0;
+  for (const Placed& item : placed_) {
+    if (item.id == IDC_PAGE_BAND_1) firstLeft = item.natural.left;
+    if (item.id == IDC_PAGE_BAND_2) secondLeft = item.natural.left;
+  }
+  const int pitch = static_cast<int>((secondLeft - firstLeft) * bandScale);
+  bool crowded = false;
+  if (HDC dc = GetDC(window_)) {
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window_, WM_GETFONT, 0, 0)));
+    for (const Placed& item : placed_) {
+      if (item.id < IDC_PAGE_BAND_LABEL_1 || item.id > IDC_PAGE_BAND_LABEL_15) continue;
+      wchar_t text[16] = {};
+      const int length = GetWindowTextW(item.control, text, 16);
+      SIZE extent{};
+      if (GetTextExtentPoint32W(dc, text, length, &extent) && extent.cx > pitch) crowded = true;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+  }
+  for (const Placed& item : placed_) {
+    RECT rect = item.natural;
+    const bool slider = item.id >= IDC_PAGE_BAND_1 && item.id <= IDC_PAGE_BAND_15;
+    const bool label = item.id >= IDC_PAGE_BAND_LABEL_1 && item.id <= IDC_PAGE_BAND_LABEL_15;
+    if (slider || label) {
+      rect.left = static_cast<LONG>(item.natural.left * bandScale);
+      rect.right = static_cast<LONG>(item.natural.right * bandScale);
+    } else if (item.id >= IDC_PAGE_LEVEL_PLUS && item.id <= IDC_PAGE_LEVEL_MINUS) {
+      const LONG shift = width - naturalWidth_;
+      rect.left += shift;
+      rect.right += shift;
+    } else {
+      rect.right = std::min<LONG>(rect.right, width);
+    }
+    if (label) {
+      const bool second = (item.id - IDC_PAGE_BAND_LABEL_1) % 2 == 1;
+      ShowWindow(item.control, crowded && second ? SW_HIDE : SW_SHOWNA);
+      if (crowded) {
+        const LONG centre = (rect.left + rect.right) / 2;
+        rect.left = centre - pitch;
+        rect.right = centre + pitch;
+      }
+    }
+    MoveWindow(item.control, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FALSE);
+  }
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 void EqualizerPropertyPage::ShowFilterState() {
@@ -220,10 +300,14 @@ INT_PTR CALLBACK EqualizerPropertyPage::DialogProc(HWND dialog, UINT message, WP
   auto* page = reinterpret_cast<EqualizerPropertyPage*>(GetWindowLongPtrW(dialog, DWLP_USER));
   if (page == nullptr || page->window_ != dialog) return FALSE;
   switch (message) {
+    case WM_SIZE:
+      page->LayOut(LOWORD(lParam));
+      return TRUE;
     case WM_NCDESTROY:
       // The frame may destroy its pages' windows before deactivating them.
       page->window_ = nullptr;
       page->sliders_ = {};
+      page->placed_.clear();
       return FALSE;
     case WM_VSCROLL:
       page->SendSliders();

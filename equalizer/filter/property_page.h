@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <vector>
 
 #include "equalizer/iequalizer.h"
 
@@ -33,6 +34,13 @@ inline constexpr wchar_t kPropertyPageName[] = L"Quenfold' Equalizer Property Pa
 
 class EqualizerPropertyPage final : public IPropertyPage {
  public:
+  // A control of the page where the template puts it.
+  struct Placed {
+    HWND control;
+    int id;
+    RECT natural;  // client coordinates
+  };
+
   // A new page with one reference, or E_OUTOFMEMORY.
   static HRESULT Create(IUnknown* outer, IUnknown** page);
 
@@ -61,12 +69,20 @@ class EqualizerPropertyPage final : public IPropertyPage {
   void ShowFilterState();
   void SendSliders();
   void OnCommand(int id);
+  // Frames size a page from its reported pixels through their own dialog units, so
+  // the width given can differ from the template's: the band sliders and their
+  // labels share what is left beside the level labels, which keep their size at the
+  // right edge; the switches and the reset button keep their size at the left.
+  void LayOut(int width);
+
 
   std::atomic<ULONG> references_{1};
   Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
   Microsoft::WRL::ComPtr<IEqualizer> control_;
   HWND window_ = nullptr;
   std::array<HWND, kEqualizerBandCount> sliders_{};
+  std::vector<Placed> placed_;
+  int naturalWidth_ = 0;
 };
 
 }  // namespace kestrun::equalizer

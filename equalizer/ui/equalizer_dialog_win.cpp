@@ -42,13 +42,8 @@ void EqualizerDialog::ToggleVisible() {
   UpdateWindow(window());
 }
 
-void EqualizerDialog::CollectSettings(playback::GraphOptions& options) const {
+void EqualizerDialog::CollectSwitches(playback::GraphOptions& options) const {
   if (window() == nullptr) return;
-  for (int band = 0; band < kBandCount; ++band) {
-    if (sliders_[band] == nullptr) continue;
-    options.bands[band] =
-        BandFromSliderPosition(static_cast<int>(SendMessageA(sliders_[band], TBM_GETPOS, 0, 0)));
-  }
   options.equalizerOn = IsDlgButtonChecked(window(), IDC_EQUALIZER_ENABLE) == BST_CHECKED;
   options.voiceRemovalOn = IsDlgButtonChecked(window(), IDC_VOICE_REMOVAL_ENABLE) == BST_CHECKED;
 }

@@ -34,8 +34,10 @@ class EqualizerDialog final : public platform::CompanionDialog {
   // Shows the window (normal activation) when hidden, hides it when shown.
   void ToggleVisible();
   bool IsVisible() const { return window() != nullptr && IsWindowVisible(window()); }
-  // What is saved at exit: the sliders' band values and the check boxes' marks.
-  void CollectSettings(playback::GraphOptions& options) const;
+  // What is saved at exit: the check boxes' marks, which a click that could not
+  // reach the filter leaves apart from the flags. (The band values always follow the
+  // sliders.)
+  void CollectSwitches(playback::GraphOptions& options) const;
 
   HWND Slider(int band) const { return sliders_[band]; }
 
