@@ -50,7 +50,8 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       skin_(appDirectory_),
       skinnedControls_(skin_, engine_, main_),
       videoView_(engine_.options()),
-      equalizerDialog_(engine_.options()) {
+      filterList_(session_),
+      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }) {
   main_.entryPoints().skin = [this](int index) { main_.SelectSkin(index); };
 }
 
@@ -71,6 +72,7 @@ void Application::RunStartupSequence() {
 
   apartment_.emplace();
   session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
+  playback::FillEffectTable(session_.effects());
 
   // The long-lived companion windows, hidden; the playlist restores the saved list.
   playlist_.Create(instance_, main_.window(), appDirectory_);
@@ -79,6 +81,7 @@ void Application::RunStartupSequence() {
   videoView_.Create(instance_);
   filterList_.Create(instance_, router_);
   equalizerDialog_.Create(instance_, router_);
+  ConnectEqualizerWindows();
 
   main_.InstallTitleKeys();
   main_.LoadMenus();
@@ -103,8 +106,22 @@ void Application::RunStartupSequence() {
   if (playlist_.list() != nullptr) DragAcceptFiles(playlist_.list(), TRUE);
   DragAcceptFiles(main_.window(), TRUE);
   if (videoView_.window() != nullptr) DragAcceptFiles(videoView_.window(), TRUE);
-  equalizerDialog_.ShowSwitches();
+  equalizerDialog_.Synchronize();
   main_.FocusTitle();
+}
+
+// The effect dialog (40083), the filters-in-use toggle (40089), the equalizer line of
+// the filter list and the refill after each graph build.
+void Application::ConnectEqualizerWindows() {
+  filterList_.Connect(main_.window(), [this] { equalizerDialog_.ToggleVisible(); });
+  session_.SetGraphBuiltHook([this] { filterList_.RefillIfVisible(); });
+  main_.entryPoints().effects = [this] {
+    equalizer::ShowEffectDialog(instance_, main_.window(), session_.effects(), [this] {
+      equalizerDialog_.ToggleVisible();
+      return equalizerDialog_.IsVisible();
+    });
+  };
+  main_.entryPoints().filterList = [this] { filterList_.Toggle(); };
 }
 
 void Application::RunShutdownSequence() {
@@ -112,6 +129,7 @@ void Application::RunShutdownSequence() {
   engine_.StopAndClose();
   positionTimer_.Stop();
   engine_.AttachPlaylist(nullptr);
+  session_.SetGraphBuiltHook(nullptr);
   session_.ReleaseFilters();
   apartment_.reset();
   main_.ReleaseResources();
@@ -224,6 +242,8 @@ void SaveSettings(Application& app) {
   saved.storedVolume = settings::StoredVolumeFromPlayback(state.volume);
   saved.useCapture = engine.options().useCapture;
   saved.useWmp71 = engine.options().useWmp71;
+  // The equalizer window's check boxes are what the user set.
+  app.equalizerDialog().CollectSwitches(engine.options());
   saved.equalizerOn = engine.options().equalizerOn;
   saved.voiceRemovalOn = engine.options().voiceRemovalOn;
   saved.bands = engine.options().bands;

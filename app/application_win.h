@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/main_window_win.h"
+#include "equalizer/ui/effect_dialog_win.h"
 #include "equalizer/ui/equalizer_dialog_win.h"
 #include "platform/modeless_dialog_win.h"
 #include "platform/win32_handles.h"
@@ -68,6 +69,8 @@ class Application {
   bool LoadSkin(const std::string& name);
 
  private:
+  void ConnectEqualizerWindows();
+
   HINSTANCE instance_;
   std::string appDirectory_;
   platform::DialogRouter router_;

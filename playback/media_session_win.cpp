@@ -162,7 +162,8 @@ void DirectShowSession::InsertFrameGrabber(bool keepAsSource) {
 
 void DirectShowSession::InsertEffects() {
   for (auto& entry : effects_) {
-    if (entry.enabled != 1) continue;
+    // A checked row that no effect filled has nothing to insert.
+    if (entry.enabled != 1 || !entry.HasEffect()) continue;
     if (!entry.wrapper) {
       DebugLine("START CO\n");
       const HRESULT hr = CoCreateInstance(kClsidDmoWrapperFilter, nullptr, CLSCTX_INPROC_SERVER,
@@ -181,7 +182,7 @@ void DirectShowSession::InsertEffects() {
         continue;
       }
     }
-    if (FAILED(graph->AddFilter(entry.wrapper.Get(), entry.name))) DebugLine("Effect not in the graph\n");
+    if (FAILED(graph->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine("Effect not in the graph\n");
   }
 }
 
@@ -295,6 +296,7 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
     }
   }
   TakeInterfaces();
+  graphBuiltPending_ = true;
   return BuiltOutcome();
 }
 
@@ -364,6 +366,7 @@ void DirectShowSession::TearDown() {
   source.Reset();
   graph.Reset();
   equalizerInGraph_ = false;
+  graphBuiltPending_ = false;
   audioOnly_ = true;
   apartment_.reset();
 }
@@ -377,7 +380,14 @@ bool DirectShowSession::Run() {
     DebugLine("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n");
     return false;
   }
-  return SUCCEEDED(control->Run());
+  const bool running = SUCCEEDED(control->Run());
+  // The graph orders its filters when it starts, so a new graph is reported once it
+  // runs: a list filled then matches every later refill.
+  if (graphBuiltPending_) {
+    graphBuiltPending_ = false;
+    if (graphBuilt_) graphBuilt_();
+  }
+  return running;
 }
 
 bool DirectShowSession::Pause() { return control && SUCCEEDED(control->Pause()); }

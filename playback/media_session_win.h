@@ -10,8 +10,10 @@
 #include <qedit.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "platform/win32_handles.h"
 #include "playback/dshow_uuids.h"
@@ -65,6 +67,9 @@ class DirectShowSession final : public MediaBackend {
   // Shutdown: release the equalizer filter and every effect wrapper.
   void ReleaseFilters();
   EffectTable& effects() { return effects_; }
+  // Called once for each successfully built graph, when it is first started (the
+  // filters-in-use window refills itself from here).
+  void SetGraphBuiltHook(std::function<void()> hook) { graphBuilt_ = std::move(hook); }
 
   // The graph of the moment and what was taken from it; empty between graphs.
   ComPtr<IGraphBuilder> graph;
@@ -104,12 +109,14 @@ class DirectShowSession final : public MediaBackend {
 
   SessionWindows& windows_;
   EffectTable effects_;
+  std::function<void()> graphBuilt_;
   ComPtr<IMediaSeeking> seeking_;  // guarded by seekingLock_ against the position timer
   mutable std::mutex seekingLock_;
   // Balances the COM initialisation of each graph build.
   std::optional<platform::ComApartment> apartment_;
   wchar_t widePath_[260] = {};
   bool equalizerInGraph_ = false;
+  bool graphBuiltPending_ = false;
   bool audioOnly_ = true;
 };
 

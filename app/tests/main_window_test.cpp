@@ -62,8 +62,10 @@ TEST_F(MainWindowTest, DialogsAreOfferedKeysInTheirOrder) {
 TEST_F(MainWindowTest, EqualizerSwitchesReachTheNextGraphsOptions) {
   HWND equalizer = App().equalizerDialog().window();
   ASSERT_NE(equalizer, nullptr);
+  // The flag follows a click only when the filter can be told of it.
+  if (!Session().equalizer) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
   Engine().options().equalizerOn = false;
-  App().equalizerDialog().ShowSwitches();
+  App().equalizerDialog().Synchronize();
   SendMessageA(GetDlgItem(equalizer, IDC_EQUALIZER_ENABLE), BM_CLICK, 0, 0);
   EXPECT_TRUE(Engine().options().equalizerOn);
   SendMessageA(GetDlgItem(equalizer, IDC_EQUALIZER_ENABLE), BM_CLICK, 0, 0);

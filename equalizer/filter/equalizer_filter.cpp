@@ -86,10 +86,37 @@ HRESULT CEqualizer::NonDelegatingQueryInterface(REFIID iid, void** out) {
     *out = static_cast<IEqualizer*>(this);
   } else if (iid == IID_IPersistStream) {
     *out = static_cast<IPersistStream*>(this);
+  } else if (iid == IID_ISpecifyPropertyPages) {
+    *out = static_cast<ISpecifyPropertyPages*>(this);
+  } else if (iid == IID_IEqualizerSwitches) {
+    *out = static_cast<IEqualizerSwitches*>(this);
   } else {
     return InPlaceTransformFilter::NonDelegatingQueryInterface(iid, out);
   }
   AddRef();
+  return S_OK;
+}
+
+HRESULT CEqualizer::GetPages(CAUUID* pages) {
+  if (pages == nullptr) {
+    return E_POINTER;
+  }
+  pages->cElems = 0;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (pages->pElems == nullptr) {
+    return E_OUTOFMEMORY;
+  }
+  pages->pElems[0] = CLSID_EqualizerPropertyPage;
+  pages->cElems = 1;
+  return S_OK;
+}
+
+HRESULT CEqualizer::GetSwitches(BOOL* equalizerOn, BOOL* voiceRemovalOn) {
+  if (equalizerOn == nullptr || voiceRemovalOn == nullptr) {
+    return E_POINTER;
+  }
+  *equalizerOn = equalizerOn_.load();
+  *voiceRemovalOn = voiceRemovalOn_.load();
   return S_OK;
 }
 

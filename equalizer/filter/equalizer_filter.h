@@ -10,10 +10,12 @@
 
 #include <windows.h>
 #include <strmif.h>
+#include <ocidl.h>
 
 #include <atomic>
 
 #include "equalizer/dsp/equalizer_dsp.h"
+#include "equalizer/filter/property_page.h"
 #include "equalizer/filter/transform_base.h"
 #include "equalizer/iequalizer.h"
 
@@ -23,7 +25,11 @@ inline constexpr wchar_t kEqualizerFilterName[] = L"Quenfold' Equalizer";
 // The mapper entry: never inserted by the graph builder on its own.
 extern const FilterSetup kEqualizerSetup;
 
-class CEqualizer final : public InPlaceTransformFilter, public IEqualizer, public IPersistStream {
+class CEqualizer final : public InPlaceTransformFilter,
+                         public IEqualizer,
+                         public IPersistStream,
+                         public ISpecifyPropertyPages,
+                         public IEqualizerSwitches {
  public:
   // Makes a filter for `outer` (may be null) and returns its inner unknown with one
   // reference, or E_OUTOFMEMORY and no object.
@@ -45,6 +51,11 @@ class CEqualizer final : public InPlaceTransformFilter, public IEqualizer, publi
   HRESULT STDMETHODCALLTYPE ResetBands() override;
   HRESULT STDMETHODCALLTYPE EnableEqualizer(BOOL enable) override;
   HRESULT STDMETHODCALLTYPE EnableVoiceRemoval(BOOL enable) override;
+
+  // ISpecifyPropertyPages: the filter's own page.
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+  // IEqualizerSwitches (for the page)
+  HRESULT STDMETHODCALLTYPE GetSwitches(BOOL* equalizerOn, BOOL* voiceRemovalOn) override;
 
   // IPersist (shared by the filter and the stream persistence)
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;

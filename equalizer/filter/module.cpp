@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "equalizer/filter/equalizer_filter.h"
+#include "equalizer/filter/property_page.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -14,10 +15,14 @@ DWORD platformId = 0;  // of the running system, as told at load time
 std::atomic<long> liveObjects{0};
 std::atomic<long> serverLocks{0};
 
-// The one factory, living as long as the module. References to it keep the module
-// loaded like any other object, so a client holding it without LockServer is safe.
+// A factory per class (the filter and its property page), living as long as the
+// module. References to one keep the module loaded like any other object, so a
+// client holding it without LockServer is safe.
 class EqualizerFactory final : public IClassFactory {
  public:
+  using CreateFunction = HRESULT (*)(IUnknown* outer, IUnknown** inner);
+  explicit constexpr EqualizerFactory(CreateFunction create) : create_(create) {}
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) {
       return E_POINTER;
@@ -54,7 +59,7 @@ class EqualizerFactory final : public IClassFactory {
       return E_INVALIDARG;
     }
     IUnknown* inner = nullptr;
-    HRESULT hr = CEqualizer::Create(outer, &inner);
+    HRESULT hr = create_(outer, &inner);
     if (FAILED(hr)) {
       return hr;
     }
@@ -68,10 +73,12 @@ class EqualizerFactory final : public IClassFactory {
   }
 
  private:
+  CreateFunction create_;
   std::atomic<ULONG> references_{0};
 };
 
-EqualizerFactory factory;
+EqualizerFactory filterFactory(&CEqualizer::Create);
+EqualizerFactory pageFactory(&EqualizerPropertyPage::Create);
 
 }  // namespace
 
@@ -112,13 +119,18 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     return E_POINTER;
   }
   *out = nullptr;
-  if (clsid != CLSID_Equalizer) {
+  EqualizerFactory* factory = nullptr;
+  if (clsid == CLSID_Equalizer) {
+    factory = &filterFactory;
+  } else if (clsid == CLSID_EqualizerPropertyPage) {
+    factory = &pageFactory;
+  } else {
     return CLASS_E_CLASSNOTAVAILABLE;
   }
   if (iid != IID_IClassFactory && iid != IID_IUnknown) {
     return E_NOINTERFACE;
   }
-  return factory.QueryInterface(iid, out);
+  return factory->QueryInterface(iid, out);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }

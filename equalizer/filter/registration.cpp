@@ -42,15 +42,15 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
-std::wstring ClassKeyPath() {
+std::wstring ClassKeyPath(REFCLSID classId) {
   wchar_t clsid[40] = {};
-  StringFromGUID2(CLSID_Equalizer, clsid, 40);
+  StringFromGUID2(classId, clsid, 40);
   wchar_t path[64] = {};
   _snwprintf(path, 63, kClassKeyFormat, clsid);
   return path;
 }
 
-HRESULT WriteClassKeys() {
+HRESULT WriteClassKeys(REFCLSID classId, const wchar_t* name) {
   wchar_t modulePath[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(ModuleHandle(), modulePath, MAX_PATH);
   if (length == 0) {
@@ -61,9 +61,9 @@ HRESULT WriteClassKeys() {
     return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   }
   RegistryKey classKey;
-  LONG error = classKey.Create(HKEY_CLASSES_ROOT, ClassKeyPath().c_str());
+  LONG error = classKey.Create(HKEY_CLASSES_ROOT, ClassKeyPath(classId).c_str());
   if (error == ERROR_SUCCESS) {
-    error = classKey.SetString(nullptr, kEqualizerFilterName);
+    error = classKey.SetString(nullptr, name);
   }
   RegistryKey serverKey;
   if (error == ERROR_SUCCESS) {
@@ -78,8 +78,8 @@ HRESULT WriteClassKeys() {
   return FromWin32(error);
 }
 
-HRESULT DeleteClassKeys() {
-  const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKeyPath().c_str());
+HRESULT DeleteClassKeys(REFCLSID classId) {
+  const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKeyPath(classId).c_str());
   // Nothing registered is what unregistering wants.
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
     return S_OK;
@@ -104,7 +104,12 @@ HRESULT RunMapperStep(bool add) {
 using namespace kestrun::equalizer;
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  HRESULT hr = WriteClassKeys();
+  HRESULT hr = WriteClassKeys(CLSID_Equalizer, kEqualizerFilterName);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  // The property page is a class of its own, created by the hosts that show it.
+  hr = WriteClassKeys(CLSID_EqualizerPropertyPage, kPropertyPageName);
   if (FAILED(hr)) {
     return hr;
   }
@@ -116,5 +121,9 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   if (FAILED(hr)) {
     return hr;
   }
-  return DeleteClassKeys();
+  hr = DeleteClassKeys(CLSID_EqualizerPropertyPage);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  return DeleteClassKeys(CLSID_Equalizer);
 }

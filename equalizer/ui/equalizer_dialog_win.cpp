@@ -1,29 +1,121 @@
 #include "equalizer/ui/equalizer_dialog_win.h"
 
+#include <commctrl.h>
+
+#include "equalizer/band_slider.h"
+#include "equalizer/ui/equalizer_calls_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::equalizer {
+namespace {
 
-void EqualizerDialog::ShowSwitches() {
+constexpr int kSliderIds[kBandCount] = {
+    IDC_BAND_SLIDER_1,  IDC_BAND_SLIDER_2,  IDC_BAND_SLIDER_3,  IDC_BAND_SLIDER_4,  IDC_BAND_SLIDER_5,
+    IDC_BAND_SLIDER_6,  IDC_BAND_SLIDER_7,  IDC_BAND_SLIDER_8,  IDC_BAND_SLIDER_9,  IDC_BAND_SLIDER_10,
+    IDC_BAND_SLIDER_11, IDC_BAND_SLIDER_12, IDC_BAND_SLIDER_13, IDC_BAND_SLIDER_14, IDC_BAND_SLIDER_15};
+
+void PlaceSlider(HWND slider, int band) {
+  if (slider != nullptr) SendMessageA(slider, TBM_SETPOS, TRUE, SliderPositionFromBand(band));
+}
+
+}  // namespace
+
+void EqualizerDialog::OnInit() {
+  for (int band = 0; band < kBandCount; ++band) {
+    sliders_[band] = GetDlgItem(window(), kSliderIds[band]);
+    if (sliders_[band] == nullptr) continue;
+    SendMessageA(sliders_[band], TBM_SETRANGE, FALSE, MAKELPARAM(kMinBand, kMaxBand));
+    PlaceSlider(sliders_[band], kFlatBand);
+  }
+}
+
+void EqualizerDialog::Synchronize() {
   if (window() == nullptr) return;
+  for (int band = 0; band < kBandCount; ++band) PlaceSlider(sliders_[band], options_.bands[band]);
   CheckDlgButton(window(), IDC_EQUALIZER_ENABLE, options_.equalizerOn ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window(), IDC_VOICE_REMOVAL_ENABLE, options_.voiceRemovalOn ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void EqualizerDialog::ToggleVisible() {
   if (window() == nullptr) return;
-  ShowWindow(window(), IsWindowVisible(window()) ? SW_HIDE : SW_SHOW);
+  ShowWindow(window(), IsWindowVisible(window()) ? SW_HIDE : SW_SHOWNORMAL);
+  UpdateWindow(window());
 }
 
-bool EqualizerDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
-  if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return false;
-  const bool checked = IsDlgButtonChecked(window(), LOWORD(wParam)) == BST_CHECKED;
+void EqualizerDialog::CollectSwitches(playback::GraphOptions& options) const {
+  if (window() == nullptr) return;
+  options.equalizerOn = IsDlgButtonChecked(window(), IDC_EQUALIZER_ENABLE) == BST_CHECKED;
+  options.voiceRemovalOn = IsDlgButtonChecked(window(), IDC_VOICE_REMOVAL_ENABLE) == BST_CHECKED;
+}
+
+int EqualizerDialog::SliderIndex(HWND control) const {
+  if (control == nullptr) return -1;
+  for (int band = 0; band < kBandCount; ++band) {
+    if (sliders_[band] == control) return band;
+  }
+  return -1;
+}
+
+void EqualizerDialog::SendSliders() {
+  for (int band = 0; band < kBandCount; ++band) {
+    if (sliders_[band] == nullptr) continue;
+    options_.bands[band] =
+        BandFromSliderPosition(static_cast<int>(SendMessageA(sliders_[band], TBM_GETPOS, 0, 0)));
+  }
+  // The filter gets its own copy: the interface takes a writable array.
+  BandValues bands = options_.bands;
+  CallEqualizer(filter_ ? filter_() : nullptr, [&](IEqualizer* control) { return control->SetBands(bands.data()); });
+}
+
+void EqualizerDialog::Reset() {
+  for (int band = 0; band < kBandCount; ++band) PlaceSlider(sliders_[band], kFlatBand);
+  options_.bands = FlatBands();
+  CallEqualizer(filter_ ? filter_() : nullptr, [](IEqualizer* control) { return control->ResetBands(); });
+}
+
+void EqualizerDialog::ToggleSwitch(bool& flag, HRESULT (STDMETHODCALLTYPE IEqualizer::*method)(BOOL)) {
+  // The flag is inverted rather than read from the box: the box flips its own mark
+  // on every click, the flag only when the filter hears of it.
+  CallEqualizer(filter_ ? filter_() : nullptr, [&](IEqualizer* control) {
+    flag = !flag;
+    return (control->*method)(flag ? TRUE : FALSE);
+  });
+}
+
+bool EqualizerDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInit();
+      result = TRUE;
+      return true;
+    case WM_VSCROLL:
+      if (SliderIndex(reinterpret_cast<HWND>(lParam)) < 0) return false;
+      SendSliders();
+      result = TRUE;
+      return true;
+    case WM_COMMAND:
+      break;
+    default:
+      return false;
+  }
+  if (HIWORD(wParam) != BN_CLICKED) return false;
   switch (LOWORD(wParam)) {
+    case IDOK:
+      SendSliders();
+      PostMessageA(window(), WM_CLOSE, 0, 0);
+      break;
+    case IDCANCEL:
+      // Esc hides the window like its close button.
+      PostMessageA(window(), WM_CLOSE, 0, 0);
+      break;
+    case IDC_EQUALIZER_RESET:
+      Reset();
+      break;
     case IDC_EQUALIZER_ENABLE:
-      options_.equalizerOn = checked;
+      ToggleSwitch(options_.equalizerOn, &IEqualizer::EnableEqualizer);
       break;
     case IDC_VOICE_REMOVAL_ENABLE:
-      options_.voiceRemovalOn = checked;
+      ToggleSwitch(options_.voiceRemovalOn, &IEqualizer::EnableVoiceRemoval);
       break;
     default:
       return false;

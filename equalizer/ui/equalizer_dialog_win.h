@@ -1,9 +1,17 @@
-// The equalizer window of the player: its switches set what the next graph tells
-// the equalizer filter.
+// The player's equalizer window (IDD_EQUALIZER): fifteen band sliders, reset and the
+// two switches. Every change goes to the running equalizer filter at once and into
+// the graph options, which the next graph is built with and the settings are saved
+// from.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
+#include <functional>
+#include <utility>
+
+#include "equalizer/band_values.h"
+#include "equalizer/iequalizer.h"
 #include "platform/companion_dialog_win.h"
 #include "playback/engine_state.h"
 
@@ -11,19 +19,41 @@ namespace kestrun::equalizer {
 
 class EqualizerDialog final : public platform::CompanionDialog {
  public:
-  explicit EqualizerDialog(playback::GraphOptions& options) : options_(options) {}
+  // filter answers the equalizer filter object of the run (null when there is none);
+  // asked anew at each change.
+  using FilterSource = std::function<IUnknown*()>;
+
+  EqualizerDialog(playback::GraphOptions& options, FilterSource filter)
+      : options_(options), filter_(std::move(filter)) {}
   HWND Create(HINSTANCE instance, platform::DialogRouter& router) {
     return CreateHidden(instance, "IDD_EQUALIZER", nullptr, &router, platform::DialogSlot::Equalizer);
   }
-  // Shows the options' switches in the check boxes.
-  void ShowSwitches();
-  // Shows or hides the window (key Q, the effect dialog's button).
+  // After the settings are loaded: sliders from the band values, check boxes from
+  // the two flags.
+  void Synchronize();
+  // Shows the window (normal activation) when hidden, hides it when shown.
   void ToggleVisible();
+  bool IsVisible() const { return window() != nullptr && IsWindowVisible(window()); }
+  // What is saved at exit: the check boxes' marks, which a click that could not
+  // reach the filter leaves apart from the flags. (The band values always follow the
+  // sliders.)
+  void CollectSwitches(playback::GraphOptions& options) const;
+
+  HWND Slider(int band) const { return sliders_[band]; }
 
  private:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void OnInit();
+  int SliderIndex(HWND control) const;
+  // Reads all fifteen sliders into the band values and sends them to the filter.
+  void SendSliders();
+  void Reset();
+  // A switch click: the flag flips only when the filter can be told.
+  void ToggleSwitch(bool& flag, HRESULT (STDMETHODCALLTYPE IEqualizer::*method)(BOOL));
 
   playback::GraphOptions& options_;
+  FilterSource filter_;
+  std::array<HWND, kBandCount> sliders_{};
 };
 
 }  // namespace kestrun::equalizer

@@ -1,0 +1,44 @@
+// Control identifiers of the filter's property page (IDD_EQUALIZER_PAGE).
+#pragma once
+
+#define IDC_PAGE_BAND_1 101
+#define IDC_PAGE_BAND_2 102
+#define IDC_PAGE_BAND_3 103
+#define IDC_PAGE_BAND_4 104
+#define IDC_PAGE_BAND_5 105
+#define IDC_PAGE_BAND_6 106
+#define IDC_PAGE_BAND_7 107
+#define IDC_PAGE_BAND_8 108
+#define IDC_PAGE_BAND_9 109
+#define IDC_PAGE_BAND_10 110
+#define IDC_PAGE_BAND_11 111
+#define IDC_PAGE_BAND_12 112
+#define IDC_PAGE_BAND_13 113
+#define IDC_PAGE_BAND_14 114
+#define IDC_PAGE_BAND_15 115
+// Labels under the sliders, band 1 first, and the three level labels beside them.
+#define IDC_PAGE_BAND_LABEL_1 131
+#define IDC_PAGE_BAND_LABEL_2 132
+#define IDC_PAGE_BAND_LABEL_3 133
+#define IDC_PAGE_BAND_LABEL_4 134
+#define IDC_PAGE_BAND_LABEL_5 135
+#define IDC_PAGE_BAND_LABEL_6 136
+#define IDC_PAGE_BAND_LABEL_7 137
+#define IDC_PAGE_BAND_LABEL_8 138
+#define IDC_PAGE_BAND_LABEL_9 139
+#define IDC_PAGE_BAND_LABEL_10 140
+#define IDC_PAGE_BAND_LABEL_11 141
+#define IDC_PAGE_BAND_LABEL_12 142
+#define IDC_PAGE_BAND_LABEL_13 143
+#define IDC_PAGE_BAND_LABEL_14 144
+#define IDC_PAGE_BAND_LABEL_15 145
+#define IDC_PAGE_LEVEL_PLUS 151
+#define IDC_PAGE_LEVEL_ZERO 152
+#define IDC_PAGE_LEVEL_MINUS 153
+#define IDC_PAGE_RESET 120
+#define IDC_PAGE_EQUALIZER_ENABLE 121
+#define IDC_PAGE_VOICE_REMOVAL_ENABLE 122
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
