@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
 #include "settings/settings_conversions.h"
+#include "shell/volume_mixer_win.h"
+#include "shell/windows_shutdown_win.h"
 
 namespace kestrun::app {
 namespace {
@@ -47,7 +50,24 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
       videoView_(engine_.options()),
-      equalizerDialog_(engine_.options()) {}
+      equalizerDialog_(engine_.options()),
+      associationDialog_(classRoot_, associationBackup_, shell::ModulePath()),
+      aboutDialog_(appDirectory_),
+      volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
+      sleepClock_(shell::SystemUptimeMs),
+      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { SleepExpired(shutdown); }),
+      windowsShutdown_([] { shell::RequestWindowsShutdown(); }) {
+  DialogEntryPoints& entries = main_.entryPoints();
+  entries.associations = [this] { associationDialog_.Show(instance_, main_.window()); };
+  entries.volume = [this] { volumeDialog_.Open(instance_); };
+  entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
+  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_); };
+}
+
+void Application::SleepExpired(bool shutdownWindows) {
+  shutdownAfterClose_ = shutdownWindows;
+  if (main_.window() != nullptr) PostMessageA(main_.window(), WM_CLOSE, 0, 0);
+}
 
 Application::~Application() {
   // A main window still open (a test that never closed it) goes through the same
@@ -110,6 +130,11 @@ void Application::RunShutdownSequence() {
   equalizerDialog_.Destroy();
   tagEditor_.Destroy();
   playlist_.Destroy();
+  volumeDialog_.Destroy();
+  sleepTimerDialog_.Destroy();
+  // Asked for only once the close has saved the playlist and the settings: the system
+  // may end the process soon after the request.
+  if (std::exchange(shutdownAfterClose_, false) && windowsShutdown_) windowsShutdown_();
   PostQuitMessage(0);
 }
 
