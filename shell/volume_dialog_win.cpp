@@ -8,7 +8,12 @@
 namespace kestrun::shell {
 
 HWND VolumeDialog::Open(HINSTANCE instance) {
-  if (window() == nullptr) Create(instance, kVolumeDialogResource, nullptr);
+  if (window() == nullptr) {
+    Create(instance, kVolumeDialogResource, nullptr);
+  } else {
+    // Shown again after hiding: the volume may have been changed elsewhere meanwhile.
+    ShowMixerValue();
+  }
   if (window() != nullptr) {
     ShowWindow(window(), SW_SHOW);
     SetForegroundWindow(window());
@@ -39,9 +44,14 @@ void VolumeDialog::Initialise() {
   SendMessageA(bar, TBM_SETRANGEMAX, TRUE, range.maximum);
   SendMessageA(bar, TBM_SETPAGESIZE, 0, kVolumePageSize);
   SendMessageA(bar, TBM_SETTICFREQ, (range.maximum - range.minimum) / 10 + 1, 0);
-  const std::optional<std::uint32_t> value = mixer_->Read();
-  SendMessageA(bar, TBM_SETPOS, TRUE, TrackbarPositionFor(value.value_or(bounds_.minimum)));
+  ShowMixerValue();
   trackbarHook_.Install(bar, &VolumeDialog::TrackbarProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void VolumeDialog::ShowMixerValue() {
+  if (!mixer_ || !mixer_->bounds()) return;
+  const std::optional<std::uint32_t> value = mixer_->Read();
+  SendMessageA(trackbar(), TBM_SETPOS, TRUE, TrackbarPositionFor(value.value_or(bounds_.minimum)));
 }
 
 void VolumeDialog::WritePosition() {

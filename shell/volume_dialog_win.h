@@ -39,6 +39,8 @@ class VolumeDialog final : public platform::ModelessDialog {
  private:
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Initialise();
+  // Moves the thumb to the mixer's current value.
+  void ShowMixerValue();
   void WritePosition();
   static LRESULT CALLBACK TrackbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);

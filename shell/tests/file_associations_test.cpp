@@ -165,15 +165,5 @@ TEST(RestoreExtension, AnotherProgramThatTookTheExtensionOverKeepsIt) {
   EXPECT_EQ(backup.values["mid"], kNotChanged);
 }
 
-TEST(IsAssociated, ComparesTheClassNameExactly) {
-  MemoryClassRoot root;
-  root.defaults[".jpg"] = "ksrnjpg";
-  EXPECT_FALSE(isAssociated(root, "jpg"));
-  root.defaults[".jpg"] = "KSRNjpeg";
-  EXPECT_FALSE(isAssociated(root, "jpg"));
-  root.defaults[".jpg"] = "KSRNjpg";
-  EXPECT_TRUE(isAssociated(root, "jpg"));
-}
-
 }  // namespace
 }  // namespace kestrun::shell

@@ -125,11 +125,14 @@ TEST(VolumeDialog, OneDialogFollowsTheMixerAndOnlyTheMouseWritesIt) {
   EXPECT_EQ(log.writes.back(), static_cast<std::uint32_t>(Position(bar)) * 10);
   EXPECT_GE(log.writes.size(), 2u) << "the volume follows the drag, not only its end";
 
-  // Hidden (the main window's double-click), then opened again: the same dialog.
+  // Hidden (the main window's double-click), then opened again: the same dialog, showing
+  // the volume as it is now.
   dialog.HideIfVisible();
   EXPECT_FALSE(IsWindowVisible(first));
+  log.value = 12340;
   EXPECT_EQ(dialog.Open(Instance()), first);
   EXPECT_TRUE(IsWindowVisible(first));
+  EXPECT_EQ(Position(bar), 1234);
 
   // Closing destroys it and lets go of the mixer; the next open starts anew.
   SendMessageA(first, WM_CLOSE, 0, 0);

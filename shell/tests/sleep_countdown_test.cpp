@@ -80,16 +80,5 @@ TEST(SleepCountdown, CountCarriesAcrossThe32BitMillisecondWrap) {
   EXPECT_TRUE(countdown.Read().expired);
 }
 
-TEST(SleepCountdown, ClockSteppingBackCountsAsNoTime) {
-  FakeClock time;
-  time.now = 100'000;
-  SleepCountdown countdown(time.clock());
-  ASSERT_TRUE(countdown.Start("1"));
-  time.now = 1'000;
-  const auto reading = countdown.Read();
-  EXPECT_FALSE(reading.expired);
-  EXPECT_EQ(reading.seconds, 60);
-}
-
 }  // namespace
 }  // namespace kestrun::shell

@@ -17,14 +17,5 @@ TEST(VolumeScale, EveryTrackbarPositionWritesAValueThatReadsBackToIt) {
   }
 }
 
-TEST(VolumeScale, PositionsOutsideTheBoundsAreKeptInside) {
-  const MixerBounds bounds{100, 5000};
-  EXPECT_EQ(MixerValueFor(-3, bounds), 100u);
-  EXPECT_EQ(MixerValueFor(0, bounds), 100u);
-  EXPECT_EQ(MixerValueFor(100000000, bounds), 5000u);
-  EXPECT_EQ(TrackbarRangeFor({0x12340005, 0xFFFFFFFF}).minimum, 5) << "only the low 16 bits of the minimum";
-  EXPECT_EQ(TrackbarRangeFor({0, 0xFFFFFFFF}).maximum, 429496729);
-}
-
 }  // namespace
 }  // namespace kestrun::shell
