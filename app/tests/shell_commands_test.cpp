@@ -1,7 +1,8 @@
-// A sleep timer that runs out closes the player the way the user's close does: the
-// playlist and the settings are saved, then (only when asked) Windows is told to shut
-// down. Each test is a whole player in this process, with its own directory; its end
-// destroys the main window, so this program holds no other player.
+// The shell's commands on a whole player. A sleep timer that runs out closes the player
+// the way the user's close does: the playlist and the settings are saved, then (only
+// when asked) Windows is told to shut down. Each test is a whole player in this
+// process, with its own directory; its end destroys the main window, so this program
+// holds no other player.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,41 @@ void StoreNumber(const char* name, DWORD value) {
   RegCloseKey(key);
 }
 
+void LoadTitleDisplayLibrary() {
+  // The title display's library, for the whole test process.
+  static const HMODULE richEdit = LoadLibraryA("RICHED32.DLL");
+  EXPECT_NE(richEdit, nullptr);
+}
+
+BOOL CALLBACK CountVolumeDialogs(HWND window, LPARAM count) {
+  if (IsWindowVisible(window) && GetDlgItem(window, IDC_VOLUME_NO_MIXER) != nullptr) {
+    ++*reinterpret_cast<int*>(count);
+  }
+  return TRUE;
+}
+
+TEST(ShellCommands, VolumeTwiceShowsOneDialogAndThePlayerTakesItsDialogsAlong) {
+  LoadTitleDisplayLibrary();
+  TempDir directory;
+  auto app = std::make_unique<app::Application>(GetModuleHandleA(nullptr), directory.path());
+  HWND main = app->CreateMainWindow();
+  ASSERT_NE(main, nullptr);
+  SendMessageA(main, WM_COMMAND, IDM_VOLUME, 0);
+  SendMessageA(main, WM_COMMAND, IDM_VOLUME, 0);
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountVolumeDialogs, reinterpret_cast<LPARAM>(&count));
+  EXPECT_EQ(count, 1);
+  HWND volume = app->volumeDialog().window();
+  SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
+  HWND sleep = app->sleepTimerDialog().window();
+  ASSERT_NE(volume, nullptr);
+  ASSERT_NE(sleep, nullptr);
+  DestroyWindow(main);
+  EXPECT_FALSE(IsWindow(volume));
+  EXPECT_FALSE(IsWindow(sleep));
+  app.reset();
+}
+
 struct ExpiryRun {
   bool shutdownCalled = false;
   bool savedBeforeShutdown = false;
@@ -47,9 +83,7 @@ struct ExpiryRun {
 // Runs a player until its sleep timer of one minute runs out on a clock of the test's own.
 ExpiryRun RunUntilExpiry(bool shutdownBox) {
   ExpiryRun run;
-  // The title display's library, for the whole test process.
-  static const HMODULE richEdit = LoadLibraryA("RICHED32.DLL");
-  EXPECT_NE(richEdit, nullptr);
+  LoadTitleDisplayLibrary();
   TempDir directory;
   const std::string playlistPath = directory.File("default.m3u");
   StoreNumber("Playmode", 0);
