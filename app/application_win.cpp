@@ -7,12 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
 #include "settings/settings_conversions.h"
+#include "shell/volume_mixer_win.h"
+#include "shell/windows_shutdown_win.h"
 
 namespace kestrun::app {
 namespace {
@@ -51,8 +54,24 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       skinnedControls_(skin_, engine_, main_),
       videoView_(engine_.options()),
       filterList_(session_),
-      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }) {
-  main_.entryPoints().skin = [this](int index) { main_.SelectSkin(index); };
+      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }),
+      associationDialog_(classRoot_, associationBackup_, shell::ModulePath()),
+      aboutDialog_(appDirectory_),
+      volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
+      sleepClock_(shell::SystemUptimeMs),
+      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { SleepExpired(shutdown); }),
+      windowsShutdown_([] { shell::RequestWindowsShutdown(); }) {
+  DialogEntryPoints& entries = main_.entryPoints();
+  entries.skin = [this](int index) { main_.SelectSkin(index); };
+  entries.associations = [this] { associationDialog_.Show(instance_, main_.window()); };
+  entries.volume = [this] { volumeDialog_.Open(instance_); };
+  entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
+  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_); };
+}
+
+void Application::SleepExpired(bool shutdownWindows) {
+  shutdownAfterClose_ = shutdownWindows;
+  if (main_.window() != nullptr) PostMessageA(main_.window(), WM_CLOSE, 0, 0);
 }
 
 Application::~Application() {
@@ -140,6 +159,11 @@ void Application::RunShutdownSequence() {
   equalizerDialog_.Destroy();
   tagEditor_.Destroy();
   playlist_.Destroy();
+  volumeDialog_.Destroy();
+  sleepTimerDialog_.Destroy();
+  // Asked for only once the close has saved the playlist and the settings: the system
+  // may end the process soon after the request.
+  if (std::exchange(shutdownAfterClose_, false) && windowsShutdown_) windowsShutdown_();
   PostQuitMessage(0);
 }
 
@@ -152,6 +176,8 @@ bool Application::LoadSkin(const std::string& name) {
 }
 
 void Application::HideAuxiliaryWindows() {
+  volumeDialog_.HideIfVisible();
+  sleepTimerDialog_.HideIfVisible();
   // The playlist is closed as its own close button would; the others are hidden.
   if (HWND playlist = playlist_.window(); playlist != nullptr && IsWindowVisible(playlist)) {
     SendMessageA(playlist, WM_CLOSE, 0, 0);

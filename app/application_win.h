@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +25,11 @@
 #include "settings/player_settings.h"
 #include "skin/skin_win.h"
 #include "skin/skinned_controls_win.h"
+#include "shell/about_dialog_win.h"
+#include "shell/association_dialog_win.h"
+#include "shell/association_registry_win.h"
+#include "shell/sleep_timer_dialog_win.h"
+#include "shell/volume_dialog_win.h"
 #include "tags/editor/tag_editor_dialog_win.h"
 
 namespace kestrun::app {
@@ -67,9 +74,19 @@ class Application {
   skin::SkinnedControls& skinnedControls() { return skinnedControls_; }
   // Switches to the named skin; false, with nothing changed, when it cannot be loaded.
   bool LoadSkin(const std::string& name);
+  shell::VolumeDialog& volumeDialog() { return volumeDialog_; }
+  shell::SleepTimerDialog& sleepTimerDialog() { return sleepTimerDialog_; }
+
+  // What asks Windows to shut down after the player has closed (a sleep timer that ran
+  // out with its box checked). Tests put their own here.
+  void SetWindowsShutdown(std::function<void()> shutdown) { windowsShutdown_ = std::move(shutdown); }
+  // The sleep timer's clock in milliseconds; tests put their own here.
+  void SetSleepClock(std::function<std::uint64_t()> clock) { sleepClock_ = std::move(clock); }
 
  private:
   void ConnectEqualizerWindows();
+  // The sleep timer ran out: close as the user would, then shut down if asked.
+  void SleepExpired(bool shutdownWindows);
 
   HINSTANCE instance_;
   std::string appDirectory_;
@@ -92,6 +109,17 @@ class Application {
   equalizer::EqualizerDialog equalizerDialog_;
   // The COM apartment of the equalizer and effect filters, from start-up to shutdown.
   std::optional<platform::ComApartment> apartment_;
+
+  // The shell's small dialogs; the volume and sleep dialogs live from first use on.
+  shell::RegistryClassRoot classRoot_;
+  shell::SettingsAssociationBackup associationBackup_;
+  shell::AssociationDialog associationDialog_;
+  shell::AboutDialog aboutDialog_;
+  shell::VolumeDialog volumeDialog_;
+  std::function<std::uint64_t()> sleepClock_;
+  shell::SleepTimerDialog sleepTimerDialog_;
+  std::function<void()> windowsShutdown_;
+  bool shutdownAfterClose_ = false;
 };
 
 // Loads the settings and applies them to the engine and the windows (the command

@@ -65,3 +65,4 @@
 #define IDM_DOCK_PLAYLIST 40097
 
 #include "equalizer_dialog_ids.h"
+#include "shell_dialog_ids.h"

@@ -27,5 +27,16 @@ TEST(CommandLinePath, LongTextIsRefusedNotCut) {
   EXPECT_EQ(ParseCommandLinePath(std::string(256, 'b'), 255).status, CommandLineStatus::TooLong);
 }
 
+TEST(CommandLinePath, AssociationCommandArrivesWhole) {
+  // What the program started by an association's command ("<program>" "%1") sees after
+  // its own name: the quoted media path, perhaps with blanks around it.
+  for (const char* raw : {"\"D:\\My Music\\a b.mp3\"", "\"D:\\My Music\\a b.mp3\" ", "\t \"D:\\My Music\\a b.mp3\""}) {
+    const auto parsed = ParseCommandLinePath(raw, 259);
+    EXPECT_EQ(parsed.status, CommandLineStatus::Ok) << raw;
+    EXPECT_EQ(parsed.path, "D:\\My Music\\a b.mp3") << raw;
+  }
+  EXPECT_EQ(ParseCommandLinePath("   ", 259).status, CommandLineStatus::Empty);
+}
+
 }  // namespace
 }  // namespace kestrun::app

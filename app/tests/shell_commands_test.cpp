@@ -1,0 +1,142 @@
+// The shell's commands on a whole player. A sleep timer that runs out closes the player
+// the way the user's close does: the playlist and the settings are saved, then (only
+// when asked) Windows is told to shut down. Each test is a whole player in this
+// process, with its own directory; its end destroys the main window, so this program
+// holds no other player.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/application_win.h"
+#include "app/tests/kestrun_process.h"
+#include "platform/testing/temp_dir.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
+
+DWORD StoredNumber(const char* name) {
+  HKEY key = nullptr;
+  DWORD value = 0xDEAD;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  DWORD size = sizeof(value);
+  RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return value;
+}
+
+void StoreNumber(const char* name, DWORD value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  RegCloseKey(key);
+}
+
+void LoadTitleDisplayLibrary() {
+  // The title display's library, for the whole test process.
+  static const HMODULE richEdit = LoadLibraryA("RICHED32.DLL");
+  EXPECT_NE(richEdit, nullptr);
+}
+
+BOOL CALLBACK CountVolumeDialogs(HWND window, LPARAM count) {
+  if (IsWindowVisible(window) && GetDlgItem(window, IDC_VOLUME_NO_MIXER) != nullptr) {
+    ++*reinterpret_cast<int*>(count);
+  }
+  return TRUE;
+}
+
+TEST(ShellCommands, VolumeTwiceShowsOneDialogAndThePlayerTakesItsDialogsAlong) {
+  LoadTitleDisplayLibrary();
+  TempDir directory;
+  auto app = std::make_unique<app::Application>(GetModuleHandleA(nullptr), directory.path());
+  HWND main = app->CreateMainWindow();
+  ASSERT_NE(main, nullptr);
+  SendMessageA(main, WM_COMMAND, IDM_VOLUME, 0);
+  SendMessageA(main, WM_COMMAND, IDM_VOLUME, 0);
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountVolumeDialogs, reinterpret_cast<LPARAM>(&count));
+  EXPECT_EQ(count, 1);
+  HWND volume = app->volumeDialog().window();
+  SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
+  HWND sleep = app->sleepTimerDialog().window();
+  ASSERT_NE(volume, nullptr);
+  ASSERT_NE(sleep, nullptr);
+  DestroyWindow(main);
+  EXPECT_FALSE(IsWindow(volume));
+  EXPECT_FALSE(IsWindow(sleep));
+  app.reset();
+}
+
+struct ExpiryRun {
+  bool shutdownCalled = false;
+  bool savedBeforeShutdown = false;
+  bool mainWindowGone = false;
+  std::string playlist;
+  DWORD playMode = 0;
+};
+
+// Runs a player until its sleep timer of one minute runs out on a clock of the test's own.
+ExpiryRun RunUntilExpiry(bool shutdownBox) {
+  ExpiryRun run;
+  LoadTitleDisplayLibrary();
+  TempDir directory;
+  const std::string playlistPath = directory.File("default.m3u");
+  StoreNumber("Playmode", 0);
+
+  auto app = std::make_unique<app::Application>(GetModuleHandleA(nullptr), directory.path());
+  std::uint64_t now = 50'000;
+  app->SetSleepClock([&] { return now; });
+  app->SetWindowsShutdown([&] {
+    run.shutdownCalled = true;
+    run.savedBeforeShutdown = !ReadBytes(playlistPath).empty() && StoredNumber("Playmode") == 2;
+  });
+  HWND main = app->CreateMainWindow();
+  EXPECT_NE(main, nullptr);
+  if (main == nullptr) return run;
+  if (auto* rows = app->playlist().rows()) rows->InsertRow(0, "C:\\music\\sleepy song.mp3");
+  app->engine().state().playMode = 2;  // changed in this run only, so saved by the close
+
+  SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
+  HWND sleep = app->sleepTimerDialog().window();
+  EXPECT_NE(sleep, nullptr);
+  if (sleep == nullptr) return run;
+  EXPECT_TRUE(IsWindowVisible(sleep));
+  SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
+  EXPECT_EQ(app->sleepTimerDialog().window(), sleep) << "one sleep dialog";
+  SetDlgItemTextA(sleep, IDC_SLEEP_MINUTES, "1");
+  CheckDlgButton(sleep, IDC_SLEEP_SHUTDOWN, shutdownBox ? BST_CHECKED : BST_UNCHECKED);
+  SendMessageA(sleep, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(app->sleepTimerDialog().running());
+
+  now += 60'000;
+  // The dialog's own timer notices within a period and posts the close.
+  run.mainWindowGone = WaitUntil([&] { return !IsWindow(main); }, 20000);
+  run.playlist = ReadBytes(playlistPath);
+  run.playMode = StoredNumber("Playmode");
+  app.reset();
+  StoreNumber("Playmode", 0);
+  return run;
+}
+
+TEST(SleepExpiry, ClosesThePlayerSavingPlaylistAndSettings) {
+  const ExpiryRun run = RunUntilExpiry(false);
+  EXPECT_TRUE(run.mainWindowGone);
+  EXPECT_NE(run.playlist.find("sleepy song.mp3"), std::string::npos) << run.playlist;
+  EXPECT_EQ(run.playMode, 2u);
+  EXPECT_FALSE(run.shutdownCalled);
+}
+
+TEST(SleepExpiry, ShutsWindowsDownOnlyAfterTheCloseSavedEverything) {
+  const ExpiryRun run = RunUntilExpiry(true);
+  EXPECT_TRUE(run.mainWindowGone);
+  EXPECT_TRUE(run.shutdownCalled);
+  EXPECT_TRUE(run.savedBeforeShutdown);
+}
+
+}  // namespace
+}  // namespace kestrun::testing
