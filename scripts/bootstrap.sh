@@ -15,6 +15,7 @@ packages=(
   gstreamer1.0-plugins-bad gstreamer1.0-libav
   fonts-noto-cjk
   googletest
+  nsis
 )
 # Tools used only by cross-check tests and benchmarks (reading back what we write).
 if [ "${KESTRUN_MINIMAL:-0}" != 1 ]; then

@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-windows}
 shift || true
 jobs=$(nproc)
-# KESTRUN_BUILD_DIR puts the tree elsewhere (several people building side by side).
+# KESTRUN_BUILD_DIR puts the tree elsewhere (several people building side by side);
+# KESTRUN_TARGETS builds only the named targets instead of everything.
 build="${KESTRUN_BUILD_DIR:-$root/build/$flavour}"
 
 case "$flavour" in
@@ -32,4 +33,9 @@ windows)
   exit 2
   ;;
 esac
-cmake --build "$build" -j "$jobs"
+if [ -n "${KESTRUN_TARGETS:-}" ]; then
+  # shellcheck disable=SC2086
+  cmake --build "$build" -j "$jobs" --target ${KESTRUN_TARGETS}
+else
+  cmake --build "$build" -j "$jobs"
+fi

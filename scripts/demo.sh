@@ -8,7 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/bootstrap.sh
-bash scripts/build.sh windows
+# Only what the demo runs: the player, the filter, the skins and the demo tone.
+KESTRUN_TARGETS="Kestrun Equalizer kestrun_skins kestrun_demo_media" bash scripts/build.sh windows
 build="$root/build/windows"
 virtual=0
 if [ -z "${DISPLAY:-}" ]; then

@@ -38,15 +38,19 @@ KestrunProcess::~KestrunProcess() {
 }
 
 bool KestrunProcess::Start(const std::string& arguments) {
-  const std::string exe = BinaryDirectory() + "\\Kestrun.exe";
+  return StartProgram(BinaryDirectory() + "\\Kestrun.exe", arguments);
+}
+
+bool KestrunProcess::StartProgram(const std::string& exe, const std::string& arguments) {
+  const std::string folder = exe.substr(0, exe.find_last_of('\\'));
   std::string commandLine = "\"" + exe + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
-  return CreateProcessA(exe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        BinaryDirectory().c_str(), &startup, &process_) != 0;
+  return CreateProcessA(exe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process_) != 0;
 }
 
 namespace {

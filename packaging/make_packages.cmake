@@ -1,0 +1,29 @@
+# Makes the release packages from a built Windows tree: a portable ZIP and the
+# installer. Run with cmake -P and these variables:
+#   BIN        the folder holding Kestrun.exe, Equalizer.ax and Skin
+#   OUT        where the packages go
+#   VERSION    the product version
+#   SOURCE     the source tree
+#   MAKENSIS   makensis, or empty to make the ZIP only
+set(name Kestrun-${VERSION})
+set(stage ${OUT}/${name})
+file(REMOVE_RECURSE ${stage})
+file(MAKE_DIRECTORY ${stage})
+file(COPY ${BIN}/Kestrun.exe ${BIN}/Equalizer.ax ${BIN}/Skin DESTINATION ${stage})
+file(COPY ${SOURCE}/packaging/readme.txt DESTINATION ${stage})
+configure_file(${SOURCE}/LICENSE ${stage}/LICENSE.txt COPYONLY)
+
+file(REMOVE ${OUT}/${name}-portable.zip)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT}/${name}-portable.zip --format=zip ${name}
+  WORKING_DIRECTORY ${OUT} RESULT_VARIABLE zipped)
+if(NOT zipped EQUAL 0)
+  message(FATAL_ERROR "could not make the ZIP")
+endif()
+
+if(MAKENSIS)
+  execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DOUTFILE=${OUT}/${name}-setup.exe
+    ${SOURCE}/packaging/kestrun.nsi RESULT_VARIABLE built)
+  if(NOT built EQUAL 0)
+    message(FATAL_ERROR "makensis failed")
+  endif()
+endif()
