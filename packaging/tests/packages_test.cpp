@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/tests/kestrun_process.h"
+#include "shell/association_registry_win.h"
+#include "shell/file_associations.h"
 
 namespace kestrun::testing {
 namespace {
@@ -92,11 +94,14 @@ void PlaysTheTone(const std::string& exe) {
 void ForgetThePlayer() {
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kEqualizerClass);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "KSRNwav");
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}");
 }
 
 TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   ForgetThePlayer();
+  // .wav names a class of another program before the install.
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, ".wav", REG_SZ, "OtherPlayer.wav", 15), ERROR_SUCCESS);
   const std::string before = PlayerRegistry();
   char base[MAX_PATH] = {};
   GetTempPathA(sizeof(base), base);
@@ -111,6 +116,11 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
     EXPECT_TRUE(Exists(folder + file)) << file;
   }
   PlaysTheTone(folder + "\\Kestrun.exe");
+  // The user lets the installed player take .wav, which had a class of its own before.
+  shell::RegistryClassRoot classes;
+  shell::SettingsAssociationBackup backup;
+  ASSERT_TRUE(shell::associateExtension(classes, backup, "wav", folder + "\\Kestrun.exe"));
+  ASSERT_TRUE(shell::isAssociated(classes, "wav"));
 
   // _?= keeps the uninstaller in place, so this process can wait for it.
   EXPECT_EQ(RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 0);
