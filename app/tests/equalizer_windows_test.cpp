@@ -401,6 +401,7 @@ TEST_F(EffectDialogTest, EnabledEffectJoinsTheNextGraphNotTheCurrentOne) {
     Check(dialog, row, true);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   }));
+  ASSERT_EQ(Session().effects()[row].enabled, 1) << "the dialog's OK stores the check";
   EXPECT_FALSE(playback::FindFilterByName(Session().graph.Get(), name.c_str())) << "the running graph is left alone";
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
