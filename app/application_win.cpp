@@ -13,6 +13,7 @@
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
 #include "settings/settings_conversions.h"
+#include "tags/editor/title_lookup.h"
 
 namespace kestrun::app {
 namespace {
@@ -191,6 +192,7 @@ void LoadSettings(Application& app, bool fileGiven) {
   }
   if (loaded.alwaysId3v1) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
+    tags::SetLookupAlwaysId3v1(*loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_ALWAYS_ID3V1, *loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_AUTO, !*loaded.alwaysId3v1);
   }

@@ -63,3 +63,5 @@
 #define IDM_TAG_AUTO 40090
 #define IDM_TAG_ALWAYS_ID3V1 40091
 #define IDM_DOCK_PLAYLIST 40097
+
+#include "tag_dialog_ids.h"
