@@ -2,7 +2,9 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 

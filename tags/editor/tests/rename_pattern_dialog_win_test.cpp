@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,14 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR timer, DWORD) {
   for (char c : std::string("(%6 %2) %1")) {
     TypeKey(edit, c);
     script->samples.push_back(Text(dialog, IDC_RENAME_SAMPLE));
+  }
+  // When KESTRUN_SCREENSHOT_HOLD_MS is set, the dialog stays up that long for a
+  // screenshot taken from outside.
+  if (const char* hold = std::getenv("KESTRUN_SCREENSHOT_HOLD_MS")) {
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    std::printf("SCREENSHOT rename-pattern-dialog\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(std::atoi(hold)));
   }
   SendMessageA(GetDlgItem(dialog, script->finishWithOk ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
 }

@@ -82,7 +82,7 @@ std::string BothTagsFile() {
 }
 
 TEST_F(TagEditorWindow, InitialListsAndHiding) {
-  EXPECT_EQ(SelectedGenre(), "A Cappella") << "the sorted list's first entry is selected";
+  EXPECT_EQ(SelectedGenre(), "Acapella") << "the sorted list's first entry is selected";
   EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_TAG_GENRE_SLOTS, CB_GETCOUNT, 0, 0), 256);
   char slot17[32] = {};
   SendDlgItemMessageA(dialog, IDC_TAG_GENRE_SLOTS, CB_GETLBTEXT, 17, reinterpret_cast<LPARAM>(slot17));
