@@ -72,7 +72,10 @@ void HoldForScreenshot(HWND window, const char* name) {
   const char* hold = std::getenv("KESTRUN_SCREENSHOT_HOLD_MS");
   if (hold == nullptr) return;
   SetForegroundWindow(window);
-  std::printf("SCREENSHOT %s\n", name);
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  std::printf("SCREENSHOT %s %ldx%ld+%ld+%ld\n", name, rect.right - rect.left, rect.bottom - rect.top, rect.left,
+              rect.top);
   std::fflush(stdout);
   Sleep(static_cast<DWORD>(std::atoi(hold)));
 }
@@ -81,7 +84,12 @@ TEST(TagEditorProcess, ReadAndWriteThroughTheRealWindows) {
   TempDir dir;
   const std::string mp3 = dir.File("editor.mp3");
   const std::string audio = tags::testing::Audio();
-  ASSERT_TRUE(WriteBytes(mp3, tags::testing::Id3v2TitleArtist("In the tag", "Player") + audio));
+  using tags::testing::Frame23;
+  using tags::testing::Text;
+  ASSERT_TRUE(WriteBytes(mp3, tags::testing::Tag(Frame23("TIT2", Text("In the tag")) + Frame23("TPE1", Text("Player")) +
+                                                 Frame23("TALB", Text("Demo album")) + Frame23("TYER", Text("2001")) +
+                                                 Frame23("TCON", Text("(17)Rock")) + Frame23("TRCK", Text("3"))) +
+                                  audio));
   tags::testing::TestAsf layout;
   layout.description = std::array<std::string, 5>{tags::testing::Utf16z(u"WMA title"),
                                                   tags::testing::Utf16z(u"WMA author"), tags::testing::Utf16z(u""),
@@ -101,6 +109,7 @@ TEST(TagEditorProcess, ReadAndWriteThroughTheRealWindows) {
 
   ASSERT_TRUE(ReadThroughOpenDialog(process, editor, mp3));
   EXPECT_EQ(WindowText(GetDlgItem(editor, IDC_TAG_TITLE)), "In the tag");
+  EXPECT_EQ(WindowText(GetDlgItem(editor, IDC_TAG_GENRE)), "Rock");
   EXPECT_EQ(IsDlgButtonChecked(editor, IDC_TAG_SOURCE_ID3V2), BST_CHECKED);
   HoldForScreenshot(editor, "tag-editor-mp3");
 

@@ -39,9 +39,21 @@ void TypeKey(HWND edit, char character) {
   SendMessageA(edit, WM_KEYUP, LOBYTE(key), 0xC0000001);
 }
 
+HWND FindPatternDialog() { return FindWindowA("#32770", kCaption); }
+
+void Finish(HWND dialog) {
+  SendMessageA(GetDlgItem(dialog, script->finishWithOk ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+}
+
+void CALLBACK FinishLater(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  if (HWND dialog = FindPatternDialog(); dialog != nullptr && script != nullptr) Finish(dialog);
+}
+
 void CALLBACK Drive(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = FindWindowA("#32770", kCaption);
-  if (dialog == nullptr || script == nullptr || script->done) return;
+  HWND dialog = FindPatternDialog();
+  // The modal loop shows the dialog once it is idle; act on what the user sees.
+  if (dialog == nullptr || !IsWindowVisible(dialog) || script == nullptr || script->done) return;
   script->done = true;
   KillTimer(nullptr, timer);
   script->initialSample = Text(dialog, IDC_RENAME_SAMPLE);
@@ -52,15 +64,18 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR timer, DWORD) {
     TypeKey(edit, c);
     script->samples.push_back(Text(dialog, IDC_RENAME_SAMPLE));
   }
-  // When KESTRUN_SCREENSHOT_HOLD_MS is set, the dialog stays up that long for a
-  // screenshot taken from outside.
+  // When KESTRUN_SCREENSHOT_HOLD_MS is set, the dialog stays up that long (its
+  // loop still running and painting) for a screenshot taken from outside.
   if (const char* hold = std::getenv("KESTRUN_SCREENSHOT_HOLD_MS")) {
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    std::printf("SCREENSHOT rename-pattern-dialog\n");
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    std::printf("SCREENSHOT rename-pattern-dialog %ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top,
+                rect.left, rect.top);
     std::fflush(stdout);
-    Sleep(static_cast<DWORD>(std::atoi(hold)));
+    SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(hold)), FinishLater);
+    return;
   }
-  SendMessageA(GetDlgItem(dialog, script->finishWithOk ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+  Finish(dialog);
 }
 
 std::optional<std::string> RunDialog(Script& run, const std::string& pattern) {
