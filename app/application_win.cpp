@@ -16,6 +16,7 @@
 #include "settings/settings_conversions.h"
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
+#include "tags/editor/title_lookup.h"
 
 namespace kestrun::app {
 namespace {
@@ -235,6 +236,7 @@ void LoadSettings(Application& app, bool fileGiven) {
   }
   if (loaded.alwaysId3v1) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
+    tags::SetLookupAlwaysId3v1(*loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_ALWAYS_ID3V1, *loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_AUTO, !*loaded.alwaysId3v1);
   }

@@ -66,3 +66,4 @@
 
 #include "equalizer_dialog_ids.h"
 #include "shell_dialog_ids.h"
+#include "tag_dialog_ids.h"

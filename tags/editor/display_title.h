@@ -3,14 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace kestrun::tags {
 
 inline constexpr std::size_t kDisplayTitleCapacity = 260;
 
-// Writes the display title of path into text (capacity kDisplayTitleCapacity):
-// the title and artist found in the file's tags formatted as a playlist row shows
-// them, or the file-name part of the path when the file has none.
+// The text a playlist row shows for a file: the title, or the path's file-name part
+// when the title is empty, then " - " and the artist when there is one.
+std::string RowDisplayText(std::string_view path, std::string_view title, std::string_view artist);
+
+// Writes the display title of path into text (capacity kDisplayTitleCapacity): the
+// title and artist of the file's tags (ReadTitleArtist with the lookup's
+// "AlwaysID3v1" choice) in the row text; for a file without tags the file-name
+// part. Cut to fit without splitting a double-byte character.
 void FormatDisplayTitle(const char* path, char* text);
 
 }  // namespace kestrun::tags

@@ -1,18 +1,56 @@
-// The tag editor window (IDD_EDIT), created hidden with the playlist window and
-// first in line for the message loop's keyboard handling.
+// The tag editor window (IDD_EDIT): the ID3v1 or ID3v2 tag of an .mp3 file, or the
+// Windows Media attributes of a .wma, .wmv or .asf file. Created hidden at
+// start-up and first in line for the message loop's keyboard handling; "閉じる"
+// and the close box only hide it.
 #pragma once
 
 #include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "platform/companion_dialog_win.h"
 
 namespace kestrun::tags {
 
+enum class TagSource { Id3v1, Id3v2 };
+
 class TagEditorDialog final : public platform::CompanionDialog {
  public:
   HWND Create(HINSTANCE instance, platform::DialogRouter& router) {
+    instance_ = instance;
     return CreateHidden(instance, "IDD_EDIT", nullptr, &router, platform::DialogSlot::TagEditor);
   }
+
+  // Reads the file into the fields by its extension (.mp3 or a Windows Media
+  // one; any other file, or none, keeps what is shown) and shows the editor.
+  void Open(const std::optional<std::string>& path);
+
+  void ShowMp3Tags(const std::string& path);
+  void ShowTagSource(const std::string& path, TagSource source);
+  void ShowWmTags(const std::string& path);
+  void SaveMp3Tags(const std::string& path);
+  void SaveWmTags(const std::string& path);
+
+  // The file "読み込み" asks for; the system's open-file dialog unless a test
+  // puts its own choice here.
+  using FileChooser = std::function<std::optional<std::string>(HWND owner)>;
+  void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+ private:
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void OnInitDialog();
+  void OnCommand(int id);
+  void Write();
+  void ReadChosenFile();
+
+  HINSTANCE instance_ = nullptr;
+  FileChooser chooseFile_;
 };
+
+// The playlist's "ID3タグ編集(&I)": the first selected row's path, or nothing when
+// no row is selected.
+void OpenTagEditor(TagEditorDialog& editor, const std::optional<std::string>& firstSelectedPath);
 
 }  // namespace kestrun::tags

@@ -1,0 +1,137 @@
+#include "tags/editor/title_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/testing/temp_dir.h"
+#include "tags/editor/display_title.h"
+#include "tags/editor/tests/editor_test_files.h"
+#include "tags/wm/tests/asf_test_file.h"
+
+namespace kestrun::tags {
+namespace {
+
+using kestrun::testing::TempDir;
+using kestrun::testing::WriteBytes;
+using namespace tags::testing;
+
+struct Found {
+  bool read;
+  std::string title;
+  std::string artist;
+};
+
+Found Lookup(const std::string& path, bool alwaysId3v1) {
+  Found found;
+  found.read = ReadTitleArtist(path, found.title, found.artist, alwaysId3v1);
+  return found;
+}
+
+class TitleLookup : public ::testing::Test {
+ protected:
+  void TearDown() override { SetLookupAlwaysId3v1(false); }
+  TempDir dir;
+};
+
+TEST_F(TitleLookup, Mp3PrefersId3v2UnlessAlwaysId3v1) {
+  const std::string path = dir.File("both.mp3");
+  ASSERT_TRUE(WriteBytes(path, Id3v2TitleArtist("V2 title", "V2 artist") + Audio() +
+                                   Id3v1Bytes(TitleArtist("V1 title", "V1 artist"))));
+  Found found = Lookup(path, false);
+  EXPECT_EQ(found.title, "V2 title");
+  EXPECT_EQ(found.artist, "V2 artist");
+  found = Lookup(path, true);
+  EXPECT_EQ(found.title, "V1 title");
+  EXPECT_EQ(found.artist, "V1 artist");
+}
+
+TEST_F(TitleLookup, ReadableId3v2WithoutTitleDoesNotFallBack) {
+  const std::string path = dir.File("empty.MP3");
+  ASSERT_TRUE(WriteBytes(path, Id3v2TitleArtist("", "") + Audio() + Id3v1Bytes(TitleArtist("V1", "A1"))));
+  const Found found = Lookup(path, false);
+  EXPECT_TRUE(found.read);
+  EXPECT_EQ(found.title, "");
+  EXPECT_EQ(found.artist, "");
+}
+
+TEST_F(TitleLookup, UnreadableId3v2FallsBackToId3v1) {
+  // ID3v2.4 is not read by the player; the ID3v1 record answers instead.
+  const std::string path = dir.File("v24.mp3");
+  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", Text("v2.4")), 0, 4) + Audio() +
+                                   Id3v1Bytes(TitleArtist("Fallback", ""))));
+  EXPECT_EQ(Lookup(path, false).title, "Fallback");
+}
+
+TEST_F(TitleLookup, Id3v1TextsAreTrimmedAndTheSharedRecordIsUntouched) {
+  const std::string path = dir.File("v1.mp3");
+  ASSERT_TRUE(WriteBytes(path, Audio() + Id3v1Bytes(TitleArtist(std::string(30, 'T'), "Art  "))));
+  std::memset(Id3v1Record, 'x', kId3v1Size);
+  const Found found = Lookup(path, false);
+  EXPECT_EQ(found.title, std::string(30, 'T'));
+  EXPECT_EQ(found.artist, "Art");
+  EXPECT_EQ(Id3v1Record[0], 'x') << "the lookup must not disturb the editor's record";
+
+  const std::string plain = dir.File("plain.mp3");
+  ASSERT_TRUE(WriteBytes(plain, Audio(127)));
+  EXPECT_FALSE(Lookup(plain, false).read);
+}
+
+TEST_F(TitleLookup, WindowsMediaTitleAndAuthor) {
+  const std::string path = dir.File("song.wma");
+  ASSERT_TRUE(WriteBytes(path, BuildTaggedAsf({{u"WM/AlbumTitle", "Album"}})));
+  // The Content Description Object carries Title and Author.
+  TestAsf layout;
+  layout.description = std::array<std::string, 5>{Utf16z(u"WM title"), Utf16z(u"WM author"), Utf16z(u""),
+                                                  Utf16z(u""), Utf16z(u"")};
+  ASSERT_TRUE(WriteBytes(path, BuildAsf(layout)));
+  const Found found = Lookup(path, false);
+  EXPECT_TRUE(found.read);
+  EXPECT_EQ(found.title, "WM title");
+  EXPECT_EQ(found.artist, "WM author");
+}
+
+TEST_F(TitleLookup, OtherFilesGiveNothing) {
+  const std::string path = dir.File("tone.wav");
+  ASSERT_TRUE(WriteBytes(path, Audio() + Id3v1Bytes(TitleArtist("Hidden", "Tag"))));
+  const Found found = Lookup(path, false);
+  EXPECT_FALSE(found.read);
+  EXPECT_EQ(found.title, "");
+}
+
+TEST_F(TitleLookup, DisplayTitleIsTheRowText) {
+  const std::string tagged = dir.File("tagged.mp3");
+  ASSERT_TRUE(WriteBytes(tagged, Id3v2TitleArtist("Song", "Band") + Audio()));
+  char text[kDisplayTitleCapacity];
+  FormatDisplayTitle(tagged.c_str(), text);
+  EXPECT_STREQ(text, "Song - Band");
+
+  const std::string untagged = dir.File("untagged.mp3");
+  ASSERT_TRUE(WriteBytes(untagged, Audio()));
+  FormatDisplayTitle(untagged.c_str(), text);
+  EXPECT_STREQ(text, "untagged.mp3");
+
+  // The lookup's own choice decides for the display.
+  const std::string both = dir.File("both.mp3");
+  ASSERT_TRUE(WriteBytes(both, Id3v2TitleArtist("New", "") + Audio() + Id3v1Bytes(TitleArtist("Old", ""))));
+  SetLookupAlwaysId3v1(true);
+  FormatDisplayTitle(both.c_str(), text);
+  EXPECT_STREQ(text, "Old");
+}
+
+TEST_F(TitleLookup, LongDisplayTitleIsCutWithoutSplittingACharacter) {
+  // No title: the 205-byte file name, " - ", then an artist of double-byte
+  // characters that runs past the buffer. Byte 259 would be a lead byte.
+  const std::string path = dir.File(std::string(201, 'F') + ".mp3");
+  std::string artist;
+  for (int i = 0; i < 63; ++i) artist += "\x82\xA0";  // a double-byte hiragana
+  ASSERT_TRUE(WriteBytes(path, Id3v2TitleArtist("", artist) + Audio()));
+  char text[kDisplayTitleCapacity];
+  FormatDisplayTitle(path.c_str(), text);
+  EXPECT_EQ(std::strlen(text), 258u);
+  EXPECT_EQ(std::string(text).substr(0, 208), std::string(201, 'F') + ".mp3 - ");
+}
+
+}  // namespace
+}  // namespace kestrun::tags
