@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
@@ -37,6 +38,35 @@ void ResumePlaylistRow(Application& app, int index) {
   app.main().ShowCaption(display);
 }
 
+// The playlist window's view of the player.
+class ApplicationPlaylistHost final : public playlist::PlaylistHost {
+ public:
+  explicit ApplicationPlaylistHost(Application& app) : app_(app) {}
+
+  void PlayRow(int row, const std::string& path) override {
+    auto& engine = app_.engine();
+    // Stopping a closed engine does nothing, so a first play opens straight away.
+    engine.StopAndClose();
+    engine.state().currentTrackIndex = row;
+    engine.OpenAndPlay(path.c_str());
+  }
+  void FocusMainTitle() override { app_.main().FocusTitle(); }
+  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
+    return playback::MeasureMediaDuration(path.c_str());
+  }
+  void OpenTagEditor(const std::string&) override {
+    // Loading the editor from the file's tags comes with the editor itself.
+    if (HWND editor = app_.tagEditor().window()) ShowWindow(editor, SW_SHOW);
+  }
+  bool alwaysTagRead() const override { return app_.settings().alwaysTagRead; }
+  void setAlwaysTagRead(bool on) override { app_.settings().alwaysTagRead = on; }
+  bool alwaysId3v1() const override { return app_.settings().alwaysId3v1.value_or(false); }
+  void setAlwaysId3v1(bool on) override { app_.settings().alwaysId3v1 = on; }
+
+ private:
+  Application& app_;
+};
+
 }  // namespace
 
 Application::Application(HINSTANCE instance, std::string appDirectory)
@@ -47,7 +77,8 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
       videoView_(engine_.options()),
-      equalizerDialog_(engine_.options()) {}
+      equalizerDialog_(engine_.options()),
+      playlistHost_(std::make_unique<ApplicationPlaylistHost>(*this)) {}
 
 Application::~Application() {
   // A main window still open (a test that never closed it) goes through the same
@@ -66,7 +97,7 @@ void Application::RunStartupSequence() {
   session_.CreateOrRegisterEqualizer(appDirectory_.c_str());
 
   // The long-lived companion windows, hidden; the playlist restores the saved list.
-  playlist_.Create(instance_, main_.window(), appDirectory_);
+  playlist_.Create(instance_, main_.window(), appDirectory_, playlistHost_.get(), &router_);
   if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
   engine_.AttachPlaylist(playlist_.rows());
   videoView_.Create(instance_);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,8 @@ class Application {
   playback::VideoViewWindow videoView_;
   playback::FilterListWindow filterList_;
   equalizer::EqualizerDialog equalizerDialog_;
+  // What the playlist window asks of the engine and the settings.
+  std::unique_ptr<playlist::PlaylistHost> playlistHost_;
   // The COM apartment of the equalizer and effect filters, from start-up to shutdown.
   std::optional<platform::ComApartment> apartment_;
 };

@@ -369,6 +369,10 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
       SendMessageA(window(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return FALSE;
+    case WM_MOVE:
+      // The docked playlist follows the main window.
+      if (app_.settings().dockPlaylist) app_.playlist().DockUnder(window());
+      return FALSE;
     case WM_RBUTTONUP:
       if (HMENU popup = mainPopup()) {
         POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
