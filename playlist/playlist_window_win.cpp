@@ -63,6 +63,60 @@ void CheckItem(HMENU menu, int id, bool checked) {
 
 }  // namespace
 
+// While rows are added or changed in bulk the list does not redraw (or update its
+// scroll bar) after each one: painting is by far the slowest part of a change. The
+// pump shows the progress a few times a second.
+// Pauses nest (a dropped playlist file inside a drop); only the outermost one
+// switches redrawing.
+class RedrawPause {
+ public:
+  RedrawPause(HWND list, int& depth) : list_(list), depth_(depth) {
+    if (depth_++ == 0) SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+  }
+  ~RedrawPause() {
+    if (--depth_ != 0) return;
+    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+  // Lets the list paint what has changed when the last time it did is long enough ago.
+  void ShowProgress() {
+    constexpr DWORD kProgressMs = 250;
+    const DWORD now = GetTickCount();
+    if (now - lastShown_ < kProgressMs) return;
+    lastShown_ = now;
+    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+    UpdateWindow(list_);
+    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+  }
+
+ private:
+  HWND list_;
+  int& depth_;
+  DWORD lastShown_ = GetTickCount();
+};
+
+// A long command: refuses others (see BulkRun), shows the wait cursor and holds
+// the list's redrawing, which the message pump lets through now and then.
+class PlaylistWindow::LongRun {
+ public:
+  explicit LongRun(PlaylistWindow& window) : window_(window), run_(window.bulk_), pause_(window.list_, window.redrawDepth_) {
+    window_.redrawPause_ = &pause_;
+  }
+  ~LongRun() { window_.redrawPause_ = nullptr; }
+  LongRun(const LongRun&) = delete;
+  LongRun& operator=(const LongRun&) = delete;
+
+ private:
+  PlaylistWindow& window_;
+  BulkRun::Scope run_;
+  WaitCursor wait_;
+  RedrawPause pause_;
+};
+
 PlaylistWindow::PlaylistWindow() { RegisterCommands(); }
 
 PlaylistWindow::~PlaylistWindow() {
@@ -139,6 +193,7 @@ void PlaylistWindow::RegisterCommands() {
   commands_.Add(IDM_LIST_SAVE_PLAIN_M3U, [this](int) { SavePlaylist(false); });
   commands_.Add(IDM_LIST_REMOVE_SELECTED, [this](int) {
     if (bulk_.running() || rows_ == nullptr) return;
+    RedrawPause pause(list_, redrawDepth_);
     for (int row = rows_->NextSelected(-1); row >= 0; row = rows_->NextSelected(-1)) rows_->DeleteRow(row);
   });
   commands_.Add(IDM_LIST_REMOVE_ALL, guarded(&PlaylistWindow::RemoveAll));
@@ -222,9 +277,7 @@ bool PlaylistWindow::OnNotify(const NMHDR& header) {
       return true;
     }
     case LVN_COLUMNCLICK:
-      if (!bulk_.running()) {
-        sortByColumn(*rows_, sortDirections_, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
-      }
+      SortByColumn(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return true;
     case LVN_BEGINDRAG:
       if (!bulk_.running()) BeginDrag(reinterpret_cast<const NMLISTVIEW&>(header).iItem);
@@ -264,8 +317,20 @@ void PlaylistWindow::OpenPlaylist() {
   const std::string path = ShowOpenPlaylistDialog(window());
   if (path.empty()) return;
   rows_->DeleteAllRows();
+  LoadPlaylist(path);
+}
+
+void PlaylistWindow::LoadPlaylist(const std::string& path) {
+  if (rows_ == nullptr) return;
+  RedrawPause pause(list_, redrawDepth_);
   WindowPlaylistFileErrors errors(mainWindow_);
   loadPlaylistFile(*rows_, path, errors);
+}
+
+void PlaylistWindow::SortByColumn(int column) {
+  if (rows_ == nullptr || bulk_.running()) return;
+  RedrawPause pause(list_, redrawDepth_);
+  sortByColumn(*rows_, sortDirections_, column);
 }
 
 void PlaylistWindow::SavePlaylist(bool extended) {
@@ -292,7 +357,7 @@ void PlaylistWindow::AddFilesByDialog() {
 
 void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
   if (rows_ == nullptr || bulk_.running()) return;
-  BulkRun::Scope run(bulk_);
+  LongRun run(*this);
   const int first = rows_->RowCount();
   for (const std::string& path : paths) appendRow(*rows_, path);
   ReadTagsFrom(first);
@@ -314,10 +379,9 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   if (rows_ == nullptr || bulk_.running()) return;
-  BulkRun::Scope run(bulk_);
-  WaitCursor wait;
+  LongRun run(*this);
   const int first = rows_->RowCount();
-  const ScanPump pump = [this] { return PumpOneMessage(); };
+  const ScanPump pump = [this] { return PumpNowAndThen(); };
   if (tree) {
     addFolderTree(folder, *rows_, pump);
   } else {
@@ -328,16 +392,14 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
 
 void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths) {
   if (rows_ == nullptr || bulk_.running()) return;
-  BulkRun::Scope run(bulk_);
-  WaitCursor wait;
+  LongRun run(*this);
   const int first = rows_->RowCount();
   for (const std::string& path : paths) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      addFolderFiles(path, *rows_, [this] { return PumpOneMessage(); });
+      addFolderFiles(path, *rows_, [this] { return PumpNowAndThen(); });
     } else if (IsM3uFileName(path)) {
-      WindowPlaylistFileErrors errors(mainWindow_);
-      loadPlaylistFile(*rows_, path, errors);
+      LoadPlaylist(path);
     } else {
       appendRow(*rows_, path);
     }
@@ -352,18 +414,38 @@ void PlaylistWindow::ReadTagsFrom(int first) {
   for (const int row : RowsFrom(*rows_, first)) {
     if (row >= rows_->RowCount()) break;
     readEntryTags(*rows_, row, lookup);
-    if (!PumpOneMessage()) break;
+    if (!PumpNowAndThen()) break;
   }
 }
 
 void PlaylistWindow::RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row)) {
   if (walk.empty()) return;
   WaitCursor wait;
+  RedrawPause pause(list_, redrawDepth_);
+  redrawPause_ = &pause;
   bulk_.Run(*rows_, walk, [this, operation](int row) { (this->*operation)(row); },
             [this] { return PumpOneMessage(); });
+  redrawPause_ = nullptr;
+}
+
+bool PlaylistWindow::PumpNowAndThen() {
+  // Looking at the queue costs about as much as adding a row, so while files are
+  // added the queue is emptied every few milliseconds instead of after each one.
+  constexpr DWORD kPumpIntervalMs = 10;
+  const DWORD now = GetTickCount();
+  if (now - lastPump_ < kPumpIntervalMs) return true;
+  lastPump_ = now;
+  // Bounded: a window that never validates itself would keep a paint message waiting.
+  constexpr int kMostMessages = 64;
+  MSG message;
+  for (int i = 0; i < kMostMessages && PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); ++i) {
+    if (!PumpOneMessage()) return false;
+  }
+  return list_ != nullptr && IsWindow(list_);
 }
 
 bool PlaylistWindow::PumpOneMessage() {
+  if (redrawPause_ != nullptr) redrawPause_->ShowProgress();
   MSG message;
   if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

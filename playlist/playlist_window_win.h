@@ -23,6 +23,8 @@
 
 namespace kestrun::playlist {
 
+class RedrawPause;
+
 // The automatic playlist in the application directory.
 inline constexpr char kDefaultPlaylistName[] = "\\default.m3u";
 // The question before all rows are removed, and its caption.
@@ -72,11 +74,18 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // files their entries, anything else itself.
   void AddDroppedPaths(const std::vector<std::string>& paths);
 
+  // Appends the rows of a playlist file.
+  void LoadPlaylist(const std::string& path);
+  // A header click: toggles the column's direction and sorts by it.
+  void SortByColumn(int column);
+
   // The per-row operations the commands apply.
   void ReadTags(int row);
   void MeasureLength(int row);
 
  private:
+  class LongRun;
+
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void SetUpList(HINSTANCE instance);
   void RegisterCommands();
@@ -97,6 +106,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // Hands one waiting message to its window; false when the list is gone or the
   // program is quitting.
   bool PumpOneMessage();
+  // Hands every waiting message out when the last time is some milliseconds ago.
+  bool PumpNowAndThen();
   TitleLookup Lookup() const;
 
   // The list control's own messages (keys, dropped files, the row drag).
@@ -120,6 +131,9 @@ class PlaylistWindow final : public platform::CompanionDialog {
   platform::DialogRouter* router_ = nullptr;
   bool topmost_ = false;
   BulkRun bulk_;
+  RedrawPause* redrawPause_ = nullptr;  // the list's redrawing held by a long command
+  int redrawDepth_ = 0;
+  DWORD lastPump_ = 0;
   SortDirections sortDirections_;
   RowDrag drag_;
   bool dropAllowed_ = false;

@@ -392,6 +392,24 @@ TEST_F(PlaylistWindowTest, FolderAndFolderTree) {
   }
 }
 
+TEST_F(PlaylistWindowTest, AddingAFolderKeepsAnsweringButRefusesRowCommands) {
+  MediaTree tree;
+  Fill(2, {0, 1});
+  host_.tagRead = true;
+  HWND window = window_.window();
+  // Waiting before the folder is added: handed out while it is.
+  PostMessageA(window, WM_COMMAND, IDM_LIST_TOPMOST, 0);
+  PostMessageA(window, WM_COMMAND, IDM_LIST_REMOVE_SELECTED, 0);
+  PostMessageA(window, WM_COMMAND, IDM_LENGTH_ALL, 0);
+  window_.AddFolder(tree.root.path(), true);
+  MSG pending;
+  EXPECT_FALSE(PeekMessageA(&pending, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
+  EXPECT_TRUE(window_.topmost());
+  EXPECT_EQ(rows().RowCount(), 5);
+  EXPECT_TRUE(host_.measured.empty());
+  Command(IDM_LIST_TOPMOST);
+}
+
 TEST_F(PlaylistWindowTest, FolderTreeDoesNotFollowALinkBackIntoItself) {
   MediaTree tree;
   const std::string link = tree.root.path() + "\\sub\\back";
