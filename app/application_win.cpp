@@ -10,12 +10,15 @@
 #include <memory>
 #include <utility>
 
+#include "app/tag_commands.h"
+#include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
 #include "settings/settings_conversions.h"
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
+#include "tags/editor/rename_pattern_dialog_win.h"
 #include "tags/editor/title_lookup.h"
 
 namespace kestrun::app {
@@ -42,6 +45,47 @@ void ResumePlaylistRow(Application& app, int index) {
   app.main().ShowCaption(display);
 }
 
+// The playlist window's view of the player.
+class ApplicationPlaylistHost final : public playlist::PlaylistHost {
+ public:
+  explicit ApplicationPlaylistHost(Application& app) : app_(app) {}
+
+  void PlayRow(int row, const std::string& path) override {
+    auto& engine = app_.engine();
+    // Stopping a closed engine does nothing, so a first play opens straight away.
+    engine.StopAndClose();
+    engine.state().currentTrackIndex = row;
+    engine.OpenAndPlay(path.c_str());
+  }
+  void FocusMainTitle() override { app_.main().FocusTitle(); }
+  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
+    return playback::MeasureMediaDuration(path.c_str());
+  }
+  void OpenTagEditor(const std::string& path) override {
+    tags::OpenTagEditor(app_.tagEditor(), path.empty() ? std::nullopt : std::optional<std::string>(path));
+  }
+  void RenameSelectedRows(int command) override {
+    playlist::RowStore* rows = app_.playlist().rows();
+    const auto form = RenameFormForCommand(command);
+    if (rows == nullptr || !form) return;
+    app::RenameSelectedRows(*rows, *form, {alwaysId3v1(), app_.settings().renamePattern});
+  }
+  void EditRenamePattern() override {
+    tags::EditRenamePattern(app_.instance(), app_.playlist().window(), app_.settings().renamePattern);
+  }
+  bool alwaysTagRead() const override { return app_.settings().alwaysTagRead; }
+  void setAlwaysTagRead(bool on) override { app_.settings().alwaysTagRead = on; }
+  bool alwaysId3v1() const override { return app_.settings().alwaysId3v1.value_or(false); }
+  void setAlwaysId3v1(bool on) override {
+    app_.settings().alwaysId3v1 = on;
+    // The main window's title follows the same choice.
+    tags::SetLookupAlwaysId3v1(on);
+  }
+
+ private:
+  Application& app_;
+};
+
 }  // namespace
 
 Application::Application(HINSTANCE instance, std::string appDirectory)
@@ -56,6 +100,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       videoView_(engine_.options()),
       filterList_(session_),
       equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }),
+      playlistHost_(std::make_unique<ApplicationPlaylistHost>(*this)),
       associationDialog_(classRoot_, associationBackup_, shell::ModulePath()),
       aboutDialog_(appDirectory_),
       volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
@@ -95,7 +140,7 @@ void Application::RunStartupSequence() {
   playback::FillEffectTable(session_.effects());
 
   // The long-lived companion windows, hidden; the playlist restores the saved list.
-  playlist_.Create(instance_, main_.window(), appDirectory_);
+  playlist_.Create(instance_, main_.window(), appDirectory_, playlistHost_.get(), &router_);
   if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
   engine_.AttachPlaylist(playlist_.rows());
   videoView_.Create(instance_);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -107,6 +108,8 @@ class Application {
   playback::VideoViewWindow videoView_;
   playback::FilterListWindow filterList_;
   equalizer::EqualizerDialog equalizerDialog_;
+  // What the playlist window asks of the engine and the settings.
+  std::unique_ptr<playlist::PlaylistHost> playlistHost_;
   // The COM apartment of the equalizer and effect filters, from start-up to shutdown.
   std::optional<platform::ComApartment> apartment_;
 

@@ -1,27 +1,51 @@
 // The playlist window (IDD_LISTDLG): its list control is the playlist's only
 // storage. Created hidden at start-up, filled from the saved playlist; closing it
-// hides it.
+// hides it. Its commands come from the menu bar, the right-click menu and letter
+// keys on the list; rows are added by dialogs, folder scans and files dropped on
+// the list, and reordered by header clicks, the move commands and row drags.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/command_table.h"
 #include "platform/companion_dialog_win.h"
+#include "platform/modeless_dialog_win.h"
 #include "platform/win32_handles.h"
+#include "playlist/bulk_run.h"
+#include "playlist/entry_tags.h"
+#include "playlist/playlist_host.h"
+#include "playlist/row_order.h"
 #include "playlist/row_store.h"
 
 namespace kestrun::playlist {
 
+class RedrawPause;
+
 // The automatic playlist in the application directory.
 inline constexpr char kDefaultPlaylistName[] = "\\default.m3u";
+// The question before all rows are removed, and its caption.
+extern const char kRemoveAllQuestion[];
+extern const char kRemoveAllCaption[];
+// Shown when an add-files selection holds more names than the dialog's buffer.
+extern const char kTooManyFilesMessage[];
+// The folder browser's prompt.
+extern const char kChooseFolderPrompt[];
 
 class PlaylistWindow final : public platform::CompanionDialog {
  public:
+  PlaylistWindow();
+  ~PlaylistWindow() override;
+
   // Creates the window hidden, sets up its list control and loads the saved
-  // playlist of appDirectory; errors are shown owned by mainWindow.
-  HWND Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory);
+  // playlist of appDirectory; errors are shown owned by mainWindow. host plays
+  // rows, measures lengths and holds the tag settings (null: those commands do
+  // nothing); router lets the long commands hand messages to the dialogs.
+  HWND Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory, PlaylistHost* host = nullptr,
+              platform::DialogRouter* router = nullptr);
 
   HWND list() const { return list_; }
   // The rows; null when the window could not be made.
@@ -33,13 +57,88 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // Moves the window so its top-left corner is the main window's bottom-left corner.
   void DockUnder(HWND mainWindow) const;
 
+  platform::CommandTable& commands() { return commands_; }
+  bool topmost() const { return topmost_; }
+  // A long command (tags, lengths, adding) is walking the rows.
+  bool busy() const { return bulk_.running(); }
+  const SortDirections& sortDirections() const { return sortDirections_; }
+  bool dragging() const { return drag_.dragging; }
+
+  // Adds a folder's media files (tree: and those of all folders below it), then
+  // reads the new rows' tags when "AlwaysTagRead" is on. The windows stay
+  // responsive meanwhile; refused while another long command runs.
+  void AddFolder(const std::string& folder, bool tree);
+  // Appends paths as rows, then reads their tags when "AlwaysTagRead" is on.
+  void AddFiles(const std::vector<std::string>& paths);
+  // The files dropped on the list: folders add their own media files, ".m3u"
+  // files their entries, anything else itself.
+  void AddDroppedPaths(const std::vector<std::string>& paths);
+
+  // Appends the rows of a playlist file.
+  void LoadPlaylist(const std::string& path);
+  // A header click: toggles the column's direction and sorts by it.
+  void SortByColumn(int column);
+
+  // The per-row operations the commands apply.
+  void ReadTags(int row);
+  void MeasureLength(int row);
+
  private:
+  class LongRun;
+
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void SetUpList(HINSTANCE instance);
+  void RegisterCommands();
+  bool OnNotify(const NMHDR& header);
+  void Hide();
+  void PlayFirstSelected();
+  void RemoveAll();
+  void ToggleTopmost();
+  void OpenPlaylist();
+  void SavePlaylist(bool extended);
+  void AddFilesByDialog();
+  void AddFolderByBrowser(bool tree);
+  void OpenTagEditor();
+  void SetAlwaysId3v1(bool on);
+  // Walks rows with the wait cursor and one dispatched message per row.
+  void RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row));
+  void ReadTagsFrom(int first);
+  // Hands one waiting message to its window; false when the list is gone or the
+  // program is quitting.
+  bool PumpOneMessage();
+  // Hands every waiting message out when the last time is some milliseconds ago.
+  bool PumpNowAndThen();
+  TitleLookup Lookup() const;
+
+  // The list control's own messages (keys, dropped files, the row drag).
+  static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                   DWORD_PTR data);
+  bool OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  void BeginDrag(int row);
+  void DragMove(POINT client);
+  void ScrollWhileDragging(int pixels);
+  void EndDrag(POINT client);
+  void CancelDrag();
+  void SetTrackSelect(bool on);
 
   HWND list_ = nullptr;
+  HWND mainWindow_ = nullptr;
   std::unique_ptr<RowStore> rows_;
   platform::MenuHandle popupMenu_;
+  platform::WindowSubclass listHandler_;
+  platform::CommandTable commands_;
+  PlaylistHost* host_ = nullptr;
+  platform::DialogRouter* router_ = nullptr;
+  bool topmost_ = false;
+  BulkRun bulk_;
+  RedrawPause* redrawPause_ = nullptr;  // the list's redrawing held by a long command
+  int redrawDepth_ = 0;
+  DWORD lastPump_ = 0;
+  SortDirections sortDirections_;
+  RowDrag drag_;
+  bool dropAllowed_ = false;
+  int scrollDebt_ = 0;  // scroll pixels asked for while dragging, not yet a whole row
+  HCURSOR dragCursor_ = nullptr;
 };
 
 }  // namespace kestrun::playlist

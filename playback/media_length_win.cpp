@@ -1,0 +1,37 @@
+#include "playback/media_length_win.h"
+
+#include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include "playback/dshow_uuids.h"
+#include "platform/win32_handles.h"
+
+namespace kestrun::playback {
+
+std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
+  using Microsoft::WRL::ComPtr;
+  if (path == nullptr || path[0] == '\0') return std::nullopt;
+  wchar_t widePath[MAX_PATH] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) == 0) return std::nullopt;
+
+  platform::ComApartment apartment;
+  if (!apartment.ok() && apartment.result() != RPC_E_CHANGED_MODE) return std::nullopt;
+  std::optional<std::int64_t> duration;
+  {
+    // The interfaces go before the apartment does.
+    ComPtr<IGraphBuilder> graph;
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)))) {
+      return std::nullopt;
+    }
+    if (FAILED(graph->RenderFile(widePath, nullptr))) return std::nullopt;
+    ComPtr<IMediaSeeking> seeking;
+    if (FAILED(graph.As(&seeking))) return std::nullopt;
+    LONGLONG length = 0;
+    if (FAILED(seeking->GetDuration(&length)) || length < 0) return std::nullopt;
+    duration = length;
+  }
+  return duration;
+}
+
+}  // namespace kestrun::playback

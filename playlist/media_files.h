@@ -1,0 +1,35 @@
+// Which files the folder scans take, how their paths are formed, and the
+// multi-selection the add-files dialog hands back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrun::playlist {
+
+// The extensions a folder scan adds, in the order they are tested.
+inline constexpr std::string_view kMediaExtensions[] = {
+    ".mp3", ".wav", ".wma", ".mid", ".mpa", ".mp2", ".snd", ".au",  ".aif", ".aiff", ".midi",
+    ".rmi", ".cda", ".avi", ".qt",  ".mov", ".mpg", ".mpeg", ".m1v", ".wmv", ".asf"};
+
+// True when the file name's extension (double-byte aware, case-insensitive) is one
+// of kMediaExtensions.
+bool IsMediaFileName(std::string_view name);
+
+// True when the name's extension is ".m3u", case-insensitive.
+bool IsM3uFileName(std::string_view name);
+
+// folder + name, with a backslash between them unless the folder is a drive root
+// (which already ends in one).
+std::string JoinFolderPath(std::string_view folder, std::string_view name, bool folderIsRoot);
+
+// The paths in the add-files dialog's buffer: either one full path, or a folder
+// followed by file names, each ended by a zero byte, with a further zero byte at
+// the end. folderIsRoot tells whether the folder is a drive root. Reads no further
+// than size bytes; a list that runs off the end gives the names that ended inside.
+std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size,
+                                            bool (*folderIsRoot)(std::string_view folder));
+
+}  // namespace kestrun::playlist
