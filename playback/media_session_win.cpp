@@ -341,6 +341,7 @@ void DirectShowSession::PlaceVideoView() {
     grabber->SetBufferSamples(FALSE);
     grabber->SetOneShot(FALSE);
   }
+  if (onVideoStarted) onVideoStarted();
 }
 
 void DirectShowSession::TearDown() {
