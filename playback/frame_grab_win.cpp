@@ -49,15 +49,14 @@ HRESULT GrabCurrentFrame(DirectShowSession& session, GrabbedFrame& frame) {
   if (grabber == nullptr || control == nullptr || seeking == nullptr) return E_POINTER;
 
   HRESULT hr = grabber->SetBufferSamples(TRUE);
-  if (SUCCEEDED(hr)) hr = grabber->SetOneShot(TRUE);
   if (FAILED(hr)) return hr;
   LONGLONG position = 0;
   hr = seeking->GetCurrentPosition(&position);
   if (FAILED(hr)) return hr;
 
   // The graph is paused and settled before the seek, and settled again after it:
-  // a one-shot grab started on a running or unsettled graph can end the stream
-  // without keeping a sample.
+  // a grab started on a running or unsettled graph can end the stream without
+  // keeping a sample.
   hr = control->Pause();
   if (SUCCEEDED(hr)) hr = WaitForState(control);
   if (FAILED(hr)) return hr;
@@ -65,6 +64,11 @@ HRESULT GrabCurrentFrame(DirectShowSession& session, GrabbedFrame& frame) {
   hr = seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning);
   if (FAILED(hr)) return hr;
   hr = WaitForState(control);
+  if (FAILED(hr)) return hr;
+  // One shot only now: the frame cued by the pause after the seek is the one kept,
+  // and a one-shot grabber that had taken the frame cued before the seek would
+  // refuse the new one.
+  hr = grabber->SetOneShot(TRUE);
   if (FAILED(hr)) return hr;
 
   hr = control->Run();

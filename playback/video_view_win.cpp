@@ -2,8 +2,11 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "playback/frame_file.h"
 #include "playback/frame_grab_win.h"
@@ -198,7 +201,7 @@ void VideoViewWindow::StepFrame() {
 }
 
 bool VideoViewWindow::Capture() {
-  const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   GrabbedFrame frame;
   HRESULT hr = GrabCurrentFrame(session_, frame);
   std::string written;
@@ -225,7 +228,7 @@ bool VideoViewWindow::Capture() {
     std::snprintf(text.data(), text.size(), kCaptureSucceededFormat, written.c_str());
     ShowTitle(text.data());
   }
-  SetCursor(previous != nullptr ? LoadCursorA(nullptr, IDC_ARROW) : nullptr);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   if (FAILED(hr)) ShowTitle(kCaptureFailedText);
   return !written.empty();
 }

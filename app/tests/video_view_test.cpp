@@ -35,7 +35,7 @@ std::string TitleDisplay() { return WindowText(PlayerWindowTest::Main().titleDis
 std::string FrameFile(int number) { return playback::FrameFileName(BinaryDirectory(), number); }
 
 void RemoveFrameFiles() {
-  for (int n = 0; n < 10; ++n) DeleteFileA(FrameFile(n).c_str());
+  for (int n = 0; n < 100; ++n) DeleteFileA(FrameFile(n).c_str());
 }
 
 SIZE ClientSize(HWND window) {
@@ -302,7 +302,9 @@ TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
     double meanLimit;  // uncompressed frames match exactly; decoders of JPEG differ a little
   };
   const Case cases[] = {{"video320.avi", "video320.bgr", 320, 0.0}, {"video322.avi", "video322.bgr", 322, 6.0}};
-  int number = 0;
+  // The counter goes on from earlier captures of this run.
+  int number = View().captureCounter();
+  const int first = number;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.video);
     PlayVideo(c.video);
@@ -324,19 +326,21 @@ TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
     EXPECT_EQ(Read32(file, 22), 240u);
     ExpectPixelsMatch(file, ReadFileBytes(MediaPath(c.reference)), c.width, 240, c.meanLimit);
   }
-  EXPECT_EQ(View().captureCounter(), 2);
+  EXPECT_EQ(View().captureCounter(), first + 2);
 }
 
 TEST_F(VideoViewTest, CaptureNeverReplacesAFileAndNumbersPerRun) {
+  const int first = View().captureCounter();
   PlayVideo("video320.avi");
   Command(IDM_VIEW_CAPTURE);
-  ASSERT_TRUE(std::ifstream(FrameFile(0)).good());
+  ASSERT_TRUE(std::ifstream(FrameFile(first)).good());
   // The next number is the user's own file: it stays, the frame takes the one after.
-  { std::ofstream(FrameFile(1), std::ios::binary) << "mine"; }
+  { std::ofstream(FrameFile(first + 1), std::ios::binary) << "mine"; }
   PlayVideo("video320.avi");
   Command(IDM_VIEW_CAPTURE);
-  EXPECT_EQ(ReadFileBytes(FrameFile(1)), "mine");
-  EXPECT_EQ(ReadFileBytes(FrameFile(2)).size(), 54u + 230400u);
+  EXPECT_EQ(ReadFileBytes(FrameFile(first + 1)), "mine");
+  EXPECT_EQ(ReadFileBytes(FrameFile(first + 2)).size(), 54u + 230400u);
+  EXPECT_EQ(View().captureCounter(), first + 3);
   RemoveFrameFiles();
 
   // A new run of the program starts again at 00.
@@ -365,18 +369,20 @@ TEST_F(VideoViewTest, CaptureNeverReplacesAFileAndNumbersPerRun) {
 }
 
 TEST_F(VideoViewTest, CaptureSwitchActsOnLaterGraphsOnly) {
+  const int first = View().captureCounter();
   PlayVideo("video320.avi");
   Command(IDM_USE_CAPTURE);
   EXPECT_FALSE(Engine().options().useCapture);
   // This graph was built with the grabber and still captures.
   Command(IDM_VIEW_CAPTURE);
-  EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + FrameFile(0));
+  EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + FrameFile(first));
   PlayVideo("video320.avi");
   EXPECT_FALSE(Session().grabber);
   Command(IDM_VIEW_CAPTURE);
   EXPECT_EQ(TitleDisplay(), "キャプチャー失敗");
   EXPECT_EQ(Player().state.load(), playback::kStateClosed);
-  EXPECT_FALSE(std::ifstream(FrameFile(1)).good());
+  EXPECT_FALSE(std::ifstream(FrameFile(first + 1)).good());
+  EXPECT_EQ(View().captureCounter(), first + 1);
   Command(IDM_USE_CAPTURE);
   EXPECT_TRUE(Engine().options().useCapture);
 }
