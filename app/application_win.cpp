@@ -97,7 +97,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       engine_(session_, main_, positionTimer_),
       skin_(appDirectory_),
       skinnedControls_(skin_, engine_, main_),
-      videoView_(engine_.options()),
+      videoView_(engine_, session_, appDirectory_),
       filterList_(session_),
       equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }),
       playlistHost_(std::make_unique<ApplicationPlaylistHost>(*this)),
@@ -113,6 +113,18 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   entries.volume = [this] { volumeDialog_.Open(instance_); };
   entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
   entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_); };
+  playback::VideoViewHost viewHost;
+  viewHost.mainWindow = [this] { return main_.window(); };
+  viewHost.mainTopmost = [this] { return settings_.topmost; };
+  viewHost.showTitleText = [this](const std::string& text) { main_.ShowTitleText(text); };
+  viewHost.playDroppedPath = [this](const char* path) {
+    main_.ShowTitleText(path);
+    if (HWND title = main_.titleDisplay()) EnableWindow(title, TRUE);
+    main_.PlayOutsidePath(path);
+  };
+  videoView_.SetHost(std::move(viewHost));
+  // Every new video is sized by the view's zoom setting.
+  session_.onVideoStarted = [this] { videoView_.ApplyZoomSetting(); };
 }
 
 void Application::SleepExpired(bool shutdownWindows) {
@@ -144,6 +156,7 @@ void Application::RunStartupSequence() {
   if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
   engine_.AttachPlaylist(playlist_.rows());
   videoView_.Create(instance_);
+  videoView_.RegisterDropTarget();
   filterList_.Create(instance_, router_);
   equalizerDialog_.Create(instance_, router_);
   ConnectEqualizerWindows();
@@ -200,6 +213,7 @@ void Application::RunShutdownSequence() {
   main_.ReleaseResources();
   skinnedControls_.Release();
   skin_.Free();
+  videoView_.RevokeDropTarget();
   videoView_.Destroy();
   filterList_.Destroy();
   equalizerDialog_.Destroy();

@@ -343,6 +343,7 @@ void DirectShowSession::PlaceVideoView() {
     grabber->SetBufferSamples(FALSE);
     grabber->SetOneShot(FALSE);
   }
+  if (onVideoStarted) onVideoStarted();
 }
 
 void DirectShowSession::TearDown() {

@@ -85,6 +85,9 @@ class DirectShowSession final : public MediaBackend {
   AM_MEDIA_TYPE grabberType{};
   // Created at start-up, added to every graph, released only at shutdown.
   ComPtr<IBaseFilter> equalizer;
+  // Called when a graph with video has put its video into the view (the view
+  // sizes it); before the graph runs.
+  std::function<void()> onVideoStarted;
   // Counts the graphs built, so a new graph is told from an old one at the same address.
   unsigned graphsBuilt = 0;
 

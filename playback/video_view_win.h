@@ -1,25 +1,108 @@
-// The video view window: the video renderer draws into it. Its menu's capture
-// switch decides whether later video graphs get the frame grabber.
+// The video view window: the video renderer draws into it. It sizes the video by
+// zoom and aspect, switches to full screen and back, seeks by seconds and steps by
+// frames on keys, moves together with the main window, takes dropped files, and
+// captures the current frame to a numbered bitmap file in the program's directory.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
 #include "platform/companion_dialog_win.h"
 #include "playback/engine_state.h"
+#include "playback/media_session_win.h"
+#include "playback/playback_controller.h"
 
 namespace kestrun::playback {
 
+// What the view needs of the windows around it (given by the application).
+struct VideoViewHost {
+  std::function<HWND()> mainWindow;
+  // The main window's always-on-top setting.
+  std::function<bool()> mainTopmost;
+  // A text in the main window's title display.
+  std::function<void(const std::string&)> showTitleText;
+  // A dropped path: shown, made the current path outside the playlist, and played.
+  std::function<void(const char*)> playDroppedPath;
+};
+
+// Zoom settings; the setting is applied to every new video.
+enum ZoomSetting : int { kZoomHalf = 1, kZoomNormal = 2, kZoomDouble = 3, kZoomFullScreen = 4 };
+
+// One second in the media framework's 100-nanosecond units.
+inline constexpr std::int64_t kOneSecond = 10'000'000;
+// The volume while frames are stepped (silent).
+inline constexpr long kSilentVolume = -10000;
+// The main window sits this far above the view's top-left corner.
+inline constexpr int kMainAboveView = 80;
+
+extern const char kCaptureSucceededFormat[];
+extern const char kCaptureFailedText[];
+
 class VideoViewWindow final : public platform::CompanionDialog {
  public:
-  explicit VideoViewWindow(GraphOptions& options) : options_(options) {}
+  VideoViewWindow(PlaybackController& engine, DirectShowSession& session, std::string appDirectory)
+      : engine_(engine), session_(session), appDirectory_(std::move(appDirectory)) {}
   HWND Create(HINSTANCE instance) { return CreateHidden(instance, "IDD_View", nullptr); }
-  // The capture command (also what the settings send when they turn capture off).
+  void SetHost(VideoViewHost host) { host_ = std::move(host); }
+  // Takes drops through the drag-and-drop target; and gives it back.
+  void RegisterDropTarget();
+  void RevokeDropTarget();
+
+  // The capture switch (also what the settings send when they turn capture off).
   void ToggleCapture();
+  // A new video: size it by the zoom setting (full screen when that is the setting).
+  void ApplyZoomSetting();
+
+  // The commands and keys.
+  void Zoom(int numerator, int denominator);
+  void Aspect(int across, int down);
+  void FullScreenCommand();
+  void SeekBy(std::int64_t delta);
+  void StepFrame();
+  // Captures the frame at the current position; ends playback either way.
+  // Returns whether a file was written.
+  bool Capture();
+
+  int zoomSetting() const { return zoomSetting_; }
+  bool fullScreen() const { return fullScreen_; }
+  int captureCounter() const { return captureCounter_; }
 
  private:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  bool OnCommand(int id);
+  void OnKeyDown(WPARAM key);
+  void ToggleFullScreen();
+  // Sizes the view (topmost, not moved) so that its client area is width x height.
+  void SizeClientArea(int width, int height);
+  void FitVideo();
+  void ShowInFront();
+  // Keeps the main window just above the view.
+  void MoveMainWindow();
+  void OnDrop(WPARAM event, LPARAM lParam, INT_PTR& result);
+  bool VideoShown() const { return !session_.IsAudioOnly(); }
+  void ShowTitle(const std::string& text) const {
+    if (host_.showTitleText) host_.showTitleText(text);
+  }
 
-  GraphOptions& options_;
+  PlaybackController& engine_;
+  DirectShowSession& session_;
+  std::string appDirectory_;
+  VideoViewHost host_;
+  int zoomSetting_ = kZoomNormal;
+  bool fullScreen_ = false;
+  // The video window's message drain while full screen is on, and the view's place.
+  OAHWND savedDrain_ = 0;
+  RECT placementBeforeFullScreen_{};
+  bool placementSaved_ = false;
+  // The number in the next frame file's name; 0 at each start of the program.
+  int captureCounter_ = 0;
+  // Set while the view moves the main window, so the main window's move does not
+  // move the view back in turn.
+  bool movingMain_ = false;
+  bool dropTargetRegistered_ = false;
 };
 
 }  // namespace kestrun::playback

@@ -1,0 +1,391 @@
+// The video view with real video graphs: sizes by zoom and aspect, full screen and
+// back, one-second seeking at the ends, moving together with the main window,
+// drops, and frame capture compared with ffmpeg's decode of the same frame.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/tests/kestrun_process.h"
+#include "app/tests/player_window_fixture.h"
+#include "playback/frame_file.h"
+#include "playlist/drop_target_win.h"
+#include "resources/menu_ids.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
+}
+
+std::string TitleDisplay() { return WindowText(PlayerWindowTest::Main().titleDisplay()); }
+
+std::string FrameFile(int number) { return playback::FrameFileName(BinaryDirectory(), number); }
+
+void RemoveFrameFiles() {
+  for (int n = 0; n < 100; ++n) DeleteFileA(FrameFile(n).c_str());
+}
+
+SIZE ClientSize(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+RECT WindowRect(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+class VideoViewTest : public PlayerWindowTest {
+ protected:
+  void SetUp() override {
+    PlayerWindowTest::SetUp();
+    RemoveFrameFiles();
+  }
+  void TearDown() override {
+    PlayerWindowTest::TearDown();
+    RemoveFrameFiles();
+    if (!Engine().options().useCapture) View().ToggleCapture();
+  }
+  static playback::VideoViewWindow& View() { return App().videoView(); }
+  static HWND ViewWindow() { return View().window(); }
+  static void Command(int id) { SendMessageA(ViewWindow(), WM_COMMAND, id, 0); }
+  static void Key(WPARAM key) { SendMessageA(ViewWindow(), WM_KEYDOWN, key, 0); }
+  static void PlayVideo(const char* name) {
+    OpenAndPlay(MediaPath(name).c_str());
+    ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << name;
+    ASSERT_FALSE(Player().audioOnly) << name;
+  }
+  // The video renderer's rectangle inside the view.
+  static RECT VideoRect() {
+    long left = 0, top = 0, width = 0, height = 0;
+    Session().videoWindow->GetWindowPosition(&left, &top, &width, &height);
+    return RECT{left, top, left + width, top + height};
+  }
+  static std::int64_t Position() {
+    std::int64_t position = -1;
+    Session().CurrentPosition(position);
+    return position;
+  }
+  // Compares a captured bottom-up frame with ffmpeg's top-down decode: the mean
+  // difference per byte and the share of bytes far off.
+  static void ExpectPixelsMatch(const std::string& file, const std::string& reference, int width, int height,
+                                double meanLimit) {
+    const std::size_t stride = playback::FrameRowBytes(width);
+    ASSERT_EQ(reference.size(), static_cast<std::size_t>(width) * 3 * height);
+    ASSERT_EQ(file.size(), 54 + stride * height);
+    double total = 0;
+    std::size_t farOff = 0;
+    for (int row = 0; row < height; ++row) {
+      const char* captured = file.data() + 54 + stride * (height - 1 - row);
+      const char* decoded = reference.data() + static_cast<std::size_t>(width) * 3 * row;
+      for (int i = 0; i < width * 3; ++i) {
+        const int difference =
+            std::abs(static_cast<int>(static_cast<std::uint8_t>(captured[i])) - static_cast<std::uint8_t>(decoded[i]));
+        total += difference;
+        if (difference > 48) ++farOff;
+      }
+    }
+    const double bytes = static_cast<double>(width) * 3 * height;
+    EXPECT_LE(total / bytes, meanLimit);
+    EXPECT_LE(static_cast<double>(farOff) / bytes, 0.01);
+  }
+};
+
+TEST_F(VideoViewTest, NewVideoShowsAtNativeSizeUnderTheMainWindow) {
+  PlayVideo("video320.avi");
+  EXPECT_TRUE(IsWindowVisible(ViewWindow()));
+  const SIZE client = ClientSize(ViewWindow());
+  EXPECT_EQ(client.cx, 320);
+  EXPECT_EQ(client.cy, 240);
+  const RECT main = WindowRect(main_);
+  const RECT view = WindowRect(ViewWindow());
+  EXPECT_EQ(view.left, main.left);
+  EXPECT_EQ(view.top, main.bottom);
+  EXPECT_EQ(WindowText(ViewWindow()), "[video320.avi] Quenfold' Ambrel");
+}
+
+TEST_F(VideoViewTest, ZoomAndAspectSizeTheClientAreaAndTheVideoFollows) {
+  PlayVideo("video322.avi");
+  struct Case {
+    int command;
+    SIZE client;
+    int setting;
+  };
+  const Case cases[] = {
+      {IDM_VIEW_ZOOM_50, {161, 120}, playback::kZoomHalf},
+      {IDM_VIEW_ZOOM_200, {644, 480}, playback::kZoomDouble},
+      {IDM_VIEW_ZOOM_100, {322, 240}, playback::kZoomNormal},
+      // Aspect keeps the width and sets the height.
+      {IDM_VIEW_ASPECT_16_9, {322, 181}, playback::kZoomNormal},
+      {IDM_VIEW_ASPECT_4_3, {322, 241}, playback::kZoomNormal},
+  };
+  for (const auto& c : cases) {
+    Command(c.command);
+    const SIZE client = ClientSize(ViewWindow());
+    EXPECT_EQ(client.cx, c.client.cx) << c.command;
+    EXPECT_EQ(client.cy, c.client.cy) << c.command;
+    EXPECT_EQ(View().zoomSetting(), c.setting) << c.command;
+    const RECT video = VideoRect();
+    EXPECT_EQ(video.right - video.left, c.client.cx) << c.command;
+    EXPECT_EQ(video.bottom - video.top, c.client.cy) << c.command;
+  }
+  // The keys reach the same commands.
+  Key('3');
+  EXPECT_EQ(ClientSize(ViewWindow()).cx, 644);
+  Key('1');
+  EXPECT_EQ(ClientSize(ViewWindow()).cx, 161);
+  Key('2');
+  EXPECT_EQ(ClientSize(ViewWindow()).cy, 240);
+  // The next video is sized by the setting left by the last zoom.
+  Command(IDM_VIEW_ZOOM_50);
+  PlayVideo("video320.avi");
+  EXPECT_EQ(ClientSize(ViewWindow()).cx, 160);
+  EXPECT_EQ(ClientSize(ViewWindow()).cy, 120);
+  Command(IDM_VIEW_ZOOM_100);
+}
+
+TEST_F(VideoViewTest, FullScreenAndBackRestoresThePlacementAndCarriesToTheNextVideo) {
+  PlayVideo("video320.avi");
+  Command(IDM_VIEW_ZOOM_200);
+  const RECT before = WindowRect(ViewWindow());
+  long mode = OAFALSE;
+
+  Key('F');
+  EXPECT_TRUE(View().fullScreen());
+  EXPECT_EQ(View().zoomSetting(), playback::kZoomFullScreen);
+  EXPECT_FALSE(IsWindowVisible(ViewWindow()));
+  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  EXPECT_EQ(mode, OATRUE);
+
+  // A new video starts in full screen too.
+  PlayVideo("video322.avi");
+  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  EXPECT_EQ(mode, OATRUE);
+
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(View().fullScreen());
+  EXPECT_EQ(View().zoomSetting(), playback::kZoomNormal);
+  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  EXPECT_EQ(mode, OAFALSE);
+  EXPECT_TRUE(IsWindowVisible(ViewWindow()));
+  const RECT after = WindowRect(ViewWindow());
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  Command(IDM_VIEW_ZOOM_100);
+}
+
+TEST_F(VideoViewTest, SecondStepsStopAtTheStartAndAtTheEnd) {
+  PlayVideo("video320.avi");
+  Engine().TogglePause();
+  ASSERT_EQ(Player().state.load(), playback::kStatePaused);
+  const std::int64_t duration = Player().duration;
+  ASSERT_GT(duration, 2 * playback::kOneSecond);
+
+  ASSERT_TRUE(Session().SeekTo(playback::kOneSecond / 2, false));
+  Key(VK_LEFT);
+  EXPECT_EQ(Position(), 0);
+
+  ASSERT_TRUE(Session().SeekTo(duration - playback::kOneSecond / 2, false));
+  Key(VK_RIGHT);
+  EXPECT_EQ(Position(), duration);
+
+  ASSERT_TRUE(Session().SeekTo(playback::kOneSecond, false));
+  Key(VK_RIGHT);
+  EXPECT_EQ(Position(), 2 * playback::kOneSecond);
+  Key(VK_LEFT);
+  EXPECT_EQ(Position(), playback::kOneSecond);
+
+  // Space and H pause and resume.
+  Key(VK_SPACE);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  Key('H');
+  EXPECT_EQ(Player().state.load(), playback::kStatePaused);
+}
+
+TEST_F(VideoViewTest, FrameStepIsSilentUntilTheKeyIsReleased) {
+  PlayVideo("video320.avi");
+  Engine().SetVolume(-1500);
+  // Ctrl held: a frame step instead of a seek.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  const std::int64_t before = Position();
+  Key(VK_RIGHT);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  // A video without sound has no volume to read; the step is still checked below.
+  long volume = 0;
+  if (Session().basicAudio && SUCCEEDED(Session().basicAudio->get_Volume(&volume))) {
+    EXPECT_EQ(volume, playback::kSilentVolume);
+    SendMessageA(ViewWindow(), WM_KEYUP, VK_RIGHT, 0);
+    Session().basicAudio->get_Volume(&volume);
+    EXPECT_EQ(volume, -1500);
+  }
+  // No one-second jump happened.
+  EXPECT_LT(Position() - before, playback::kOneSecond / 2);
+  Engine().SetVolume(0);
+}
+
+TEST_F(VideoViewTest, MainWindowAndViewMoveTogether) {
+  PlayVideo("video320.avi");
+  SetWindowPos(main_, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT main = WindowRect(main_);
+  RECT view = WindowRect(ViewWindow());
+  EXPECT_EQ(view.left, main.left);
+  EXPECT_EQ(view.top, main.bottom);
+
+  SetWindowPos(ViewWindow(), nullptr, 100, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  main = WindowRect(main_);
+  EXPECT_EQ(main.left, 100);
+  EXPECT_EQ(main.top, 300 - playback::kMainAboveView);
+  view = WindowRect(ViewWindow());
+  EXPECT_EQ(view.left, 100);
+  EXPECT_EQ(view.top, 300);
+}
+
+TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
+  PlayVideo("video320.avi");
+  Player().currentTrackIndex = 3;
+  const std::string path = MediaPath("video322.avi");
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, path.size() + 1);
+  std::memcpy(GlobalLock(block), path.c_str(), path.size() + 1);
+  GlobalUnlock(block);
+  POINTL point{20, 20};
+  playlist::DropInfo info;
+  info.point = &point;
+  info.format = CF_TEXT;
+  info.data = block;
+  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDragEnter, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.effect, 5u);
+  info.effect = 0;
+  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDragLeave, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.effect, 0u);
+  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDrop, reinterpret_cast<LPARAM>(&info));
+  GlobalFree(block);
+  EXPECT_STREQ(Player().currentPath, path.c_str());
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
+}
+
+TEST_F(VideoViewTest, CloseEndsPlaybackAndHidesTheView) {
+  PlayVideo("video320.avi");
+  Key('E');
+  EXPECT_FALSE(IsWindowVisible(ViewWindow()));
+  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_FALSE(Session().graph);
+}
+
+TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
+  struct Case {
+    const char* video;
+    const char* reference;
+    int width;
+    double meanLimit;  // uncompressed frames match exactly; decoders of JPEG differ a little
+  };
+  const Case cases[] = {{"video320.avi", "video320.bgr", 320, 0.0}, {"video322.avi", "video322.bgr", 322, 6.0}};
+  // The counter goes on from earlier captures of this run.
+  int number = View().captureCounter();
+  const int first = number;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.video);
+    PlayVideo(c.video);
+    ASSERT_TRUE(Session().grabber);
+    Key('C');
+    const std::string name = FrameFile(number++);
+    EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + name);
+    EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+    EXPECT_FALSE(IsWindowVisible(ViewWindow()));
+    const std::string file = ReadFileBytes(name);
+    const std::size_t stride = playback::FrameRowBytes(c.width);
+    EXPECT_EQ(stride, c.width == 322 ? 968u : 960u);
+    ASSERT_EQ(file.size(), 54 + stride * 240);
+    EXPECT_EQ(file.substr(0, 2), "BM");
+    EXPECT_EQ(Read32(file, 2), file.size());
+    EXPECT_EQ(Read32(file, 10), 54u);
+    EXPECT_EQ(Read32(file, 14), 40u);
+    EXPECT_EQ(Read32(file, 18), static_cast<std::uint32_t>(c.width));
+    EXPECT_EQ(Read32(file, 22), 240u);
+    ExpectPixelsMatch(file, ReadFileBytes(MediaPath(c.reference)), c.width, 240, c.meanLimit);
+  }
+  EXPECT_EQ(View().captureCounter(), first + 2);
+}
+
+TEST_F(VideoViewTest, CaptureNeverReplacesAFileAndNumbersPerRun) {
+  const int first = View().captureCounter();
+  PlayVideo("video320.avi");
+  Command(IDM_VIEW_CAPTURE);
+  ASSERT_TRUE(std::ifstream(FrameFile(first)).good());
+  // The next number is the user's own file: it stays, the frame takes the one after.
+  { std::ofstream(FrameFile(first + 1), std::ios::binary) << "mine"; }
+  PlayVideo("video320.avi");
+  Command(IDM_VIEW_CAPTURE);
+  EXPECT_EQ(ReadFileBytes(FrameFile(first + 1)), "mine");
+  EXPECT_EQ(ReadFileBytes(FrameFile(first + 2)).size(), 54u + 230400u);
+  EXPECT_EQ(View().captureCounter(), first + 3);
+  RemoveFrameFiles();
+
+  // A new run of the program starts again at 00.
+  KestrunProcess player;
+  ASSERT_TRUE(player.Start("\"" + MediaPath("video320.avi") + "\""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  DWORD processId = 0;
+  GetWindowThreadProcessId(player.mainWindow(), &processId);
+  HWND view = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        view = nullptr;
+        while ((view = FindWindowExA(nullptr, view, nullptr, "[video320.avi] Quenfold' Ambrel")) != nullptr) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(view, &owner);
+          if (owner == processId && IsWindowVisible(view)) return true;
+        }
+        return false;
+      },
+      20000));
+  PostMessageA(view, WM_COMMAND, IDM_VIEW_CAPTURE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == "キャプチャー成功 " + FrameFile(0); }, 20000))
+      << player.TitleText();
+  EXPECT_EQ(ReadFileBytes(FrameFile(0)).size(), 54u + 230400u);
+  EXPECT_EQ(player.Close(), 0);
+}
+
+TEST_F(VideoViewTest, CaptureSwitchActsOnLaterGraphsOnly) {
+  const int first = View().captureCounter();
+  PlayVideo("video320.avi");
+  Command(IDM_USE_CAPTURE);
+  EXPECT_FALSE(Engine().options().useCapture);
+  // This graph was built with the grabber and still captures.
+  Command(IDM_VIEW_CAPTURE);
+  EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + FrameFile(first));
+  PlayVideo("video320.avi");
+  EXPECT_FALSE(Session().grabber);
+  Command(IDM_VIEW_CAPTURE);
+  EXPECT_EQ(TitleDisplay(), "キャプチャー失敗");
+  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_FALSE(std::ifstream(FrameFile(first + 1)).good());
+  EXPECT_EQ(View().captureCounter(), first + 1);
+  Command(IDM_USE_CAPTURE);
+  EXPECT_TRUE(Engine().options().useCapture);
+}
+
+}  // namespace
+}  // namespace kestrun::testing
