@@ -117,12 +117,12 @@ bool IsFolderRoot(std::string_view folder) {
 }
 
 void addFolderFiles(const std::string& folder, RowStore& rows, const ScanPump& pump) {
-  Scan scan{rows, pump, false};
+  Scan scan{rows, pump, false, false, {}};
   scan.List(folder);
 }
 
 void addFolderTree(const std::string& folder, RowStore& rows, const ScanPump& pump) {
-  Scan scan{rows, pump, true};
+  Scan scan{rows, pump, true, false, {}};
   scan.Enter(folder);
 }
 
