@@ -469,21 +469,11 @@ void MainWindow::OnDrop(WPARAM event, playlist::DropInfo& info) {
       return;
   }
   SetForegroundWindow(window());
-  char path[playback::kPathCapacity] = {};
-  if (info.format == CF_TEXT && info.data != nullptr) {
-    if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
-      const std::size_t length = strnlen(text, GlobalSize(info.data));
-      // A dropped text is a path or URL: cut to the path buffer, never inside a character.
-      playlist::CopyToBuffer(std::string_view(text, length), path, sizeof(path));
-      GlobalUnlock(info.data);
-    }
-  } else if (info.format == CF_HDROP && info.data != nullptr) {
-    DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
-  }
+  const std::string path = playlist::DroppedPath(info);
   if (title != nullptr) EnableWindow(title, TRUE);
-  if (path[0] == '\0') return;
+  if (path.empty()) return;
   ShowTitleText(path);
-  PlayOutsidePath(path);
+  PlayOutsidePath(path.c_str());
 }
 
 void MainWindow::CloseSequence() {

@@ -28,20 +28,6 @@ constexpr DWORD kDropAccepted = DROPEFFECT_COPY | DROPEFFECT_LINK;
 constexpr UINT kDropFormats[] = {CF_TEXT, CF_HDROP};
 constexpr char kIconName[] = "MY_ICON";
 
-// The text or the first file of a drop, cut to the path buffer; "" when neither.
-std::string DroppedPath(const playlist::DropInfo& info) {
-  char path[kPathCapacity] = {};
-  if (info.format == CF_TEXT && info.data != nullptr) {
-    if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
-      const std::size_t length = strnlen(text, GlobalSize(info.data));
-      playlist::CopyToBuffer(std::string_view(text, length), path, sizeof(path));
-      GlobalUnlock(info.data);
-    }
-  } else if (info.format == CF_HDROP && info.data != nullptr) {
-    DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
-  }
-  return path;
-}
 
 }  // namespace
 
@@ -267,7 +253,7 @@ void VideoViewWindow::OnDrop(WPARAM event, LPARAM lParam, INT_PTR& result) {
   }
   result = 0;
   if (info == nullptr) return;
-  const std::string path = DroppedPath(*info);
+  const std::string path = playlist::DroppedPath(*info);
   if (!path.empty() && host_.playDroppedPath) host_.playDroppedPath(path.c_str());
 }
 

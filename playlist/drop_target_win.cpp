@@ -1,8 +1,13 @@
 #include "playlist/drop_target_win.h"
 
+#include <shellapi.h>
+
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <vector>
+
+#include "playlist/playlist_entry.h"
 
 namespace kestrun::playlist {
 namespace {
@@ -94,6 +99,21 @@ class DropTarget final : public IDropTarget {
 };
 
 }  // namespace
+
+std::string DroppedPath(const DropInfo& info) {
+  char path[kPathBufferSize] = {};
+  if (info.format == CF_TEXT && info.data != nullptr) {
+    if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
+      // A dropped text is a path or URL; the block may hold no terminator.
+      const std::size_t length = strnlen(text, GlobalSize(info.data));
+      CopyToBuffer(std::string_view(text, length), path, sizeof(path));
+      GlobalUnlock(info.data);
+    }
+  } else if (info.format == CF_HDROP && info.data != nullptr) {
+    DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
+  }
+  return path;
+}
 
 IDropTarget* NewDropTarget(HWND window, UINT message, const UINT* formats, int formatCount) {
   if (window == nullptr || formats == nullptr || formatCount <= 0) return nullptr;

@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <string>
+
 namespace kestrun::playlist {
 
 // The message both windows receive for drag events.
@@ -24,6 +26,10 @@ struct DropInfo {
   HGLOBAL data = nullptr;   // that format's data
   IDataObject* dataObject = nullptr;
 };
+
+// The path a drop carries: its text, or its first file, cut to a path buffer (259
+// bytes) without splitting a double-byte character; "" when it carries neither.
+std::string DroppedPath(const DropInfo& info);
 
 // A new target for window (one reference, the caller's); null when it cannot be made.
 // registerDropTarget hands one to the platform; tests call it directly.
