@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "playlist/folder_scan_win.h"
+#include "playlist/media_file_filter.h"
 #include "playlist/media_files.h"
 #include "playlist/playlist_entry.h"
 
@@ -15,19 +16,6 @@ constexpr char kPlaylistFilter[] = "M3U Files (*.m3u)\0*.m3u\0";
 constexpr char kOpenPlaylistTitle[] = "Open Media File...";
 constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
-constexpr char kMediaFilter[] =
-    "All Media Files \0"
-    "*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid; *.midi; *.rmi; *.au; *.aif; *.aiff; *.snd; *.cda; *.avi; *.qt; "
-    "*.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv; *.asx; *.jpg; *.bmp; *.gif; *.tga\0"
-    "Audio Files (*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi;*.au; *.aif; *.aiff; *.snd; *.cda)\0"
-    "*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi; *.au; *.aif; *.aiff; *.snd; *.cda\0"
-    "Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv)\0"
-    "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv\0"
-    "WMT Files (*.wma; *.asf; *.wmv)\0*.wma;*.asf; *.wmv\0"
-    "MIDI Files (*.mid, *.midi, *.rmi)\0*.mid; *.midi; *.rmi\0"
-    "CD-DA Files (*.cda)\0*.cda\0"
-    "Image Files (*.jpg, *.bmp, *.gif, *.tga)\0*.jpg; *.bmp; *.gif; *.tga\0"
-    "All Files (*.*)\0*.*;\0";
 
 std::string ShowPlaylistDialog(HWND owner, bool save) {
   char path[kPathBufferSize] = {};
@@ -60,7 +48,7 @@ FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize) {
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kMediaFilter;
+  dialog.lpstrFilter = MediaFileFilter().c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
