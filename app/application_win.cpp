@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/tag_commands.h"
+#include "platform/limits.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -117,11 +118,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   viewHost.mainWindow = [this] { return main_.window(); };
   viewHost.mainTopmost = [this] { return settings_.topmost; };
   viewHost.showTitleText = [this](const std::string& text) { main_.ShowTitleText(text); };
-  viewHost.playDroppedPath = [this](const char* path) {
-    main_.ShowTitleText(path);
-    if (HWND title = main_.titleDisplay()) EnableWindow(title, TRUE);
-    main_.PlayOutsidePath(path);
-  };
+  viewHost.playDroppedPath = [this](const char* path) { main_.PlayDroppedPath(path); };
   videoView_.SetHost(std::move(viewHost));
   // Every new video is sized by the view's zoom setting.
   session_.onVideoStarted = [this] { videoView_.ApplyZoomSetting(); };
@@ -172,7 +169,7 @@ void Application::RunStartupSequence() {
   const bool fileGiven = state.currentPath[0] != '\0';
   LoadSettings(*this, fileGiven);
   if (fileGiven) {
-    char path[playback::kPathCapacity];
+    char path[platform::kPathCapacity];
     std::snprintf(path, sizeof(path), "%s", state.currentPath);
     engine_.OpenAndPlay(path);
     if (videoView_.window() != nullptr) InvalidateRect(videoView_.window(), nullptr, TRUE);

@@ -7,10 +7,6 @@
 
 namespace kestrun::app {
 
-// Skin menu items are 25000 + index of the skin.
-inline constexpr int kFirstSkinCommand = 25000;
-inline constexpr int kSkinCommandLimit = 26000;
-
 struct DialogEntryPoints {
   std::function<void()> associations;   // 40060: file-type associations
   std::function<void()> volume;         // 40061: the volume dialog
@@ -18,7 +14,7 @@ struct DialogEntryPoints {
   std::function<void()> sleepTimer;     // 40069: the sleep timer
   std::function<void()> effects;        // 40083: the effect dialog
   std::function<void()> filterList;     // 40089: the filters in use
-  std::function<void(int index)> skin;  // 25000 + index: a skin of the skin menu
+  std::function<void(int index)> skin;  // IDM_SKIN_FIRST + index: a skin of the skin menu
 };
 
 }  // namespace kestrun::app

@@ -14,6 +14,7 @@
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
+#include "platform/limits.h"
 #include "playback/playback_commands.h"
 #include "playback/seek_geometry.h"
 #include "playlist/media_file_filter.h"
@@ -28,8 +29,6 @@
 namespace kestrun::app {
 namespace {
 
-constexpr int kMainWidth = 300;
-constexpr int kMainHeight = 80;
 constexpr COLORREF kTitleColour = RGB(0, 128, 0);
 constexpr int kTooltipReshowMs = 600;
 constexpr char kVideoCaptionFormat[] = "[%s] Quenfold' Ambrel";
@@ -37,11 +36,6 @@ constexpr char kOpenDialogTitle[] = "Open Media File...";
 // "設定(&T)" is item 21 of the main pop-up.
 constexpr int kSettingsMenuPosition = 21;
 constexpr char kOpenDefaultExtension[] = "*";
-constexpr char kDropTargetFailed[] = "FAILEEEEEEEEEEEEEEEEEEEEED";
-// Drag-and-drop answers: copy | link while over the window, nothing when it leaves.
-constexpr DWORD kDropAccepted = DROPEFFECT_COPY | DROPEFFECT_LINK;
-// What the drop target looks for, in this order.
-constexpr UINT kDropFormats[] = {CF_TEXT, CF_HDROP};
 
 struct ToolText {
   int id;
@@ -182,13 +176,14 @@ void MainWindow::ApplySkinColours() {
 void MainWindow::SelectSkin(int index) {
   // Only the items the skin menu holds; other ids of the range are not skins.
   if (index < 0 || index >= app_.skin().menuCount()) return;
-  char name[MAX_PATH] = {};
-  if (GetMenuStringA(mainPopup(), kFirstSkinCommand + index, name, sizeof(name), MF_BYCOMMAND) <= 0) return;
+  char name[platform::kPathCapacity] = {};
+  if (GetMenuStringA(mainPopup(), IDM_SKIN_FIRST + index, name, sizeof(name), MF_BYCOMMAND) <= 0) return;
   if (app_.LoadSkin(name)) app_.settings().skinName = name;
 }
 
 void MainWindow::SetUpControls() {
-  SetWindowPos(window(), nullptr, 0, 0, kMainWidth, kMainHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  SetWindowPos(window(), nullptr, 0, 0, platform::kFaceWidth, platform::kFaceHeight,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER);
   if (HWND title = titleDisplay()) {
     CHARFORMATA format{};
     format.cbSize = sizeof(format);
@@ -203,12 +198,7 @@ void MainWindow::SetUpControls() {
   }
 }
 
-void MainWindow::RegisterDropTarget() {
-  if (!playlist::registerDropTarget(window(), playlist::kDropMessage, kDropFormats,
-                                    static_cast<int>(std::size(kDropFormats)))) {
-    OutputDebugStringA(kDropTargetFailed);
-  }
-}
+void MainWindow::RegisterDropTarget() { platform::RegisterPathDropTarget(window()); }
 
 void MainWindow::LoadMenus() {
   mainMenu_.reset(LoadMenuA(app_.instance(), "IDR_MENU"));
@@ -227,7 +217,7 @@ void MainWindow::CreateTooltips() {
 }
 
 void MainWindow::ReleaseResources() {
-  playlist::revokeDropTarget(window());
+  platform::revokeDropTarget(window());
   titleKeys_.Remove();
   mainMenu_.reset();
   iconMenu_.reset();
@@ -274,9 +264,8 @@ void MainWindow::ShowPlayingTitle(const std::string& title) {
   marquee_ = false;
   if (HWND display = titleDisplay()) {
     SIZE extent{};
-    if (HDC dc = GetDC(display)) {
-      GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &extent);
-      ReleaseDC(display, dc);
+    if (platform::WindowDc dc(display); dc) {
+      GetTextExtentPoint32A(dc.get(), title.c_str(), static_cast<int>(title.size()), &extent);
     }
     if (extent.cx > kMarqueeWidthLimit) {
       marquee_ = true;
@@ -387,7 +376,7 @@ void MainWindow::PlayOutsidePath(const char* path) {
 }
 
 void MainWindow::OpenMediaFile() {
-  char path[playback::kPathCapacity] = {};
+  char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = window();
@@ -448,32 +437,27 @@ void MainWindow::OnMove() {
   }
 }
 
-void MainWindow::OnDrop(WPARAM event, playlist::DropInfo& info) {
-  HWND title = titleDisplay();
-  switch (event) {
-    case playlist::kDragEnter:
-      if (title != nullptr) EnableWindow(title, FALSE);
-      info.effect = kDropAccepted;
-      return;
-    case playlist::kDragOver:
-      info.effect = kDropAccepted;
-      return;
-    case playlist::kDragLeave:
-      // A drag that passes over and leaves must not leave the keys' window disabled.
-      if (title != nullptr) EnableWindow(title, TRUE);
-      info.effect = 0;
-      return;
-    case playlist::kDrop:
-      break;
-    default:
-      return;
-  }
-  SetForegroundWindow(window());
-  const std::string path = playlist::DroppedPath(info);
-  if (title != nullptr) EnableWindow(title, TRUE);
+void MainWindow::PlayDroppedPath(const std::string& path) {
+  if (HWND title = titleDisplay()) EnableWindow(title, TRUE);
   if (path.empty()) return;
   ShowTitleText(path);
   PlayOutsidePath(path.c_str());
+}
+
+void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
+  // The title display takes no keys while something is dragged over the window.
+  platform::DropHandlers handlers;
+  handlers.entered = [this] {
+    if (HWND title = titleDisplay()) EnableWindow(title, FALSE);
+  };
+  handlers.ended = [this] {
+    if (HWND title = titleDisplay()) EnableWindow(title, TRUE);
+  };
+  handlers.dropped = [this](const std::string& path) {
+    SetForegroundWindow(window());
+    PlayDroppedPath(path);
+  };
+  platform::AnswerDrop(event, info, handlers);
 }
 
 void MainWindow::CloseSequence() {
@@ -488,7 +472,7 @@ void MainWindow::CloseSequence() {
 void MainWindow::HandleHandoff(WPARAM wParam) {
   auto& engine = app_.engine();
   engine.StopAndClose();
-  char path[playback::kPathCapacity] = {};
+  char path[platform::kPathCapacity] = {};
   if (GlobalGetAtomNameA(static_cast<ATOM>(wParam & 0xFFFF), path, sizeof(path)) == 0) return;
   engine.OpenAndPlay(path);
 }
@@ -507,8 +491,8 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
-      if (id >= kFirstSkinCommand && id < kSkinCommandLimit) {
-        if (entryPoints_.skin) entryPoints_.skin(id - kFirstSkinCommand);
+      if (id >= IDM_SKIN_FIRST && id < IDM_SKIN_LIMIT) {
+        if (entryPoints_.skin) entryPoints_.skin(id - IDM_SKIN_FIRST);
       } else {
         commands_.Dispatch(id);
       }
@@ -550,8 +534,8 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
       app_.HideAuxiliaryWindows();
       return FALSE;
-    case playlist::kDropMessage:
-      if (lParam != 0) OnDrop(wParam, *reinterpret_cast<playlist::DropInfo*>(lParam));
+    case platform::kDropMessage:
+      if (lParam != 0) OnDrop(wParam, reinterpret_cast<platform::DropInfo*>(lParam));
       return FALSE;
     case WM_RBUTTONUP:
       if (HMENU popup = mainPopup()) {

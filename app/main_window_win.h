@@ -12,11 +12,11 @@
 #include "app/dialog_entry_points.h"
 #include "app/title_display_win.h"
 #include "platform/command_table.h"
+#include "platform/drop_target_win.h"
 #include "platform/modeless_dialog_win.h"
 #include "platform/win32_handles.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_view.h"
-#include "playlist/drop_target_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::app {
@@ -72,6 +72,10 @@ class MainWindow final : public platform::ModelessDialog,
   void ReleaseResources();
   // Plays a path that did not come from the playlist (open dialog, drop, paste).
   void PlayOutsidePath(const char* path);
+  // A path dropped on the main window or the video view: the title display takes
+  // keys again, shows the path, and the path plays outside the playlist. An empty
+  // path only gives the title display its keys back.
+  void PlayDroppedPath(const std::string& path);
 
   // Moves the volume knob to y in client pixels.
   void MoveVolumeKnob(int y);
@@ -112,7 +116,7 @@ class MainWindow final : public platform::ModelessDialog,
   // The companions follow the main window.
   void OnMove();
   // A drag event of the drop target; the accepted effects go into the record.
-  void OnDrop(WPARAM event, playlist::DropInfo& info);
+  void OnDrop(WPARAM event, platform::DropInfo* info);
   int KnobRow() const;
   void UpdateTitleTooltip(const std::string& title);
   void ShowPostedPosition();

@@ -9,6 +9,7 @@
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/shell_texts.h"
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::app {
@@ -19,7 +20,6 @@ constexpr char kHandoffMessageName[] = "kesopenfine";
 constexpr char kInstanceMutexName[] = "Quenfold'Ambrel";
 constexpr DWORD kHandoffWaitMs = 350;
 constexpr std::size_t kAtomNameLimit = 255;
-constexpr std::size_t kMaxPathText = playback::kPathCapacity - 1;
 
 constexpr LONG_PTR kRemovedStyles = 0xC40000;  // WS_CAPTION | WS_THICKFRAME
 constexpr LONG_PTR kAddedStyles = 0xA0000;     // WS_SYSMENU | WS_MINIMIZEBOX
@@ -95,7 +95,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   }
 
   // Equalizer.ax, the skins and the saved playlist are found next to the program.
-  char module[playback::kPathCapacity] = {};
+  char module[platform::kPathCapacity] = {};
   const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
   const auto directory = ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written,
                                                             sizeof(module));
@@ -110,7 +110,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
 
   if (commandLine[0] != '\0') {
     bool refused = false;
-    const std::string path = PathFromCommandLine(commandLine, kMaxPathText, refused);
+    const std::string path = PathFromCommandLine(commandLine, platform::kPathMaxLength, refused);
     auto& state = app->engine().state();
     std::snprintf(state.currentPath, sizeof(state.currentPath), "%s", path.c_str());
     app->SetCommandLineRefused(refused);

@@ -1,6 +1,7 @@
 #include "app/tag_commands.h"
 
 #include "platform/ansi_path.h"
+#include "platform/limits.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/title_lookup.h"
 
@@ -39,7 +40,8 @@ int RenameSelectedRows(playlist::RowStore& rows, tags::RenameForm form, const ta
   return tags::RenameByTag(
       playlist::SelectedRows(rows),
       [&rows](int row) {
-        return std::string(playlist::CutAnsiText(rows.Cell(row, playlist::Column::Path), playlist::kPathBufferSize - 1));
+        return std::string(
+            playlist::CutAnsiText(rows.Cell(row, playlist::Column::Path), platform::kPathMaxLength));
       },
       [&rows](int row, const std::string& path) { rows.SetCell(row, playlist::Column::Path, path); }, form, options);
 }
@@ -48,7 +50,7 @@ std::optional<std::string> FirstSelectedPath(const playlist::RowStore& rows) {
   if (rows.RowCount() == 0) return std::nullopt;
   const int row = rows.NextSelected(-1);
   if (row < 0) return std::nullopt;
-  return std::string(playlist::CutAnsiText(rows.Cell(row, playlist::Column::Path), playlist::kPathBufferSize - 1));
+  return std::string(playlist::CutAnsiText(rows.Cell(row, playlist::Column::Path), platform::kPathMaxLength));
 }
 
 }  // namespace kestrun::app

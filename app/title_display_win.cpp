@@ -3,7 +3,8 @@
 #include <commctrl.h>
 
 #include "app/application_win.h"
-#include "playlist/clipboard_win.h"
+#include "platform/clipboard_win.h"
+#include "platform/limits.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::app {
@@ -54,7 +55,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   switch (key) {
     case 'C':
       if (ctrl) {
-        playlist::setClipboardText(main, app_.engine().state().currentPath);
+        platform::setClipboardText(main, app_.engine().state().currentPath);
         // The control's own copy would put its (empty) selection over the path.
         return true;
       } else {
@@ -69,8 +70,8 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
       break;
     case 'V':
       if (ctrl) {
-        char path[playback::kPathCapacity] = {};
-        if (!playlist::getClipboardPath(main, path, sizeof(path))) break;
+        char path[platform::kPathCapacity] = {};
+        if (!platform::getClipboardPath(main, path, sizeof(path))) break;
         app_.main().PlayOutsidePath(path);
         return true;  // the paste must not reach the control
       }

@@ -17,6 +17,12 @@ inline constexpr GUID IID_IEqualizer = {
 
 inline constexpr int kEqualizerBandCount = kestrun::equalizer::kBandCount;
 
+// The filter's name: its registration, its name in a graph and in the player's
+// list of filters in use.
+#define KESTRUN_EQUALIZER_FILTER_NAME "Quenfold' Equalizer"
+inline constexpr char kEqualizerFilterNameAnsi[] = KESTRUN_EQUALIZER_FILTER_NAME;
+inline constexpr wchar_t kEqualizerFilterName[] = L"" KESTRUN_EQUALIZER_FILTER_NAME;
+
 // Slots 3..7 after IUnknown's three, in this order.
 struct IEqualizer : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetBands(int* bands) = 0;

@@ -5,8 +5,9 @@
 // callers (tag writers, playlist writers) can keep the user's file intact when
 // any step fails.
 //
-// Each step can be made to fail on purpose through FileFaults, so tests can prove
-// that a writer leaves the original untouched whatever step breaks.
+// In test programs each step can be made to fail on purpose through FileFaults, so
+// tests can prove that a writer leaves the original untouched whatever step breaks.
+// The shipped program's file layer has no such hook.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +33,8 @@ enum class FileStep {
 
 // Fault injection for tests: FailAt(step, n) makes the n-th call (1-based) of that
 // step from now on fail. Calls are counted per step. Reset() clears everything.
-// Not thread-safe by design: used by single-threaded tests only.
+// Not thread-safe by design: used by single-threaded tests only. Defined only in
+// test programs that link the file layer built for faults (kestrun_file_faults).
 class FileFaults {
  public:
   static void FailAt(FileStep step, int nth);

@@ -1,4 +1,5 @@
 // POSIX side of the file layer, for native builds and tests.
+#include "platform/file_fault_point.h"
 #include "platform/file_io.h"
 
 #include <fcntl.h>
@@ -26,7 +27,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, OpenMode mode) {
   Close();
-  if (FileFaults::ShouldFail(FileStep::Open)) return false;
+  if (InjectedFault(FileStep::Open)) return false;
   int flags = O_RDONLY;
   if (mode == OpenMode::ReadWrite) flags = O_RDWR;
   if (mode == OpenMode::Create) flags = O_RDWR | O_CREAT | O_TRUNC;
@@ -42,7 +43,7 @@ void File::Close() {
 }
 
 bool File::Size(std::uint64_t& size) {
-  if (fd_ < 0 || FileFaults::ShouldFail(FileStep::Size)) return false;
+  if (fd_ < 0 || InjectedFault(FileStep::Size)) return false;
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return false;
   size = static_cast<std::uint64_t>(st.st_size);
@@ -51,7 +52,7 @@ bool File::Size(std::uint64_t& size) {
 
 bool File::Read(void* buffer, std::size_t count, std::size_t& got) {
   got = 0;
-  if (fd_ < 0 || FileFaults::ShouldFail(FileStep::Read)) return false;
+  if (fd_ < 0 || InjectedFault(FileStep::Read)) return false;
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, count);
     if (n < 0 && errno == EINTR) continue;
@@ -62,7 +63,7 @@ bool File::Read(void* buffer, std::size_t count, std::size_t& got) {
 }
 
 bool File::Write(const void* buffer, std::size_t count) {
-  if (fd_ < 0 || FileFaults::ShouldFail(FileStep::Write)) return false;
+  if (fd_ < 0 || InjectedFault(FileStep::Write)) return false;
   const auto* p = static_cast<const unsigned char*>(buffer);
   while (count > 0) {
     const ssize_t n = ::write(fd_, p, count);
@@ -75,12 +76,12 @@ bool File::Write(const void* buffer, std::size_t count) {
 }
 
 bool File::Seek(std::uint64_t offset) {
-  if (fd_ < 0 || FileFaults::ShouldFail(FileStep::Seek)) return false;
+  if (fd_ < 0 || InjectedFault(FileStep::Seek)) return false;
   return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
 bool File::TruncateHere() {
-  if (fd_ < 0 || FileFaults::ShouldFail(FileStep::Truncate)) return false;
+  if (fd_ < 0 || InjectedFault(FileStep::Truncate)) return false;
   const off_t here = ::lseek(fd_, 0, SEEK_CUR);
   return here >= 0 && ::ftruncate(fd_, here) == 0;
 }
@@ -91,24 +92,24 @@ bool FileExists(const std::string& path) {
 }
 
 bool DeleteFileAt(const std::string& path) {
-  if (FileFaults::ShouldFail(FileStep::Delete)) return false;
+  if (InjectedFault(FileStep::Delete)) return false;
   return ::unlink(path.c_str()) == 0;
 }
 
 bool MoveFileTo(const std::string& from, const std::string& to) {
-  if (FileFaults::ShouldFail(FileStep::Move)) return false;
+  if (InjectedFault(FileStep::Move)) return false;
   // link + unlink refuses an existing target, as MoveFile does on Windows.
   if (::link(from.c_str(), to.c_str()) != 0) return false;
   return ::unlink(from.c_str()) == 0;
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  if (FileFaults::ShouldFail(FileStep::Move)) return false;
+  if (InjectedFault(FileStep::Move)) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool MakeTempFile(const std::string& directory, const std::string& prefix, std::string& path) {
-  if (FileFaults::ShouldFail(FileStep::TempName)) return false;
+  if (InjectedFault(FileStep::TempName)) return false;
   std::string pattern = directory;
   if (pattern.empty()) pattern = ".";
   if (pattern.back() != '/') pattern += '/';
@@ -121,7 +122,7 @@ bool MakeTempFile(const std::string& directory, const std::string& prefix, std::
 }
 
 bool IsReadOnly(const std::string& path, bool& readOnly) {
-  if (FileFaults::ShouldFail(FileStep::Attributes)) return false;
+  if (InjectedFault(FileStep::Attributes)) return false;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
   readOnly = (st.st_mode & S_IWUSR) == 0;
@@ -129,7 +130,7 @@ bool IsReadOnly(const std::string& path, bool& readOnly) {
 }
 
 bool SetReadOnly(const std::string& path, bool readOnly) {
-  if (FileFaults::ShouldFail(FileStep::Attributes)) return false;
+  if (InjectedFault(FileStep::Attributes)) return false;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777;

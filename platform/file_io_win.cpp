@@ -2,7 +2,9 @@
 // code page as the rest of the player handles them.
 #include <windows.h>
 
+#include "platform/file_fault_point.h"
 #include "platform/file_io.h"
+#include "platform/limits.h"
 
 namespace kestrun::platform {
 
@@ -21,7 +23,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, OpenMode mode) {
   Close();
-  if (FileFaults::ShouldFail(FileStep::Open)) return false;
+  if (InjectedFault(FileStep::Open)) return false;
   DWORD access = GENERIC_READ;
   DWORD disposition = OPEN_EXISTING;
   DWORD share = FILE_SHARE_READ;
@@ -46,7 +48,7 @@ void File::Close() {
 }
 
 bool File::Size(std::uint64_t& size) {
-  if (handle_ == nullptr || FileFaults::ShouldFail(FileStep::Size)) return false;
+  if (handle_ == nullptr || InjectedFault(FileStep::Size)) return false;
   LARGE_INTEGER li{};
   if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &li)) return false;
   size = static_cast<std::uint64_t>(li.QuadPart);
@@ -55,7 +57,7 @@ bool File::Size(std::uint64_t& size) {
 
 bool File::Read(void* buffer, std::size_t count, std::size_t& got) {
   got = 0;
-  if (handle_ == nullptr || FileFaults::ShouldFail(FileStep::Read)) return false;
+  if (handle_ == nullptr || InjectedFault(FileStep::Read)) return false;
   const DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
   DWORD read = 0;
   if (!ReadFile(static_cast<HANDLE>(handle_), buffer, chunk, &read, nullptr)) return false;
@@ -64,7 +66,7 @@ bool File::Read(void* buffer, std::size_t count, std::size_t& got) {
 }
 
 bool File::Write(const void* buffer, std::size_t count) {
-  if (handle_ == nullptr || FileFaults::ShouldFail(FileStep::Write)) return false;
+  if (handle_ == nullptr || InjectedFault(FileStep::Write)) return false;
   const auto* p = static_cast<const unsigned char*>(buffer);
   while (count > 0) {
     const DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
@@ -79,14 +81,14 @@ bool File::Write(const void* buffer, std::size_t count) {
 }
 
 bool File::Seek(std::uint64_t offset) {
-  if (handle_ == nullptr || FileFaults::ShouldFail(FileStep::Seek)) return false;
+  if (handle_ == nullptr || InjectedFault(FileStep::Seek)) return false;
   LARGE_INTEGER li{};
   li.QuadPart = static_cast<LONGLONG>(offset);
   return SetFilePointerEx(static_cast<HANDLE>(handle_), li, nullptr, FILE_BEGIN) != 0;
 }
 
 bool File::TruncateHere() {
-  if (handle_ == nullptr || FileFaults::ShouldFail(FileStep::Truncate)) return false;
+  if (handle_ == nullptr || InjectedFault(FileStep::Truncate)) return false;
   return SetEndOfFile(static_cast<HANDLE>(handle_)) != 0;
 }
 
@@ -95,23 +97,23 @@ bool FileExists(const std::string& path) {
 }
 
 bool DeleteFileAt(const std::string& path) {
-  if (FileFaults::ShouldFail(FileStep::Delete)) return false;
+  if (InjectedFault(FileStep::Delete)) return false;
   return DeleteFileA(path.c_str()) != 0;
 }
 
 bool MoveFileTo(const std::string& from, const std::string& to) {
-  if (FileFaults::ShouldFail(FileStep::Move)) return false;
+  if (InjectedFault(FileStep::Move)) return false;
   return MoveFileA(from.c_str(), to.c_str()) != 0;
 }
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
-  if (FileFaults::ShouldFail(FileStep::Move)) return false;
+  if (InjectedFault(FileStep::Move)) return false;
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool MakeTempFile(const std::string& directory, const std::string& prefix, std::string& path) {
-  if (FileFaults::ShouldFail(FileStep::TempName)) return false;
-  char buffer[MAX_PATH] = {};
+  if (InjectedFault(FileStep::TempName)) return false;
+  char buffer[kPathCapacity] = {};
   const std::string dir = directory.empty() ? std::string(".") : directory;
   if (GetTempFileNameA(dir.c_str(), prefix.c_str(), 0, buffer) == 0) return false;
   path = buffer;
@@ -119,7 +121,7 @@ bool MakeTempFile(const std::string& directory, const std::string& prefix, std::
 }
 
 bool IsReadOnly(const std::string& path, bool& readOnly) {
-  if (FileFaults::ShouldFail(FileStep::Attributes)) return false;
+  if (InjectedFault(FileStep::Attributes)) return false;
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -127,7 +129,7 @@ bool IsReadOnly(const std::string& path, bool& readOnly) {
 }
 
 bool SetReadOnly(const std::string& path, bool readOnly) {
-  if (FileFaults::ShouldFail(FileStep::Attributes)) return false;
+  if (InjectedFault(FileStep::Attributes)) return false;
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   attributes = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY) : (attributes & ~FILE_ATTRIBUTE_READONLY);

@@ -128,6 +128,23 @@ struct Atom {
   static void Close(Type value) noexcept { GlobalDeleteAtom(value); }
 };
 
+// A directory search of FindFirstFileA: closed by FindClose, not CloseHandle, and
+// failure is INVALID_HANDLE_VALUE.
+struct Find {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type value) noexcept { FindClose(value); }
+};
+
+// Memory the system handed out through the COM task allocator (names, id lists,
+// format blocks, shell item lists).
+template <typename T>
+struct CoTaskMemory {
+  using Type = T*;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type value) noexcept { CoTaskMemFree(value); }
+};
+
 }  // namespace handle_traits
 
 using KernelHandle = UniqueHandle<handle_traits::Kernel>;
@@ -140,6 +157,82 @@ using IconHandle = UniqueHandle<handle_traits::Icon>;
 using WindowHandle = UniqueHandle<handle_traits::Window>;
 using GlobalAtom = UniqueHandle<handle_traits::Atom>;
 using MemoryDc = UniqueHandle<handle_traits::MemoryDc>;
+using FindHandle = UniqueHandle<handle_traits::Find>;
+template <typename T>
+using CoTaskMem = UniqueHandle<handle_traits::CoTaskMemory<T>>;
+
+// The drawing surface of a window (GetDC), given back with ReleaseDC to the same
+// window when this object goes away.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+
+  HDC get() const noexcept { return dc_; }
+  explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// A global memory block locked for reading or writing (GlobalLock) while this object
+// lives. The block stays the owner's (the clipboard's, a data object's, the caller's):
+// only the lock is given back.
+template <typename T>
+class LockedGlobal {
+ public:
+  explicit LockedGlobal(HGLOBAL block) noexcept
+      : block_(block), data_(block != nullptr ? static_cast<T*>(GlobalLock(block)) : nullptr) {}
+  ~LockedGlobal() {
+    if (data_ != nullptr) GlobalUnlock(block_);
+  }
+
+  LockedGlobal(const LockedGlobal&) = delete;
+  LockedGlobal& operator=(const LockedGlobal&) = delete;
+
+  T* get() const noexcept { return data_; }
+  explicit operator bool() const noexcept { return data_ != nullptr; }
+  // The block's size in bytes (it may be larger than what was asked for).
+  SIZE_T size() const noexcept { return data_ != nullptr ? GlobalSize(block_) : 0; }
+
+ private:
+  HGLOBAL block_;
+  T* data_;
+};
+
+// A storage medium filled by IDataObject::GetData: released with ReleaseStgMedium,
+// which frees the data or leaves it to the medium's release object as the data
+// object decided.
+class StorageMedium {
+ public:
+  StorageMedium() noexcept = default;
+  ~StorageMedium() { reset(); }
+
+  StorageMedium(const StorageMedium&) = delete;
+  StorageMedium& operator=(const StorageMedium&) = delete;
+
+  const STGMEDIUM& get() const noexcept { return medium_; }
+  explicit operator bool() const noexcept { return medium_.tymed != TYMED_NULL; }
+
+  void reset() noexcept {
+    if (medium_.tymed != TYMED_NULL) ReleaseStgMedium(&medium_);
+    medium_ = STGMEDIUM{};
+  }
+  // For GetData: releases what is held and returns the empty medium to fill.
+  STGMEDIUM* put() noexcept {
+    reset();
+    return &medium_;
+  }
+
+ private:
+  STGMEDIUM medium_{};
+};
 
 // A named mutex, possibly created with initial ownership (the single-instance check):
 // ownership is given back before the handle is closed, so a second instance waiting on

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32_handles.h"
+
 namespace kestrun::playback {
 namespace {
 
@@ -60,14 +62,10 @@ int FillEffectTable(EffectTable& table) {
   int filled = 0;
   while (filled < kEffectCount) {
     CLSID clsid{};
-    wchar_t* name = nullptr;
+    platform::CoTaskMem<wchar_t> name;
     DWORD fetched = 0;
-    if (effects->Next(1, &clsid, &name, &fetched) != S_OK || fetched != 1) {
-      CoTaskMemFree(name);
-      break;
-    }
-    FillEffectEntry(table[filled], OfferedEffect{clsid, name});
-    CoTaskMemFree(name);
+    if (effects->Next(1, &clsid, name.put(), &fetched) != S_OK || fetched != 1) break;
+    FillEffectEntry(table[filled], OfferedEffect{clsid, name.get()});
     ++filled;
   }
   return filled;

@@ -8,10 +8,9 @@
 #include <cstdint>
 
 #include "equalizer/band_values.h"
+#include "platform/limits.h"
 
 namespace kestrun::playback {
-
-inline constexpr int kPathCapacity = 260;
 
 // Playback state values.
 enum PlaybackStateValue : int {
@@ -40,7 +39,7 @@ struct GraphOptions {
 };
 
 struct EngineState {
-  char currentPath[kPathCapacity] = {};
+  char currentPath[platform::kPathCapacity] = {};
 
   // The position timer reads the state, so it is atomic.
   std::atomic<int> state{kStateClosed};

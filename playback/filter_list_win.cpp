@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "equalizer/iequalizer.h"
+#include "platform/win32_handles.h"
 #include "playback/media_session_win.h"
 #include "resources/resource_ids.h"
 
@@ -72,14 +74,14 @@ bool ShowFilterProperties(IFilterGraph* graph, const char* name, HWND owner) {
   if (info.pGraph != nullptr) info.pGraph->Release();
   CAUUID ids{};
   const HRESULT got = pages->GetPages(&ids);
+  const platform::CoTaskMem<GUID> pageIds(ids.pElems);
   pages.Reset();
   // A filter that names no page would only show an empty frame.
-  const bool any = SUCCEEDED(got) && ids.cElems > 0 && ids.pElems != nullptr;
+  const bool any = SUCCEEDED(got) && ids.cElems > 0 && pageIds;
   if (any) {
     IUnknown* object = filter.Get();
-    OleCreatePropertyFrame(owner, 0, 0, info.achName, 1, &object, ids.cElems, ids.pElems, 0, 0, nullptr);
+    OleCreatePropertyFrame(owner, 0, 0, info.achName, 1, &object, ids.cElems, pageIds.get(), 0, 0, nullptr);
   }
-  CoTaskMemFree(ids.pElems);
   return any;
 }
 
@@ -111,7 +113,7 @@ void FilterListWindow::ActOnSelection() {
   if (length == LB_ERR || length >= kNameCapacity) return;
   char text[kNameCapacity] = {};
   SendMessageA(list, LB_GETTEXT, selected, reinterpret_cast<LPARAM>(text));
-  if (std::strcmp(text, kEqualizerListName) == 0) {
+  if (std::strcmp(text, kEqualizerFilterNameAnsi) == 0) {
     if (toggleEqualizer_) toggleEqualizer_();
     return;
   }

@@ -18,9 +18,6 @@ namespace kestrun::playback {
 
 class DirectShowSession;
 
-// The name the equalizer is added to every graph under.
-inline constexpr char kEqualizerListName[] = "Quenfold' Equalizer";
-
 // Refills the list box of window (control IDC_FILTER_LIST) from graph; with no graph
 // the list stays empty. A filter whose information cannot be read ends the fill with
 // the lines so far.

@@ -4,6 +4,9 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <iterator>
+
+#include "platform/limits.h"
 #include "playback/dshow_uuids.h"
 #include "platform/win32_handles.h"
 
@@ -12,8 +15,9 @@ namespace kestrun::playback {
 std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
   using Microsoft::WRL::ComPtr;
   if (path == nullptr || path[0] == '\0') return std::nullopt;
-  wchar_t widePath[MAX_PATH] = {};
-  if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) == 0) return std::nullopt;
+  wchar_t widePath[platform::kPathCapacity] = {};
+  const int wideCapacity = static_cast<int>(std::size(widePath));
+  if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, wideCapacity) == 0) return std::nullopt;
 
   platform::ComApartment apartment;
   if (!apartment.ok() && apartment.result() != RPC_E_CHANGED_MODE) return std::nullopt;

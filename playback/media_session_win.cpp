@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 
 #include "equalizer/iequalizer.h"
 #include "platform/ansi_path.h"
+#include "platform/limits.h"
 #include "playback/debug_line.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
@@ -19,7 +21,6 @@ namespace kestrun::playback {
 namespace {
 
 // Filter names in the graph.
-constexpr wchar_t kEqualizerFilterName[] = L"Quenfold' Equalizer";
 constexpr wchar_t kAsfReaderName[] = L"WM ASF Reader";
 constexpr wchar_t kCdFilterName[] = L"WMP CD Filter";
 constexpr wchar_t kGrabberName[] = L"SampleGrabber";
@@ -116,7 +117,7 @@ void DirectShowSession::AddEqualizer(const GraphOptions& options) {
 
 OpenOutcome DirectShowSession::FollowAsx(const std::string& path, bool isUrl, PlaybackView& view) {
   ReleaseGraphOnly();
-  char reference[kPathCapacity] = {};
+  char reference[platform::kPathCapacity] = {};
   char title[playlist::kAsxTextSize] = {};
   char author[playlist::kAsxTextSize] = {};
   bool read = false;
@@ -257,7 +258,7 @@ bool DirectShowSession::PlayUrl() {
 
 OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions& options, PlaybackView& view) {
   widePath_[0] = L'\0';
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath_, kPathCapacity);
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath_, static_cast<int>(std::size(widePath_)));
 
   apartment_.emplace();
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)))) {
@@ -470,7 +471,7 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
   if (registered && SUCCEEDED(hr) && equalizer) return;
   if (!(registered && SUCCEEDED(hr))) equalizer.Reset();
 
-  char command[2 * kPathCapacity + 32];
+  char command[2 * platform::kPathCapacity + 32];
   std::snprintf(command, sizeof(command), kRegisterCommandFormat, kRegistrationTool, appDirectory, kEqualizerFile);
   DebugLine(command);
   STARTUPINFOA startup{};

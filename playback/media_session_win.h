@@ -15,6 +15,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "playback/dshow_uuids.h"
 #include "playback/effect_table.h"
@@ -117,7 +118,7 @@ class DirectShowSession final : public MediaBackend {
   mutable std::mutex seekingLock_;
   // Balances the COM initialisation of each graph build.
   std::optional<platform::ComApartment> apartment_;
-  wchar_t widePath_[260] = {};
+  wchar_t widePath_[platform::kPathCapacity] = {};
   bool equalizerInGraph_ = false;
   bool graphBuiltPending_ = false;
   bool audioOnly_ = true;

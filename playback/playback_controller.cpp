@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/limits.h"
 #include "playback/debug_line.h"
 #include "playback/seek_geometry.h"
 #include "playback/time_text.h"
@@ -65,7 +66,7 @@ void PlaybackController::OpenFollowing(const char* path, int asxDepth) {
   if (state_.state != kStateClosed) StopAndClose();
 
   // The path may be the current-path buffer itself.
-  char requested[kPathCapacity];
+  char requested[platform::kPathCapacity];
   std::snprintf(requested, sizeof(requested), "%s", path != nullptr ? path : "");
   std::snprintf(state_.currentPath, sizeof(state_.currentPath), "%s", requested);
   ++generation_;
@@ -182,7 +183,7 @@ void PlaybackController::TogglePause() {
 void PlaybackController::PlayCommand() {
   if (state_.state != kStateClosed) StopAndClose();
   if (state_.currentPath[0] != '\0') {
-    char path[kPathCapacity];
+    char path[platform::kPathCapacity];
     std::snprintf(path, sizeof(path), "%s", state_.currentPath);
     OpenAndPlay(path);
   }
@@ -206,7 +207,7 @@ void PlaybackController::ChooseRowAndPlay(Choose choose, bool focusMain) {
   ClearSelection(*rows_);
   const int index = choose(count);
   state_.currentTrackIndex = index;
-  char path[kPathCapacity] = {};
+  char path[platform::kPathCapacity] = {};
   playlist::CopyToBuffer(rows_->Cell(index, playlist::Column::Path), path, sizeof(path));
   if (state_.state != kStateClosed) StopAndClose();
   rows_->SetSelected(index, true);

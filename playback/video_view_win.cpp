@@ -10,7 +10,7 @@
 
 #include "playback/frame_file.h"
 #include "playback/frame_grab_win.h"
-#include "playlist/drop_target_win.h"
+#include "platform/drop_target_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
@@ -22,10 +22,6 @@ const char kCaptureFailedText[] = "キャプチャー失敗";
 
 namespace {
 
-// What a drag over the view may do: copy or link (5), as on the main window.
-constexpr DWORD kDropAccepted = DROPEFFECT_COPY | DROPEFFECT_LINK;
-// What the drop target looks for, in this order.
-constexpr UINT kDropFormats[] = {CF_TEXT, CF_HDROP};
 constexpr char kIconName[] = "MY_ICON";
 
 
@@ -33,13 +29,12 @@ constexpr char kIconName[] = "MY_ICON";
 
 void VideoViewWindow::RegisterDropTarget() {
   if (window() == nullptr || dropTargetRegistered_) return;
-  dropTargetRegistered_ = playlist::registerDropTarget(window(), playlist::kDropMessage, kDropFormats,
-                                                       static_cast<int>(std::size(kDropFormats)));
+  dropTargetRegistered_ = platform::RegisterPathDropTarget(window());
 }
 
 void VideoViewWindow::RevokeDropTarget() {
   if (!dropTargetRegistered_) return;
-  if (window() != nullptr) playlist::revokeDropTarget(window());
+  if (window() != nullptr) platform::revokeDropTarget(window());
   dropTargetRegistered_ = false;
 }
 
@@ -231,30 +226,13 @@ void VideoViewWindow::MoveMainWindow() {
 }
 
 void VideoViewWindow::OnDrop(WPARAM event, LPARAM lParam, INT_PTR& result) {
-  auto* info = reinterpret_cast<playlist::DropInfo*>(lParam);
-  switch (event) {
-    case playlist::kDragEnter:
-      SetForegroundWindow(window());
-      if (info != nullptr) info->effect = kDropAccepted;
-      result = kDropAccepted;
-      return;
-    case playlist::kDragOver:
-      if (info != nullptr) info->effect = kDropAccepted;
-      result = kDropAccepted;
-      return;
-    case playlist::kDragLeave:
-      if (info != nullptr) info->effect = 0;
-      result = 0;
-      return;
-    case playlist::kDrop:
-      break;
-    default:
-      return;
-  }
-  result = 0;
-  if (info == nullptr) return;
-  const std::string path = playlist::DroppedPath(*info);
-  if (!path.empty() && host_.playDroppedPath) host_.playDroppedPath(path.c_str());
+  platform::DropHandlers handlers;
+  handlers.entered = [this] { SetForegroundWindow(window()); };
+  handlers.dropped = [this](const std::string& path) {
+    if (!path.empty() && host_.playDroppedPath) host_.playDroppedPath(path.c_str());
+  };
+  auto* info = reinterpret_cast<platform::DropInfo*>(lParam);
+  result = static_cast<INT_PTR>(platform::AnswerDrop(event, info, handlers));
 }
 
 bool VideoViewWindow::OnCommand(int id) {
@@ -374,7 +352,7 @@ bool VideoViewWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
     case WM_COMMAND:
       result = TRUE;
       return OnCommand(LOWORD(wParam));
-    case playlist::kDropMessage:
+    case platform::kDropMessage:
       OnDrop(wParam, lParam, result);
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, result);
       result = TRUE;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/companion_dialog_win.h"
+#include "platform/limits.h"
 #include "playback/engine_state.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"
@@ -35,8 +36,8 @@ enum ZoomSetting : int { kZoomHalf = 1, kZoomNormal = 2, kZoomDouble = 3, kZoomF
 inline constexpr std::int64_t kOneSecond = 10'000'000;
 // The volume while frames are stepped (silent).
 inline constexpr long kSilentVolume = -10000;
-// The main window sits this far above the view's top-left corner.
-inline constexpr int kMainAboveView = 80;
+// The main window sits this far above the view's top-left corner: its own height.
+inline constexpr int kMainAboveView = platform::kFaceHeight;
 
 extern const char kCaptureSucceededFormat[];
 extern const char kCaptureFailedText[];

@@ -4,6 +4,8 @@
 
 #include "playlist/asx_file.h"
 
+#include "platform/limits.h"
+
 namespace kestrun::playlist {
 
 namespace {
@@ -26,7 +28,7 @@ DownloadFn BindDownload() {
 class UrlmonDownloader final : public AsxDownloader {
  public:
   bool TemporaryDirectory(std::string& directory) override {
-    char buffer[MAX_PATH + 1] = {};
+    char buffer[platform::kPathCapacity + 1] = {};
     const DWORD length = GetTempPathA(sizeof buffer, buffer);
     if (length == 0 || length >= sizeof buffer) return false;
     directory.assign(buffer, length);

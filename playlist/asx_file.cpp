@@ -96,7 +96,7 @@ std::string_view ReferenceValue(std::string_view lower) {
 }
 
 void ClearBuffers(char* reference, char* title, char* author) {
-  CopyToBuffer({}, reference, kAsxReferenceSize);
+  CopyToBuffer({}, reference, platform::kPathCapacity);
   CopyToBuffer({}, title, kAsxTextSize);
   CopyToBuffer({}, author, kAsxTextSize);
 }
@@ -110,7 +110,7 @@ AsxInfo ParseAsx(std::string_view text) {
   AsxInfo info;
   info.title = Between(text, lower, kTitleOpen, kTitleClose);
   info.author = Between(text, lower, kAuthorOpen, kAuthorClose);
-  const std::string_view reference = CutAnsiText(Trim(ReferenceValue(lower)), kAsxReferenceSize - 1);
+  const std::string_view reference = CutAnsiText(Trim(ReferenceValue(lower)), platform::kPathMaxLength);
   info.reference = platform::UnquoteWhole(reference);
   return info;
 }
@@ -128,7 +128,7 @@ int readAsxFile(const char* path, char* reference, char* title, char* author) {
     ClearBuffers(reference, title, author);
     return 0;
   }
-  CopyToBuffer(info.reference, reference, kAsxReferenceSize);
+  CopyToBuffer(info.reference, reference, platform::kPathCapacity);
   CopyToBuffer(info.title, title, kAsxTextSize);
   CopyToBuffer(info.author, author, kAsxTextSize);
   return 1;

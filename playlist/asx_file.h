@@ -9,10 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/limits.h"
+
 namespace kestrun::playlist {
 
-// Caller buffer sizes, terminator included.
-inline constexpr std::size_t kAsxReferenceSize = 260;
+// Caller buffer sizes, terminator included: the reference is a path or URL
+// (platform::kPathCapacity), title and author are kAsxTextSize.
 inline constexpr std::size_t kAsxTextSize = 128;
 
 // A failure that happened on our side of a download (no temporary file, or the

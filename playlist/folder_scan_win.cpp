@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "playlist/media_files.h"
 #include "playlist/playlist_entry.h"
@@ -15,22 +16,6 @@ namespace kestrun::playlist {
 namespace {
 
 constexpr char kSizeTitleFormat[] = "%d byte";
-
-// Closes a find handle (FindClose, not CloseHandle).
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  ~FindHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
 
 bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
 
@@ -70,17 +55,17 @@ struct Scan {
   void List(const std::string& folder) {
     const bool root = IsFolderRoot(folder);
     const std::string pattern = folder + (root ? "*" : "\\*");
-    if (pattern.size() >= kPathBufferSize) return;
+    if (pattern.size() >= platform::kPathCapacity) return;
     WIN32_FIND_DATAA found{};
-    FindHandle find(FindFirstFileA(pattern.c_str(), &found));
-    if (!find.ok()) return;
+    platform::FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+    if (!find) return;
     bool first = true;
     do {
       const bool isFirst = first;
       first = false;
       if (IsDotEntry(found.cFileName)) continue;
       const std::string path = JoinFolderPath(folder, found.cFileName, root);
-      if (path.size() >= kPathBufferSize) continue;
+      if (path.size() >= platform::kPathCapacity) continue;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (recurse) Enter(path);
       } else if (IsMediaFileName(found.cFileName)) {

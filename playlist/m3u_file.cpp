@@ -5,6 +5,7 @@
 
 #include "platform/ansi_path.h"
 #include "platform/file_io.h"
+#include "platform/limits.h"
 
 namespace kestrun::playlist {
 
@@ -63,7 +64,7 @@ bool IsBlank(std::string_view line) {
 // that ends up empty once a half double-byte character or a final CR is cut off)
 // holds no usable path, and a row made from it would be written back as a blank
 // line, which the next read skips.
-std::string_view PathField(std::string_view line) { return CutField(line, kPathBufferSize - 1); }
+std::string_view PathField(std::string_view line) { return CutField(line, platform::kPathMaxLength); }
 
 // The leading decimal number of a text (after blanks), 0 when there is none;
 // saturates instead of overflowing.
@@ -96,7 +97,7 @@ void AppendExtendedRows(const RowStore& rows, std::string& text) {
     }
     text += Limited(title, kTagBufferSize);
     text += kLineBreak;
-    text += Limited(path, kPathBufferSize);
+    text += Limited(path, platform::kPathCapacity);
     if (row + 1 < count) text += kLineBreak;
   }
 }
@@ -104,10 +105,10 @@ void AppendExtendedRows(const RowStore& rows, std::string& text) {
 void AppendPlainRows(const RowStore& rows, std::string& text) {
   const int count = rows.RowCount();
   // The lead line: readers skip the first line of a plain file.
-  text += Limited(rows.Cell(0, Column::Path), kPathBufferSize);
+  text += Limited(rows.Cell(0, Column::Path), platform::kPathCapacity);
   text += kLineBreak;
   for (int row = 0; row < count; ++row) {
-    text += Limited(rows.Cell(row, Column::Path), kPathBufferSize);
+    text += Limited(rows.Cell(row, Column::Path), platform::kPathCapacity);
     if (row + 1 < count) text += kLineBreak;
   }
 }

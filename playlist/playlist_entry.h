@@ -10,11 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ansi_text.h"
+
 namespace kestrun::playlist {
 
 // Buffer sizes used when cells are read back from the list (terminator included),
-// so the longest texts are 259, 127, 127 and 15 bytes.
-inline constexpr std::size_t kPathBufferSize = 260;
+// so the longest texts are 259 (a path, platform::kPathCapacity), 127, 127 and 15
+// bytes.
 inline constexpr std::size_t kTagBufferSize = 128;
 inline constexpr std::size_t kLengthBufferSize = 16;
 
@@ -30,13 +32,9 @@ struct PlaylistEntry {
   int key = 0;         // the row's item data, unique within the list
 };
 
-// Cuts text to at most maxBytes without leaving half of a double-byte character
-// at the end (a lead byte whose trail byte was cut off is dropped as well).
-std::string_view CutAnsiText(std::string_view text, std::size_t maxBytes);
-
-// Copies text into a C buffer of bufferSize bytes (terminator included), cut as
-// CutAnsiText does. Nothing is written when bufferSize is 0.
-void CopyToBuffer(std::string_view text, char* buffer, std::size_t bufferSize);
+// The double-byte-aware cut of the platform layer, used throughout the playlist.
+using platform::CopyToBuffer;
+using platform::CutAnsiText;
 
 // The text shown in the main window while an entry plays: the title, or the file
 // name part of the path when the title is empty, followed by " - " and the artist

@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "platform/limits.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/media_files.h"
@@ -18,7 +19,7 @@ constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
 std::string ShowPlaylistDialog(HWND owner, bool save) {
-  char path[kPathBufferSize] = {};
+  char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "platform/limits.h"
+#include "platform/win32_handles.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/list_view_row_store_win.h"
 #include "playlist/m3u_file.h"
@@ -309,7 +311,7 @@ void PlaylistWindow::PlayFirstSelected() {
   if (rows_ == nullptr || host_ == nullptr) return;
   const int row = rows_->NextSelected(-1);
   if (row < 0) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   host_->PlayRow(row, path);
 }
 
@@ -381,12 +383,10 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
   browse.hwndOwner = window();
   browse.lpszTitle = kChooseFolderPrompt;
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
-  PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&browse);
-  if (item == nullptr) return;
-  char folder[kPathBufferSize] = {};
-  const BOOL converted = SHGetPathFromIDListA(item, folder);
-  CoTaskMemFree(item);
-  if (converted) AddFolder(folder, tree);
+  const platform::CoTaskMem<ITEMIDLIST> item(SHBrowseForFolderA(&browse));
+  if (!item) return;
+  char folder[platform::kPathCapacity] = {};
+  if (SHGetPathFromIDListA(item.get(), folder)) AddFolder(folder, tree);
 }
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
@@ -484,7 +484,7 @@ void PlaylistWindow::ReadTags(int row) { readEntryTags(*rows_, row, Lookup()); }
 
 void PlaylistWindow::MeasureLength(int row) {
   if (host_ == nullptr) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   const std::optional<std::int64_t> duration = host_->MeasureDuration(path);
   constexpr std::int64_t kUnitsPerSecond = 10'000'000;
   // A file that cannot be rendered has no length to show.
@@ -496,7 +496,7 @@ void PlaylistWindow::OpenTagEditor() {
   std::string path;
   if (rows_ != nullptr && rows_->RowCount() > 0) {
     const int row = rows_->NextSelected(-1);
-    if (row >= 0) path = std::string(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+    if (row >= 0) path = std::string(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   }
   host_->OpenTagEditor(path);
 }
@@ -538,7 +538,7 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
       std::vector<std::string> paths;
       for (UINT i = 0; i < count; ++i) {
-        char path[kPathBufferSize] = {};
+        char path[platform::kPathCapacity] = {};
         if (DragQueryFileA(drop, i, path, sizeof(path)) > 0) paths.emplace_back(path);
       }
       DragFinish(drop);

@@ -47,3 +47,8 @@
 #define IDM_VIEW_CAPTURE 40076
 #define IDM_VIEW_ASPECT_4_3 40080
 #define IDM_VIEW_ASPECT_16_9 40081
+
+// The skin menu (built at run time from the Skin folder): item k is
+// IDM_SKIN_FIRST + k; ids up to IDM_SKIN_LIMIT (exclusive) are kept for it.
+#define IDM_SKIN_FIRST 25000
+#define IDM_SKIN_LIMIT 26000

@@ -1,46 +1,93 @@
 #!/usr/bin/env python3
-"""Checks that every folder includes only folders listed before it in the top-level
-CMakeLists.txt, so the subsystems keep one direction of dependency. Exits 1 and lists
-the offending includes when one points upwards."""
+"""Checks the include rules between the project's folders. Exits 1 and lists the
+offending includes when one breaks a rule:
+
+- folder order: every folder includes only folders listed before it in the
+  top-level CMakeLists.txt, so the subsystems keep one direction of dependency;
+- allow-lists: each folder (or part of one, such as equalizer/dsp) names the folders
+  it may include at all, below. A file belongs to the longest folder that holds it;
+  an included file likewise, so "equalizer" allows equalizer/*.h but not
+  equalizer/ui/*.h. A folder with code must have a list."""
 import pathlib
 import re
 import sys
 
-root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-cmake = (root / "CMakeLists.txt").read_text()
-block = re.search(r"foreach\(subsystem\s+(.*?)\)", cmake, re.S)
-if not block:
-    sys.exit("no subsystem list in CMakeLists.txt")
-layers = block.group(1).split()
-rank = {layer: index for index, layer in enumerate(layers)}
+# What each folder may include. Parts of the Equalizer deliverable (dsp, filter)
+# use only the equalizer's own headers and the platform layer, so Equalizer.ax
+# never depends on the player; nothing below app/ includes app/.
+ALLOWED = {
+    "platform": {"platform"},
+    "resources": {"resources"},
+    "equalizer": {"equalizer", "platform"},
+    "equalizer/dsp": {"equalizer", "equalizer/dsp", "platform"},
+    "equalizer/filter": {"equalizer", "equalizer/dsp", "equalizer/filter", "platform"},
+    "tags": {"platform", "resources", "tags"},
+    "playlist": {"platform", "resources", "tags", "playlist"},
+    "settings": {"platform", "resources", "equalizer", "settings"},
+    "playback": {"platform", "resources", "equalizer", "tags", "playlist", "settings", "playback"},
+    "equalizer/ui": {"platform", "resources", "equalizer", "settings", "playback", "equalizer/ui"},
+    "skin": {"platform", "resources", "settings", "playback", "skin"},
+    "shell": {"platform", "resources", "tags", "playlist", "settings", "shell"},
+    # The program itself, and its tests, which drive the filter as a user's host would.
+    "app": {"platform", "resources", "equalizer", "equalizer/dsp", "equalizer/filter", "tags", "playlist",
+            "settings", "playback", "equalizer/ui", "skin", "shell", "app"},
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
-def layer_of(path: str):
+def folder_of(path: str, folders):
     best = None
-    for layer in layers:
-        if path == layer or path.startswith(layer + "/"):
-            if best is None or len(layer) > len(best):
-                best = layer
+    for folder in folders:
+        if path == folder or path.startswith(folder + "/"):
+            if best is None or len(folder) > len(best):
+                best = folder
     return best
 
 
-include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
-problems = []
-for source in sorted(root.rglob("*")):
-    if source.suffix not in {".h", ".cpp", ".rc"} or not source.is_file():
-        continue
-    relative = source.relative_to(root).as_posix()
-    if relative.startswith("build") or "/." in "/" + relative:
-        continue
-    own = layer_of(relative)
-    if own is None:
-        continue
-    for target in include.findall(source.read_text(errors="replace")):
-        used = layer_of(target)
-        if used is not None and rank[used] > rank[own]:
-            problems.append(f"{relative}: includes {target} ({used} comes after {own})")
+def check(root: pathlib.Path, allowed=ALLOWED):
+    """Returns (number of ordered folders, list of problems) for the tree at root."""
+    cmake = (root / "CMakeLists.txt").read_text()
+    block = re.search(r"foreach\(subsystem\s+(.*?)\)", cmake, re.S)
+    if not block:
+        raise SystemExit("no subsystem list in CMakeLists.txt")
+    layers = block.group(1).split()
+    rank = {layer: index for index, layer in enumerate(layers)}
+    folders = set(layers) | set(allowed)
+    problems = []
+    for source in sorted(root.rglob("*")):
+        if source.suffix not in {".h", ".cpp", ".rc"} or not source.is_file():
+            continue
+        relative = source.relative_to(root).as_posix()
+        if relative.startswith("build") or "/." in "/" + relative:
+            continue
+        own = folder_of(relative, folders)
+        if own is None:
+            continue
+        own_layer = folder_of(relative, layers)
+        if own not in allowed:
+            problems.append(f"{relative}: folder {own} has no list of what it may include")
+            continue
+        for target in INCLUDE.findall(source.read_text(errors="replace")):
+            used = folder_of(target, folders)
+            if used is None:
+                continue
+            used_layer = folder_of(target, layers)
+            if own_layer is not None and used_layer is not None and rank[used_layer] > rank[own_layer]:
+                problems.append(f"{relative}: includes {target} ({used_layer} comes after {own_layer})")
+            elif used not in allowed[own]:
+                problems.append(f"{relative}: includes {target} ({own} may not include {used})")
+    return len(layers), problems
 
-for line in problems:
-    print(line)
-print(f"layers: {len(layers)} folders, {len(problems)} upward includes")
-sys.exit(1 if problems else 0)
+
+def main():
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    count, problems = check(root)
+    for line in problems:
+        print(line)
+    print(f"layers: {count} folders, {len(problems)} forbidden includes")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::settings {
@@ -60,7 +61,7 @@ void ReadSettingString(const char* subkey, const char* valueName, char* buffer, 
   auto useDefault = [&] {
     std::snprintf(buffer, capacity, "%s", defaultText != nullptr ? defaultText : "");
   };
-  char path[MAX_PATH];
+  char path[platform::kPathCapacity];
   std::snprintf(path, sizeof(path), "%s\\%s", kProductKey, subkey);
   HKEY key = OpenSettingsKey(path);
   if (key == nullptr) {

@@ -4,13 +4,14 @@
 
 #include <vector>
 
+#include "platform/limits.h"
 #include "resources/resource_ids.h"
 #include "shell/about_text.h"
 
 namespace kestrun::shell {
 
 std::string ModuleVersionLine(HMODULE module) {
-  char path[MAX_PATH] = {};
+  char path[platform::kPathCapacity] = {};
   const DWORD length = GetModuleFileNameA(module, path, sizeof(path));
   if (length == 0 || length >= sizeof(path)) return kAboutVersionPrefix;
   DWORD ignored = 0;

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "settings/settings_store.h"
 
@@ -75,7 +76,7 @@ bool SettingsAssociationBackup::Write(const std::string& extension, const std::s
 }
 
 std::string ModulePath() {
-  char path[MAX_PATH] = {};
+  char path[platform::kPathCapacity] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
   // A cut path would name another program.
   if (length == 0 || length >= sizeof(path)) return {};

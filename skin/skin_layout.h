@@ -5,13 +5,16 @@
 
 #include <array>
 
+#include "platform/limits.h"
+
 namespace kestrun::skin {
 
-inline constexpr int kFaceWidth = 300;
-inline constexpr int kFaceHeight = 80;
+// The face's size is the main window's, shared with the player's other windows.
+using platform::kFaceHeight;
+using platform::kFaceWidth;
 // A skin bitmap holds the face and, right of it, the control pictures.
 inline constexpr int kSkinMinWidth = 360;
-inline constexpr int kSkinMinHeight = 80;
+inline constexpr int kSkinMinHeight = kFaceHeight;
 
 // The time display: a 70 x 14 window whose background is this part of the face.
 inline constexpr int kTimeX = 210;

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/limits.h"
+#include "platform/win32_handles.h"
+#include "resources/menu_ids.h"
 #include "skin/skin_layout.h"
 
 namespace kestrun::skin {
@@ -15,15 +18,13 @@ constexpr char kColourName[] = "color.txt";
 constexpr char kDefaultSkinName[] = "default";
 constexpr char kMissingPath[] = "path doesn't exist";
 constexpr char kSkinMenuText[] = "Skin(&S)";
-constexpr int kFirstSkinCommand = 25000;
-constexpr int kSkinCommandLimit = 26000;
 
 void Debug(const std::string& text) { OutputDebugStringA(text.c_str()); }
 
 }  // namespace
 
 Skin::Skin(std::string appDirectory) {
-  char folder[MAX_PATH + 16];
+  char folder[platform::kPathCapacity + 16];
   std::snprintf(folder, sizeof(folder), kSkinFolderFormat, appDirectory.c_str());
   skinFolder_ = folder;
 }
@@ -43,9 +44,8 @@ platform::GdiObject Skin::ReadBitmap(const std::string& path) const {
 }
 
 void Skin::Select(HWND main, platform::GdiObject bitmap) {
-  HDC windowDc = GetDC(main);
-  platform::MemoryDc surface(CreateCompatibleDC(windowDc));
-  ReleaseDC(main, windowDc);
+  platform::MemoryDc surface;
+  if (platform::WindowDc windowDc(main); windowDc) surface.reset(CreateCompatibleDC(windowDc.get()));
   if (!surface) return;
   HGDIOBJ original = bitmap ? SelectObject(surface.get(), bitmap.get()) : nullptr;
   Free();
@@ -90,17 +90,16 @@ int Skin::BuildMenu(HMENU menu) {
   HMENU popup = CreatePopupMenu();
   menuCount_ = 0;
   WIN32_FIND_DATAA entry{};
-  HANDLE search = FindFirstFileA((skinFolder_ + "*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
+  platform::FindHandle search(FindFirstFileA((skinFolder_ + "*").c_str(), &entry));
+  if (search) {
     do {
       if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0) continue;
       if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
       // The main window takes 1000 skins; more would run into other commands.
-      if (kFirstSkinCommand + menuCount_ >= kSkinCommandLimit) break;
-      AppendMenuA(popup, MF_STRING, kFirstSkinCommand + menuCount_, entry.cFileName);
+      if (IDM_SKIN_FIRST + menuCount_ >= IDM_SKIN_LIMIT) break;
+      AppendMenuA(popup, MF_STRING, IDM_SKIN_FIRST + menuCount_, entry.cFileName);
       ++menuCount_;
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &entry));
   }
   if (menu != nullptr) {
     AppendMenuA(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), kSkinMenuText);

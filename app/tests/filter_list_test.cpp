@@ -159,7 +159,7 @@ TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGr
   EXPECT_EQ(first, GraphNames(Session().graph.Get()));
   EXPECT_GE(first.size(), 2u);
   if (Session().equalizer) {
-    EXPECT_NE(std::find(first.begin(), first.end(), playback::kEqualizerListName), first.end());
+    EXPECT_NE(std::find(first.begin(), first.end(), kEqualizerFilterNameAnsi), first.end());
   }
 
   // A new graph refills the shown window by itself.
@@ -188,9 +188,9 @@ TEST_F(FilterListTest, EqualizerLineTogglesThePlayersWindow) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
   App().filterList().Toggle();
   HWND equalizer = App().equalizerDialog().window();
-  DoubleClick(playback::kEqualizerListName);
+  DoubleClick(kEqualizerFilterNameAnsi);
   EXPECT_TRUE(IsWindowVisible(equalizer));
-  DoubleClick(playback::kEqualizerListName);
+  DoubleClick(kEqualizerFilterNameAnsi);
   EXPECT_FALSE(IsWindowVisible(equalizer));
 }
 
@@ -199,7 +199,7 @@ TEST_F(FilterListTest, PropertyFrameOpensForOurFilterWithItsPage) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_TRUE(Session().graph);
   bool opened = false;
-  const FoundFrame frame = OpenAndCloseFrame(Session().graph.Get(), playback::kEqualizerListName, opened);
+  const FoundFrame frame = OpenAndCloseFrame(Session().graph.Get(), kEqualizerFilterNameAnsi, opened);
   EXPECT_TRUE(opened);
   ASSERT_NE(frame.frame, nullptr) << "a frame captioned with the filter's name";
   EXPECT_EQ(frame.trackbars, 15) << "the page shows the fifteen bands";
@@ -232,7 +232,7 @@ TEST_F(FilterListTest, DoubleClickAfterCloseFindsNoGraphAndOpensNothing) {
   // The source's line: with no graph the double-click must return without a frame.
   std::string other;
   for (const auto& line : lines) {
-    if (line != playback::kEqualizerListName) other = line;
+    if (line != kEqualizerFilterNameAnsi) other = line;
   }
   ASSERT_FALSE(other.empty());
   DoubleClick(other);

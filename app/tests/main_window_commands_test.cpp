@@ -15,7 +15,7 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "app/tray_icon_win.h"
-#include "playlist/drop_target_win.h"
+#include "platform/drop_target_win.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::testing {
@@ -90,7 +90,7 @@ class MainWindowCommandsTest : public PlayerWindowTest {
   // the effects the target answered.
   std::vector<DWORD> Drag(IDataObject& data, bool drop) {
     const UINT formats[] = {CF_TEXT, CF_HDROP};
-    IDropTarget* target = playlist::NewDropTarget(main_, playlist::kDropMessage, formats, 2);
+    IDropTarget* target = platform::NewDropTarget(main_, platform::kDropMessage, formats, 2);
     EXPECT_NE(target, nullptr);
     std::vector<DWORD> answers;
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;

@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, DialogCommandsReachTheirEntryPoints) {
   entries.sleepTimer = [&] { reached.push_back(IDM_SLEEP); };
   entries.effects = [&] { reached.push_back(IDM_EFFECTS); };
   entries.filterList = [&] { reached.push_back(IDM_FILTERS); };
-  entries.skin = [&](int index) { reached.push_back(app::kFirstSkinCommand + index); };
+  entries.skin = [&](int index) { reached.push_back(IDM_SKIN_FIRST + index); };
   const std::vector<int> sent = {IDM_ASSOCIATIONS, IDM_VOLUME, IDM_ABOUT, IDM_SLEEP, IDM_EFFECTS,
                                  IDM_FILTERS,      25000,      25999};
   for (int id : sent) SendMessageA(main_, WM_COMMAND, id, 0);

@@ -12,7 +12,7 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "playback/frame_file.h"
-#include "playlist/drop_target_win.h"
+#include "platform/drop_target_win.h"
 #include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
 
@@ -269,16 +269,16 @@ TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
   std::memcpy(GlobalLock(block), path.c_str(), path.size() + 1);
   GlobalUnlock(block);
   POINTL point{20, 20};
-  playlist::DropInfo info;
+  platform::DropInfo info;
   info.point = &point;
   info.format = CF_TEXT;
   info.data = block;
-  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDragEnter, reinterpret_cast<LPARAM>(&info));
+  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDragEnter, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.effect, 5u);
   info.effect = 0;
-  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDragLeave, reinterpret_cast<LPARAM>(&info));
+  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDragLeave, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.effect, 0u);
-  SendMessageA(ViewWindow(), playlist::kDropMessage, playlist::kDrop, reinterpret_cast<LPARAM>(&info));
+  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDrop, reinterpret_cast<LPARAM>(&info));
   GlobalFree(block);
   EXPECT_STREQ(Player().currentPath, path.c_str());
   EXPECT_EQ(Player().currentTrackIndex, -1);

@@ -1,11 +1,11 @@
 #include "equalizer/filter/enumerators.h"
 
-#include <atomic>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "equalizer/filter/module.h"
+#include "platform/com_object_win.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -15,34 +15,13 @@ using Microsoft::WRL::ComPtr;
 // Shared by both enumerators: a list, a cursor and the four IEnum* methods.
 // Traits supply how one element is handed out.
 template <class Interface, class Element, class Item, class Traits>
-class SnapshotEnumerator final : public Interface {
+class SnapshotEnumerator final : public platform::ComObject<Interface> {
  public:
   SnapshotEnumerator(std::shared_ptr<const std::vector<Element>> items, size_t position)
       : items_(std::move(items)), position_(position) {
     ModuleObjectCreated();
   }
-  ~SnapshotEnumerator() { ModuleObjectDestroyed(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    if (iid == IID_IUnknown || iid == __uuidof(Interface)) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) {
-      delete this;
-    }
-    return left;
-  }
+  ~SnapshotEnumerator() override { ModuleObjectDestroyed(); }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
     if (out == nullptr || (count > 1 && fetched == nullptr)) {
@@ -83,7 +62,6 @@ class SnapshotEnumerator final : public Interface {
   }
 
  private:
-  std::atomic<ULONG> references_{1};
   std::shared_ptr<const std::vector<Element>> items_;
   size_t position_;
 };

@@ -9,6 +9,7 @@
 
 #include "equalizer/filter/module.h"
 #include "equalizer/filter/persist_number.h"
+#include "platform/com_object_win.h"
 
 namespace kestrun::equalizer {
 
@@ -79,22 +80,14 @@ CEqualizer::CEqualizer(IUnknown* outer)
 CEqualizer::~CEqualizer() { ModuleObjectDestroyed(); }
 
 HRESULT CEqualizer::NonDelegatingQueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) {
-    return E_POINTER;
-  }
-  if (iid == IID_IEqualizer) {
-    *out = static_cast<IEqualizer*>(this);
-  } else if (iid == IID_IPersistStream) {
-    *out = static_cast<IPersistStream*>(this);
-  } else if (iid == IID_ISpecifyPropertyPages) {
-    *out = static_cast<ISpecifyPropertyPages*>(this);
-  } else if (iid == IID_IEqualizerSwitches) {
-    *out = static_cast<IEqualizerSwitches*>(this);
-  } else {
-    return InPlaceTransformFilter::NonDelegatingQueryInterface(iid, out);
-  }
-  AddRef();
-  return S_OK;
+  const HRESULT own = platform::QueryInterfaceFrom(
+      iid, out,
+      {{&IID_IEqualizer, static_cast<IEqualizer*>(this)},
+       {&IID_IPersistStream, static_cast<IPersistStream*>(this)},
+       {&IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages*>(this)},
+       {&IID_IEqualizerSwitches, static_cast<IEqualizerSwitches*>(this)}});
+  if (own != E_NOINTERFACE) return own;
+  return InPlaceTransformFilter::NonDelegatingQueryInterface(iid, out);
 }
 
 HRESULT CEqualizer::GetPages(CAUUID* pages) {

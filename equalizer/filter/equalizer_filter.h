@@ -21,7 +21,6 @@
 
 namespace kestrun::equalizer {
 
-inline constexpr wchar_t kEqualizerFilterName[] = L"Quenfold' Equalizer";
 // The mapper entry: never inserted by the graph builder on its own.
 extern const FilterSetup kEqualizerSetup;
 

@@ -6,6 +6,7 @@
 
 #include "equalizer/filter/equalizer_filter.h"
 #include "equalizer/filter/property_page.h"
+#include "platform/com_object_win.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -18,23 +19,11 @@ std::atomic<long> serverLocks{0};
 // A factory per class (the filter and its property page), living as long as the
 // module. References to one keep the module loaded like any other object, so a
 // client holding it without LockServer is safe.
-class EqualizerFactory final : public IClassFactory {
+class EqualizerFactory final : public platform::ComInterfaces<IClassFactory> {
  public:
   using CreateFunction = HRESULT (*)(IUnknown* outer, IUnknown** inner);
-  explicit constexpr EqualizerFactory(CreateFunction create) : create_(create) {}
+  explicit EqualizerFactory(CreateFunction create) : create_(create) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) {
-      return E_POINTER;
-    }
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
   ULONG STDMETHODCALLTYPE AddRef() override {
     if (references_++ == 0) {
       ModuleObjectCreated();

@@ -9,6 +9,7 @@
 #include "equalizer/band_slider.h"
 #include "equalizer/filter/module.h"
 #include "equalizer/filter/property_page_ids.h"
+#include "platform/win32_handles.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -57,25 +58,6 @@ EqualizerPropertyPage::EqualizerPropertyPage() { ModuleObjectCreated(); }
 EqualizerPropertyPage::~EqualizerPropertyPage() {
   if (window_ != nullptr) DestroyWindow(window_);
   ModuleObjectDestroyed();
-}
-
-HRESULT EqualizerPropertyPage::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPropertyPage) {
-    *out = static_cast<IPropertyPage*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG EqualizerPropertyPage::AddRef() { return ++references_; }
-
-ULONG EqualizerPropertyPage::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT EqualizerPropertyPage::SetPageSite(IPropertyPageSite* site) {
@@ -204,7 +186,8 @@ void EqualizerPropertyPage::LayOut(int width) {
   }
   const int pitch = static_cast<int>((secondLeft - firstLeft) * bandScale);
   bool crowded = false;
-  if (HDC dc = GetDC(window_)) {
+  if (platform::WindowDc windowDc(window_); windowDc) {
+    const HDC dc = windowDc.get();
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window_, WM_GETFONT, 0, 0)));
     for (const Placed& item : placed_) {
       if (item.id < IDC_PAGE_BAND_LABEL_1 || item.id > IDC_PAGE_BAND_LABEL_15) continue;
@@ -214,7 +197,6 @@ void EqualizerPropertyPage::LayOut(int width) {
       if (GetTextExtentPoint32W(dc, text, length, &extent) && extent.cx > pitch) crowded = true;
     }
     SelectObject(dc, old);
-    ReleaseDC(window_, dc);
   }
   for (const Placed& item : placed_) {
     RECT rect = item.natural;

@@ -9,10 +9,10 @@
 #include <wrl/client.h>
 
 #include <array>
-#include <atomic>
 #include <vector>
 
 #include "equalizer/iequalizer.h"
+#include "platform/com_object_win.h"
 
 // {E4322822-88AC-ED99-7035-28DDFC327682}
 inline constexpr GUID CLSID_EqualizerPropertyPage = {
@@ -32,7 +32,7 @@ namespace kestrun::equalizer {
 
 inline constexpr wchar_t kPropertyPageName[] = L"Quenfold' Equalizer Property Page";
 
-class EqualizerPropertyPage final : public IPropertyPage {
+class EqualizerPropertyPage final : public platform::ComObject<IPropertyPage> {
  public:
   // A control of the page where the template puts it.
   struct Placed {
@@ -43,10 +43,6 @@ class EqualizerPropertyPage final : public IPropertyPage {
 
   // A new page with one reference, or E_OUTOFMEMORY.
   static HRESULT Create(IUnknown* outer, IUnknown** page);
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
   HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -62,7 +58,7 @@ class EqualizerPropertyPage final : public IPropertyPage {
 
  private:
   EqualizerPropertyPage();
-  ~EqualizerPropertyPage();
+  ~EqualizerPropertyPage() override;
 
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   void OnInit(HWND dialog);
@@ -76,7 +72,6 @@ class EqualizerPropertyPage final : public IPropertyPage {
   void LayOut(int width);
 
 
-  std::atomic<ULONG> references_{1};
   Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
   Microsoft::WRL::ComPtr<IEqualizer> control_;
   HWND window_ = nullptr;

@@ -2,10 +2,12 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <iterator>
 #include <string>
 
 #include "equalizer/filter/equalizer_filter.h"
 #include "equalizer/filter/module.h"
+#include "platform/limits.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -51,12 +53,13 @@ std::wstring ClassKeyPath(REFCLSID classId) {
 }
 
 HRESULT WriteClassKeys(REFCLSID classId, const wchar_t* name) {
-  wchar_t modulePath[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(ModuleHandle(), modulePath, MAX_PATH);
+  wchar_t modulePath[platform::kPathCapacity] = {};
+  const DWORD length =
+      GetModuleFileNameW(ModuleHandle(), modulePath, static_cast<DWORD>(std::size(modulePath)));
   if (length == 0) {
     return FromWin32(static_cast<LONG>(GetLastError()));
   }
-  if (length >= MAX_PATH) {
+  if (length >= std::size(modulePath)) {
     // A cut-off path would register a server that cannot be found.
     return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   }

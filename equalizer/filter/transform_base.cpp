@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "equalizer/filter/enumerators.h"
+#include "platform/com_object_win.h"
 
 namespace kestrun::equalizer {
 
@@ -49,16 +50,8 @@ TransformPin::TransformPin(InPlaceTransformFilter* filter, PIN_DIRECTION directi
 TransformPin::~TransformPin() = default;
 
 HRESULT TransformPin::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) {
-    return E_POINTER;
-  }
-  if (iid == IID_IUnknown || iid == IID_IPin) {
-    *out = static_cast<IPin*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
+  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
+                                                 {&IID_IPin, static_cast<IPin*>(this)}});
 }
 
 ULONG TransformPin::AddRef() { return filter_->AddRef(); }
@@ -304,12 +297,9 @@ TransformInputPin::TransformInputPin(InPlaceTransformFilter* filter)
     : TransformPin(filter, PINDIR_INPUT, kInputPinName) {}
 
 HRESULT TransformInputPin::QueryInterface(REFIID iid, void** out) {
-  if (out != nullptr && iid == IID_IMemInputPin) {
-    *out = static_cast<IMemInputPin*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return TransformPin::QueryInterface(iid, out);
+  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
+                                                 {&IID_IPin, static_cast<IPin*>(this)},
+                                                 {&IID_IMemInputPin, static_cast<IMemInputPin*>(this)}});
 }
 
 HRESULT TransformInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
@@ -592,11 +582,6 @@ HRESULT TransformOutputPin::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) {
     return E_POINTER;
   }
-  if (iid == IID_IQualityControl) {
-    *out = static_cast<IQualityControl*>(this);
-    AddRef();
-    return S_OK;
-  }
   if (iid == IID_IMediaSeeking || iid == IID_IMediaPosition) {
     IUnknown* inner = nullptr;
     if (FAILED(SeekingObject(&inner))) {
@@ -605,7 +590,9 @@ HRESULT TransformOutputPin::QueryInterface(REFIID iid, void** out) {
     }
     return inner->QueryInterface(iid, out);
   }
-  return TransformPin::QueryInterface(iid, out);
+  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
+                                                 {&IID_IPin, static_cast<IPin*>(this)},
+                                                 {&IID_IQualityControl, static_cast<IQualityControl*>(this)}});
 }
 
 HRESULT TransformOutputPin::SeekingObject(IUnknown** inner) {
@@ -790,23 +777,14 @@ InPlaceTransformFilter::InPlaceTransformFilter(IUnknown* outer, const CLSID& cls
 InPlaceTransformFilter::~InPlaceTransformFilter() = default;
 
 HRESULT InPlaceTransformFilter::NonDelegatingQueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) {
-    return E_POINTER;
-  }
-  IUnknown* found = nullptr;
-  if (iid == IID_IUnknown) {
-    found = &inner_;
-  } else if (iid == IID_IBaseFilter || iid == IID_IMediaFilter || iid == IID_IPersist) {
-    found = static_cast<IBaseFilter*>(this);
-  } else if (iid == IID_IAMovieSetup) {
-    found = static_cast<IAMovieSetup*>(this);
-  }
-  *out = found;
-  if (found == nullptr) {
-    return E_NOINTERFACE;
-  }
-  found->AddRef();
-  return S_OK;
+  // IUnknown is the inner unknown, so that an aggregating object can hold the
+  // filter's own reference count; every other interface delegates to outer_.
+  IBaseFilter* filter = this;
+  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, &inner_},
+                                                 {&IID_IBaseFilter, filter},
+                                                 {&IID_IMediaFilter, filter},
+                                                 {&IID_IPersist, filter},
+                                                 {&IID_IAMovieSetup, static_cast<IAMovieSetup*>(this)}});
 }
 
 ULONG InPlaceTransformFilter::NonDelegatingAddRef() { return ++references_; }

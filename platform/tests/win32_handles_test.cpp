@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -260,6 +261,70 @@ TEST_F(WindowSubclassTest, RemoveAfterTheWindowIsDestroyedIsHarmless) {
   subclass.Remove();
   EXPECT_FALSE(subclass.installed());
   subclass.Remove();
+}
+
+}  // namespace
+}  // namespace kestrun::platform
+
+namespace kestrun::platform {
+namespace {
+
+TEST(LockedGlobal, HoldsOneLockForItsLifetimeAndLeavesTheBlock) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 16);
+  ASSERT_NE(block, nullptr);
+  {
+    LockedGlobal<char> locked(block);
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 1u);
+    EXPECT_GE(locked.size(), 16u);
+  }
+  EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
+  EXPECT_EQ(GlobalFree(block), nullptr);  // still the caller's, and still valid
+  EXPECT_FALSE(LockedGlobal<char>(nullptr));
+}
+
+// Counts the releases a storage medium gives its release object.
+class ReleaseCounter final : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  ULONG references = 1;
+};
+
+TEST(StorageMedium, ReleasesOnceThroughItsReleaseObject) {
+  ReleaseCounter owner;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 8);
+  {
+    StorageMedium medium;
+    STGMEDIUM* filled = medium.put();
+    filled->tymed = TYMED_HGLOBAL;
+    filled->hGlobal = block;
+    filled->pUnkForRelease = &owner;
+    owner.AddRef();  // the medium's reference, as GetData hands it out
+    EXPECT_TRUE(medium);
+    medium.reset();
+    EXPECT_FALSE(medium);
+    EXPECT_EQ(owner.references, 1u);
+  }
+  // Reset already gave the medium back; the scope's end adds no second release.
+  EXPECT_EQ(owner.references, 1u);
+  // With a release object the data stays its owner's.
+  EXPECT_EQ(GlobalFree(block), nullptr);
+}
+
+TEST(UniqueHandle, FindHandleTreatsAFailedSearchAsEmpty) {
+  WIN32_FIND_DATAA found{};
+  FindHandle missing(FindFirstFileA("Z:\\kestrun\\no\\such\\folder\\*", &found));
+  EXPECT_FALSE(missing);
+  char folder[MAX_PATH] = {};
+  ASSERT_GT(GetWindowsDirectoryA(folder, sizeof(folder)), 0u);
+  FindHandle search(FindFirstFileA((std::string(folder) + "\\*").c_str(), &found));
+  EXPECT_TRUE(search);
+  EXPECT_TRUE(FindNextFileA(search.get(), &found));
 }
 
 }  // namespace

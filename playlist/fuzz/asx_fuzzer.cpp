@@ -10,7 +10,7 @@ using namespace kestrun::playlist;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const AsxInfo info = ParseAsx(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (info.reference.size() >= kAsxReferenceSize || info.title.size() >= kAsxTextSize ||
+  if (info.reference.size() >= kestrun::platform::kPathCapacity || info.title.size() >= kAsxTextSize ||
       info.author.size() >= kAsxTextSize) {
     std::abort();
   }

@@ -94,7 +94,7 @@ int QnfFiles() {
 TEST(DownloadAndReadAsxOverHttp, ReadsTheDownloadedFileAndDeletesIt) {
   LoopbackServer server;
   const int before = QnfFiles();
-  char reference[kAsxReferenceSize], title[kAsxTextSize], author[kAsxTextSize];
+  char reference[platform::kPathCapacity], title[kAsxTextSize], author[kAsxTextSize];
   EXPECT_EQ(downloadAndReadAsx(server.Url("/show.asx").c_str(), reference, title, author), 0);
   EXPECT_STREQ(reference, "http://127.0.0.1/stream.wma");
   EXPECT_STREQ(title, "Night Mix");
@@ -111,7 +111,7 @@ TEST(DownloadAndReadAsxOverHttp, RefusedConnectionIsNegativeAndLeavesNoFile) {
     url = server.Url("/show.asx");
   }
   const int before = QnfFiles();
-  char reference[kAsxReferenceSize] = "old", title[kAsxTextSize] = "old", author[kAsxTextSize] = "old";
+  char reference[platform::kPathCapacity] = "old", title[kAsxTextSize] = "old", author[kAsxTextSize] = "old";
   EXPECT_LT(downloadAndReadAsx(url.c_str(), reference, title, author), 0);
   EXPECT_STREQ(reference, "");
   EXPECT_STREQ(title, "");

@@ -52,7 +52,7 @@ TEST(ParseAsx, LongFieldsAreCutAtTheLimitsWithoutSplittingACharacter) {
                                 longText + "\"/>");
   EXPECT_EQ(info.title.size(), kAsxTextSize - 1);
   EXPECT_EQ(info.author.size(), kAsxTextSize - 1);
-  EXPECT_EQ(info.reference.size(), kAsxReferenceSize - 1);
+  EXPECT_EQ(info.reference.size(), platform::kPathMaxLength);
   EXPECT_EQ(ParseAsx("<title>" + std::string(126, 'x') + "\x82\xa0</title>").title, std::string(126, 'x'));
 }
 
@@ -60,7 +60,7 @@ TEST(ReadAsxFile, ReadsAFileAndFailsOnAMissingOneWithoutCreatingIt) {
   TempDir dir;
   const std::string path = dir.File("show.asx");
   ASSERT_TRUE(WriteBytes(path, kTypicalAsx));
-  char reference[kAsxReferenceSize], title[kAsxTextSize], author[kAsxTextSize];
+  char reference[platform::kPathCapacity], title[kAsxTextSize], author[kAsxTextSize];
   EXPECT_EQ(readAsxFile(path.c_str(), reference, title, author), 1);
   EXPECT_STREQ(reference, "mms://media.example.com/live.wma");
   EXPECT_STREQ(title, "Morning Show");
@@ -95,7 +95,7 @@ class FakeDownloader final : public AsxDownloader {
 
 TEST(DownloadAndReadAsx, ReadsAndDeletesTheTemporaryFileOrReturnsTheError) {
   TempDir dir;
-  char reference[kAsxReferenceSize], title[kAsxTextSize], author[kAsxTextSize];
+  char reference[platform::kPathCapacity], title[kAsxTextSize], author[kAsxTextSize];
   FakeDownloader good(dir.path(), 0);
   EXPECT_EQ(downloadAndReadAsx(good, "http://h/a.asx", reference, title, author), 0);
   EXPECT_STREQ(reference, "mms://media.example.com/live.wma");

@@ -1,10 +1,12 @@
-#include "playlist/clipboard_win.h"
+#include "platform/clipboard_win.h"
 
 #include <cstring>
+#include <string_view>
 
-#include "playlist/playlist_entry.h"
+#include "platform/ansi_text.h"
+#include "platform/win32_handles.h"
 
-namespace kestrun::playlist {
+namespace kestrun::platform {
 namespace {
 
 constexpr std::size_t kClipboardTextLimit = 1024;
@@ -17,12 +19,10 @@ bool getClipboardPath(HWND owner, char* buffer, std::size_t capacity) {
   if (!OpenClipboard(owner)) return false;
   bool copied = false;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const auto* text = static_cast<const char*>(GlobalLock(data))) {
+    if (LockedGlobal<const char> text(data); text) {
       // The block may hold no terminator within its size.
-      const SIZE_T size = GlobalSize(data);
-      const std::size_t length = strnlen(text, size);
-      CopyToBuffer(std::string_view(text, length), buffer, capacity);
-      GlobalUnlock(data);
+      const std::size_t length = strnlen(text.get(), text.size());
+      CopyToBuffer(std::string_view(text.get(), length), buffer, capacity);
       copied = true;
     }
   }
@@ -35,10 +35,7 @@ bool setClipboardText(HWND owner, const char* text) {
   const std::size_t length = strnlen(text, kClipboardTextLimit);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 1);
   if (block == nullptr) return false;
-  if (void* target = GlobalLock(block)) {
-    std::memcpy(target, text, length);
-    GlobalUnlock(block);
-  }
+  if (LockedGlobal<char> target(block); target) std::memcpy(target.get(), text, length);
   if (!OpenClipboard(owner)) {
     GlobalFree(block);
     return false;
@@ -51,4 +48,4 @@ bool setClipboardText(HWND owner, const char* text) {
   return set;
 }
 
-}  // namespace kestrun::playlist
+}  // namespace kestrun::platform

@@ -1,38 +1,27 @@
-#include "playlist/drop_target_win.h"
+#include "platform/drop_target_win.h"
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
-#include "playlist/playlist_entry.h"
+#include "platform/ansi_text.h"
+#include "platform/com_object_win.h"
+#include "platform/limits.h"
+#include "platform/win32_handles.h"
 
-namespace kestrun::playlist {
+namespace kestrun::platform {
 namespace {
 
-class DropTarget final : public IDropTarget {
+// What the player's windows look for, in this order.
+constexpr UINT kPathFormats[] = {CF_TEXT, CF_HDROP};
+
+class DropTarget final : public ComObject<IDropTarget> {
  public:
   DropTarget(HWND window, UINT message, std::vector<UINT> formats)
       : window_(window), message_(message), formats_(std::move(formats)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
-      *object = static_cast<IDropTarget*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override {
     Notify(kDragEnter, data, keyState, point, effect);
@@ -53,7 +42,7 @@ class DropTarget final : public IDropTarget {
   }
 
  private:
-  ~DropTarget() = default;
+  ~DropTarget() override = default;
 
   // Reports one event; for enter and drop the first offered format of the list is
   // fetched for the window and released after it answered.
@@ -62,24 +51,22 @@ class DropTarget final : public IDropTarget {
     info_.point = &point;
     info_.keyState = keyState;
     info_.dataObject = data;
-    STGMEDIUM medium{};
-    bool fetched = false;
+    StorageMedium medium;
     if (data != nullptr && (event == kDragEnter || event == kDrop)) {
       for (UINT format : formats_) {
         FORMATETC wanted{static_cast<CLIPFORMAT>(format), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         if (data->QueryGetData(&wanted) != S_OK) continue;
-        if (SUCCEEDED(data->GetData(&wanted, &medium)) && medium.tymed == TYMED_HGLOBAL) {
+        if (SUCCEEDED(data->GetData(&wanted, medium.put())) && medium.get().tymed == TYMED_HGLOBAL) {
           info_.format = format;
-          info_.data = medium.hGlobal;
-          fetched = true;
-        } else if (medium.tymed != TYMED_NULL) {
-          ReleaseStgMedium(&medium);
+          info_.data = medium.get().hGlobal;
+        } else {
+          medium.reset();
         }
         break;
       }
     }
     SendMessageA(window_, message_, event, reinterpret_cast<LPARAM>(&info_));
-    if (fetched) ReleaseStgMedium(&medium);
+    medium.reset();
     if (effect != nullptr) {
       DWORD allowed = *effect & info_.effect;
       if ((allowed & DROPEFFECT_COPY) && (allowed & DROPEFFECT_MOVE)) allowed &= ~DROPEFFECT_COPY;
@@ -91,7 +78,6 @@ class DropTarget final : public IDropTarget {
     info_.dataObject = nullptr;
   }
 
-  std::atomic<ULONG> references_{1};
   HWND window_;
   UINT message_;
   std::vector<UINT> formats_;
@@ -101,13 +87,12 @@ class DropTarget final : public IDropTarget {
 }  // namespace
 
 std::string DroppedPath(const DropInfo& info) {
-  char path[kPathBufferSize] = {};
+  char path[kPathCapacity] = {};
   if (info.format == CF_TEXT && info.data != nullptr) {
-    if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
+    if (LockedGlobal<const char> text(info.data); text) {
       // A dropped text is a path or URL; the block may hold no terminator.
-      const std::size_t length = strnlen(text, GlobalSize(info.data));
-      CopyToBuffer(std::string_view(text, length), path, sizeof(path));
-      GlobalUnlock(info.data);
+      const std::size_t length = strnlen(text.get(), text.size());
+      CopyToBuffer(std::string_view(text.get(), length), path, sizeof(path));
     }
   } else if (info.format == CF_HDROP && info.data != nullptr) {
     DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
@@ -131,4 +116,37 @@ bool registerDropTarget(HWND window, UINT message, const UINT* formats, int form
 
 HRESULT revokeDropTarget(HWND window) { return RevokeDragDrop(window); }
 
-}  // namespace kestrun::playlist
+bool RegisterPathDropTarget(HWND window) {
+  const int formatCount = static_cast<int>(std::size(kPathFormats));
+  if (registerDropTarget(window, kDropMessage, kPathFormats, formatCount)) return true;
+  OutputDebugStringA(kDropTargetFailed);
+  return false;
+}
+
+DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers) {
+  DWORD effect = 0;
+  switch (event) {
+    case kDragEnter:
+      if (handlers.entered) handlers.entered();
+      effect = kDropAccepted;
+      break;
+    case kDragOver:
+      effect = kDropAccepted;
+      break;
+    case kDragLeave:
+      if (handlers.ended) handlers.ended();
+      break;
+    case kDrop: {
+      const std::string path = info != nullptr ? DroppedPath(*info) : std::string();
+      if (handlers.ended) handlers.ended();
+      if (handlers.dropped) handlers.dropped(path);
+      break;
+    }
+    default:
+      return 0;
+  }
+  if (info != nullptr) info->effect = effect;
+  return effect;
+}
+
+}  // namespace kestrun::platform

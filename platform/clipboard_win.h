@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace kestrun::playlist {
+namespace kestrun::platform {
 
 // The clipboard's text as a path into buffer (capacity bytes, at least 1): cut to
 // capacity - 1 bytes without splitting a double-byte character. False when the
@@ -15,4 +15,4 @@ bool getClipboardPath(HWND owner, char* buffer, std::size_t capacity);
 // Puts at most 1024 bytes of text on the clipboard; false when it cannot be opened.
 bool setClipboardText(HWND owner, const char* text);
 
-}  // namespace kestrun::playlist
+}  // namespace kestrun::platform

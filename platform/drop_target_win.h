@@ -9,12 +9,19 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <functional>
 #include <string>
 
-namespace kestrun::playlist {
+namespace kestrun::platform {
 
 // The message both windows receive for drag events.
 inline constexpr UINT kDropMessage = 0x8032;
+
+// What the player's windows accept: copy or link (5).
+inline constexpr DWORD kDropAccepted = DROPEFFECT_COPY | DROPEFFECT_LINK;
+
+// Written to the debugger when a window cannot be registered as a drop target.
+inline constexpr char kDropTargetFailed[] = "FAILEEEEEEEEEEEEEEEEEEEEED";
 
 enum DropEvent : WPARAM { kDragEnter = 0, kDragOver = 1, kDragLeave = 2, kDrop = 3 };
 
@@ -41,4 +48,22 @@ bool registerDropTarget(HWND window, UINT message, const UINT* formats, int form
 // Takes the window's target away again.
 HRESULT revokeDropTarget(HWND window);
 
-}  // namespace kestrun::playlist
+// A window of the player that plays what is dropped on it: registers it for
+// kDropMessage with dropped text first, then dropped files. On failure the debug
+// text kDropTargetFailed is written and false returned.
+bool RegisterPathDropTarget(HWND window);
+
+// What a window does around a drop; every member may be empty.
+struct DropHandlers {
+  std::function<void()> entered;                   // a drag came over the window
+  std::function<void()> ended;                     // it left, or was dropped
+  std::function<void(const std::string&)> dropped;  // after ended: the drop's path, "" when none
+};
+
+// The one answer of the player's windows to kDropMessage: enter and over accept
+// kDropAccepted, leave accepts nothing, and a drop reads its path (DroppedPath) and
+// hands it on. Returns the effect, also written into info (0 for leave and drop);
+// an unknown event changes nothing and answers 0.
+DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers);
+
+}  // namespace kestrun::platform

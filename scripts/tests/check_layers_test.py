@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""Runs scripts/check_layers.py on small made-up trees: an allowed include passes, and
+each kind of forbidden include fails the check with a line naming the file."""
+import pathlib
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CHECKER = pathlib.Path(__file__).resolve().parent.parent / "check_layers.py"
+ORDER = "foreach(subsystem\n    platform\n    resources\n    equalizer\n    tags\n    playlist\n    settings\n" \
+        "    playback\n    equalizer/ui\n    skin\n    shell\n    app)\nendforeach()\n"
+
+
+class CheckLayers(unittest.TestCase):
+    def run_on(self, files):
+        with tempfile.TemporaryDirectory() as folder:
+            root = pathlib.Path(folder)
+            (root / "CMakeLists.txt").write_text(ORDER)
+            for name, includes in files.items():
+                path = root / name
+                path.parent.mkdir(parents=True, exist_ok=True)
+                path.write_text("".join(f'#include "{target}"\n' for target in includes))
+            done = subprocess.run([sys.executable, str(CHECKER), str(root)], capture_output=True, text=True)
+            return done.returncode, done.stdout
+
+    def test_allowed_includes_pass(self):
+        code, out = self.run_on({
+            "equalizer/dsp/band.cpp": ["equalizer/band_values.h", "equalizer/dsp/band.h", "platform/file_io.h"],
+            "equalizer/ui/window_win.cpp": ["playback/engine_state.h", "equalizer/iequalizer.h"],
+            "app/main.cpp": ["equalizer/filter/property_page.h", "skin/skin_win.h"],
+        })
+        self.assertEqual(code, 0, out)
+
+    def test_upward_include_fails(self):
+        code, out = self.run_on({"platform/file_io.cpp": ["playlist/playlist_entry.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("platform/file_io.cpp: includes playlist/playlist_entry.h", out)
+
+    def test_include_earlier_in_order_but_not_in_the_folders_list_fails(self):
+        # settings comes after playlist, but settings may not include it.
+        code, out = self.run_on({"settings/store.cpp": ["playlist/playlist_entry.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("settings may not include playlist", out)
+
+    def test_filter_may_not_include_the_players_equalizer_window(self):
+        code, out = self.run_on({"equalizer/filter/module.cpp": ["equalizer/ui/equalizer_dialog_win.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("equalizer/filter/module.cpp", out)
+
+    def test_dsp_may_not_include_the_filter(self):
+        # Same top-level folder, so only the part's own list can catch it.
+        code, out = self.run_on({"equalizer/dsp/band.cpp": ["equalizer/filter/module.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("equalizer/dsp may not include equalizer/filter", out)
+
+    def test_only_app_includes_app(self):
+        code, out = self.run_on({"shell/about_dialog_win.cpp": ["app/application_win.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("shell/about_dialog_win.cpp", out)
+
+
+if __name__ == "__main__":
+    unittest.main()
