@@ -11,7 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
