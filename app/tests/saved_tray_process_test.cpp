@@ -1,0 +1,105 @@
+// The saved tray choice ("UseTask") in a real Kestrun.exe: the player started with
+// it set uses the tray from the start (minimising hides the window, the tray icon
+// brings it back) and keeps the choice when it closes; started without it, the
+// window minimises to a button as usual.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "app/tests/kestrun_process.h"
+#include "platform/testing/real_input_win.h"
+#include "app/tray_icon_win.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
+constexpr char kUseTray[] = "UseTask";
+
+std::optional<DWORD> ReadUseTray() {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, kUseTray, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void WriteUseTray(std::optional<DWORD> value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  if (value) {
+    RegSetValueExA(key, kUseTray, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+  } else {
+    RegDeleteValueA(key, kUseTray);
+  }
+  RegCloseKey(key);
+}
+
+// Puts the value back as it was before the test.
+class SavedUseTray {
+ public:
+  SavedUseTray() : saved_(ReadUseTray()) {}
+  ~SavedUseTray() { WriteUseTray(saved_); }
+  SavedUseTray(const SavedUseTray&) = delete;
+  SavedUseTray& operator=(const SavedUseTray&) = delete;
+
+ private:
+  std::optional<DWORD> saved_;
+};
+
+// Clicks the player's minimise button with the real pointer.
+bool ClickMinimise(HWND main) {
+  HWND button = GetDlgItem(main, IDC_MINIMIZE_BUTTON);
+  if (button == nullptr) return false;
+  BringToFront(main);
+  if (!WaitUntil([&] { return WindowFromPoint(WindowCentre(button)) == button; }, 5000)) return false;
+  return ClickAt(WindowCentre(button));
+}
+
+TEST(SavedTrayChoice, StartedWithItSetTheTrayIsInUseAndTheChoiceIsKept) {
+  SavedUseTray restore;
+  WriteUseTray(1);
+  KestrunProcess player;
+  ASSERT_TRUE(player.Start(""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  HWND main = player.mainWindow();
+
+  ASSERT_TRUE(ClickMinimise(main));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, 5000))
+      << "with the tray in use, minimising hides the window";
+  EXPECT_FALSE(IsIconic(main)) << "hidden, not a taskbar button";
+  SendMessageA(main, app::kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000))
+      << "a double-click on the tray icon brings the window back";
+
+  EXPECT_EQ(player.Close(), 0);
+  EXPECT_EQ(ReadUseTray(), std::optional<DWORD>(1)) << "the choice survives the run";
+}
+
+TEST(SavedTrayChoice, StartedWithoutItTheWindowMinimisesAsUsual) {
+  SavedUseTray restore;
+  WriteUseTray(0);
+  KestrunProcess player;
+  ASSERT_TRUE(player.Start(""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  HWND main = player.mainWindow();
+
+  ASSERT_TRUE(ClickMinimise(main));
+  EXPECT_TRUE(WaitUntil([&] { return IsIconic(main) != FALSE; }, 5000)) << "minimised to a button";
+  EXPECT_TRUE(IsWindowVisible(main));
+  ShowWindow(main, SW_RESTORE);
+
+  EXPECT_EQ(player.Close(), 0);
+  EXPECT_EQ(ReadUseTray(), std::optional<DWORD>(0));
+}
+
+}  // namespace
+}  // namespace kestrun::testing
