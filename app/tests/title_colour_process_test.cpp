@@ -69,6 +69,70 @@ void RemoveSkin(const std::string& name) {
   RemoveDirectoryA(folder.c_str());
 }
 
+// The player's stored settings, put back after the test: its close saves them all,
+// and the test moves the volume knob and chooses a skin.
+class SavedSettings {
+ public:
+  SavedSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    for (DWORD index = 0;; ++index) {
+      char name[256] = {};
+      DWORD nameSize = sizeof(name);
+      DWORD type = 0;
+      std::vector<BYTE> data(4096);
+      DWORD dataSize = static_cast<DWORD>(data.size());
+      if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS) break;
+      data.resize(dataSize);
+      values_.push_back({name, type, std::move(data)});
+    }
+    RegCloseKey(key);
+  }
+  ~SavedSettings() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    // Values the run added go; the others get their old data back.
+    for (;;) {
+      char name[256] = {};
+      DWORD nameSize = sizeof(name);
+      bool removed = false;
+      for (DWORD index = 0; RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
+                            ERROR_SUCCESS;
+           ++index, nameSize = sizeof(name)) {
+        if (!Has(name)) {
+          RegDeleteValueA(key, name);
+          removed = true;
+          break;
+        }
+      }
+      if (!removed) break;
+    }
+    for (const Value& value : values_) {
+      RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    }
+    RegCloseKey(key);
+  }
+  SavedSettings(const SavedSettings&) = delete;
+  SavedSettings& operator=(const SavedSettings&) = delete;
+
+ private:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  bool Has(const std::string& name) const {
+    for (const Value& value : values_) {
+      if (value.name == name) return true;
+    }
+    return false;
+  }
+  std::vector<Value> values_;
+};
+
 std::optional<std::string> StoredSkinName() {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
@@ -80,16 +144,12 @@ std::optional<std::string> StoredSkinName() {
   return std::string(value);
 }
 
-void StoreSkinName(const std::optional<std::string>& name) {
+void StoreSkinName(const std::string& name) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  if (name) {
-    RegSetValueExA(key, kSkinNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(name->c_str()),
-                   static_cast<DWORD>(name->size() + 1));
-  } else {
-    RegDeleteValueA(key, kSkinNameValue);
-  }
+  RegSetValueExA(key, kSkinNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                 static_cast<DWORD>(name.size() + 1));
   RegCloseKey(key);
 }
 
@@ -230,23 +290,21 @@ int SkinMenuIndex(const std::string& name) {
 class TitleColour : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = StoredSkinName();
     ASSERT_TRUE(MakeSkin(kRedSkin, kRed));
     ASSERT_TRUE(MakeSkin(kGreenSkin, kGreen));
   }
   void TearDown() override {
     player_.reset();
-    StoreSkinName(saved_);
     RemoveSkin(kRedSkin);
     RemoveSkin(kGreenSkin);
   }
 
-  std::optional<std::string> saved_;
+  SavedSettings saved_;
   std::unique_ptr<KestrunProcess> player_ = std::make_unique<KestrunProcess>();
 };
 
 TEST_F(TitleColour, TheSkinsTitleColourShowsAtStartUpAndAfterAMenuSwitchAndIsNeverSelected) {
-  StoreSkinName(std::string(kRedSkin));
+  StoreSkinName(kRedSkin);
   // Started with a file: its title replaces the text after the skin is loaded.
   ASSERT_TRUE(player_->Start("\"" + MediaPath("tone.wav") + "\""));
   ASSERT_TRUE(player_->WaitForMainWindow());
@@ -292,13 +350,21 @@ TEST_F(TitleColour, TheSkinsTitleColourShowsAtStartUpAndAfterAMenuSwitchAndIsNev
   EXPECT_GT(counts.text, 10);
   EXPECT_LE(counts.selected, kCaretColumns) << "the title shows as selected after a volume drag";
 
-  // The focus coming back to the main window (a click on its face) selects nothing.
+  // The main window activated again selects nothing.
   SetForegroundWindow(GetDesktopWindow());
   SetForegroundWindow(main);
   Sleep(300);
   counts = CountTitlePixels(title, kGreen);
   EXPECT_GT(counts.text, 10);
   EXPECT_LE(counts.selected, kCaretColumns) << "the title shows as selected after activation";
+
+  // Dragging the real mouse across the text selects nothing that shows.
+  RECT text{};
+  GetWindowRect(title, &text);
+  DragWithMouse({text.left + 3, (text.top + text.bottom) / 2}, 150, 0);
+  counts = CountTitlePixels(title, kGreen);
+  EXPECT_GT(counts.text, 10);
+  EXPECT_LE(counts.selected, kCaretColumns) << "the title shows as selected after a mouse drag over it";
 
   EXPECT_EQ(player_->Close(), 0);
   EXPECT_EQ(StoredSkinName().value_or(""), kGreenSkin) << "the chosen skin is the one saved";
