@@ -258,12 +258,17 @@ void DragWithMouse(POINT from, int dx, int dy) {
   input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   SendInput(1, &input, sizeof(INPUT));
   Sleep(100);
-  for (int step = 1; step <= 3; ++step) {
-    SetCursorPos(from.x + dx * step / 3, from.y + dy * step / 3);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  for (int step = 1; step <= 6; ++step) {
+    input.mi.dx = MulDiv(from.x + dx * step / 6, 65535, screenWidth - 1);
+    input.mi.dy = MulDiv(from.y + dy * step / 6, 65535, screenHeight - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &input, sizeof(INPUT));
-    Sleep(80);
+    Sleep(60);
   }
+  input.mi.dx = 0;
+  input.mi.dy = 0;
   input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
   SendInput(1, &input, sizeof(INPUT));
   Sleep(300);
