@@ -108,7 +108,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       break;
     case WM_GETDLGCODE:
       // The dialog manager selects the whole text of a control that asks for it
-      // whenever the focus comes back (after a menu, on activation).
+      // whenever it hands the main window's focus on (after a knob drag, say).
       return DefSubclassProc(window, message, wParam, lParam) & ~DLGC_HASSETSEL;
     case EM_SETSEL:
       // Any selection becomes an empty one at the start of the text.
@@ -121,8 +121,8 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_MOUSEMOVE: {
-      // Mouse drags and double clicks select inside the control
-      // without a selection message: the text is shown, never highlighted.
+      // Mouse drags and double clicks select inside the control without a
+      // selection message: the text is shown, never highlighted.
       const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
       DropSelection(window);
       return result;
@@ -134,6 +134,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
 }
 
 void TitleDisplayKeys::DropSelection(HWND display) {
+  if (!IsWindow(display)) return;  // a key may have closed the player
   CHARRANGE range{};
   DefSubclassProc(display, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
   if (range.cpMin != range.cpMax) DefSubclassProc(display, EM_SETSEL, 0, 0);

@@ -5,8 +5,9 @@
 // ten seconds: a watchdog then writes where each thread waits and fails the run.
 //
 // CTest runs a few graphs. For a long run give the number of graphs:
-//   Equalizer_graph_stress_tests --graphs=1000      (or KESTRUN_EQ_STRESS_GRAPHS=1000)
-// and KESTRUN_EQ_STRESS_SEED (or --seed=N) to replay one sequence of timings.
+//   equalizer_graph_stress_tests.exe --graphs=1000   (or KESTRUN_EQ_STRESS_GRAPHS=1000)
+// The seed of the random choices (pauses, seek positions, control calls) is printed;
+// --seed=N (or KESTRUN_EQ_STRESS_SEED) makes the same choices again.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -113,8 +114,8 @@ struct RoundFigures {
   int controlCalls = 0;
 };
 
-// One graph from creation to release. Returns false (with failures recorded) when
-// a step went wrong; the caller goes on with the next graph.
+// One graph from creation to release; a failed step is recorded, and the caller
+// stops after the graph that had it.
 void PlayOneGraph(IBaseFilter* filter, const std::wstring& file, int round, std::mt19937& random,
                   StepClock& testClock, StepClock& control, RoundFigures& figures) {
   SCOPED_TRACE(round);
