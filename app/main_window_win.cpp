@@ -166,6 +166,9 @@ void MainWindow::ApplySkinColours() {
   format.cbSize = sizeof(format);
   format.dwMask = CFM_COLOR;
   format.crTextColor = app_.skin().titleColour();
+  // The default format as well: every later title replaces the whole text, and the
+  // control gives new text its default format, not that of the text it replaces.
+  SendMessageA(title, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   SendMessageA(title, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   // The rich-edit control cannot be transparent: it takes the face's colour under it.
   SendMessageA(title, EM_SETBKGNDCOLOR, 0,

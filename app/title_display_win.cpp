@@ -1,6 +1,7 @@
 #include "app/title_display_win.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include "app/application_win.h"
 #include "platform/clipboard_win.h"
@@ -90,9 +91,13 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
                                              DWORD_PTR data) {
   auto* self = reinterpret_cast<TitleDisplayKeys*>(data);
   switch (message) {
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
       if (self->HandleKey(wParam)) return 0;
-      break;
+      // Shift with an arrow key would select.
+      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      DropSelection(window);
+      return result;
+    }
     case WM_KEYUP:
       if (wParam == VK_CONTROL) self->app_.engine().OnZoneKey(false, self->CursorXInMain());
       break;
@@ -102,10 +107,38 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
     case WM_ERASEBKGND:
       UpdateWindow(window);
       break;
+    case WM_GETDLGCODE:
+      // The dialog manager selects the whole text of a control that asks for it
+      // whenever it hands the main window's focus on (after a knob drag, say).
+      return DefSubclassProc(window, message, wParam, lParam) & ~DLGC_HASSETSEL;
+    case EM_SETSEL:
+      // Any selection becomes an empty one at the start of the text.
+      return DefSubclassProc(window, EM_SETSEL, 0, 0);
+    case EM_EXSETSEL: {
+      CHARRANGE start{0, 0};
+      return DefSubclassProc(window, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE: {
+      // Mouse drags and double clicks select inside the control without a
+      // selection message: the text is shown, never highlighted.
+      const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+      DropSelection(window);
+      return result;
+    }
     default:
       break;
   }
   return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void TitleDisplayKeys::DropSelection(HWND display) {
+  if (!IsWindow(display)) return;  // a key may have closed the player
+  CHARRANGE range{};
+  DefSubclassProc(display, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  if (range.cpMin != range.cpMax) DefSubclassProc(display, EM_SETSEL, 0, 0);
 }
 
 }  // namespace kestrun::app

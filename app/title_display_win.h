@@ -1,5 +1,6 @@
 // The title display (control 1008): keyboard focus holder of the main window. Its
-// keys are the player's shortcuts; typed characters never change its text.
+// keys are the player's shortcuts; typed characters never change its text, and its
+// text is never shown selected.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,8 @@ class TitleDisplayKeys {
   // True when the key was used up and must not reach the control.
   bool HandleKey(WPARAM key);
   int CursorXInMain() const;
+  // Collapses a selection the control made by itself to an empty one.
+  static void DropSelection(HWND display);
 
   Application& app_;
   platform::WindowSubclass subclass_;

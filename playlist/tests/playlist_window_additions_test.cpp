@@ -1,0 +1,253 @@
+// How rows come into the playlist window: the automatic playlist at creation, the
+// titles a folder tree's rows get before any tag is read, the tag-reading switch for
+// files chosen in the add-files dialog, and a drop that arrives while a long
+// command walks the rows.
+#include "playlist/playlist_window_win.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/menu_ids.h"
+#include "tags/id3/id3v2.h"
+
+namespace kestrun::playlist {
+namespace {
+
+class Host final : public PlaylistHost {
+ public:
+  void PlayRow(int, const std::string&) override {}
+  void FocusMainTitle() override {}
+  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
+    measured.push_back(path);
+    if (onMeasure) onMeasure(path);
+    return std::nullopt;
+  }
+  void OpenTagEditor(const std::string&) override {}
+  void RenameSelectedRows(int) override {}
+  void EditRenamePattern() override {}
+  bool alwaysTagRead() const override { return tagRead; }
+  void setAlwaysTagRead(bool on) override { tagRead = on; }
+  bool alwaysId3v1() const override { return false; }
+  void setAlwaysId3v1(bool) override {}
+
+  bool tagRead = false;
+  std::vector<std::string> measured;
+  std::function<void(const std::string&)> onMeasure;
+};
+
+void DrainMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// A folder under the temporary directory, removed with everything in it.
+class Folder {
+ public:
+  Folder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(sizeof(base), base);
+    path_ = std::string(base) + "kestrun-additions-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(counter_++);
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~Folder() {
+    std::string list = path_;
+    list.append(2, '\0');
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = list.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+  }
+  const std::string& path() const { return path_; }
+  std::string Sub(const std::string& name) const {
+    const std::string folder = path_ + "\\" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+  }
+  std::string File(const std::string& name, const std::string& content = "data") const {
+    const std::string file = path_ + "\\" + name;
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(handle);
+    return file;
+  }
+  // An MP3 file that is nothing but an ID3v2 tag with this title.
+  std::string TaggedMp3(const std::string& name, const std::string& title) const {
+    const std::string file = File(name);
+    tags::TagFields fields;
+    fields.title = title;
+    tags::WriteId3v2Fields(file, fields);
+    return file;
+  }
+
+ private:
+  std::string path_;
+  static inline int counter_ = 0;
+};
+
+class PlaylistAdditions : public ::testing::Test {
+ protected:
+  void SetUp() override { InitCommonControls(); }
+  void TearDown() override {
+    window_.Destroy();
+    DrainMessages();
+  }
+  void Create(const std::string& appDirectory) {
+    ASSERT_NE(window_.Create(GetModuleHandleA(nullptr), nullptr, appDirectory, &host_), nullptr);
+    ASSERT_NE(window_.rows(), nullptr);
+    DrainMessages();
+  }
+  RowStore& rows() { return *window_.rows(); }
+  std::vector<std::string> Cells(playlist::Column column) {
+    std::vector<std::string> cells;
+    for (int row = 0; row < rows().RowCount(); ++row) cells.push_back(rows().Cell(row, column));
+    return cells;
+  }
+
+  Host host_;
+  PlaylistWindow window_;
+};
+
+// A player that forgot its list between runs: the automatic playlist next to the
+// program must be read when the window is made, before anything else is added.
+TEST_F(PlaylistAdditions, TheAutomaticPlaylistNextToTheProgramFillsTheNewWindow) {
+  Folder program;
+  program.File("default.m3u", "#EXTM3U\r\n#EXTINF:12,First\r\nC:\\music\\one.mp3\r\nC:\\music\\two.wav\r\n");
+  Create(program.path());
+  EXPECT_EQ(Cells(Column::Path), (std::vector<std::string>{"C:\\music\\one.mp3", "C:\\music\\two.wav"}));
+}
+
+// Rows from a folder tree carry no title until their tags are read: a folder other
+// than a drive root lists "." first, so none of its files is the very first entry.
+TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
+  Create("C:\\nonexistent-folder");
+  Folder tree;
+  tree.File("a.mp3", "12345");
+  tree.File("b.wav", "123");
+  tree.Sub("sub");
+  tree.File("sub\\c.mp3", "1234567");
+  tree.File("sub\\d.wma", "12");
+  host_.tagRead = false;
+  window_.AddFolder(tree.path(), true);
+  ASSERT_EQ(rows().RowCount(), 4);
+  EXPECT_EQ(Cells(Column::Title), (std::vector<std::string>(4, ""))) << "a size title such as \"5 byte\"";
+}
+
+// The dialog owned by owner, once it is shown.
+HWND OwnedDialog(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumThreadWindows(
+      GetWindowThreadProcessId(owner, nullptr),
+      [](HWND window, LPARAM lParam) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(lParam);
+        char name[16] = {};
+        GetClassNameA(window, name, sizeof(name));
+        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0 ||
+            !IsWindowVisible(window)) {
+          return TRUE;
+        }
+        search->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Chooses path in the add-files dialog from another thread, as a user types it;
+// closes the dialog whatever happens so the test never hangs on it.
+void ChooseInDialog(HWND owner, std::string path, std::atomic<bool>* chosen) {
+  HWND dialog = nullptr;
+  for (int i = 0; i < 400 && (dialog = OwnedDialog(owner)) == nullptr; ++i) Sleep(50);
+  if (dialog == nullptr) return;
+  HWND edit = nullptr;
+  if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1152);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1148);
+  if (edit != nullptr) {
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    *chosen = true;
+  }
+  for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
+  if (IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// "AlwaysTagRead" decides for files from the add-files dialog as for every other
+// way in: on, the new row has its tag title at once; off, it has none.
+TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
+  Create("C:\\nonexistent-folder");
+  Folder media;
+  const std::string song = media.TaggedMp3("song.mp3", "Tagged Title");
+  for (const bool tagRead : {true, false}) {
+    SCOPED_TRACE(tagRead ? "tag reading on" : "tag reading off");
+    rows().DeleteAllRows();
+    host_.tagRead = tagRead;
+    std::atomic<bool> chosen{false};
+    std::thread chooser(ChooseInDialog, window_.window(), song, &chosen);
+    SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_ADD_FILES, 0);
+    chooser.join();
+    ASSERT_TRUE(chosen);
+    ASSERT_EQ(Cells(Column::Path), std::vector<std::string>{song});
+    EXPECT_EQ(rows().Cell(0, Column::Title), tagRead ? "Tagged Title" : "");
+  }
+}
+
+// A drop handle as the shell makes one.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  std::string list;
+  for (const std::string& path : paths) list += path + '\0';
+  list += '\0';
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = FALSE;
+  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+// Files dropped while lengths are measured would change the rows under the walk:
+// the drop is refused, not queued, and the list is as the run left it.
+TEST_F(PlaylistAdditions, ADropDuringALongRunIsRefused) {
+  Create("C:\\nonexistent-folder");
+  for (const char* path : {"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}) {
+    rows().SetSelected(appendRow(rows(), path), true);
+  }
+  bool dropped = false;
+  host_.onMeasure = [&](const std::string&) {
+    if (dropped) return;
+    dropped = true;
+    // Handed out by the run's own message pump while it walks the rows.
+    PostMessageA(window_.list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\dropped.mp3"})), 0);
+  };
+  SendMessageA(window_.window(), WM_COMMAND, IDM_LENGTH_SELECTED, 0);
+  MSG pending;
+  EXPECT_FALSE(PeekMessageA(&pending, window_.list(), WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE))
+      << "the drop must arrive during the run";
+  EXPECT_EQ(host_.measured, (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}));
+  EXPECT_EQ(Cells(Column::Path), (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}));
+
+  // After the run the same drop is taken.
+  SendMessageA(window_.list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\dropped.mp3"})), 0);
+  EXPECT_EQ(rows().RowCount(), 4);
+}
+
+}  // namespace
+}  // namespace kestrun::playlist
