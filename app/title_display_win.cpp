@@ -42,7 +42,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   HWND main = app_.main().window();
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (key == VK_CONTROL) {
-    app_.engine().OnZoneKey(true, CursorXInMain());
+    app_.skinnedControls().OnZoneKey(true, CursorXInMain());
     return false;
   }
   for (const auto& entry : kKeyCommands) {
@@ -54,7 +54,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   switch (key) {
     case 'C':
       if (ctrl) {
-        playlist::setClipboardText(main, app_.engine().state().currentPath);
+        playlist::setClipboardText(main, app_.engine().state().currentPath.c_str());
         // The control's own copy would put its (empty) selection over the path.
         return true;
       } else {
@@ -71,7 +71,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
       if (ctrl) {
         char path[playback::kPathCapacity] = {};
         if (!playlist::getClipboardPath(main, path, sizeof(path))) break;
-        app_.main().PlayOutsidePath(path);
+        app_.engine().PlayOutsidePath(path);
         return true;  // the paste must not reach the control
       }
       SendMessageA(main, WM_COMMAND, IDC_PREVIOUS_BUTTON, 0);
@@ -93,7 +93,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       if (self->HandleKey(wParam)) return 0;
       break;
     case WM_KEYUP:
-      if (wParam == VK_CONTROL) self->app_.engine().OnZoneKey(false, self->CursorXInMain());
+      if (wParam == VK_CONTROL) self->app_.skinnedControls().OnZoneKey(false, self->CursorXInMain());
       break;
     case WM_CHAR:
     case WM_IME_CHAR:

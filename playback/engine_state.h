@@ -1,16 +1,21 @@
 // What the playback engine knows of the moment: the current path, the playback
 // state machine's fields, zone repeat, and the options each new graph is built with.
 // Owned by the user-interface thread; the fields the position timer thread reads
-// are atomic and say so.
+// are atomic and say so. Only the controller writes the state; everyone else reads
+// it through PlaybackController::state() and changes it through its operations.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "equalizer/band_values.h"
 
 namespace kestrun::playback {
 
+// Paths and URLs are at most kPathCapacity - 1 bytes; longer ones are refused or cut
+// where they enter the program (command line, hand-off, drops, paste, the open dialog,
+// playlist rows).
 inline constexpr int kPathCapacity = 260;
 
 // Playback state values.
@@ -40,7 +45,7 @@ struct GraphOptions {
 };
 
 struct EngineState {
-  char currentPath[kPathCapacity] = {};
+  std::string currentPath;
 
   // The position timer reads the state, so it is atomic.
   std::atomic<int> state{kStateClosed};
@@ -59,15 +64,11 @@ struct EngineState {
   // The seek knob is being dragged; the timer leaves the knob alone meanwhile.
   std::atomic<bool> seekDrag{false};
 
-  // Zone repeat (an A-B loop); the timer reads the active flag and the bounds.
+  // Zone repeat (an A-B loop) in positions of the graph; the timer reads the active
+  // flag and the bounds.
   std::atomic<bool> zoneActive{false};
   std::atomic<std::int64_t> zoneStart{0};
   std::atomic<std::int64_t> zoneEnd{0};
-  bool zoneCtrlHeld = false;
-  int zoneStartX = 0;
-  int zoneEndX = 0;
-  int zoneStartPercent = 0;
-  int zoneEndPercent = 0;
 };
 
 }  // namespace kestrun::playback
