@@ -217,6 +217,40 @@ TEST_F(SettingsTest, PlayNumResumesARowOnlyWhenTheListHasIt) {
   EXPECT_EQ(Player().currentTrackIndex, -1);
 }
 
+TEST_F(SettingsTest, SavedSwitchesComeBackOnWithTheirMarks) {
+  ASSERT_FALSE(Main().trayInUse());
+  ASSERT_FALSE(Options().useWmp71);
+  WriteNumber("UseTask", 1);
+  WriteNumber("UseWMP71", 1);
+  WriteNumber("UseCapture", 0);
+  Load(true);
+  EXPECT_TRUE(Main().trayInUse());
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_USE_TRAY));
+  EXPECT_TRUE(Options().useWmp71);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_USE_WMP71));
+  EXPECT_TRUE(IsChecked(TrayPopup(), IDM_USE_WMP71));
+  EXPECT_FALSE(Options().useCapture);
+
+  // Loading again never turns the tray off: it is only ever turned on from off.
+  Load(true);
+  EXPECT_TRUE(Main().trayInUse());
+  Save();
+  EXPECT_EQ(AsNumber(ReadRaw("UseTask")), 1u);
+  EXPECT_EQ(AsNumber(ReadRaw("UseWMP71")), 1u);
+  EXPECT_EQ(AsNumber(ReadRaw("UseCapture")), 0u);
+
+  // Back to the state the other tests expect.
+  SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+  SendMessageA(main_, WM_COMMAND, IDM_USE_WMP71, 0);
+  WriteNumber("UseTask", 0);
+  WriteNumber("UseWMP71", 0);
+  WriteNumber("UseCapture", 1);
+  Load(true);
+  EXPECT_FALSE(Main().trayInUse());
+  EXPECT_FALSE(Options().useWmp71);
+  EXPECT_TRUE(Options().useCapture);
+}
+
 TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
   playlist::appendRow(*Rows(), "C:\\music\\second.mp3");
