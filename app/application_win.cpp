@@ -25,39 +25,12 @@
 namespace kestrun::app {
 namespace {
 
-void CheckInMenu(HMENU menu, int id, bool checked) {
-  if (menu != nullptr) CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-// The saved playlist row becomes the current file and its title is shown; an index
-// past the rows (or none) selects nothing.
-void ResumePlaylistRow(Application& app, int index) {
-  auto& engine = app.engine();
-  engine.state().currentTrackIndex = index;
-  playlist::RowStore* rows = app.playlist().rows();
-  if (rows == nullptr || index < 0 || index >= rows->RowCount()) return;
-  auto& state = engine.state();
-  playlist::CopyToBuffer(rows->Cell(index, playlist::Column::Path), state.currentPath, sizeof(state.currentPath));
-  constexpr std::size_t kCellCapacity = 128;
-  std::string title = rows->Cell(index, playlist::Column::Title).substr(0, kCellCapacity - 1);
-  std::string artist = rows->Cell(index, playlist::Column::Artist).substr(0, kCellCapacity - 1);
-  const std::string display = playlist::entryDisplayName(state.currentPath, title, artist);
-  app.main().ShowTitleText(display);
-  app.main().ShowCaption(display);
-}
-
 // The playlist window's view of the player.
 class ApplicationPlaylistHost final : public playlist::PlaylistHost {
  public:
   explicit ApplicationPlaylistHost(Application& app) : app_(app) {}
 
-  void PlayRow(int row, const std::string& path) override {
-    auto& engine = app_.engine();
-    // Stopping a closed engine does nothing, so a first play opens straight away.
-    engine.StopAndClose();
-    engine.state().currentTrackIndex = row;
-    engine.OpenAndPlay(path.c_str());
-  }
+  void PlayRow(int row, const std::string& path) override { app_.engine().PlayRow(row, path); }
   void FocusMainTitle() override { app_.main().FocusTitle(); }
   std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
     return playback::MeasureMediaDuration(path.c_str());
@@ -97,7 +70,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
       skin_(appDirectory_),
-      skinnedControls_(skin_, engine_, main_),
+      skinnedControls_(skin_, engine_),
       videoView_(engine_, session_, appDirectory_),
       filterList_(session_),
       equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }),
@@ -165,13 +138,10 @@ void Application::RunStartupSequence() {
   main_.ApplySkinColours();
   std::srand(GetTickCount());
 
-  auto& state = engine_.state();
-  const bool fileGiven = state.currentPath[0] != '\0';
+  const bool fileGiven = !startupPath_.empty();
   LoadSettings(*this, fileGiven);
   if (fileGiven) {
-    char path[platform::kPathCapacity];
-    std::snprintf(path, sizeof(path), "%s", state.currentPath);
-    engine_.OpenAndPlay(path);
+    engine_.OpenAndPlay(startupPath_);
     if (videoView_.window() != nullptr) InvalidateRect(videoView_.window(), nullptr, TRUE);
   } else if (commandLineRefused_) {
     main_.ShowTitleText(kPathTooLong);
@@ -247,59 +217,24 @@ void Application::HideAuxiliaryWindows() {
 void LoadSettings(Application& app, bool fileGiven) {
   auto& engine = app.engine();
   const settings::PlayerSettings loaded = settings::LoadSettings(fileGiven, engine.options().bands);
-  auto& state = engine.state();
-  auto& main = app.main();
   auto& shell = app.settings();
 
-  // Applied in the order they are stored.
-  state.playMode = loaded.playMode;
-  engine.CheckPlayMode(loaded.playMode);
-  state.fastSeek = loaded.fastSeek;
-  if (loaded.fastSeek) main.SetChecked(IDM_FAST_SEEK, true, playback::MenuScope::MainMenu);
-  shell.topmost = loaded.topmost;
-  if (loaded.topmost && main.window() != nullptr) {
-    SetWindowPos(main.window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    main.SetChecked(IDM_TOPMOST, true, playback::MenuScope::MainMenu);
-  }
-  shell.storedVolume = loaded.storedVolume;
-  state.volume = settings::PlaybackVolumeFromStored(loaded.storedVolume);
-  main.MoveVolumeKnob(settings::VolumeKnobY(loaded.storedVolume));
-  if (!fileGiven) {
-    if (loaded.playNum) {
-      ResumePlaylistRow(app, *loaded.playNum);
-    } else {
-      state.currentTrackIndex = -1;
-    }
-  }
+  // Each part applies its own values, the parts in the order their first value is
+  // stored: the engine, the main window, the playlist, the video view, the shell's
+  // own record and the skin last (it repaints everything).
+  engine.ApplySettings(loaded, fileGiven);
+  app.main().ApplySettings(loaded);
   shell.columnOrder = loaded.columnOrder;
-  if (HWND list = app.playlist().list()) {
-    SendMessageA(list, LVM_SETCOLUMNORDERARRAY, settings::kColumnCount,
-                 reinterpret_cast<LPARAM>(shell.columnOrder.data()));
-  }
-  HMENU playlistPopup = app.playlist().popup();
+  app.playlist().ApplyColumnOrder(loaded.columnOrder);
   shell.alwaysTagRead = loaded.alwaysTagRead;
-  if (loaded.alwaysTagRead) CheckInMenu(playlistPopup, IDM_ALWAYS_TAG_READ, true);
-  // The tray and Windows Media core switches go through their commands, which turn
-  // them on from off.
-  if (loaded.useTray && !main.trayInUse()) SendMessageA(main.window(), WM_COMMAND, IDM_USE_TRAY, 0);
-  shell.dockPlaylist = loaded.dockPlaylist;
-  if (loaded.dockPlaylist) main.SetChecked(IDM_DOCK_PLAYLIST, true, playback::MenuScope::MainMenu);
-  engine.options().useCapture = true;
-  if (!loaded.useCapture) app.videoView().ToggleCapture();
-  if (loaded.useWmp71) {
-    engine.options().useWmp71 = false;
-    SendMessageA(main.window(), WM_COMMAND, IDM_USE_WMP71, 0);
-  }
+  if (loaded.alwaysTagRead) app.playlist().ShowAlwaysTagRead(true);
   if (loaded.alwaysId3v1) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
     tags::SetLookupAlwaysId3v1(*loaded.alwaysId3v1);
-    CheckInMenu(playlistPopup, IDM_TAG_ALWAYS_ID3V1, *loaded.alwaysId3v1);
-    CheckInMenu(playlistPopup, IDM_TAG_AUTO, !*loaded.alwaysId3v1);
+    app.playlist().ShowTagSource(*loaded.alwaysId3v1);
   }
-  engine.options().equalizerOn = loaded.equalizerOn;
-  engine.options().voiceRemovalOn = loaded.voiceRemovalOn;
+  app.videoView().ApplySettings(loaded);
   shell.renamePattern = loaded.renamePattern;
-  engine.options().bands = loaded.bands;
   shell.skinName = loaded.skinName;
   // The default skin is loaded already; another one named here replaces it.
   if (shell.skinName != settings::kDefaultSkinName) app.LoadSkin(shell.skinName);
@@ -307,30 +242,15 @@ void LoadSettings(Application& app, bool fileGiven) {
 
 void SaveSettings(Application& app) {
   auto& engine = app.engine();
-  auto& state = engine.state();
   settings::PlayerSettings saved = app.settings();
-  saved.playMode = state.playMode;
-  saved.fastSeek = state.fastSeek;
-  if (HWND list = app.playlist().list()) {
-    int order[settings::kColumnCount] = {0, 1, 2, 3};
-    if (SendMessageA(list, LVM_GETCOLUMNORDERARRAY, settings::kColumnCount, reinterpret_cast<LPARAM>(order)) &&
-        settings::IsColumnPermutation(order)) {
-      std::copy(order, order + settings::kColumnCount, saved.columnOrder.begin());
-      app.settings().columnOrder = saved.columnOrder;
-    }
-  }
-  saved.useTray = app.main().trayInUse();
-  // No current row is saved as row 0, and becomes row 0.
-  if (state.currentTrackIndex < 0) state.currentTrackIndex = 0;
-  saved.playNum = state.currentTrackIndex;
-  saved.storedVolume = settings::StoredVolumeFromPlayback(state.volume);
-  saved.useCapture = engine.options().useCapture;
-  saved.useWmp71 = engine.options().useWmp71;
   // The equalizer window's check boxes are what the user set.
   app.equalizerDialog().CollectSwitches(engine.options());
-  saved.equalizerOn = engine.options().equalizerOn;
-  saved.voiceRemovalOn = engine.options().voiceRemovalOn;
-  saved.bands = engine.options().bands;
+  engine.GatherSettings(saved);
+  if (const auto order = app.playlist().ColumnOrder(); order && settings::IsColumnPermutation(order->data())) {
+    saved.columnOrder = *order;
+    app.settings().columnOrder = saved.columnOrder;
+  }
+  app.main().GatherSettings(saved);
   settings::SaveSettings(saved);
 }
 

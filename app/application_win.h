@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/main_window_win.h"
 #include "equalizer/ui/effect_dialog_win.h"
@@ -62,6 +63,8 @@ class Application {
   settings::PlayerSettings& settings() { return settings_; }
   // The command line was refused (too long); shown once the window exists.
   void SetCommandLineRefused(bool refused) { commandLineRefused_ = refused; }
+  // The file the command line named, played once the main window is set up.
+  void SetStartupPath(std::string path) { startupPath_ = std::move(path); }
 
   MainWindow& main() { return main_; }
   playback::DirectShowSession& session() { return session_; }
@@ -94,6 +97,7 @@ class Application {
   platform::DialogRouter router_;
   settings::PlayerSettings settings_;
   bool commandLineRefused_ = false;
+  std::string startupPath_;
 
   // Declared in the order they depend on each other: the engine reports to the main
   // window, drives the session and is ticked by the timer.

@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "app/application_win.h"
+#include "app/playback_commands.h"
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
-#include "playback/playback_commands.h"
-#include "playback/seek_geometry.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
+#include "settings/settings_conversions.h"
+#include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
 #include "tags/editor/display_title.h"
 
@@ -92,7 +93,7 @@ HWND MainWindow::Create(HINSTANCE instance, platform::DialogRouter& router) {
 HWND MainWindow::VideoWindow() const { return app_.videoView().window(); }
 
 void MainWindow::RegisterCommands() {
-  playback::RegisterPlaybackCommands(commands_, app_.engine(), *this);
+  RegisterPlaybackCommands(commands_, app_.engine(), *this);
   commands_.Add({IDM_EXIT, IDC_EXIT_BUTTON}, [this](int) { SendMessageA(window(), WM_CLOSE, 0, 0); });
   commands_.Add({IDC_MINIMIZE_BUTTON, IDM_MINIMIZE},
                 [this](int) { SendMessageA(window(), WM_SYSCOMMAND, SC_MINIMIZE, 0); });
@@ -106,7 +107,7 @@ void MainWindow::RegisterCommands() {
     settings.topmost = !settings.topmost;
     SetWindowPos(window(), settings.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetChecked(IDM_TOPMOST, settings.topmost, playback::MenuScope::MainMenu);
+    SetChecked(IDM_TOPMOST, settings.topmost, MenuScope::MainMenu);
   });
   commands_.Add(IDM_USE_TRAY, [this](int) { ToggleTray(); });
   commands_.Add({IDM_OPEN_KEY, IDC_OPEN_BUTTON, IDM_OPEN}, [this](int) { OpenMediaFile(); });
@@ -124,7 +125,7 @@ void MainWindow::RegisterCommands() {
   commands_.Add(IDM_DOCK_PLAYLIST, [this](int) {
     auto& settings = app_.settings();
     settings.dockPlaylist = !settings.dockPlaylist;
-    SetChecked(IDM_DOCK_PLAYLIST, settings.dockPlaylist, playback::MenuScope::MainMenu);
+    SetChecked(IDM_DOCK_PLAYLIST, settings.dockPlaylist, MenuScope::MainMenu);
     if (settings.dockPlaylist) app_.playlist().DockUnder(window());
   });
 }
@@ -143,9 +144,30 @@ void MainWindow::TogglePlaylist() {
   }
 }
 
+void MainWindow::SetTrayInUse(bool on) {
+  if (on != trayInUse_) ToggleTray();
+}
+
+void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
+  auto& shell = app_.settings();
+  shell.topmost = loaded.topmost;
+  if (loaded.topmost && window() != nullptr) {
+    SetWindowPos(window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetChecked(IDM_TOPMOST, true, MenuScope::MainMenu);
+  }
+  shell.storedVolume = loaded.storedVolume;
+  MoveVolumeKnob(settings::VolumeKnobY(loaded.storedVolume));
+  // The tray is only ever turned on from off here.
+  if (loaded.useTray) SetTrayInUse(true);
+  shell.dockPlaylist = loaded.dockPlaylist;
+  if (loaded.dockPlaylist) SetChecked(IDM_DOCK_PLAYLIST, true, MenuScope::MainMenu);
+}
+
+void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayInUse_; }
+
 void MainWindow::ToggleTray() {
   trayInUse_ = !trayInUse_;
-  SetChecked(IDM_USE_TRAY, trayInUse_, playback::MenuScope::MainMenu);
+  SetChecked(IDM_USE_TRAY, trayInUse_, MenuScope::MainMenu);
   if (trayInUse_) {
     AddTrayIcon(window(), app_.instance());
   } else {
@@ -236,13 +258,29 @@ void MainWindow::MoveVolumeKnob(int y) {
   MoveWindow(knob, rect.left, y, rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
-void MainWindow::SetChecked(int commandId, bool checked, playback::MenuScope scope) {
+void MainWindow::SetChecked(int commandId, bool checked, MenuScope scope) {
   const UINT flags = MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED);
   if (HMENU menu = mainPopup()) CheckMenuItem(menu, commandId, flags);
-  if (scope == playback::MenuScope::MainAndTrayMenus) {
+  if (scope == MenuScope::MainAndTrayMenus) {
     if (HMENU menu = trayPopup()) CheckMenuItem(menu, commandId, flags);
   }
 }
+
+void MainWindow::ShowPlayMode(int playMode) {
+  for (const auto& command : kPlayModeCommands) {
+    SetChecked(command.id, command.mode == playMode, MenuScope::MainAndTrayMenus);
+  }
+}
+
+void MainWindow::ShowRate(std::optional<double> chosen) {
+  for (const auto& command : kRateCommands) {
+    SetChecked(command.id, chosen.has_value() && *chosen == command.rate, MenuScope::MainAndTrayMenus);
+  }
+}
+
+void MainWindow::ShowFastSeek(bool on) { SetChecked(IDM_FAST_SEEK, on, MenuScope::MainMenu); }
+
+void MainWindow::ShowWindowsMediaCore(bool on) { SetChecked(IDM_USE_WMP71, on, MenuScope::MainAndTrayMenus); }
 
 void MainWindow::ShowTitleText(const std::string& text) {
   if (HWND title = titleDisplay()) SetWindowTextA(title, text.c_str());
@@ -325,17 +363,14 @@ void MainWindow::PlaceSeekKnob(int left) {
   HWND knob = seekKnob();
   if (knob == nullptr) return;
   const int row = KnobRow();
-  MoveWindow(knob, left, row, playback::kKnobSize, playback::kKnobSize, TRUE);
+  MoveWindow(knob, left, row, skin::kKnobSize, skin::kKnobSize, TRUE);
   // The track under the knob's old place is painted again.
-  RECT track{playback::kKnobIdleX, row, playback::kTrackRight + 9, row + playback::kKnobSize};
+  RECT track{skin::kKnobIdleX, row, skin::kTrackRight + 9, row + skin::kKnobSize};
   InvalidateRect(window(), &track, TRUE);
 }
 
-void MainWindow::ShowZone(int left, int width) {
-  HWND zone = zoneMarker();
-  if (zone == nullptr) return;
-  MoveWindow(zone, left, KnobRow(), width, playback::kKnobSize, TRUE);
-  ShowWindow(zone, SW_SHOW);
+void MainWindow::ShowSeekPosition(std::int64_t position, std::int64_t duration) {
+  PlaceSeekKnob(static_cast<int>(skin::KnobX(position, duration)) - skin::kKnobOffset);
 }
 
 void MainWindow::HideZone() {
@@ -372,12 +407,6 @@ void MainWindow::ShowPostedPosition() {
   app_.engine().ShowPosition(latest.position, latest.generation);
 }
 
-void MainWindow::PlayOutsidePath(const char* path) {
-  auto& engine = app_.engine();
-  engine.state().currentTrackIndex = -1;
-  engine.OpenAndPlay(path);
-}
-
 void MainWindow::OpenMediaFile() {
   char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
@@ -392,7 +421,7 @@ void MainWindow::OpenMediaFile() {
   dialog.Flags = OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (GetOpenFileNameA(&dialog)) {
     ShowTitleText(path);
-    PlayOutsidePath(path);
+    app_.engine().PlayOutsidePath(path);
   }
   FocusTitle();
 }
@@ -444,7 +473,7 @@ void MainWindow::PlayDroppedPath(const std::string& path) {
   if (HWND title = titleDisplay()) EnableWindow(title, TRUE);
   if (path.empty()) return;
   ShowTitleText(path);
-  PlayOutsidePath(path.c_str());
+  app_.engine().PlayOutsidePath(path);
 }
 
 void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {

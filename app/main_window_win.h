@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/dialog_entry_points.h"
@@ -18,6 +19,7 @@
 #include "playback/media_session_win.h"
 #include "playback/playback_view.h"
 #include "resources/resource_ids.h"
+#include "settings/player_settings.h"
 
 namespace kestrun::app {
 
@@ -32,6 +34,10 @@ inline constexpr UINT kMarqueePeriodMs = 850;
 inline constexpr int kMarqueeWidthLimit = 243;
 // Four ideographic spaces separate the repetitions of a scrolled title.
 inline constexpr char kMarqueeGap[] = "　　　　";
+
+// Which menus a check mark goes to: the main window's pop-up only, or the tray
+// icon's menu as well (play modes, rates and the Windows Media core switch).
+enum class MenuScope { MainMenu, MainAndTrayMenus };
 
 class MainWindow final : public platform::ModelessDialog,
                          public playback::PlaybackView,
@@ -70,17 +76,22 @@ class MainWindow final : public platform::ModelessDialog,
   void CreateTooltips();
   // Shutdown: the drop target, menus and the title display's keys go before the windows.
   void ReleaseResources();
-  // Plays a path that did not come from the playlist (open dialog, drop, paste).
-  void PlayOutsidePath(const char* path);
   // A path dropped on the main window or the video view: the title display takes
   // keys again, shows the path, and the path plays outside the playlist. An empty
   // path only gives the title display its keys back.
   void PlayDroppedPath(const std::string& path);
 
+  // The main window's share of the settings: always on top, the volume knob, the tray
+  // icon and the docked playlist.
+  void ApplySettings(const settings::PlayerSettings& loaded);
+  void GatherSettings(settings::PlayerSettings& saved) const;
+  // Turns the tray icon on or off; nothing happens when it already is.
+  void SetTrayInUse(bool on);
+
   // Moves the volume knob to y in client pixels.
   void MoveVolumeKnob(int y);
   // Sets a check mark in the main window's pop-up menu and, when asked, the tray menu.
-  void SetChecked(int commandId, bool checked, playback::MenuScope scope) override;
+  void SetChecked(int commandId, bool checked, MenuScope scope);
 
   // PlaybackView.
   void ShowTitleText(const std::string& text) override;
@@ -88,10 +99,13 @@ class MainWindow final : public platform::ModelessDialog,
   void ShowCaption(const std::string& text) override;
   void SetMarqueeRunning(bool running) override;
   void ShowTimeText(const std::string& text) override;
-  void PlaceSeekKnob(int left) override;
-  void ShowZone(int left, int width) override;
+  void ShowSeekPosition(std::int64_t position, std::int64_t duration) override;
   void HideZone() override;
   void HideVideo() override;
+  void ShowPlayMode(int playMode) override;
+  void ShowRate(std::optional<double> chosen) override;
+  void ShowFastSeek(bool on) override;
+  void ShowWindowsMediaCore(bool on) override;
   void FocusTitle() override;
   void FocusMain() override;
   void PostPosition(std::int64_t position, unsigned generation) override;
@@ -118,6 +132,8 @@ class MainWindow final : public platform::ModelessDialog,
   // A drag event of the drop target; the accepted effects go into the record.
   void OnDrop(WPARAM event, platform::DropInfo* info);
   int KnobRow() const;
+  // Left edge of the seek knob in client pixels.
+  void PlaceSeekKnob(int left);
   void UpdateTitleTooltip(const std::string& title);
   void ShowPostedPosition();
 

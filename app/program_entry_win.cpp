@@ -111,8 +111,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   if (commandLine[0] != '\0') {
     bool refused = false;
     const std::string path = PathFromCommandLine(commandLine, platform::kPathMaxLength, refused);
-    auto& state = app->engine().state();
-    std::snprintf(state.currentPath, sizeof(state.currentPath), "%s", path.c_str());
+    app->SetStartupPath(path);
     app->SetCommandLineRefused(refused);
   }
 

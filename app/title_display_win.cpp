@@ -44,7 +44,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   HWND main = app_.main().window();
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (key == VK_CONTROL) {
-    app_.engine().OnZoneKey(true, CursorXInMain());
+    app_.skinnedControls().OnZoneKey(true, CursorXInMain());
     return false;
   }
   for (const auto& entry : kKeyCommands) {
@@ -56,7 +56,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   switch (key) {
     case 'C':
       if (ctrl) {
-        platform::setClipboardText(main, app_.engine().state().currentPath);
+        platform::setClipboardText(main, app_.engine().state().currentPath.c_str());
         // The control's own copy would put its (empty) selection over the path.
         return true;
       } else {
@@ -73,7 +73,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
       if (ctrl) {
         char path[platform::kPathCapacity] = {};
         if (!platform::getClipboardPath(main, path, sizeof(path))) break;
-        app_.main().PlayOutsidePath(path);
+        app_.engine().PlayOutsidePath(path);
         return true;  // the paste must not reach the control
       }
       SendMessageA(main, WM_COMMAND, IDC_PREVIOUS_BUTTON, 0);
@@ -99,7 +99,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       return result;
     }
     case WM_KEYUP:
-      if (wParam == VK_CONTROL) self->app_.engine().OnZoneKey(false, self->CursorXInMain());
+      if (wParam == VK_CONTROL) self->app_.skinnedControls().OnZoneKey(false, self->CursorXInMain());
       break;
     case WM_CHAR:
     case WM_IME_CHAR:

@@ -1,17 +1,22 @@
 // What the playback engine knows of the moment: the current path, the playback
 // state machine's fields, zone repeat, and the options each new graph is built with.
 // Owned by the user-interface thread; the fields the position timer thread reads
-// are atomic and say so.
+// are atomic and say so. Only the controller writes the state; everyone else reads
+// it through PlaybackController::state() and changes it through its operations.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "equalizer/band_values.h"
 #include "platform/limits.h"
 
 namespace kestrun::playback {
 
+// Paths and URLs are at most platform::kPathMaxLength bytes; longer ones are refused
+// or cut where they enter the program (command line, hand-off, drops, paste, the open
+// dialog, playlist rows).
 // Playback state values.
 enum PlaybackStateValue : int {
   kStateStopped = 0,
@@ -39,7 +44,7 @@ struct GraphOptions {
 };
 
 struct EngineState {
-  char currentPath[platform::kPathCapacity] = {};
+  std::string currentPath;
 
   // The position timer reads the state, so it is atomic.
   std::atomic<int> state{kStateClosed};
@@ -58,15 +63,11 @@ struct EngineState {
   // The seek knob is being dragged; the timer leaves the knob alone meanwhile.
   std::atomic<bool> seekDrag{false};
 
-  // Zone repeat (an A-B loop); the timer reads the active flag and the bounds.
+  // Zone repeat (an A-B loop) in positions of the graph; the timer reads the active
+  // flag and the bounds.
   std::atomic<bool> zoneActive{false};
   std::atomic<std::int64_t> zoneStart{0};
   std::atomic<std::int64_t> zoneEnd{0};
-  bool zoneCtrlHeld = false;
-  int zoneStartX = 0;
-  int zoneEndX = 0;
-  int zoneStartPercent = 0;
-  int zoneEndPercent = 0;
 };
 
 }  // namespace kestrun::playback

@@ -1,16 +1,15 @@
 #include "playback/playback_controller.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <utility>
 
 #include "platform/limits.h"
 #include "playback/debug_line.h"
-#include "playback/seek_geometry.h"
 #include "playback/time_text.h"
 #include "playback/track_choice.h"
 #include "playlist/playlist_entry.h"
-#include "resources/resource_ids.h"
+#include "settings/settings_conversions.h"
 #include "tags/editor/display_title.h"
 
 namespace kestrun::playback {
@@ -22,53 +21,62 @@ namespace {
 
 constexpr char kEventErrorText[] = "Error in HandleEvent()\n";
 
-// Play-mode commands and the mode each selects.
-struct ModeCommand {
-  int id;
-  int mode;
-};
-constexpr ModeCommand kModeCommands[] = {{IDM_SHUFFLE, kPlayModeShuffle},
-                                         {IDM_REPEAT_ALL, kPlayModeRepeatAll},
-                                         {IDM_REPEAT_ONE, kPlayModeRepeatOne}};
-
-// Rate commands and their rates.
-struct RateChoice {
-  int id;
-  double rate;
-};
-constexpr RateChoice kRateCommands[] = {
-    {IDM_RATE_2_0, 2.0}, {IDM_RATE_1_25, 1.25}, {IDM_RATE_1_0, 1.0}, {IDM_RATE_0_5, 0.5}};
-
 bool IsRunningState(int state) { return state == kStatePlaying || state == kStatePaused; }
 
-std::string DisplayTitle(const char* path) {
+std::string DisplayTitle(const std::string& path) {
   char title[tags::kDisplayTitleCapacity] = {};
-  tags::FormatDisplayTitle(path, title);
+  tags::FormatDisplayTitle(path.c_str(), title);
   return title;
+}
+
+// A row's path as the engine plays it: cut, at a whole character, to what a path
+// may hold.
+std::string RowPath(const playlist::RowStore& rows, int row) {
+  char path[platform::kPathCapacity] = {};
+  playlist::CopyToBuffer(rows.Cell(row, playlist::Column::Path), path, sizeof(path));
+  return path;
 }
 
 }  // namespace
 
-std::string FormatLengthCell(std::int64_t duration) {
-  const long long seconds = duration > 0 ? duration / kUnitsPerSecond : 0;
-  char text[32];
-  std::snprintf(text, sizeof(text), "%02lld:%02lld", seconds / 60, seconds % 60);
-  return text;
-}
-
 PlaybackController::PlaybackController(MediaBackend& backend, PlaybackView& view, PositionTimer& timer)
     : backend_(backend), view_(view), timer_(timer) {}
 
-void PlaybackController::OpenAndPlay(const char* path) { OpenFollowing(path, 0); }
+void PlaybackController::OpenAndPlay(const std::string& path) { OpenFollowing(path, 0); }
 
-void PlaybackController::OpenFollowing(const char* path, int asxDepth) {
+void PlaybackController::PlayOutsidePath(const std::string& path) {
+  state_.currentTrackIndex = -1;
+  OpenAndPlay(path);
+}
+
+void PlaybackController::PlayRow(int row, const std::string& path) {
+  // Stopping a closed engine does nothing, so a first play opens straight away.
+  StopAndClose();
+  state_.currentTrackIndex = row;
+  OpenAndPlay(path);
+}
+
+void PlaybackController::ResumeRow(int row) {
+  state_.currentTrackIndex = row;
+  if (rows_ == nullptr || row < 0 || row >= rows_->RowCount()) return;
+  state_.currentPath = RowPath(*rows_, row);
+  constexpr std::size_t kCellCapacity = 128;
+  const std::string title = rows_->Cell(row, playlist::Column::Title).substr(0, kCellCapacity - 1);
+  const std::string artist = rows_->Cell(row, playlist::Column::Artist).substr(0, kCellCapacity - 1);
+  const std::string display = playlist::entryDisplayName(state_.currentPath, title, artist);
+  view_.ShowTitleText(display);
+  view_.ShowCaption(display);
+}
+
+void PlaybackController::OpenFollowing(std::string path, int asxDepth) {
   DebugLine("START\n");
   if (state_.state != kStateClosed) StopAndClose();
 
-  // The path may be the current-path buffer itself.
-  char requested[platform::kPathCapacity];
-  std::snprintf(requested, sizeof(requested), "%s", path != nullptr ? path : "");
-  std::snprintf(state_.currentPath, sizeof(state_.currentPath), "%s", requested);
+  // Every way in refuses or cuts a longer path; one that still comes (a reference
+  // inside an ASX file) is cut as the media framework's path buffer would.
+  if (path.size() > platform::kPathMaxLength) path.resize(platform::kPathMaxLength);
+  const std::string requested = std::move(path);
+  state_.currentPath = requested;
   ++generation_;
 
   const OpenOutcome outcome = backend_.Build(requested, options_, view_);
@@ -80,12 +88,12 @@ void PlaybackController::OpenFollowing(const char* path, int asxDepth) {
     case OpenOutcome::Kind::FollowReference: {
       // A reference to itself would loop forever; so would two files naming each
       // other, which the depth bound ends.
-      if (std::strcmp(outcome.reference.c_str(), requested) == 0) return;
+      if (outcome.reference == requested) return;
       if (asxDepth >= kAsxNestingLimit) {
         view_.ShowTitleText(kAsxFailedText);
         return;
       }
-      OpenFollowing(outcome.reference.c_str(), asxDepth + 1);
+      OpenFollowing(outcome.reference, asxDepth + 1);
       if (state_.state == kStatePlaying && asxDepth == 0) {
         const std::string display = playlist::entryDisplayName(outcome.reference, outcome.title, outcome.author);
         view_.ShowCaption(display);
@@ -112,14 +120,14 @@ void PlaybackController::FinishAndRun(const std::string& path) {
   // A new graph starts at the normal rate.
   backend_.SetRate(1.0);
   state_.rate = 1.0;
-  for (const auto& choice : kRateCommands) view_.SetChecked(choice.id, false, MenuScope::MainAndTrayMenus);
+  view_.ShowRate(std::nullopt);
 
   state_.zoneActive = false;
   view_.HideZone();
 
-  const std::string title = DisplayTitle(path.c_str());
+  const std::string title = DisplayTitle(path);
   if (rows_ != nullptr && state_.currentTrackIndex >= 0 && state_.currentTrackIndex < rows_->RowCount()) {
-    rows_->SetCell(state_.currentTrackIndex, playlist::Column::Length, FormatLengthCell(state_.duration));
+    rows_->SetCell(state_.currentTrackIndex, playlist::Column::Length, FormatClock(state_.duration));
   }
   view_.ShowPlayingTitle(title);
 
@@ -182,9 +190,9 @@ void PlaybackController::TogglePause() {
 
 void PlaybackController::PlayCommand() {
   if (state_.state != kStateClosed) StopAndClose();
-  if (state_.currentPath[0] != '\0') {
-    char path[platform::kPathCapacity];
-    std::snprintf(path, sizeof(path), "%s", state_.currentPath);
+  if (!state_.currentPath.empty()) {
+    // A copy: opening replaces the current path.
+    const std::string path = state_.currentPath;
     OpenAndPlay(path);
   }
 }
@@ -207,8 +215,7 @@ void PlaybackController::ChooseRowAndPlay(Choose choose, bool focusMain) {
   ClearSelection(*rows_);
   const int index = choose(count);
   state_.currentTrackIndex = index;
-  char path[platform::kPathCapacity] = {};
-  playlist::CopyToBuffer(rows_->Cell(index, playlist::Column::Path), path, sizeof(path));
+  const std::string path = RowPath(*rows_, index);
   if (state_.state != kStateClosed) StopAndClose();
   rows_->SetSelected(index, true);
   if (focusMain) view_.FocusMain();
@@ -268,94 +275,109 @@ void PlaybackController::HandleGraphEvents() {
   }
 }
 
-void PlaybackController::CheckPlayMode(int playMode) {
-  for (const auto& command : kModeCommands) {
-    view_.SetChecked(command.id, command.mode == playMode, MenuScope::MainAndTrayMenus);
-  }
+void PlaybackController::SetPlayMode(int playMode) {
+  state_.playMode = playMode;
+  view_.ShowPlayMode(playMode);
 }
 
-void PlaybackController::PlayModeCommand(int commandId) {
-  for (const auto& command : kModeCommands) {
-    if (command.id != commandId) continue;
-    if (state_.playMode == command.mode) {
-      state_.playMode = kPlayModeNormal;
-      view_.SetChecked(commandId, false, MenuScope::MainAndTrayMenus);
-    } else {
-      state_.playMode = command.mode;
-      CheckPlayMode(command.mode);
-    }
-  }
-  view_.FocusTitle();
+void PlaybackController::TogglePlayMode(PlayMode mode) {
+  SetPlayMode(state_.playMode == mode ? kPlayModeNormal : mode);
 }
 
-void PlaybackController::RateCommand(int commandId) {
-  if (backend_.HasGraph()) {
-    for (const auto& choice : kRateCommands) {
-      // A rate the graph refuses changes neither the rate nor the check marks.
-      if (choice.id != commandId || !backend_.SetRate(choice.rate)) continue;
-      state_.rate = choice.rate;
-      for (const auto& other : kRateCommands) {
-        view_.SetChecked(other.id, other.id == commandId, MenuScope::MainAndTrayMenus);
-      }
-    }
-  }
-  view_.FocusTitle();
+void PlaybackController::ChooseRate(double rate) {
+  // A rate the graph refuses changes neither the rate nor the check marks.
+  if (!backend_.HasGraph() || !backend_.SetRate(rate)) return;
+  state_.rate = rate;
+  view_.ShowRate(rate);
 }
 
-void PlaybackController::FastSeekCommand() {
-  state_.fastSeek = !state_.fastSeek;
-  view_.SetChecked(IDM_FAST_SEEK, state_.fastSeek, MenuScope::MainMenu);
-  view_.FocusTitle();
+void PlaybackController::SetFastSeek(bool on) {
+  state_.fastSeek = on;
+  view_.ShowFastSeek(on);
 }
 
-void PlaybackController::UseWmp71Command() {
-  options_.useWmp71 = !options_.useWmp71;
-  view_.SetChecked(IDM_USE_WMP71, options_.useWmp71, MenuScope::MainAndTrayMenus);
+void PlaybackController::ToggleFastSeek() { SetFastSeek(!state_.fastSeek); }
+
+void PlaybackController::SetWindowsMediaCore(bool on) {
+  options_.useWmp71 = on;
+  view_.ShowWindowsMediaCore(on);
 }
+
+void PlaybackController::ToggleWindowsMediaCore() { SetWindowsMediaCore(!options_.useWmp71); }
 
 void PlaybackController::SetVolume(long volume) {
   state_.volume = volume;
   if (backend_.HasGraph()) backend_.SetVolume(volume);
 }
 
-void PlaybackController::SeekFromKnob(int trackPosition) {
-  if (!IsRunningState(state_.state) || state_.zoneCtrlHeld || !backend_.HasGraph()) return;
-  const std::int64_t target =
-      state_.zoneActive ? state_.zoneStart.load() : SeekTarget(state_.duration, trackPosition);
-  backend_.SeekTo(target, state_.fastSeek);
+void PlaybackController::ApplySettings(const settings::PlayerSettings& loaded, bool fileGiven) {
+  SetPlayMode(loaded.playMode);
+  // Fast seek off leaves its menu item as the menu resource has it.
+  state_.fastSeek = loaded.fastSeek;
+  if (loaded.fastSeek) view_.ShowFastSeek(true);
+  // No graph exists yet; the next one takes the volume.
+  state_.volume = settings::PlaybackVolumeFromStored(loaded.storedVolume);
+  if (!fileGiven) ResumeRow(loaded.playNum.value_or(-1));
+  if (loaded.useWmp71) SetWindowsMediaCore(true);
+  options_.equalizerOn = loaded.equalizerOn;
+  options_.voiceRemovalOn = loaded.voiceRemovalOn;
+  options_.bands = loaded.bands;
 }
 
-void PlaybackController::OnSeekKnobPressed() {
+void PlaybackController::GatherSettings(settings::PlayerSettings& saved) {
+  saved.playMode = state_.playMode;
+  saved.fastSeek = state_.fastSeek;
+  // No current row is saved as row 0, and becomes row 0.
+  if (state_.currentTrackIndex < 0) state_.currentTrackIndex = 0;
+  saved.playNum = state_.currentTrackIndex;
+  saved.storedVolume = settings::StoredVolumeFromPlayback(state_.volume);
+  saved.useCapture = options_.useCapture;
+  saved.useWmp71 = options_.useWmp71;
+  saved.equalizerOn = options_.equalizerOn;
+  saved.voiceRemovalOn = options_.voiceRemovalOn;
+  saved.bands = options_.bands;
+}
+
+void PlaybackController::BeginSeekDrag() {
+  state_.seekDrag = true;
   state_.zoneActive = false;
   view_.HideZone();
 }
 
-void PlaybackController::OnZoneKey(bool ctrlDown, int cursorX) {
+void PlaybackController::PreviewSeek(double fraction) {
+  const std::int64_t target = static_cast<std::int64_t>(static_cast<double>(state_.duration) * fraction);
+  state_.position = target;
+  view_.ShowTimeText(FormatTimeText(target, state_.duration));
+}
+
+void PlaybackController::EndSeekDrag() { state_.seekDrag = false; }
+
+void PlaybackController::SeekToFraction(double fraction) {
+  if (!IsRunningState(state_.state) || !backend_.HasGraph()) return;
+  const std::int64_t target = state_.zoneActive
+                                  ? state_.zoneStart.load()
+                                  : static_cast<std::int64_t>(static_cast<double>(state_.duration) * fraction);
+  backend_.SeekTo(target, state_.fastSeek);
+}
+
+bool PlaybackController::CanMarkZone() const {
   const int current = state_.state;
-  const bool eligible = current == kStatePaused || (current == kStatePlaying && state_.seekDrag);
-  if (!eligible) return;
-  const int x = ClampToTrack(cursorX);
-  if (ctrlDown && !state_.zoneCtrlHeld) {
-    state_.zoneCtrlHeld = true;
-    state_.zoneStartX = x;
-    state_.zoneStartPercent = TrackPercent(x);
-    return;
-  }
-  if (ctrlDown || !state_.zoneCtrlHeld) return;
-  state_.zoneEndPercent = TrackPercent(x);
-  const Zone zone = ZoneFromPercents(state_.zoneStartPercent, state_.zoneEndPercent, state_.duration);
-  state_.zoneEndX = x;
-  state_.zoneCtrlHeld = false;
-  state_.zoneStart = zone.start;
-  state_.zoneEnd = zone.end;
-  state_.zoneActive = zone.active;
-  if (zone.active) view_.ShowZone(state_.zoneStartX - kKnobOffset, x - state_.zoneStartX);
+  return current == kStatePaused || (current == kStatePlaying && state_.seekDrag);
+}
+
+bool PlaybackController::MarkZone(std::int64_t start, std::int64_t end) {
+  const bool active = end > start;
+  // The bounds before the flag: the timer thread reads them once it sees the flag.
+  state_.zoneStart = active ? start : 0;
+  state_.zoneEnd = active ? end : 0;
+  state_.zoneActive = active;
+  return active;
 }
 
 void PlaybackController::ResetPositionDisplay() {
   state_.position = 0;
   view_.ShowTimeText(FormatTimeText(0, state_.duration));
-  view_.PlaceSeekKnob(kKnobIdleX);
+  view_.ShowSeekPosition(0, state_.duration);
   state_.zoneActive = false;
   view_.HideZone();
   state_.zoneStart = 0;
@@ -379,7 +401,7 @@ void PlaybackController::ShowPosition(std::int64_t position, unsigned generation
   state_.position = position;
   if (state_.duration <= 0) return;
   view_.ShowTimeText(FormatTimeText(position, state_.duration));
-  view_.PlaceSeekKnob(static_cast<int>(KnobX(position, state_.duration)) - kKnobOffset);
+  view_.ShowSeekPosition(position, state_.duration);
 }
 
 }  // namespace kestrun::playback

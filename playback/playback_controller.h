@@ -13,6 +13,7 @@
 #include "playback/media_backend.h"
 #include "playback/playback_view.h"
 #include "playlist/row_store.h"
+#include "settings/player_settings.h"
 
 namespace kestrun::playback {
 
@@ -26,8 +27,9 @@ class PlaybackController {
   PlaybackController(const PlaybackController&) = delete;
   PlaybackController& operator=(const PlaybackController&) = delete;
 
-  EngineState& state() { return state_; }
+  // What the engine knows of the moment; only the operations below change it.
   const EngineState& state() const { return state_; }
+  // What the next graph is built with: the equalizer and video windows set theirs.
   GraphOptions& options() { return options_; }
   const GraphOptions& options() const { return options_; }
 
@@ -36,8 +38,17 @@ class PlaybackController {
   playlist::RowStore* playlist() const { return rows_; }
 
   // Builds a graph for path and starts it; success or failure shows in the state
-  // and the title display.
-  void OpenAndPlay(const char* path);
+  // and the title display. The current row stays as it is.
+  void OpenAndPlay(const std::string& path);
+  // Plays a path that did not come from the playlist (open dialog, drop, paste,
+  // command line): no row is current afterwards.
+  void PlayOutsidePath(const std::string& path);
+  // Plays path as the playlist's row `row`, closing what plays first.
+  void PlayRow(int row, const std::string& path);
+  // Makes row the current one without playing it: its path becomes the current file
+  // and its title shows. A row the playlist does not have (or -1) only becomes the
+  // index, with nothing else changed.
+  void ResumeRow(int row);
   // Stops and releases the graph; shows the idle display.
   void StopAndClose();
   // Stops without releasing the graph.
@@ -52,23 +63,41 @@ class PlaybackController {
   void PlayPrevious();
   void PlayRandom();
 
-  // Commands with check marks.
-  void PlayModeCommand(int commandId);
-  void RateCommand(int commandId);
-  void FastSeekCommand();
-  void UseWmp71Command();
-  // Puts a play mode's check marks on both menus (normal: none checked).
-  void CheckPlayMode(int playMode);
+  // Chooses a play mode; choosing the one in force goes back to normal.
+  void TogglePlayMode(PlayMode mode);
+  void SetPlayMode(int playMode);
+  // Plays the graph of the moment at rate; a rate the graph refuses (or no graph)
+  // changes nothing.
+  void ChooseRate(double rate);
+  void ToggleFastSeek();
+  void SetFastSeek(bool on);
+  // wma, wmv and asf through the Windows Media core, from the next graph on.
+  void ToggleWindowsMediaCore();
+  void SetWindowsMediaCore(bool on);
   // The playback volume, in hundredths of a decibel; applied to the graph of the
   // moment and to every later one.
   void SetVolume(long volume);
 
-  // The seek knob was released after a drag at track position p (0..234).
-  void SeekFromKnob(int trackPosition);
-  // The seek knob was pressed: zone repeat ends.
-  void OnSeekKnobPressed();
-  // Ctrl went down or up over the title display, the cursor at x (main-window client).
-  void OnZoneKey(bool ctrlDown, int cursorX);
+  // The engine's share of the settings: applied at start-up in the order they are
+  // stored (the saved row only when no file was given), gathered at exit.
+  void ApplySettings(const settings::PlayerSettings& loaded, bool fileGiven);
+  void GatherSettings(settings::PlayerSettings& saved);
+
+  // The seek knob is pressed: zone repeat ends and the timer leaves the knob alone.
+  void BeginSeekDrag();
+  // The dragged knob stands at fraction (0..1) of the track: the time text follows.
+  void PreviewSeek(double fraction);
+  // The drag ended: the timer moves the knob again.
+  void EndSeekDrag();
+  // Seeks to fraction (0..1) of the duration, or to the zone's start while a zone
+  // repeats; only while a graph plays or pauses.
+  void SeekToFraction(double fraction);
+  // Whether a zone can be marked now: while paused, or while the knob is dragged
+  // during playback.
+  bool CanMarkZone() const;
+  // Repeats from start to end (positions of the graph); a zone that does not end after
+  // it starts ends zone repeat. True when a zone repeats.
+  bool MarkZone(std::int64_t start, std::int64_t end);
 
   // The graph posted events.
   void HandleGraphEvents();
@@ -82,7 +111,7 @@ class PlaybackController {
   void ShowPosition(std::int64_t position, unsigned generation);
 
  private:
-  void OpenFollowing(const char* path, int asxDepth);
+  void OpenFollowing(std::string path, int asxDepth);
   void FinishAndRun(const std::string& path);
   // A graph that was built but cannot run or report: release it and say so.
   void FailStartedGraph();
@@ -101,9 +130,5 @@ class PlaybackController {
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
 };
-
-// The length cell of a playlist row: "%02d:%02d" minutes and seconds; a negative
-// or unknown duration reads as 00:00.
-std::string FormatLengthCell(std::int64_t duration);
 
 }  // namespace kestrun::playback

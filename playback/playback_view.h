@@ -1,16 +1,15 @@
 // How the playback engine shows its results: the main window implements this, and
-// the engine's tests use a fake. Every call comes from the user-interface thread,
-// except PostPosition, which the position timer calls from its own thread.
+// the engine's tests use a fake. The engine says what changed (a play mode, a rate,
+// a position); which menu items, controls and pixels show it is the view's business.
+// Every call comes from the user-interface thread, except PostPosition, which the
+// position timer calls from its own thread.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kestrun::playback {
-
-// Which menus a check mark goes to: the main window's pop-up only, or the tray
-// icon's menu as well (play modes, rates and the Windows Media core switch).
-enum class MenuScope { MainMenu, MainAndTrayMenus };
 
 class PlaybackView {
  public:
@@ -27,14 +26,22 @@ class PlaybackView {
   virtual void SetMarqueeRunning(bool running) = 0;
 
   virtual void ShowTimeText(const std::string& text) = 0;
-  // Left edge of the seek knob in main-window client pixels.
-  virtual void PlaceSeekKnob(int left) = 0;
-  // The zone marker under the seek track, from left over width pixels.
-  virtual void ShowZone(int left, int width) = 0;
+  // The seek knob at position of duration (100-nanosecond units); position 0, or no
+  // duration, is the knob's idle place at the start of the track.
+  virtual void ShowSeekPosition(std::int64_t position, std::int64_t duration) = 0;
+  // Zone repeat ended: its marker goes.
   virtual void HideZone() = 0;
   virtual void HideVideo() = 0;
 
-  virtual void SetChecked(int commandId, bool checked, MenuScope scope) = 0;
+  // The play mode is now playMode (PlayMode values; normal marks none).
+  virtual void ShowPlayMode(int playMode) = 0;
+  // The rate the user chose; nothing when none is chosen (a new graph runs at the
+  // normal rate without a choice).
+  virtual void ShowRate(std::optional<double> chosen) = 0;
+  virtual void ShowFastSeek(bool on) = 0;
+  // Whether wma, wmv and asf go through the Windows Media core.
+  virtual void ShowWindowsMediaCore(bool on) = 0;
+
   virtual void FocusTitle() = 0;
   virtual void FocusMain() = 0;
 

@@ -38,6 +38,11 @@ void VideoViewWindow::RevokeDropTarget() {
   dropTargetRegistered_ = false;
 }
 
+void VideoViewWindow::ApplySettings(const settings::PlayerSettings& loaded) {
+  engine_.options().useCapture = true;
+  if (!loaded.useCapture) ToggleCapture();
+}
+
 void VideoViewWindow::ToggleCapture() {
   auto& options = engine_.options();
   options.useCapture = !options.useCapture;

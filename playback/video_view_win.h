@@ -12,9 +12,11 @@
 
 #include "platform/companion_dialog_win.h"
 #include "platform/limits.h"
+#include "platform/time_format.h"
 #include "playback/engine_state.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"
+#include "settings/player_settings.h"
 
 namespace kestrun::playback {
 
@@ -33,7 +35,7 @@ struct VideoViewHost {
 enum ZoomSetting : int { kZoomHalf = 1, kZoomNormal = 2, kZoomDouble = 3, kZoomFullScreen = 4 };
 
 // One second in the media framework's 100-nanosecond units.
-inline constexpr std::int64_t kOneSecond = 10'000'000;
+inline constexpr std::int64_t kOneSecond = platform::kUnitsPerSecond;
 // The volume while frames are stepped (silent).
 inline constexpr long kSilentVolume = -10000;
 // The main window sits this far above the view's top-left corner: its own height.
@@ -54,6 +56,8 @@ class VideoViewWindow final : public platform::CompanionDialog {
 
   // The capture switch (also what the settings send when they turn capture off).
   void ToggleCapture();
+  // The view's share of the settings: frame capture, on unless saved off.
+  void ApplySettings(const settings::PlayerSettings& loaded);
   // A new video: size it by the zoom setting (full screen when that is the setting).
   void ApplyZoomSetting();
 

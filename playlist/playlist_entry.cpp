@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/ansi_path.h"
+#include "platform/time_format.h"
 
 namespace kestrun::playlist {
 
@@ -26,11 +27,6 @@ void entryDisplayName(const char* path, const char* title, const char* artist, c
   CopyToBuffer(entryDisplayName(view(path), view(title), view(artist)), out, outSize);
 }
 
-std::string FormatLength(long long seconds) {
-  if (seconds < 0) seconds = 0;
-  char text[48];
-  std::snprintf(text, sizeof text, "%02lld:%02lld", seconds / 60, seconds % 60);
-  return text;
-}
+std::string FormatLength(long long seconds) { return platform::FormatMinutesSeconds(seconds); }
 
 }  // namespace kestrun::playlist

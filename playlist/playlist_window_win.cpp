@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/limits.h"
+#include "platform/time_format.h"
 #include "platform/win32_handles.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/list_view_row_store_win.h"
@@ -486,9 +487,8 @@ void PlaylistWindow::MeasureLength(int row) {
   if (host_ == nullptr) return;
   const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   const std::optional<std::int64_t> duration = host_->MeasureDuration(path);
-  constexpr std::int64_t kUnitsPerSecond = 10'000'000;
   // A file that cannot be rendered has no length to show.
-  rows_->SetCell(row, Column::Length, duration ? FormatLength(*duration / kUnitsPerSecond) : std::string());
+  rows_->SetCell(row, Column::Length, duration ? FormatLength(*duration / platform::kUnitsPerSecond) : std::string());
 }
 
 void PlaylistWindow::OpenTagEditor() {
@@ -503,8 +503,29 @@ void PlaylistWindow::OpenTagEditor() {
 
 void PlaylistWindow::SetAlwaysId3v1(bool on) {
   if (host_ != nullptr) host_->setAlwaysId3v1(on);
-  CheckItem(popup(), IDM_TAG_ALWAYS_ID3V1, on);
-  CheckItem(popup(), IDM_TAG_AUTO, !on);
+  ShowTagSource(on);
+}
+
+void PlaylistWindow::ShowTagSource(bool alwaysId3v1) {
+  CheckItem(popup(), IDM_TAG_ALWAYS_ID3V1, alwaysId3v1);
+  CheckItem(popup(), IDM_TAG_AUTO, !alwaysId3v1);
+}
+
+void PlaylistWindow::ShowAlwaysTagRead(bool on) { CheckItem(popup(), IDM_ALWAYS_TAG_READ, on); }
+
+void PlaylistWindow::ApplyColumnOrder(const std::array<int, kColumnCount>& order) {
+  if (list_ == nullptr) return;
+  std::array<int, kColumnCount> copy = order;
+  SendMessageA(list_, LVM_SETCOLUMNORDERARRAY, kColumnCount, reinterpret_cast<LPARAM>(copy.data()));
+}
+
+std::optional<std::array<int, kColumnCount>> PlaylistWindow::ColumnOrder() const {
+  if (list_ == nullptr) return std::nullopt;
+  std::array<int, kColumnCount> order{0, 1, 2, 3};
+  if (!SendMessageA(list_, LVM_GETCOLUMNORDERARRAY, kColumnCount, reinterpret_cast<LPARAM>(order.data()))) {
+    return std::nullopt;
+  }
+  return order;
 }
 
 // The list control's handler.

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,15 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SaveDefaultPlaylist(HWND mainWindow, const std::string& appDirectory) const;
   // Moves the window so its top-left corner is the main window's bottom-left corner.
   void DockUnder(HWND mainWindow) const;
+
+  // The list's share of the settings. The column order: entry i is the column shown
+  // at place i.
+  void ApplyColumnOrder(const std::array<int, kColumnCount>& order);
+  // The order the list shows now; nothing when it cannot be read.
+  std::optional<std::array<int, kColumnCount>> ColumnOrder() const;
+  // The marks of "always read tags" and of the tag source in the right-click menu.
+  void ShowAlwaysTagRead(bool on);
+  void ShowTagSource(bool alwaysId3v1);
 
   platform::CommandTable& commands() { return commands_; }
   bool topmost() const { return topmost_; }

@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "playback/seek_geometry.h"
-#include "playback/time_text.h"
 #include "resources/resource_ids.h"
+#include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
 
 namespace kestrun::skin {
@@ -138,14 +137,19 @@ void SkinnedControls::TrackHover(Knob& knob, LPARAM lParam) {
   }
 }
 
-void SkinnedControls::EndSeekDrag() {
-  seekDrag_ = false;
-  engine_.state().seekDrag = false;
+void SkinnedControls::ShowZone(int left, int width) {
+  HWND zone = main_ != nullptr ? GetDlgItem(main_, IDC_ZONE_MARKER) : nullptr;
+  if (zone == nullptr || seek_.window == nullptr) return;
+  // The marker sits in the seek knob's row.
+  RECT knob{};
+  GetWindowRect(seek_.window, &knob);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&knob), 2);
+  MoveWindow(zone, left, knob.top, width, kKnobSize, TRUE);
+  ShowWindow(zone, SW_SHOW);
 }
 
 LRESULT SkinnedControls::OnKnobMessage(Knob& knob, int id, UINT message, WPARAM wParam, LPARAM lParam) {
   const bool isSeek = id == IDC_SEEK_KNOB;
-  auto& state = engine_.state();
   switch (message) {
     case WM_PAINT:
       PaintKnob(knob.window, id);
@@ -156,13 +160,8 @@ LRESULT SkinnedControls::OnKnobMessage(Knob& knob, int id, UINT message, WPARAM 
     case WM_LBUTTONDOWN: {
       SetCapture(knob.window);
       if (isSeek) {
-        seekDrag_ = true;
-        state.seekDrag = true;
         grabOffset_ = static_cast<short>(LOWORD(lParam));
-        const POINT point = PointerInFace(knob.window, lParam);
-        trackPosition_ = playback::ClampToTrack(point.x) - playback::kTrackLeft;
-        state.zoneCtrlHeld = false;
-        engine_.OnSeekKnobPressed();
+        seekTrack_.Press(PointerInFace(knob.window, lParam).x);
       } else {
         volumeDrag_ = true;
       }
@@ -170,17 +169,13 @@ LRESULT SkinnedControls::OnKnobMessage(Knob& knob, int id, UINT message, WPARAM 
     }
     case WM_MOUSEMOVE: {
       const POINT point = PointerInFace(knob.window, lParam);
-      if (isSeek && seekDrag_) {
-        const int x = playback::ClampToTrack(point.x);
+      if (isSeek && seekTrack_.dragging()) {
+        const int x = ClampToTrack(point.x);
         RECT rect{};
         GetWindowRect(knob.window, &rect);
         MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&rect), 2);
-        MoveWindow(knob.window, x - grabOffset_, rect.top, playback::kKnobSize, playback::kKnobSize, TRUE);
-        trackPosition_ = x - playback::kTrackLeft;
-        const std::int64_t target = static_cast<std::int64_t>(
-            static_cast<double>(state.duration) * trackPosition_ * (1.0 / playback::kTrackWidth));
-        state.position = target;
-        view_.ShowTimeText(playback::FormatTimeText(target, state.duration));
+        MoveWindow(knob.window, x - grabOffset_, rect.top, kKnobSize, kKnobSize, TRUE);
+        seekTrack_.DragTo(x);
         InvalidateRect(main_, nullptr, FALSE);
       } else if (!isSeek && volumeDrag_) {
         const VolumeDrag drag = VolumeFromPointer(point.y);
@@ -197,11 +192,8 @@ LRESULT SkinnedControls::OnKnobMessage(Knob& knob, int id, UINT message, WPARAM 
       return 0;
     }
     case WM_LBUTTONUP:
-      if (isSeek && seekDrag_) {
-        // The knob is still marked as dragged, so the timer leaves it alone until here.
-        state.seekDrag = false;
-        engine_.SeekFromKnob(trackPosition_);
-        seekDrag_ = false;
+      if (isSeek && seekTrack_.dragging()) {
+        seekTrack_.Release();
       } else if (!isSeek && volumeDrag_) {
         volumeDrag_ = false;
         InvalidateRect(knob.window, nullptr, FALSE);
@@ -211,7 +203,7 @@ LRESULT SkinnedControls::OnKnobMessage(Knob& knob, int id, UINT message, WPARAM 
       ReleaseCapture();
       return 0;
     case WM_CAPTURECHANGED:
-      if (isSeek && seekDrag_) EndSeekDrag();
+      if (isSeek) seekTrack_.Cancel();
       if (!isSeek) volumeDrag_ = false;
       knob.hovered = false;
       return 0;

@@ -7,14 +7,15 @@
 #include "platform/win32_handles.h"
 #include "playback/playback_controller.h"
 #include "playback/playback_view.h"
+#include "skin/seek_track.h"
 #include "skin/skin_win.h"
 
 namespace kestrun::skin {
 
 class SkinnedControls {
  public:
-  SkinnedControls(Skin& skin, playback::PlaybackController& engine, playback::PlaybackView& view)
-      : skin_(skin), engine_(engine), view_(view) {}
+  SkinnedControls(Skin& skin, playback::PlaybackController& engine)
+      : skin_(skin), engine_(engine), seekTrack_(engine, [this](int left, int width) { ShowZone(left, width); }) {}
   SkinnedControls(const SkinnedControls&) = delete;
   SkinnedControls& operator=(const SkinnedControls&) = delete;
 
@@ -29,8 +30,14 @@ class SkinnedControls {
   // WM_DRAWITEM of the main window; false for items that are not skinned buttons.
   bool DrawButton(const DRAWITEMSTRUCT& item) const;
 
-  bool seekDragging() const { return seekDrag_; }
+  bool seekDragging() const { return seekTrack_.dragging(); }
   bool volumeDragging() const { return volumeDrag_; }
+
+  // Ctrl went down or up over the title display, the cursor at x (main-window
+  // client): marks the zone that repeats.
+  void OnZoneKey(bool ctrlDown, int cursorX) { seekTrack_.OnZoneKey(ctrlDown, cursorX); }
+  // The zone marker under the seek track, from left over width client pixels.
+  void ShowZone(int left, int width);
 
  private:
   struct Knob {
@@ -48,20 +55,17 @@ class SkinnedControls {
   // The pointer of a knob's mouse message, in face coordinates.
   POINT PointerInFace(HWND knob, LPARAM lParam) const;
   void TrackHover(Knob& knob, LPARAM lParam);
-  void EndSeekDrag();
 
   Skin& skin_;
   playback::PlaybackController& engine_;
-  playback::PlaybackView& view_;
+  SeekTrack seekTrack_;
   HWND main_ = nullptr;
   Knob seek_;
   Knob volume_;
   HWND time_ = nullptr;
   platform::WindowSubclass timeSubclass_;
-  bool seekDrag_ = false;
   bool volumeDrag_ = false;
   int grabOffset_ = 0;
-  int trackPosition_ = 0;
 };
 
 }  // namespace kestrun::skin

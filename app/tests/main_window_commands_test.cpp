@@ -222,7 +222,8 @@ std::string ClipboardText() {
 TEST_F(MainWindowCommandsTest, CtrlCCopiesThePathAndCtrlVPlaysAPastedOne) {
   HWND title = Main().titleDisplay();
   const std::string tone = MediaPath("tone.wav");
-  std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", tone.c_str());
+  Engine().PlayOutsidePath(tone);
+  Engine().StopAndClose();
   {
     CtrlHeld ctrl;
     SendMessageA(title, WM_KEYDOWN, 'C', 0);
@@ -238,12 +239,12 @@ TEST_F(MainWindowCommandsTest, CtrlCCopiesThePathAndCtrlVPlaysAPastedOne) {
   GlobalUnlock(block);
   SetClipboardData(CF_TEXT, block);
   CloseClipboard();
-  Player().currentTrackIndex = 3;
+  Engine().ResumeRow(3);
   {
     CtrlHeld ctrl;
     SendMessageA(title, WM_KEYDOWN, 'V', 0);
   }
-  EXPECT_STREQ(Player().currentPath, shortTone.c_str());
+  EXPECT_EQ(Player().currentPath, shortTone);
   EXPECT_EQ(Player().currentTrackIndex, -1);
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
 }
@@ -259,7 +260,7 @@ TEST_F(MainWindowCommandsTest, TrayMinimizeHidesAndTheIconBringsItBack) {
   // A right double-click plays the next row without showing the window.
   playlist::appendRow(*Rows(), MediaPath("short.wav"));
   playlist::appendRow(*Rows(), MediaPath("tone.wav"));
-  Player().currentTrackIndex = 0;
+  Engine().ResumeRow(0);
   SendMessageA(main_, app::kTrayMessage, 1, WM_RBUTTONDBLCLK);
   EXPECT_EQ(Player().currentTrackIndex, 1);
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
@@ -288,9 +289,10 @@ TEST_F(MainWindowCommandsTest, WithAVideoShownTheViewFollowsAndThePlaylistStays)
   HWND playlist = App().playlist().window();
   HWND video = App().videoView().window();
   App().settings().dockPlaylist = true;
+  OpenAndPlay(MediaPath("video320.avi").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  ASSERT_FALSE(Player().audioOnly);
   SetWindowPos(playlist, nullptr, 500, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  Player().audioOnly = false;
-  Player().state = playback::kStatePlaying;
   SetWindowPos(main_, nullptr, 60, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   RECT mainRect{}, videoRect{}, listRect{};
   GetWindowRect(main_, &mainRect);
@@ -301,8 +303,8 @@ TEST_F(MainWindowCommandsTest, WithAVideoShownTheViewFollowsAndThePlaylistStays)
   EXPECT_EQ(listRect.left, 500) << "the playlist stays while a video is shown";
 
   // No video: the docked playlist follows.
-  Player().audioOnly = true;
-  Player().state = playback::kStateClosed;
+  Engine().StopAndClose();
+  ASSERT_TRUE(Player().audioOnly);
   SetWindowPos(main_, nullptr, 80, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   GetWindowRect(main_, &mainRect);
   GetWindowRect(playlist, &listRect);
@@ -345,13 +347,13 @@ TEST_F(MainWindowCommandsTest, DroppedLongTextIsCutToThePathBufferWithoutSplitti
   TestDataObject japanese(CF_TEXT, TextBytes(wide));
   Drag(japanese, true);
   EXPECT_EQ(std::string(Player().currentPath), wide.substr(0, 259));
-  EXPECT_EQ(std::strlen(Player().currentPath), 259u);
+  EXPECT_EQ(Player().currentPath.size(), 259u);
 }
 
 TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
   TestDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
   Drag(files, true);
-  EXPECT_STREQ(Player().currentPath, MediaPath("short.wav").c_str());
+  EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
   EXPECT_EQ(WindowText(main_), "short.wav");
   EXPECT_EQ(Rows()->RowCount(), 0) << "dropped files do not enter the playlist";
@@ -404,13 +406,13 @@ TEST_F(MainWindowCommandsTest, OpenDialogPlaysTheChosenFileOutsideThePlaylist) {
   const std::string tone = MediaPath("tone.wav");
   std::atomic<bool> chosen{false};
   std::string title;
-  Player().currentTrackIndex = 2;
+  Engine().ResumeRow(2);
   std::thread chooser(ChooseInOpenDialog, main_, tone, std::ref(chosen), std::ref(title));
   SendMessageA(main_, WM_COMMAND, IDC_OPEN_BUTTON, 0);  // returns when the dialog closed
   chooser.join();
   ASSERT_TRUE(chosen.load());
   EXPECT_EQ(title, "Open Media File...");
-  EXPECT_STREQ(Player().currentPath, tone.c_str());
+  EXPECT_EQ(Player().currentPath, tone);
   EXPECT_EQ(Player().currentTrackIndex, -1);
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
 }

@@ -59,7 +59,7 @@ TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
   EXPECT_EQ(WindowText(main_), "tone.wav");
   EXPECT_EQ(TitleDisplay(), "tone.wav");
   EXPECT_EQ(Player().audioOnly, true);
-  EXPECT_STREQ(Player().currentPath, MediaPath("tone.wav").c_str());
+  EXPECT_EQ(Player().currentPath, MediaPath("tone.wav"));
 }
 
 TEST_F(MediaSessionTest, EndOfStreamReachesMainWindowAndNormalModeStops) {

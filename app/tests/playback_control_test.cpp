@@ -28,9 +28,7 @@ class PlaybackControlTest : public PlayerWindowTest {
     for (const char* name : names) playlist::appendRow(*rows, MediaPath(name));
   }
   void PlayRow(int index) {
-    Player().currentTrackIndex = index;
-    const std::string path = Rows()->Cell(index, playlist::Column::Path);
-    Engine().OpenAndPlay(path.c_str());
+    Engine().PlayRow(index, Rows()->Cell(index, playlist::Column::Path));
     ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   }
   // Waits for the graph of the moment to be replaced by a new playing one.
@@ -46,7 +44,7 @@ class PlaybackControlTest : public PlayerWindowTest {
 
 TEST_F(PlaybackControlTest, RepeatAllWrapsFromTheLastRowToTheFirst) {
   FillPlaylist({"tone.wav", "tone.wav", "short.wav"});
-  Player().playMode = playback::kPlayModeRepeatAll;
+  Engine().SetPlayMode(playback::kPlayModeRepeatAll);
   PlayRow(2);
   const unsigned first = Session().graphsBuilt;
   ASSERT_TRUE(WaitForNewGraph(first));
@@ -57,17 +55,17 @@ TEST_F(PlaybackControlTest, RepeatAllWrapsFromTheLastRowToTheFirst) {
 
 TEST_F(PlaybackControlTest, RepeatOneRestartsTheSameFile) {
   FillPlaylist({"short.wav", "tone.wav"});
-  Player().playMode = playback::kPlayModeRepeatOne;
+  Engine().SetPlayMode(playback::kPlayModeRepeatOne);
   PlayRow(0);
   const unsigned first = Session().graphsBuilt;
   ASSERT_TRUE(WaitForNewGraph(first));
   EXPECT_EQ(Player().currentTrackIndex, 0);
-  EXPECT_STREQ(Player().currentPath, MediaPath("short.wav").c_str());
+  EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
 }
 
 TEST_F(PlaybackControlTest, ShufflePicksARowOfTheList) {
   FillPlaylist({"short.wav", "short.wav", "short.wav"});
-  Player().playMode = playback::kPlayModeShuffle;
+  Engine().SetPlayMode(playback::kPlayModeShuffle);
   PlayRow(1);
   const unsigned first = Session().graphsBuilt;
   ASSERT_TRUE(WaitForNewGraph(first));
@@ -76,7 +74,7 @@ TEST_F(PlaybackControlTest, ShufflePicksARowOfTheList) {
 }
 
 TEST_F(PlaybackControlTest, RepeatAllWithAnEmptyListLeavesTheStoppedGraph) {
-  Player().playMode = playback::kPlayModeRepeatAll;
+  Engine().SetPlayMode(playback::kPlayModeRepeatAll);
   Engine().OpenAndPlay(MediaPath("short.wav").c_str());
   ASSERT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateStopped; }, kEndOfTrackTimeoutMs));
   EXPECT_TRUE(Session().graph);
@@ -102,11 +100,11 @@ TEST_F(PlaybackControlTest, RateIsCheckedInBothMenusAndResetByTheNextGraph) {
   ASSERT_NE(Main().mainPopup(), nullptr);
   ASSERT_NE(Main().trayPopup(), nullptr);
   Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
-  Engine().RateCommand(IDM_RATE_2_0);
+  SendMessageA(main_, WM_COMMAND, IDM_RATE_2_0, 0);
   EXPECT_DOUBLE_EQ(Player().rate, 2.0);
   EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_RATE_2_0));
   EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_RATE_2_0));
-  Engine().RateCommand(IDM_RATE_0_5);
+  SendMessageA(main_, WM_COMMAND, IDM_RATE_0_5, 0);
   EXPECT_FALSE(IsChecked(Main().mainPopup(), IDM_RATE_2_0));
   EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_RATE_0_5));
 
@@ -121,16 +119,16 @@ TEST_F(PlaybackControlTest, RateIsCheckedInBothMenusAndResetByTheNextGraph) {
   }
 }
 
-TEST_F(PlaybackControlTest, PlayModeCommandTogglesAndKeepsBothMenusInStep) {
-  Engine().PlayModeCommand(IDM_SHUFFLE);
+TEST_F(PlaybackControlTest, PlayModeCommandsToggleAndKeepBothMenusInStep) {
+  SendMessageA(main_, WM_COMMAND, IDM_SHUFFLE, 0);
   EXPECT_EQ(Player().playMode, playback::kPlayModeShuffle);
   EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_SHUFFLE));
   EXPECT_TRUE(IsChecked(Main().trayPopup(), IDM_SHUFFLE));
-  Engine().PlayModeCommand(IDM_REPEAT_ONE);
+  SendMessageA(main_, WM_COMMAND, IDM_REPEAT_ONE, 0);
   EXPECT_EQ(Player().playMode, playback::kPlayModeRepeatOne);
   EXPECT_FALSE(IsChecked(Main().trayPopup(), IDM_SHUFFLE));
   EXPECT_TRUE(IsChecked(Main().mainPopup(), IDM_REPEAT_ONE));
-  Engine().PlayModeCommand(IDM_REPEAT_ONE);  // the same again: back to normal
+  SendMessageA(main_, WM_COMMAND, IDM_REPEAT_ONE, 0);  // the same again: back to normal
   EXPECT_EQ(Player().playMode, playback::kPlayModeNormal);
   EXPECT_FALSE(IsChecked(Main().mainPopup(), IDM_REPEAT_ONE));
   EXPECT_FALSE(IsChecked(Main().trayPopup(), IDM_REPEAT_ONE));
@@ -139,7 +137,7 @@ TEST_F(PlaybackControlTest, PlayModeCommandTogglesAndKeepsBothMenusInStep) {
 TEST_F(PlaybackControlTest, SeekFromTheKnobMovesThePosition) {
   Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
   Engine().TogglePause();
-  Engine().SeekFromKnob(117);  // the middle of the track
+  Engine().SeekToFraction(0.5);  // the knob in the middle of the track
   LONGLONG position = 0;
   Session().seeking()->GetCurrentPosition(&position);
   EXPECT_NEAR(static_cast<double>(position), Player().duration / 2.0, 2.0e6);

@@ -37,8 +37,8 @@ class PlayerWindowTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(main_, nullptr);
     Engine().StopAndClose();
-    Player().playMode = playback::kPlayModeNormal;
-    Player().currentTrackIndex = -1;
+    Engine().SetPlayMode(playback::kPlayModeNormal);
+    Engine().ResumeRow(-1);
     if (Rows() != nullptr) Rows()->DeleteAllRows();
   }
   void TearDown() override { Engine().StopAndClose(); }
@@ -47,7 +47,7 @@ class PlayerWindowTest : public ::testing::Test {
   static app::Application& App() { return *app_; }
   static app::MainWindow& Main() { return app_->main(); }
   static playback::PlaybackController& Engine() { return app_->engine(); }
-  static playback::EngineState& Player() { return app_->engine().state(); }
+  static const playback::EngineState& Player() { return app_->engine().state(); }
   static playback::DirectShowSession& Session() { return app_->session(); }
   static playlist::RowStore* Rows() { return app_->playlist().rows(); }
   static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }

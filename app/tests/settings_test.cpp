@@ -73,12 +73,17 @@ class SettingsTest : public PlayerWindowTest {
   static HMENU MainPopup() { return Main().mainPopup(); }
   static HMENU TrayPopup() { return Main().trayPopup(); }
   static playback::GraphOptions& Options() { return Engine().options(); }
+  // A current path that no row holds: a file that does not open leaves it behind.
+  static void SetCurrentPathOutsideTheList(const std::string& path) {
+    Engine().PlayOutsidePath(path);
+    Engine().StopAndClose();
+  }
 };
 
 TEST_F(SettingsTest, FreshUserGetsEmptyKeysAndTheDefaults) {
-  auto& player = Player();
-  player.playMode = 2;
-  player.volume = -500;
+  const auto& player = Player();
+  Engine().SetPlayMode(2);
+  Engine().SetVolume(-500);
   std::fill(Options().bands.begin(), Options().bands.end(), 3);
   Load(false);
 
@@ -108,11 +113,11 @@ TEST_F(SettingsTest, FreshUserGetsEmptyKeysAndTheDefaults) {
 }
 
 TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
-  auto& player = Player();
-  player.playMode = 2;
-  player.fastSeek = true;
-  player.volume = -1650;
-  player.currentTrackIndex = -1;
+  const auto& player = Player();
+  Engine().SetPlayMode(2);
+  Engine().SetFastSeek(true);
+  Engine().SetVolume(-1650);
+  Engine().ResumeRow(-1);
   const int bands[15] = {0, 48, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 24, 30};
   std::copy(bands, bands + 15, Options().bands.begin());
   Save();
@@ -137,9 +142,9 @@ TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << name;
   }
 
-  player.playMode = 0;
-  player.fastSeek = false;
-  player.volume = 0;
+  Engine().SetPlayMode(0);
+  Engine().SetFastSeek(false);
+  Engine().SetVolume(0);
   std::fill(Options().bands.begin(), Options().bands.end(), 24);
   Load(true);
   EXPECT_EQ(player.playMode, 2);
@@ -156,7 +161,7 @@ TEST_F(SettingsTest, ValuesOfAnotherTypeOrTooLongFallBackToTheDefaults) {
   WriteRaw("Equalizer", REG_SZ, std::string(100, '3') + '\0');
   WriteRaw("SkinName", REG_SZ, std::string(300, 's') + '\0');
   WriteRaw("UserDefine", REG_DWORD, std::string(4, '\0'));
-  auto& player = Player();
+  const auto& player = Player();
   Load(true);
   EXPECT_EQ(player.volume, 0);
   EXPECT_EQ(player.playMode, 0);
@@ -168,7 +173,7 @@ TEST_F(SettingsTest, ValuesOfAnotherTypeOrTooLongFallBackToTheDefaults) {
 TEST_F(SettingsTest, VolumeOutsideItsRangeMeansFullVolume) {
   for (DWORD stored : {101u, 0xFFFFFFFFu}) {
     WriteNumber("Volume", stored);
-    Player().volume = -3000;
+    Engine().SetVolume(-3000);
     Load(true);
     EXPECT_EQ(Player().volume, 0) << stored;
   }
@@ -195,30 +200,64 @@ TEST_F(SettingsTest, PlayNumResumesARowOnlyWhenTheListHasIt) {
   rows->SetCell(second, playlist::Column::Artist, "Band");
 
   WriteNumber("PlayNum", 5);
-  std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", "unchanged");
+  SetCurrentPathOutsideTheList("unchanged");
   Load(false);
   EXPECT_EQ(Player().currentTrackIndex, 5);
-  EXPECT_STREQ(Player().currentPath, "unchanged");
+  EXPECT_EQ(Player().currentPath, "unchanged");
 
   WriteNumber("PlayNum", 1);
   Load(false);
   EXPECT_EQ(Player().currentTrackIndex, 1);
-  EXPECT_STREQ(Player().currentPath, "C:\\music\\second.mp3");
+  EXPECT_EQ(Player().currentPath, "C:\\music\\second.mp3");
   EXPECT_EQ(WindowText(main_), "Second - Band");
 
   // A file given on the command line wins over the saved row.
-  Player().currentTrackIndex = -1;
+  Engine().ResumeRow(-1);
   Load(true);
   EXPECT_EQ(Player().currentTrackIndex, -1);
+}
+
+TEST_F(SettingsTest, SavedSwitchesComeBackOnWithTheirMarks) {
+  ASSERT_FALSE(Main().trayInUse());
+  ASSERT_FALSE(Options().useWmp71);
+  WriteNumber("UseTask", 1);
+  WriteNumber("UseWMP71", 1);
+  WriteNumber("UseCapture", 0);
+  Load(true);
+  EXPECT_TRUE(Main().trayInUse());
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_USE_TRAY));
+  EXPECT_TRUE(Options().useWmp71);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_USE_WMP71));
+  EXPECT_TRUE(IsChecked(TrayPopup(), IDM_USE_WMP71));
+  EXPECT_FALSE(Options().useCapture);
+
+  // Loading again never turns the tray off: it is only ever turned on from off.
+  Load(true);
+  EXPECT_TRUE(Main().trayInUse());
+  Save();
+  EXPECT_EQ(AsNumber(ReadRaw("UseTask")), 1u);
+  EXPECT_EQ(AsNumber(ReadRaw("UseWMP71")), 1u);
+  EXPECT_EQ(AsNumber(ReadRaw("UseCapture")), 0u);
+
+  // Back to the state the other tests expect.
+  SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+  SendMessageA(main_, WM_COMMAND, IDM_USE_WMP71, 0);
+  WriteNumber("UseTask", 0);
+  WriteNumber("UseWMP71", 0);
+  WriteNumber("UseCapture", 1);
+  Load(true);
+  EXPECT_FALSE(Main().trayInUse());
+  EXPECT_FALSE(Options().useWmp71);
+  EXPECT_TRUE(Options().useCapture);
 }
 
 TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
   playlist::appendRow(*Rows(), "C:\\music\\second.mp3");
   WriteNumber("PlayNum", 0xFFFFFFFBu);  // -5
-  std::snprintf(Player().currentPath, sizeof(Player().currentPath), "%s", "unchanged");
+  SetCurrentPathOutsideTheList("unchanged");
   Load(false);
-  EXPECT_STREQ(Player().currentPath, "unchanged");
+  EXPECT_EQ(Player().currentPath, "unchanged");
   EXPECT_EQ(Player().currentTrackIndex, -1) << "any negative row is no row";
   // Stepping from "no row" starts at the first row; it must not select every row.
   Engine().PlayNext();
@@ -226,7 +265,7 @@ TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   EXPECT_FALSE(Rows()->IsSelected(1));
   Engine().StopAndClose();
 
-  Player().currentTrackIndex = -1;
+  Engine().ResumeRow(-1);
   WriteNumber("PlayNum", 0xFFFFFFFBu);
   Load(false);
   Save();

@@ -99,7 +99,7 @@ ExpiryRun RunUntilExpiry(bool shutdownBox) {
   EXPECT_NE(main, nullptr);
   if (main == nullptr) return run;
   if (auto* rows = app->playlist().rows()) rows->InsertRow(0, "C:\\music\\sleepy song.mp3");
-  app->engine().state().playMode = 2;  // changed in this run only, so saved by the close
+  app->engine().SetPlayMode(2);  // changed in this run only, so saved by the close
 
   SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
   HWND sleep = app->sleepTimerDialog().window();

@@ -15,6 +15,7 @@
 #include "app/tests/player_window_fixture.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/menu_ids.h"
+#include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
 #include "skin/skin_win.h"
 
@@ -244,6 +245,45 @@ TEST_F(SkinTest, SeekKnobDraggedPastTheEndSeeksToTheDuration) {
   LONGLONG position = 0;
   Session().seeking()->GetCurrentPosition(&position);
   EXPECT_NEAR(static_cast<double>(position), static_cast<double>(Player().duration), 2.0e5);
+}
+
+// Ctrl pressed over the title display with the cursor at client x of the main window.
+void ZoneKey(HWND main, UINT message, int x) {
+  POINT point{x, 40};
+  ClientToScreen(main, &point);
+  SetCursorPos(point.x, point.y);
+  SendMessageA(GetDlgItem(main, IDC_TITLE_DISPLAY), message, VK_CONTROL, 0);
+}
+
+TEST_F(SkinTest, CtrlDownAndUpOverTheTitleMarksTheZoneUnderTheTrack) {
+  OpenAndPlay(MediaPath("tone.wav").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  Engine().TogglePause();
+  ZoneKey(main_, WM_KEYDOWN, skin::kTrackLeft);
+  ZoneKey(main_, WM_KEYUP, skin::kTrackLeft + skin::kTrackWidth / 2);
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  ScreenToClient(main_, &cursor);
+  if (cursor.x != skin::kTrackLeft + skin::kTrackWidth / 2) GTEST_SKIP() << "the cursor cannot be placed here";
+  ASSERT_TRUE(Player().zoneActive.load());
+  EXPECT_EQ(Player().zoneStart.load(), 0);
+  EXPECT_EQ(Player().zoneEnd.load(), Player().duration / 2);
+  HWND zone = GetDlgItem(main_, IDC_ZONE_MARKER);
+  ASSERT_TRUE(IsWindowVisible(zone));
+  RECT marker{}, knob{};
+  GetWindowRect(zone, &marker);
+  GetWindowRect(GetDlgItem(main_, IDC_SEEK_KNOB), &knob);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&marker), 2);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&knob), 2);
+  EXPECT_EQ(marker.left, skin::kTrackLeft - skin::kKnobOffset);
+  EXPECT_EQ(marker.right - marker.left, skin::kTrackWidth / 2);
+  EXPECT_EQ(marker.top, knob.top) << "the marker sits in the knob's row";
+
+  // Pressing the knob ends the zone and hides its marker.
+  SendMessageA(GetDlgItem(main_, IDC_SEEK_KNOB), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(6, 6));
+  SendMessageA(GetDlgItem(main_, IDC_SEEK_KNOB), WM_LBUTTONUP, 0, MAKELPARAM(6, 6));
+  EXPECT_FALSE(Player().zoneActive.load());
+  EXPECT_FALSE(IsWindowVisible(zone));
 }
 
 TEST_F(SkinTest, VolumeKnobAtTheBottomMutesTheRunningGraph) {

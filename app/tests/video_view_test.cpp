@@ -263,7 +263,7 @@ TEST_F(VideoViewTest, MainWindowAndViewMoveTogether) {
 
 TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
   PlayVideo("video320.avi");
-  Player().currentTrackIndex = 3;
+  Engine().ResumeRow(3);
   const std::string path = MediaPath("video322.avi");
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, path.size() + 1);
   std::memcpy(GlobalLock(block), path.c_str(), path.size() + 1);
@@ -280,7 +280,7 @@ TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
   EXPECT_EQ(info.effect, 0u);
   SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDrop, reinterpret_cast<LPARAM>(&info));
   GlobalFree(block);
-  EXPECT_STREQ(Player().currentPath, path.c_str());
+  EXPECT_EQ(Player().currentPath, path);
   EXPECT_EQ(Player().currentTrackIndex, -1);
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
   EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));

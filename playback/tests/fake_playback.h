@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,11 +104,17 @@ class RecordingView : public PlaybackView {
   std::string playingTitle;
   std::string caption;
   std::string timeText;
-  int knobLeft = -1;
-  bool zoneShown = false;
+  // The seek knob's last place: position of duration; -1 before any.
+  std::int64_t knobPosition = -1;
+  std::int64_t knobDuration = -1;
+  bool zoneHidden = false;
   bool marquee = false;
-  std::map<int, bool> mainChecks;
-  std::map<int, bool> trayChecks;
+  int playMode = -1;
+  std::optional<double> rate;
+  int rateReports = 0;
+  bool fastSeek = false;
+  bool windowsMediaCore = false;
+  int focusTitles = 0;
 
   void ShowTitleText(const std::string& text) override { titleText = text; }
   void ShowPlayingTitle(const std::string& title) override {
@@ -118,15 +125,20 @@ class RecordingView : public PlaybackView {
   void ShowCaption(const std::string& text) override { caption = text; }
   void SetMarqueeRunning(bool running) override { marquee = running; }
   void ShowTimeText(const std::string& text) override { timeText = text; }
-  void PlaceSeekKnob(int left) override { knobLeft = left; }
-  void ShowZone(int, int) override { zoneShown = true; }
-  void HideZone() override { zoneShown = false; }
-  void HideVideo() override {}
-  void SetChecked(int id, bool checked, MenuScope scope) override {
-    mainChecks[id] = checked;
-    if (scope == MenuScope::MainAndTrayMenus) trayChecks[id] = checked;
+  void ShowSeekPosition(std::int64_t position, std::int64_t duration) override {
+    knobPosition = position;
+    knobDuration = duration;
   }
-  void FocusTitle() override {}
+  void HideZone() override { zoneHidden = true; }
+  void HideVideo() override {}
+  void ShowPlayMode(int mode) override { playMode = mode; }
+  void ShowRate(std::optional<double> chosen) override {
+    rate = chosen;
+    ++rateReports;
+  }
+  void ShowFastSeek(bool on) override { fastSeek = on; }
+  void ShowWindowsMediaCore(bool on) override { windowsMediaCore = on; }
+  void FocusTitle() override { ++focusTitles; }
   void FocusMain() override {}
   void PostPosition(std::int64_t position, unsigned generation) override {
     std::lock_guard<std::mutex> lock(postedLock_);

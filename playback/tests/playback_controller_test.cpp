@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "playback/seek_geometry.h"
+#include "platform/time_format.h"
 #include "playback/tests/fake_playback.h"
 #include "playlist/memory_row_store.h"
-#include "resources/resource_ids.h"
 
 namespace kestrun::playback {
 namespace {
@@ -66,14 +65,15 @@ TEST_F(ControllerTest, RefusedPauseOrResumeKeepsTheState) {
 
 TEST_F(ControllerTest, RefusedRateChangesNeitherRateNorCheckMarks) {
   engine.OpenAndPlay("C:\\music\\a.mp3");
-  engine.RateCommand(IDM_RATE_2_0);
+  engine.ChooseRate(2.0);
   EXPECT_DOUBLE_EQ(engine.state().rate, 2.0);
-  EXPECT_TRUE(view.trayChecks[IDM_RATE_2_0]);
+  EXPECT_EQ(view.rate, 2.0);
   backend.rateFails = true;
-  engine.RateCommand(IDM_RATE_0_5);
+  const int reports = view.rateReports;
+  engine.ChooseRate(0.5);
   EXPECT_DOUBLE_EQ(engine.state().rate, 2.0);
-  EXPECT_TRUE(view.mainChecks[IDM_RATE_2_0]);
-  EXPECT_FALSE(view.mainChecks[IDM_RATE_0_5]);
+  EXPECT_EQ(view.rate, 2.0);
+  EXPECT_EQ(view.rateReports, reports) << "a refused rate reports nothing";
 }
 
 TEST_F(ControllerTest, AsxFilesNamingEachOtherEndWithTheAsxFailure) {
@@ -101,7 +101,7 @@ TEST_F(ControllerTest, AShortAsxChainPlaysItsEndWithTheFirstTitles) {
   backend.outcomes["C:\\inner.asx"] = Reference("C:\\music\\song.mp3");
   engine.OpenAndPlay("C:\\outer.asx");
   EXPECT_EQ(engine.state().state.load(), kStatePlaying);
-  EXPECT_STREQ(engine.state().currentPath, "C:\\music\\song.mp3");
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\song.mp3");
   EXPECT_EQ(view.caption, "Title - Author");
 }
 
@@ -110,34 +110,32 @@ TEST_F(ControllerTest, EndOfTrackFollowsThePlayMode) {
   playlist::appendRow(rows, "C:\\music\\1.mp3");
   playlist::appendRow(rows, "C:\\music\\2.mp3");
 
-  engine.state().playMode = kPlayModeRepeatAll;
-  engine.state().currentTrackIndex = 1;
-  engine.OpenAndPlay("C:\\music\\2.mp3");
+  engine.SetPlayMode(kPlayModeRepeatAll);
+  engine.PlayRow(1, "C:\\music\\2.mp3");
   backend.events = {3, kGraphEventComplete};
   engine.HandleGraphEvents();
   EXPECT_EQ(engine.state().currentTrackIndex, 0) << "repeat all wraps to the first row";
-  EXPECT_STREQ(engine.state().currentPath, "C:\\music\\1.mp3");
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\1.mp3");
   EXPECT_TRUE(rows.IsSelected(0));
   EXPECT_FALSE(rows.IsSelected(1));
   EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:03");
 
-  engine.state().playMode = kPlayModeNormal;
+  engine.SetPlayMode(kPlayModeNormal);
   backend.events = {kGraphEventComplete};
   engine.HandleGraphEvents();
   EXPECT_EQ(engine.state().state.load(), kStateClosed);
   EXPECT_EQ(view.timeText, "00:00/00:03");
-  EXPECT_EQ(view.knobLeft, kKnobIdleX);
+  EXPECT_EQ(view.knobPosition, 0) << "the knob goes back to its idle place";
 }
 
 TEST_F(ControllerTest, NegativeDurationShowsAsZeroInTheRow) {
   engine.AttachPlaylist(&rows);
   playlist::appendRow(rows, "C:\\music\\1.mp3");
-  engine.state().currentTrackIndex = 0;
   backend.duration = -65 * 10'000'000LL;
-  engine.OpenAndPlay("C:\\music\\1.mp3");
+  engine.PlayRow(0, "C:\\music\\1.mp3");
   EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:00");
   EXPECT_EQ(view.timeText, "00:00/00:00");
-  EXPECT_EQ(FormatLengthCell(3'725 * 10'000'000LL), "62:05");
+  EXPECT_EQ(platform::FormatClock(3'725 * 10'000'000LL), "62:05");
 }
 
 TEST_F(ControllerTest, PositionsOfAnOldGraphOrAfterStopAreNotShown) {
@@ -166,24 +164,200 @@ TEST_F(ControllerTest, PositionsOfAnOldGraphOrAfterStopAreNotShown) {
   ASSERT_EQ(posted.size(), 1u);
   engine.ShowPosition(15'000'000, posted[0].second);
   EXPECT_EQ(view.timeText, "00:01/00:03");
-  EXPECT_EQ(view.knobLeft, KnobX(15'000'000, 30'000'000) - kKnobOffset);
+  EXPECT_EQ(view.knobPosition, 15'000'000);
+  EXPECT_EQ(view.knobDuration, 30'000'000);
 }
 
 TEST_F(ControllerTest, ZoneLoopsBackFromTheTimerThread) {
   engine.OpenAndPlay("C:\\music\\a.mp3");
   engine.TogglePause();
-  engine.OnZoneKey(true, kTrackLeft);
-  engine.OnZoneKey(false, kTrackRight);
+  ASSERT_TRUE(engine.CanMarkZone());
+  ASSERT_TRUE(engine.MarkZone(0, 30'000'000));
   ASSERT_TRUE(engine.state().zoneActive.load());
-  EXPECT_TRUE(view.zoneShown);
   const std::int64_t end = engine.state().zoneEnd;
   backend.SeekTo(end + 1, false);
   backend.seeks.clear();
   engine.UpdatePosition();
   ASSERT_EQ(backend.seeks.size(), 1u);
   EXPECT_EQ(backend.seeks[0], engine.state().zoneStart.load());
-  engine.OnSeekKnobPressed();
-  EXPECT_FALSE(view.zoneShown);
+  view.zoneHidden = false;
+  engine.BeginSeekDrag();
+  EXPECT_TRUE(view.zoneHidden);
+  EXPECT_FALSE(engine.state().zoneActive.load());
+  engine.EndSeekDrag();
+}
+
+// Operations by meaning: which row is current, what the view is told, and what a
+// refused or untimely operation must leave alone.
+
+TEST_F(ControllerTest, APathFromOutsideThePlaylistLeavesNoCurrentRow) {
+  engine.AttachPlaylist(&rows);
+  playlist::appendRow(rows, "C:\\music\\1.mp3");
+  engine.PlayRow(0, "C:\\music\\1.mp3");
+  ASSERT_EQ(engine.state().currentTrackIndex, 0);
+  engine.PlayOutsidePath("C:\\dropped.mp3");
+  EXPECT_EQ(engine.state().currentTrackIndex, -1);
+  EXPECT_EQ(engine.state().currentPath, "C:\\dropped.mp3");
+  EXPECT_EQ(engine.state().state.load(), kStatePlaying);
+  EXPECT_EQ(backend.teardowns, 1) << "the row's graph was released first";
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:03") << "only the row's own play fills its length";
+}
+
+TEST_F(ControllerTest, PlayingARowClosesWhatPlaysAndMakesItCurrent) {
+  engine.AttachPlaylist(&rows);
+  playlist::appendRow(rows, "C:\\music\\1.mp3");
+  playlist::appendRow(rows, "C:\\music\\2.mp3");
+  engine.PlayOutsidePath("C:\\other.mp3");
+  backend.duration = 90 * 10'000'000LL;
+  engine.PlayRow(1, "C:\\music\\2.mp3");
+  EXPECT_EQ(engine.state().currentTrackIndex, 1);
+  EXPECT_EQ(backend.teardowns, 1);
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Length), "01:30");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "");
+}
+
+TEST_F(ControllerTest, ResumingARowShowsItsTitleWithoutPlaying) {
+  engine.AttachPlaylist(&rows);
+  playlist::appendRow(rows, "C:\\music\\1.mp3");
+  const int second = playlist::appendRow(rows, "C:\\music\\2.mp3");
+  rows.SetCell(second, playlist::Column::Title, "Second");
+  rows.SetCell(second, playlist::Column::Artist, "Band");
+  engine.ResumeRow(second);
+  EXPECT_EQ(engine.state().currentTrackIndex, second);
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\2.mp3");
+  EXPECT_EQ(view.titleText, "Second - Band");
+  EXPECT_EQ(view.caption, "Second - Band");
+  EXPECT_EQ(backend.builds, 0);
+
+  // A row the list does not have: only the index changes.
+  view.titleText.clear();
+  engine.ResumeRow(7);
+  EXPECT_EQ(engine.state().currentTrackIndex, 7);
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\2.mp3");
+  EXPECT_EQ(view.titleText, "");
+  engine.ResumeRow(-1);
+  EXPECT_EQ(engine.state().currentTrackIndex, -1);
+}
+
+TEST_F(ControllerTest, LongPathsAreCutToWhatAPathHolds) {
+  engine.AttachPlaylist(&rows);
+  const std::string longPath = "C:\\" + std::string(300, 'a');
+  playlist::appendRow(rows, longPath);
+  engine.ResumeRow(0);
+  EXPECT_EQ(engine.state().currentPath, longPath.substr(0, platform::kPathMaxLength));
+  engine.PlayOutsidePath(longPath);
+  EXPECT_EQ(engine.state().currentPath.size(), static_cast<std::size_t>(platform::kPathMaxLength));
+}
+
+TEST_F(ControllerTest, PlayModesToggleAndReportTheModeInForce) {
+  engine.TogglePlayMode(kPlayModeShuffle);
+  EXPECT_EQ(engine.state().playMode, kPlayModeShuffle);
+  EXPECT_EQ(view.playMode, kPlayModeShuffle);
+  engine.TogglePlayMode(kPlayModeRepeatOne);
+  EXPECT_EQ(engine.state().playMode, kPlayModeRepeatOne);
+  EXPECT_EQ(view.playMode, kPlayModeRepeatOne);
+  engine.TogglePlayMode(kPlayModeRepeatOne);  // the same again: back to normal
+  EXPECT_EQ(engine.state().playMode, kPlayModeNormal);
+  EXPECT_EQ(view.playMode, kPlayModeNormal);
+}
+
+TEST_F(ControllerTest, RatesNeedAGraphAndANewGraphClearsTheChoice) {
+  engine.ChooseRate(2.0);
+  EXPECT_DOUBLE_EQ(engine.state().rate, 1.0) << "no graph: nothing to play faster";
+  EXPECT_EQ(view.rateReports, 0);
+  engine.OpenAndPlay("C:\\music\\a.mp3");
+  engine.ChooseRate(1.25);
+  EXPECT_DOUBLE_EQ(backend.rate, 1.25);
+  EXPECT_EQ(view.rate, 1.25);
+  engine.OpenAndPlay("C:\\music\\b.mp3");
+  EXPECT_DOUBLE_EQ(engine.state().rate, 1.0);
+  EXPECT_DOUBLE_EQ(backend.rate, 1.0);
+  EXPECT_FALSE(view.rate.has_value()) << "a new graph has no chosen rate";
+}
+
+TEST_F(ControllerTest, SwitchesToggleAndReportTheirState) {
+  engine.ToggleFastSeek();
+  EXPECT_TRUE(engine.state().fastSeek);
+  EXPECT_TRUE(view.fastSeek);
+  engine.ToggleFastSeek();
+  EXPECT_FALSE(view.fastSeek);
+  engine.ToggleWindowsMediaCore();
+  EXPECT_TRUE(engine.options().useWmp71);
+  EXPECT_TRUE(view.windowsMediaCore);
+  engine.ToggleWindowsMediaCore();
+  EXPECT_FALSE(engine.options().useWmp71);
+  EXPECT_FALSE(view.windowsMediaCore);
+}
+
+TEST_F(ControllerTest, SettingsResumeTheSavedRowOnlyWithoutAGivenFile) {
+  engine.AttachPlaylist(&rows);
+  playlist::appendRow(rows, "C:\\music\\1.mp3");
+  settings::PlayerSettings loaded;
+  loaded.playMode = kPlayModeRepeatAll;
+  loaded.storedVolume = 50;
+  loaded.playNum = 0;
+  loaded.useWmp71 = true;
+  loaded.equalizerOn = true;
+  loaded.bands[3] = 40;
+  engine.ApplySettings(loaded, true);
+  EXPECT_EQ(engine.state().currentTrackIndex, -1) << "a given file wins over the saved row";
+  EXPECT_EQ(engine.state().playMode, kPlayModeRepeatAll);
+  EXPECT_EQ(view.playMode, kPlayModeRepeatAll);
+  EXPECT_EQ(engine.state().volume, -1650);
+  EXPECT_TRUE(view.windowsMediaCore);
+  EXPECT_TRUE(engine.options().useWmp71);
+  EXPECT_TRUE(engine.options().equalizerOn);
+  EXPECT_EQ(engine.options().bands[3], 40);
+
+  engine.ApplySettings(loaded, false);
+  EXPECT_EQ(engine.state().currentTrackIndex, 0);
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\1.mp3");
+  loaded.playNum.reset();
+  engine.ApplySettings(loaded, false);
+  EXPECT_EQ(engine.state().currentTrackIndex, -1) << "a missing row means none";
+}
+
+TEST_F(ControllerTest, GatheredSettingsSaveNoRowAsTheFirst) {
+  engine.SetPlayMode(kPlayModeShuffle);
+  engine.SetVolume(-1650);
+  engine.ToggleFastSeek();
+  settings::PlayerSettings saved;
+  engine.GatherSettings(saved);
+  EXPECT_EQ(saved.playMode, kPlayModeShuffle);
+  EXPECT_TRUE(saved.fastSeek);
+  EXPECT_EQ(saved.storedVolume, 50);
+  ASSERT_TRUE(saved.playNum.has_value());
+  EXPECT_EQ(*saved.playNum, 0);
+  EXPECT_EQ(engine.state().currentTrackIndex, 0) << "no row becomes row 0";
+}
+
+TEST_F(ControllerTest, SeeksGoToTheFractionOrTheZoneStartOnlyWhileAGraphRuns) {
+  engine.SeekToFraction(0.5);
+  EXPECT_TRUE(backend.seeks.empty()) << "nothing plays";
+  engine.OpenAndPlay("C:\\music\\a.mp3");
+  engine.SeekToFraction(0.5);
+  ASSERT_EQ(backend.seeks.size(), 1u);
+  EXPECT_EQ(backend.seeks[0], 15'000'000);
+  EXPECT_FALSE(engine.CanMarkZone()) << "playing without a drag marks no zone";
+  engine.BeginSeekDrag();
+  EXPECT_TRUE(engine.CanMarkZone());
+  ASSERT_TRUE(engine.MarkZone(3'000'000, 9'000'000));
+  engine.EndSeekDrag();
+  engine.SeekToFraction(1.0);
+  EXPECT_EQ(backend.seeks.back(), 3'000'000) << "a repeating zone seeks to its start";
+  engine.PreviewSeek(0.5);
+  EXPECT_EQ(view.timeText, "00:01/00:03");
+  EXPECT_EQ(engine.state().position, 15'000'000);
+}
+
+TEST_F(ControllerTest, AZoneThatDoesNotEndAfterItStartsEndsZoneRepeat) {
+  engine.OpenAndPlay("C:\\music\\a.mp3");
+  engine.TogglePause();
+  ASSERT_TRUE(engine.MarkZone(1, 2));
+  EXPECT_FALSE(engine.MarkZone(9'000'000, 9'000'000));
+  EXPECT_FALSE(engine.state().zoneActive.load());
+  EXPECT_EQ(engine.state().zoneStart.load(), 0);
+  EXPECT_EQ(engine.state().zoneEnd.load(), 0);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST(PositionTimerRace, TimerTicksWhileGraphsComeAndGo) {
   });
   for (int round = 0; round < 300; ++round) {
     engine.OpenAndPlay("C:\\music\\a.mp3");
-    engine.SeekFromKnob(round % 234);
+    engine.SeekToFraction((round % 234) / 234.0);
     for (const auto& [position, generation] : view.TakePosted()) engine.ShowPosition(position, generation);
     if (round % 3 == 0) engine.TogglePause();
     engine.StopAndClose();

@@ -1,6 +1,6 @@
-#include "playback/seek_geometry.h"
+#include "skin/seek_geometry.h"
 
-namespace kestrun::playback {
+namespace kestrun::skin {
 
 std::int64_t KnobX(std::int64_t position, std::int64_t duration) {
   if (duration <= 0) return kTrackLeft;
@@ -15,9 +15,7 @@ int ClampToTrack(int x) {
 
 int TrackPercent(int x) { return 100 * (ClampToTrack(x) - kTrackLeft) / kTrackWidth; }
 
-std::int64_t SeekTarget(std::int64_t duration, int p) {
-  return static_cast<std::int64_t>(static_cast<double>(duration) * p / kTrackWidth);
-}
+double TrackFraction(int p) { return static_cast<double>(p) / kTrackWidth; }
 
 Zone ZoneFromPercents(int startPercent, int endPercent, std::int64_t duration) {
   Zone zone;
@@ -31,4 +29,4 @@ Zone ZoneFromPercents(int startPercent, int endPercent, std::int64_t duration) {
   return zone;
 }
 
-}  // namespace kestrun::playback
+}  // namespace kestrun::skin

@@ -1,10 +1,9 @@
-#include "playback/playback_commands.h"
+#include "app/playback_commands.h"
 
-#include "resources/resource_ids.h"
+namespace kestrun::app {
 
-namespace kestrun::playback {
-
-bool RegisterPlaybackCommands(platform::CommandTable& table, PlaybackController& engine, PlaybackView& view) {
+bool RegisterPlaybackCommands(platform::CommandTable& table, playback::PlaybackController& engine,
+                              playback::PlaybackView& view) {
   // Starting a file keeps the keys working only when there is no video to watch.
   auto focusIfAudio = [&engine, &view] {
     if (engine.state().audioOnly) view.FocusTitle();
@@ -30,12 +29,24 @@ bool RegisterPlaybackCommands(platform::CommandTable& table, PlaybackController&
     engine.PlayPrevious();
     focusIfAudio();
   });
-  all &= table.Add({IDM_SHUFFLE, IDM_REPEAT_ALL, IDM_REPEAT_ONE}, [&engine](int id) { engine.PlayModeCommand(id); });
-  all &= table.Add({IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5},
-                   [&engine](int id) { engine.RateCommand(id); });
-  all &= table.Add(IDM_FAST_SEEK, [&engine](int) { engine.FastSeekCommand(); });
-  all &= table.Add(IDM_USE_WMP71, [&engine](int) { engine.UseWmp71Command(); });
+  for (const auto& command : kPlayModeCommands) {
+    all &= table.Add(command.id, [&engine, &view, mode = command.mode](int) {
+      engine.TogglePlayMode(mode);
+      view.FocusTitle();
+    });
+  }
+  for (const auto& command : kRateCommands) {
+    all &= table.Add(command.id, [&engine, &view, rate = command.rate](int) {
+      engine.ChooseRate(rate);
+      view.FocusTitle();
+    });
+  }
+  all &= table.Add(IDM_FAST_SEEK, [&engine, &view](int) {
+    engine.ToggleFastSeek();
+    view.FocusTitle();
+  });
+  all &= table.Add(IDM_USE_WMP71, [&engine](int) { engine.ToggleWindowsMediaCore(); });
   return all;
 }
 
-}  // namespace kestrun::playback
+}  // namespace kestrun::app

@@ -1,8 +1,8 @@
-#include "playback/seek_geometry.h"
+#include "skin/seek_geometry.h"
 
 #include <gtest/gtest.h>
 
-namespace kestrun::playback {
+namespace kestrun::skin {
 namespace {
 
 constexpr std::int64_t kMinute = 60LL * 10'000'000;
@@ -15,6 +15,11 @@ TEST(SeekKnob, MovesInWholePercents) {
   // 0.9 % is still 0 %.
   EXPECT_EQ(KnobX(duration * 9 / 1000, duration), 35);
   EXPECT_EQ(KnobX(5, 0), 35);
+}
+
+// The engine seeks to the duration times this fraction.
+std::int64_t SeekTarget(std::int64_t duration, int p) {
+  return static_cast<std::int64_t>(static_cast<double>(duration) * TrackFraction(p));
 }
 
 TEST(SeekKnob, TargetFromTrackPosition) {
@@ -53,4 +58,4 @@ TEST(ZoneRepeat, CursorOutsideTheTrackIsClamped) {
 }
 
 }  // namespace
-}  // namespace kestrun::playback
+}  // namespace kestrun::skin

@@ -1,11 +1,12 @@
-// The seek track of the main window and the arithmetic on it: knob placement from
-// the position, seek targets from the knob, and zone-repeat (A-B loop) bounds.
-// Positions are in 100-nanosecond units, x in main-window client pixels.
+// The seek track of the main window's face and the arithmetic on it: the knob's place
+// for a position, the fraction of the track a knob position stands for, and the
+// percents zone repeat is marked in. x is in main-window client pixels; positions are
+// in 100-nanosecond units.
 #pragma once
 
 #include <cstdint>
 
-namespace kestrun::playback {
+namespace kestrun::skin {
 
 inline constexpr int kTrackLeft = 35;
 inline constexpr int kTrackWidth = 234;
@@ -20,8 +21,8 @@ std::int64_t KnobX(std::int64_t position, std::int64_t duration);
 int ClampToTrack(int x);
 // Percent of the track (0..100, truncated) at a clamped x.
 int TrackPercent(int x);
-// Seek target for the knob's track position p (0..234).
-std::int64_t SeekTarget(std::int64_t duration, int p);
+// The fraction of the duration the knob's track position p (0..234) stands for.
+double TrackFraction(int p);
 
 struct Zone {
   bool active = false;
@@ -32,4 +33,4 @@ struct Zone {
 // unless it ends after it starts.
 Zone ZoneFromPercents(int startPercent, int endPercent, std::int64_t duration);
 
-}  // namespace kestrun::playback
+}  // namespace kestrun::skin
