@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/tag_commands.h"
+#include "platform/ansi_text.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -19,7 +19,6 @@
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
 #include "tags/editor/rename_pattern_dialog_win.h"
-#include "tags/editor/title_lookup.h"
 
 namespace kestrun::app {
 namespace {
@@ -36,7 +35,7 @@ void ResumePlaylistRow(Application& app, int index) {
   playlist::RowStore* rows = app.playlist().rows();
   if (rows == nullptr || index < 0 || index >= rows->RowCount()) return;
   auto& state = engine.state();
-  playlist::CopyToBuffer(rows->Cell(index, playlist::Column::Path), state.currentPath, sizeof(state.currentPath));
+  platform::CopyToBuffer(rows->Cell(index, playlist::Column::Path), state.currentPath, sizeof(state.currentPath));
   constexpr std::size_t kCellCapacity = 128;
   std::string title = rows->Cell(index, playlist::Column::Title).substr(0, kCellCapacity - 1);
   std::string artist = rows->Cell(index, playlist::Column::Artist).substr(0, kCellCapacity - 1);
@@ -64,12 +63,7 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   void OpenTagEditor(const std::string& path) override {
     tags::OpenTagEditor(app_.tagEditor(), path.empty() ? std::nullopt : std::optional<std::string>(path));
   }
-  void RenameSelectedRows(int command) override {
-    playlist::RowStore* rows = app_.playlist().rows();
-    const auto form = RenameFormForCommand(command);
-    if (rows == nullptr || !form) return;
-    app::RenameSelectedRows(*rows, *form, {alwaysId3v1(), app_.settings().renamePattern});
-  }
+  std::string renamePattern() const override { return app_.settings().renamePattern; }
   void EditRenamePattern() override {
     tags::EditRenamePattern(app_.instance(), app_.playlist().window(), app_.settings().renamePattern);
   }
@@ -78,8 +72,6 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   bool alwaysId3v1() const override { return app_.settings().alwaysId3v1.value_or(false); }
   void setAlwaysId3v1(bool on) override {
     app_.settings().alwaysId3v1 = on;
-    // The main window's title follows the same choice.
-    tags::SetLookupAlwaysId3v1(on);
   }
 
  private:
@@ -123,6 +115,8 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
     main_.PlayOutsidePath(path);
   };
   videoView_.SetHost(std::move(viewHost));
+  // The main window's title follows the playlist's "AlwaysID3v1" choice.
+  engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
   // Every new video is sized by the view's zoom setting.
   session_.onVideoStarted = [this] { videoView_.ApplyZoomSetting(); };
 }
@@ -295,7 +289,6 @@ void LoadSettings(Application& app, bool fileGiven) {
   }
   if (loaded.alwaysId3v1) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
-    tags::SetLookupAlwaysId3v1(*loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_ALWAYS_ID3V1, *loaded.alwaysId3v1);
     CheckInMenu(playlistPopup, IDM_TAG_AUTO, !*loaded.alwaysId3v1);
   }

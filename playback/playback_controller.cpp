@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ansi_text.h"
 #include "playback/debug_line.h"
 #include "playback/seek_geometry.h"
 #include "playback/time_text.h"
@@ -40,12 +41,6 @@ constexpr RateChoice kRateCommands[] = {
 
 bool IsRunningState(int state) { return state == kStatePlaying || state == kStatePaused; }
 
-std::string DisplayTitle(const char* path) {
-  char title[tags::kDisplayTitleCapacity] = {};
-  tags::FormatDisplayTitle(path, title);
-  return title;
-}
-
 }  // namespace
 
 std::string FormatLengthCell(std::int64_t duration) {
@@ -57,6 +52,12 @@ std::string FormatLengthCell(std::int64_t duration) {
 
 PlaybackController::PlaybackController(MediaBackend& backend, PlaybackView& view, PositionTimer& timer)
     : backend_(backend), view_(view), timer_(timer) {}
+
+std::string PlaybackController::DisplayTitle(const char* path) const {
+  char title[tags::kDisplayTitleCapacity] = {};
+  tags::FormatDisplayTitle(path, title, alwaysId3v1_ && alwaysId3v1_());
+  return title;
+}
 
 void PlaybackController::OpenAndPlay(const char* path) { OpenFollowing(path, 0); }
 
@@ -207,7 +208,7 @@ void PlaybackController::ChooseRowAndPlay(Choose choose, bool focusMain) {
   const int index = choose(count);
   state_.currentTrackIndex = index;
   char path[kPathCapacity] = {};
-  playlist::CopyToBuffer(rows_->Cell(index, playlist::Column::Path), path, sizeof(path));
+  platform::CopyToBuffer(rows_->Cell(index, playlist::Column::Path), path, sizeof(path));
   if (state_.state != kStateClosed) StopAndClose();
   rows_->SetSelected(index, true);
   if (focusMain) view_.FocusMain();

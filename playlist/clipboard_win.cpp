@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "playlist/playlist_entry.h"
+#include "platform/ansi_text.h"
 
 namespace kestrun::playlist {
 namespace {
@@ -21,7 +21,7 @@ bool getClipboardPath(HWND owner, char* buffer, std::size_t capacity) {
       // The block may hold no terminator within its size.
       const SIZE_T size = GlobalSize(data);
       const std::size_t length = strnlen(text, size);
-      CopyToBuffer(std::string_view(text, length), buffer, capacity);
+      platform::CopyToBuffer(std::string_view(text, length), buffer, capacity);
       GlobalUnlock(data);
       copied = true;
     }

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "playlist/playlist_entry.h"
 
 namespace kestrun::playlist {
@@ -106,7 +107,7 @@ std::string DroppedPath(const DropInfo& info) {
     if (const auto* text = static_cast<const char*>(GlobalLock(info.data))) {
       // A dropped text is a path or URL; the block may hold no terminator.
       const std::size_t length = strnlen(text, GlobalSize(info.data));
-      CopyToBuffer(std::string_view(text, length), path, sizeof(path));
+      platform::CopyToBuffer(std::string_view(text, length), path, sizeof(path));
       GlobalUnlock(info.data);
     }
   } else if (info.format == CF_HDROP && info.data != nullptr) {

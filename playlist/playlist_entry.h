@@ -30,14 +30,6 @@ struct PlaylistEntry {
   int key = 0;         // the row's item data, unique within the list
 };
 
-// Cuts text to at most maxBytes without leaving half of a double-byte character
-// at the end (a lead byte whose trail byte was cut off is dropped as well).
-std::string_view CutAnsiText(std::string_view text, std::size_t maxBytes);
-
-// Copies text into a C buffer of bufferSize bytes (terminator included), cut as
-// CutAnsiText does. Nothing is written when bufferSize is 0.
-void CopyToBuffer(std::string_view text, char* buffer, std::size_t bufferSize);
-
 // The text shown in the main window while an entry plays: the title, or the file
 // name part of the path when the title is empty, followed by " - " and the artist
 // when there is one.

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "platform/ansi_text.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/list_view_row_store_win.h"
 #include "playlist/m3u_file.h"
@@ -13,6 +14,7 @@
 #include "playlist/playlist_entry.h"
 #include "playlist/playlist_file_dialogs_win.h"
 #include "playlist/playlist_file_errors_win.h"
+#include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::playlist {
@@ -215,8 +217,10 @@ void PlaylistWindow::RegisterCommands() {
                  IDM_RENAME_ARTIST_DASH_TITLE, IDM_RENAME_USER_PATTERN},
                 [this](int id) {
                   if (bulk_.running() || rows_ == nullptr || host_ == nullptr) return;
+                  const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
+                  if (!form) return;
                   HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                  host_->RenameSelectedRows(id);
+                  RenameSelectedRows(*rows_, *form, {host_->alwaysId3v1(), host_->renamePattern()});
                   SetCursor(previous);
                 });
   commands_.Add(IDM_RENAME_USER_PATTERN_SETUP, [this](int) {
@@ -309,7 +313,7 @@ void PlaylistWindow::PlayFirstSelected() {
   if (rows_ == nullptr || host_ == nullptr) return;
   const int row = rows_->NextSelected(-1);
   if (row < 0) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+  const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
   host_->PlayRow(row, path);
 }
 
@@ -484,7 +488,7 @@ void PlaylistWindow::ReadTags(int row) { readEntryTags(*rows_, row, Lookup()); }
 
 void PlaylistWindow::MeasureLength(int row) {
   if (host_ == nullptr) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+  const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
   const std::optional<std::int64_t> duration = host_->MeasureDuration(path);
   constexpr std::int64_t kUnitsPerSecond = 10'000'000;
   // A file that cannot be rendered has no length to show.
@@ -496,7 +500,7 @@ void PlaylistWindow::OpenTagEditor() {
   std::string path;
   if (rows_ != nullptr && rows_->RowCount() > 0) {
     const int row = rows_->NextSelected(-1);
-    if (row >= 0) path = std::string(CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
+    if (row >= 0) path = std::string(platform::CutAnsiText(rows_->Cell(row, Column::Path), kPathBufferSize - 1));
   }
   host_->OpenTagEditor(path);
 }
