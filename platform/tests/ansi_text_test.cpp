@@ -23,9 +23,9 @@ std::string Cut(const std::string& text, std::size_t max) { return std::string(C
 TEST(CutAnsiTextSplitsNoCharacter, CutInsideACharacterDropsTheWholeCharacter) {
   // The 30-byte ID3v1 title: "A" and 16 double-byte characters are 33 bytes, and
   // byte 30 would be the lead byte of the 15th character.
-  const std::string title = "A" + Repeat(kA, 16);
-  EXPECT_EQ(Cut(title, 30), "A" + Repeat(kA, 14));
-  EXPECT_EQ(Cut(title, 31), "A" + Repeat(kA, 15));
+  const std::string title = std::string("A") + Repeat(kA, 16);
+  EXPECT_EQ(Cut(title, 30), std::string("A") + Repeat(kA, 14));
+  EXPECT_EQ(Cut(title, 31), std::string("A") + Repeat(kA, 15));
   EXPECT_EQ(Cut(Repeat(kA, 3), 1), "");
 }
 
@@ -65,8 +65,8 @@ TEST(CutAnsiTextSplitsNoCharacter, SystemCodePageAgreesWithCodePage932) {
     EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(byte)), IsCp932LeadByte(static_cast<unsigned char>(byte)))
         << "byte " << byte;
   }
-  const std::string text = "A" + Repeat(kA, 16);
-  EXPECT_EQ(std::string(CutAnsiText(text, 30)), "A" + Repeat(kA, 14));
+  const std::string text = std::string("A") + Repeat(kA, 16);
+  EXPECT_EQ(std::string(CutAnsiText(text, 30)), std::string("A") + Repeat(kA, 14));
 }
 
 TEST(CopyToBufferTerminates, CutTextIsTerminatedAndSmallBuffersAreSafe) {

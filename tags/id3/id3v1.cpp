@@ -88,7 +88,7 @@ void TrimTrailingBlanks(char* text, int lastIndex) {
 void CopyUpToNul(unsigned char* field, const char* text, std::size_t width) {
   // A field that ended in the lead byte of a character cut in half would be shown
   // with a broken last character, and rename by tag would build a name whose
-  // extension starts with that character's trail byte.
+  // lead byte takes the dot of the extension appended to it for its trail byte.
   const std::string_view cut = platform::CutAnsiText(std::string_view(text, strnlen(text, width)), width);
   std::memcpy(field, cut.data(), cut.size());
 }
