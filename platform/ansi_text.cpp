@@ -23,11 +23,16 @@ std::size_t WholeCharacterLength(std::string_view text, std::size_t maxBytes, Le
 }  // namespace
 
 std::string_view CutAnsiText(std::string_view text, std::size_t maxBytes, LeadByteTest isLead) {
+  if (text.size() <= maxBytes) return text;
   return text.substr(0, WholeCharacterLength(text, maxBytes, isLead));
 }
 
 bool EndsInLoneLeadByte(std::string_view text, LeadByteTest isLead) {
   return WholeCharacterLength(text, text.size(), isLead) != text.size();
+}
+
+std::string_view DropLoneLeadByte(std::string_view text, LeadByteTest isLead) {
+  return text.substr(0, WholeCharacterLength(text, text.size(), isLead));
 }
 
 void CopyToBuffer(std::string_view text, char* buffer, std::size_t bufferSize) {

@@ -17,13 +17,18 @@ namespace kestrun::platform {
 // the same answer everywhere.
 using LeadByteTest = bool (*)(unsigned char byte);
 
-// The longest start of text that is at most maxBytes long and made of whole
-// characters. A lead byte at the very end of text has no trail byte and is not a
-// whole character, so it goes even when the text fits.
+// text itself when it is at most maxBytes long; otherwise its longest start of
+// whole characters that is at most maxBytes long. A text that fits is never
+// changed, so cutting the same text again, or a text read back after it was
+// written, gives the same bytes.
 std::string_view CutAnsiText(std::string_view text, std::size_t maxBytes, LeadByteTest isLead = IsLeadByte);
 
 // True when the text's last byte is a lead byte left without its trail byte.
 bool EndsInLoneLeadByte(std::string_view text, LeadByteTest isLead = IsLeadByte);
+
+// text without a lead byte left alone at its end (a character another program cut
+// in half); any other text unchanged.
+std::string_view DropLoneLeadByte(std::string_view text, LeadByteTest isLead = IsLeadByte);
 
 // Copies text into a C buffer of bufferSize bytes (terminator included), cut as
 // CutAnsiText does. Nothing is written when buffer is null or bufferSize is 0.

@@ -2,14 +2,22 @@
 
 #include <cstdio>
 
+#include "platform/ansi_path.h"
 #include "platform/ansi_text.h"
-#include "tags/editor/display_title.h"
 
 namespace kestrun::playlist {
 
+namespace {
+constexpr std::string_view kArtistSeparator = " - ";
+}
+
 std::string entryDisplayName(std::string_view path, std::string_view title, std::string_view artist) {
-  // The same text the main window's title shows for a file.
-  return tags::RowDisplayText(path, title, artist);
+  std::string name(title.empty() ? path.substr(platform::FileNameOffset(path)) : title);
+  if (!artist.empty()) {
+    name += kArtistSeparator;
+    name += artist;
+  }
+  return name;
 }
 
 void entryDisplayName(const char* path, const char* title, const char* artist, char* out,

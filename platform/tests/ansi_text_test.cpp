@@ -39,15 +39,30 @@ TEST(CutAnsiTextSplitsNoCharacter, TrailBytesInTheLeadRangeAreNotTakenForLeadByt
   EXPECT_EQ(Cut("x" + kFullWidthB + kFullWidthB, 4), "x" + kFullWidthB);
 }
 
-TEST(CutAnsiTextSplitsNoCharacter, ALoneLeadByteAtTheEndGoesEvenWhenTheTextFits) {
-  EXPECT_EQ(Cut("AB\x82", 10), "AB");
-  EXPECT_EQ(Cut("AB\x82", 3), "AB");
-  EXPECT_EQ(Cut(kA + "\x95", 100), kA);
+TEST(CutAnsiTextSplitsNoCharacter, ATextThatFitsIsLeftAsItIs) {
+  // Cutting what was read back from a cut must give the same bytes (playlist
+  // files are read, written and read again), whatever the text ends in.
+  EXPECT_EQ(Cut("AB\x82", 10), "AB\x82");
+  EXPECT_EQ(Cut("AB\x82", 3), "AB\x82");
+  EXPECT_EQ(Cut("AB\x82", 2), "AB");
+  EXPECT_EQ(Cut(kA + kA, 4), kA + kA);
+}
+
+TEST(LoneLeadByteAtTheEnd, IsFoundAndDroppedByWalkingFromTheStart) {
+  const auto drop = [](const std::string& text) { return std::string(DropLoneLeadByte(text, IsCp932LeadByte)); };
   EXPECT_TRUE(EndsInLoneLeadByte("AB\x82", IsCp932LeadByte));
+  EXPECT_EQ(drop("AB\x82"), "AB");
+  EXPECT_EQ(drop(kA + "\x95"), kA);
   EXPECT_FALSE(EndsInLoneLeadByte("AB" + kA, IsCp932LeadByte));
-  EXPECT_FALSE(EndsInLoneLeadByte(kFullWidthB, IsCp932LeadByte)) << "the second 0x82 is a trail byte";
+  EXPECT_EQ(drop("AB" + kA), "AB" + kA);
+  // The second 0x82 is the trail byte of the first: nothing to drop.
+  EXPECT_FALSE(EndsInLoneLeadByte(kFullWidthB, IsCp932LeadByte));
+  EXPECT_EQ(drop(kFullWidthB), kFullWidthB);
   EXPECT_TRUE(EndsInLoneLeadByte(kFullWidthB + "\x82", IsCp932LeadByte));
+  EXPECT_EQ(drop(kFullWidthB + "\x82"), kFullWidthB);
   EXPECT_FALSE(EndsInLoneLeadByte("", IsCp932LeadByte));
+  EXPECT_EQ(drop(""), "");
+  EXPECT_EQ(drop("\xB1"), "\xB1") << "half-width katakana are single bytes";
 }
 
 TEST(CutAnsiTextSplitsNoCharacter, SingleByteTextsAreCutAtTheCount) {

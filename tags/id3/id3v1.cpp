@@ -89,7 +89,7 @@ void CopyUpToNul(unsigned char* field, const char* text, std::size_t width) {
   // A field that ended in the lead byte of a character cut in half would be shown
   // with a broken last character, and rename by tag would build a name whose
   // lead byte takes the dot of the extension appended to it for its trail byte.
-  const std::string_view cut = platform::CutAnsiText(std::string_view(text, strnlen(text, width)), width);
+  const std::string_view cut = platform::DropLoneLeadByte(platform::CutAnsiText(text, width));
   std::memcpy(field, cut.data(), cut.size());
 }
 
@@ -100,7 +100,7 @@ std::string DecodeId3v1Text(const unsigned char* field, std::size_t width) {
   TrimTrailingBlanks(text, static_cast<int>(width) - 1);
   // Another program may have cut a character in half at the end of the field; its
   // lead byte alone would swallow whatever the text is joined with.
-  return std::string(platform::CutAnsiText(text, kId3v1TextWidth));
+  return std::string(platform::DropLoneLeadByte(text));
 }
 
 TagFields DecodeId3v1Record(const unsigned char* record) {

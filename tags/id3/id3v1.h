@@ -47,8 +47,8 @@ void TrimTrailingBlanks(char* text, int lastIndex);
 
 // Copies bytes of text into field up to a zero byte or width bytes, whichever
 // comes first, without splitting a double-byte character: a character that would
-// not fit whole stays out. Writes no terminator and leaves the rest of the field
-// as it was.
+// not fit whole stays out, and so does a lead byte the text itself ends in.
+// Writes no terminator and leaves the rest of the field as it was.
 void CopyUpToNul(unsigned char* field, const char* text, std::size_t width);
 
 // One text field of a record as the editor and the title lookup show it: the
