@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/tag_commands.h"
+#include "platform/ansi_text.h"
 #include "platform/limits.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
@@ -20,7 +20,6 @@
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
 #include "tags/editor/rename_pattern_dialog_win.h"
-#include "tags/editor/title_lookup.h"
 
 namespace kestrun::app {
 namespace {
@@ -38,12 +37,7 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   void OpenTagEditor(const std::string& path) override {
     tags::OpenTagEditor(app_.tagEditor(), path.empty() ? std::nullopt : std::optional<std::string>(path));
   }
-  void RenameSelectedRows(int command) override {
-    playlist::RowStore* rows = app_.playlist().rows();
-    const auto form = RenameFormForCommand(command);
-    if (rows == nullptr || !form) return;
-    app::RenameSelectedRows(*rows, *form, {alwaysId3v1(), app_.settings().renamePattern});
-  }
+  std::string renamePattern() const override { return app_.settings().renamePattern; }
   void EditRenamePattern() override {
     tags::EditRenamePattern(app_.instance(), app_.playlist().window(), app_.settings().renamePattern);
   }
@@ -52,8 +46,6 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   bool alwaysId3v1() const override { return app_.settings().alwaysId3v1.value_or(false); }
   void setAlwaysId3v1(bool on) override {
     app_.settings().alwaysId3v1 = on;
-    // The main window's title follows the same choice.
-    tags::SetLookupAlwaysId3v1(on);
   }
 
  private:
@@ -93,6 +85,8 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   viewHost.showTitleText = [this](const std::string& text) { main_.ShowTitleText(text); };
   viewHost.playDroppedPath = [this](const char* path) { main_.PlayDroppedPath(path); };
   videoView_.SetHost(std::move(viewHost));
+  // The main window's title follows the playlist's "AlwaysID3v1" choice.
+  engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
   // Every new video is sized by the view's zoom setting.
   session_.onVideoStarted = [this] { videoView_.ApplyZoomSetting(); };
 }
@@ -230,7 +224,6 @@ void LoadSettings(Application& app, bool fileGiven) {
   if (loaded.alwaysTagRead) app.playlist().ShowAlwaysTagRead(true);
   if (loaded.alwaysId3v1) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
-    tags::SetLookupAlwaysId3v1(*loaded.alwaysId3v1);
     app.playlist().ShowTagSource(*loaded.alwaysId3v1);
   }
   app.videoView().ApplySettings(loaded);

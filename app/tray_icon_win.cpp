@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <string_view>
+
+#include "platform/ansi_text.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::app {
@@ -22,14 +25,8 @@ NOTIFYICONDATAA IconData(HWND main) {
 void CopyCaptionToTip(HWND main, NOTIFYICONDATAA& data) {
   char caption[sizeof(data.szTip)] = {};
   const int length = GetWindowTextA(main, caption, sizeof(caption));
-  int end = 0;
-  while (end < length) {
-    const int step = IsDBCSLeadByte(static_cast<BYTE>(caption[end])) ? 2 : 1;
-    if (end + step > length) break;
-    end += step;
-  }
-  caption[end] = '\0';
-  lstrcpynA(data.szTip, caption, sizeof(data.szTip));
+  platform::CopyToBuffer(std::string_view(caption, length > 0 ? static_cast<std::size_t>(length) : 0), data.szTip,
+                         sizeof(data.szTip));
 }
 
 }  // namespace

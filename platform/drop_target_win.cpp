@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ansi_text.h"
+#include "platform/ansi_text.h"
 #include "platform/com_object_win.h"
 #include "platform/limits.h"
 #include "platform/win32_handles.h"

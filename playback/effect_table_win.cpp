@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ansi_text.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::playback {
@@ -22,14 +23,7 @@ void ToAnsi(const wchar_t* name, char* out, int capacity) {
   if (needed <= 0) return;
   std::string whole(static_cast<std::size_t>(needed), '\0');
   WideCharToMultiByte(CP_ACP, 0, name, -1, whole.data(), needed, nullptr, nullptr);
-  int length = 0;
-  while (whole[length] != '\0') {
-    const int step = (IsDBCSLeadByte(static_cast<BYTE>(whole[length])) && whole[length + 1] != '\0') ? 2 : 1;
-    if (length + step > capacity - 1) break;
-    length += step;
-  }
-  std::memcpy(out, whole.data(), static_cast<std::size_t>(length));
-  out[length] = '\0';
+  platform::CopyToBuffer(whole.c_str(), out, static_cast<std::size_t>(capacity));
 }
 
 void CopyWide(const wchar_t* name, wchar_t* out, int capacity) {

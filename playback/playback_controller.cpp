@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/ansi_text.h"
 #include "platform/limits.h"
 #include "playback/debug_line.h"
 #include "playback/time_text.h"
@@ -23,24 +24,22 @@ constexpr char kEventErrorText[] = "Error in HandleEvent()\n";
 
 bool IsRunningState(int state) { return state == kStatePlaying || state == kStatePaused; }
 
-std::string DisplayTitle(const std::string& path) {
-  char title[tags::kDisplayTitleCapacity] = {};
-  tags::FormatDisplayTitle(path.c_str(), title);
-  return title;
-}
-
 // A row's path as the engine plays it: cut, at a whole character, to what a path
 // may hold.
 std::string RowPath(const playlist::RowStore& rows, int row) {
-  char path[platform::kPathCapacity] = {};
-  playlist::CopyToBuffer(rows.Cell(row, playlist::Column::Path), path, sizeof(path));
-  return path;
+  return std::string(platform::CutAnsiText(rows.Cell(row, playlist::Column::Path), platform::kPathMaxLength));
 }
 
 }  // namespace
 
 PlaybackController::PlaybackController(MediaBackend& backend, PlaybackView& view, PositionTimer& timer)
     : backend_(backend), view_(view), timer_(timer) {}
+
+std::string PlaybackController::DisplayTitle(const std::string& path) const {
+  char title[tags::kDisplayTitleCapacity] = {};
+  tags::FormatDisplayTitle(path.c_str(), title, alwaysId3v1_ && alwaysId3v1_());
+  return title;
+}
 
 void PlaybackController::OpenAndPlay(const std::string& path) { OpenFollowing(path, 0); }
 

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "playback/engine_state.h"
 #include "playback/media_backend.h"
@@ -36,6 +38,11 @@ class PlaybackController {
   // The playlist's rows (the playlist window's list control); null until it exists.
   void AttachPlaylist(playlist::RowStore* rows) { rows_ = rows; }
   playlist::RowStore* playlist() const { return rows_; }
+
+  // Where the user's "AlwaysID3v1" choice is kept; asked at every title lookup, so
+  // a change shows with the next title. Until it is given, MP3 titles come from
+  // ID3v2 first.
+  void SetAlwaysId3v1Source(std::function<bool()> source) { alwaysId3v1_ = std::move(source); }
 
   // Builds a graph for path and starts it; success or failure shows in the state
   // and the title display. The current row stays as it is.
@@ -120,6 +127,8 @@ class PlaybackController {
   void EndOfTrackAction(int playMode);
   template <typename Choose>
   void ChooseRowAndPlay(Choose choose, bool focusMain);
+  // The title the main window shows for path, from its tags.
+  std::string DisplayTitle(const std::string& path) const;
 
   MediaBackend& backend_;
   PlaybackView& view_;
@@ -127,6 +136,7 @@ class PlaybackController {
   playlist::RowStore* rows_ = nullptr;
   EngineState state_;
   GraphOptions options_;
+  std::function<bool()> alwaysId3v1_;
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
 };

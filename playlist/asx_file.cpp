@@ -1,6 +1,7 @@
 #include "playlist/asx_file.h"
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "playlist/playlist_entry.h"
 
@@ -53,7 +54,7 @@ std::string Between(std::string_view text, std::string_view lower, std::string_v
   const std::size_t start = at + open.size();
   const std::size_t end = lower.find(close, start);
   if (end == std::string_view::npos) return {};
-  return std::string(CutAnsiText(text.substr(start, end - start), kAsxTextSize - 1));
+  return std::string(platform::CutAnsiText(text.substr(start, end - start), kAsxTextSize - 1));
 }
 
 // Where the href value of the first reference starts (just after "="), or npos.
@@ -96,9 +97,9 @@ std::string_view ReferenceValue(std::string_view lower) {
 }
 
 void ClearBuffers(char* reference, char* title, char* author) {
-  CopyToBuffer({}, reference, platform::kPathCapacity);
-  CopyToBuffer({}, title, kAsxTextSize);
-  CopyToBuffer({}, author, kAsxTextSize);
+  platform::CopyToBuffer({}, reference, platform::kPathCapacity);
+  platform::CopyToBuffer({}, title, kAsxTextSize);
+  platform::CopyToBuffer({}, author, kAsxTextSize);
 }
 
 }  // namespace
@@ -110,7 +111,7 @@ AsxInfo ParseAsx(std::string_view text) {
   AsxInfo info;
   info.title = Between(text, lower, kTitleOpen, kTitleClose);
   info.author = Between(text, lower, kAuthorOpen, kAuthorClose);
-  const std::string_view reference = CutAnsiText(Trim(ReferenceValue(lower)), platform::kPathMaxLength);
+  const std::string_view reference = platform::CutAnsiText(Trim(ReferenceValue(lower)), platform::kPathMaxLength);
   info.reference = platform::UnquoteWhole(reference);
   return info;
 }
@@ -128,9 +129,9 @@ int readAsxFile(const char* path, char* reference, char* title, char* author) {
     ClearBuffers(reference, title, author);
     return 0;
   }
-  CopyToBuffer(info.reference, reference, platform::kPathCapacity);
-  CopyToBuffer(info.title, title, kAsxTextSize);
-  CopyToBuffer(info.author, author, kAsxTextSize);
+  platform::CopyToBuffer(info.reference, reference, platform::kPathCapacity);
+  platform::CopyToBuffer(info.title, title, kAsxTextSize);
+  platform::CopyToBuffer(info.author, author, kAsxTextSize);
   return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/limits.h"
 #include "playlist/playlist_entry.h"
 #include "tags/editor/title_lookup.h"
@@ -11,7 +12,7 @@ namespace kestrun::playlist {
 namespace {
 
 std::string CutTag(const std::string& text) {
-  return std::string(CutAnsiText(text, kTagBufferSize - 1));
+  return std::string(platform::CutAnsiText(text, kTagBufferSize - 1));
 }
 
 }  // namespace
@@ -28,7 +29,7 @@ void LookUpTitleArtist(const std::string& path, bool alwaysId3v1, std::string& t
 
 void readEntryTags(RowStore& rows, int row, const TitleLookup& lookup) {
   if (row < 0 || row >= rows.RowCount()) return;
-  const std::string path(CutAnsiText(rows.Cell(row, Column::Path), platform::kPathMaxLength));
+  const std::string path(platform::CutAnsiText(rows.Cell(row, Column::Path), platform::kPathMaxLength));
   std::string title;
   std::string artist;
   if (lookup) lookup(path, title, artist);

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "platform/limits.h"
 
@@ -44,13 +45,13 @@ constexpr std::uint64_t kMaxPlaylistBytes = 512u << 20;
 
 // A cell as the writers read it back from the list, through a fixed buffer.
 std::string_view Limited(const std::string& cell, std::size_t bufferSize) {
-  return CutAnsiText(cell, bufferSize - 1);
+  return platform::CutAnsiText(cell, bufferSize - 1);
 }
 
 // A field cut to its limit. Cutting can leave a CR from inside the line at the
 // end, which a line end would swallow on the next read; it is dropped here.
 std::string_view CutField(std::string_view text, std::size_t maxBytes) {
-  text = CutAnsiText(text, maxBytes);
+  text = platform::CutAnsiText(text, maxBytes);
   while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   return text;
 }
@@ -179,7 +180,7 @@ PlaylistEntry ParseInfoLine(std::string_view line) {
   const std::size_t comma = line.find(',');
   const std::string_view seconds = line.substr(0, std::min(comma, kMaxSecondsField));
   const std::string_view name =
-      comma == std::string_view::npos ? std::string_view() : CutAnsiText(line.substr(comma + 1), kMaxInfoName);
+      comma == std::string_view::npos ? std::string_view() : platform::CutAnsiText(line.substr(comma + 1), kMaxInfoName);
   PlaylistEntry entry;
   entry.length = FormatLength(LeadingNumber(seconds));
   const std::size_t separator = name.find(kArtistSeparator);

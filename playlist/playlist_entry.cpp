@@ -1,9 +1,9 @@
 #include "playlist/playlist_entry.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/time_format.h"
 
 namespace kestrun::playlist {
@@ -24,7 +24,7 @@ std::string entryDisplayName(std::string_view path, std::string_view title, std:
 void entryDisplayName(const char* path, const char* title, const char* artist, char* out,
                       std::size_t outSize) {
   const auto view = [](const char* text) { return text ? std::string_view(text) : std::string_view(); };
-  CopyToBuffer(entryDisplayName(view(path), view(title), view(artist)), out, outSize);
+  platform::CopyToBuffer(entryDisplayName(view(path), view(title), view(artist)), out, outSize);
 }
 
 std::string FormatLength(long long seconds) { return platform::FormatMinutesSeconds(seconds); }

@@ -32,10 +32,6 @@ struct PlaylistEntry {
   int key = 0;         // the row's item data, unique within the list
 };
 
-// The double-byte-aware cut of the platform layer, used throughout the playlist.
-using platform::CopyToBuffer;
-using platform::CutAnsiText;
-
 // The text shown in the main window while an entry plays: the title, or the file
 // name part of the path when the title is empty, followed by " - " and the artist
 // when there is one.

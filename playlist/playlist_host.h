@@ -1,6 +1,6 @@
 // What the playlist window needs from the rest of the player: playing a row, the
 // main window's focus, measuring a file's length with a real graph, the tag
-// editor and the playlist's two tag settings. The application implements it; the
+// editor, the rename pattern and the playlist's two tag settings. The application implements it; the
 // playlist knows nothing of the playback engine.
 #pragma once
 
@@ -26,10 +26,9 @@ class PlaylistHost {
   // no row chosen, the editor is only shown).
   virtual void OpenTagEditor(const std::string& path) = 0;
 
-  // Renames the files of the selected rows after their tags in the form of a rename
-  // command (40064 ... 40070); renamed rows get their new paths.
-  virtual void RenameSelectedRows(int command) = 0;
-  // The user's rename pattern, edited in its dialog over the playlist window.
+  // The user's rename pattern ("UserDefine"), which the user-pattern rename command
+  // expands; edited in its dialog over the playlist window.
+  virtual std::string renamePattern() const = 0;
   virtual void EditRenamePattern() = 0;
 
   // "AlwaysTagRead": tags are read for rows as they are added.

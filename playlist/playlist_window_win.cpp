@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "platform/ansi_text.h"
 #include "platform/limits.h"
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
@@ -16,6 +17,7 @@
 #include "playlist/playlist_entry.h"
 #include "playlist/playlist_file_dialogs_win.h"
 #include "playlist/playlist_file_errors_win.h"
+#include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::playlist {
@@ -218,8 +220,10 @@ void PlaylistWindow::RegisterCommands() {
                  IDM_RENAME_ARTIST_DASH_TITLE, IDM_RENAME_USER_PATTERN},
                 [this](int id) {
                   if (bulk_.running() || rows_ == nullptr || host_ == nullptr) return;
+                  const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
+                  if (!form) return;
                   HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                  host_->RenameSelectedRows(id);
+                  RenameSelectedRows(*rows_, *form, {host_->alwaysId3v1(), host_->renamePattern()});
                   SetCursor(previous);
                 });
   commands_.Add(IDM_RENAME_USER_PATTERN_SETUP, [this](int) {
@@ -312,7 +316,7 @@ void PlaylistWindow::PlayFirstSelected() {
   if (rows_ == nullptr || host_ == nullptr) return;
   const int row = rows_->NextSelected(-1);
   if (row < 0) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
+  const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   host_->PlayRow(row, path);
 }
 
@@ -485,7 +489,7 @@ void PlaylistWindow::ReadTags(int row) { readEntryTags(*rows_, row, Lookup()); }
 
 void PlaylistWindow::MeasureLength(int row) {
   if (host_ == nullptr) return;
-  const std::string path(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
+  const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   const std::optional<std::int64_t> duration = host_->MeasureDuration(path);
   // A file that cannot be rendered has no length to show.
   rows_->SetCell(row, Column::Length, duration ? FormatLength(*duration / platform::kUnitsPerSecond) : std::string());
@@ -496,7 +500,7 @@ void PlaylistWindow::OpenTagEditor() {
   std::string path;
   if (rows_ != nullptr && rows_->RowCount() > 0) {
     const int row = rows_->NextSelected(-1);
-    if (row >= 0) path = std::string(CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
+    if (row >= 0) path = std::string(platform::CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
   }
   host_->OpenTagEditor(path);
 }

@@ -350,6 +350,34 @@ TEST_F(MainWindowCommandsTest, DroppedLongTextIsCutToThePathBufferWithoutSplitti
   EXPECT_EQ(Player().currentPath.size(), 259u);
 }
 
+TEST_F(MainWindowCommandsTest, DroppedOrPastedTextNeverEndsInHalfACharacter) {
+  // "ab" and then double-byte characters: the 259-byte cut falls between the lead
+  // and the trail byte of the 129th character, so a byte copy would end the path
+  // in a lone lead byte.
+  std::string text = "ab";
+  while (text.size() < 300) text += "\x82\xA0";
+  const std::string whole = text.substr(0, 258);
+  TestDataObject dropped(CF_TEXT, TextBytes(text));
+  Drag(dropped, true);
+  EXPECT_EQ(std::string(Player().currentPath), whole);
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+
+  // The same cut for a pasted text (another one, so the path above cannot pass for it).
+  const std::string pasted = "xy" + text.substr(2);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, pasted.size() + 1);
+  std::memcpy(GlobalLock(block), pasted.c_str(), pasted.size() + 1);
+  GlobalUnlock(block);
+  SetClipboardData(CF_TEXT, block);
+  CloseClipboard();
+  {
+    CtrlHeld ctrl;
+    SendMessageA(Main().titleDisplay(), WM_KEYDOWN, 'V', 0);
+  }
+  EXPECT_EQ(std::string(Player().currentPath), pasted.substr(0, 258));
+}
+
 TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
   TestDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
   Drag(files, true);

@@ -6,19 +6,13 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "platform/testing/temp_dir.h"
-#include "tags/editor/title_lookup.h"
+#include "resources/menu_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
 
 namespace kestrun::testing {
 namespace {
 
-class TagTitleTest : public PlayerWindowTest {
- protected:
-  void TearDown() override {
-    PlayerWindowTest::TearDown();
-    tags::SetLookupAlwaysId3v1(false);
-  }
-};
+using TagTitleTest = PlayerWindowTest;
 
 TEST_F(TagTitleTest, PlayingATaggedMp3ShowsTitleAndArtist) {
   const std::string audio = ReadBytes(MediaPath("tone.mp3"));
@@ -32,10 +26,15 @@ TEST_F(TagTitleTest, PlayingATaggedMp3ShowsTitleAndArtist) {
   EXPECT_EQ(WindowText(Main().titleDisplay()), "Song - Band");
   Engine().StopAndClose();
 
-  // With "AlwaysID3v1" the same file shows its ID3v1 title.
-  tags::SetLookupAlwaysId3v1(true);
+  // With "AlwaysID3v1" chosen in the playlist's menu the same file shows its
+  // ID3v1 title; choosing the automatic lookup again brings ID3v2 back.
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_ALWAYS_ID3V1, 0);
   OpenAndPlay(path.c_str());
   EXPECT_EQ(WindowText(main_), "Old - Name");
+  Engine().StopAndClose();
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_AUTO, 0);
+  OpenAndPlay(path.c_str());
+  EXPECT_EQ(WindowText(main_), "Song - Band");
   Engine().StopAndClose();
   DeleteFileA(path.c_str());
 }

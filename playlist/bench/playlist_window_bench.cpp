@@ -30,7 +30,7 @@ class BenchHost final : public PlaylistHost {
   void FocusMainTitle() override {}
   std::optional<std::int64_t> MeasureDuration(const std::string&) override { return std::nullopt; }
   void OpenTagEditor(const std::string&) override {}
-  void RenameSelectedRows(int) override {}
+  std::string renamePattern() const override { return {}; }
   void EditRenamePattern() override {}
   bool alwaysTagRead() const override { return true; }
   void setAlwaysTagRead(bool) override {}

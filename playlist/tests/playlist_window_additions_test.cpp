@@ -32,7 +32,7 @@ class Host final : public PlaylistHost {
     return std::nullopt;
   }
   void OpenTagEditor(const std::string&) override {}
-  void RenameSelectedRows(int) override {}
+  std::string renamePattern() const override { return {}; }
   void EditRenamePattern() override {}
   bool alwaysTagRead() const override { return tagRead; }
   void setAlwaysTagRead(bool on) override { tagRead = on; }

@@ -18,6 +18,7 @@
 
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
+#include "tags/editor/tests/editor_test_files.h"
 #include "tags/id3/id3v2.h"
 
 namespace kestrun::playlist {
@@ -35,7 +36,7 @@ class FakeHost final : public PlaylistHost {
     return found->second;
   }
   void OpenTagEditor(const std::string& path) override { editorPaths.push_back(path); }
-  void RenameSelectedRows(int command) override { renameCommands.push_back(command); }
+  std::string renamePattern() const override { return pattern; }
   void EditRenamePattern() override { ++patternEdits; }
   bool alwaysTagRead() const override { return tagRead; }
   void setAlwaysTagRead(bool on) override { tagRead = on; }
@@ -48,7 +49,7 @@ class FakeHost final : public PlaylistHost {
   std::function<void(const std::string&)> onMeasure;
   std::vector<std::string> measured;
   std::vector<std::string> editorPaths;
-  std::vector<int> renameCommands;
+  std::string pattern = "%2 - %1";
   int patternEdits = 0;
   bool tagRead = false;
   bool id3v1 = false;
@@ -280,14 +281,39 @@ TEST_F(PlaylistWindowTest, TopmostCloseAndTheTagSwitches) {
   Command(IDM_TAG_EDITOR);
   EXPECT_EQ(host_.editorPaths, (std::vector<std::string>{"", "r1"}));
 
-  // The rename commands reach the host with their own ids; the pattern setup too.
-  const std::vector<int> renames = {IDM_RENAME_PAREN_ARTIST_TITLE, IDM_RENAME_TITLE,
-                                    IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE, IDM_RENAME_ARTIST_DASH_TITLE,
-                                    IDM_RENAME_USER_PATTERN};
-  for (int id : renames) Command(id);
-  EXPECT_EQ(host_.renameCommands, renames);
   Command(IDM_RENAME_USER_PATTERN_SETUP);
   EXPECT_EQ(host_.patternEdits, 1);
+}
+
+TEST_F(PlaylistWindowTest, EachRenameCommandRenamesTheSelectedRowInItsOwnForm) {
+  TempFolder folder;
+  // ID3v2 names the song "V2"; the ID3v1 record holds title, artist and album.
+  const std::string first = folder.File(
+      "x.mp3", tags::testing::Id3v2TitleArtist("V2", "") + tags::testing::Audio() +
+                   tags::testing::Id3v1Bytes(tags::testing::TitleArtist("T", "A", "L")));
+  appendRow(rows(), "other");
+  appendRow(rows(), first);
+  rows().SetSelected(1, true);
+  host_.id3v1 = true;  // the host's "AlwaysID3v1" choice reaches the rename
+  host_.pattern = "%3_%1";
+  const struct {
+    int command;
+    const char* name;
+  } steps[] = {{IDM_RENAME_PAREN_ARTIST_TITLE, "(A) T.mp3"},
+               {IDM_RENAME_TITLE, "T.mp3"},
+               {IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE, "(A - L) T.mp3"},
+               {IDM_RENAME_ARTIST_DASH_TITLE, "A - T.mp3"},
+               {IDM_RENAME_USER_PATTERN, "L_T.mp3"}};
+  for (const auto& step : steps) {
+    Command(step.command);
+    EXPECT_EQ(rows().Cell(1, Column::Path), folder.path() + "\\" + step.name) << step.command;
+    EXPECT_NE(GetFileAttributesA((folder.path() + "\\" + step.name).c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  EXPECT_EQ(rows().Cell(0, Column::Path), "other") << "a row not selected is left alone";
+
+  host_.id3v1 = false;
+  Command(IDM_RENAME_TITLE);
+  EXPECT_EQ(rows().Cell(1, Column::Path), folder.path() + "\\V2.mp3");
 }
 
 TEST_F(PlaylistWindowTest, HeaderClicksSortEachColumnItsOwnWay) {

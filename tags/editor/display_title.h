@@ -15,9 +15,9 @@ inline constexpr std::size_t kDisplayTitleCapacity = 260;
 std::string RowDisplayText(std::string_view path, std::string_view title, std::string_view artist);
 
 // Writes the display title of path into text (capacity kDisplayTitleCapacity): the
-// title and artist of the file's tags (ReadTitleArtist with the lookup's
+// title and artist of the file's tags (ReadTitleArtist with the user's
 // "AlwaysID3v1" choice) in the row text; for a file without tags the file-name
 // part. Cut to fit without splitting a double-byte character.
-void FormatDisplayTitle(const char* path, char* text);
+void FormatDisplayTitle(const char* path, char* text, bool alwaysId3v1);
 
 }  // namespace kestrun::tags

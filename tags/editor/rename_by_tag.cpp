@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/file_io.h"
-#include "tags/editor/title_lookup.h"
+#include "tags/editor/tag_format.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
 #include "tags/id3/tag_fields.h"
@@ -17,18 +18,7 @@ constexpr std::string_view kPlaceholders[] = {"%1", "%2", "%3", "%4", "%5", "%6"
 constexpr std::size_t kSamplePatternMax = 175;
 constexpr std::size_t kSampleMax = 255;
 
-// Cuts text to at most maxBytes without leaving half of a double-byte character.
-void CutText(std::string& text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes) return;
-  std::size_t length = 0;
-  while (length < maxBytes) {
-    const bool lead = platform::IsLeadByte(static_cast<unsigned char>(text[length]));
-    const std::size_t step = lead && length + 1 < text.size() ? 2 : 1;
-    if (length + step > maxBytes) break;
-    length += step;
-  }
-  text.resize(length);
-}
+void CutText(std::string& text, std::size_t maxBytes) { text = std::string(platform::CutAnsiText(text, maxBytes)); }
 
 PatternTexts FromTagFields(const TagFields& fields) {
   return {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
@@ -114,6 +104,9 @@ std::optional<std::string> BuildRenameName(RenameForm form, const PatternTexts& 
 bool IsPlainFileName(std::string_view name) {
   if (name.find_first_not_of(' ') == std::string_view::npos) return false;
   if (name == "." || name == "..") return false;
+  // The extension is appended to the name: a lead byte at its end would take the
+  // dot for its trail byte, and the renamed file would have no extension.
+  if (platform::EndsInLoneLeadByte(name)) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     const auto byte = static_cast<unsigned char>(name[i]);
     if (platform::IsLeadByte(byte) && i + 1 < name.size()) {
@@ -149,23 +142,26 @@ bool MoveKeepingReadOnly(const std::string& oldPath, const std::string& newPath)
 
 bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts) {
   texts = {};
-  const std::string extension = RenameExtensionOf(path);
-  if (platform::EqualsIgnoreCase(extension, ".mp3")) {
-    if (!alwaysId3v1 && HasId3v2Header(path)) {
-      // A file that begins with "ID3" is read as ID3v2 only: an unreadable tag
-      // (ID3v2.4, damaged) is not replaced by an older ID3v1 record.
-      TagFields fields;
-      if (!ReadId3v2Fields(path, fields)) return false;
-      texts = FromTagFields(fields);
+  switch (TagFormatOf(path)) {
+    case TagFormat::Id3:
+      if (!alwaysId3v1 && HasId3v2Header(path)) {
+        // A file that begins with "ID3" is read as ID3v2 only: an unreadable tag
+        // (ID3v2.4, damaged) is not replaced by an older ID3v1 record.
+        TagFields fields;
+        if (!ReadId3v2Fields(path, fields)) return false;
+        texts = FromTagFields(fields);
+        return true;
+      }
+      return ReadId3v1Texts(path, texts);
+    case TagFormat::WindowsMedia: {
+      WmFields fields{};
+      if (!ReadWmFields(path.c_str(), fields)) return false;
+      texts = {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
       return true;
     }
-    return ReadId3v1Texts(path, texts);
-  }
-  if (IsWmExtension(extension)) {
-    WmFields fields{};
-    if (!ReadWmFields(path.c_str(), fields)) return false;
-    texts = {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
-    return true;
+    case TagFormat::Midi:
+    case TagFormat::None:
+      break;
   }
   return false;
 }

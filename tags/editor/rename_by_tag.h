@@ -68,7 +68,8 @@ std::optional<std::string> BuildRenameName(RenameForm form, const PatternTexts& 
 
 // True when name can stand as a file name in the file's own directory: not empty
 // or blank, no "\", "/" or ":" (trail bytes of double-byte characters excepted),
-// and not "." or "..".
+// not "." or "..", and not ending in a lead byte without its trail byte (the
+// extension put after it would lose its dot to that character).
 bool IsPlainFileName(std::string_view name);
 
 // The directory part of path including its final separator ("C:\Music\",
@@ -93,8 +94,8 @@ struct RenameOptions {
 bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts);
 
 // Renames one file after its tags; the new path on success, nothing when the
-// file keeps its name (no tag, a form rule, an unsafe or empty name, a path
-// longer than 259 bytes, an existing target, a failed move).
+// file keeps its name (no tag, a form rule, a name IsPlainFileName refuses, a
+// path longer than 259 bytes, an existing target, a failed move).
 std::optional<std::string> RenameFileByTag(const std::string& path, RenameForm form, const RenameOptions& options);
 
 // Renames the files of the given rows in order through the two accessors of the

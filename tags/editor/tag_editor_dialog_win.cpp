@@ -8,9 +8,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/ansi_path.h"
 #include "resources/resource_ids.h"
-#include "tags/editor/title_lookup.h"
+#include "tags/editor/tag_format.h"
 #include "tags/id3/genre_names.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
@@ -36,10 +35,8 @@ constexpr char kIconName[] = "MY_ICON";
 constexpr int kFieldBuffer = 128;
 constexpr int kWmShortBuffer = 8;
 
-bool IsMp3(std::string_view path) {
-  return platform::EqualsIgnoreCase(path.substr(platform::ExtensionOffset(path)), ".mp3");
-}
-bool IsWm(std::string_view path) { return IsWmExtension(path.substr(platform::ExtensionOffset(path))); }
+bool IsMp3(std::string_view path) { return TagFormatOf(path) == TagFormat::Id3; }
+bool IsWm(std::string_view path) { return TagFormatOf(path) == TagFormat::WindowsMedia; }
 
 std::string ItemText(HWND dialog, int id, int capacity = kFieldBuffer) {
   std::string text(static_cast<std::size_t>(capacity), '\0');

@@ -3,26 +3,16 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace kestrun::tags {
 
-// True for ".wma", ".wmv" and ".asf" in any case: the Windows Media files.
-bool IsWmExtension(std::string_view extension);
-
-// The "AlwaysID3v1" choice for lookups that are not handed it: the main window's
-// title. The application sets it from the settings and whenever the user changes
-// it; user-interface thread only.
-void SetLookupAlwaysId3v1(bool alwaysId3v1);
-bool LookupAlwaysId3v1();
-
-// By the path's extension (any case): .mp3 from the ID3v2 tag (unless alwaysId3v1)
+// By the path's extension (TagFormatOf): .mp3 from the ID3v2 tag (unless alwaysId3v1)
 // and otherwise, or without a readable ID3v2 tag, from the ID3v1 record; .mid from
 // its meta events; .wma, .wmv, .asf from "Title" and "Author". Any other file, or
 // a file without the tag, gives empty texts and false. A readable ID3v2 tag
 // counts even when its title and artist are empty.
+// alwaysId3v1 is the user's "AlwaysID3v1" choice, which the caller holds.
 bool ReadTitleArtist(const std::string& path, std::string& title, std::string& artist, bool alwaysId3v1);
-bool ReadTitleArtist(const std::string& path, std::string& title, std::string& artist);
 
 // Title and artist from the last 128 bytes of the file, read on their own without
 // touching the shared ID3v1 record; each is cut to 30 bytes and its blank padding

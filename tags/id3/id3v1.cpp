@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "tags/id3/genre_names.h"
 #include "tags/id3/read_only_guard.h"
@@ -18,15 +20,6 @@ constexpr char kId3v1Marker[] = "TAG";
 constexpr std::size_t kMarkerSize = 3;
 // Shown for a genre byte whose slot has no name.
 constexpr char kFallbackGenreName[] = "Blues";
-
-// Copies a field up to its width or its first zero byte, then trims blank padding
-// the way the editor shows it.
-std::string DecodeText(const unsigned char* field, std::size_t width) {
-  char text[kId3v1TextWidth + 2] = {};
-  for (std::size_t i = 0; i < width && field[i] != 0; ++i) text[i] = static_cast<char>(field[i]);
-  TrimTrailingBlanks(text, static_cast<int>(width) - 1);
-  return std::string(text);
-}
 
 // The leading decimal number of a text, as atoi reads it (leading blanks, an
 // optional sign); saturates instead of overflowing.
@@ -93,16 +86,30 @@ void TrimTrailingBlanks(char* text, int lastIndex) {
 }
 
 void CopyUpToNul(unsigned char* field, const char* text, std::size_t width) {
-  for (std::size_t i = 0; i < width && text[i] != '\0'; ++i) field[i] = static_cast<unsigned char>(text[i]);
+  // A field that ended in the lead byte of a character cut in half would be shown
+  // with a broken last character, and rename by tag would build a name whose
+  // lead byte takes the dot of the extension appended to it for its trail byte.
+  const std::string_view cut = platform::DropLoneLeadByte(platform::CutAnsiText(text, width));
+  std::memcpy(field, cut.data(), cut.size());
+}
+
+std::string DecodeId3v1Text(const unsigned char* field, std::size_t width) {
+  char text[kId3v1TextWidth + 2] = {};
+  if (width > kId3v1TextWidth) width = kId3v1TextWidth;
+  for (std::size_t i = 0; i < width && field[i] != 0; ++i) text[i] = static_cast<char>(field[i]);
+  TrimTrailingBlanks(text, static_cast<int>(width) - 1);
+  // Another program may have cut a character in half at the end of the field; its
+  // lead byte alone would swallow whatever the text is joined with.
+  return std::string(platform::DropLoneLeadByte(text));
 }
 
 TagFields DecodeId3v1Record(const unsigned char* record) {
   TagFields fields;
-  fields.title = DecodeText(record + kId3v1TitleOffset, kId3v1TextWidth);
-  fields.artist = DecodeText(record + kId3v1ArtistOffset, kId3v1TextWidth);
-  fields.album = DecodeText(record + kId3v1AlbumOffset, kId3v1TextWidth);
-  fields.year = DecodeText(record + kId3v1YearOffset, kId3v1YearWidth);
-  fields.comment = DecodeText(record + kId3v1CommentOffset, kId3v1CommentWidth);
+  fields.title = DecodeId3v1Text(record + kId3v1TitleOffset, kId3v1TextWidth);
+  fields.artist = DecodeId3v1Text(record + kId3v1ArtistOffset, kId3v1TextWidth);
+  fields.album = DecodeId3v1Text(record + kId3v1AlbumOffset, kId3v1TextWidth);
+  fields.year = DecodeId3v1Text(record + kId3v1YearOffset, kId3v1YearWidth);
+  fields.comment = DecodeId3v1Text(record + kId3v1CommentOffset, kId3v1CommentWidth);
   const unsigned char track = record[kId3v1TrackOffset];
   if (track != kId3v1NoTrack) fields.track = std::to_string(track);
   const char* genre = GenreNames[record[kId3v1GenreOffset]];

@@ -46,8 +46,15 @@ bool WriteId3v1Tag(const std::string& path);
 void TrimTrailingBlanks(char* text, int lastIndex);
 
 // Copies bytes of text into field up to a zero byte or width bytes, whichever
-// comes first. Writes no terminator and leaves the rest of the field as it was.
+// comes first, without splitting a double-byte character: a character that would
+// not fit whole stays out, and so does a lead byte the text itself ends in.
+// Writes no terminator and leaves the rest of the field as it was.
 void CopyUpToNul(unsigned char* field, const char* text, std::size_t width);
+
+// One text field of a record as the editor and the title lookup show it: the
+// bytes up to the field's width (at most 30) or its first zero byte, blank padding
+// trimmed (TrimTrailingBlanks), and a lead byte left alone at the end dropped.
+std::string DecodeId3v1Text(const unsigned char* field, std::size_t width);
 
 // The display texts of a record: title, artist, album, year and comment trimmed
 // of blank padding; the track number in decimal ("" for no track); the genre name

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "tags/id3/genre_names.h"
 #include "tags/id3/read_only_guard.h"
@@ -76,18 +77,9 @@ std::string TextUpToNul(const std::uint8_t* p, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
 }
 
-// Cuts a text to max bytes without leaving the lead byte of a split double-byte
-// character at its end.
-std::string CutText(std::string text, std::size_t max) {
-  if (text.size() <= max) return text;
-  std::size_t i = 0;
-  while (i < max) {
-    const std::size_t step = platform::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i + step > max) break;
-    i += step;
-  }
-  text.resize(i);
-  return text;
+// A text of the tag as the callers get it: at most max bytes of whole characters.
+std::string CutText(const std::string& text, std::size_t max) {
+  return std::string(platform::CutAnsiText(text, max));
 }
 
 enum class HeaderProbe { Present, Absent, Unreadable };

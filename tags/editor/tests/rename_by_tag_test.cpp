@@ -122,6 +122,13 @@ TEST(RenameName, NamesThatWouldLeaveTheDirectoryAreRefused) {
     EXPECT_TRUE(IsPlainFileName(good)) << good;
 }
 
+TEST(RenameName, ANameEndingInHalfACharacterIsRefused) {
+  // The extension goes right after the name: 0x82 would take its dot for a trail byte.
+  for (const char* bad : {"abc\x82", "\x82", "(Band) Song\x95"}) EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+  // Whole characters at the end, also one whose trail byte is in the lead-byte range.
+  for (const char* good : {"abc\x82\xA0", "\x82\x82", "x\x95\x5C"}) EXPECT_TRUE(IsPlainFileName(good)) << good;
+}
+
 class RenameFiles : public ::testing::Test {
  protected:
   std::string Mp3(const std::string& name, const TagFields& v1) {
@@ -234,6 +241,31 @@ TEST_F(RenameFiles, TagSourceFollowsExtensionAndSetting) {
   const std::string wma = dir.File("w.wma");
   ASSERT_TRUE(WriteBytes(wma, BuildAsf(layout)));
   EXPECT_EQ(RenameFileByTag(wma, RenameForm::ArtistTitle, options), dir.File("(Author) Wm.wma"));
+}
+
+TEST_F(RenameFiles, ARenamedFileKeepsItsExtensionWhenItsTitleWasCutInHalf) {
+  const std::string a = "\x82\xA0";  // "あ"
+  std::string fourteen;
+  for (int i = 0; i < 14; ++i) fourteen += a;
+
+  // Written through the record encoder, as the tag editor writes: "A" and 16
+  // characters do not fit the 30-byte title.
+  std::string sixteen = fourteen + a + a;
+  const std::string edited = Mp3("edited.mp3", TitleArtist("A" + sixteen, ""));
+  const auto renamed = RenameFileByTag(edited, RenameForm::Title, options);
+  ASSERT_TRUE(renamed.has_value());
+  EXPECT_EQ(*renamed, dir.File("A" + fourteen + ".mp3"));
+  EXPECT_EQ(RenameExtensionOf(*renamed), ".mp3");
+
+  // Written by another program that cut the title at 30 bytes.
+  std::string record = Id3v1Bytes(TitleArtist("", ""));
+  record.replace(kId3v1TitleOffset, kId3v1TextWidth, "B" + fourteen + "\x82");
+  const std::string foreign = dir.File("foreign.mp3");
+  ASSERT_TRUE(WriteBytes(foreign, Audio() + record));
+  const auto foreignRenamed = RenameFileByTag(foreign, RenameForm::Title, options);
+  ASSERT_TRUE(foreignRenamed.has_value());
+  EXPECT_EQ(*foreignRenamed, dir.File("B" + fourteen + ".mp3"));
+  EXPECT_EQ(RenameExtensionOf(*foreignRenamed), ".mp3");
 }
 
 TEST_F(RenameFiles, RowsGetTheirNewPathsAndFailuresKeepTheirs) {

@@ -7,6 +7,7 @@
 
 #include "platform/testing/temp_dir.h"
 #include "tags/editor/display_title.h"
+#include "tags/editor/tag_format.h"
 #include "tags/editor/tests/editor_test_files.h"
 #include "tags/wm/tests/asf_test_file.h"
 
@@ -31,9 +32,23 @@ Found Lookup(const std::string& path, bool alwaysId3v1) {
 
 class TitleLookup : public ::testing::Test {
  protected:
-  void TearDown() override { SetLookupAlwaysId3v1(false); }
   TempDir dir;
 };
+
+TEST(TagFormatByExtension, EveryReaderChoosesByTheSameRule) {
+  const struct {
+    const char* path;
+    TagFormat format;
+  } cases[] = {
+      {"C:\\m\\a.mp3", TagFormat::Id3},       {"a.MP3", TagFormat::Id3},
+      {"b.Mid", TagFormat::Midi},               {"c.wma", TagFormat::WindowsMedia},
+      {"d.WMV", TagFormat::WindowsMedia},       {"e.asf", TagFormat::WindowsMedia},
+      {"f.wav", TagFormat::None},               {"g.midi", TagFormat::None},
+      {"h.mp3.bak", TagFormat::None},           {"C:\\x.mp3\\noext", TagFormat::None},
+      {"\x95\x5C.mid", TagFormat::Midi},        {"", TagFormat::None},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TagFormatOf(c.path), c.format) << c.path;
+}
 
 TEST_F(TitleLookup, Mp3PrefersId3v2UnlessAlwaysId3v1) {
   const std::string path = dir.File("both.mp3");
@@ -100,24 +115,37 @@ TEST_F(TitleLookup, OtherFilesGiveNothing) {
   EXPECT_EQ(found.title, "");
 }
 
+TEST_F(TitleLookup, Id3v1TitleCutInHalfByAnotherProgramLosesTheHalf) {
+  std::string record = Id3v1Bytes(TitleArtist("", ""));
+  record.replace(kId3v1TitleOffset, kId3v1TextWidth, std::string(29, 't') + "\x82");
+  record.replace(kId3v1ArtistOffset, 4, std::string("Ba") + "\x95" + '\0');
+  const std::string path = dir.File("foreign.mp3");
+  ASSERT_TRUE(WriteBytes(path, Audio() + record));
+  const Found found = Lookup(path, true);
+  EXPECT_TRUE(found.read);
+  EXPECT_EQ(found.title, std::string(29, 't'));
+  EXPECT_EQ(found.artist, "Ba");
+}
+
 TEST_F(TitleLookup, DisplayTitleIsTheRowText) {
   const std::string tagged = dir.File("tagged.mp3");
   ASSERT_TRUE(WriteBytes(tagged, Id3v2TitleArtist("Song", "Band") + Audio()));
   char text[kDisplayTitleCapacity];
-  FormatDisplayTitle(tagged.c_str(), text);
+  FormatDisplayTitle(tagged.c_str(), text, false);
   EXPECT_STREQ(text, "Song - Band");
 
   const std::string untagged = dir.File("untagged.mp3");
   ASSERT_TRUE(WriteBytes(untagged, Audio()));
-  FormatDisplayTitle(untagged.c_str(), text);
+  FormatDisplayTitle(untagged.c_str(), text, false);
   EXPECT_STREQ(text, "untagged.mp3");
 
-  // The lookup's own choice decides for the display.
+  // The caller's "AlwaysID3v1" choice decides for the display.
   const std::string both = dir.File("both.mp3");
   ASSERT_TRUE(WriteBytes(both, Id3v2TitleArtist("New", "") + Audio() + Id3v1Bytes(TitleArtist("Old", ""))));
-  SetLookupAlwaysId3v1(true);
-  FormatDisplayTitle(both.c_str(), text);
+  FormatDisplayTitle(both.c_str(), text, true);
   EXPECT_STREQ(text, "Old");
+  FormatDisplayTitle(both.c_str(), text, false);
+  EXPECT_STREQ(text, "New");
 }
 
 TEST_F(TitleLookup, LongDisplayTitleIsCutWithoutSplittingACharacter) {
@@ -128,7 +156,7 @@ TEST_F(TitleLookup, LongDisplayTitleIsCutWithoutSplittingACharacter) {
   for (int i = 0; i < 63; ++i) artist += "\x82\xA0";  // a double-byte hiragana
   ASSERT_TRUE(WriteBytes(path, Id3v2TitleArtist("", artist) + Audio()));
   char text[kDisplayTitleCapacity];
-  FormatDisplayTitle(path.c_str(), text);
+  FormatDisplayTitle(path.c_str(), text, false);
   EXPECT_EQ(std::strlen(text), 258u);
   EXPECT_EQ(std::string(text).substr(0, 208), std::string(201, 'F') + ".mp3 - ");
 }

@@ -44,6 +44,62 @@ TEST(Id3v1Encode, TextsAreBlankPaddedAndCutToTheirWidths) {
   EXPECT_EQ(RecordOf(shorter).substr(97, 29), "hi" + std::string(27, ' '));
 }
 
+// "あ" in Shift-JIS, the code page of the player's users and of the test prefix.
+const std::string kA = "\x82\xA0";
+
+std::string Repeat(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
+TEST(Id3v1EncodeSplitsNoCharacter, AFieldNeverEndsInALoneLeadByte) {
+  // "A" and 16 double-byte characters are 33 bytes; a byte-count cut at 30 would
+  // end the title with the lead byte 0x82 of the 15th character.
+  TagFields f;
+  f.title = "A" + Repeat(kA, 16);
+  f.artist = Repeat(kA, 20);
+  f.album = "AB" + Repeat(kA, 14);  // exactly 30 bytes: kept whole
+  f.year = "1" + Repeat(kA, 2);
+  f.comment = "AB" + Repeat(kA, 14);  // 30 bytes into 29
+  const std::string r = RecordOf(f);
+  EXPECT_EQ(r.substr(3, 30), "A" + Repeat(kA, 14) + " ") << "the cut character's byte stays a blank";
+  EXPECT_EQ(r.substr(33, 30), Repeat(kA, 15));
+  EXPECT_EQ(r.substr(63, 30), "AB" + Repeat(kA, 14));
+  EXPECT_EQ(r.substr(93, 4), "1" + kA + " ");
+  EXPECT_EQ(r.substr(97, 29), "AB" + Repeat(kA, 13) + " ");
+  EXPECT_EQ(r.substr(0, 3), "TAG") << "the fields around stay in place";
+  EXPECT_EQ(static_cast<unsigned char>(r[126]), 0x20);
+
+  // Read back, the title is the whole characters that fit.
+  unsigned char record[kId3v1Size];
+  std::memcpy(record, r.data(), kId3v1Size);
+  EXPECT_EQ(DecodeId3v1Record(record).title, "A" + Repeat(kA, 14));
+}
+
+TEST(Id3v1DecodeSplitsNoCharacter, ALoneLeadByteAtTheEndOfAFieldIsDropped) {
+  // Records written by other programs that cut by bytes.
+  unsigned char record[kId3v1Size];
+  std::memset(record, ' ', sizeof record);
+  std::memcpy(record, "TAG", 3);
+  const std::string full = "A" + Repeat(kA, 14) + "\x82";  // byte 29 of the field is a lead byte
+  std::memcpy(record + kId3v1TitleOffset, full.data(), 30);
+  const std::string zeroPadded = std::string("Band") + "\x95" + std::string(25, '\0');
+  std::memcpy(record + kId3v1ArtistOffset, zeroPadded.data(), 30);
+  const std::string blankPadded = "Al\x82" + std::string(27, ' ');
+  std::memcpy(record + kId3v1AlbumOffset, blankPadded.data(), 30);
+  const std::string comment = Repeat(kA, 14) + "\x88";  // 29 bytes
+  std::memcpy(record + kId3v1CommentOffset, comment.data(), 29);
+  const TagFields f = DecodeId3v1Record(record);
+  EXPECT_EQ(f.title, "A" + Repeat(kA, 14));
+  EXPECT_EQ(f.artist, "Band");
+  EXPECT_EQ(f.album, "Al");
+  EXPECT_EQ(f.comment, Repeat(kA, 14));
+  // Whole characters at the end of a full field stay.
+  std::memcpy(record + kId3v1TitleOffset, Repeat(kA, 15).data(), 30);
+  EXPECT_EQ(DecodeId3v1Record(record).title, Repeat(kA, 15));
+}
+
 TEST(Id3v1Encode, TrackByteOnlyForNumbersFrom1To255) {
   const struct {
     const char* text;

@@ -1,30 +1,30 @@
-#include "app/tag_commands.h"
+#include "playlist/tag_commands.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/file_io.h"
 #include "platform/testing/temp_dir.h"
+#include "playlist/entry_tags.h"
 #include "playlist/memory_row_store.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
 
-namespace kestrun::app {
+namespace kestrun::playlist {
 namespace {
 
 using kestrun::testing::TempDir;
 using kestrun::testing::WriteBytes;
-using playlist::Column;
 using namespace tags::testing;
 
 TEST(TagCommands, RenameTouchesOnlySelectedRowsAndOnlyTheirPathCell) {
   TempDir dir;
-  playlist::MemoryRowStore rows;
+  MemoryRowStore rows;
   const std::string first = dir.File("a.mp3");
   const std::string second = dir.File("b.mp3");
   ASSERT_TRUE(WriteBytes(first, Audio() + Id3v1Bytes(TitleArtist("One", "Band"))));
   ASSERT_TRUE(WriteBytes(second, Audio() + Id3v1Bytes(TitleArtist("Two", "Band"))));
-  playlist::appendRow(rows, first);
-  playlist::appendRow(rows, second);
+  appendRow(rows, first);
+  appendRow(rows, second);
   rows.SetCell(1, Column::Title, "kept title");
   rows.SetCell(1, Column::Length, "03:00");
   rows.SetSelected(1, true);
@@ -43,27 +43,27 @@ TEST(TagCommands, RenameTouchesOnlySelectedRowsAndOnlyTheirPathCell) {
   EXPECT_EQ(RenameFormForCommand(IDM_RENAME_USER_PATTERN_SETUP), std::nullopt);
 }
 
+// Reading tags into rows through the lookup the playlist window uses, with real files.
 TEST(TagCommands, ReadEntryTagsKeepsAnArtistWhenNoneIsFound) {
   TempDir dir;
-  playlist::MemoryRowStore rows;
+  MemoryRowStore rows;
   const std::string tagged = dir.File("t.mp3");
   const std::string bare = dir.File("bare.mp3");
   ASSERT_TRUE(WriteBytes(tagged, Id3v2TitleArtist("Song", "Band") + Audio()));
   ASSERT_TRUE(WriteBytes(bare, Audio()));
-  playlist::appendRow(rows, tagged);
-  playlist::appendRow(rows, bare);
+  appendRow(rows, tagged);
+  appendRow(rows, bare);
   rows.SetCell(1, Column::Artist, "earlier");
-  ReadEntryTags(rows, 0, false);
-  ReadEntryTags(rows, 1, false);
+  const TitleLookup lookup = [](const std::string& path, std::string& title, std::string& artist) {
+    LookUpTitleArtist(path, false, title, artist);
+  };
+  readEntryTags(rows, 0, lookup);
+  readEntryTags(rows, 1, lookup);
   EXPECT_EQ(rows.Cell(0, Column::Title), "Song");
   EXPECT_EQ(rows.Cell(0, Column::Artist), "Band");
   EXPECT_EQ(rows.Cell(1, Column::Title), "bare.mp3");
   EXPECT_EQ(rows.Cell(1, Column::Artist), "earlier");
-
-  EXPECT_EQ(FirstSelectedPath(rows), std::nullopt);
-  rows.SetSelected(1, true);
-  EXPECT_EQ(FirstSelectedPath(rows), bare);
 }
 
 }  // namespace
-}  // namespace kestrun::app
+}  // namespace kestrun::playlist
