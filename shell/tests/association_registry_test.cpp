@@ -364,6 +364,7 @@ TEST_F(AssociationDialogTest, CancelChangesNothing) {
 
 TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
   std::map<int, bool> clicked;
+  std::map<int, int> topmost;
   int darkBefore = -1;
   int darkAfter = -1;
   RunDialog([&](HWND window) {
@@ -375,7 +376,14 @@ TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
     GetWindowRect(rmi, &square);
     square.right = square.left + std::min<LONG>(square.bottom - square.top, GetSystemMetrics(SM_CXMENUCHECK));
     darkBefore = testing::DarkPixels(testing::ScreenPixels(square));
-    for (const AssociationRow& row : kAssociationRows) clicked[row.controlId] = ClickBox(window, row.controlId);
+    for (const AssociationRow& row : kAssociationRows) {
+      // The topmost control at the box's centre, by z-order alone: a group box above the
+      // boxes takes their clicks wherever hit-testing does not look through it.
+      POINT centre = testing::CentreOf(GetDlgItem(window, row.controlId));
+      ScreenToClient(window, &centre);
+      topmost[row.controlId] = GetDlgCtrlID(ChildWindowFromPointEx(window, centre, CWP_SKIPINVISIBLE));
+      clicked[row.controlId] = ClickBox(window, row.controlId);
+    }
     // The pointer leaves the boxes, and the box is drawn afresh as the user would see it
     // uncovered (Wine may paint a box that the pointer leaves quickly in its old state).
     RECT frame{};
@@ -386,7 +394,10 @@ TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
     darkAfter = testing::DarkPixels(testing::ScreenPixels(square));
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   });
-  for (const AssociationRow& row : kAssociationRows) EXPECT_TRUE(clicked[row.controlId]) << row.boxText;
+  for (const AssociationRow& row : kAssociationRows) {
+    EXPECT_TRUE(clicked[row.controlId]) << row.boxText;
+    EXPECT_EQ(topmost[row.controlId], row.controlId) << row.boxText << " lies under another control";
+  }
   EXPECT_GT(darkAfter, darkBefore + 4) << "the check mark shows on the screen";
 }
 
