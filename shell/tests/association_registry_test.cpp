@@ -18,7 +18,6 @@
 #include "resources/resource_ids.h"
 #include "shell/association_dialog_win.h"
 #include "shell/association_registry_win.h"
-#include "shell/tests/modal_dialog_driver.h"
 #include "shell/tests/real_input.h"
 
 namespace kestrun::shell {
