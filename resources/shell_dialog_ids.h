@@ -23,6 +23,11 @@
 #define IDC_ASSOC_JPEG 1089
 #define IDC_ASSOC_BMP 1090
 #define IDC_ASSOC_TGA 1091
+// The note shown when Windows' own setting decides for some types, the list of those
+// types, and the button that opens that setting.
+#define IDC_ASSOC_WINDOWS_CHOICE 1201
+#define IDC_ASSOC_WINDOWS_CHOICE_TYPES 1202
+#define IDC_ASSOC_DEFAULT_APPS 1203
 
 // Volume dialog (IDD_VOLUMEDLG).
 #define IDC_VOLUME_TRACKBAR 1062

@@ -3,6 +3,17 @@
 #include "resources/shell_dialog_ids.h"
 
 namespace kestrun::shell {
+namespace {
+
+constexpr char kListSeparator[] = "、";
+
+// The file name of a module path: the part after the last backslash or slash.
+std::string_view FileName(std::string_view path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 const char kPlayVerb[] = "再生(&P)";
 
@@ -41,6 +52,8 @@ std::string ExtensionKey(std::string_view extension) {
   return key;
 }
 
+std::string OpenWithProgidsKey(std::string_view extension) { return ExtensionKey(extension) + "\\OpenWithProgids"; }
+
 std::string ShellKey(std::string_view className) {
   std::string key(className);
   key += "\\shell";
@@ -60,6 +73,18 @@ std::string DefaultIconKey(std::string_view className) {
   key += "\\DefaultIcon";
   return key;
 }
+
+std::string ApplicationKey(std::string_view modulePath) {
+  std::string key = "Applications\\";
+  key += FileName(modulePath);
+  return key;
+}
+
+std::string ApplicationCommandKey(std::string_view modulePath) {
+  return ApplicationKey(modulePath) + "\\shell\\open\\command";
+}
+
+std::string SupportedTypesKey(std::string_view modulePath) { return ApplicationKey(modulePath) + "\\SupportedTypes"; }
 
 std::string OpenCommand(std::string_view modulePath) {
   std::string command = "\"";
@@ -82,34 +107,125 @@ bool isAssociated(ClassRoot& root, std::string_view extension) {
 bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension,
                         std::string_view modulePath) {
   if (extension.empty() || modulePath.empty()) return false;
+  constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
   const std::string className = ClassNameFor(extension);
   const std::string extensionKey = ExtensionKey(extension);
   const std::optional<std::string> earlier = root.ReadDefault(extensionKey);
-  if (earlier && *earlier == className) return true;  // ours already: nothing is rewritten
+  const bool ours = earlier && *earlier == className;
   // The earlier class is kept before it is replaced: one that cannot be kept would be
   // lost for good, so the extension stays as it is then.
-  if (earlier && !earlier->empty() && !backup.Write(std::string(extension), *earlier)) return false;
-  if (!root.WriteDefault(extensionKey, className)) return false;
-  root.WriteDefault(ShellKey(className), kPlayVerb);
-  root.WriteDefault(CommandKey(className), OpenCommand(modulePath));
-  root.WriteDefault(DefaultIconKey(className), IconEntry(modulePath));
-  return true;
+  if (!ours && earlier && !earlier->empty() && !backup.Write(std::string(extension), *earlier)) return false;
+  // The class is written whole (again, when it is ours already: the program may have
+  // moved) before the extension names it, so the extension never names a class
+  // without a command.
+  if (!root.WriteDefault(kUser, ShellKey(className), kPlayVerb) ||
+      !root.WriteDefault(kUser, CommandKey(className), OpenCommand(modulePath)) ||
+      !root.WriteDefault(kUser, DefaultIconKey(className), IconEntry(modulePath))) {
+    // A class of ours that an extension still names stays, however incomplete;
+    // otherwise nothing of it is left behind.
+    if (!ours && root.ReadDefaultIn(kUser, extensionKey) != className) root.DeleteTree(kUser, className);
+    return false;
+  }
+  // The user's own entry: it wins over a machine-wide one, and it is what a user
+  // without administrator rights may write.
+  if (!root.WriteDefault(kUser, extensionKey, className)) return false;
+  return root.WriteValueName(kUser, OpenWithProgidsKey(extension), className);
 }
 
-bool restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension) {
+RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension) {
+  constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
+  constexpr ClassRoot::Scope kMachine = ClassRoot::Scope::Machine;
   const std::string name(extension);
   const std::string earlier = backup.Read(name);
-  if (earlier == kNotChanged) return false;
+  if (earlier == kNotChanged) return RestoreResult::NothingKept;
   const std::string className = ClassNameFor(extension);
   const std::string extensionKey = ExtensionKey(extension);
   // Another program that took the extension over since keeps it.
   const std::optional<std::string> current = root.ReadDefault(extensionKey);
   if (!current || *current == className) {
-    if (!root.WriteDefault(extensionKey, earlier)) return false;
+    if (!root.WriteDefault(kUser, extensionKey, earlier)) return RestoreResult::Failed;
   }
-  root.DeleteTree(className);
+  // An earlier version of the player wrote the machine-wide classes; what it wrote there
+  // is given back where that is allowed. Where it is not, the user's own entry above
+  // already decides for this user, and the machine-wide class stays for the extension
+  // that still names it.
+  const bool machineNamesUs = root.ReadDefaultIn(kMachine, extensionKey) == className;
+  if (!machineNamesUs || root.WriteDefault(kMachine, extensionKey, earlier)) root.DeleteTree(kMachine, className);
+  root.DeleteValue(kUser, OpenWithProgidsKey(extension), className);
+  root.DeleteTree(kUser, className);
   backup.Write(name, kNotChanged);
-  return true;
+  return RestoreResult::Restored;
+}
+
+bool registerApplication(ClassRoot& root, std::string_view modulePath) {
+  constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
+  if (modulePath.empty()) return false;
+  bool written = root.WriteDefault(kUser, ApplicationCommandKey(modulePath), OpenCommand(modulePath));
+  const std::string supportedTypes = SupportedTypesKey(modulePath);
+  for (const AssociationRow& row : kAssociationRows) {
+    for (const char* extension : row.extensions) {
+      if (extension[0] == '\0') continue;
+      written = root.WriteValueName(kUser, supportedTypes, ExtensionKey(extension)) && written;
+    }
+  }
+  return written;
+}
+
+bool unregisterApplication(ClassRoot& root, std::string_view modulePath) {
+  if (modulePath.empty()) return false;
+  return root.DeleteTree(ClassRoot::Scope::User, ApplicationKey(modulePath));
+}
+
+std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, AssociationBackup& backup,
+                                                           const std::array<bool, kAssociationRowCount>& checked,
+                                                           std::string_view modulePath) {
+  std::vector<const AssociationRow*> failed;
+  bool anyChecked = false;
+  for (std::size_t i = 0; i < kAssociationRows.size(); ++i) {
+    const AssociationRow& row = kAssociationRows[i];
+    anyChecked = anyChecked || checked[i];
+    bool rowChanged = true;
+    for (const char* extension : row.extensions) {
+      if (extension[0] == '\0') continue;
+      const bool changed = checked[i] ? associateExtension(root, backup, extension, modulePath)
+                                      : restoreExtension(root, backup, extension) != RestoreResult::Failed;
+      rowChanged = rowChanged && changed;
+    }
+    if (!rowChanged) failed.push_back(&row);
+  }
+  // The entry under "Open with" is not tied to one type, so its failure names none;
+  // the program still opens every type it was associated with above.
+  if (anyChecked) {
+    registerApplication(root, modulePath);
+  } else {
+    unregisterApplication(root, modulePath);
+  }
+  return failed;
+}
+
+std::vector<const AssociationRow*> RowsDecidedByWindows(ClassRoot& root, std::string_view modulePath) {
+  const std::string application = ApplicationKey(modulePath);
+  std::vector<const AssociationRow*> rows;
+  for (const AssociationRow& row : kAssociationRows) {
+    for (const char* extension : row.extensions) {
+      if (extension[0] == '\0') continue;
+      const std::optional<std::string> choice = root.ReadUserChoice(extension);
+      if (choice && !choice->empty() && *choice != ClassNameFor(extension) && *choice != application) {
+        rows.push_back(&row);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+std::string JoinBoxTexts(const std::vector<const AssociationRow*>& rows) {
+  std::string text;
+  for (const AssociationRow* row : rows) {
+    if (!text.empty()) text += kListSeparator;
+    text += row->boxText;
+  }
+  return text;
 }
 
 }  // namespace kestrun::shell

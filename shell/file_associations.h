@@ -1,14 +1,16 @@
-// File-type associations: the player's own file class "KSRN" + extension in the
-// class root, and the backup of the class an extension named before.
+// File-type associations: the player's own file class "KSRN" + extension among the
+// user's classes, the backup of the class an extension named before, and the player's
+// entry for "Open with".
 //
-// The logic here works on two small interfaces (the class root and the backup), so it
-// runs against the registry in the player and against memory in the tests.
+// The logic here works on two small interfaces (the classes and the backup), so it runs
+// against the registry in the player and against memory in the tests.
 #pragma once
 
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrun::shell {
 
@@ -34,28 +36,49 @@ extern const std::array<AssociationRow, kAssociationRowCount> kAssociationRows;
 
 // "KSRN" + extension.
 std::string ClassNameFor(std::string_view extension);
-// Key paths below the class root, all relative.
+// Key paths below a class root, all relative.
 std::string ExtensionKey(std::string_view extension);        // "." + e
+std::string OpenWithProgidsKey(std::string_view extension);  // "." + e\OpenWithProgids
 std::string ShellKey(std::string_view className);            // class\shell
 std::string CommandKey(std::string_view className);          // class\shell\<verb>\command
 std::string DefaultIconKey(std::string_view className);      // class\DefaultIcon
+// The program's entry for "Open with": Applications\<program file name>.
+std::string ApplicationKey(std::string_view modulePath);
+std::string ApplicationCommandKey(std::string_view modulePath);  // ...\shell\open\command
+std::string SupportedTypesKey(std::string_view modulePath);      // ...\SupportedTypes
 // The open command: the module path and "%1" both quoted, so a program under a folder
 // with spaces and a media path with spaces both arrive whole.
 std::string OpenCommand(std::string_view modulePath);
 // Icon 1 of the program file.
 std::string IconEntry(std::string_view modulePath);
 
-// The class root (HKEY_CLASSES_ROOT in the player).
+// The file classes as the shell sees them. Windows merges the user's own classes
+// (HKEY_CURRENT_USER\Software\Classes), which every user may write, over the
+// machine-wide ones, which only an administrator may change; the user's win. The player
+// writes only the user's own; it touches machine-wide entries only to take back what an
+// earlier version of it put there.
 class ClassRoot {
  public:
+  enum class Scope { User, Machine };
+
   virtual ~ClassRoot() = default;
-  // The default value of key, creating the key when it is missing; nullopt when the
-  // key has no default text (or cannot be read).
+  // The default text of key in the merged view (the user's own first); nullopt when the
+  // key has no default text or does not exist. Creates nothing.
   virtual std::optional<std::string> ReadDefault(const std::string& key) = 0;
+  // The default text of key in one scope only.
+  virtual std::optional<std::string> ReadDefaultIn(Scope scope, const std::string& key) = 0;
   // Creates key if needed and sets its default text. False on failure.
-  virtual bool WriteDefault(const std::string& key, const std::string& text) = 0;
+  virtual bool WriteDefault(Scope scope, const std::string& key, const std::string& text) = 0;
+  // Adds a value named name with no text to key (creating it): the shell reads such
+  // lists (OpenWithProgids, SupportedTypes) by their value names. False on failure.
+  virtual bool WriteValueName(Scope scope, const std::string& key, const std::string& name) = 0;
+  // Removes the value name from key. False when it existed and could not be removed.
+  virtual bool DeleteValue(Scope scope, const std::string& key, const std::string& name) = 0;
   // Removes key with everything below it. False when it existed and could not be removed.
-  virtual bool DeleteTree(const std::string& key) = 0;
+  virtual bool DeleteTree(Scope scope, const std::string& key) = 0;
+  // The class that the user chose for the extension in Windows' own settings (its
+  // "UserChoice"), which wins over every class root; nullopt when there is none.
+  virtual std::optional<std::string> ReadUserChoice(std::string_view extension) = 0;
 };
 
 // Where the earlier class of each extension is kept.
@@ -67,20 +90,51 @@ class AssociationBackup {
   virtual bool Write(const std::string& extension, const std::string& className) = 0;
 };
 
-// True when "." + e names the player's class (byte-wise, case-sensitive).
+// True when "." + e names the player's class in the merged view (byte-wise,
+// case-sensitive).
 bool isAssociated(ClassRoot& root, std::string_view extension);
 
-// Makes the extension the player's: backs up a different earlier class, points "." + e
-// at "KSRN" + e and writes the class's verb, command and icon. An extension that
-// already names the class is left as it is. An earlier class that cannot be backed up
-// is not replaced, so it is never lost. False when the extension was not taken over.
+// Makes the extension the player's among the user's classes: backs up a different
+// earlier class, writes the class's verb, command and icon (always, so a program that
+// moved repairs its class), then points "." + e at "KSRN" + e and lists the class under
+// the extension's OpenWithProgids. The class is complete before the extension names it.
+// An earlier class that cannot be backed up is not replaced, so it is never lost.
+// False when the extension is not wholly the player's afterwards.
 bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension,
                         std::string_view modulePath);
 
-// Puts the backed-up class back and removes the player's class tree; the backup then
-// reads kNotChanged. Nothing happens without a backup (an extension that had no class
-// stays the player's). An extension that meanwhile names another program's class keeps
-// it. True when the backup was used.
-bool restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension);
+enum class RestoreResult {
+  NothingKept,  // no backup: an extension that had no class stays the player's
+  Restored,     // the earlier class is back (or another program's class was kept)
+  Failed,       // the extension still names the player's class
+};
+
+// Puts the backed-up class back among the user's classes (and machine-wide, where an
+// earlier version of the player had written it there and that is allowed), removes the
+// player's class tree and its OpenWithProgids entry; the backup then reads kNotChanged.
+// An extension that meanwhile names another program's class keeps it.
+RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension);
+
+// Lists the program under "Open with" for every extension of the table, with its own
+// open command. False when an entry could not be written.
+bool registerApplication(ClassRoot& root, std::string_view modulePath);
+// Removes that entry. False when it stayed.
+bool unregisterApplication(ClassRoot& root, std::string_view modulePath);
+
+// Applies the dialog's boxes in table order (checked[i] for kAssociationRows[i]):
+// associates every extension of a checked row and restores those of the others, then
+// registers the program for "Open with" while any box is checked and removes that
+// entry otherwise. Returns the rows whose extensions could not all be changed.
+std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, AssociationBackup& backup,
+                                                           const std::array<bool, kAssociationRowCount>& checked,
+                                                           std::string_view modulePath);
+
+// The rows with an extension for which Windows' own setting names a class other than
+// the player's: Windows opens those types with its choice, whatever the class root says.
+std::vector<const AssociationRow*> RowsDecidedByWindows(ClassRoot& root, std::string_view modulePath);
+
+// The rows' box texts joined with the Japanese list comma ("wav、mid,midi"): box
+// texts hold commas of their own.
+std::string JoinBoxTexts(const std::vector<const AssociationRow*>& rows);
 
 }  // namespace kestrun::shell

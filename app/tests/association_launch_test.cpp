@@ -24,7 +24,8 @@ std::optional<std::string> ClassRootDefault(const std::string& path) {
   return std::string(text);
 }
 
-// Puts ".wav" back as it was before the test, whatever the test left.
+// Puts ".wav" back as it was before the test, whatever the test left: in the user's
+// classes and in the class root that Wine's shell reads.
 class WavAssociationGuard {
  public:
   WavAssociationGuard() : earlier_(ClassRootDefault(".wav")) {}
@@ -32,8 +33,12 @@ class WavAssociationGuard {
     shell::RegistryClassRoot root;
     shell::SettingsAssociationBackup backup;
     shell::restoreExtension(root, backup, "wav");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\.wav");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.wav");
+    root.DeleteTree(shell::ClassRoot::Scope::User, "KSRNwav");
+    shell::RegistryClassRoot wineShell = WineShellClassRoot();
     if (earlier_) {
-      root.WriteDefault(".wav", *earlier_);
+      wineShell.WriteDefault(shell::ClassRoot::Scope::User, ".wav", *earlier_);
     } else {
       HKEY key = nullptr;
       if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ".wav", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -41,7 +46,16 @@ class WavAssociationGuard {
         RegCloseKey(key);
       }
     }
-    root.DeleteTree("KSRNwav");
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".wav\\OpenWithProgids");
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, ".wav\\OpenWithProgids");
+    wineShell.DeleteTree(shell::ClassRoot::Scope::User, "KSRNwav");
+  }
+
+  // Wine does not merge the user's classes into HKEY_CLASSES_ROOT, which its shell
+  // reads; this class root writes "the user's classes" there instead.
+  static shell::RegistryClassRoot WineShellClassRoot() {
+    return shell::RegistryClassRoot({HKEY_CLASSES_ROOT, ""}, {HKEY_LOCAL_MACHINE, "Software\\Classes"},
+                                    {HKEY_CLASSES_ROOT, ""}, {HKEY_CURRENT_USER, "Software\\KestrunTests\\NoChoices"});
   }
 
  private:
@@ -65,9 +79,14 @@ TEST(AssociationLaunch, MediaPathWithSpacesReachesTheRunningPlayerWhole) {
   shell::RegistryClassRoot root;
   shell::SettingsAssociationBackup backup;
   ASSERT_TRUE(shell::associateExtension(root, backup, "wav", program));
+  EXPECT_TRUE(shell::isAssociated(root, "wav"));
+  // What Windows would read through its merged class root, put where Wine's shell reads.
+  shell::RegistryClassRoot wineShell = WavAssociationGuard::WineShellClassRoot();
+  ASSERT_TRUE(shell::associateExtension(wineShell, backup, "wav", program));
   shell::NotifyAssociationsChanged();
   // Wine quotes an unquoted program path by itself, so the text is checked as well.
-  EXPECT_EQ(ClassRootDefault(shell::CommandKey("KSRNwav")), "\"" + program + "\" \"%1\"");
+  EXPECT_EQ(root.ReadDefaultIn(shell::ClassRoot::Scope::User, shell::CommandKey("KSRNwav")),
+            "\"" + program + "\" \"%1\"");
 
   KestrunProcess player;
   ASSERT_TRUE(player.Start(""));
