@@ -21,8 +21,10 @@ Target amd64-unicode
 !define CLASSES "Software\Classes"
 ; The equalizer filter's class.
 !define EQUALIZER_CLSID "{E4322820-88AC-ED99-7035-28DDFC327682}"
-; The player's main window: a dialog holding the title display (control 1008).
+; The player's main window: a dialog holding the title display (control 1008) and the
+; exit button (control 1057); no other dialog of the player has both.
 !define TITLE_DISPLAY_ID 1008
+!define EXIT_BUTTON_ID 1057
 !define SHCNE_ASSOCCHANGED 0x08000000
 !define SHCNF_FLUSH 0x1000
 
@@ -155,8 +157,9 @@ FunctionEnd
   Call un.GiveBackExtension
 !macroend
 
-; The installed player's main window, or 0: a dialog with the title display, of a
-; process started from $INSTDIR\Kestrun.exe. The answer is in $R0.
+; The installed player's main window, or 0: a dialog with the title display and the
+; exit button, of a
+; process started from $INSTDIR\Kestrun.exe. The window is in $R0, its process id in $R7.
 Function un.FindRunningPlayer
   Push $R1
   Push $R2
@@ -170,7 +173,9 @@ Function un.FindRunningPlayer
       ${Break}
     ${EndIf}
     System::Call 'user32::GetDlgItem(p R1, i ${TITLE_DISPLAY_ID}) p .R2'
+    System::Call 'user32::GetDlgItem(p R1, i ${EXIT_BUTTON_ID}) p .R3'
     ${If} $R2 != 0
+    ${AndIf} $R3 != 0
       System::Call 'user32::GetWindowThreadProcessId(p R1, *i .R2)'
       ; PROCESS_QUERY_LIMITED_INFORMATION
       System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i R2) p .R3'
@@ -179,6 +184,7 @@ Function un.FindRunningPlayer
         System::Call 'kernel32::CloseHandle(p R3)'
         ${If} $R4 == "$INSTDIR\Kestrun.exe"
           StrCpy $R0 $R1
+          StrCpy $R7 $R2
           ${Break}
         ${EndIf}
       ${EndIf}
@@ -191,7 +197,8 @@ Function un.FindRunningPlayer
 FunctionEnd
 
 ; A running player is closed the way its own close button does it, so it saves its
-; playlist and settings first; when it does not end, the user is asked.
+; playlist and settings first, and waited for until its process has ended (its files
+; are deleted next); when it does not end, the user is asked.
 Function un.CloseRunningPlayer
   ${Do}
     Call un.FindRunningPlayer
@@ -199,21 +206,19 @@ Function un.CloseRunningPlayer
       Return
     ${EndIf}
     DetailPrint "Closing the running Kestrun"
+    ; SYNCHRONIZE
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R7) p .R8'
     SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=15000
-    StrCpy $R6 0
-    ${Do}
-      Call un.FindRunningPlayer
-      ${If} $R0 == 0
-        ; The window is gone; give the process its last moment to end.
-        Sleep 500
-        Return
-      ${EndIf}
-      Sleep 250
-      IntOp $R6 $R6 + 1
-    ${LoopUntil} $R6 >= 60
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kestrun が終了しません。Kestrun を閉じてから「再試行」を押してください。" /SD IDCANCEL IDRETRY retry
-    Abort "Kestrun is still running."
-    retry:
+    StrCpy $R9 0
+    ${If} $R8 != 0
+      System::Call 'kernel32::WaitForSingleObject(p R8, i 15000) i .R9'
+      System::Call 'kernel32::CloseHandle(p R8)'
+    ${EndIf}
+    ${If} $R9 != 0
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kestrun が終了しません。Kestrun を閉じてから「再試行」を押してください。" /SD IDCANCEL IDRETRY retry
+      Abort "Kestrun is still running."
+      retry:
+    ${EndIf}
   ${Loop}
 FunctionEnd
 

@@ -19,20 +19,12 @@ constexpr wchar_t kServerKeySuffix[] = L"\\InprocServer32";
 using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadEntry = HRESULT(STDAPICALLTYPE*)();
 
+// Server paths are at most MAX_PATH characters (the module writes no longer one).
 std::wstring ReadDefault(HKEY root, const std::wstring& path) {
-  DWORD bytes = 0;
-  if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr, &bytes) !=
-          ERROR_SUCCESS ||
-      bytes < sizeof(wchar_t)) {
-    return {};
-  }
-  std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, value.data(),
-                   &bytes) != ERROR_SUCCESS) {
-    return {};
-  }
-  return value.data();
+  wchar_t value[2 * MAX_PATH] = {};
+  DWORD bytes = sizeof(value) - sizeof(wchar_t);
+  if (RegGetValueW(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) return {};
+  return value;
 }
 
 std::wstring ClassText() {

@@ -10,8 +10,8 @@
 
 #include "equalizer/iequalizer.h"
 #include "platform/ansi_path.h"
-#include "playback/equalizer_loader_win.h"
 #include "playback/debug_line.h"
+#include "playback/equalizer_loader_win.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
 #include "settings/settings_store.h"
@@ -496,7 +496,8 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
 }
 
 void DirectShowSession::CreateEqualizerObject() {
-  if (EqualizerRegisteredAt(modulePath_)) {
+  // Before start-up has named the module, COM decides alone.
+  if (modulePath_.empty() || EqualizerRegisteredAt(modulePath_)) {
     CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                      reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
   }
