@@ -264,6 +264,32 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
   ForgetTheTypes();
 }
 
+// A portable folder moved (or another copy run): the registration still names a
+// working copy elsewhere, and the marker says "registered". The player registers its
+// own copy instead of using the other one.
+TEST(PortableZip, CopyRegisteredElsewhereRegistersItselfAtItsOwnPlace) {
+  ForgetThePlayer();
+  const std::string folder = PackageFolder() + "\\ポータブル テスト\\" KESTRUN_PACKAGE_NAME;
+  const std::string elsewhere = BinaryDirectory() + "\\Equalizer.ax";
+  ASSERT_TRUE(Exists(elsewhere));
+  const std::string serverKey = std::string(kEqualizerClass) + "\\InprocServer32";
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), REG_SZ, elsewhere.c_str(),
+                         static_cast<DWORD>(elsewhere.size())),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft\\Tovrin\\Player", "RegisterEQ", REG_SZ,
+                            "004", 4),
+            ERROR_SUCCESS);
+  PlaysTheTone(folder + "\\Kestrun.exe");
+
+  char server[MAX_PATH * 2] = {};
+  LONG size = sizeof(server);
+  ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), server, &size), ERROR_SUCCESS);
+  char expected[MAX_PATH * 2] = {};
+  GetFullPathNameA((folder + "\\Equalizer.ax").c_str(), sizeof(expected), expected, nullptr);
+  EXPECT_EQ(lstrcmpiA(server, expected), 0) << server << " vs " << expected;
+  ForgetThePlayer();
+}
+
 TEST(PortableZip, UnpackedIntoAJapaneseFolderRegistersItsFilterAndPlays) {
   ForgetThePlayer();
   const std::string folder = PackageFolder() + "\\ポータブル テスト\\" KESTRUN_PACKAGE_NAME;
