@@ -133,6 +133,25 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   EXPECT_EQ(PlayerRegistry(), before) << "the uninstaller leaves the player's registry as before the install";
 }
 
+// The installer names its product and version in its own version resource.
+TEST(Installer, CarriesTheProductVersion) {
+  const std::string setup = PackageFolder() + "\\" KESTRUN_PACKAGE_NAME "-setup.exe";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(setup.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(setup.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::string version = std::to_string(HIWORD(fixed->dwProductVersionMS)) + "." +
+                              std::to_string(LOWORD(fixed->dwProductVersionMS)) + "." +
+                              std::to_string(HIWORD(fixed->dwProductVersionLS));
+  // The package name is "Kestrun-<version>".
+  EXPECT_EQ("Kestrun-" + version, KESTRUN_PACKAGE_NAME);
+  EXPECT_EQ(LOWORD(fixed->dwProductVersionLS), 0);
+}
+
 // A class-root key's default text, or "<none>" when the key or its default is missing.
 std::string DefaultText(HKEY root, const std::string& path) {
   char text[512] = {};
