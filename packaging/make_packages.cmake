@@ -21,8 +21,28 @@ if(NOT zipped EQUAL 0)
 endif()
 
 if(MAKENSIS)
-  execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DOUTFILE=${OUT}/${name}-setup.exe
-    ${SOURCE}/packaging/kestrun.nsi RESULT_VARIABLE built)
+  # What the uninstaller may delete of the skins: the shipped files, then the shipped
+  # folders deepest first (RMDir leaves a folder that still holds a user's files).
+  set(skin_list ${OUT}/${name}-skin-files.nsh)
+  file(GLOB_RECURSE skin_files RELATIVE ${stage} ${stage}/Skin/*)
+  file(GLOB_RECURSE skin_dirs LIST_DIRECTORIES true RELATIVE ${stage} ${stage}/Skin/*)
+  list(REMOVE_ITEM skin_dirs ${skin_files})
+  list(SORT skin_files)
+  list(SORT skin_dirs ORDER DESCENDING)
+  set(lines "; Made by make_packages.cmake from the staged skins.\n")
+  foreach(file IN LISTS skin_files)
+    string(REPLACE "/" "\\" file "${file}")
+    string(APPEND lines "Delete \"$INSTDIR\\${file}\"\n")
+  endforeach()
+  foreach(dir IN LISTS skin_dirs)
+    string(REPLACE "/" "\\" dir "${dir}")
+    string(APPEND lines "RMDir \"$INSTDIR\\${dir}\"\n")
+  endforeach()
+  string(APPEND lines "RMDir \"$INSTDIR\\Skin\"\n")
+  file(WRITE ${skin_list} "${lines}")
+
+  execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DSKIN_LIST=${skin_list}
+    -DOUTFILE=${OUT}/${name}-setup.exe ${SOURCE}/packaging/kestrun.nsi RESULT_VARIABLE built)
   if(NOT built EQUAL 0)
     message(FATAL_ERROR "makensis failed")
   endif()

@@ -13,6 +13,7 @@
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "playback/debug_line.h"
+#include "playback/equalizer_loader_win.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
 #include "settings/settings_store.h"
@@ -38,6 +39,8 @@ constexpr char kRegisterMarkerValue[] = "004";
 constexpr char kRegisterCommandFormat[] = "%s /s \"%s\\%s\"";
 constexpr char kRegistrationTool[] = "REGSVR32";
 constexpr char kEqualizerFile[] = "Equalizer.ax";
+constexpr char kEqualizerFromModule[] = "Equalizer created from its module\n";
+constexpr char kEqualizerUnavailable[] = "Equalizer unavailable\n";
 
 
 // The frame grabber has no class identifier in the mingw headers.
@@ -97,10 +100,7 @@ void DirectShowSession::ReleaseGraphOnly() {
 // The equalizer goes into every graph; the flags only decide what it is told.
 void DirectShowSession::AddEqualizer(const GraphOptions& options) {
   // The field holds the filter interface, so a late creation asks for that too.
-  if (!equalizer) {
-    CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER,
-                     IID_PPV_ARGS(equalizer.ReleaseAndGetAddressOf()));
-  }
+  if (!equalizer) CreateEqualizerObject();
   if (!equalizer) return;
   ComPtr<IEqualizer> control;
   if (SUCCEEDED(equalizer.As(&control))) {
@@ -463,13 +463,19 @@ HRESULT RenderOutputPins(IGraphBuilder* graph, IBaseFilter* filter) {
 }
 
 void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
-  HRESULT hr = CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+  modulePath_ = std::string(appDirectory) + "\\" + kEqualizerFile;
+  // A registration that names a copy elsewhere (a portable folder moved) is none:
+  // that copy is not created, and this one is registered in its place.
+  HRESULT hr = REGDB_E_CLASSNOTREG;
+  if (EqualizerRegisteredAt(modulePath_)) {
+    hr = CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                          reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+  }
   char marker[16] = {};
   settings::ReadSettingString(settings::kPlayerSubkey, kRegisterMarkerName, marker, sizeof(marker), "");
   const bool registered = std::strcmp(marker, kRegisterMarkerValue) == 0;
   if (registered && SUCCEEDED(hr) && equalizer) return;
-  if (!(registered && SUCCEEDED(hr))) equalizer.Reset();
+  equalizer.Reset();
 
   char command[2 * platform::kPathCapacity + 32];
   std::snprintf(command, sizeof(command), kRegisterCommandFormat, kRegistrationTool, appDirectory, kEqualizerFile);
@@ -487,13 +493,30 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
     settings::WriteSettingString(settings::kPlayerSubkey, kRegisterMarkerName, kRegisterMarkerValue);
   }
   settings::CloseSettingsKey();
-  CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                   reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+  CreateEqualizerObject();
+}
+
+void DirectShowSession::CreateEqualizerObject() {
+  // Before start-up has named the module, COM decides alone.
+  if (modulePath_.empty() || EqualizerRegisteredAt(modulePath_)) {
+    CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                     reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+  }
+  if (equalizer || modulePath_.empty()) return;
+  // Not registered here, or registered only where this system's COM does not look
+  // (the user's classes under Wine): the module's own factory needs no registration.
+  if (SUCCEEDED(equalizerModule_.Create(modulePath_, equalizer.ReleaseAndGetAddressOf()))) {
+    DebugLine(kEqualizerFromModule);
+  } else {
+    equalizer.Reset();
+    DebugLine(kEqualizerUnavailable);
+  }
 }
 
 void DirectShowSession::ReleaseFilters() {
   for (auto& entry : effects_) entry.wrapper.Reset();
   equalizer.Reset();
+  equalizerModule_.Unload();
 }
 
 }  // namespace kestrun::playback

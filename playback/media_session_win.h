@@ -13,12 +13,14 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "playback/dshow_uuids.h"
 #include "playback/effect_table.h"
+#include "playback/equalizer_loader_win.h"
 #include "playback/media_backend.h"
 
 namespace kestrun::playback {
@@ -62,8 +64,9 @@ class DirectShowSession final : public MediaBackend {
   bool SeekTo(std::int64_t position, bool toKeyFrame) override;
 
   // Start-up: create the equalizer filter, registering Equalizer.ax (in
-  // appDirectory) first when the marker says it has not been registered or
-  // creation fails.
+  // appDirectory) first when the marker says it has not been registered, the
+  // registration names another copy, or creation fails. Where COM cannot create it
+  // after that, the object comes from the module's own class factory.
   void CreateOrRegisterEqualizer(const char* appDirectory);
   // Shutdown: release the equalizer filter and every effect wrapper.
   void ReleaseFilters();
@@ -100,6 +103,8 @@ class DirectShowSession final : public MediaBackend {
   OpenOutcome Fail(const char* text);
   OpenOutcome FollowAsx(const std::string& path, bool isUrl, PlaybackView& view);
   void AddEqualizer(const GraphOptions& options);
+  // Through COM when registered for this copy, else from the module itself.
+  void CreateEqualizerObject();
   void RemoveEqualizerFromGraph();
   void ReleaseGraphOnly();
   void InsertFrameGrabber(bool keepAsSource);
@@ -113,6 +118,10 @@ class DirectShowSession final : public MediaBackend {
 
   SessionWindows& windows_;
   EffectTable effects_;
+  std::string modulePath_;  // Equalizer.ax next to the program; empty before start-up
+  // Equalizer.ax when the object came from its own factory; unloaded at shutdown
+  // only when none of its objects lives.
+  EqualizerModule equalizerModule_;
   std::function<void()> graphBuilt_;
   ComPtr<IMediaSeeking> seeking_;  // guarded by seekingLock_ against the position timer
   mutable std::mutex seekingLock_;

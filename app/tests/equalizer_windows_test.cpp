@@ -239,6 +239,46 @@ TEST_F(EqualizerWindowTest, SwitchesFlipTheFlagsOnlyWhenTheFilterHearsOfIt) {
   EXPECT_EQ(Engine().options().bands, equalizer::FlatBands());
 }
 
+// A run without a filter (Equalizer.ax missing or refusing to load) must not look
+// like a working equalizer: the first showing says so in a box, later ones only in
+// the caption, and every control but OK is disabled. A filter again enables them.
+TEST_F(EqualizerWindowTest, WithoutAFilterTheWindowSaysSoOnceAndDisablesItsControls) {
+  ReplaceFilter(nullptr);
+  if (IsWindowVisible(dialog_)) App().equalizerDialog().ToggleVisible();
+  std::string told;
+  EXPECT_TRUE(DriveModal(
+      L"Quenfold' Equalizer", [&] { App().equalizerDialog().ToggleVisible(); },
+      [&](HWND box) {
+        // The message box's text is its static control 0xFFFF.
+        told = WindowText(GetDlgItem(box, 0xFFFF));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }));
+  EXPECT_NE(told.find("イコライザを使用できません"), std::string::npos) << told;
+  EXPECT_TRUE(IsWindowVisible(dialog_));
+  EXPECT_NE(WindowText(dialog_).find("使用できません"), std::string::npos) << WindowText(dialog_);
+  for (int band = 0; band < equalizer::kBandCount; ++band) {
+    EXPECT_FALSE(IsWindowEnabled(App().equalizerDialog().Slider(band))) << band;
+  }
+  for (int id : {IDC_EQUALIZER_RESET, IDC_EQUALIZER_ENABLE, IDC_VOICE_REMOVAL_ENABLE}) {
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, id))) << id;
+  }
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, IDOK)));
+
+  // Hidden and shown again: no second box (the caption still says it).
+  App().equalizerDialog().ToggleVisible();
+  App().equalizerDialog().ToggleVisible();
+  EXPECT_TRUE(IsWindowVisible(dialog_)) << "ToggleVisible returned without a box to wait for";
+  EXPECT_EQ(FindWindowW(nullptr, L"Quenfold' Equalizer"), nullptr);
+
+  Session().equalizer = held_;
+  App().equalizerDialog().ToggleVisible();
+  App().equalizerDialog().ToggleVisible();
+  EXPECT_EQ(WindowText(dialog_), "Quenfold' Equalizer");
+  EXPECT_TRUE(IsWindowEnabled(App().equalizerDialog().Slider(0)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog_, IDC_EQUALIZER_ENABLE)));
+  App().equalizerDialog().ToggleVisible();
+}
+
 TEST_F(EqualizerWindowTest, SavedSettingsFollowTheWindowEvenWhenTheFilterMissedAClick) {
   SendMessageA(App().equalizerDialog().Slider(0), WM_KEYDOWN, VK_HOME, 0);
   SendMessageA(App().equalizerDialog().Slider(14), WM_KEYDOWN, VK_END, 0);

@@ -1,42 +1,44 @@
-// Self-registration: the COM class keys and the filter mapper entry.
+// Self-registration: the COM class keys and the filter's category entry, in the
+// machine's class root where this account may write it and in the user's own
+// classes where it may not. DllInstall with "user" registers for the user alone
+// (regsvr32 /n /i:user), as a per-user install wants.
 #include <windows.h>
 #include <objbase.h>
 
 #include <iterator>
 #include <string>
 
+#include "equalizer/filter/class_registration.h"
+#include "equalizer/filter/class_registry_win.h"
 #include "equalizer/filter/equalizer_filter.h"
 #include "equalizer/filter/module.h"
+#include "equalizer/filter/property_page.h"
 #include "platform/limits.h"
 
 namespace kestrun::equalizer {
 namespace {
 
-constexpr wchar_t kClassKeyFormat[] = L"CLSID\\%ls";
-constexpr wchar_t kInprocServerKey[] = L"InprocServer32";
-constexpr wchar_t kThreadingModelValue[] = L"ThreadingModel";
-constexpr wchar_t kThreadingModel[] = L"Both";
+constexpr wchar_t kMachineClassesKey[] = L"Software\\Classes";
+constexpr wchar_t kUserClassesKey[] = L"Software\\Classes";
+constexpr wchar_t kUserOnlyCommand[] = L"user";
 
 HRESULT FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
-class RegistryKey {
+class RootKey {
  public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_ != nullptr) {
-      RegCloseKey(key_);
-    }
+  RootKey() = default;
+  ~RootKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
   }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-
-  LONG Create(HKEY parent, const wchar_t* path) {
-    return RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                           &key_, nullptr);
-  }
-  LONG SetString(const wchar_t* name, const wchar_t* value) {
-    const DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
+  RootKey(const RootKey&) = delete;
+  RootKey& operator=(const RootKey&) = delete;
+  // Opened for writing where the account may; otherwise for reading, so the writes
+  // through it are refused as they would be on the key itself.
+  LONG Open(HKEY parent, const wchar_t* path) {
+    LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                                 &key_, nullptr);
+    if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ, &key_);
+    return error;
   }
   HKEY get() const { return key_; }
 
@@ -44,61 +46,55 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
-std::wstring ClassKeyPath(REFCLSID classId) {
-  wchar_t clsid[40] = {};
-  StringFromGUID2(classId, clsid, 40);
-  wchar_t path[64] = {};
-  _snwprintf(path, 63, kClassKeyFormat, clsid);
-  return path;
+std::wstring ClassText(REFCLSID classId) {
+  wchar_t text[40] = {};
+  StringFromGUID2(classId, text, 40);
+  return text;
 }
 
-HRESULT WriteClassKeys(REFCLSID classId, const wchar_t* name) {
-  wchar_t modulePath[platform::kPathCapacity] = {};
-  const DWORD length =
-      GetModuleFileNameW(ModuleHandle(), modulePath, static_cast<DWORD>(std::size(modulePath)));
-  if (length == 0) {
-    return FromWin32(static_cast<LONG>(GetLastError()));
-  }
-  if (length >= std::size(modulePath)) {
-    // A cut-off path would register a server that cannot be found.
-    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  }
-  RegistryKey classKey;
-  LONG error = classKey.Create(HKEY_CLASSES_ROOT, ClassKeyPath(classId).c_str());
-  if (error == ERROR_SUCCESS) {
-    error = classKey.SetString(nullptr, name);
-  }
-  RegistryKey serverKey;
-  if (error == ERROR_SUCCESS) {
-    error = serverKey.Create(classKey.get(), kInprocServerKey);
-  }
-  if (error == ERROR_SUCCESS) {
-    error = serverKey.SetString(nullptr, modulePath);
-  }
-  if (error == ERROR_SUCCESS) {
-    error = serverKey.SetString(kThreadingModelValue, kThreadingModel);
-  }
-  return FromWin32(error);
+HRESULT ModulePath(std::wstring& path) {
+  wchar_t buffer[platform::kPathCapacity] = {};
+  const DWORD length = GetModuleFileNameW(ModuleHandle(), buffer, static_cast<DWORD>(platform::kPathCapacity));
+  if (length == 0) return FromWin32(static_cast<LONG>(GetLastError()));
+  // A cut-off path would register a server that cannot be found.
+  if (length >= platform::kPathCapacity) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  path.assign(buffer, length);
+  return S_OK;
 }
 
-HRESULT DeleteClassKeys(REFCLSID classId) {
-  const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKeyPath(classId).c_str());
-  // Nothing registered is what unregistering wants.
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-    return S_OK;
+// The mapper needs COM on this thread; regsvr32 gives none.
+class ComForRegistration {
+ public:
+  ComForRegistration() : init_(CoInitialize(nullptr)) {}
+  ~ComForRegistration() {
+    CoFreeUnusedLibraries();
+    if (SUCCEEDED(init_)) CoUninitialize();
   }
-  return FromWin32(error);
-}
+  ComForRegistration(const ComForRegistration&) = delete;
+  ComForRegistration& operator=(const ComForRegistration&) = delete;
 
-// The mapper step runs in its own COM apartment, as regsvr32 gives none.
-HRESULT RunMapperStep(bool add) {
-  const HRESULT init = CoInitialize(nullptr);
-  HRESULT hr = RegisterFilterSetup(kEqualizerSetup, add);
-  CoFreeUnusedLibraries();
-  if (SUCCEEDED(init)) {
-    CoUninitialize();
+ private:
+  HRESULT init_;
+};
+
+HRESULT Register(bool add, RegistrationPlace place) {
+  ServerModule module;
+  HRESULT hr = ModulePath(module.path);
+  if (FAILED(hr)) return hr;
+  // The property page is a class of its own, created by the hosts that show it.
+  module.classes = {{ClassText(CLSID_Equalizer), kEqualizerFilterName},
+                    {ClassText(CLSID_EqualizerPropertyPage), kPropertyPageName}};
+  RootKey machine;
+  if (place == RegistrationPlace::MachineOrUser) {
+    const LONG error = machine.Open(HKEY_LOCAL_MACHINE, kMachineClassesKey);
+    if (error != ERROR_SUCCESS) return FromWin32(error);
   }
-  return hr;
+  RootKey user;
+  const LONG error = user.Open(HKEY_CURRENT_USER, kUserClassesKey);
+  if (error != ERROR_SUCCESS) return FromWin32(error);
+  ComForRegistration com;
+  Win32ClassRegistry registry(machine.get(), user.get(), kEqualizerSetup);
+  return add ? RegisterServer(registry, module, place) : UnregisterServer(registry, module, place);
 }
 
 }  // namespace
@@ -106,27 +102,13 @@ HRESULT RunMapperStep(bool add) {
 
 using namespace kestrun::equalizer;
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  HRESULT hr = WriteClassKeys(CLSID_Equalizer, kEqualizerFilterName);
-  if (FAILED(hr)) {
-    return hr;
-  }
-  // The property page is a class of its own, created by the hosts that show it.
-  hr = WriteClassKeys(CLSID_EqualizerPropertyPage, kPropertyPageName);
-  if (FAILED(hr)) {
-    return hr;
-  }
-  return RunMapperStep(true);
-}
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return Register(true, RegistrationPlace::MachineOrUser); }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  HRESULT hr = RunMapperStep(false);
-  if (FAILED(hr)) {
-    return hr;
-  }
-  hr = DeleteClassKeys(CLSID_EqualizerPropertyPage);
-  if (FAILED(hr)) {
-    return hr;
-  }
-  return DeleteClassKeys(CLSID_Equalizer);
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return Register(false, RegistrationPlace::MachineOrUser); }
+
+// "user" registers (or unregisters) in the user's classes only; anything else is
+// the same as DllRegisterServer (DllUnregisterServer).
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) {
+  const bool userOnly = commandLine != nullptr && lstrcmpiW(commandLine, kUserOnlyCommand) == 0;
+  return Register(install != FALSE, userOnly ? RegistrationPlace::UserOnly : RegistrationPlace::MachineOrUser);
 }

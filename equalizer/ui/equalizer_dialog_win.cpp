@@ -14,6 +14,16 @@ constexpr int kSliderIds[kBandCount] = {
     IDC_BAND_SLIDER_6,  IDC_BAND_SLIDER_7,  IDC_BAND_SLIDER_8,  IDC_BAND_SLIDER_9,  IDC_BAND_SLIDER_10,
     IDC_BAND_SLIDER_11, IDC_BAND_SLIDER_12, IDC_BAND_SLIDER_13, IDC_BAND_SLIDER_14, IDC_BAND_SLIDER_15};
 
+// Shown when the run has no equalizer filter (Equalizer.ax missing or refusing to
+// load): the window says so, once, and its controls stay disabled.
+constexpr char kCaption[] = "Quenfold' Equalizer";
+constexpr char kUnavailableCaption[] = "Quenfold' Equalizer - 使用できません";
+constexpr char kUnavailableText[] =
+    "イコライザを使用できません。\n"
+    "Equalizer.ax をプログラムと同じフォルダから読み込めませんでした。\n"
+    "再生はイコライザなしで続けます。";
+constexpr int kSwitchIds[] = {IDC_EQUALIZER_RESET, IDC_EQUALIZER_ENABLE, IDC_VOICE_REMOVAL_ENABLE};
+
 void PlaceSlider(HWND slider, int band) {
   if (slider != nullptr) SendMessageA(slider, TBM_SETPOS, TRUE, SliderPositionFromBand(band));
 }
@@ -38,8 +48,24 @@ void EqualizerDialog::Synchronize() {
 
 void EqualizerDialog::ToggleVisible() {
   if (window() == nullptr) return;
-  ShowWindow(window(), IsWindowVisible(window()) ? SW_HIDE : SW_SHOWNORMAL);
+  const bool show = !IsWindowVisible(window());
+  const bool available = show ? ShowAvailability() : true;
+  ShowWindow(window(), show ? SW_SHOWNORMAL : SW_HIDE);
   UpdateWindow(window());
+  if (!available && !unavailableTold_) {
+    unavailableTold_ = true;
+    MessageBoxA(window(), kUnavailableText, kCaption, MB_OK | MB_ICONWARNING);
+  }
+}
+
+bool EqualizerDialog::ShowAvailability() {
+  const bool available = filter_ && filter_() != nullptr;
+  for (HWND slider : sliders_) {
+    if (slider != nullptr) EnableWindow(slider, available);
+  }
+  for (int id : kSwitchIds) EnableWindow(GetDlgItem(window(), id), available);
+  SetWindowTextA(window(), available ? kCaption : kUnavailableCaption);
+  return available;
 }
 
 void EqualizerDialog::CollectSwitches(playback::GraphOptions& options) const {

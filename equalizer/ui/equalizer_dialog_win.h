@@ -31,7 +31,9 @@ class EqualizerDialog final : public platform::CompanionDialog {
   // After the settings are loaded: sliders from the band values, check boxes from
   // the two flags.
   void Synchronize();
-  // Shows the window (normal activation) when hidden, hides it when shown.
+  // Shows the window (normal activation) when hidden, hides it when shown. With no
+  // filter in the run its controls are disabled, its caption says so, and the first
+  // showing tells the user in a message box.
   void ToggleVisible();
   bool IsVisible() const { return window() != nullptr && IsWindowVisible(window()); }
   // What is saved at exit: the check boxes' marks, which a click that could not
@@ -44,6 +46,8 @@ class EqualizerDialog final : public platform::CompanionDialog {
  private:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void OnInit();
+  // Enables the controls when there is a filter to talk to; answers whether there is.
+  bool ShowAvailability();
   int SliderIndex(HWND control) const;
   // Reads all fifteen sliders into the band values and sends them to the filter.
   void SendSliders();
@@ -54,6 +58,7 @@ class EqualizerDialog final : public platform::CompanionDialog {
   playback::GraphOptions& options_;
   FilterSource filter_;
   std::array<HWND, kBandCount> sliders_{};
+  bool unavailableTold_ = false;
 };
 
 }  // namespace kestrun::equalizer

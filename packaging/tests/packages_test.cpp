@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/tests/kestrun_process.h"
+#include "platform/testing/temp_dir.h"
 #include "shell/association_registry_win.h"
 #include "shell/file_associations.h"
 
@@ -125,11 +126,187 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   // _?= keeps the uninstaller in place, so this process can wait for it.
   EXPECT_EQ(RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 0);
   EXPECT_FALSE(Exists(folder + "\\Kestrun.exe"));
-  EXPECT_FALSE(Exists(folder + "\\Skin"));
+  EXPECT_FALSE(Exists(folder + "\\Skin")) << "no skin of the user's own: the folder goes";
   DeleteFileA((folder + "\\Uninstall.exe").c_str());
   DeleteFileA((folder + "\\default.m3u").c_str());
   RemoveDirectoryA(folder.c_str());
   EXPECT_EQ(PlayerRegistry(), before) << "the uninstaller leaves the player's registry as before the install";
+}
+
+// The installer names its product and version in its own version resource.
+TEST(Installer, CarriesTheProductVersion) {
+  const std::string setup = PackageFolder() + "\\" KESTRUN_PACKAGE_NAME "-setup.exe";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(setup.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(setup.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::string version = std::to_string(HIWORD(fixed->dwProductVersionMS)) + "." +
+                              std::to_string(LOWORD(fixed->dwProductVersionMS)) + "." +
+                              std::to_string(HIWORD(fixed->dwProductVersionLS));
+  // The package name is "Kestrun-<version>".
+  EXPECT_EQ("Kestrun-" + version, KESTRUN_PACKAGE_NAME);
+  EXPECT_EQ(LOWORD(fixed->dwProductVersionLS), 0);
+}
+
+// A class-root key's default text, or "<none>" when the key or its default is missing.
+std::string DefaultText(HKEY root, const std::string& path) {
+  char text[512] = {};
+  DWORD size = sizeof(text);
+  if (RegGetValueA(root, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) return "<none>";
+  return text;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void SetDefault(HKEY root, const std::string& path, const std::string& text) {
+  ASSERT_EQ(RegSetKeyValueA(root, path.c_str(), nullptr, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)),
+            ERROR_SUCCESS)
+      << path;
+}
+
+// What the player writes for one file type in the user's own classes: the extension
+// naming its class, the class with verb, command and icon, the class among the
+// extension's "Open with" classes, and its entry under Applications.
+void AssociatePerUser(const std::string& extension, const std::string& exe) {
+  const std::string classes = "Software\\Classes\\";
+  const std::string className = "KSRN" + extension;
+  SetDefault(HKEY_CURRENT_USER, classes + "." + extension, className);
+  SetDefault(HKEY_CURRENT_USER, classes + className + "\\shell\\open\\command", "\"" + exe + "\" \"%1\"");
+  SetDefault(HKEY_CURRENT_USER, classes + className + "\\DefaultIcon", exe + ",1");
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, (classes + "." + extension + "\\OpenWithProgids").c_str(),
+                            className.c_str(), REG_NONE, nullptr, 0),
+            ERROR_SUCCESS);
+  SetDefault(HKEY_CURRENT_USER, classes + "Applications\\Kestrun.exe\\shell\\open\\command",
+             "\"" + exe + "\" \"%1\"");
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, (classes + "Applications\\Kestrun.exe\\SupportedTypes").c_str(),
+                            ("." + extension).c_str(), REG_SZ, "", 1),
+            ERROR_SUCCESS);
+}
+
+void ForgetTheTypes() {
+  for (const char* extension : {"mid", "mp3", "avi"}) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string(".") + extension).c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("KSRN") + extension).c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\.") + extension).c_str());
+    RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\KSRN") + extension).c_str());
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\Kestrun.exe");
+}
+
+// The uninstaller walks every file type the player offers, not only those with a
+// backup; gives back a type only while it still names the player's class; removes
+// only the skins it installed; and closes a running player the way its own close
+// does, so the player saves before its files go.
+TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
+  ForgetThePlayer();
+  ForgetTheTypes();
+  char base[MAX_PATH] = {};
+  GetTempPathA(sizeof(base), base);
+  const std::string folder = std::string(base) + "Kestrun Uninstall Test";
+  const std::string setup = PackageFolder() + "\\" KESTRUN_PACKAGE_NAME "-setup.exe";
+  ASSERT_EQ(RunAndWait("\"" + setup + "\" /S /D=" + folder), 0);
+  const std::string exe = folder + "\\Kestrun.exe";
+
+  // The install registered the filter for this user alone.
+  char server[MAX_PATH * 2] = {};
+  DWORD size = sizeof(server);
+  EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER,
+                         "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32",
+                         nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(lstrcmpiA(server, (folder + "\\Equalizer.ax").c_str()), 0) << server;
+
+  // .mid had no class before the player took it, per user and machine-wide (no
+  // backup is recorded for it). .mp3 was the player's, then another program took it.
+  AssociatePerUser("mid", exe);
+  AssociatePerUser("mp3", exe);
+  SetDefault(HKEY_CLASSES_ROOT, ".mid", "KSRNmid");
+  SetDefault(HKEY_CLASSES_ROOT, "KSRNmid\\shell\\open\\command", "\"" + exe + "\" \"%1\"");
+  SetDefault(HKEY_CURRENT_USER, "Software\\Classes\\.mp3", "OtherPlayer.mp3");
+  // .avi names another program's class and was never the player's.
+  SetDefault(HKEY_CURRENT_USER, "Software\\Classes\\.avi", "OtherPlayer.avi");
+
+  // A skin of the user's own, and a picture the user added to a shipped skin.
+  const std::string ownSkin = folder + "\\Skin\\mine";
+  ASSERT_TRUE(CreateDirectoryA(ownSkin.c_str(), nullptr));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(ownSkin + "\\skin.bmp", "BM user's own"));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(folder + "\\Skin\\default\\mine.bmp", "BM user's own"));
+
+  // The player is running and playing.
+  KestrunProcess player;
+  ASSERT_TRUE(player.StartProgram(exe, "\"" + MediaPath("tone.wav") + "\""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  ASSERT_TRUE(WaitUntil([&] { return player.Caption() == "tone.wav"; }, kPlayTimeoutMs)) << player.Caption();
+
+  EXPECT_EQ(RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 0);
+  // Exit code 0 is the end of the player's own message loop, after its close
+  // sequence has saved; a process ended from outside reports another code.
+  EXPECT_EQ(player.WaitForExit(10000), 0) << "the uninstaller closed the player its normal way";
+  EXPECT_FALSE(Exists(exe));
+
+  // No earlier class: the value goes, and with it the key the player made.
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.mid"));
+  EXPECT_EQ(DefaultText(HKEY_CLASSES_ROOT, ".mid"), "<none>");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\KSRNmid"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "KSRNmid"));
+  // Taken over since: left to the other program; only the player's own parts go.
+  EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, "Software\\Classes\\.mp3"), "OtherPlayer.mp3");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\KSRNmp3"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids"));
+  EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, "Software\\Classes\\.avi"), "OtherPlayer.avi");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\Kestrun.exe"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER,
+                         "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}"));
+
+  // Shipped skins go; the user's own stay.
+  EXPECT_FALSE(Exists(folder + "\\Skin\\default\\skin.bmp"));
+  EXPECT_TRUE(Exists(ownSkin + "\\skin.bmp"));
+  EXPECT_TRUE(Exists(folder + "\\Skin\\default\\mine.bmp"));
+
+  DeleteFileA((ownSkin + "\\skin.bmp").c_str());
+  RemoveDirectoryA(ownSkin.c_str());
+  DeleteFileA((folder + "\\Skin\\default\\mine.bmp").c_str());
+  RemoveDirectoryA((folder + "\\Skin\\default").c_str());
+  RemoveDirectoryA((folder + "\\Skin").c_str());
+  DeleteFileA((folder + "\\Uninstall.exe").c_str());
+  DeleteFileA((folder + "\\default.m3u").c_str());
+  RemoveDirectoryA(folder.c_str());
+  ForgetTheTypes();
+}
+
+// A portable folder moved (or another copy run): the registration still names a
+// working copy elsewhere, and the marker says "registered". The player registers its
+// own copy instead of using the other one.
+TEST(PortableZip, CopyRegisteredElsewhereRegistersItselfAtItsOwnPlace) {
+  ForgetThePlayer();
+  const std::string folder = PackageFolder() + "\\ポータブル テスト\\" KESTRUN_PACKAGE_NAME;
+  const std::string elsewhere = BinaryDirectory() + "\\Equalizer.ax";
+  ASSERT_TRUE(Exists(elsewhere));
+  const std::string serverKey = std::string(kEqualizerClass) + "\\InprocServer32";
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), REG_SZ, elsewhere.c_str(),
+                         static_cast<DWORD>(elsewhere.size())),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft\\Tovrin\\Player", "RegisterEQ", REG_SZ,
+                            "004", 4),
+            ERROR_SUCCESS);
+  PlaysTheTone(folder + "\\Kestrun.exe");
+
+  char server[MAX_PATH * 2] = {};
+  LONG size = sizeof(server);
+  ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), server, &size), ERROR_SUCCESS);
+  char expected[MAX_PATH * 2] = {};
+  GetFullPathNameA((folder + "\\Equalizer.ax").c_str(), sizeof(expected), expected, nullptr);
+  EXPECT_EQ(lstrcmpiA(server, expected), 0) << server << " vs " << expected;
+  ForgetThePlayer();
 }
 
 TEST(PortableZip, UnpackedIntoAJapaneseFolderRegistersItsFilterAndPlays) {

@@ -46,10 +46,63 @@ std::string Manifest(const std::string& path, int id) {
   return text;
 }
 
+// The colour bits of an icon drawn at 32 x 32, to tell two icons apart.
+std::vector<BYTE> IconPixels(HICON icon) {
+  std::vector<BYTE> pixels(32 * 32 * 4);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all = {0, 0, 32, 32};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+  SelectObject(dc, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = 32;
+  info.bmiHeader.biHeight = 32;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  GetDIBits(dc, bitmap, 0, 32, pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 TEST(ReleaseResources, BothBinariesCarryTheBuildsOneVersion) {
   const std::string expected = KESTRUN_VERSION_TEXT;
   EXPECT_EQ(FileVersion(BinaryFolder() + "\\Kestrun.exe"), expected);
   EXPECT_EQ(FileVersion(BinaryFolder() + "\\Equalizer.ax"), expected);
+}
+
+TEST(ReleaseResources, ManifestsCarryTheSameVersionAsTheVersionResources) {
+  const std::string identity = std::string("version=\"") + KESTRUN_VERSION_TEXT + "\"";
+  EXPECT_NE(Manifest(BinaryFolder() + "\\Kestrun.exe", 1).find(identity), std::string::npos) << identity;
+  EXPECT_NE(Manifest(BinaryFolder() + "\\Equalizer.ax", 2).find(identity), std::string::npos) << identity;
+}
+
+// Associated files show the program's icon 1 (",1" in each class's DefaultIcon): it
+// must exist, and be another picture than the program's own.
+TEST(ReleaseResources, ProgramCarriesTheDocumentIconAsItsSecondIcon) {
+  const std::string exe = BinaryFolder() + "\\Kestrun.exe";
+  EXPECT_EQ(ExtractIconExA(exe.c_str(), -1, nullptr, nullptr, 0), 2u);
+  HICON program = nullptr;
+  HICON document = nullptr;
+  ASSERT_EQ(ExtractIconExA(exe.c_str(), 0, &program, nullptr, 1), 1u);
+  ASSERT_EQ(ExtractIconExA(exe.c_str(), 1, &document, nullptr, 1), 1u);
+  ASSERT_NE(program, nullptr);
+  ASSERT_NE(document, nullptr);
+  EXPECT_NE(IconPixels(program), IconPixels(document)) << "index 1 is not the program icon again";
+  // Index 0 stays the program's own icon, which the window and the tray show.
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HICON named = static_cast<HICON>(LoadImageA(module, "MY_ICON", IMAGE_ICON, 32, 32, 0));
+  EXPECT_EQ(IconPixels(named), IconPixels(program));
+  DestroyIcon(named);
+  FreeLibrary(module);
+  DestroyIcon(program);
+  DestroyIcon(document);
 }
 
 TEST(ReleaseResources, ManifestsDeclareWhatEachBinaryNeeds) {

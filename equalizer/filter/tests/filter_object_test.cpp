@@ -415,7 +415,9 @@ TEST_F(FilterObject, ModuleCarriesItsVersionAndExportName) {
   ASSERT_NE(entry.VirtualAddress, 0u);
   const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
   EXPECT_STREQ(reinterpret_cast<const char*>(base + exports->Name), "Equalizer.Ax");
-  EXPECT_EQ(exports->NumberOfNames, 4u);
+  // The four COM entry points and DllInstall, which registers for the user alone.
+  EXPECT_EQ(exports->NumberOfNames, 5u);
+  EXPECT_NE(GetProcAddress(Module().module, "DllInstall"), nullptr);
 }
 
 }  // namespace

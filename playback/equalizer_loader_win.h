@@ -1,0 +1,43 @@
+// How the player gets its equalizer filter object: through COM when the class is
+// registered for the Equalizer.ax next to the program, otherwise straight from that
+// module's class factory, which needs no registration at all (the user's classes
+// are not seen by every system's COM, and a standard account may have none).
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <string>
+
+#include "platform/win32_handles.h"
+
+namespace kestrun::playback {
+
+// The server path the equalizer's class is registered with, as this user's COM sees
+// it: the user's own classes first (they win), then the class root. Empty when the
+// class is not registered.
+std::wstring RegisteredEqualizerPath();
+
+// Whether the registered server is the module at modulePath (an ANSI path); a
+// registration of a copy elsewhere counts as none.
+bool EqualizerRegisteredAt(const std::string& modulePath);
+
+// Equalizer.ax loaded from a path and asked for a new filter object.
+class EqualizerModule {
+ public:
+  EqualizerModule() = default;
+  ~EqualizerModule() { Unload(); }
+  EqualizerModule(const EqualizerModule&) = delete;
+  EqualizerModule& operator=(const EqualizerModule&) = delete;
+
+  // Loads the module (once) and creates the filter; the failing step's code.
+  HRESULT Create(const std::string& modulePath, IBaseFilter** filter);
+  // Unloads the module when none of its objects is alive any more.
+  void Unload();
+  bool loaded() const { return static_cast<bool>(module_); }
+
+ private:
+  platform::ModuleHandle module_;
+};
+
+}  // namespace kestrun::playback

@@ -1,0 +1,113 @@
+// How the player finds its equalizer under Wine: a registration naming another copy
+// counts as none, whichever class root holds it; and Equalizer.ax next to the
+// program gives a working filter through its own factory with no registration.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "equalizer/iequalizer.h"
+#include "playback/equalizer_loader_win.h"
+
+namespace kestrun::playback {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr char kUserServerKey[] = "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
+constexpr char kUserClassKey[] = "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
+constexpr char kMachineClassKey[] = "CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
+constexpr char kMachineServerKey[] = "CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
+
+std::string BinaryFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+void SetServer(HKEY root, const char* key, const std::string& path) {
+  ASSERT_EQ(RegSetKeyValueA(root, key, nullptr, REG_SZ, path.c_str(), static_cast<DWORD>(path.size() + 1)),
+            ERROR_SUCCESS);
+}
+
+// Each case starts and ends with no registration of the class in either root.
+class EqualizerLookup : public ::testing::Test {
+ protected:
+  void SetUp() override { Clear(); }
+  void TearDown() override { Clear(); }
+  static void Clear() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kUserClassKey);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kMachineClassKey);
+  }
+  const std::string module_ = BinaryFolder() + "\\Equalizer.ax";
+};
+
+TEST_F(EqualizerLookup, NoRegistrationIsNotRegisteredHere) {
+  EXPECT_TRUE(RegisteredEqualizerPath().empty());
+  EXPECT_FALSE(EqualizerRegisteredAt(module_));
+}
+
+TEST_F(EqualizerLookup, MachineRegistrationOfThisCopyCounts) {
+  SetServer(HKEY_CLASSES_ROOT, kMachineServerKey, module_);
+  EXPECT_TRUE(EqualizerRegisteredAt(module_));
+  std::string upper = module_;
+  CharUpperA(upper.data());
+  EXPECT_TRUE(EqualizerRegisteredAt(upper)) << "paths compare as the file system does";
+}
+
+TEST_F(EqualizerLookup, RegistrationOfACopyElsewhereCountsAsMissing) {
+  SetServer(HKEY_CLASSES_ROOT, kMachineServerKey, "C:\\Old portable\\Equalizer.ax");
+  EXPECT_FALSE(EqualizerRegisteredAt(module_)) << "a moved portable copy must register again";
+}
+
+TEST_F(EqualizerLookup, UsersClassesWinOverTheMachines) {
+  // The user's stale copy hides the machine's registration of this one, as COM
+  // sees it on Windows.
+  SetServer(HKEY_CLASSES_ROOT, kMachineServerKey, module_);
+  SetServer(HKEY_CURRENT_USER, kUserServerKey, "C:\\Old portable\\Equalizer.ax");
+  EXPECT_FALSE(EqualizerRegisteredAt(module_));
+  // And a per-user registration of this copy counts on its own.
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, kMachineClassKey);
+  SetServer(HKEY_CURRENT_USER, kUserServerKey, module_);
+  EXPECT_TRUE(EqualizerRegisteredAt(module_));
+}
+
+TEST_F(EqualizerLookup, ModuleNextToTheProgramGivesAWorkingFilterWithoutRegistration) {
+  ASSERT_NE(GetFileAttributesA(module_.c_str()), INVALID_FILE_ATTRIBUTES) << module_;
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  {
+    EqualizerModule loader;
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(loader.Create(module_, filter.GetAddressOf()), S_OK);
+    ComPtr<IEqualizer> control;
+    ASSERT_EQ(filter->QueryInterface(IID_IEqualizer, reinterpret_cast<void**>(control.GetAddressOf())), S_OK);
+    int bands[15] = {};
+    EXPECT_EQ(control->GetBands(bands), S_OK);
+    EXPECT_EQ(bands[0], 24);
+    // The filter joins a real graph.
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
+    EXPECT_EQ(graph->AddFilter(filter.Get(), L"Quenfold' Equalizer"), S_OK);
+    EXPECT_EQ(graph->RemoveFilter(filter.Get()), S_OK);
+    graph.Reset();
+    control.Reset();
+    // While an object lives the module stays loaded.
+    loader.Unload();
+    EXPECT_EQ(filter.Detach()->Release(), 0u);
+  }
+  {
+    EqualizerModule loader;
+    ComPtr<IBaseFilter> filter;
+    EXPECT_HRESULT_FAILED(loader.Create(BinaryFolder() + "\\no such folder\\Equalizer.ax", filter.GetAddressOf()));
+    EXPECT_FALSE(filter);
+    EXPECT_FALSE(loader.loaded());
+  }
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace kestrun::playback
