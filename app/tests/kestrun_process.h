@@ -6,29 +6,14 @@
 
 #include <string>
 
+#include "platform/testing/real_input_win.h"
+
 namespace kestrun::testing {
 
 // The folder of the running test program (where Kestrun.exe is built too).
 std::string BinaryDirectory();
 // A file of the generated test media.
 std::string MediaPath(const std::string& name);
-
-// Polls condition every 50 ms, pumping this thread's messages, until it holds or
-// timeoutMs passes. Returns the condition's last value.
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > timeoutMs) return condition();
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(50);
-  }
-}
 
 class KestrunProcess {
  public:

@@ -60,8 +60,8 @@ bool ClickMinimise(HWND main) {
   HWND button = GetDlgItem(main, IDC_MINIMIZE_BUTTON);
   if (button == nullptr) return false;
   BringToFront(main);
-  if (!WaitUntil([&] { return WindowFromPoint(WindowCentre(button)) == button; }, 5000)) return false;
-  return ClickAt(WindowCentre(button));
+  if (!WaitUntil([&] { return WindowFromPoint(CentreOf(button)) == button; }, 5000)) return false;
+  return ClickAt(CentreOf(button));
 }
 
 TEST(SavedTrayChoice, StartedWithItSetTheTrayIsInUseAndTheChoiceIsKept) {

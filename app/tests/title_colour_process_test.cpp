@@ -229,49 +229,8 @@ TitlePixels CountTitlePixels(HWND title, COLORREF text) {
 constexpr int kCaretColumns = 2;
 
 void SendKey(WORD key) {
-  INPUT inputs[2] = {};
-  inputs[0].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = key;
-  inputs[1] = inputs[0];
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, inputs, sizeof(INPUT));
+  PressKey(key);
   Sleep(150);
-}
-
-void RightClickAt(POINT screen) {
-  SetCursorPos(screen.x, screen.y);
-  Sleep(100);
-  INPUT inputs[2] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-  SendInput(2, inputs, sizeof(INPUT));
-  Sleep(300);
-}
-
-void DragWithMouse(POINT from, int dx, int dy) {
-  SetCursorPos(from.x, from.y);
-  Sleep(100);
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, &input, sizeof(INPUT));
-  Sleep(100);
-  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  for (int step = 1; step <= 6; ++step) {
-    input.mi.dx = MulDiv(from.x + dx * step / 6, 65535, screenWidth - 1);
-    input.mi.dy = MulDiv(from.y + dy * step / 6, 65535, screenHeight - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof(INPUT));
-    Sleep(60);
-  }
-  input.mi.dx = 0;
-  input.mi.dy = 0;
-  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &input, sizeof(INPUT));
-  Sleep(300);
 }
 
 // Where the player lists a skin in its menu: the folders of "Skin" in the order

@@ -316,8 +316,8 @@ TEST(KestrunProcessKeys, RealKeyXClosesTheRealPlayer) {
   // A click on the title display makes the player active with the focus there.
   BringToFront(main);
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 5000));
-  ASSERT_EQ(WindowFromPoint(WindowCentre(title)), title);
-  ASSERT_TRUE(ClickAt(WindowCentre(title)));
+  ASSERT_EQ(WindowFromPoint(CentreOf(title)), title);
+  ASSERT_TRUE(ClickAt(CentreOf(title)));
   Sleep(300);
   ASSERT_TRUE(PressKey('X'));
   EXPECT_EQ(player.WaitForExit(20000), 0) << "key X ends the player through its close sequence";

@@ -90,7 +90,7 @@ TEST_F(TopmostOrder, SwitchedOnThePlayerRisesOverTheActiveWindowAndOffLetsItCove
   OtherWindow other(main_);
   ASSERT_NE(other.get(), nullptr);
   ASSERT_TRUE(OtherActiveOverPlayer(other.get()));
-  ASSERT_EQ(WindowFromPoint(WindowCentre(other.get())), other.get());
+  ASSERT_EQ(WindowFromPoint(CentreOf(other.get())), other.get());
 
   // Switched on, the player comes over the active window without taking the
   // activation. (That the player then stays over a window brought to the top
@@ -99,7 +99,7 @@ TEST_F(TopmostOrder, SwitchedOnThePlayerRisesOverTheActiveWindowAndOffLetsItCove
   PickTopmost();
   ASSERT_TRUE(Topmost());
   EXPECT_TRUE(IsAbove(main_, other.get())) << "topmost on must lift the player over a normal window";
-  EXPECT_EQ(GetAncestor(WindowFromPoint(WindowCentre(other.get())), GA_ROOT), main_)
+  EXPECT_EQ(GetAncestor(WindowFromPoint(CentreOf(other.get())), GA_ROOT), main_)
       << "a click where the two overlap reaches the player";
   EXPECT_EQ(GetForegroundWindow(), other.get()) << "without taking the activation";
 

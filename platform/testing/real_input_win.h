@@ -1,10 +1,11 @@
 // Input as a user gives it: keys and mouse clicks through the system's input queue
 // (SendInput), so they reach whichever window has the focus or lies under the
-// pointer, exactly as a person's would.
+// pointer, exactly as a person's would; and the screen's pixels, as the user sees them.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kestrun::testing {
@@ -28,34 +29,176 @@ inline bool PressKey(WORD key, bool ctrl = false) {
   return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
 
-// Moves the pointer to a screen point and clicks the left button there.
-inline bool ClickAt(POINT screen) {
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  // Absolute coordinates run 0..65535 over the primary screen.
-  inputs[0].mi.dx = MulDiv(screen.x, 65535, width - 1);
-  inputs[0].mi.dy = MulDiv(screen.y, 65535, height - 1);
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  return SendInput(3, inputs, sizeof(INPUT)) == 3;
-}
-
-// The centre of a window on the screen.
-inline POINT WindowCentre(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
 // Makes window the foreground window (its thread then gets the keys).
 inline void BringToFront(HWND window) {
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(window);
+}
+
+// Polls condition every 50 ms, pumping this thread's messages, until it holds or
+// timeoutMs passes. Returns the condition's last value.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return condition();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(50);
+  }
+}
+
+// The visible top-level window of thread that holds control, other than exclude; or
+// nullptr.
+inline HWND FindThreadDialog(DWORD thread, int control, HWND exclude = nullptr) {
+  struct Search {
+    int control;
+    HWND exclude;
+    HWND found;
+  } search{control, exclude, nullptr};
+  EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (window != s->exclude && IsWindowVisible(window) && GetDlgItem(window, s->control) != nullptr) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline HWND WaitForThreadDialog(DWORD thread, int control, DWORD timeoutMs = 10000) {
+  HWND dialog = nullptr;
+  WaitUntil([&] { return (dialog = FindThreadDialog(thread, control)) != nullptr; }, timeoutMs);
+  return dialog;
+}
+
+// The normalised coordinate of SendInput that lands on pixel (rounded up, so the
+// system's truncation maps it back onto the same pixel).
+inline LONG Normalised(int pixel, int extent) {
+  return static_cast<LONG>((static_cast<long long>(pixel) * 65536 + extent - 1) / extent);
+}
+
+// Moves the real pointer to a screen point and clicks the left button there.
+inline bool ClickAt(POINT point) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = Normalised(point.x, width);
+    input.mi.dy = Normalised(point.y, height);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
+// Moves the real pointer without clicking.
+inline bool MoveTo(POINT point) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = Normalised(point.x, GetSystemMetrics(SM_CXSCREEN));
+  input.mi.dy = Normalised(point.y, GetSystemMetrics(SM_CYSCREEN));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return SendInput(1, &input, sizeof(INPUT)) == 1;
+}
+
+// Right-clicks at a screen point (the pointer is put there first).
+inline void RightClickAt(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  Sleep(100);
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  SendInput(2, inputs, sizeof(INPUT));
+  Sleep(300);
+}
+
+// Presses the left button at from, moves the pointer by (dx, dy) in six steps and lets go.
+inline void DragWithMouse(POINT from, int dx, int dy) {
+  SetCursorPos(from.x, from.y);
+  Sleep(100);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  SendInput(1, &input, sizeof(INPUT));
+  Sleep(100);
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  for (int step = 1; step <= 6; ++step) {
+    input.mi.dx = MulDiv(from.x + dx * step / 6, 65535, screenWidth - 1);
+    input.mi.dy = MulDiv(from.y + dy * step / 6, 65535, screenHeight - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(INPUT));
+    Sleep(60);
+  }
+  input.mi.dx = 0;
+  input.mi.dy = 0;
+  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &input, sizeof(INPUT));
+  Sleep(300);
+}
+
+// The centre of a window on the screen.
+inline POINT CentreOf(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+inline bool ClickCentreOf(HWND window) { return ClickAt(CentreOf(window)); }
+
+// The screen's pixels (0x00RRGGBB) of a rectangle in screen coordinates, row by row.
+inline std::vector<DWORD> ScreenPixels(const RECT& rect) {
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  std::vector<DWORD> pixels(static_cast<std::size_t>(width) * height);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const DWORD*>(bits);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Pixels whose brightest channel is below a third: the check mark, the frame, the text.
+inline int DarkPixels(const std::vector<DWORD>& pixels) {
+  int dark = 0;
+  for (DWORD pixel : pixels) {
+    const DWORD r = (pixel >> 16) & 0xFF;
+    const DWORD g = (pixel >> 8) & 0xFF;
+    const DWORD b = pixel & 0xFF;
+    if (std::max({r, g, b}) < 0x55) ++dark;
+  }
+  return dark;
 }
 
 }  // namespace kestrun::testing

@@ -18,7 +18,7 @@
 #include "resources/resource_ids.h"
 #include "shell/association_dialog_win.h"
 #include "shell/association_registry_win.h"
-#include "shell/tests/real_input.h"
+#include "platform/testing/real_input_win.h"
 
 namespace kestrun::shell {
 namespace {
@@ -251,17 +251,17 @@ class AssociationDialogTest : public ::testing::Test {
     });
     const DWORD thread = GetCurrentThreadId();
     std::thread user([&] {
-      HWND window = testing::WaitForThreadDialog(thread, IDC_ASSOC_WAV);
+      HWND window = kestrun::testing::WaitForThreadDialog(thread, IDC_ASSOC_WAV);
       if (window == nullptr) return;
       SetForegroundWindow(window);
       // A user sees the dialog before clicking: it is on the screen (its OK button's
       // text painted) and the pointer has come to rest over it.
       RECT okRect{};
       GetWindowRect(GetDlgItem(window, IDOK), &okRect);
-      testing::WaitUntil([&] { return testing::DarkPixels(testing::ScreenPixels(okRect)) > 0; }, 5000);
+      kestrun::testing::WaitUntil([&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(okRect)) > 0; }, 5000);
       RECT frame{};
       GetWindowRect(window, &frame);
-      testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
+      kestrun::testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
       Sleep(300);
       for (const AssociationRow& row : kAssociationRows) {
         run.boxes[row.controlId] = SendMessageA(GetDlgItem(window, row.controlId), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -269,9 +269,9 @@ class AssociationDialogTest : public ::testing::Test {
       actions(window);
       // A warning after OK: another window of this thread with a message box's text.
       HWND warning = nullptr;
-      testing::WaitUntil(
+      kestrun::testing::WaitUntil(
           [&] {
-            warning = testing::FindThreadDialog(thread, kMessageBoxText, window);
+            warning = kestrun::testing::FindThreadDialog(thread, kMessageBoxText, window);
             return warning != nullptr || !IsWindow(window);
           },
           10000);
@@ -292,8 +292,8 @@ class AssociationDialogTest : public ::testing::Test {
   static bool ClickBox(HWND dialog, int control) {
     HWND box = GetDlgItem(dialog, control);
     const LRESULT before = SendMessageA(box, BM_GETCHECK, 0, 0);
-    testing::ClickCentreOf(box);
-    testing::WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) != before; }, 3000);
+    kestrun::testing::ClickCentreOf(box);
+    kestrun::testing::WaitUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) != before; }, 3000);
     return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
 
@@ -321,7 +321,7 @@ TEST_F(AssociationDialogTest, BoxesShowTheClassRootAndRealClicksThenOkApplyThemP
   std::map<int, bool> clicked;
   run = RunDialog([&](HWND window) {
     for (int control : {IDC_ASSOC_AIFF, IDC_ASSOC_WAV, IDC_ASSOC_MP3}) clicked[control] = ClickBox(window, control);
-    testing::ClickCentreOf(GetDlgItem(window, IDOK));
+    kestrun::testing::ClickCentreOf(GetDlgItem(window, IDOK));
   });
   EXPECT_EQ(run.result, IDOK);
   EXPECT_EQ(run.message, "");
@@ -341,7 +341,7 @@ TEST_F(AssociationDialogTest, BoxesShowTheClassRootAndRealClicksThenOkApplyThemP
 
   run = RunDialog([&](HWND window) {
     ClickBox(window, IDC_ASSOC_WAV);
-    testing::ClickCentreOf(GetDlgItem(window, IDOK));
+    kestrun::testing::ClickCentreOf(GetDlgItem(window, IDOK));
   });
   EXPECT_TRUE(run.boxes[IDC_ASSOC_AIFF]);
   EXPECT_TRUE(run.boxes[IDC_ASSOC_WAV]);
@@ -354,7 +354,7 @@ TEST_F(AssociationDialogTest, BoxesShowTheClassRootAndRealClicksThenOkApplyThemP
 TEST_F(AssociationDialogTest, CancelChangesNothing) {
   const Run run = RunDialog([](HWND window) {
     ClickBox(window, IDC_ASSOC_BMP);
-    testing::ClickCentreOf(GetDlgItem(window, IDCANCEL));
+    kestrun::testing::ClickCentreOf(GetDlgItem(window, IDCANCEL));
   });
   EXPECT_EQ(run.result, IDCANCEL);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UserKey(".bmp")));
@@ -374,11 +374,11 @@ TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
     RECT square{};
     GetWindowRect(rmi, &square);
     square.right = square.left + std::min<LONG>(square.bottom - square.top, GetSystemMetrics(SM_CXMENUCHECK));
-    darkBefore = testing::DarkPixels(testing::ScreenPixels(square));
+    darkBefore = kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square));
     for (const AssociationRow& row : kAssociationRows) {
       // The topmost control at the box's centre, by z-order alone: a group box above the
       // boxes takes their clicks wherever hit-testing does not look through it.
-      POINT centre = testing::CentreOf(GetDlgItem(window, row.controlId));
+      POINT centre = kestrun::testing::CentreOf(GetDlgItem(window, row.controlId));
       ScreenToClient(window, &centre);
       topmost[row.controlId] = GetDlgCtrlID(ChildWindowFromPointEx(window, centre, CWP_SKIPINVISIBLE));
       clicked[row.controlId] = ClickBox(window, row.controlId);
@@ -387,10 +387,10 @@ TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
     // uncovered (Wine may paint a box that the pointer leaves quickly in its old state).
     RECT frame{};
     GetWindowRect(window, &frame);
-    testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
+    kestrun::testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
     InvalidateRect(rmi, nullptr, TRUE);
-    testing::WaitUntil([&] { return testing::DarkPixels(testing::ScreenPixels(square)) > darkBefore + 4; }, 3000);
-    darkAfter = testing::DarkPixels(testing::ScreenPixels(square));
+    kestrun::testing::WaitUntil([&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square)) > darkBefore + 4; }, 3000);
+    darkAfter = kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square));
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   });
   for (const AssociationRow& row : kAssociationRows) {
@@ -404,7 +404,7 @@ TEST_F(AssociationDialogTest, TypesThatCouldNotBeChangedAreNamedAfterOk) {
   root_->refusedUserKeys = {".mp3", ".midi"};
   const Run run = RunDialog([&](HWND window) {
     for (int control : {IDC_ASSOC_MP3, IDC_ASSOC_MIDI, IDC_ASSOC_TGA}) ClickBox(window, control);
-    testing::ClickCentreOf(GetDlgItem(window, IDOK));
+    kestrun::testing::ClickCentreOf(GetDlgItem(window, IDOK));
   });
   EXPECT_EQ(run.result, IDOK);
   EXPECT_EQ(run.message, std::string(kAssociationsNotChangedMessage) + "\nmp3、mid,midi");
@@ -424,8 +424,8 @@ TEST_F(AssociationDialogTest, TypesThatWindowsOwnSettingDecidesAreNamedWithAWayT
     char text[256] = {};
     GetDlgItemTextA(window, IDC_ASSOC_WINDOWS_CHOICE_TYPES, text, sizeof(text));
     types = text;
-    testing::ClickCentreOf(GetDlgItem(window, IDC_ASSOC_DEFAULT_APPS));
-    testing::WaitUntil([&] { return defaultAppsOpened_ > 0; }, 3000);
+    kestrun::testing::ClickCentreOf(GetDlgItem(window, IDC_ASSOC_DEFAULT_APPS));
+    kestrun::testing::WaitUntil([&] { return defaultAppsOpened_ > 0; }, 3000);
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_TRUE(noteShown);

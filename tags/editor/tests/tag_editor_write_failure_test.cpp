@@ -81,7 +81,7 @@ class TagEditorWriteFailure : public ::testing::Test {
     HWND button = GetDlgItem(dialog, IDC_TAG_WRITE);
     ASSERT_NE(button, nullptr);
     kestrun::testing::BringToFront(dialog);
-    const POINT centre = kestrun::testing::WindowCentre(button);
+    const POINT centre = kestrun::testing::CentreOf(button);
     ASSERT_TRUE(PumpUntil([&] { return WindowFromPoint(centre) == button; }, 3000));
     ASSERT_TRUE(kestrun::testing::ClickAt(centre));
     PumpUntil([&] { return !Text(IDC_TAG_STATUS).empty(); }, 5000);
