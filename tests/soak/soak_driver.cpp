@@ -347,8 +347,9 @@ class Soak {
   // Input.
   void Foreground(HWND window);
   void MoveTo(POINT to);
-  void Click(POINT at, bool right = false);
-  void Drag(POINT from, int dx, int dy);
+  bool Reaches(HWND target, POINT at);
+  void Click(HWND target, POINT at, bool right = false);
+  void Drag(HWND target, POINT from, int dx, int dy);
   void Key(WORD key, bool ctrl = false, bool shift = false);
   POINT CentreOf(HWND window) const;
 
@@ -376,6 +377,7 @@ class Soak {
   // Health.
   void Probe();
   void Fail(const std::string& why);
+  void DumpState();
   void Log(const std::string& line);
   bool Finish();
 
@@ -410,6 +412,29 @@ void Soak::Log(const std::string& line) {
   char stamp[32];
   std::snprintf(stamp, sizeof(stamp), "[%7.1f s] ", at / 1000.0);
   if (log_) log_ << stamp << line << '\n' << std::flush;
+}
+
+// For a hang: the player's windows and where each of its threads waits.
+void Soak::DumpState() {
+  for (HWND window : PlayerWindows()) {
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof(caption));
+    std::printf("  window %p class %s enabled %d caption '%s'\n", static_cast<void*>(window), ClassOf(window).c_str(),
+                IsWindowEnabled(window) ? 1 : 0, caption);
+  }
+  std::printf("  main window answers: %s\n", Answers(main_) ? "yes" : "no");
+  std::fflush(stdout);
+  std::string line = "winedbg --command \"bt all\" " + std::to_string(process_.dwProcessId);
+  std::vector<char> text(line.begin(), line.end());
+  text.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION debugger{};
+  if (CreateProcessA(nullptr, text.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &debugger)) {
+    if (WaitForSingleObject(debugger.hProcess, 60000) == WAIT_TIMEOUT) TerminateProcess(debugger.hProcess, 1);
+    CloseHandle(debugger.hProcess);
+    CloseHandle(debugger.hThread);
+  }
 }
 
 void Soak::Fail(const std::string& why) {
@@ -497,7 +522,18 @@ void Soak::MoveTo(POINT to) {
   SendInput(1, &input, sizeof(INPUT));
 }
 
-void Soak::Click(POINT at, bool right) {
+// Whether the pointer at this point reaches the target: another window of the
+// player may lie over it (a topmost main window over the playlist, say), and a
+// click meant for a list row must not land on the exit button.
+bool Soak::Reaches(HWND target, POINT at) {
+  HWND hit = WindowFromPoint(at);
+  if (hit != nullptr && GetAncestor(hit, GA_ROOT) == GetAncestor(target, GA_ROOT)) return true;
+  Log("covered: no click");
+  return false;
+}
+
+void Soak::Click(HWND target, POINT at, bool right) {
+  if (!Reaches(target, at)) return;
   MoveTo(at);
   Sleep(40);
   INPUT inputs[2] = {};
@@ -509,7 +545,8 @@ void Soak::Click(POINT at, bool right) {
   Sleep(80);
 }
 
-void Soak::Drag(POINT from, int dx, int dy) {
+void Soak::Drag(HWND target, POINT from, int dx, int dy) {
+  if (!Reaches(target, from)) return;
   MoveTo(from);
   Sleep(40);
   INPUT input{};
@@ -785,7 +822,7 @@ void Soak::TitleKey() {
   HWND title = GetDlgItem(main_, IDC_TITLE_DISPLAY);
   if (title == nullptr) return;
   Foreground(main_);
-  Click(CentreOf(title));
+  Click(title, CentreOf(title));
   const std::vector<WORD> keys = {'1', '2', '3', '4', 'A', 'B', 'E', 'F', 'H', 'K', 'L', 'M', 'N', 'O',
                                   'P', 'R', 'S', 'T', 'C', 'Q', 'U', 'V', VK_LEFT, VK_RIGHT, VK_HOME, VK_END};
   const WORD key = OneOf(keys);
@@ -829,7 +866,7 @@ void Soak::ButtonClick() {
   if (id == IDC_OPEN_BUTTON) pendingPick_ = OneOf(corpus_.media);
   Foreground(main_);
   Log("click button " + std::to_string(id));
-  Click(CentreOf(button));
+  Click(button, CentreOf(button));
   ServeDialogs(300);
 }
 
@@ -840,7 +877,7 @@ void Soak::KnobDrag() {
   Foreground(main_);
   const int dx = Pick(241) - 120;
   Log("drag knob " + std::to_string(id) + " by " + std::to_string(dx));
-  Drag(CentreOf(knob), dx, Pick(9) - 4);
+  Drag(knob, CentreOf(knob), dx, Pick(9) - 4);
   ServeDialogs(100);
 }
 
@@ -849,7 +886,7 @@ void Soak::EqualizerMove() {
   if (equalizer == nullptr) {
     HWND title = GetDlgItem(main_, IDC_TITLE_DISPLAY);
     Foreground(main_);
-    Click(CentreOf(title));
+    Click(title, CentreOf(title));
     Key('Q');
     Sleep(300);
     equalizer = EqualizerWindow();
@@ -859,7 +896,7 @@ void Soak::EqualizerMove() {
   if (Chance(20)) {
     const int id = Chance(50) ? IDC_EQUALIZER_ENABLE : IDC_VOICE_REMOVAL_ENABLE;
     Log("equalizer switch " + std::to_string(id));
-    Click(CentreOf(GetDlgItem(equalizer, id)));
+    Click(equalizer, CentreOf(GetDlgItem(equalizer, id)));
     return;
   }
   std::vector<HWND> sliders;
@@ -872,7 +909,7 @@ void Soak::EqualizerMove() {
   GetWindowRect(slider, &rect);
   const POINT from{(rect.left + rect.right) / 2, rect.top + Pick(std::max<int>(1, rect.bottom - rect.top))};
   Log("equalizer slider drag");
-  Drag(from, 0, Pick(81) - 40);
+  Drag(slider, from, 0, Pick(81) - 40);
 }
 
 void Soak::ListClick() {
@@ -888,14 +925,14 @@ void Soak::ListClick() {
   const int kind = Pick(10);
   Log("list click kind " + std::to_string(kind));
   if (kind < 5) {
-    Click(at);
+    Click(list, at);
   } else if (kind < 7) {
-    Click(at);
-    Click(at);  // a double click plays the row
+    Click(list, at);
+    Click(list, at);  // a double click plays the row
   } else if (kind < 8) {
-    Click(at, true);  // the right-click menu; closed by the dialog pass
+    Click(list, at, true);  // the right-click menu; closed by the dialog pass
   } else {
-    Click(at);
+    Click(list, at);
     const std::vector<WORD> keys = {VK_DELETE, VK_UP, VK_DOWN, VK_RETURN, 'A'};
     const WORD key = OneOf(keys);
     Key(key, key == 'A' || Chance(20), Chance(20));
@@ -913,7 +950,7 @@ void Soak::HeaderClick() {
   GetWindowRect(header, &rect);
   Foreground(playlist);
   Log("sort by a column");
-  Click(POINT{rect.left + 5 + Pick(std::max<int>(1, rect.right - rect.left - 10)), (rect.top + rect.bottom) / 2});
+  Click(header, POINT{rect.left + 5 + Pick(std::max<int>(1, rect.right - rect.left - 10)), (rect.top + rect.bottom) / 2});
   ServeDialogs(300);
 }
 
@@ -1026,6 +1063,7 @@ void Soak::Probe() {
     lastAnswer_ = lastProbe_;
   } else if (lastProbe_ - lastAnswer_ > kHangMs) {
     Fail("the player gave no answer for " + std::to_string((lastProbe_ - lastAnswer_) / 1000) + " s");
+    DumpState();
   }
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
@@ -1062,6 +1100,7 @@ bool Soak::Finish() {
     ServeOneDialog();
     if (GetTickCount() - begin > 60000) {
       Fail("the player did not end within 60 s of its exit command");
+      DumpState();
       TerminateProcess(process_.hProcess, 97);
       return false;
     }
