@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -43,6 +44,8 @@ constexpr DWORD kAnswerMs = 2000;
 // A player that gives no answer for this long in a row is hung.
 constexpr DWORD kHangMs = 20000;
 constexpr DWORD kProbePeriodMs = 3000;
+// How long a new window is left alone before the driver presses its buttons.
+constexpr DWORD kSettleMs = 400;
 
 // Common dialog controls: the file name box of the open and save dialogs.
 constexpr int kFileNameCombo = 0x47c;
@@ -404,6 +407,7 @@ class Soak {
   int dialogsServed_ = 0;
   int stuckDialogs_ = 0;
   int unixPid_ = 0;
+  std::map<HWND, DWORD> firstSeen_;
   bool unixFigures_ = false;
 };
 
@@ -656,7 +660,19 @@ void Soak::SleepTimer(HWND dialog) {
 // Handles one dialog that stands over the player, if any: modal dialogs (their
 // owner is disabled), message boxes, and the sleep timer. Returns whether one was found.
 bool Soak::ServeOneDialog() {
+  // A user cannot press a button before a dialog has come up: a window is served
+  // only once it has been on the screen for a moment (a file dialog cancelled
+  // while it is still being built can crash inside the system's dialog code).
+  const DWORD now = GetTickCount();
+  std::map<HWND, DWORD> seen;
   for (HWND window : PlayerWindows()) {
+    const auto known = firstSeen_.find(window);
+    seen[window] = known != firstSeen_.end() ? known->second : now;
+  }
+  firstSeen_.swap(seen);
+  for (HWND window : PlayerWindows()) {
+    const auto known = firstSeen_.find(window);
+    if (known == firstSeen_.end() || now - known->second < kSettleMs) continue;
     const std::string cls = ClassOf(window);
     if (cls == "#32768") {  // a pop-up menu left open
       Key(VK_ESCAPE);
