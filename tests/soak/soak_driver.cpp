@@ -759,6 +759,11 @@ void Soak::MainCommand() {
   if (command == IDM_OPEN || command == IDM_OPEN_KEY) {
     pendingPick_ = Chance(80) ? OneOf(corpus_.media) : (Chance(50) ? OneOf(corpus_.playlists) : std::string());
   }
+  if (!IsWindowEnabled(main_)) {
+    // A modal dialog is up: the main window's menus cannot be reached.
+    ServeDialogs(300);
+    return;
+  }
   Log("main command " + std::to_string(command));
   PostMessageA(main_, WM_COMMAND, command, 0);
   ServeDialogs(300);
@@ -799,6 +804,10 @@ void Soak::PlaylistCommand() {
     default:
       break;
   }
+  if (!IsWindowEnabled(list)) {
+    ServeDialogs(300);
+    return;
+  }
   Log("playlist command " + std::to_string(command));
   PostMessageA(list, WM_COMMAND, command, 0);
   ServeDialogs(400);
@@ -813,6 +822,7 @@ void Soak::VideoCommand() {
       if (path.find("video3") != std::string::npos) videos.push_back(path);
     }
     if (videos.empty()) return;
+    if (!IsWindowEnabled(main_)) return;
     pendingPick_ = OneOf(videos);
     Log("open video " + pendingPick_);
     PostMessageA(main_, WM_COMMAND, IDM_OPEN, 0);
@@ -823,6 +833,10 @@ void Soak::VideoCommand() {
                                      IDM_VIEW_CAPTURE,  IDM_VIEW_ASPECT_4_3, IDM_VIEW_ASPECT_16_9,
                                      IDM_VIEW_FULL_SCREEN, IDM_PAUSE, IDM_STOP};
   const int command = OneOf(commands);
+  if (!IsWindowEnabled(view)) {
+    ServeDialogs(300);
+    return;
+  }
   Log("video command " + std::to_string(command));
   PostMessageA(view, WM_COMMAND, command, 0);
   ServeDialogs(300);
@@ -1015,6 +1029,7 @@ void Soak::Drop() {
   if (HWND playlist = PlaylistWindow()) targets.push_back(GetDlgItem(playlist, IDC_PLAYLIST_LIST));
   if (HWND view = VideoWindow()) targets.push_back(view);
   HWND target = OneOf(targets);
+  if (!IsWindowEnabled(GetAncestor(target, GA_ROOT))) return;  // a disabled window takes no drop
   std::string names;
   const int count = 1 + Pick(3);
   for (int i = 0; i < count; ++i) {
