@@ -97,13 +97,12 @@ TEST_F(TrayIconTest, AnIconRefusedAfterAShellRestartTurnsTheTrayOff) {
   ShowWindow(main_, SW_RESTORE);
 }
 
-// The screen's pixel at a point of a window's client area.
-COLORREF ScreenPixel(HWND window, int x, int y) {
-  POINT point{x, y};
-  ClientToScreen(window, &point);
-  HDC screen = GetDC(nullptr);
-  const COLORREF colour = GetPixel(screen, point.x, point.y);
-  ReleaseDC(nullptr, screen);
+// The pixel the window shows at a point of its client area, read through its own
+// device context: what was painted there, before any flush to the screen.
+COLORREF ShownPixel(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
   return colour;
 }
 
@@ -118,7 +117,7 @@ TEST_F(PlayerWindowTest, TheTimeDisplayIsOnlyEverPaintedFromTheSkin) {
   GetClientRect(time, &client);
   const int x = client.right - 2, y = client.bottom - 2;
   const COLORREF skin = App().skin().ColourAt(skin::kTimeX + x, skin::kTimeY + y);
-  ASSERT_EQ(ScreenPixel(time, x, y), skin) << "the display is on the screen, drawn from the skin";
+  ASSERT_EQ(ShownPixel(time, x, y), skin) << "the display is on the screen, drawn from the skin";
 
   for (const char* text : {"00:01/00:03", "00:02/00:03", "--:--/--:--"}) {
     SCOPED_TRACE(text);
@@ -126,10 +125,10 @@ TEST_F(PlayerWindowTest, TheTimeDisplayIsOnlyEverPaintedFromTheSkin) {
     // whatever is on the screen now was painted by the text change itself.
     SetWindowTextA(time, text);
     GdiFlush();
-    EXPECT_EQ(ScreenPixel(time, x, y), skin) << "the control painted itself on its own brush";
+    EXPECT_EQ(ShownPixel(time, x, y), skin) << "the control painted itself on its own brush";
     EXPECT_EQ(WindowText(time), text) << "the text is kept";
     UpdateWindow(time);
-    EXPECT_EQ(ScreenPixel(time, x, y), skin);
+    EXPECT_EQ(ShownPixel(time, x, y), skin);
   }
 }
 
