@@ -166,14 +166,24 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
 void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayInUse_; }
 
 void MainWindow::ToggleTray() {
-  trayInUse_ = !trayInUse_;
-  SetChecked(IDM_USE_TRAY, trayInUse_, MenuScope::MainMenu);
-  if (trayInUse_) {
-    AddTrayIcon(window(), app_.instance());
+  if (!trayInUse_) {
+    // Without an icon, minimising into the tray would hide the window into nothing.
+    if (!AddTrayIcon(window(), app_.instance())) {
+      OutputDebugStringA("Kestrun: the tray icon could not be added; the tray stays off\n");
+      return;
+    }
+    trayInUse_ = true;
+    SetChecked(IDM_USE_TRAY, true, MenuScope::MainMenu);
   } else {
     SetForegroundWindow(window());
     RemoveTrayIcon(window());
+    SetTrayOff();
   }
+}
+
+void MainWindow::SetTrayOff() {
+  trayInUse_ = false;
+  SetChecked(IDM_USE_TRAY, false, MenuScope::MainMenu);
 }
 
 HMENU MainWindow::settingsMenu() const {
@@ -492,12 +502,18 @@ void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
   platform::AnswerDrop(event, info, handlers);
 }
 
-void MainWindow::CloseSequence() {
-  ShowWindow(window(), SW_HIDE);
+void MainWindow::SaveForExit() {
+  if (savedForExit_) return;
+  savedForExit_ = true;
   app_.engine().StopAndClose();
   app_.playlist().SaveDefaultPlaylist(window(), app_.appDirectory());
   SaveSettings(app_);
   if (trayInUse_) RemoveTrayIcon(window());
+}
+
+void MainWindow::CloseSequence() {
+  ShowWindow(window(), SW_HIDE);
+  SaveForExit();
   DestroyWindow(window());
 }
 
@@ -510,13 +526,27 @@ void MainWindow::HandleHandoff(WPARAM wParam) {
 }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == taskbarCreatedMessage_ && message != 0) AddTrayIcon(window(), app_.instance());
+  // A restarted shell has lost the icon: put it back, if the tray is in use at all.
+  if (message == taskbarCreatedMessage_ && message != 0 && trayInUse_ && !savedForExit_) {
+    if (!AddTrayIcon(window(), app_.instance())) {
+      OutputDebugStringA("Kestrun: the tray icon could not be added again; the tray is off\n");
+      SetTrayOff();
+    }
+  }
   switch (message) {
     case WM_INITDIALOG:
       app_.RunStartupSequence();
       return FALSE;  // the focus was set to the title display
     case WM_CLOSE:
       CloseSequence();
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_ENDSESSION:
+      // Windows ends the process soon after this returns, without a WM_CLOSE: save now.
+      if (wParam != FALSE) SaveForExit();
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
       return TRUE;
     case WM_DESTROY:
       app_.RunShutdownSequence();

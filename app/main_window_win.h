@@ -119,10 +119,15 @@ class MainWindow final : public platform::ModelessDialog,
   HWND control(int id) const { return window() != nullptr ? GetDlgItem(window(), id) : nullptr; }
   void RegisterCommands();
   void CloseSequence();
+  // The saving steps of the close: stop, the playlist into "default.m3u", the
+  // settings, the tray icon away. Runs once, whether the session ends or the
+  // window closes first.
+  void SaveForExit();
   void MarqueeStep();
   void HandleHandoff(WPARAM wParam);
   void TogglePlaylist();
   void ToggleTray();
+  void SetTrayOff();
   void OpenMediaFile();
   // WM_SYSCOMMAND minimize and restore; true when the command was handled here.
   bool OnMinimize();
@@ -148,6 +153,7 @@ class MainWindow final : public platform::ModelessDialog,
   UINT taskbarCreatedMessage_ = 0;
   bool marquee_ = false;
   bool trayInUse_ = false;
+  bool savedForExit_ = false;
   bool playlistVisibleAtMinimize_ = false;
 
   // The latest position the timer posted; at most one kPositionMessage waits in the

@@ -1,6 +1,7 @@
 #include "app/title_display_win.h"
 
 #include <commctrl.h>
+#include <imm.h>
 #include <richedit.h>
 
 #include "app/application_win.h"
@@ -28,9 +29,21 @@ constexpr KeyCommand kKeyCommands[] = {
 
 }  // namespace
 
+TitleDisplayKeys::VirtualKeyLookup TitleDisplayKeys::virtualKeyLookup_ = ImmGetVirtualKey;
+
 bool TitleDisplayKeys::Install(HWND display) {
   if (display == nullptr) return false;
+  // Nothing typed, pasted, cut, undone or composed may change the shown title; the
+  // program itself still sets it with WM_SETTEXT, which read-only does not refuse.
+  SendMessageA(display, EM_SETREADONLY, TRUE, 0);
+  // Without an input context the IME composes nothing here, and its keys arrive as
+  // the real keys.
+  ImmAssociateContext(display, nullptr);
   return subclass_.Install(display, Procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TitleDisplayKeys::SetVirtualKeyLookupForTesting(VirtualKeyLookup lookup) {
+  virtualKeyLookup_ = lookup != nullptr ? lookup : ImmGetVirtualKey;
 }
 
 int TitleDisplayKeys::CursorXInMain() const {
@@ -92,7 +105,11 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
   auto* self = reinterpret_cast<TitleDisplayKeys*>(data);
   switch (message) {
     case WM_KEYDOWN: {
-      if (self->HandleKey(wParam)) return 0;
+      // With an IME on, a key it took arrives as VK_PROCESSKEY: the table keys
+      // act on the key that was pressed.
+      const WPARAM key = wParam == VK_PROCESSKEY ? virtualKeyLookup_(window) : wParam;
+      if (key == VK_PROCESSKEY || key == 0) return 0;
+      if (self->HandleKey(key)) return 0;
       // Shift with an arrow key would select.
       const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
       DropSelection(window);
@@ -103,7 +120,10 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       break;
     case WM_CHAR:
     case WM_IME_CHAR:
-      return 0;  // the display is not for typing
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
+      return 0;  // the display is not for typing, nor for composing
     case WM_ERASEBKGND:
       UpdateWindow(window);
       break;

@@ -1,6 +1,6 @@
 // The title display (control 1008): keyboard focus holder of the main window. Its
-// keys are the player's shortcuts; typed characters never change its text, and its
-// text is never shown selected.
+// keys are the player's shortcuts, also with an IME on; nothing typed, pasted or
+// composed changes its text, and its text is never shown selected.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,11 @@ class TitleDisplayKeys {
   bool Install(HWND display);
   void Remove() { subclass_.Remove(); }
 
+  // How a VK_PROCESSKEY key-down is resolved to the key pressed (ImmGetVirtualKey
+  // unless a test puts another in; nullptr puts it back).
+  using VirtualKeyLookup = UINT(WINAPI*)(HWND);
+  static void SetVirtualKeyLookupForTesting(VirtualKeyLookup lookup);
+
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                     DWORD_PTR data);
@@ -25,6 +30,8 @@ class TitleDisplayKeys {
   int CursorXInMain() const;
   // Collapses a selection the control made by itself to an empty one.
   static void DropSelection(HWND display);
+
+  static VirtualKeyLookup virtualKeyLookup_;
 
   Application& app_;
   platform::WindowSubclass subclass_;

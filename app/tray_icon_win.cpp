@@ -12,6 +12,8 @@ namespace {
 
 constexpr UINT kTrayIconId = 1;
 
+NotifyIconCall notifyIcon = Shell_NotifyIconA;
+
 NOTIFYICONDATAA IconData(HWND main) {
   NOTIFYICONDATAA data{};
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88 bytes: the original record
@@ -31,25 +33,27 @@ void CopyCaptionToTip(HWND main, NOTIFYICONDATAA& data) {
 
 }  // namespace
 
-void AddTrayIcon(HWND main, HINSTANCE instance) {
+void SetNotifyIconCallForTesting(NotifyIconCall call) { notifyIcon = call != nullptr ? call : Shell_NotifyIconA; }
+
+bool AddTrayIcon(HWND main, HINSTANCE instance) {
   NOTIFYICONDATAA data = IconData(main);
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = kTrayMessage;
   data.hIcon = LoadIconA(instance, "MY_ICON");
   CopyCaptionToTip(main, data);
-  Shell_NotifyIconA(NIM_ADD, &data);
+  return notifyIcon(NIM_ADD, &data) != FALSE;
 }
 
 void RemoveTrayIcon(HWND main) {
   NOTIFYICONDATAA data = IconData(main);
-  Shell_NotifyIconA(NIM_DELETE, &data);
+  notifyIcon(NIM_DELETE, &data);
 }
 
 void UpdateTrayTip(HWND main) {
   NOTIFYICONDATAA data = IconData(main);
   data.uFlags = NIF_TIP;
   CopyCaptionToTip(main, data);
-  Shell_NotifyIconA(NIM_MODIFY, &data);
+  notifyIcon(NIM_MODIFY, &data);
 }
 
 void HandleTrayNotification(HWND main, HMENU tray, UINT mouseMessage) {

@@ -230,6 +230,14 @@ LRESULT CALLBACK SkinnedControls::TimeProc(HWND window, UINT message, WPARAM wPa
     case WM_PAINT:
       self->PaintTime(window);
       return 0;
+    case WM_SETTEXT: {
+      // The static control would paint the new text at once on its dialog brush,
+      // and the skin only afterwards: store the text alone and let WM_PAINT draw it.
+      const LRESULT stored = IsWindowUnicode(window) ? DefWindowProcW(window, message, wParam, lParam)
+                                                      : DefWindowProcA(window, message, wParam, lParam);
+      InvalidateRect(window, nullptr, FALSE);
+      return stored;
+    }
     default:
       return DefSubclassProc(window, message, wParam, lParam);
   }

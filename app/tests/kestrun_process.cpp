@@ -93,6 +93,12 @@ int KestrunProcess::WaitForExit(DWORD timeoutMs) {
   return static_cast<int>(code);
 }
 
+void KestrunProcess::Terminate() {
+  if (process_.hProcess == nullptr) return;
+  TerminateProcess(process_.hProcess, 99);
+  WaitForSingleObject(process_.hProcess, 5000);
+}
+
 int KestrunProcess::Close(DWORD timeoutMs) {
   if (main_ != nullptr) PostMessageA(main_, WM_COMMAND, IDC_EXIT_BUTTON, 0);
   return WaitForExit(timeoutMs);

@@ -30,6 +30,8 @@ class KestrunProcess {
   bool WaitForMainWindow(DWORD timeoutMs = 30000);
   // Waits for the process to end; returns its exit code, or -1 on time-out.
   int WaitForExit(DWORD timeoutMs);
+  // Ends the process at once, as Windows does at the end of a session.
+  void Terminate();
   // Asks the main window to close (as its exit button does) and waits for the end.
   int Close(DWORD timeoutMs = 30000);
 

@@ -4,6 +4,8 @@
 // changing nothing else, so that a key sending another key's command fails.
 #include <windows.h>
 #include <commctrl.h>
+#include <imm.h>
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
+#include "app/title_display_win.h"
 #include "platform/testing/real_input_win.h"
 #include "resources/menu_ids.h"
 
@@ -304,6 +307,90 @@ TEST_F(TitleKeysByRealInput, EveryKeyDoesItsOwnCommandAndNothingElse) {
     keyCase.undo();
     HideCompanions();
   }
+}
+
+// Presses key with modifier held around it (Shift+Insert, Ctrl+Z), or alone.
+bool PressWith(WORD modifier, WORD key) {
+  std::vector<INPUT> inputs;
+  auto add = [&inputs](WORD vk, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    // Insert, Delete and End are keys of the extended block.
+    if (vk == VK_INSERT || vk == VK_DELETE || vk == VK_END || vk == VK_HOME) flags |= KEYEVENTF_EXTENDEDKEY;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  if (modifier != 0) add(modifier, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (modifier != 0) add(modifier, KEYEVENTF_KEYUP);
+  const UINT count = static_cast<UINT>(inputs.size());
+  return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
+}
+
+TEST_F(TitleKeysByRealInput, EditingKeysPasteUndoAndImeTextLeaveTheTitleAsItIs) {
+  HWND title = Main().titleDisplay();
+  Main().ShowTitleText("one.wav");
+  SetClipboardText("pasted");
+  ASSERT_TRUE(FocusTitleDisplay());
+  EXPECT_NE(GetWindowLongA(title, GWL_STYLE) & ES_READONLY, 0) << "the display is read-only";
+  EXPECT_EQ(ImmGetContext(title), nullptr) << "no IME composes into the display";
+
+  struct Edit {
+    const char* name;
+    WORD modifier;
+    WORD key;
+  };
+  const Edit edits[] = {
+      {"Delete", 0, VK_DELETE},          {"End", 0, VK_END},
+      {"Backspace", 0, VK_BACK},         {"Shift+Insert: paste", VK_SHIFT, VK_INSERT},
+      {"Ctrl+Z: undo", VK_CONTROL, 'Z'}, {"Shift+Delete: cut", VK_SHIFT, VK_DELETE},
+      {"Home", 0, VK_HOME},              {"Delete after Home", 0, VK_DELETE},
+  };
+  for (const auto& edit : edits) {
+    SCOPED_TRACE(edit.name);
+    ASSERT_TRUE(PressWith(edit.modifier, edit.key));
+    Pump(150);
+    EXPECT_EQ(WindowText(title), "one.wav");
+  }
+
+  // What an IME hands over when a composition ends: a result string, then its
+  // characters ("\x82\xa0" is HIRAGANA A in code page 932).
+  SendMessageA(title, WM_IME_STARTCOMPOSITION, 0, 0);
+  SendMessageA(title, WM_IME_COMPOSITION, 0x82a0, GCS_RESULTSTR);
+  SendMessageA(title, WM_IME_ENDCOMPOSITION, 0, 0);
+  SendMessageA(title, WM_IME_CHAR, 0x82a0, 1);
+  SendMessageA(title, WM_CHAR, 'z', 1);
+  Pump(100);
+  EXPECT_EQ(WindowText(title), "one.wav") << "composed text";
+  EXPECT_EQ(ClipboardText(), "pasted") << "nothing cut or copied over the clipboard";
+}
+
+UINT WINAPI PressedKeyIsOne(HWND) { return '1'; }
+UINT WINAPI PressedKeyIsUnknown(HWND) { return VK_PROCESSKEY; }
+
+TEST_F(TitleKeysByRealInput, AKeyTheImeTookActsAsTheKeyPressed) {
+  const std::string tone = MediaPath("tone.wav");
+  OpenAndPlay(tone.c_str());
+  Pump(100);
+  ASSERT_TRUE(FocusTitleDisplay());
+  HWND title = Main().titleDisplay();
+  ASSERT_NE(Check(IDM_RATE_2_0), "checked");
+
+  // A key the IME keeps to itself does nothing.
+  app::TitleDisplayKeys::SetVirtualKeyLookupForTesting(PressedKeyIsUnknown);
+  const Observed before = Observe();
+  PostMessageA(title, WM_KEYDOWN, VK_PROCESSKEY, 1);
+  Pump(200);
+  EXPECT_EQ(Observe(), before);
+
+  app::TitleDisplayKeys::SetVirtualKeyLookupForTesting(PressedKeyIsOne);
+  PostMessageA(title, WM_KEYDOWN, VK_PROCESSKEY, 1);
+  EXPECT_TRUE(PumpUntil([] { return Check(IDM_RATE_2_0) == "checked"; }, 5000)) << "key 1 under the IME: rate 2.0";
+  app::TitleDisplayKeys::SetVirtualKeyLookupForTesting(nullptr);
+  SendMessageA(main_, WM_COMMAND, IDM_RATE_1_0, 0);
 }
 
 TEST(KestrunProcessKeys, RealKeyXClosesTheRealPlayer) {

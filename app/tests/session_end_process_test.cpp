@@ -1,0 +1,192 @@
+// A real Kestrun.exe at the end of a Windows session (log-off, restart, shutdown):
+// Windows sends WM_QUERYENDSESSION and WM_ENDSESSION and then ends the process
+// without a WM_CLOSE. What the user changed in the session must be on disk by then.
+// Also the ordinary close from another process, which must rewrite the playlist.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "app/tests/kestrun_process.h"
+#include "resources/menu_ids.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
+constexpr char kTop[] = "Top";
+
+std::optional<DWORD> ReadTop() {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, kTop, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void WriteTop(std::optional<DWORD> value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  if (value) {
+    RegSetValueExA(key, kTop, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
+  } else {
+    RegDeleteValueA(key, kTop);
+  }
+  RegCloseKey(key);
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The player's own "default.m3u" and "Top" value, put back as they were after the test.
+class SavedPlayerState {
+ public:
+  SavedPlayerState()
+      : path_(BinaryDirectory() + "\\default.m3u"),
+        existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES),
+        playlist_(existed_ ? ReadText(path_) : std::string()),
+        top_(ReadTop()) {}
+  ~SavedPlayerState() {
+    if (existed_) {
+      WriteText(path_, playlist_);
+    } else {
+      DeleteFileA(path_.c_str());
+    }
+    WriteTop(top_);
+  }
+  SavedPlayerState(const SavedPlayerState&) = delete;
+  SavedPlayerState& operator=(const SavedPlayerState&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool existed_;
+  std::string playlist_;
+  std::optional<DWORD> top_;
+};
+
+// Three rows the player loads at start: the first is the one the test removes.
+const char kRemovedName[] = "junk.xyz";
+std::string ThreeRows() {
+  return "#EXTM3U\r\n" + MediaPath(kRemovedName) + "\r\n" + MediaPath("short.wav") + "\r\n" + MediaPath("tone.wav") +
+         "\r\n";
+}
+
+HWND PlaylistWindowOf(HWND main) {
+  struct Search {
+    DWORD process;
+    HWND found;
+  } search{0, nullptr};
+  GetWindowThreadProcessId(main, &search.process);
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != s->process || GetDlgItem(window, IDC_PLAYLIST_LIST) == nullptr) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Starts the player on three rows, removes the first with the playlist's own
+// command and switches "Top" on through its menu command.
+void StartAndChange(KestrunProcess& player, HWND& main) {
+  ASSERT_TRUE(player.Start(""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  main = player.mainWindow();
+  HWND playlist = PlaylistWindowOf(main);
+  ASSERT_NE(playlist, nullptr);
+  HWND list = GetDlgItem(playlist, IDC_PLAYLIST_LIST);
+  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  // Home in the list selects its first row, as the key does for a user.
+  SendMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+  SendMessageA(list, WM_KEYUP, VK_HOME, 0);
+  ASSERT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+  SendMessageA(playlist, WM_COMMAND, IDM_LIST_REMOVE_SELECTED, 0);
+  ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  SendMessageA(main, WM_COMMAND, IDM_TOPMOST, 0);
+  ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000));
+}
+
+void ExpectChangesSaved(const SavedPlayerState& state) {
+  const std::string saved = ReadText(state.path());
+  EXPECT_EQ(saved.find(kRemovedName), std::string::npos) << "the removed row is gone:\n" << saved;
+  EXPECT_NE(saved.find(MediaPath("short.wav")), std::string::npos) << saved;
+  EXPECT_NE(saved.find(MediaPath("tone.wav")), std::string::npos) << saved;
+  EXPECT_EQ(ReadTop(), std::optional<DWORD>(1)) << "\"Top\" switched on in the session";
+}
+
+TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
+  SavedPlayerState restore;
+  WriteText(restore.path(), ThreeRows());
+  WriteTop(0);
+  KestrunProcess player;
+  HWND main = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the player lets the session end";
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 20000, &answer));
+  // As Windows does once every window has answered: no close, no destroy.
+  ASSERT_EQ(player.WaitForExit(0), -1) << "the player must not end by itself";
+  player.Terminate();
+  ExpectChangesSaved(restore);
+}
+
+TEST(SessionEnd, ACancelledEndSavesNothingAndTheCloseAfterASessionEndDoesNotSaveAgain) {
+  SavedPlayerState restore;
+  WriteText(restore.path(), ThreeRows());
+  WriteTop(0);
+  KestrunProcess player;
+  HWND main = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+
+  // Another program refused the end: wParam FALSE, the session goes on.
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 10000, &answer));
+  EXPECT_EQ(ReadText(restore.path()), ThreeRows()) << "a session that goes on saves nothing yet";
+
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 20000, &answer));
+  ExpectChangesSaved(restore);
+  // Written once: a later close must leave what the session end wrote.
+  WriteText(restore.path(), "marker\r\n");
+  EXPECT_EQ(player.Close(), 0);
+  EXPECT_EQ(ReadText(restore.path()), "marker\r\n") << "the close saved a second time";
+}
+
+TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
+  SavedPlayerState restore;
+  WriteText(restore.path(), ThreeRows());
+  WriteTop(0);
+  KestrunProcess player;
+  HWND main = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(player.WaitForExit(30000), 0);
+  ExpectChangesSaved(restore);
+}
+
+}  // namespace
+}  // namespace kestrun::testing
