@@ -144,10 +144,6 @@ void MainWindow::TogglePlaylist() {
   }
 }
 
-void MainWindow::SetTrayInUse(bool on) {
-  if (on != trayInUse_) ToggleTray();
-}
-
 void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
   auto& shell = app_.settings();
   shell.topmost = loaded.topmost;
@@ -157,28 +153,42 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
   }
   shell.storedVolume = loaded.storedVolume;
   MoveVolumeKnob(settings::VolumeKnobY(loaded.storedVolume));
-  // The tray is only ever turned on from off here.
-  if (loaded.useTray) SetTrayInUse(true);
+  // The tray is only ever turned on from off here. A shell that is not up yet (a
+  // player started at log-on) refuses the icon: the choice is kept, so the icon comes
+  // with the shell's "TaskbarCreated" and the choice is saved as the user made it.
+  if (loaded.useTray && !trayInUse_) {
+    trayWanted_ = true;
+    ShowTrayIcon();
+  }
   shell.dockPlaylist = loaded.dockPlaylist;
   if (loaded.dockPlaylist) SetChecked(IDM_DOCK_PLAYLIST, true, MenuScope::MainMenu);
 }
 
-void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayInUse_; }
+void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayWanted_; }
 
 void MainWindow::ToggleTray() {
   if (!trayInUse_) {
-    // Without an icon, minimising into the tray would hide the window into nothing.
-    if (!AddTrayIcon(window(), app_.instance())) {
-      OutputDebugStringA("Kestrun: the tray icon could not be added; the tray stays off\n");
-      return;
-    }
-    trayInUse_ = true;
-    SetChecked(IDM_USE_TRAY, true, MenuScope::MainMenu);
+    // Switched on by the user, who sees at once whether it worked: a refused icon
+    // leaves the tray off and nothing to remember.
+    trayWanted_ = ShowTrayIcon();
   } else {
     SetForegroundWindow(window());
     RemoveTrayIcon(window());
+    trayWanted_ = false;
     SetTrayOff();
   }
+}
+
+bool MainWindow::ShowTrayIcon() {
+  // Without an icon, minimising into the tray would hide the window into nothing.
+  if (!AddTrayIcon(window(), app_.instance())) {
+    OutputDebugStringA("Kestrun: the tray icon could not be added; the tray stays off\n");
+    SetTrayOff();
+    return false;
+  }
+  trayInUse_ = true;
+  SetChecked(IDM_USE_TRAY, true, MenuScope::MainMenu);
+  return true;
 }
 
 void MainWindow::SetTrayOff() {
@@ -526,13 +536,9 @@ void MainWindow::HandleHandoff(WPARAM wParam) {
 }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  // A restarted shell has lost the icon: put it back, if the tray is in use at all.
-  if (message == taskbarCreatedMessage_ && message != 0 && trayInUse_ && !savedForExit_) {
-    if (!AddTrayIcon(window(), app_.instance())) {
-      OutputDebugStringA("Kestrun: the tray icon could not be added again; the tray is off\n");
-      SetTrayOff();
-    }
-  }
+  // A (re)started shell has no icon of ours: put it back when the user chose the tray.
+  // Refused, the tray is off for now and the choice stays for the next start of the shell.
+  if (message == taskbarCreatedMessage_ && message != 0 && trayWanted_ && !savedForExit_) ShowTrayIcon();
   switch (message) {
     case WM_INITDIALOG:
       app_.RunStartupSequence();

@@ -61,7 +61,10 @@ class MainWindow final : public platform::ModelessDialog,
   void ApplySkinColours();
   // Item index of the skin menu was chosen: load that skin and keep its name.
   void SelectSkin(int index);
+  // The tray icon exists (minimise hides the window into it).
   bool trayInUse() const { return trayInUse_; }
+  // The user's choice of the tray, saved as "UseTask"; kept while the shell refuses the icon.
+  bool trayWanted() const { return trayWanted_; }
   bool marqueeActive() const { return marquee_; }
   platform::CommandTable& commands() { return commands_; }
   // Where the commands that open other subsystems' windows go.
@@ -85,8 +88,6 @@ class MainWindow final : public platform::ModelessDialog,
   // icon and the docked playlist.
   void ApplySettings(const settings::PlayerSettings& loaded);
   void GatherSettings(settings::PlayerSettings& saved) const;
-  // Turns the tray icon on or off; nothing happens when it already is.
-  void SetTrayInUse(bool on);
 
   // Moves the volume knob to y in client pixels.
   void MoveVolumeKnob(int y);
@@ -128,6 +129,8 @@ class MainWindow final : public platform::ModelessDialog,
   void TogglePlaylist();
   void ToggleTray();
   void SetTrayOff();
+  // Adds the tray icon; a refused icon leaves the tray off. Answers whether it exists.
+  bool ShowTrayIcon();
   void OpenMediaFile();
   // WM_SYSCOMMAND minimize and restore; true when the command was handled here.
   bool OnMinimize();
@@ -153,6 +156,7 @@ class MainWindow final : public platform::ModelessDialog,
   UINT taskbarCreatedMessage_ = 0;
   bool marquee_ = false;
   bool trayInUse_ = false;
+  bool trayWanted_ = false;
   bool savedForExit_ = false;
   bool playlistVisibleAtMinimize_ = false;
 

@@ -40,15 +40,21 @@ class TrayIconTest : public PlayerWindowTest {
     PlayerWindowTest::SetUp();
     calls = IconCalls{};
     app::SetNotifyIconCallForTesting(RecordIconCall);
-    if (Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+    TrayOff();
     ShowWindow(main_, SW_RESTORE);
     calls = IconCalls{};
   }
   void TearDown() override {
-    if (Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+    calls.refuseAdd = false;
+    TrayOff();
     ShowWindow(main_, SW_RESTORE);
     app::SetNotifyIconCallForTesting(nullptr);
     PlayerWindowTest::TearDown();
+  }
+  // Off in every sense: no icon and no choice of the tray left to save.
+  static void TrayOff() {
+    if (Main().trayWanted() && !Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
+    if (Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
   }
   static bool TrayChecked() {
     return (GetMenuState(Main().mainPopup(), IDM_USE_TRAY, MF_BYCOMMAND) & MF_CHECKED) != 0;
@@ -95,6 +101,29 @@ TEST_F(TrayIconTest, AnIconRefusedAfterAShellRestartTurnsTheTrayOff) {
   SendMessageA(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   EXPECT_TRUE(IsWindowVisible(main_));
   ShowWindow(main_, SW_RESTORE);
+}
+
+TEST_F(TrayIconTest, AShellNotUpAtStartKeepsTheSavedChoiceAndTheIconComesWithTheShell) {
+  // A player started at log-on, before the taskbar exists: the icon is refused.
+  calls.refuseAdd = true;
+  // Everything else as it stands, so only the tray changes.
+  settings::PlayerSettings loaded = App().settings();
+  loaded.useTray = true;
+  Main().ApplySettings(loaded);
+  EXPECT_FALSE(Main().trayInUse());
+  EXPECT_FALSE(TrayChecked());
+  SendMessageA(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsWindowVisible(main_)) << "hidden into a tray without an icon";
+  ShowWindow(main_, SW_RESTORE);
+
+  settings::PlayerSettings saved;
+  Main().GatherSettings(saved);
+  EXPECT_TRUE(saved.useTray) << "the user's choice was lost because the shell came late";
+
+  calls.refuseAdd = false;
+  ShellRestarted();
+  EXPECT_TRUE(Main().trayInUse()) << "the taskbar came up: the icon belongs there now";
+  EXPECT_TRUE(TrayChecked());
 }
 
 // The pixel the window shows at a point of its client area, read through its own
