@@ -63,9 +63,9 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       engine_(session_, main_, positionTimer_),
       skin_(appDirectory_),
       skinnedControls_(skin_, engine_),
-      videoView_(engine_, session_, appDirectory_),
+      videoView_(engine_, session_, session_, appDirectory_),
       filterList_(session_),
-      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(session_.equalizer.Get()); }),
+      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(equalizerAccess().Equalizer()); }),
       playlistHost_(std::make_unique<ApplicationPlaylistHost>(*this)),
       associationDialog_(classRoot_, associationBackup_, shell::ModulePath()),
       aboutDialog_(appDirectory_),
@@ -88,7 +88,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   // The main window's title follows the playlist's "AlwaysID3v1" choice.
   engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
   // Every new video is sized by the view's zoom setting.
-  session_.onVideoStarted = [this] { videoView_.ApplyZoomSetting(); };
+  session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }
 
 void Application::SleepExpired(bool shutdownWindows) {

@@ -68,6 +68,8 @@ class Application {
 
   MainWindow& main() { return main_; }
   playback::DirectShowSession& session() { return session_; }
+  // The one equalizer filter of the run, for the equalizer windows.
+  const playback::EqualizerAccess& equalizerAccess() const { return session_; }
   playback::PlaybackController& engine() { return engine_; }
   playlist::PlaylistWindow& playlist() { return playlist_; }
   tags::TagEditorDialog& tagEditor() { return tagEditor_; }

@@ -6,7 +6,6 @@
 
 #include "equalizer/iequalizer.h"
 #include "platform/win32_handles.h"
-#include "playback/media_session_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::playback {
@@ -35,28 +34,20 @@ bool FilterName(IBaseFilter* filter, char (&name)[kNameCapacity], FILTER_INFO* k
 
 }  // namespace
 
-void FillFilterList(HWND window, IFilterGraph* graph) {
+void FillFilterList(HWND window, const FilterInspection& graph) {
   HWND list = GetDlgItem(window, IDC_FILTER_LIST);
   if (list == nullptr) return;
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
-  if (graph == nullptr) return;
-  ComPtr<IEnumFilters> filters;
-  if (FAILED(graph->EnumFilters(&filters)) || !filters) return;
-  filters->Reset();
-  ComPtr<IBaseFilter> filter;
-  while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK && filter) {
+  for (const ComPtr<IBaseFilter>& filter : graph.Filters()) {
     char name[kNameCapacity];
     if (!FilterName(filter.Get(), name)) return;
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   }
 }
 
-ComPtr<IBaseFilter> FindFilterByName(IFilterGraph* graph, const char* name) {
-  if (graph == nullptr || name == nullptr) return nullptr;
-  ComPtr<IEnumFilters> filters;
-  if (FAILED(graph->EnumFilters(&filters)) || !filters) return nullptr;
-  ComPtr<IBaseFilter> filter;
-  while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK && filter) {
+ComPtr<IBaseFilter> FindFilterByName(const FilterInspection& graph, const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const ComPtr<IBaseFilter>& filter : graph.Filters()) {
     char candidate[kNameCapacity];
     if (!FilterName(filter.Get(), candidate)) return nullptr;
     if (lstrcmpA(candidate, name) == 0) return filter;
@@ -64,7 +55,7 @@ ComPtr<IBaseFilter> FindFilterByName(IFilterGraph* graph, const char* name) {
   return nullptr;
 }
 
-bool ShowFilterProperties(IFilterGraph* graph, const char* name, HWND owner) {
+bool ShowFilterProperties(const FilterInspection& graph, const char* name, HWND owner) {
   ComPtr<IBaseFilter> filter = FindFilterByName(graph, name);
   if (!filter) return false;
   ComPtr<ISpecifyPropertyPages> pages;
@@ -86,7 +77,7 @@ bool ShowFilterProperties(IFilterGraph* graph, const char* name, HWND owner) {
 }
 
 void FilterListWindow::Fill() {
-  if (window() != nullptr) FillFilterList(window(), session_.graph.Get());
+  if (window() != nullptr) FillFilterList(window(), graph_);
 }
 
 void FilterListWindow::RefillIfVisible() {
@@ -117,7 +108,7 @@ void FilterListWindow::ActOnSelection() {
     if (toggleEqualizer_) toggleEqualizer_();
     return;
   }
-  ShowFilterProperties(session_.graph.Get(), text, frameOwner_);
+  ShowFilterProperties(graph_, text, frameOwner_);
 }
 
 bool FilterListWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {

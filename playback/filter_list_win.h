@@ -13,25 +13,24 @@
 #include <utility>
 
 #include "platform/companion_dialog_win.h"
+#include "playback/media_surfaces_win.h"
 
 namespace kestrun::playback {
 
-class DirectShowSession;
-
-// Refills the list box of window (control IDC_FILTER_LIST) from graph; with no graph
-// the list stays empty. A filter whose information cannot be read ends the fill with
-// the lines so far.
-void FillFilterList(HWND window, IFilterGraph* graph);
-// The first filter of graph (in enumeration order) whose ANSI name is name exactly.
-Microsoft::WRL::ComPtr<IBaseFilter> FindFilterByName(IFilterGraph* graph, const char* name);
+// Refills the list box of window (control IDC_FILTER_LIST) from the graph's filters;
+// with no graph the list stays empty. A filter whose information cannot be read ends
+// the fill with the lines so far.
+void FillFilterList(HWND window, const FilterInspection& graph);
+// The first filter of the graph (in enumeration order) whose ANSI name is name exactly.
+Microsoft::WRL::ComPtr<IBaseFilter> FindFilterByName(const FilterInspection& graph, const char* name);
 // Opens the property frame of the filter named name, owned by owner; returns false
 // when there is no such filter or it offers no pages (nothing is opened then). The
 // frame is modal: this returns when the user closes it.
-bool ShowFilterProperties(IFilterGraph* graph, const char* name, HWND owner);
+bool ShowFilterProperties(const FilterInspection& graph, const char* name, HWND owner);
 
 class FilterListWindow final : public platform::CompanionDialog {
  public:
-  explicit FilterListWindow(DirectShowSession& session) : session_(session) {}
+  explicit FilterListWindow(const FilterInspection& graph) : graph_(graph) {}
   HWND Create(HINSTANCE instance, platform::DialogRouter& router) {
     return CreateHidden(instance, "IDD_FILTERLIST", nullptr, &router, platform::DialogSlot::FilterList);
   }
@@ -52,7 +51,7 @@ class FilterListWindow final : public platform::CompanionDialog {
  private:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
-  DirectShowSession& session_;
+  const FilterInspection& graph_;
   HWND frameOwner_ = nullptr;
   std::function<void()> toggleEqualizer_;
 };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "playback/dshow_uuids.h"
 #include "playback/frame_file.h"
 
 namespace kestrun::playback {
@@ -42,10 +43,8 @@ HRESULT ConnectedInfoHeader(ISampleGrabber* grabber, std::vector<std::uint8_t>& 
 
 }  // namespace
 
-HRESULT GrabCurrentFrame(DirectShowSession& session, GrabbedFrame& frame) {
-  ISampleGrabber* grabber = session.grabber.Get();
-  IMediaControl* control = session.control.Get();
-  IMediaSeeking* seeking = session.seeking();
+HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking,
+                         IMediaEventEx* events, GrabbedFrame& frame) {
   if (grabber == nullptr || control == nullptr || seeking == nullptr) return E_POINTER;
 
   HRESULT hr = grabber->SetBufferSamples(TRUE);
@@ -73,9 +72,9 @@ HRESULT GrabCurrentFrame(DirectShowSession& session, GrabbedFrame& frame) {
 
   hr = control->Run();
   if (FAILED(hr)) return hr;
-  if (session.events) {
+  if (events != nullptr) {
     long code = 0;
-    hr = session.events->WaitForCompletion(kGrabCompletionTimeoutMs, &code);
+    hr = events->WaitForCompletion(kGrabCompletionTimeoutMs, &code);
     if (hr == E_ABORT) return VFW_E_TIMEOUT;
     if (FAILED(hr)) return hr;
   }

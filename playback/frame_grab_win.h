@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <vector>
+#include <dshow.h>
+#include <qedit.h>
 
-#include "playback/media_session_win.h"
+#include "playback/media_surfaces_win.h"
 
 namespace kestrun::playback {
 
@@ -16,17 +16,13 @@ namespace kestrun::playback {
 inline constexpr DWORD kGrabStateTimeoutMs = 5000;
 inline constexpr DWORD kGrabCompletionTimeoutMs = 10000;
 
-struct GrabbedFrame {
-  std::vector<std::uint8_t> infoHeader;  // the connection's 40-byte BITMAPINFOHEADER
-  std::vector<std::uint8_t> pixels;      // the grabber's buffer as delivered
-};
-
 // Runs the graph from the current position to the same position with the grabber
 // in one-shot mode and takes the one frame it keeps. E_POINTER without a grabber,
 // control or seeking interface; VFW_E_NOT_CONNECTED when the grabber never got an
 // RGB24 video connection (a format it cannot give as RGB); VFW_E_TIMEOUT when the
-// graph does not deliver in time. Leaves the grabber in one-shot, buffering mode:
-// the caller switches it back.
-HRESULT GrabCurrentFrame(DirectShowSession& session, GrabbedFrame& frame);
+// graph does not deliver in time. Without events the run is not waited for. Leaves
+// the grabber in one-shot, buffering mode: the caller switches it back.
+HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking,
+                         IMediaEventEx* events, GrabbedFrame& frame);
 
 }  // namespace kestrun::playback

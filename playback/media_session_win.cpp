@@ -14,6 +14,7 @@
 #include "platform/limits.h"
 #include "playback/debug_line.h"
 #include "playback/equalizer_loader_win.h"
+#include "playback/frame_grab_win.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
 #include "settings/settings_store.h"
@@ -85,7 +86,7 @@ OpenOutcome DirectShowSession::Fail(const char* text) {
 }
 
 void DirectShowSession::RemoveEqualizerFromGraph() {
-  if (graph && equalizer && equalizerInGraph_) graph->RemoveFilter(equalizer.Get());
+  if (graph_ && equalizer_ && equalizerInGraph_) graph_->RemoveFilter(equalizer_.Get());
   equalizerInGraph_ = false;
 }
 
@@ -93,25 +94,25 @@ void DirectShowSession::RemoveEqualizerFromGraph() {
 // never a member of two graphs at once).
 void DirectShowSession::ReleaseGraphOnly() {
   RemoveEqualizerFromGraph();
-  graph.Reset();
+  graph_.Reset();
   apartment_.reset();
 }
 
 // The equalizer goes into every graph; the flags only decide what it is told.
 void DirectShowSession::AddEqualizer(const GraphOptions& options) {
   // The field holds the filter interface, so a late creation asks for that too.
-  if (!equalizer) CreateEqualizerObject();
-  if (!equalizer) return;
-  ComPtr<IEqualizer> control;
-  if (SUCCEEDED(equalizer.As(&control))) {
+  if (!equalizer_) CreateEqualizerObject();
+  if (!equalizer_) return;
+  ComPtr<IEqualizer> switches;
+  if (SUCCEEDED(equalizer_.As(&switches))) {
     if (options.equalizerOn) {
-      control->EnableEqualizer(TRUE);
+      switches->EnableEqualizer(TRUE);
       equalizer::BandValues bands = options.bands;
-      control->SetBands(bands.data());
+      switches->SetBands(bands.data());
     }
-    if (options.voiceRemovalOn) control->EnableVoiceRemoval(TRUE);
+    if (options.voiceRemovalOn) switches->EnableVoiceRemoval(TRUE);
   }
-  equalizerInGraph_ = SUCCEEDED(graph->AddFilter(equalizer.Get(), kEqualizerFilterName));
+  equalizerInGraph_ = SUCCEEDED(graph_->AddFilter(equalizer_.Get(), kEqualizerFilterName));
   if (!equalizerInGraph_) DebugLine("Equalizer not in the graph\n");
 }
 
@@ -142,22 +143,22 @@ void DirectShowSession::InsertFrameGrabber(bool keepAsSource) {
                               IID_PPV_ARGS(&grabberFilter)))) {
     return;
   }
-  if (FAILED(grabberFilter.As(&grabber))) return;
-  if (FAILED(graph->AddFilter(grabberFilter.Get(), kGrabberName))) {
-    grabber.Reset();
+  if (FAILED(grabberFilter.As(&grabber_))) return;
+  if (FAILED(graph_->AddFilter(grabberFilter.Get(), kGrabberName))) {
+    grabber_.Reset();
     return;
   }
-  grabberType = AM_MEDIA_TYPE{};
+  AM_MEDIA_TYPE grabberType{};
   grabberType.majortype = MEDIATYPE_Video;
   grabberType.subtype = MEDIASUBTYPE_RGB24;
   grabberType.formattype = FORMAT_VideoInfo;
   // A grabber that will not take RGB would only stand in the video's way.
-  if (FAILED(grabber->SetMediaType(&grabberType))) {
-    graph->RemoveFilter(grabberFilter.Get());
-    grabber.Reset();
+  if (FAILED(grabber_->SetMediaType(&grabberType))) {
+    graph_->RemoveFilter(grabberFilter.Get());
+    grabber_.Reset();
     return;
   }
-  if (keepAsSource) source = grabberFilter;
+  if (keepAsSource) source_ = grabberFilter;
   DebugLine("SAMPLE\n");
 }
 
@@ -183,7 +184,7 @@ void DirectShowSession::InsertEffects() {
         continue;
       }
     }
-    if (FAILED(graph->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine("Effect not in the graph\n");
+    if (FAILED(graph_->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine("Effect not in the graph\n");
   }
 }
 
@@ -192,23 +193,23 @@ void DirectShowSession::InsertEffects() {
 // rendering failed and the build was closed.
 bool DirectShowSession::TryWindowsMediaCore(bool useCapture, bool& failed) {
   failed = false;
-  HRESULT hr = CoCreateInstance(CLSID_WMAsfReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source));
+  HRESULT hr = CoCreateInstance(CLSID_WMAsfReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
   DebugLine("End Create BaseFilter\n");
-  if (FAILED(hr) || !source) {
-    source.Reset();
+  if (FAILED(hr) || !source_) {
+    source_.Reset();
     return false;
   }
   ComPtr<IFileSourceFilter> fileSource;
-  if (FAILED(graph->AddFilter(source.Get(), kAsfReaderName)) || FAILED(source.As(&fileSource)) ||
+  if (FAILED(graph_->AddFilter(source_.Get(), kAsfReaderName)) || FAILED(source_.As(&fileSource)) ||
       FAILED(fileSource->Load(widePath_, nullptr))) {
     // Take the reader out again so the ordinary path starts from a clean graph.
-    graph->RemoveFilter(source.Get());
-    source.Reset();
+    graph_->RemoveFilter(source_.Get());
+    source_.Reset();
     return false;
   }
   if (useCapture) InsertFrameGrabber(false);
   InsertEffects();
-  hr = RenderOutputPins(graph.Get(), source.Get());
+  hr = RenderOutputPins(graph_.Get(), source_.Get());
   fileSource.Reset();
   if (FAILED(hr)) {
     RemoveEqualizerFromGraph();
@@ -221,13 +222,13 @@ bool DirectShowSession::TryWindowsMediaCore(bool useCapture, bool& failed) {
 // The audio-CD path. Returns false when the build failed.
 bool DirectShowSession::PlayCdTrack(PlaybackView& view) {
   view.ShowTitleText(kCdReading);
-  HRESULT hr = CoCreateInstance(kClsidCdFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source));
-  if (SUCCEEDED(hr) && source) {
+  HRESULT hr = CoCreateInstance(kClsidCdFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
+  if (SUCCEEDED(hr) && source_) {
     ComPtr<IFileSourceFilter> fileSource;
-    hr = graph->AddFilter(source.Get(), kCdFilterName);
-    if (SUCCEEDED(hr)) hr = source.As(&fileSource);
+    hr = graph_->AddFilter(source_.Get(), kCdFilterName);
+    if (SUCCEEDED(hr)) hr = source_.As(&fileSource);
     if (SUCCEEDED(hr)) hr = fileSource->Load(widePath_, nullptr);
-    if (SUCCEEDED(hr)) hr = RenderOutputPins(graph.Get(), source.Get());
+    if (SUCCEEDED(hr)) hr = RenderOutputPins(graph_.Get(), source_.Get());
   } else {
     // Without the CD filter there is nothing to render: the same failure.
     hr = FAILED(hr) ? hr : E_NOINTERFACE;
@@ -241,15 +242,15 @@ bool DirectShowSession::PlayCdTrack(PlaybackView& view) {
 
 // Other URLs: the URL reader as source.
 bool DirectShowSession::PlayUrl() {
-  HRESULT hr = CoCreateInstance(CLSID_URLReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source));
-  if (FAILED(hr) || !source) return false;
-  if (FAILED(graph->AddFilter(source.Get(), nullptr))) return false;
+  HRESULT hr = CoCreateInstance(CLSID_URLReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
+  if (FAILED(hr) || !source_) return false;
+  if (FAILED(graph_->AddFilter(source_.Get(), nullptr))) return false;
   ComPtr<IFileSourceFilter> fileSource;
-  source.As(&fileSource);
-  source.As(&openProgress);
+  source_.As(&fileSource);
+  source_.As(&openProgress_);
   if (!fileSource || FAILED(fileSource->Load(widePath_, nullptr))) return false;
   fileSource.Reset();
-  if (FAILED(RenderOutputPins(graph.Get(), source.Get()))) {
+  if (FAILED(RenderOutputPins(graph_.Get(), source_.Get()))) {
     RemoveEqualizerFromGraph();
     return false;
   }
@@ -261,10 +262,10 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
   MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath_, static_cast<int>(std::size(widePath_)));
 
   apartment_.emplace();
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)))) {
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_)))) {
     return Fail(kUnsupportedText);
   }
-  ++graphsBuilt;
+  ++graphsBuilt_;
   AddEqualizer(options);
 
   const std::string_view whole(path);
@@ -291,7 +292,7 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
       InsertFrameGrabber(true);
     }
     InsertEffects();
-    if (FAILED(graph->RenderFile(widePath_, nullptr))) {
+    if (FAILED(graph_->RenderFile(widePath_, nullptr))) {
       RemoveEqualizerFromGraph();
       return Fail(kUnsupportedText);
     }
@@ -302,27 +303,27 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
 }
 
 void DirectShowSession::TakeInterfaces() {
-  graph.As(&control);
-  graph.As(&events);
-  graph.As(&basicAudio);
+  graph_.As(&control_);
+  graph_.As(&events_);
+  graph_.As(&basicAudio_);
   {
     std::lock_guard<std::mutex> lock(seekingLock_);
-    graph.As(&seeking_);
+    graph_.As(&seeking_);
   }
-  graph.As(&videoWindow);
-  graph.As(&basicVideo);
+  graph_.As(&videoWindow_);
+  graph_.As(&basicVideo_);
   DetectVideo();
   if (!audioOnly_) PlaceVideoView();
 }
 
 void DirectShowSession::DetectVideo() {
   audioOnly_ = false;
-  if (!videoWindow || !basicVideo) {
+  if (!videoWindow_ || !basicVideo_) {
     audioOnly_ = true;
     return;
   }
   long visible = 0;
-  if (videoWindow->get_Visible(&visible) == E_NOINTERFACE) audioOnly_ = true;
+  if (videoWindow_->get_Visible(&visible) == E_NOINTERFACE) audioOnly_ = true;
 }
 
 void DirectShowSession::PlaceVideoView() {
@@ -334,39 +335,39 @@ void DirectShowSession::PlaceVideoView() {
     SetWindowPos(view, nullptr, rect.left, rect.bottom, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
   }
-  graph.As(&frameStep);
-  if (videoWindow && view != nullptr) {
-    videoWindow->put_Owner(reinterpret_cast<OAHWND>(view));
-    videoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
-    videoWindow->put_MessageDrain(reinterpret_cast<OAHWND>(view));
+  graph_.As(&frameStep_);
+  if (videoWindow_ && view != nullptr) {
+    videoWindow_->put_Owner(reinterpret_cast<OAHWND>(view));
+    videoWindow_->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    videoWindow_->put_MessageDrain(reinterpret_cast<OAHWND>(view));
   }
-  if (grabber) {
-    grabber->SetBufferSamples(FALSE);
-    grabber->SetOneShot(FALSE);
+  if (grabber_) {
+    grabber_->SetBufferSamples(FALSE);
+    grabber_->SetOneShot(FALSE);
   }
-  if (onVideoStarted) onVideoStarted();
+  if (videoStarted_) videoStarted_();
 }
 
 void DirectShowSession::TearDown() {
-  if (videoWindow) {
-    videoWindow->put_Visible(OAFALSE);
-    videoWindow->put_Owner(0);
+  if (videoWindow_) {
+    videoWindow_->put_Visible(OAFALSE);
+    videoWindow_->put_Owner(0);
   }
-  events.Reset();
+  events_.Reset();
   {
     // The position timer must never use the interface while it is released.
     std::lock_guard<std::mutex> lock(seekingLock_);
     seeking_.Reset();
   }
-  control.Reset();
-  basicAudio.Reset();
-  basicVideo.Reset();
-  videoWindow.Reset();
-  frameStep.Reset();
-  grabber.Reset();
-  openProgress.Reset();
-  source.Reset();
-  graph.Reset();
+  control_.Reset();
+  basicAudio_.Reset();
+  basicVideo_.Reset();
+  videoWindow_.Reset();
+  frameStep_.Reset();
+  grabber_.Reset();
+  openProgress_.Reset();
+  source_.Reset();
+  graph_.Reset();
   equalizerInGraph_ = false;
   graphBuiltPending_ = false;
   audioOnly_ = true;
@@ -374,15 +375,15 @@ void DirectShowSession::TearDown() {
 }
 
 void DirectShowSession::AbortPendingOpen() {
-  if (openProgress) openProgress->AbortOperation();
+  if (openProgress_) openProgress_->AbortOperation();
 }
 
 bool DirectShowSession::Run() {
-  if (!control) {
+  if (!control_) {
     DebugLine("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n");
     return false;
   }
-  const bool running = SUCCEEDED(control->Run());
+  const bool running = SUCCEEDED(control_->Run());
   // The graph orders its filters when it starts, so a new graph is reported once it
   // runs: a list filled then matches every later refill.
   if (graphBuiltPending_) {
@@ -392,28 +393,28 @@ bool DirectShowSession::Run() {
   return running;
 }
 
-bool DirectShowSession::Pause() { return control && SUCCEEDED(control->Pause()); }
+bool DirectShowSession::Pause() { return control_ && SUCCEEDED(control_->Pause()); }
 
-bool DirectShowSession::Stop() { return control && SUCCEEDED(control->Stop()); }
+bool DirectShowSession::Stop() { return control_ && SUCCEEDED(control_->Stop()); }
 
 bool DirectShowSession::SetRate(double rate) {
   std::lock_guard<std::mutex> lock(seekingLock_);
   return seeking_ && SUCCEEDED(seeking_->SetRate(rate));
 }
 
-bool DirectShowSession::SetVolume(long volume) { return basicAudio && SUCCEEDED(basicAudio->put_Volume(volume)); }
+bool DirectShowSession::SetVolume(long volume) { return basicAudio_ && SUCCEEDED(basicAudio_->put_Volume(volume)); }
 
 bool DirectShowSession::RouteEvents() {
-  return events && SUCCEEDED(events->SetNotifyWindow(reinterpret_cast<OAHWND>(windows_.EventWindow()),
+  return events_ && SUCCEEDED(events_->SetNotifyWindow(reinterpret_cast<OAHWND>(windows_.EventWindow()),
                                                      kGraphEventMessage, 0));
 }
 
 bool DirectShowSession::NextEvent(long& code) {
-  if (!events) return false;
+  if (!events_) return false;
   LONG_PTR param1 = 0;
   LONG_PTR param2 = 0;
-  if (FAILED(events->GetEvent(&code, &param1, &param2, 0))) return false;
-  events->FreeEventParams(code, param1, param2);
+  if (FAILED(events_->GetEvent(&code, &param1, &param2, 0))) return false;
+  events_->FreeEventParams(code, param1, param2);
   return true;
 }
 
@@ -439,6 +440,63 @@ bool DirectShowSession::SeekTo(std::int64_t position, bool toKeyFrame) {
   const DWORD flags =
       toKeyFrame ? (AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame) : AM_SEEKING_AbsolutePositioning;
   return SUCCEEDED(seeking_->SetPositions(&target, flags, nullptr, AM_SEEKING_NoPositioning));
+}
+
+std::optional<SIZE> DirectShowSession::NativeVideoSize() {
+  if (!basicVideo_) return std::nullopt;
+  long width = 0;
+  long height = 0;
+  if (FAILED(basicVideo_->GetVideoSize(&width, &height)) || width <= 0 || height <= 0) return std::nullopt;
+  return SIZE{width, height};
+}
+
+bool DirectShowSession::PlaceVideo(int width, int height) {
+  return videoWindow_ && SUCCEEDED(videoWindow_->SetWindowPosition(0, 0, width, height));
+}
+
+std::optional<bool> DirectShowSession::FullScreen() {
+  long mode = OAFALSE;
+  if (!videoWindow_ || FAILED(videoWindow_->get_FullScreenMode(&mode))) return std::nullopt;
+  return mode != OAFALSE;
+}
+
+void DirectShowSession::SetFullScreen(bool on) {
+  if (videoWindow_) videoWindow_->put_FullScreenMode(on ? OATRUE : OAFALSE);
+}
+
+HWND DirectShowSession::MessageDrain() {
+  OAHWND drain = 0;
+  if (!videoWindow_ || FAILED(videoWindow_->get_MessageDrain(&drain))) return nullptr;
+  return reinterpret_cast<HWND>(drain);
+}
+
+void DirectShowSession::SetMessageDrain(HWND drain) {
+  if (videoWindow_) videoWindow_->put_MessageDrain(reinterpret_cast<OAHWND>(drain));
+}
+
+void DirectShowSession::BringVideoToFront() {
+  if (videoWindow_) videoWindow_->SetWindowForeground(OATRUE);
+}
+
+bool DirectShowSession::StepOneFrame() { return frameStep_ && SUCCEEDED(frameStep_->Step(1, nullptr)); }
+
+HRESULT DirectShowSession::GrabFrame(GrabbedFrame& frame) {
+  const HRESULT hr = GrabCurrentFrame(grabber_.Get(), control_.Get(), seeking_.Get(), events_.Get(), frame);
+  if (grabber_) {
+    grabber_->SetBufferSamples(FALSE);
+    grabber_->SetOneShot(FALSE);
+  }
+  return hr;
+}
+
+std::vector<ComPtr<IBaseFilter>> DirectShowSession::Filters() const {
+  std::vector<ComPtr<IBaseFilter>> filters;
+  ComPtr<IEnumFilters> all;
+  if (!graph_ || FAILED(graph_->EnumFilters(&all)) || !all) return filters;
+  all->Reset();
+  ComPtr<IBaseFilter> filter;
+  while (all->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK && filter) filters.push_back(filter);
+  return filters;
 }
 
 HRESULT RenderOutputPins(IGraphBuilder* graph, IBaseFilter* filter) {
@@ -469,13 +527,13 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
   HRESULT hr = REGDB_E_CLASSNOTREG;
   if (EqualizerRegisteredAt(modulePath_)) {
     hr = CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                          reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+                          reinterpret_cast<void**>(equalizer_.ReleaseAndGetAddressOf()));
   }
   char marker[16] = {};
   settings::ReadSettingString(settings::kPlayerSubkey, kRegisterMarkerName, marker, sizeof(marker), "");
   const bool registered = std::strcmp(marker, kRegisterMarkerValue) == 0;
-  if (registered && SUCCEEDED(hr) && equalizer) return;
-  equalizer.Reset();
+  if (registered && SUCCEEDED(hr) && equalizer_) return;
+  equalizer_.Reset();
 
   char command[2 * platform::kPathCapacity + 32];
   std::snprintf(command, sizeof(command), kRegisterCommandFormat, kRegistrationTool, appDirectory, kEqualizerFile);
@@ -500,22 +558,22 @@ void DirectShowSession::CreateEqualizerObject() {
   // Before start-up has named the module, COM decides alone.
   if (modulePath_.empty() || EqualizerRegisteredAt(modulePath_)) {
     CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                     reinterpret_cast<void**>(equalizer.ReleaseAndGetAddressOf()));
+                     reinterpret_cast<void**>(equalizer_.ReleaseAndGetAddressOf()));
   }
-  if (equalizer || modulePath_.empty()) return;
+  if (equalizer_ || modulePath_.empty()) return;
   // Not registered here, or registered only where this system's COM does not look
   // (the user's classes under Wine): the module's own factory needs no registration.
-  if (SUCCEEDED(equalizerModule_.Create(modulePath_, equalizer.ReleaseAndGetAddressOf()))) {
+  if (SUCCEEDED(equalizerModule_.Create(modulePath_, equalizer_.ReleaseAndGetAddressOf()))) {
     DebugLine(kEqualizerFromModule);
   } else {
-    equalizer.Reset();
+    equalizer_.Reset();
     DebugLine(kEqualizerUnavailable);
   }
 }
 
 void DirectShowSession::ReleaseFilters() {
   for (auto& entry : effects_) entry.wrapper.Reset();
-  equalizer.Reset();
+  equalizer_.Reset();
   equalizerModule_.Unload();
 }
 

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
@@ -22,6 +23,7 @@
 #include "playback/effect_table.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/media_backend.h"
+#include "playback/media_surfaces_win.h"
 
 namespace kestrun::playback {
 
@@ -40,7 +42,10 @@ class SessionWindows {
   virtual HWND VideoWindow() const = 0;
 };
 
-class DirectShowSession final : public MediaBackend {
+class DirectShowSession final : public MediaBackend,
+                                public VideoSurface,
+                                public FilterInspection,
+                                public EqualizerAccess {
  public:
   explicit DirectShowSession(SessionWindows& windows);
   ~DirectShowSession() override;
@@ -48,7 +53,7 @@ class DirectShowSession final : public MediaBackend {
   DirectShowSession& operator=(const DirectShowSession&) = delete;
 
   OpenOutcome Build(const std::string& path, const GraphOptions& options, PlaybackView& view) override;
-  bool HasGraph() const override { return static_cast<bool>(graph); }
+  bool HasGraph() const override { return static_cast<bool>(graph_); }
   void TearDown() override;
   void AbortPendingOpen() override;
   bool Run() override;
@@ -75,29 +80,55 @@ class DirectShowSession final : public MediaBackend {
   // filters-in-use window refills itself from here).
   void SetGraphBuiltHook(std::function<void()> hook) { graphBuilt_ = std::move(hook); }
 
-  // The graph of the moment and what was taken from it; empty between graphs.
-  ComPtr<IGraphBuilder> graph;
-  ComPtr<IMediaControl> control;
-  ComPtr<IMediaEventEx> events;
-  ComPtr<IVideoWindow> videoWindow;
-  ComPtr<IBasicAudio> basicAudio;
-  ComPtr<IBasicVideo> basicVideo;
-  ComPtr<IBaseFilter> source;
-  ComPtr<ISampleGrabber> grabber;
-  ComPtr<IVideoFrameStep> frameStep;
-  ComPtr<IAMOpenProgress> openProgress;
-  AM_MEDIA_TYPE grabberType{};
-  // Created at start-up, added to every graph, released only at shutdown.
-  ComPtr<IBaseFilter> equalizer;
   // Called when a graph with video has put its video into the view (the view
   // sizes it); before the graph runs.
-  std::function<void()> onVideoStarted;
+  void SetVideoStartedHook(std::function<void()> hook) { videoStarted_ = std::move(hook); }
   // Counts the graphs built, so a new graph is told from an old one at the same address.
-  unsigned graphsBuilt = 0;
+  unsigned graphsBuilt() const { return graphsBuilt_; }
 
-  // The seeking interface, for tests that inspect the graph; only the
-  // user-interface thread may call this.
+  // VideoSurface
+  std::optional<SIZE> NativeVideoSize() override;
+  bool HasVideoWindow() const override { return static_cast<bool>(videoWindow_); }
+  bool HasVideo() const override { return videoWindow_ && basicVideo_; }
+  bool PlaceVideo(int width, int height) override;
+  std::optional<bool> FullScreen() override;
+  void SetFullScreen(bool on) override;
+  HWND MessageDrain() override;
+  void SetMessageDrain(HWND drain) override;
+  void BringVideoToFront() override;
+  bool CanStepFrames() const override { return static_cast<bool>(frameStep_); }
+  bool StepOneFrame() override;
+  bool HasFrameGrabber() const override { return static_cast<bool>(grabber_); }
+  HRESULT GrabFrame(GrabbedFrame& frame) override;
+
+  // FilterInspection
+  std::vector<ComPtr<IBaseFilter>> Filters() const override;
+
+  // EqualizerAccess
+  IBaseFilter* Equalizer() const override { return equalizer_.Get(); }
+
+  // For tests that inspect the graph itself; only the user-interface thread may use
+  // them. Null members between graphs.
+  struct InterfacesForTests {
+    IGraphBuilder* graph;
+    IMediaControl* control;
+    IMediaEventEx* events;
+    IBaseFilter* source;
+    IAMOpenProgress* openProgress;
+    IBasicAudio* basicAudio;
+    IVideoWindow* videoWindow;
+  };
+  InterfacesForTests interfacesForTests() const {
+    return {graph_.Get(),  control_.Get(),    events_.Get(),     source_.Get(),
+            openProgress_.Get(), basicAudio_.Get(), videoWindow_.Get()};
+  }
   IMediaSeeking* seeking() const { return seeking_.Get(); }
+  // Puts standIn in the equalizer's place (tests count references on it or take
+  // the filter away); returns the filter it replaced.
+  ComPtr<IBaseFilter> ReplaceEqualizerForTests(ComPtr<IBaseFilter> standIn) {
+    std::swap(equalizer_, standIn);
+    return standIn;
+  }
 
  private:
   OpenOutcome Fail(const char* text);
@@ -123,6 +154,21 @@ class DirectShowSession final : public MediaBackend {
   // only when none of its objects lives.
   EqualizerModule equalizerModule_;
   std::function<void()> graphBuilt_;
+  std::function<void()> videoStarted_;
+  // The graph of the moment and what was taken from it; empty between graphs.
+  ComPtr<IGraphBuilder> graph_;
+  ComPtr<IMediaControl> control_;
+  ComPtr<IMediaEventEx> events_;
+  ComPtr<IVideoWindow> videoWindow_;
+  ComPtr<IBasicAudio> basicAudio_;
+  ComPtr<IBasicVideo> basicVideo_;
+  ComPtr<IBaseFilter> source_;
+  ComPtr<ISampleGrabber> grabber_;
+  ComPtr<IVideoFrameStep> frameStep_;
+  ComPtr<IAMOpenProgress> openProgress_;
+  // Created at start-up, added to every graph, released only at shutdown.
+  ComPtr<IBaseFilter> equalizer_;
+  unsigned graphsBuilt_ = 0;
   ComPtr<IMediaSeeking> seeking_;  // guarded by seekingLock_ against the position timer
   mutable std::mutex seekingLock_;
   // Balances the COM initialisation of each graph build.

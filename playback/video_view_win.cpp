@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "playback/frame_file.h"
-#include "playback/frame_grab_win.h"
 #include "platform/drop_target_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -87,10 +87,10 @@ void VideoViewWindow::SizeClientArea(int width, int height) {
 }
 
 void VideoViewWindow::FitVideo() {
-  if (!session_.videoWindow || window() == nullptr) return;
+  if (!surface_.HasVideoWindow() || window() == nullptr) return;
   RECT client{};
   GetClientRect(window(), &client);
-  session_.videoWindow->SetWindowPosition(0, 0, client.right - client.left, client.bottom - client.top);
+  surface_.PlaceVideo(client.right - client.left, client.bottom - client.top);
 }
 
 void VideoViewWindow::ShowInFront() {
@@ -100,17 +100,17 @@ void VideoViewWindow::ShowInFront() {
 }
 
 void VideoViewWindow::Zoom(int numerator, int denominator) {
-  if (!session_.basicVideo || window() == nullptr) return;
-  long width = 0;
-  long height = 0;
-  if (FAILED(session_.basicVideo->GetVideoSize(&width, &height)) || width <= 0 || height <= 0) return;
-  SizeClientArea(static_cast<int>(width * numerator / denominator), static_cast<int>(height * numerator / denominator));
+  if (window() == nullptr) return;
+  const std::optional<SIZE> size = surface_.NativeVideoSize();
+  if (!size) return;
+  SizeClientArea(static_cast<int>(size->cx * numerator / denominator),
+                 static_cast<int>(size->cy * numerator / denominator));
   FitVideo();
   ShowInFront();
 }
 
 void VideoViewWindow::Aspect(int across, int down) {
-  if (!session_.videoWindow || !session_.basicVideo || window() == nullptr) return;
+  if (!surface_.HasVideo() || window() == nullptr) return;
   RECT client{};
   GetClientRect(window(), &client);
   const int width = client.right - client.left;
@@ -120,26 +120,25 @@ void VideoViewWindow::Aspect(int across, int down) {
 }
 
 void VideoViewWindow::ToggleFullScreen() {
-  IVideoWindow* video = session_.videoWindow.Get();
-  if (!VideoShown() || video == nullptr) return;
-  long mode = OAFALSE;
-  if (FAILED(video->get_FullScreenMode(&mode))) return;
+  if (!VideoShown()) return;
+  const std::optional<bool> fullScreen = surface_.FullScreen();
+  if (!fullScreen) return;
   const HWND main = host_.mainWindow ? host_.mainWindow() : nullptr;
   const bool mainTopmost = host_.mainTopmost && host_.mainTopmost();
-  if (mode == OAFALSE) {
+  if (!*fullScreen) {
     // Keys and clicks on the full-screen video still reach the view (Esc ends it).
-    if (FAILED(video->get_MessageDrain(&savedDrain_))) savedDrain_ = 0;
-    video->put_MessageDrain(reinterpret_cast<OAHWND>(window()));
+    savedDrain_ = surface_.MessageDrain();
+    surface_.SetMessageDrain(window());
     placementSaved_ = GetWindowRect(window(), &placementBeforeFullScreen_) != FALSE;
     ShowWindow(window(), SW_HIDE);
     if (mainTopmost && main != nullptr) {
       SetWindowPos(main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    video->put_FullScreenMode(OATRUE);
+    surface_.SetFullScreen(true);
   } else {
-    video->put_FullScreenMode(OAFALSE);
-    video->put_MessageDrain(savedDrain_);
-    video->SetWindowForeground(OATRUE);
+    surface_.SetFullScreen(false);
+    surface_.SetMessageDrain(savedDrain_);
+    surface_.BringVideoToFront();
     if (mainTopmost && main != nullptr) {
       SetWindowPos(main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -169,27 +168,28 @@ void VideoViewWindow::FullScreenCommand() {
 }
 
 void VideoViewWindow::SeekBy(std::int64_t delta) {
-  if (!VideoShown() || session_.seeking() == nullptr) return;
+  if (!VideoShown()) return;
   std::int64_t position = 0;
-  if (!session_.CurrentPosition(position)) return;
+  if (!backend_.CurrentPosition(position)) return;
   position += delta;
   const std::int64_t duration = engine_.state().duration;
   if (position > duration) position = duration;
   if (position < 0) position = 0;
-  session_.SeekTo(position, false);
+  backend_.SeekTo(position, false);
 }
 
 void VideoViewWindow::StepFrame() {
-  if (!VideoShown() || !session_.frameStep) return;
+  if (!VideoShown() || !surface_.CanStepFrames()) return;
   // Silent while stepping; the key's release gives the volume back.
-  session_.SetVolume(kSilentVolume);
-  session_.frameStep->Step(1, nullptr);
+  backend_.SetVolume(kSilentVolume);
+  surface_.StepOneFrame();
 }
 
 bool VideoViewWindow::Capture() {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   GrabbedFrame frame;
-  HRESULT hr = GrabCurrentFrame(session_, frame);
+  // The grabber passes samples through again afterwards, whatever came of the grab.
+  HRESULT hr = surface_.GrabFrame(frame);
   std::string written;
   if (SUCCEEDED(hr)) {
     std::string file;
@@ -201,10 +201,6 @@ bool VideoViewWindow::Capture() {
       const auto nameFor = [&directory](int counter) { return FrameFileName(directory, counter); };
       if (!WriteNumberedFrameFile(appDirectory_, nameFor, captureCounter_, file, written)) hr = E_POINTER;
     }
-  }
-  if (session_.grabber) {
-    session_.grabber->SetBufferSamples(FALSE);
-    session_.grabber->SetOneShot(FALSE);
   }
   // Capturing ends playback, whatever came of it.
   engine_.StopAndClose();
@@ -351,7 +347,8 @@ bool VideoViewWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
       result = FALSE;
       return true;
     case WM_KEYUP:
-      if (wParam == VK_RIGHT && session_.basicAudio) session_.SetVolume(engine_.state().volume);
+      // Without an audio interface the volume call does nothing.
+      if (wParam == VK_RIGHT) backend_.SetVolume(engine_.state().volume);
       result = FALSE;
       return true;
     case WM_COMMAND:

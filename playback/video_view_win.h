@@ -14,7 +14,8 @@
 #include "platform/limits.h"
 #include "platform/time_format.h"
 #include "playback/engine_state.h"
-#include "playback/media_session_win.h"
+#include "playback/media_backend.h"
+#include "playback/media_surfaces_win.h"
 #include "playback/playback_controller.h"
 #include "settings/player_settings.h"
 
@@ -46,8 +47,9 @@ extern const char kCaptureFailedText[];
 
 class VideoViewWindow final : public platform::CompanionDialog {
  public:
-  VideoViewWindow(PlaybackController& engine, DirectShowSession& session, std::string appDirectory)
-      : engine_(engine), session_(session), appDirectory_(std::move(appDirectory)) {}
+  // The view plays through backend and draws on surface: both the media session.
+  VideoViewWindow(PlaybackController& engine, MediaBackend& backend, VideoSurface& surface, std::string appDirectory)
+      : engine_(engine), backend_(backend), surface_(surface), appDirectory_(std::move(appDirectory)) {}
   HWND Create(HINSTANCE instance) { return CreateHidden(instance, "IDD_View", nullptr); }
   void SetHost(VideoViewHost host) { host_ = std::move(host); }
   // Takes drops through the drag-and-drop target; and gives it back.
@@ -87,19 +89,20 @@ class VideoViewWindow final : public platform::CompanionDialog {
   // Keeps the main window just above the view.
   void MoveMainWindow();
   void OnDrop(WPARAM event, LPARAM lParam, INT_PTR& result);
-  bool VideoShown() const { return !session_.IsAudioOnly(); }
+  bool VideoShown() const { return !backend_.IsAudioOnly(); }
   void ShowTitle(const std::string& text) const {
     if (host_.showTitleText) host_.showTitleText(text);
   }
 
   PlaybackController& engine_;
-  DirectShowSession& session_;
+  MediaBackend& backend_;
+  VideoSurface& surface_;
   std::string appDirectory_;
   VideoViewHost host_;
   int zoomSetting_ = kZoomNormal;
   bool fullScreen_ = false;
   // The video window's message drain while full screen is on, and the view's place.
-  OAHWND savedDrain_ = 0;
+  HWND savedDrain_ = nullptr;
   RECT placementBeforeFullScreen_{};
   bool placementSaved_ = false;
   // The number in the next frame file's name; 0 at each start of the program.

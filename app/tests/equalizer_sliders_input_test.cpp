@@ -66,7 +66,7 @@ class EqualizerSlidersByPointer : public PlayerWindowTest {
   static equalizer::BandValues KeptBands() { return Engine().options().bands; }
   // The bands of the equalizer filter the player runs, if there is one.
   static bool FilterBands(equalizer::BandValues& bands) {
-    IUnknown* filter = Session().equalizer.Get();
+    IUnknown* filter = Session().Equalizer();
     if (filter == nullptr) return false;
     IEqualizer* control = nullptr;
     if (FAILED(filter->QueryInterface(IID_IEqualizer, reinterpret_cast<void**>(&control)))) return false;

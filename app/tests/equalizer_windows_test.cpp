@@ -112,25 +112,24 @@ class EqualizerWindowTest : public PlayerWindowTest {
     PlayerWindowTest::SetUp();
     dialog_ = App().equalizerDialog().window();
     ASSERT_NE(dialog_, nullptr);
-    if (!Session().equalizer) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
+    if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
     Engine().options().bands = equalizer::FlatBands();
     Engine().options().equalizerOn = false;
     Engine().options().voiceRemovalOn = false;
     ComPtr<IEqualizer> control;
-    ASSERT_EQ(Session().equalizer.As(&control), S_OK);
+    ASSERT_EQ(ComPtr<IBaseFilter>(Session().Equalizer()).As(&control), S_OK);
     control->ResetBands();
     control->EnableEqualizer(FALSE);
     control->EnableVoiceRemoval(FALSE);
     App().equalizerDialog().Synchronize();
   }
   void TearDown() override {
-    if (held_) Session().equalizer = held_;
+    if (held_) Session().ReplaceEqualizerForTests(held_);
     PlayerWindowTest::TearDown();
   }
   // Takes the run's filter away (or puts a stand-in in its place) for a test.
   void ReplaceFilter(ComPtr<IBaseFilter> standIn) {
-    held_ = Session().equalizer;
-    Session().equalizer = standIn;
+    held_ = Session().ReplaceEqualizerForTests(standIn);
   }
   int SliderPosition(int band) {
     return static_cast<int>(SendMessageA(App().equalizerDialog().Slider(band), TBM_GETPOS, 0, 0));
@@ -148,7 +147,7 @@ TEST_F(EqualizerWindowTest, TrackbarKeysSendAllFifteenBandsToTheRunningFilter) {
   // Band 5 is moved elsewhere first, by another client of the filter: the next slider
   // notification sends the sliders' own values for all fifteen.
   ComPtr<IEqualizer> other;
-  ASSERT_EQ(Session().equalizer.As(&other), S_OK);
+  ASSERT_EQ(ComPtr<IBaseFilter>(Session().Equalizer()).As(&other), S_OK);
   equalizer::BandValues foreign = equalizer::FlatBands();
   foreign[4] = 3;
   other->SetBands(foreign.data());
@@ -156,14 +155,14 @@ TEST_F(EqualizerWindowTest, TrackbarKeysSendAllFifteenBandsToTheRunningFilter) {
   HWND slider = App().equalizerDialog().Slider(0);
   // The slider's top end is +15 dB: Home goes there, each Down key one step lower.
   SendMessageA(slider, WM_KEYDOWN, VK_HOME, 0);
-  EXPECT_EQ(FilterBands(Session().equalizer.Get())[0], 48);
-  EXPECT_EQ(FilterBands(Session().equalizer.Get())[4], 24) << "the other sliders' positions go along";
+  EXPECT_EQ(FilterBands(Session().Equalizer())[0], 48);
+  EXPECT_EQ(FilterBands(Session().Equalizer())[4], 24) << "the other sliders' positions go along";
   SendMessageA(slider, WM_KEYDOWN, VK_DOWN, 0);
   SendMessageA(slider, WM_KEYDOWN, VK_DOWN, 0);
-  EXPECT_EQ(FilterBands(Session().equalizer.Get())[0], 46);
+  EXPECT_EQ(FilterBands(Session().Equalizer())[0], 46);
   EXPECT_EQ(Engine().options().bands[0], 46);
   SendMessageA(App().equalizerDialog().Slider(14), WM_KEYDOWN, VK_END, 0);
-  const auto bands = FilterBands(Session().equalizer.Get());
+  const auto bands = FilterBands(Session().Equalizer());
   EXPECT_EQ(bands[14], 0);
   EXPECT_EQ(bands[0], 46);
   EXPECT_EQ(Engine().options().bands, bands);
@@ -174,10 +173,10 @@ TEST_F(EqualizerWindowTest, MovingASliderChangesTheAudioThroughTheFilter) {
   // equalizer into a sample grabber, once flat and once with the 400 Hz band raised
   // through the window.
   Click(IDC_EQUALIZER_ENABLE);
-  ASSERT_EQ(FilterSwitches(Session().equalizer.Get()).first, TRUE);
+  ASSERT_EQ(FilterSwitches(Session().Equalizer()).first, TRUE);
   auto measure = [&] {
     equalizer::testing::GrabberGraph graph;
-    const HRESULT built = graph.Build(Session().equalizer.Get(), equalizer::testing::Widen(MediaPath("tone.wav")));
+    const HRESULT built = graph.Build(Session().Equalizer(), equalizer::testing::Widen(MediaPath("tone.wav")));
     EXPECT_EQ(built, S_OK);
     if (FAILED(built)) return 0.0;
     EXPECT_TRUE(graph.RunToCompletion());
@@ -188,7 +187,7 @@ TEST_F(EqualizerWindowTest, MovingASliderChangesTheAudioThroughTheFilter) {
   const double flat = measure();
   ASSERT_GT(flat, 1000.0);
   SendMessageA(App().equalizerDialog().Slider(6), WM_KEYDOWN, VK_HOME, 0);
-  ASSERT_EQ(FilterBands(Session().equalizer.Get())[6], 48);
+  ASSERT_EQ(FilterBands(Session().Equalizer())[6], 48);
   const double raised = measure();
   EXPECT_GT(raised, flat * 2.0) << "+15 dB at 400 Hz lifts a 440 Hz tone well above its flat level";
 
@@ -200,13 +199,13 @@ TEST_F(EqualizerWindowTest, MovingASliderChangesTheAudioThroughTheFilter) {
 TEST_F(EqualizerWindowTest, ResetBringsSlidersBandsAndFilterBackAfterAnotherClient) {
   SendMessageA(App().equalizerDialog().Slider(2), WM_KEYDOWN, VK_HOME, 0);
   ComPtr<IEqualizer> other;
-  ASSERT_EQ(Session().equalizer.As(&other), S_OK);
+  ASSERT_EQ(ComPtr<IBaseFilter>(Session().Equalizer()).As(&other), S_OK);
   equalizer::BandValues foreign{};
   for (int band = 0; band < equalizer::kBandCount; ++band) foreign[band] = band * 3;
   other->SetBands(foreign.data());
 
   Click(IDC_EQUALIZER_RESET);
-  EXPECT_EQ(FilterBands(Session().equalizer.Get()), equalizer::FlatBands());
+  EXPECT_EQ(FilterBands(Session().Equalizer()), equalizer::FlatBands());
   EXPECT_EQ(Engine().options().bands, equalizer::FlatBands());
   for (int band = 0; band < equalizer::kBandCount; ++band) EXPECT_EQ(SliderPosition(band), 24) << band;
 }
@@ -214,10 +213,10 @@ TEST_F(EqualizerWindowTest, ResetBringsSlidersBandsAndFilterBackAfterAnotherClie
 TEST_F(EqualizerWindowTest, SwitchesFlipTheFlagsOnlyWhenTheFilterHearsOfIt) {
   Click(IDC_EQUALIZER_ENABLE);
   EXPECT_TRUE(Engine().options().equalizerOn);
-  EXPECT_EQ(FilterSwitches(Session().equalizer.Get()), std::make_pair(TRUE, FALSE));
+  EXPECT_EQ(FilterSwitches(Session().Equalizer()), std::make_pair(TRUE, FALSE));
   Click(IDC_VOICE_REMOVAL_ENABLE);
   EXPECT_TRUE(Engine().options().voiceRemovalOn);
-  EXPECT_EQ(FilterSwitches(Session().equalizer.Get()), std::make_pair(TRUE, TRUE));
+  EXPECT_EQ(FilterSwitches(Session().Equalizer()), std::make_pair(TRUE, TRUE));
 
   // No filter object: the mark flips, the flag stays.
   ReplaceFilter(nullptr);
@@ -228,7 +227,7 @@ TEST_F(EqualizerWindowTest, SwitchesFlipTheFlagsOnlyWhenTheFilterHearsOfIt) {
   // A filter without the control interface: the same, and nothing breaks.
   ComPtr<IBaseFilter> standIn;
   ASSERT_EQ(CoCreateInstance(kClsidFileSource, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&standIn)), S_OK);
-  Session().equalizer = standIn;
+  Session().ReplaceEqualizerForTests(standIn);
   Click(IDC_VOICE_REMOVAL_ENABLE);
   EXPECT_FALSE(Checked(IDC_VOICE_REMOVAL_ENABLE));
   EXPECT_TRUE(Engine().options().voiceRemovalOn);
@@ -270,7 +269,7 @@ TEST_F(EqualizerWindowTest, WithoutAFilterTheWindowSaysSoOnceAndDisablesItsContr
   EXPECT_TRUE(IsWindowVisible(dialog_)) << "ToggleVisible returned without a box to wait for";
   EXPECT_EQ(FindWindowW(nullptr, L"Quenfold' Equalizer"), nullptr);
 
-  Session().equalizer = held_;
+  Session().ReplaceEqualizerForTests(held_);
   App().equalizerDialog().ToggleVisible();
   App().equalizerDialog().ToggleVisible();
   EXPECT_EQ(WindowText(dialog_), "Quenfold' Equalizer");
@@ -311,7 +310,7 @@ TEST_F(EqualizerWindowTest, SynchronizeShowsLoadedBandsWithPlusFifteenAtTheTop) 
   ASSERT_TRUE(IsWindowVisible(dialog_));
   Click(IDOK);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog_); }, 5000));
-  const auto bands = FilterBands(Session().equalizer.Get());
+  const auto bands = FilterBands(Session().Equalizer());
   EXPECT_EQ(bands[0], 48);
   EXPECT_EQ(bands[1], 0);
 }
@@ -436,16 +435,16 @@ TEST_F(EffectDialogTest, EnabledEffectJoinsTheNextGraphNotTheCurrentOne) {
   if (row < 0) GTEST_SKIP() << "no resampler DMO among the audio effects";
   const std::string name = Session().effects()[row].ansiName;
   OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_TRUE(Session().graph);
+  ASSERT_TRUE(Session().HasGraph());
   ASSERT_TRUE(OpenEffects([&](HWND dialog) {
     Check(dialog, row, true);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   }));
   ASSERT_EQ(Session().effects()[row].enabled, 1) << "the dialog's OK stores the check";
-  EXPECT_FALSE(playback::FindFilterByName(Session().graph.Get(), name.c_str())) << "the running graph is left alone";
+  EXPECT_FALSE(playback::FindFilterByName(Session(), name.c_str())) << "the running graph is left alone";
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_TRUE(playback::FindFilterByName(Session().graph.Get(), name.c_str()));
+  EXPECT_TRUE(playback::FindFilterByName(Session(), name.c_str()));
   // Unchecked again, the graph after that has it no more; a checked empty row adds nothing.
   Session().effects()[row].enabled = 0;
   for (auto& entry : Session().effects()) {
@@ -453,7 +452,7 @@ TEST_F(EffectDialogTest, EnabledEffectJoinsTheNextGraphNotTheCurrentOne) {
   }
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_FALSE(playback::FindFilterByName(Session().graph.Get(), name.c_str()));
+  EXPECT_FALSE(playback::FindFilterByName(Session(), name.c_str()));
 }
 
 // Names too long for the table's fields are cut at a whole character: no lone lead

@@ -44,7 +44,7 @@ std::vector<std::string> GraphNames(IFilterGraph* graph) {
 std::vector<std::string> NamesWithPages(IFilterGraph* graph, bool withPages) {
   std::vector<std::string> names;
   for (const std::string& name : GraphNames(graph)) {
-    ComPtr<IBaseFilter> filter = playback::FindFilterByName(graph, name.c_str());
+    ComPtr<IBaseFilter> filter = playback::FindFilterByName(PlayerWindowTest::Session(), name.c_str());
     ComPtr<ISpecifyPropertyPages> pages;
     CAUUID ids{};
     const bool has = filter && SUCCEEDED(filter.As(&pages)) && SUCCEEDED(pages->GetPages(&ids)) && ids.cElems > 0;
@@ -88,7 +88,7 @@ BOOL CALLBACK FindFrame(HWND window, LPARAM param) {
 // Opens the property frame of name on this thread while a helper thread looks for it
 // (a visible window of this process whose caption holds the name), counts its
 // trackbars and closes it.
-FoundFrame OpenAndCloseFrame(IFilterGraph* graph, const std::string& name, bool& opened) {
+FoundFrame OpenAndCloseFrame(const playback::FilterInspection& graph, const std::string& name, bool& opened) {
   FoundFrame result;
   const std::wstring wide(name.begin(), name.end());
   std::thread helper([&] {
@@ -156,9 +156,9 @@ TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGr
   OpenAndPlay(MediaPath("tone.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   const auto first = Lines();
-  EXPECT_EQ(first, GraphNames(Session().graph.Get()));
+  EXPECT_EQ(first, GraphNames(Session().interfacesForTests().graph));
   EXPECT_GE(first.size(), 2u);
-  if (Session().equalizer) {
+  if (Session().Equalizer()) {
     EXPECT_NE(std::find(first.begin(), first.end(), kEqualizerFilterNameAnsi), first.end());
   }
 
@@ -166,7 +166,7 @@ TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGr
   SendDlgItemMessageA(window_, IDC_FILTER_LIST, LB_RESETCONTENT, 0, 0);
   OpenAndPlay(MediaPath("short.wav").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_EQ(Lines(), GraphNames(Session().graph.Get()));
+  EXPECT_EQ(Lines(), GraphNames(Session().interfacesForTests().graph));
 
   // Closing leaves the old lines until the next refill; the toggle hides.
   Engine().StopAndClose();
@@ -179,12 +179,12 @@ TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGr
 
 TEST_F(FilterListTest, HiddenWindowIsNotRefilledByANewGraph) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_TRUE(Session().graph);
+  ASSERT_TRUE(Session().HasGraph());
   EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(FilterListTest, EqualizerLineTogglesThePlayersWindow) {
-  if (!Session().equalizer) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
+  if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
   OpenAndPlay(MediaPath("tone.wav").c_str());
   App().filterList().Toggle();
   HWND equalizer = App().equalizerDialog().window();
@@ -195,11 +195,11 @@ TEST_F(FilterListTest, EqualizerLineTogglesThePlayersWindow) {
 }
 
 TEST_F(FilterListTest, PropertyFrameOpensForOurFilterWithItsPage) {
-  if (!Session().equalizer) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
+  if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
   OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_TRUE(Session().graph);
+  ASSERT_TRUE(Session().HasGraph());
   bool opened = false;
-  const FoundFrame frame = OpenAndCloseFrame(Session().graph.Get(), kEqualizerFilterNameAnsi, opened);
+  const FoundFrame frame = OpenAndCloseFrame(Session(), kEqualizerFilterNameAnsi, opened);
   EXPECT_TRUE(opened);
   ASSERT_NE(frame.frame, nullptr) << "a frame captioned with the filter's name";
   EXPECT_EQ(frame.trackbars, 15) << "the page shows the fifteen bands";
@@ -208,19 +208,19 @@ TEST_F(FilterListTest, PropertyFrameOpensForOurFilterWithItsPage) {
 
 TEST_F(FilterListTest, FiltersWithoutPagesOrGraphOpenNothing) {
   OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_TRUE(Session().graph);
+  ASSERT_TRUE(Session().HasGraph());
   // The platform's filters in a WAV graph name no pages: none of them may open a frame.
-  const auto withoutPages = NamesWithPages(Session().graph.Get(), false);
+  const auto withoutPages = NamesWithPages(Session().interfacesForTests().graph, false);
   EXPECT_FALSE(withoutPages.empty());
   for (const std::string& name : withoutPages) {
-    EXPECT_FALSE(playback::ShowFilterProperties(Session().graph.Get(), name.c_str(), main_)) << name;
+    EXPECT_FALSE(playback::ShowFilterProperties(Session(), name.c_str(), main_)) << name;
   }
   // A name that is not in the graph, and no graph at all.
-  EXPECT_FALSE(playback::ShowFilterProperties(Session().graph.Get(), "no such filter", main_));
-  const auto names = GraphNames(Session().graph.Get());
+  EXPECT_FALSE(playback::ShowFilterProperties(Session(), "no such filter", main_));
+  const auto names = GraphNames(Session().interfacesForTests().graph);
   Engine().StopAndClose();
   ASSERT_FALSE(names.empty());
-  EXPECT_FALSE(playback::ShowFilterProperties(Session().graph.Get(), names.front().c_str(), main_));
+  EXPECT_FALSE(playback::ShowFilterProperties(Session(), names.front().c_str(), main_));
 }
 
 TEST_F(FilterListTest, DoubleClickAfterCloseFindsNoGraphAndOpensNothing) {

@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, EqualizerSwitchesReachTheNextGraphsOptions) {
   HWND equalizer = App().equalizerDialog().window();
   ASSERT_NE(equalizer, nullptr);
   // The flag follows a click only when the filter can be told of it.
-  if (!Session().equalizer) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
+  if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
   Engine().options().equalizerOn = false;
   App().equalizerDialog().Synchronize();
   SendMessageA(GetDlgItem(equalizer, IDC_EQUALIZER_ENABLE), BM_CLICK, 0, 0);

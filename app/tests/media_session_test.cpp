@@ -8,6 +8,7 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "equalizer/iequalizer.h"
+#include "playback/filter_list_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 
@@ -33,20 +34,24 @@ class MediaSessionTest : public PlayerWindowTest {
   // Makes sure a filter sits in the equalizer's place, to count references on.
   IBaseFilter* EqualizerOrStandIn() {
     auto& session = Session();
-    if (!session.equalizer) {
-      CoCreateInstance(kClsidFileSource, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&session.equalizer));
+    if (session.Equalizer() == nullptr) {
+      Microsoft::WRL::ComPtr<IBaseFilter> standIn;
+      CoCreateInstance(kClsidFileSource, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&standIn));
+      session.ReplaceEqualizerForTests(standIn);
     }
-    return session.equalizer.Get();
+    return session.Equalizer();
   }
 
   static void ExpectGraphReleased() {
     auto& session = Session();
-    EXPECT_FALSE(session.graph);
-    EXPECT_FALSE(session.control);
-    EXPECT_FALSE(session.events);
+    const auto held = session.interfacesForTests();
+    EXPECT_FALSE(session.HasGraph());
+    EXPECT_FALSE(held.graph);
+    EXPECT_FALSE(held.control);
+    EXPECT_FALSE(held.events);
     EXPECT_FALSE(session.seeking());
-    EXPECT_FALSE(session.source);
-    EXPECT_FALSE(session.openProgress);
+    EXPECT_FALSE(held.source);
+    EXPECT_FALSE(held.openProgress);
     EXPECT_EQ(Player().state.load(), playback::kStateClosed);
   }
 
@@ -67,7 +72,7 @@ TEST_F(MediaSessionTest, EndOfStreamReachesMainWindowAndNormalModeStops) {
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   // The graph posts its completion to the main window; the normal play mode closes.
   EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 15000));
-  EXPECT_FALSE(Session().graph);
+  EXPECT_FALSE(Session().HasGraph());
   EXPECT_EQ(WindowText(Main().timeDisplay()), "00:00/00:01");
   EXPECT_EQ(TitleDisplay(), "short.wav");
 }
@@ -117,17 +122,37 @@ bool BothPinsConnected(IBaseFilter* filter) {
   return count == 2 && connected == 2;
 }
 
+// The equalizer windows act on the filter the session puts into every graph: a
+// different object (a fresh one, or none) would leave the playing sound unchanged.
+TEST_F(MediaSessionTest, EqualizerWindowsReachTheFilterInThePlayingGraph) {
+  if (Session().Equalizer() == nullptr) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
+  OpenAndPlay(MediaPath("tone.wav").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  const auto inGraph = playback::FindFilterByName(Session(), kEqualizerFilterNameAnsi);
+  ASSERT_TRUE(inGraph);
+  Microsoft::WRL::ComPtr<IUnknown> graphIdentity;
+  Microsoft::WRL::ComPtr<IUnknown> windowsIdentity;
+  ASSERT_EQ(inGraph.As(&graphIdentity), S_OK);
+  ASSERT_NE(App().equalizerAccess().Equalizer(), nullptr);
+  ASSERT_EQ(App().equalizerAccess().Equalizer()->QueryInterface(IID_PPV_ARGS(&windowsIdentity)), S_OK);
+  EXPECT_EQ(graphIdentity.Get(), windowsIdentity.Get());
+  // The same one object for the whole run, across graphs.
+  OpenAndPlay(MediaPath("short.wav").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_EQ(playback::FindFilterByName(Session(), kEqualizerFilterNameAnsi).Get(), inGraph.Get());
+}
+
 TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
   if (GetFileAttributesA((BinaryDirectory() + "\\Equalizer.ax").c_str()) == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "Equalizer.ax is not built in this tree";
   }
   // Start-up registered the filter next to the program and created it.
-  ASSERT_TRUE(Session().equalizer);
+  ASSERT_TRUE(Session().Equalizer());
   char marker[16] = {};
   settings::ReadSettingString("Player", "RegisterEQ", marker, sizeof(marker), "");
   EXPECT_STREQ(marker, "004");
   CLSID clsid{};
-  Session().equalizer->GetClassID(&clsid);
+  Session().Equalizer()->GetClassID(&clsid);
   EXPECT_TRUE(IsEqualGUID(clsid, CLSID_Equalizer));
 
   Engine().options().equalizerOn = true;
@@ -136,7 +161,7 @@ TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
     SCOPED_TRACE(name);
     OpenAndPlay(MediaPath(name).c_str());
     ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
-    EXPECT_TRUE(BothPinsConnected(Session().equalizer.Get()));
+    EXPECT_TRUE(BothPinsConnected(Session().Equalizer()));
     Engine().StopAndClose();
   }
   Engine().options().equalizerOn = false;

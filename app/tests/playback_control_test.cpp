@@ -35,7 +35,7 @@ class PlaybackControlTest : public PlayerWindowTest {
   bool WaitForNewGraph(unsigned built) {
     return WaitUntil(
         [&] {
-          return Session().graph && Session().graphsBuilt > built &&
+          return Session().HasGraph() && Session().graphsBuilt() > built &&
                  Player().state.load() == playback::kStatePlaying;
         },
         kEndOfTrackTimeoutMs);
@@ -46,7 +46,7 @@ TEST_F(PlaybackControlTest, RepeatAllWrapsFromTheLastRowToTheFirst) {
   FillPlaylist({"tone.wav", "tone.wav", "short.wav"});
   Engine().SetPlayMode(playback::kPlayModeRepeatAll);
   PlayRow(2);
-  const unsigned first = Session().graphsBuilt;
+  const unsigned first = Session().graphsBuilt();
   ASSERT_TRUE(WaitForNewGraph(first));
   EXPECT_EQ(Player().currentTrackIndex, 0);
   EXPECT_TRUE(Rows()->IsSelected(0));
@@ -57,7 +57,7 @@ TEST_F(PlaybackControlTest, RepeatOneRestartsTheSameFile) {
   FillPlaylist({"short.wav", "tone.wav"});
   Engine().SetPlayMode(playback::kPlayModeRepeatOne);
   PlayRow(0);
-  const unsigned first = Session().graphsBuilt;
+  const unsigned first = Session().graphsBuilt();
   ASSERT_TRUE(WaitForNewGraph(first));
   EXPECT_EQ(Player().currentTrackIndex, 0);
   EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
@@ -67,7 +67,7 @@ TEST_F(PlaybackControlTest, ShufflePicksARowOfTheList) {
   FillPlaylist({"short.wav", "short.wav", "short.wav"});
   Engine().SetPlayMode(playback::kPlayModeShuffle);
   PlayRow(1);
-  const unsigned first = Session().graphsBuilt;
+  const unsigned first = Session().graphsBuilt();
   ASSERT_TRUE(WaitForNewGraph(first));
   EXPECT_GE(Player().currentTrackIndex, 0);
   EXPECT_LT(Player().currentTrackIndex, 3);
@@ -77,22 +77,22 @@ TEST_F(PlaybackControlTest, RepeatAllWithAnEmptyListLeavesTheStoppedGraph) {
   Engine().SetPlayMode(playback::kPlayModeRepeatAll);
   Engine().OpenAndPlay(MediaPath("short.wav").c_str());
   ASSERT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateStopped; }, kEndOfTrackTimeoutMs));
-  EXPECT_TRUE(Session().graph);
+  EXPECT_TRUE(Session().HasGraph());
 }
 
 TEST_F(PlaybackControlTest, PauseAfterAStopThatKeptTheGraph) {
   Engine().OpenAndPlay(MediaPath("tone.wav").c_str());
   Engine().StopKeepGraph();
   EXPECT_EQ(Player().state.load(), playback::kStateStopped);
-  ASSERT_TRUE(Session().graph);
+  ASSERT_TRUE(Session().HasGraph());
   Engine().TogglePause();
   EXPECT_EQ(Player().state.load(), playback::kStatePaused);
   OAFilterState state = State_Stopped;
-  Session().control->GetState(2000, &state);
+  Session().interfacesForTests().control->GetState(2000, &state);
   EXPECT_EQ(state, State_Paused);
   Engine().TogglePause();
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
-  Session().control->GetState(2000, &state);
+  Session().interfacesForTests().control->GetState(2000, &state);
   EXPECT_EQ(state, State_Running);
 }
 

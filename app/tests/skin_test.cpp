@@ -293,13 +293,13 @@ TEST_F(SkinTest, VolumeKnobAtTheBottomMutesTheRunningGraph) {
   SendMessageA(knob, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
   SendMessageA(knob, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 300));
   long volume = 0;
-  ASSERT_TRUE(Session().basicAudio);
-  Session().basicAudio->get_Volume(&volume);
+  ASSERT_TRUE(Session().interfacesForTests().basicAudio);
+  Session().interfacesForTests().basicAudio->get_Volume(&volume);
   EXPECT_EQ(volume, -10000);
   EXPECT_EQ(Player().volume, -10000);
   // Back to the top: full volume.
   SendMessageA(knob, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, -300));
-  Session().basicAudio->get_Volume(&volume);
+  Session().interfacesForTests().basicAudio->get_Volume(&volume);
   EXPECT_EQ(volume, 0);
   SendMessageA(knob, WM_LBUTTONUP, 0, MAKELPARAM(3, -300));
 }

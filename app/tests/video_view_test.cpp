@@ -73,7 +73,7 @@ class VideoViewTest : public PlayerWindowTest {
   // The video renderer's rectangle inside the view.
   static RECT VideoRect() {
     long left = 0, top = 0, width = 0, height = 0;
-    Session().videoWindow->GetWindowPosition(&left, &top, &width, &height);
+    Session().interfacesForTests().videoWindow->GetWindowPosition(&left, &top, &width, &height);
     return RECT{left, top, left + width, top + height};
   }
   static std::int64_t Position() {
@@ -117,6 +117,50 @@ TEST_F(VideoViewTest, NewVideoShowsAtNativeSizeUnderTheMainWindow) {
   EXPECT_EQ(view.left, main.left);
   EXPECT_EQ(view.top, main.bottom);
   EXPECT_EQ(WindowText(ViewWindow()), "[video320.avi] Quenfold' Ambrel");
+}
+
+// The video surface the view draws through: between graphs every operation answers
+// nothing and touches nothing (a stale or null interface would crash the view's keys
+// after a close); during a video it gives the video's own size, not the window's or
+// a swapped one, places the renderer where asked, and reports the view as the drain.
+TEST_F(VideoViewTest, SurfaceIsInertBetweenGraphsAndAnswersForTheVideoDuringOne) {
+  playback::VideoSurface& surface = Session();
+  Engine().StopAndClose();
+  EXPECT_FALSE(surface.NativeVideoSize());
+  EXPECT_FALSE(surface.HasVideoWindow());
+  EXPECT_FALSE(surface.HasVideo());
+  EXPECT_FALSE(surface.FullScreen());
+  EXPECT_EQ(surface.MessageDrain(), nullptr);
+  EXPECT_FALSE(surface.PlaceVideo(100, 50));
+  EXPECT_FALSE(surface.CanStepFrames());
+  EXPECT_FALSE(surface.StepOneFrame());
+  EXPECT_FALSE(surface.HasFrameGrabber());
+  playback::GrabbedFrame frame;
+  EXPECT_EQ(surface.GrabFrame(frame), E_POINTER);
+  EXPECT_TRUE(frame.pixels.empty());
+  surface.SetFullScreen(true);
+  surface.SetMessageDrain(main_);
+  surface.BringVideoToFront();
+  EXPECT_TRUE(Session().Filters().empty()) << "no filter of the last graph is kept";
+
+  PlayVideo("video322.avi");
+  const auto size = surface.NativeVideoSize();
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->cx, 322);
+  EXPECT_EQ(size->cy, 240);
+  EXPECT_TRUE(surface.HasVideo());
+  EXPECT_EQ(surface.MessageDrain(), ViewWindow());
+  ASSERT_TRUE(surface.FullScreen());
+  EXPECT_FALSE(*surface.FullScreen());
+  EXPECT_TRUE(surface.PlaceVideo(100, 50));
+  // Sizes only: the renderer's origin is reported in screen coordinates under Wine.
+  const RECT placed = VideoRect();
+  EXPECT_EQ(placed.right - placed.left, 100);
+  EXPECT_EQ(placed.bottom - placed.top, 50);
+  Command(IDM_VIEW_ZOOM_100);
+  const RECT fitted = VideoRect();
+  EXPECT_EQ(fitted.right - fitted.left, 322) << "the view fits the renderer to itself again";
+  EXPECT_EQ(fitted.bottom - fitted.top, 240);
 }
 
 TEST_F(VideoViewTest, ZoomAndAspectSizeTheClientAreaAndTheVideoFollows) {
@@ -169,18 +213,18 @@ TEST_F(VideoViewTest, FullScreenAndBackRestoresThePlacementAndCarriesToTheNextVi
   EXPECT_TRUE(View().fullScreen());
   EXPECT_EQ(View().zoomSetting(), playback::kZoomFullScreen);
   EXPECT_FALSE(IsWindowVisible(ViewWindow()));
-  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  ASSERT_HRESULT_SUCCEEDED(Session().interfacesForTests().videoWindow->get_FullScreenMode(&mode));
   EXPECT_EQ(mode, OATRUE);
 
   // A new video starts in full screen too.
   PlayVideo("video322.avi");
-  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  ASSERT_HRESULT_SUCCEEDED(Session().interfacesForTests().videoWindow->get_FullScreenMode(&mode));
   EXPECT_EQ(mode, OATRUE);
 
   Key(VK_ESCAPE);
   EXPECT_FALSE(View().fullScreen());
   EXPECT_EQ(View().zoomSetting(), playback::kZoomNormal);
-  ASSERT_HRESULT_SUCCEEDED(Session().videoWindow->get_FullScreenMode(&mode));
+  ASSERT_HRESULT_SUCCEEDED(Session().interfacesForTests().videoWindow->get_FullScreenMode(&mode));
   EXPECT_EQ(mode, OAFALSE);
   EXPECT_TRUE(IsWindowVisible(ViewWindow()));
   const RECT after = WindowRect(ViewWindow());
@@ -233,10 +277,11 @@ TEST_F(VideoViewTest, FrameStepIsSilentUntilTheKeyIsReleased) {
   SetKeyboardState(keys);
   // A video without sound has no volume to read; the step is still checked below.
   long volume = 0;
-  if (Session().basicAudio && SUCCEEDED(Session().basicAudio->get_Volume(&volume))) {
+  IBasicAudio* audio = Session().interfacesForTests().basicAudio;
+  if (audio != nullptr && SUCCEEDED(audio->get_Volume(&volume))) {
     EXPECT_EQ(volume, playback::kSilentVolume);
     SendMessageA(ViewWindow(), WM_KEYUP, VK_RIGHT, 0);
-    Session().basicAudio->get_Volume(&volume);
+    Session().interfacesForTests().basicAudio->get_Volume(&volume);
     EXPECT_EQ(volume, -1500);
   }
   // No one-second jump happened.
@@ -291,7 +336,7 @@ TEST_F(VideoViewTest, CloseEndsPlaybackAndHidesTheView) {
   Key('E');
   EXPECT_FALSE(IsWindowVisible(ViewWindow()));
   EXPECT_EQ(Player().state.load(), playback::kStateClosed);
-  EXPECT_FALSE(Session().graph);
+  EXPECT_FALSE(Session().HasGraph());
 }
 
 TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
@@ -308,7 +353,7 @@ TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.video);
     PlayVideo(c.video);
-    ASSERT_TRUE(Session().grabber);
+    ASSERT_TRUE(Session().HasFrameGrabber());
     Key('C');
     const std::string name = FrameFile(number++);
     EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + name);
@@ -377,7 +422,7 @@ TEST_F(VideoViewTest, CaptureSwitchActsOnLaterGraphsOnly) {
   Command(IDM_VIEW_CAPTURE);
   EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + FrameFile(first));
   PlayVideo("video320.avi");
-  EXPECT_FALSE(Session().grabber);
+  EXPECT_FALSE(Session().HasFrameGrabber());
   Command(IDM_VIEW_CAPTURE);
   EXPECT_EQ(TitleDisplay(), "キャプチャー失敗");
   EXPECT_EQ(Player().state.load(), playback::kStateClosed);

@@ -54,6 +54,20 @@ class CheckLayers(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn("equalizer/dsp may not include equalizer/filter", out)
 
+    def test_only_playbacks_windows_include_resources(self):
+        # The video view and the filter list are dialogs from resource templates.
+        code, out = self.run_on({
+            "playback/video_view_win.cpp": ["resources/menu_ids.h", "resources/resource_ids.h"],
+            "playback/filter_list_win.h": ["resources/resource_ids.h"],
+        })
+        self.assertEqual(code, 0, out)
+        # The engine, the session and any other playback file may not, _win or not.
+        for name in ("playback/playback_controller.cpp", "playback/media_session_win.cpp",
+                     "playback/video_view.cpp", "playback/tests/video_view_win_test.cpp"):
+            code, out = self.run_on({name: ["resources/resource_ids.h"]})
+            self.assertEqual(code, 1, name)
+            self.assertIn(f"{name}: includes resources/resource_ids.h (playback may not include resources)", out)
+
     def test_only_app_includes_app(self):
         code, out = self.run_on({"shell/about_dialog_win.cpp": ["app/application_win.h"]})
         self.assertEqual(code, 1)
