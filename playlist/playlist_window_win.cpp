@@ -392,8 +392,15 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   const platform::CoTaskMem<ITEMIDLIST> item(SHBrowseForFolderA(&browse));
   if (!item) return;
-  char folder[platform::kPathCapacity] = {};
-  if (SHGetPathFromIDListA(item.get(), folder)) AddFolder(folder, tree);
+  // Read wide: the ANSI call turns characters the code page lacks into "?".
+  wchar_t folder[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(item.get(), folder)) return;
+  const platform::ShellPath chosen = platform::AnsiPathFromWide(folder);
+  if (chosen.refused()) {
+    ShowRefusal(chosen.refusal);
+    return;
+  }
+  AddFolder(chosen.path, tree);
 }
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
