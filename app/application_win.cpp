@@ -12,6 +12,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -137,8 +138,8 @@ void Application::RunStartupSequence() {
   if (fileGiven) {
     engine_.OpenAndPlay(startupPath_);
     if (videoView_.window() != nullptr) InvalidateRect(videoView_.window(), nullptr, TRUE);
-  } else if (commandLineRefused_) {
-    main_.ShowTitleText(kPathTooLong);
+  } else if (commandLineRefusal_ != platform::PathRefusal::None) {
+    main_.ShowTitleText(platform::RefusalMessage(commandLineRefusal_));
   }
 
   main_.CreateTooltips();

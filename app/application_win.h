@@ -17,6 +17,7 @@
 #include "equalizer/ui/effect_dialog_win.h"
 #include "equalizer/ui/equalizer_dialog_win.h"
 #include "platform/modeless_dialog_win.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
 #include "playback/filter_list_win.h"
 #include "playback/media_session_win.h"
@@ -35,8 +36,6 @@
 #include "tags/editor/tag_editor_dialog_win.h"
 
 namespace kestrun::app {
-
-inline constexpr char kPathTooLong[] = "パスが長すぎます";
 
 class Application {
  public:
@@ -61,8 +60,8 @@ class Application {
   platform::DialogRouter& router() { return router_; }
   // The shell's share of the settings, live between load and save.
   settings::PlayerSettings& settings() { return settings_; }
-  // The command line was refused (too long); shown once the window exists.
-  void SetCommandLineRefused(bool refused) { commandLineRefused_ = refused; }
+  // Why the command line's path was refused; its message is shown once the window exists.
+  void SetCommandLineRefusal(platform::PathRefusal refusal) { commandLineRefusal_ = refusal; }
   // The file the command line named, played once the main window is set up.
   void SetStartupPath(std::string path) { startupPath_ = std::move(path); }
 
@@ -98,7 +97,7 @@ class Application {
   std::string appDirectory_;
   platform::DialogRouter router_;
   settings::PlayerSettings settings_;
-  bool commandLineRefused_ = false;
+  platform::PathRefusal commandLineRefusal_ = platform::PathRefusal::None;
   std::string startupPath_;
 
   // Declared in the order they depend on each other: the engine reports to the main

@@ -24,4 +24,10 @@ struct CommandLinePath {
 // refused whole rather than cut: a cut path would name another file.
 CommandLinePath ParseCommandLinePath(std::string_view raw, std::size_t maxLength);
 
+// The arguments of a whole command line as the system keeps it (wide, program name
+// first): the program name, quoted or not, and the blanks after it are skipped.
+std::wstring_view CommandLineArguments(std::wstring_view whole);
+// The one path of the arguments: blanks around it and enclosing quotes removed.
+std::wstring CommandLinePathText(std::wstring_view arguments);
+
 }  // namespace kestrun::app

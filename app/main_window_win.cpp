@@ -16,6 +16,7 @@
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -428,20 +429,30 @@ void MainWindow::ShowPostedPosition() {
 }
 
 void MainWindow::OpenMediaFile() {
-  char path[platform::kPathCapacity] = {};
-  OPENFILENAMEA dialog{};
+  // Asked for wide, and made an ANSI path as dropped files are (never a cut path or
+  // one with "?" for a character the code page lacks).
+  wchar_t path[MAX_PATH] = {};
+  const std::wstring filter = platform::WideFromAnsi(playlist::MediaFileFilter());
+  const std::wstring title = platform::WideFromAnsi(kOpenDialogTitle);
+  const std::wstring extension = platform::WideFromAnsi(kOpenDefaultExtension);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = window();
-  dialog.lpstrFilter = playlist::MediaFileFilter().c_str();
+  dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof(path);
-  dialog.lpstrTitle = kOpenDialogTitle;
-  dialog.lpstrDefExt = kOpenDefaultExtension;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (GetOpenFileNameA(&dialog)) {
-    ShowTitleText(path);
-    app_.engine().PlayOutsidePath(path);
+  if (GetOpenFileNameW(&dialog)) {
+    const platform::ShellPath chosen = platform::AnsiPathFromWide(path);
+    if (chosen.refused()) {
+      ShowTitleText(platform::RefusalMessage(chosen.refusal));
+    } else {
+      ShowTitleText(chosen.path);
+      app_.engine().PlayOutsidePath(chosen.path);
+    }
   }
   FocusTitle();
 }
@@ -508,6 +519,10 @@ void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
   handlers.dropped = [this](const std::string& path) {
     SetForegroundWindow(window());
     PlayDroppedPath(path);
+  };
+  handlers.refused = [this](const char* message) {
+    SetForegroundWindow(window());
+    ShowTitleText(message);
   };
   platform::AnswerDrop(event, info, handlers);
 }

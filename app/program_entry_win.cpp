@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/shell_texts.h"
 #include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::app {
@@ -25,23 +26,12 @@ constexpr LONG_PTR kRemovedStyles = 0xC40000;  // WS_CAPTION | WS_THICKFRAME
 constexpr LONG_PTR kAddedStyles = 0xA0000;     // WS_SYSMENU | WS_MINIMIZEBOX
 constexpr LONG_PTR kRemovedExStyles = 0x300;   // WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE
 
-// A path too long for its container may still fit as its short (8.3) form.
-std::string ShortFormIfNeeded(const std::string& path, std::size_t limit) {
-  if (path.size() <= limit) return path;
-  char shortPath[1024] = {};
-  const DWORD length = GetShortPathNameA(path.c_str(), shortPath, sizeof(shortPath));
-  if (length == 0 || length >= sizeof(shortPath) || length > limit) return {};
-  return shortPath;
-}
-
-// The text to play, fitted to limit, or "" (with refused set) when it cannot fit.
-std::string PathFromCommandLine(const char* commandLine, std::size_t limit, bool& refused) {
-  refused = false;
-  CommandLinePath parsed = ParseCommandLinePath(commandLine, SIZE_MAX);
-  if (parsed.status != CommandLineStatus::Ok) return {};
-  std::string path = ShortFormIfNeeded(parsed.path, limit);
-  refused = path.empty();
-  return path;
+// The path to play, as an ANSI path of at most limit bytes (its short form where the
+// long one does not fit or convert), or refused; empty when nothing was given.
+platform::ShellPath PathFromCommandLine(const wchar_t* arguments, std::size_t limit) {
+  const std::wstring text = CommandLinePathText(arguments);
+  if (text.empty()) return {};
+  return platform::AnsiPathFromWide(text, limit);
 }
 
 // The message loop; keyboard navigation goes to the modeless dialogs first.
@@ -73,20 +63,22 @@ void HandOffPath(const char* path) {
   Sleep(kHandoffWaitMs);
 }
 
-int RunProgram(HINSTANCE instance, const char* commandLine) {
-  if (commandLine == nullptr) commandLine = "";
+int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
+  const std::wstring_view arguments =
+      CommandLineArguments(wholeCommandLine != nullptr ? wholeCommandLine : L"");
+  // The view ends where the system's text ends, so it is terminated.
+  const wchar_t* commandLine = arguments.empty() ? L"" : arguments.data();
   HANDLE created = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
   const bool alreadyRunning = GetLastError() == ERROR_ALREADY_EXISTS;
   platform::OwnedMutex instanceMutex(created, created != nullptr && !alreadyRunning);
   const bool shiftHeld = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
 
   if (alreadyRunning && !shiftHeld) {
-    if (commandLine[0] != '\0') {
-      bool refused = false;
-      const std::string path = PathFromCommandLine(commandLine, kAtomNameLimit, refused);
-      if (!path.empty()) {
-        HandOffPath(path.c_str());
-      } else if (refused) {
+    if (commandLine[0] != L'\0') {
+      const platform::ShellPath path = PathFromCommandLine(commandLine, kAtomNameLimit);
+      if (!path.path.empty()) {
+        HandOffPath(path.path.c_str());
+      } else if (path.refused()) {
         // An atom holds at most 255 characters; a cut path would name another file.
         OutputDebugStringA("Path too long to hand over\n");
       }
@@ -100,7 +92,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   const auto directory = ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written,
                                                             sizeof(module));
   if (!directory) {
-    MessageBoxA(nullptr, kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, platform::kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
     return 1;
   }
 
@@ -108,11 +100,10 @@ int RunProgram(HINSTANCE instance, const char* commandLine) {
   run.app = std::make_unique<Application>(instance, *directory);
   Application* app = run.app.get();
 
-  if (commandLine[0] != '\0') {
-    bool refused = false;
-    const std::string path = PathFromCommandLine(commandLine, platform::kPathMaxLength, refused);
-    app->SetStartupPath(path);
-    app->SetCommandLineRefused(refused);
+  if (commandLine[0] != L'\0') {
+    const platform::ShellPath path = PathFromCommandLine(commandLine, platform::kPathMaxLength);
+    app->SetStartupPath(path.path);
+    app->SetCommandLineRefusal(path.refusal);
   }
 
   const HWND main = app->CreateMainWindow();

@@ -24,8 +24,9 @@ struct ProgramRun {
 // The main window without caption or frame, shown.
 void ShowMainWindow(HWND main);
 
-// Runs the program for the raw ANSI command line; returns the exit code.
-int RunProgram(HINSTANCE instance, const char* commandLine);
+// Runs the program for the whole wide command line (program name first, as
+// GetCommandLineW gives it); returns the exit code.
+int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine);
 
 // Second instance: hands path to every running player through a global atom and
 // the registered hand-off message, then waits for them to read it.

@@ -84,9 +84,13 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
       break;
     case 'V':
       if (ctrl) {
-        char path[platform::kPathCapacity] = {};
-        if (!platform::getClipboardPath(main, path, sizeof(path))) break;
-        app_.engine().PlayOutsidePath(path);
+        platform::ShellPath pasted;
+        if (!platform::getClipboardPath(main, pasted)) return true;
+        if (pasted.refused()) {
+          app_.main().ShowTitleText(platform::RefusalMessage(pasted.refusal));
+        } else if (!pasted.path.empty()) {
+          app_.engine().PlayOutsidePath(pasted.path);
+        }
         return true;  // the paste must not reach the control
       }
       SendMessageA(main, WM_COMMAND, IDC_PREVIOUS_BUTTON, 0);

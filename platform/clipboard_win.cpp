@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/ansi_text.h"
+#include "platform/limits.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::platform {
@@ -13,21 +13,34 @@ constexpr std::size_t kClipboardTextLimit = 1024;
 
 }  // namespace
 
-bool getClipboardPath(HWND owner, char* buffer, std::size_t capacity) {
-  if (buffer == nullptr || capacity == 0) return false;
-  if (!IsClipboardFormatAvailable(CF_TEXT)) return false;
+bool getClipboardPath(HWND owner, ShellPath& path) {
+  path = ShellPath();
+  const bool wide = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
+  if (!wide && !IsClipboardFormatAvailable(CF_TEXT)) return false;
   if (!OpenClipboard(owner)) return false;
-  bool copied = false;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+  bool read = false;
+  if (wide) {
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      if (LockedGlobal<const wchar_t> text(data); text) {
+        // The block may hold no terminator within its size.
+        const std::size_t length = wcsnlen(text.get(), text.size() / sizeof(wchar_t));
+        path = AnsiPathFromWide(std::wstring_view(text.get(), length));
+        read = true;
+      }
+    }
+  } else if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (LockedGlobal<const char> text(data); text) {
-      // The block may hold no terminator within its size.
       const std::size_t length = strnlen(text.get(), text.size());
-      CopyToBuffer(std::string_view(text.get(), length), buffer, capacity);
-      copied = true;
+      if (length > kPathMaxLength) {
+        path.refusal = PathRefusal::TooLong;
+      } else {
+        path.path.assign(text.get(), length);
+      }
+      read = true;
     }
   }
   CloseClipboard();
-  return copied;
+  return read;
 }
 
 bool setClipboardText(HWND owner, const char* text) {

@@ -6,12 +6,14 @@
 
 #include <cstddef>
 
+#include "platform/shell_path_win.h"
+
 namespace kestrun::platform {
 
-// The clipboard's text as a path into buffer (capacity bytes, at least 1): cut to
-// capacity - 1 bytes without splitting a double-byte character. False when the
-// clipboard holds no text or cannot be opened.
-bool getClipboardPath(HWND owner, char* buffer, std::size_t capacity);
+// The clipboard's text as a path: its wide text when it has one (made an ANSI path as
+// shell paths are, short form included), else its ANSI text. A text longer than a path
+// is refused, never cut. False when the clipboard holds no text or cannot be opened.
+bool getClipboardPath(HWND owner, ShellPath& path);
 // Puts at most 1024 bytes of text on the clipboard; false when it cannot be opened.
 bool setClipboardText(HWND owner, const char* text);
 

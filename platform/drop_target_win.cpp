@@ -8,16 +8,16 @@
 #include <vector>
 
 #include "platform/ansi_text.h"
-#include "platform/ansi_text.h"
 #include "platform/com_object_win.h"
 #include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::platform {
 namespace {
 
-// What the player's windows look for, in this order.
-constexpr UINT kPathFormats[] = {CF_TEXT, CF_HDROP};
+// What the player's windows look for, in this order: text (wide before ANSI), then files.
+constexpr UINT kPathFormats[] = {CF_UNICODETEXT, CF_TEXT, CF_HDROP};
 
 class DropTarget final : public ComObject<IDropTarget> {
  public:
@@ -87,18 +87,40 @@ class DropTarget final : public ComObject<IDropTarget> {
 
 }  // namespace
 
-std::string DroppedPath(const DropInfo& info) {
-  char path[kPathCapacity] = {};
-  if (info.format == CF_TEXT && info.data != nullptr) {
-    if (LockedGlobal<const char> text(info.data); text) {
-      // A dropped text is a path or URL; the block may hold no terminator.
-      const std::size_t length = strnlen(text.get(), text.size());
-      CopyToBuffer(std::string_view(text.get(), length), path, sizeof(path));
-    }
-  } else if (info.format == CF_HDROP && info.data != nullptr) {
-    DragQueryFileA(static_cast<HDROP>(info.data), 0, path, sizeof(path));
+ShellPath DroppedPath(const DropInfo& info) {
+  if (info.data == nullptr) return {};
+  if (info.format == CF_UNICODETEXT) {
+    LockedGlobal<const wchar_t> text(info.data);
+    if (!text) return {};
+    // A dropped text is a path or URL; the block may hold no terminator.
+    const std::size_t length = wcsnlen(text.get(), text.size() / sizeof(wchar_t));
+    return AnsiPathFromWide(std::wstring_view(text.get(), length));
   }
-  return path;
+  if (info.format == CF_TEXT) {
+    LockedGlobal<const char> text(info.data);
+    if (!text) return {};
+    const std::size_t length = strnlen(text.get(), text.size());
+    ShellPath result;
+    if (length > kPathMaxLength) {
+      result.refusal = PathRefusal::TooLong;
+    } else {
+      result.path.assign(text.get(), length);
+    }
+    return result;
+  }
+  if (info.format == CF_HDROP) return DroppedFile(static_cast<HDROP>(info.data), 0);
+  return {};
+}
+
+ShellPath DroppedFile(HDROP drop, UINT index) {
+  // Asked for wide whatever the drop holds: the system converts an ANSI list.
+  const UINT length = DragQueryFileW(drop, index, nullptr, 0);
+  if (length == 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+  const UINT copied = DragQueryFileW(drop, index, wide.data(), length + 1);
+  if (copied == 0) return {};
+  wide.resize(copied < length ? copied : length);
+  return AnsiPathFromWide(wide);
 }
 
 IDropTarget* NewDropTarget(HWND window, UINT message, const UINT* formats, int formatCount) {
@@ -138,9 +160,13 @@ DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers) {
       if (handlers.ended) handlers.ended();
       break;
     case kDrop: {
-      const std::string path = info != nullptr ? DroppedPath(*info) : std::string();
+      const ShellPath dropped = info != nullptr ? DroppedPath(*info) : ShellPath();
       if (handlers.ended) handlers.ended();
-      if (handlers.dropped) handlers.dropped(path);
+      if (dropped.refused()) {
+        if (handlers.refused) handlers.refused(RefusalMessage(dropped.refusal));
+      } else if (handlers.dropped) {
+        handlers.dropped(dropped.path);
+      }
       break;
     }
     default:

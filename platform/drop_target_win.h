@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/shell_path_win.h"
+
 namespace kestrun::platform {
 
 // The message both windows receive for drag events.
@@ -34,9 +36,12 @@ struct DropInfo {
   IDataObject* dataObject = nullptr;
 };
 
-// The path a drop carries: its text, or its first file, cut to a path buffer (259
-// bytes) without splitting a double-byte character; "" when it carries neither.
-std::string DroppedPath(const DropInfo& info);
+// The path a drop carries: its text (wide or ANSI) or its first file, as an ANSI path
+// of at most 259 bytes; refused (never cut) when it does not fit or has characters
+// the code page lacks and no short form helps. Empty when it carries neither.
+ShellPath DroppedPath(const DropInfo& info);
+// File index of a CF_HDROP list, read wide and made an ANSI path the same way.
+ShellPath DroppedFile(HDROP drop, UINT index);
 
 // A new target for window (one reference, the caller's); null when it cannot be made.
 // registerDropTarget hands one to the platform; tests call it directly.
@@ -58,11 +63,12 @@ struct DropHandlers {
   std::function<void()> entered;                   // a drag came over the window
   std::function<void()> ended;                     // it left, or was dropped
   std::function<void(const std::string&)> dropped;  // after ended: the drop's path, "" when none
+  std::function<void(const char*)> refused;         // after ended, instead: why the path was refused
 };
 
 // The one answer of the player's windows to kDropMessage: enter and over accept
 // kDropAccepted, leave accepts nothing, and a drop reads its path (DroppedPath) and
-// hands it on. Returns the effect, also written into info (0 for leave and drop);
+// hands it on, or hands on the refusal's message. Returns the effect, also written into info (0 for leave and drop);
 // an unknown event changes nothing and answers 0.
 DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers);
 

@@ -232,6 +232,9 @@ void VideoViewWindow::OnDrop(WPARAM event, LPARAM lParam, INT_PTR& result) {
   handlers.dropped = [this](const std::string& path) {
     if (!path.empty() && host_.playDroppedPath) host_.playDroppedPath(path.c_str());
   };
+  handlers.refused = [this](const char* message) {
+    if (host_.showTitleText) host_.showTitleText(message);
+  };
   auto* info = reinterpret_cast<platform::DropInfo*>(lParam);
   result = static_cast<INT_PTR>(platform::AnswerDrop(event, info, handlers));
 }

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
 #include "playlist/media_files.h"
 #include "playlist/playlist_entry.h"
@@ -17,7 +19,22 @@ namespace {
 
 constexpr char kSizeTitleFormat[] = "%d byte";
 
-bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+bool IsDotEntry(const wchar_t* name) { return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0; }
+
+// Whether a listed name is a media file, judged by its extension alone (extensions
+// are ASCII), so that a name the code page cannot hold is still recognised.
+bool IsMediaName(const wchar_t* name) {
+  const wchar_t* dot = std::wcsrchr(name, L'.');
+  if (dot == nullptr) return false;
+  std::string extension = "x";
+  for (const wchar_t* c = dot; *c != L'\0'; ++c) {
+    if (*c > 0x7F) return false;
+    extension += static_cast<char>(*c);
+  }
+  return IsMediaFileName(extension);
+}
+
+bool IsWideRoot(const std::wstring& folder) { return PathIsRootW(folder.c_str()) != FALSE; }
 
 // A folder as the file system knows it, whatever path or link led to it.
 struct FolderIdentity {
@@ -29,8 +46,8 @@ struct FolderIdentity {
   }
 };
 
-bool IdentifyFolder(const std::string& folder, FolderIdentity& identity) {
-  platform::FileHandle handle(CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+bool IdentifyFolder(const std::wstring& folder, FolderIdentity& identity) {
+  platform::FileHandle handle(CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return false;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -44,6 +61,8 @@ struct Scan {
   const ScanPump& pump;
   bool recurse;
   bool stopped = false;
+  // The first reason a media file was left out, and how many were.
+  ScanRefusals refusals;
   // The folders being listed, from the top one down to the current one.
   std::vector<FolderIdentity> open;
 
@@ -52,35 +71,40 @@ struct Scan {
     return !stopped;
   }
 
-  void List(const std::string& folder) {
-    const bool root = IsFolderRoot(folder);
-    const std::string pattern = folder + (root ? "*" : "\\*");
-    if (pattern.size() >= platform::kPathCapacity) return;
-    WIN32_FIND_DATAA found{};
-    platform::FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+  // Listed wide: a name the code page cannot hold, or a path longer than an ANSI
+  // path, comes back whole, and is then added by its short form or left out.
+  void List(const std::wstring& folder) {
+    const bool root = IsWideRoot(folder);
+    const std::wstring pattern = folder + (root ? L"*" : L"\\*");
+    WIN32_FIND_DATAW found{};
+    platform::FindHandle find(FindFirstFileW(pattern.c_str(), &found));
     if (!find) return;
     bool first = true;
     do {
       const bool isFirst = first;
       first = false;
       if (IsDotEntry(found.cFileName)) continue;
-      const std::string path = JoinFolderPath(folder, found.cFileName, root);
-      if (path.size() >= platform::kPathCapacity) continue;
+      const std::wstring path = folder + (root ? L"" : L"\\") + found.cFileName;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (recurse) Enter(path);
-      } else if (IsMediaFileName(found.cFileName)) {
-        const int row = appendRow(rows, path);
-        if (recurse && isFirst) {
-          char size[32];
-          std::snprintf(size, sizeof(size), kSizeTitleFormat, static_cast<int>(found.nFileSizeLow));
-          rows.SetCell(row, Column::Title, size);
+      } else if (IsMediaName(found.cFileName)) {
+        const platform::ShellPath ansi = platform::AnsiPathFromWide(path);
+        if (ansi.refused()) {
+          if (refusals.count++ == 0) refusals.first = ansi.refusal;
+        } else {
+          const int row = appendRow(rows, ansi.path);
+          if (recurse && isFirst) {
+            char size[32];
+            std::snprintf(size, sizeof(size), kSizeTitleFormat, static_cast<int>(found.nFileSizeLow));
+            rows.SetCell(row, Column::Title, size);
+          }
         }
       }
       if (!Pump()) return;
-    } while (FindNextFileA(find.get(), &found));
+    } while (FindNextFileW(find.get(), &found));
   }
 
-  void Enter(const std::string& folder) {
+  void Enter(const std::wstring& folder) {
     FolderIdentity identity;
     const bool known = IdentifyFolder(folder, identity);
     if (known) {
@@ -101,14 +125,16 @@ bool IsFolderRoot(std::string_view folder) {
   return PathIsRootA(copy.c_str()) != FALSE;
 }
 
-void addFolderFiles(const std::string& folder, RowStore& rows, const ScanPump& pump) {
-  Scan scan{rows, pump, false, false, {}};
-  scan.List(folder);
+ScanRefusals addFolderFiles(const std::string& folder, RowStore& rows, const ScanPump& pump) {
+  Scan scan{rows, pump, false, false, {}, {}};
+  scan.List(platform::WideFromAnsi(folder));
+  return scan.refusals;
 }
 
-void addFolderTree(const std::string& folder, RowStore& rows, const ScanPump& pump) {
-  Scan scan{rows, pump, true, false, {}};
-  scan.Enter(folder);
+ScanRefusals addFolderTree(const std::string& folder, RowStore& rows, const ScanPump& pump) {
+  Scan scan{rows, pump, true, false, {}, {}};
+  scan.Enter(platform::WideFromAnsi(folder));
+  return scan.refusals;
 }
 
 }  // namespace kestrun::playlist

@@ -1,6 +1,11 @@
 #include "playlist/playlist_file_dialogs_win.h"
 
 #include <commdlg.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "platform/shell_path_win.h"
 
 #include "platform/limits.h"
 #include "playlist/folder_scan_win.h"
@@ -36,8 +41,6 @@ std::string ShowPlaylistDialog(HWND owner, bool save) {
   return chosen ? std::string(path) : std::string();
 }
 
-bool IsRootFolder(std::string_view folder) { return IsFolderRoot(folder); }
-
 }  // namespace
 
 std::string ShowOpenPlaylistDialog(HWND owner) { return ShowPlaylistDialog(owner, false); }
@@ -45,23 +48,49 @@ std::string ShowSavePlaylistDialog(HWND owner) { return ShowPlaylistDialog(owner
 
 FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize) {
   FileSelection selection;
-  std::vector<char> buffer(bufferSize, '\0');
-  OPENFILENAMEA dialog{};
+  // Asked for wide: the ANSI dialog cuts nothing but turns characters the code page
+  // lacks into "?", which names another file or none.
+  std::vector<wchar_t> buffer(bufferSize / sizeof(wchar_t), L'\0');
+  const std::wstring filter = platform::WideFromAnsi(MediaFileFilter());
+  const std::wstring title = platform::WideFromAnsi(kAddFilesTitle);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = MediaFileFilter().c_str();
+  dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrTitle = kAddFilesTitle;
-  dialog.lpstrDefExt = "*";
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = L"*";
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-  if (!GetOpenFileNameA(&dialog)) {
+  if (!GetOpenFileNameW(&dialog)) {
     selection.tooMany = CommDlgExtendedError() == FNERR_BUFFERTOOSMALL;
     return selection;
   }
   selection.chosen = true;
-  selection.paths = ParseFileSelection(buffer.data(), buffer.size(), &IsRootFolder);
+  // One full path, or the folder followed by the names chosen in it; zero-separated,
+  // ended by an empty string.
+  std::vector<std::wstring> parts;
+  for (std::size_t offset = 0; offset < buffer.size() && buffer[offset] != L'\0';) {
+    const std::wstring part(buffer.data() + offset, wcsnlen(buffer.data() + offset, buffer.size() - offset));
+    offset += part.size() + 1;
+    parts.push_back(part);
+  }
+  std::vector<std::wstring> chosen;
+  if (parts.size() == 1) {
+    chosen = parts;
+  } else if (parts.size() > 1) {
+    const bool root = PathIsRootW(parts[0].c_str()) != FALSE;
+    for (std::size_t i = 1; i < parts.size(); ++i) chosen.push_back(parts[0] + (root ? L"" : L"\\") + parts[i]);
+  }
+  for (const std::wstring& path : chosen) {
+    platform::ShellPath ansi = platform::AnsiPathFromWide(path);
+    if (ansi.refused()) {
+      if (selection.refused == platform::PathRefusal::None) selection.refused = ansi.refusal;
+    } else {
+      selection.paths.push_back(std::move(ansi.path));
+    }
+  }
   return selection;
 }
 

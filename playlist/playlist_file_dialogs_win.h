@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/shell_path_win.h"
+
 namespace kestrun::playlist {
 
 // The chosen playlist file, or an empty text on cancel.
@@ -17,6 +19,9 @@ struct FileSelection {
   bool chosen = false;       // OK was pressed and the names fit
   bool tooMany = false;      // the names did not fit the buffer; nothing was chosen
   std::vector<std::string> paths;
+  // Why the first chosen file that was left out was (its path did not fit or did not
+  // convert, nor its short form); None when every file is in paths.
+  platform::PathRefusal refused = platform::PathRefusal::None;
 };
 // bufferSize: the bytes the dialog may write its selection into.
 FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/ansi_text.h"
+#include "platform/drop_target_win.h"
 #include "platform/limits.h"
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
@@ -372,6 +373,7 @@ void PlaylistWindow::AddFilesByDialog() {
   }
   if (!selection.chosen) return;
   AddFiles(selection.paths);
+  ShowRefusal(selection.refused);
 }
 
 void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
@@ -390,38 +392,56 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   const platform::CoTaskMem<ITEMIDLIST> item(SHBrowseForFolderA(&browse));
   if (!item) return;
-  char folder[platform::kPathCapacity] = {};
-  if (SHGetPathFromIDListA(item.get(), folder)) AddFolder(folder, tree);
+  // Read wide: the ANSI call turns characters the code page lacks into "?".
+  wchar_t folder[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(item.get(), folder)) return;
+  const platform::ShellPath chosen = platform::AnsiPathFromWide(folder);
+  if (chosen.refused()) {
+    ShowRefusal(chosen.refusal);
+    return;
+  }
+  AddFolder(chosen.path, tree);
 }
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   if (rows_ == nullptr || bulk_.running()) return;
-  LongRun run(*this);
-  const int first = rows_->RowCount();
-  const ScanPump pump = [this] { return PumpNowAndThen(); };
-  if (tree) {
-    addFolderTree(folder, *rows_, pump);
-  } else {
-    addFolderFiles(folder, *rows_, pump);
+  ScanRefusals refusals;
+  {
+    LongRun run(*this);
+    const int first = rows_->RowCount();
+    const ScanPump pump = [this] { return PumpNowAndThen(); };
+    refusals = tree ? addFolderTree(folder, *rows_, pump) : addFolderFiles(folder, *rows_, pump);
+    ReadTagsFrom(first);
   }
-  ReadTagsFrom(first);
+  ShowRefusal(refusals.first);
 }
 
-void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths) {
+void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
+  const char* message = platform::RefusalMessage(refusal);
+  if (message == nullptr) return;
+  MessageBoxA(window(), message, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, platform::PathRefusal refused) {
   if (rows_ == nullptr || bulk_.running()) return;
-  LongRun run(*this);
-  const int first = rows_->RowCount();
-  for (const std::string& path : paths) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      addFolderFiles(path, *rows_, [this] { return PumpNowAndThen(); });
-    } else if (IsM3uFileName(path)) {
-      LoadPlaylist(path);
-    } else {
-      appendRow(*rows_, path);
+  {
+    LongRun run(*this);
+    const int first = rows_->RowCount();
+    for (const std::string& path : paths) {
+      const DWORD attributes = GetFileAttributesA(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const ScanRefusals scan = addFolderFiles(path, *rows_, [this] { return PumpNowAndThen(); });
+        if (refused == platform::PathRefusal::None) refused = scan.first;
+      } else if (IsM3uFileName(path)) {
+        LoadPlaylist(path);
+      } else {
+        appendRow(*rows_, path);
+      }
     }
+    ReadTagsFrom(first);
   }
-  ReadTagsFrom(first);
+  // One message for the whole drop, after the rows that could be added are there.
+  ShowRefusal(refused);
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
@@ -560,14 +580,20 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       return false;  // the list handles the key as well
     case WM_DROPFILES: {
       const auto drop = reinterpret_cast<HDROP>(wParam);
-      const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+      const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
       std::vector<std::string> paths;
+      platform::PathRefusal refused = platform::PathRefusal::None;
       for (UINT i = 0; i < count; ++i) {
-        char path[platform::kPathCapacity] = {};
-        if (DragQueryFileA(drop, i, path, sizeof(path)) > 0) paths.emplace_back(path);
+        // Read wide: an ANSI read cuts a long path and turns unknown characters into "?".
+        platform::ShellPath path = platform::DroppedFile(drop, i);
+        if (path.refused()) {
+          if (refused == platform::PathRefusal::None) refused = path.refusal;
+        } else if (!path.path.empty()) {
+          paths.push_back(std::move(path.path));
+        }
       }
       DragFinish(drop);
-      AddDroppedPaths(paths);
+      AddDroppedPaths(paths, refused);
       return true;
     }
     case WM_MOUSEMOVE:

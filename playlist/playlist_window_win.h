@@ -16,6 +16,7 @@
 #include "platform/command_table.h"
 #include "platform/companion_dialog_win.h"
 #include "platform/modeless_dialog_win.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
 #include "playlist/bulk_run.h"
 #include "playlist/entry_tags.h"
@@ -83,7 +84,10 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void AddFiles(const std::vector<std::string>& paths);
   // The files dropped on the list: folders add their own media files, ".m3u"
   // files their entries, anything else itself.
-  void AddDroppedPaths(const std::vector<std::string>& paths);
+  // refused: the reason the first of further dropped files was left out (None when
+  // none was); it is told once, with whatever the folders add.
+  void AddDroppedPaths(const std::vector<std::string>& paths,
+                       platform::PathRefusal refused = platform::PathRefusal::None);
 
   // Appends the rows of a playlist file.
   void LoadPlaylist(const std::string& path);
@@ -109,6 +113,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SavePlaylist(bool extended);
   void AddFilesByDialog();
   void AddFolderByBrowser(bool tree);
+  // Tells once that files were left out because their paths were refused.
+  void ShowRefusal(platform::PathRefusal refusal);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
   // Walks rows with the wait cursor and one dispatched message per row.

@@ -38,5 +38,25 @@ TEST(CommandLinePath, AssociationCommandArrivesWhole) {
   EXPECT_EQ(ParseCommandLinePath("   ", 259).status, CommandLineStatus::Empty);
 }
 
+// The wide command line holds the program name first; a wrong skip would play the
+// program itself or lose the path's first word.
+TEST(CommandLineArguments, ProgramNameQuotedOrNotIsSkipped) {
+  EXPECT_EQ(CommandLineArguments(L"\"C:\\Program Files\\Kestrun.exe\" \"D:\\a b.mp3\""), L"\"D:\\a b.mp3\"");
+  EXPECT_EQ(CommandLineArguments(L"Kestrun.exe   D:\\a b.mp3"), L"D:\\a b.mp3");
+  EXPECT_EQ(CommandLineArguments(L"Kestrun.exe"), L"");
+  EXPECT_EQ(CommandLineArguments(L"\"C:\\Kestrun.exe\""), L"");
+  EXPECT_EQ(CommandLineArguments(L"\"C:\\unclosed quote"), L"");
+  EXPECT_EQ(CommandLineArguments(L""), L"");
+}
+
+TEST(CommandLineArguments, PathTextLosesBlanksAndWholeQuotesOnly) {
+  EXPECT_EQ(CommandLinePathText(L" \t\"D:\\\uD55C.wav\" "), L"D:\\\uD55C.wav");
+  EXPECT_EQ(CommandLinePathText(L"D:\\My Music\\a.wav"), L"D:\\My Music\\a.wav");
+  EXPECT_EQ(CommandLinePathText(L"\"\""), L"");
+  EXPECT_EQ(CommandLinePathText(L"   "), L"");
+  // Quotes that do not enclose the whole text stay.
+  EXPECT_EQ(CommandLinePathText(L"\"a\" b"), L"\"a\" b");
+}
+
 }  // namespace
 }  // namespace kestrun::app

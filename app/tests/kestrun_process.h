@@ -24,6 +24,8 @@ class KestrunProcess {
 
   // Starts Kestrun.exe with arguments (the raw text after the program name).
   bool Start(const std::string& arguments);
+  // Starts Kestrun.exe through the wide call with wide arguments, as the shell does.
+  bool StartWide(const std::wstring& arguments);
   // Starts another copy of the player (an installed or unpacked one) in its folder.
   bool StartProgram(const std::string& exe, const std::string& arguments);
   // Waits for the main window (the dialog holding the title display).

@@ -16,6 +16,9 @@
 #include "app/tests/player_window_fixture.h"
 #include "app/tray_icon_win.h"
 #include "platform/drop_target_win.h"
+#include "platform/shell_path_win.h"
+#include "platform/testing/temp_dir.h"
+#include "platform/testing/wide_files_win.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::testing {
@@ -333,37 +336,40 @@ TEST_F(MainWindowCommandsTest, DragAnswersAndALeaveGivesTheKeysBack) {
   EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
 }
 
-TEST_F(MainWindowCommandsTest, DroppedLongTextIsCutToThePathBufferWithoutSplittingACharacter) {
+std::string TitleDisplayText(HWND title) {
+  char text[1024] = {};
+  GetWindowTextA(title, text, sizeof(text));
+  return text;
+}
+
+// A text longer than a path would name another file once cut: it is refused with its
+// message, whether dropped or pasted, and what played before stays current.
+TEST_F(MainWindowCommandsTest, DroppedOrPastedLongTextIsRefusedNotCut) {
+  const std::string before = MediaPath("short.wav");
+  Engine().PlayOutsidePath(before);
   std::string ascii(300, 'a');
   TestDataObject text(CF_TEXT, TextBytes(ascii));
   Drag(text, true);
-  EXPECT_EQ(std::string(Player().currentPath), ascii.substr(0, 259));
-  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(std::string(Player().currentPath), before);
+  EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), platform::kPathTooLong);
   EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
 
-  // One byte of room short of a whole double-byte character: the character goes.
-  std::string wide = "a";
-  while (wide.size() < 300) wide += "曲";
-  TestDataObject japanese(CF_TEXT, TextBytes(wide));
-  Drag(japanese, true);
-  EXPECT_EQ(std::string(Player().currentPath), wide.substr(0, 259));
-  EXPECT_EQ(Player().currentPath.size(), 259u);
-}
-
-TEST_F(MainWindowCommandsTest, DroppedOrPastedTextNeverEndsInHalfACharacter) {
-  // "ab" and then double-byte characters: the 259-byte cut falls between the lead
-  // and the trail byte of the 129th character, so a byte copy would end the path
-  // in a lone lead byte.
-  std::string text = "ab";
-  while (text.size() < 300) text += "\x82\xA0";
-  const std::string whole = text.substr(0, 258);
-  TestDataObject dropped(CF_TEXT, TextBytes(text));
+  // "ab" and then double-byte characters: a byte cut at 259 would end in a lone lead byte.
+  std::string japanese = "ab";
+  while (japanese.size() < 300) japanese += "\x82\xA0";
+  TestDataObject dropped(CF_TEXT, TextBytes(japanese));
+  SetWindowTextA(Main().titleDisplay(), "");
   Drag(dropped, true);
-  EXPECT_EQ(std::string(Player().currentPath), whole);
-  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(std::string(Player().currentPath), before);
+  EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), platform::kPathTooLong);
 
-  // The same cut for a pasted text (another one, so the path above cannot pass for it).
-  const std::string pasted = "xy" + text.substr(2);
+  // A text that fits whole, up to its last double-byte character, is taken.
+  const std::string fits = japanese.substr(0, 258);
+  TestDataObject whole(CF_TEXT, TextBytes(fits));
+  Drag(whole, true);
+  EXPECT_EQ(std::string(Player().currentPath), fits);
+
+  const std::string pasted = "xy" + japanese.substr(2);
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, pasted.size() + 1);
@@ -371,11 +377,53 @@ TEST_F(MainWindowCommandsTest, DroppedOrPastedTextNeverEndsInHalfACharacter) {
   GlobalUnlock(block);
   SetClipboardData(CF_TEXT, block);
   CloseClipboard();
+  SetWindowTextA(Main().titleDisplay(), "");
   {
     CtrlHeld ctrl;
     SendMessageA(Main().titleDisplay(), WM_KEYDOWN, 'V', 0);
   }
-  EXPECT_EQ(std::string(Player().currentPath), pasted.substr(0, 258));
+  EXPECT_EQ(std::string(Player().currentPath), fits);
+  EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), platform::kPathTooLong);
+}
+
+// A pasted wide text is read before the ANSI one: a Korean file name has no code in
+// code page 932, and its ANSI text would be "?" (another file or none). It plays by
+// its short form or is refused with its message.
+TEST_F(MainWindowCommandsTest, PastedWideTextPlaysTheFileItselfOrIsRefused) {
+  testing::TempDir dir;
+  testing::WideFiles files(testing::WidePath(dir.path()));
+  const std::wstring korean = files.File(L"\uD55C\uAD6D\uC5B4.wav", testing::ReadBytes(MediaPath("short.wav")));
+  ASSERT_FALSE(korean.empty());
+  const std::size_t bytes = (korean.size() + 1) * sizeof(wchar_t);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(wide), korean.c_str(), bytes);
+  GlobalUnlock(wide);
+  SetClipboardData(CF_UNICODETEXT, wide);
+  // The ANSI form a careless reader would take instead.
+  HGLOBAL ansi = GlobalAlloc(GMEM_MOVEABLE, 4);
+  std::memcpy(GlobalLock(ansi), "???", 4);
+  GlobalUnlock(ansi);
+  SetClipboardData(CF_TEXT, ansi);
+  CloseClipboard();
+  Engine().StopAndClose();
+  SetWindowTextA(Main().titleDisplay(), "");
+  {
+    CtrlHeld ctrl;
+    SendMessageA(Main().titleDisplay(), WM_KEYDOWN, 'V', 0);
+  }
+  const std::string played = Player().currentPath;
+  if (TitleDisplayText(Main().titleDisplay()) == platform::kPathUnrepresentable) {
+    EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+    return;
+  }
+  EXPECT_EQ(played.find('?'), std::string::npos) << played;
+  wchar_t full[MAX_PATH] = {};
+  ASSERT_GT(GetLongPathNameW(testing::WidePath(played).c_str(), full, MAX_PATH), 0u) << played;
+  EXPECT_EQ(std::wstring(full), korean);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  Engine().StopAndClose();
 }
 
 TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {

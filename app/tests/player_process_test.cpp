@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app/tests/kestrun_process.h"
+#include "platform/shell_path_win.h"
+#include "platform/testing/temp_dir.h"
+#include "platform/testing/wide_files_win.h"
 
 namespace kestrun::testing {
 namespace {
@@ -68,6 +71,45 @@ TEST(KestrunProcess, OverlongCommandLineIsRefusedWithAMessage) {
   ASSERT_TRUE(player.Start(Quoted(longPath)));
   ASSERT_TRUE(player.WaitForMainWindow());
   EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == "パスが長すぎます"; }, kPlayTimeoutMs))
+      << player.TitleText();
+  EXPECT_EQ(player.Close(), 0);
+}
+
+// A wide command line (as the shell starts the player for a file) naming a file whose
+// ANSI path would be cut or hold "?": the player plays the file itself by its short
+// form, or says why it cannot; it never opens a cut or "?" path.
+void ExpectPlaysOrRefuses(const std::wstring& file, const char* refusal) {
+  KestrunProcess player;
+  ASSERT_TRUE(player.StartWide(L"\"" + file + L"\""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == refusal || player.TimeText().find("/00:01") != std::string::npos; },
+                        kPlayTimeoutMs))
+      << player.TitleText() << " / " << player.TimeText();
+  if (player.TitleText() != refusal) {
+    // Playing: the caption is the file's (short) name, never one with "?".
+    EXPECT_EQ(player.Caption().find('?'), std::string::npos) << player.Caption();
+  }
+  EXPECT_EQ(player.Close(), 0);
+}
+
+TEST(KestrunProcess, WideCommandLineWithKoreanOrOverlongJapanesePathPlaysTheFileOrIsRefused) {
+  TempDir dir;
+  WideFiles files(WidePath(dir.path()));
+  const std::string tone = ReadBytes(MediaPath("short.wav"));
+  const std::wstring korean = files.File(L"\uD55C\uAD6D\uC5B4.wav", tone);
+  ASSERT_FALSE(korean.empty());
+  ExpectPlaysOrRefuses(korean, platform::kPathUnrepresentable);
+  const std::wstring deep = files.File(DeepJapaneseRelative(), tone);
+  ASSERT_FALSE(deep.empty());
+  ExpectPlaysOrRefuses(deep, platform::kPathTooLong);
+}
+
+TEST(KestrunProcess, WideCommandLineRefusesAMissingKoreanPathWithItsMessage) {
+  // No such file, so no short form: the refusal names the characters, not the length.
+  KestrunProcess player;
+  ASSERT_TRUE(player.StartWide(L"\"C:\\no such folder\\\uD55C\uAD6D\uC5B4.wav\""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == platform::kPathUnrepresentable; }, kPlayTimeoutMs))
       << player.TitleText();
   EXPECT_EQ(player.Close(), 0);
 }

@@ -1,11 +1,16 @@
 #include "platform/drop_target_win.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/limits.h"
+#include "platform/testing/temp_dir.h"
+#include "platform/testing/wide_files_win.h"
 
 namespace kestrun::platform {
 namespace {
@@ -86,23 +91,92 @@ TEST(AnswerDrop, DropWithoutTextOrFilesHandsOnAnEmptyPath) {
   EXPECT_EQ(calls.ended, 1);
 }
 
-TEST(DroppedPath, LongTextIsCutBeforeACharacterThatWouldBeSplit) {
-  // 258 single bytes, then "表" (0x95 0x5C): its trail byte would be byte 260.
+TEST(DroppedPath, LongTextIsRefusedNotCut) {
+  // 258 single bytes, then "表" (0x95 0x5C): 260 bytes, one more than a path holds.
   const std::string text = std::string(258, 'a') + "\x95\x5C" + "tail";
   HGLOBAL block = TextBlock(text);
   DropInfo info;
   info.format = CF_TEXT;
   info.data = block;
-  const std::string path = DroppedPath(info);
-  EXPECT_EQ(path, std::string(258, 'a'));
-  EXPECT_LE(path.size(), kPathMaxLength);
+  const ShellPath path = DroppedPath(info);
+  EXPECT_EQ(path.refusal, PathRefusal::TooLong);
+  EXPECT_TRUE(path.path.empty());
   GlobalFree(block);
 
   // A text that fits whole keeps its last double-byte character.
   const std::string fits = std::string(257, 'b') + "\x95\x5C";
   block = TextBlock(fits);
   info.data = block;
-  EXPECT_EQ(DroppedPath(info), fits);
+  EXPECT_EQ(DroppedPath(info).path, fits);
+  GlobalFree(block);
+}
+
+// A CF_HDROP block as the shell makes it: wide names, double-zero ended.
+HGLOBAL WideDrop(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const std::wstring& path : paths) list += path + L'\0';
+  list += L'\0';
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(block);
+  return block;
+}
+
+// The drop's path is the file itself (by its short form) or refused; a cut path or
+// one with "?" would open another file or none.
+void ExpectWholeFileOrRefusal(const std::wstring& file, PathRefusal refusal, const std::string& wholeAnsi = "") {
+  HGLOBAL block = WideDrop({file});
+  DropInfo info;
+  info.format = CF_HDROP;
+  info.data = block;
+  Calls calls;
+  std::string refusedWith;
+  DropHandlers handlers = Recording(calls);
+  handlers.refused = [&](const char* message) { refusedWith = message; };
+  AnswerDrop(kDrop, &info, handlers);
+  GlobalFree(block);
+  EXPECT_EQ(calls.ended, 1);
+  if (!wholeAnsi.empty()) {
+    EXPECT_EQ(calls.path, wholeAnsi);
+    return;
+  }
+  if (calls.dropped == 0) {
+    EXPECT_EQ(refusedWith, RefusalMessage(refusal));
+    return;
+  }
+  EXPECT_TRUE(refusedWith.empty());
+  EXPECT_EQ(calls.path.find('?'), std::string::npos) << calls.path;
+  wchar_t full[MAX_PATH] = {};
+  ASSERT_GT(GetLongPathNameW(testing::WidePath(calls.path).c_str(), full, MAX_PATH), 0u) << calls.path;
+  EXPECT_EQ(std::wstring(full), file);
+}
+
+TEST(DroppedPath, WideFileDropsArePlayedWholeOrRefusedWithTheirMessage) {
+  testing::TempDir dir;
+  testing::WideFiles files(testing::WidePath(dir.path()));
+  const std::wstring deep = files.File(testing::DeepJapaneseRelative());
+  ASSERT_FALSE(deep.empty());
+  ExpectWholeFileOrRefusal(deep, PathRefusal::TooLong);
+  const std::wstring korean = files.File(L"\uD55C\uAD6D\uC5B4.wav");
+  ASSERT_FALSE(korean.empty());
+  ExpectWholeFileOrRefusal(korean, PathRefusal::Unrepresentable);
+  // A Japanese name that fits arrives in the code page.
+  const std::wstring fits = files.File(L"\u8868.wav");
+  ExpectWholeFileOrRefusal(fits, PathRefusal::None, dir.File("\x95\x5C.wav"));
+}
+
+TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
+  const std::wstring text = L"C:\\\u8868.wav";
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t));
+  std::memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(block);
+  DropInfo info;
+  info.format = CF_UNICODETEXT;
+  info.data = block;
+  EXPECT_EQ(DroppedPath(info).path, "C:\\\x95\x5C.wav");
   GlobalFree(block);
 }
 

@@ -16,6 +16,8 @@
 #include <set>
 #include <thread>
 
+#include "platform/shell_path_win.h"
+#include "platform/testing/wide_files_win.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
@@ -489,6 +491,81 @@ TEST_F(PlaylistWindowTest, FilesDroppedOnTheList) {
   EXPECT_EQ(rows().Cell(0, Column::Title), "");
   EXPECT_EQ(rows().Cell(1, Column::Title), "Tagged");
   EXPECT_EQ(rows().Cell(4, Column::Title), "readme.txt");
+}
+
+// A CF_HDROP block as the shell makes it: wide names.
+HDROP MakeWideDrop(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const std::wstring& path : paths) list += path + L'\0';
+  list += L'\0';
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+// Closes every error box the playlist shows meanwhile, keeping what they said.
+class ErrorBoxes {
+ public:
+  ErrorBoxes()
+      : thread_([this] {
+          while (!done_) {
+            if (HWND box = FindWindowA("#32770", "エラー"); box != nullptr && IsWindowVisible(box)) {
+              char text[256] = {};
+              GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+              texts_.push_back(text);
+              SendMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(10);
+          }
+        }) {}
+  std::vector<std::string> Stop() {
+    done_ = true;
+    thread_.join();
+    return texts_;
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::vector<std::string> texts_;
+  std::thread thread_;
+};
+
+// Wide drops: a 120-character Japanese path (over 259 bytes in code page 932), a
+// Korean name and a folder holding one. Each file comes in whole by its short form or
+// is left out with one message for the drop; never a cut path, never a "?".
+TEST_F(PlaylistWindowTest, WideDropsAddTheFilesThemselvesOrSayOnceWhyNot) {
+  TempFolder folder;
+  testing::WideFiles files(testing::WidePath(folder.path()));
+  const std::wstring deep = files.File(testing::DeepJapaneseRelative());
+  const std::wstring korean = files.File(L"\uD55C\uAD6D\uC5B4.wav");
+  const std::wstring inFolder = files.File(L"\u97F3\\\uD55C.mp3");
+  ASSERT_FALSE(deep.empty() || korean.empty() || inFolder.empty());
+  const std::wstring folderPath = inFolder.substr(0, inFolder.rfind(L'\\'));
+  ErrorBoxes boxes;
+  SendMessageA(list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeWideDrop({deep, korean, folderPath})), 0);
+  const std::vector<std::string> told = boxes.Stop();
+
+  std::vector<std::wstring> added;
+  for (const std::string& path : Paths()) {
+    EXPECT_EQ(path.find('?'), std::string::npos) << path;
+    EXPECT_LE(path.size(), 259u) << path;
+    wchar_t full[MAX_PATH] = {};
+    ASSERT_GT(GetLongPathNameW(testing::WidePath(path).c_str(), full, MAX_PATH), 0u) << "no such file: " << path;
+    added.push_back(full);
+  }
+  const std::size_t left = 3 - added.size();
+  EXPECT_EQ(told.size(), left == 0 ? 0u : 1u) << "one message for the whole drop";
+  for (const std::string& text : told) {
+    EXPECT_TRUE(text == platform::kPathTooLong || text == platform::kPathUnrepresentable) << text;
+  }
+  for (const std::wstring& file : {deep, korean, inFolder}) {
+    const bool in = std::find(added.begin(), added.end(), file) != added.end();
+    if (!in) EXPECT_FALSE(told.empty()) << "a file left out without a message";
+  }
 }
 
 class RowDragTest : public PlaylistWindowTest {
