@@ -34,6 +34,8 @@ ALLOWED = {
     # The program itself, and its tests, which drive the filter as a user's host would.
     "app": {"platform", "resources", "equalizer", "equalizer/dsp", "equalizer/filter", "tags", "playlist",
             "settings", "playback", "equalizer/ui", "skin", "shell", "app"},
+    # The soak test drives the built program from outside; it knows only its command ids.
+    "tests/soak": {"platform", "resources", "tests/soak"},
 }
 
 # Files (by path without the extension, so a header and its source alike) that may
