@@ -149,6 +149,16 @@ TEST(Id3v2Version24, TagUnsynchronisationAppliesToEveryFrameAndExtendedHeaderCou
   EXPECT_EQ(tag.GetArtist(), "B");
 }
 
+#ifdef _WIN32
+// Run in a Japanese prefix (code page 932).
+TEST(Id3v2SystemCodePage, TextsBecomeShiftJisAndTheRestTheDefaultCharacter) {
+  EXPECT_EQ(TitleOf(kUtf8Nihon, 4, SystemAnsiFromUtf16), "\x93\xFA\x96\x7B");
+  EXPECT_EQ(TitleOf(kUtf16BeNihon, 4, SystemAnsiFromUtf16), "\x93\xFA\x96\x7B");
+  // "Ä" (no best-fit "A") and a Hangul syllable are not in the code page.
+  EXPECT_EQ(TitleOf(Bin("\x03" "a\xC3\x84" "b\xED\x95\x9C", 8), 4, SystemAnsiFromUtf16), "a?b?");
+}
+#endif
+
 class Id3v2UnicodeWrite : public ::testing::Test {
  protected:
   TempDir dir_;
