@@ -17,12 +17,13 @@ std::string CutTag(const std::string& text) {
 
 }  // namespace
 
-void LookUpTitleArtist(const std::string& path, bool alwaysId3v1, std::string& title, std::string& artist) {
+void LookUpTitleArtist(const std::string& path, bool alwaysId3v1, std::string& title, std::string& artist,
+                       tags::AnsiFromUtf16 unicodeTags) {
   // The same lookup as the main window's title: ID3v2 or ID3v1 for MP3, the MIDI
   // meta events, the Windows Media attributes.
   title.clear();
   artist.clear();
-  tags::ReadTitleArtist(path, title, artist, alwaysId3v1);
+  tags::ReadTitleArtist(path, title, artist, alwaysId3v1, unicodeTags);
   title = CutTag(title);
   artist = CutTag(artist);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "playlist/row_store.h"
+#include "tags/id3/unicode_text.h"
 
 namespace kestrun::playlist {
 
@@ -19,7 +20,10 @@ void readEntryTags(RowStore& rows, int row, const TitleLookup& lookup);
 
 // The readers there are, chosen by extension (case-insensitive): ".mp3" through
 // ID3v2 and then ID3v1 (ID3v1 only when alwaysId3v1), ".wma", ".wmv" and ".asf"
-// through the Windows Media attributes. Other files give no texts.
-void LookUpTitleArtist(const std::string& path, bool alwaysId3v1, std::string& title, std::string& artist);
+// through the Windows Media attributes. Other files give no texts. unicodeTags
+// (the "UnicodeTags" choice) also reads ID3v2.4 and Unicode texts, converted by
+// it; nullptr reads as before.
+void LookUpTitleArtist(const std::string& path, bool alwaysId3v1, std::string& title, std::string& artist,
+                       tags::AnsiFromUtf16 unicodeTags = nullptr);
 
 }  // namespace kestrun::playlist

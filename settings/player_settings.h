@@ -34,6 +34,8 @@ struct PlayerSettings {
   bool useWmp71 = false;
   // Nothing when the value was missing: the menu then keeps its own state.
   std::optional<bool> alwaysId3v1;
+  // "UnicodeTags": also read ID3v2.4 tags and UTF-16/UTF-8 texts.
+  bool unicodeTags = false;
   bool equalizerOn = false;
   bool voiceRemovalOn = false;
   std::string renamePattern = kDefaultRenamePattern;

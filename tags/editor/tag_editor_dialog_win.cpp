@@ -22,6 +22,8 @@ constexpr char kReadSucceeded[] = "読込成功";
 constexpr char kReadFailed[] = "読込失敗";
 constexpr char kWriteSucceeded[] = "書込成功";
 constexpr char kWriteFailed[] = "書込失敗";
+// An ID3v2.4 tag is read, never written: the file is left as it is.
+constexpr char kVersion24NotWritten[] = "ID3v2.4のタグには書き込めません";
 constexpr char kDefaultGenre[] = "Blues";
 constexpr char kOpenTitle[] = "Open MP3/WMT File...";
 constexpr char kOpenFilter[] =
@@ -306,7 +308,9 @@ void TagEditorDialog::SaveMp3Tags(const std::string& path) {
     }
   } else if (IsDlgButtonChecked(dialog, IDC_TAG_SOURCE_ID3V2) == BST_CHECKED) {
     fields.genre = ItemText(dialog, IDC_TAG_GENRE);
-    if (WriteId3v2Fields(path, fields)) {
+    if (HasId3v24Header(path)) {
+      SetText(dialog, IDC_TAG_STATUS, kVersion24NotWritten);
+    } else if (WriteId3v2Fields(path, fields)) {
       ShowTagSource(path, TagSource::Id3v2);
       SetText(dialog, IDC_TAG_STATUS, kWriteSucceeded);
     } else {

@@ -27,12 +27,13 @@ bool ReadId3v1TitleArtist(const std::string& path, std::string& title, std::stri
   return true;
 }
 
-bool ReadTitleArtist(const std::string& path, std::string& title, std::string& artist, bool alwaysId3v1) {
+bool ReadTitleArtist(const std::string& path, std::string& title, std::string& artist, bool alwaysId3v1,
+                     AnsiFromUtf16 unicodeTags) {
   title.clear();
   artist.clear();
   switch (TagFormatOf(path)) {
     case TagFormat::Id3:
-      if (!alwaysId3v1 && ReadId3v2TitleArtist(path, title, artist)) return true;
+      if (!alwaysId3v1 && ReadId3v2TitleArtist(path, title, artist, unicodeTags)) return true;
       return ReadId3v1TitleArtist(path, title, artist);
     case TagFormat::Midi:
       return ReadMidiTitleArtist(path, title, artist);

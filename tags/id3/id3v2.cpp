@@ -66,9 +66,34 @@ void WriteBigEndian32(std::uint32_t value, std::vector<std::uint8_t>& out) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-// ID3v2.2 (any revision) and ID3v2.3 revision 0 are read; nothing else.
-bool IsReadableVersion(std::uint8_t major, std::uint8_t revision) {
-  return major == 2 || (major == 3 && revision == 0);
+// ID3v2.4 frame format flags (the second flag byte).
+constexpr std::uint8_t kFrame24Grouped = 0x40;
+constexpr std::uint8_t kFrame24Compressed = 0x08;
+constexpr std::uint8_t kFrame24Encrypted = 0x04;
+constexpr std::uint8_t kFrame24Unsynchronised = 0x02;
+constexpr std::uint8_t kFrame24DataLength = 0x01;
+constexpr std::uint8_t kEncodingLatin = 0;
+constexpr std::uint8_t kEncodingUtf16 = 1;
+constexpr std::uint8_t kEncodingUtf16BigEndian = 2;
+constexpr std::uint8_t kEncodingUtf8 = 3;
+
+// Where the string that starts at p ends: the length before its terminator (one
+// zero byte, or a zero code unit for the UTF-16 encodings) and the length with
+// it; without a terminator both are size.
+struct EncodedEnd {
+  std::size_t text;
+  std::size_t withTerminator;
+};
+EncodedEnd FindTerminator(std::uint8_t encoding, const std::uint8_t* p, std::size_t size) {
+  if (encoding == kEncodingUtf16 || encoding == kEncodingUtf16BigEndian) {
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+      if (p[i] == 0 && p[i + 1] == 0) return {i, i + 2};
+    }
+    return {size, size};
+  }
+  const auto* end = std::find(p, p + size, std::uint8_t{0});
+  const auto text = static_cast<std::size_t>(end - p);
+  return {text, text < size ? text + 1 : size};
 }
 
 // A text as the callers see it: up to its first zero byte.
@@ -101,9 +126,11 @@ HeaderProbe ProbeId3v2Header(const std::string& path) {
   return std::memcmp(start, kId3Marker, kMarkerSize) == 0 ? HeaderProbe::Present : HeaderProbe::Absent;
 }
 
-bool ReadTagFile(const std::string& path, Id3v2Tag& tag) {
+bool ReadTagFile(const std::string& path, Id3v2Tag& tag, AnsiFromUtf16 toAnsi) {
   if (!HasId3v2Header(path)) return false;
-  return tag.LoadTag(path) == 0 && tag.HasTag() && tag.Version() <= 0x0300;
+  tag.SetUnicodeReading(toAnsi);
+  // LoadTag takes an ID3v2.4 tag only with Unicode reading on.
+  return tag.LoadTag(path) == 0 && tag.HasTag();
 }
 
 // Puts the finished temporary file in the place of the edited file, keeping the
@@ -167,6 +194,12 @@ std::uint32_t Id3v2Tag::FrameKey(std::string_view id) {
   return key;
 }
 
+// ID3v2.2 (any revision) and ID3v2.3 revision 0 are read; ID3v2.4 with Unicode
+// reading on.
+bool Id3v2Tag::IsReadableVersion(std::uint8_t major, std::uint8_t revision) const {
+  return major == 2 || (major == 3 && revision == 0) || (major == 4 && toAnsi_ != nullptr);
+}
+
 int Id3v2Tag::ParseTag(const std::uint8_t* bytes, std::size_t size) {
   Reset();
   if (size < kId3v2HeaderSize || std::memcmp(bytes, kId3Marker, kMarkerSize) != 0) return kId3v2NoTag;
@@ -175,6 +208,22 @@ int Id3v2Tag::ParseTag(const std::uint8_t* bytes, std::size_t size) {
   if (tagSize > size - kId3v2HeaderSize) return kId3v2NoTag;
 
   std::memcpy(header_.data(), bytes, kId3v2HeaderSize);
+  if (bytes[3] == 4) {
+    // Unsynchronisation and sizes work per frame; the extended header's size
+    // counts its own four bytes.
+    std::size_t start = 0;
+    if (header_[5] & kFlagExtendedHeader) {
+      if (tagSize < 4) return kId3v2NoTag;
+      const std::uint32_t extended = ReadSyncsafe(bytes + kId3v2HeaderSize);
+      if (extended < 4 || extended > tagSize) return kId3v2NoTag;
+      start = extended;
+    }
+    version_ = 0x0400;
+    ParseFrames24(bytes + kId3v2HeaderSize, tagSize, start, (header_[5] & kFlagUnsynchronised) != 0);
+    hasTag_ = true;
+    inFile_ = true;
+    return 0;
+  }
   const bool v22 = bytes[3] == 2;
   const std::uint8_t* body = bytes + kId3v2HeaderSize;
   std::size_t bodySize = tagSize;
@@ -247,6 +296,47 @@ void Id3v2Tag::ParseFrames(const std::uint8_t* body, std::size_t size, std::size
   }
 }
 
+void Id3v2Tag::ParseFrames24(const std::uint8_t* body, std::size_t size, std::size_t start, bool allUnsynchronised) {
+  std::size_t pos = start;
+  while (pos < size) {
+    const std::size_t remaining = size - pos;
+    const std::uint8_t* p = body + pos;
+    if (remaining < kV23FrameHeader) break;
+    if (p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 0) break;  // padding
+    char id[5] = {};
+    std::memcpy(id, p, 4);
+    const std::uint32_t dataSize = ReadSyncsafe(p + 4);
+    const auto flags = static_cast<std::uint16_t>(ReadBigEndian(p + 8, 2));
+    if (dataSize > remaining - kV23FrameHeader) break;
+    pos += kV23FrameHeader + dataSize;
+
+    const std::uint8_t format = p[9];
+    if (format & (kFrame24Compressed | kFrame24Encrypted)) continue;
+    const std::uint8_t* data = p + kV23FrameHeader;
+    std::size_t left = dataSize;
+    if (format & kFrame24Grouped) {
+      if (left < 1) continue;
+      ++data;
+      --left;
+    }
+    if (format & kFrame24DataLength) {
+      if (left < 4) continue;
+      data += 4;
+      left -= 4;
+    }
+    const std::uint32_t key = FrameKey(std::string_view(id, 4));
+    if (frames_.find(key) != frames_.end()) continue;
+    try {
+      std::vector<std::uint8_t> kept = (allUnsynchronised || (format & kFrame24Unsynchronised))
+                                           ? Resynchronise(data, left)
+                                           : std::vector<std::uint8_t>(data, data + left);
+      frames_.emplace(key, Id3v2Frame(id, std::move(kept), flags));
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+}
+
 int Id3v2Tag::LoadTag(const std::string& path) {
   Reset();
   File file;
@@ -275,13 +365,53 @@ int Id3v2Tag::LoadTag(const std::string& path) {
   return ParseTag(bytes.data(), bytes.size());
 }
 
+std::string Id3v2Tag::DecodeText(std::uint8_t encoding, const std::uint8_t* p, std::size_t size) const {
+  const std::size_t length = FindTerminator(encoding, p, size).text;
+  switch (encoding) {
+    case kEncodingLatin:
+      return std::string(reinterpret_cast<const char*>(p), length);
+    case kEncodingUtf16:
+      // Without a byte-order mark: little-endian, as the tools that leave it out
+      // write it.
+      return toAnsi_(DecodeUtf16(p, length, false));
+    case kEncodingUtf16BigEndian:
+      return toAnsi_(DecodeUtf16(p, length, true));
+    case kEncodingUtf8:
+      return toAnsi_(DecodeUtf8(p, length));
+    default:
+      return {};
+  }
+}
+
 std::string Id3v2Tag::GetText(std::string_view id) const {
   if (id.size() != 4) return {};
   const auto it = frames_.find(FrameKey(id));
   if (it == frames_.end()) return {};
   const std::vector<std::uint8_t>& data = it->second.data;
-  // Only texts in the single-byte encoding (byte 0) are read.
-  if (data.empty() || data[0] != 0) return {};
+  if (data.empty()) return {};
+  if (data[0] != kEncodingLatin) {
+    // Unicode texts are read only when asked for; otherwise they read as "".
+    if (toAnsi_ == nullptr || data[0] > kEncodingUtf8) return {};
+    const std::uint8_t encoding = data[0];
+    if (id[0] == 'T') return DecodeText(encoding, data.data() + 1, data.size() - 1);
+    std::size_t descriptionStart = 0;
+    if (id == "COMM") {
+      descriptionStart = 1 + sizeof kCommLanguage;
+    } else if (id[0] == 'W') {
+      descriptionStart = 1;
+    } else {
+      return {};
+    }
+    if (data.size() < descriptionStart) return {};
+    const std::size_t left = data.size() - descriptionStart;
+    const EncodedEnd description = FindTerminator(encoding, data.data() + descriptionStart, left);
+    if (description.withTerminator == description.text) return {};  // no terminator
+    const std::uint8_t* text = data.data() + descriptionStart + description.withTerminator;
+    const std::size_t textSize = left - description.withTerminator;
+    // A URL is single-byte whatever encoding its description has.
+    if (id[0] == 'W') return TextUpToNul(text, textSize);
+    return DecodeText(encoding, text, textSize);
+  }
   if (id[0] == 'T') return TextUpToNul(data.data() + 1, data.size() - 1);
   std::size_t descriptionStart = 0;
   if (id == "COMM") {
@@ -465,7 +595,8 @@ int Id3v2Tag::WriteGrown(const std::string& path, const std::vector<std::uint8_t
 }
 
 int Id3v2Tag::SaveTag(const std::string& path) {
-  if (!hasTag_) return kId3v2NoTag;
+  // An ID3v2.4 tag is read only: its frames were kept decoded, not as written.
+  if (!hasTag_ || version_ == 0x0400) return kId3v2NoTag;
   // The kept header describes the tag in the file (or the one prepared for it):
   // its size says where the audio begins. The write below builds the new header
   // in header_, which stays only once the file holds it; after a failed write
@@ -541,9 +672,16 @@ int Id3v2Tag::CreateTag(const std::string& path) {
 
 bool HasId3v2Header(const std::string& path) { return ProbeId3v2Header(path) == HeaderProbe::Present; }
 
-bool ReadId3v2Fields(const std::string& path, TagFields& fields) {
+bool HasId3v24Header(const std::string& path) {
+  File file;
+  std::uint8_t start[4];
+  if (!file.Open(path, OpenMode::Read) || !file.ReadExact(start, sizeof start)) return false;
+  return std::memcmp(start, kId3Marker, kMarkerSize) == 0 && start[3] == 4;
+}
+
+bool ReadId3v2Fields(const std::string& path, TagFields& fields, AnsiFromUtf16 toAnsi) {
   Id3v2Tag tag;
-  if (!ReadTagFile(path, tag)) return false;
+  if (!ReadTagFile(path, tag, toAnsi)) return false;
   fields = TagFields{};
   fields.title = CutText(tag.GetTitle(), kTagTextMax);
   fields.artist = CutText(tag.GetArtist(), kTagTextMax);
@@ -555,19 +693,22 @@ bool ReadId3v2Fields(const std::string& path, TagFields& fields) {
   return true;
 }
 
-bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist) {
+bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist, AnsiFromUtf16 toAnsi) {
   Id3v2Tag tag;
-  if (!ReadTagFile(path, tag)) return false;
+  if (!ReadTagFile(path, tag, toAnsi)) return false;
   title = CutText(tag.GetTitle(), kTagTextMax);
   artist = CutText(tag.GetArtist(), kTagTextMax);
   return true;
 }
 
-bool WriteId3v2Fields(const std::string& path, const TagFields& fields) {
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi) {
+  // Refused before the read-only attribute is touched: the file stays as it is.
+  if (HasId3v24Header(path)) return false;
   ReadOnlyGuard readOnly(path);
   const HeaderProbe probe = ProbeId3v2Header(path);
   if (probe == HeaderProbe::Unreadable) return false;
   Id3v2Tag tag;
+  tag.SetUnicodeReading(toAnsi);
   if (probe == HeaderProbe::Absent) {
     // The new tag and the fields are written together, in one rewrite of the file.
     try {
@@ -579,13 +720,18 @@ bool WriteId3v2Fields(const std::string& path, const TagFields& fields) {
     return false;
   }
   try {
-    tag.SetTitle(fields.title);
-    tag.SetArtist(fields.artist);
-    tag.SetAlbum(fields.album);
-    tag.SetComment(fields.comment);
-    tag.SetYear(fields.year);
-    tag.SetTrack(fields.track);
-    tag.SetGenre(fields.genre);
+    // A field that reads as the caller's text was not changed: its frame stays
+    // as it is, even when it holds more than the field shows.
+    const auto setIfChanged = [&tag](std::string_view id, const std::string& text) {
+      if (CutText(tag.GetText(id), kTagTextMax) != text) tag.SetText(id, text);
+    };
+    setIfChanged("TIT2", fields.title);
+    setIfChanged("TPE1", fields.artist);
+    setIfChanged("TALB", fields.album);
+    setIfChanged("COMM", fields.comment);
+    setIfChanged("TYER", fields.year);
+    setIfChanged("TRCK", fields.track);
+    if (CutText(tag.GetGenre(), kTagTextMax) != fields.genre) tag.SetGenre(fields.genre);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -1,5 +1,7 @@
 // The player's own ID3v2 reader and writer: ID3v2.2 and ID3v2.3.0 tags are read,
-// ID3v2.3.0 is written. A tag is kept in memory as an ordered map of frames, at
+// ID3v2.3.0 is written. With Unicode reading switched on (SetUnicodeReading),
+// ID3v2.4 tags are read too, and text frames in UTF-16 and UTF-8 are converted to
+// the ANSI code page; an ID3v2.4 tag is never written. A tag is kept in memory as an ordered map of frames, at
 // most one per frame ID; the seven texts of TagFields are read and written
 // through it, every other frame is kept as read.
 //
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "tags/id3/tag_fields.h"
+#include "tags/id3/unicode_text.h"
 
 namespace kestrun::tags {
 
@@ -54,10 +57,15 @@ class Id3v2Tag {
   Id3v2Tag(const Id3v2Tag&) = default;
   Id3v2Tag& operator=(const Id3v2Tag&) = default;
 
+  // Reads ID3v2.4 tags and UTF-16/UTF-8 texts from the next load on, converting
+  // texts with toAnsi; nullptr (the default) reads only ID3v2.2, ID3v2.3.0 and
+  // single-byte texts.
+  void SetUnicodeReading(AnsiFromUtf16 toAnsi) { toAnsi_ = toAnsi; }
+
   // Reads the tag at the start of the file. 0, kId3v2NoTag (no tag, ID3v2.4 or a
   // later ID3v2.3 revision, a body the file does not hold) or a system error.
   int LoadTag(const std::string& path);
-  // Writes the tag back: in place when the frames fit the old tag size, else
+  // Writes the tag back (an ID3v2.4 tag is refused with kId3v2NoTag): in place when the frames fit the old tag size, else
   // through a temporary file with kId3v2GrowPadding bytes of padding. Needs an
   // earlier LoadTag or CreateTag of the same file.
   int SaveTag(const std::string& path);
@@ -105,6 +113,8 @@ class Id3v2Tag {
   static std::uint32_t FrameKey(std::string_view id);
   const FrameMap& Frames() const { return frames_; }
   bool HasTag() const { return hasTag_; }
+  // 0x0300 for every tag that is written back as ID3v2.3.0, 0x0400 for an
+  // ID3v2.4 tag (read with Unicode reading on; never written).
   std::uint16_t Version() const { return version_; }
   const std::array<std::uint8_t, kId3v2HeaderSize>& Header() const { return header_; }
 
@@ -116,6 +126,13 @@ class Id3v2Tag {
   void Reset();
   // Reads frames out of a body that has already been resynchronised.
   void ParseFrames(const std::uint8_t* body, std::size_t size, std::size_t start);
+  // ID3v2.4 frames: syncsafe sizes, each frame's own unsynchronisation (or the
+  // whole tag's), group byte and data-length indicator removed. Compressed and
+  // encrypted frames are left out.
+  void ParseFrames24(const std::uint8_t* body, std::size_t size, std::size_t start, bool allUnsynchronised);
+  bool IsReadableVersion(std::uint8_t major, std::uint8_t revision) const;
+  // The text of an encoded string (encoding byte 0 to 3) as ANSI bytes.
+  std::string DecodeText(std::uint8_t encoding, const std::uint8_t* p, std::size_t size) const;
   // Header, body and padding of a tag of tagSize bytes after the header.
   std::vector<std::uint8_t> BuildTag(const std::vector<std::uint8_t>& body, std::uint32_t tagSize);
   int WriteGrown(const std::string& path, const std::vector<std::uint8_t>& tag, std::uint64_t oldTagEnd);
@@ -126,6 +143,7 @@ class Id3v2Tag {
   std::array<std::uint8_t, kId3v2HeaderSize> header_{};
   std::uint16_t version_ = 0x0300;
   FrameMap frames_;
+  AnsiFromUtf16 toAnsi_ = nullptr;
 };
 
 // Unsynchronisation as the writer applies it: a zero byte after every 0xFF that
@@ -136,13 +154,20 @@ std::vector<std::uint8_t> Resynchronise(const std::uint8_t* body, std::size_t si
 
 // True when the file's first bytes are "ID3" (and it has at least 5 bytes).
 bool HasId3v2Header(const std::string& path);
+// True when the file starts with an ID3v2.4 tag header, which is never written.
+bool HasId3v24Header(const std::string& path);
 // All seven texts, each cut to kTagTextMax bytes; false without a readable tag.
-bool ReadId3v2Fields(const std::string& path, TagFields& fields);
+// toAnsi switches Unicode reading on (see Id3v2Tag::SetUnicodeReading).
+bool ReadId3v2Fields(const std::string& path, TagFields& fields, AnsiFromUtf16 toAnsi = nullptr);
 // Title and artist only, each cut to kTagTextMax bytes.
-bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist);
+bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist,
+                          AnsiFromUtf16 toAnsi = nullptr);
 // Writes the seven texts (an empty text removes its frame; other frames stay),
-// creating a tag first when the file has none. Clears and restores the
-// read-only attribute.
-bool WriteId3v2Fields(const std::string& path, const TagFields& fields);
+// creating a tag first when the file has none. A field whose text is what
+// ReadId3v2Fields gives with the same toAnsi is left alone, so its frame stays
+// byte for byte as it was (a Unicode frame, a frame longer than the editor
+// shows). False, with the file untouched, for an ID3v2.4 tag. Clears and
+// restores the read-only attribute.
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi = nullptr);
 
 }  // namespace kestrun::tags

@@ -140,6 +140,19 @@ TEST_F(TagEditorWindow, BothTagsThenId3v1ValuesWrittenIntoId3v2) {
   Expect("mp3", "both.mp3", "TYER", "1999");
 }
 
+TEST_F(TagEditorWindow, WriteIntoAnId3v24TagIsRefusedAndTheFileStaysAsItWas) {
+  const std::string path = Kept("v24.mp3");
+  const std::string original =
+      tags::testing::Tag(Frame23("TIT2", tags::testing::Text("Four")), 64, 4) + Audio() + Id3v1Bytes(TitleArtist("V1 title", "V1 artist"));
+  ASSERT_TRUE(WriteBytes(path, original));
+  editor.Open(path);
+  Click(IDC_TAG_SOURCE_ID3V2);
+  Type(IDC_TAG_TITLE, "Changed");
+  Click(IDC_TAG_WRITE);
+  EXPECT_EQ(Text(IDC_TAG_STATUS), "ID3v2.4のタグには書き込めません");
+  EXPECT_TRUE(ReadBytes(path) == original);
+}
+
 TEST_F(TagEditorWindow, Id3v1WriteUsesTheListGenreAndId3v2TheTypedOne) {
   const std::string path = Kept("v1only.mp3");
   TagFields v1 = TitleArtist("Old", "Someone");

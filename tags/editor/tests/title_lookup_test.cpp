@@ -71,6 +71,28 @@ TEST_F(TitleLookup, ReadableId3v2WithoutTitleDoesNotFallBack) {
   EXPECT_EQ(found.artist, "");
 }
 
+TEST_F(TitleLookup, UnicodeTagsReadVersion24AndUnicodeTextsOnlyWhenSwitchedOn) {
+  const std::string v24 = dir.File("v24u.mp3");
+  ASSERT_TRUE(WriteBytes(v24, Tag(Frame23("TIT2", std::string("\x03" "Uni\xC3\x84", 6)), 0, 4) + Audio() +
+                                  Id3v1Bytes(TitleArtist("Fallback", ""))));
+  const std::string v23 = dir.File("v23u.mp3");
+  ASSERT_TRUE(WriteBytes(v23, Tag(Frame23("TIT2", std::string("\x01\xFF\xFEU\0n\0", 7)), 0) + Audio() +
+                                  Id3v1Bytes(TitleArtist("Fallback", ""))));
+  // Off: exactly the old answers (ID3v1 for ID3v2.4, an empty UTF-16 title).
+  EXPECT_EQ(Lookup(v24, false).title, "Fallback");
+  Found off = Lookup(v23, false);
+  EXPECT_TRUE(off.read);
+  EXPECT_EQ(off.title, "");
+  Found on;
+  ASSERT_TRUE(ReadTitleArtist(v24, on.title, on.artist, false, AsciiOrDefaultChar));
+  EXPECT_EQ(on.title, "Uni?");
+  ASSERT_TRUE(ReadTitleArtist(v23, on.title, on.artist, false, AsciiOrDefaultChar));
+  EXPECT_EQ(on.title, "Un");
+  // AlwaysID3v1 still wins.
+  ASSERT_TRUE(ReadTitleArtist(v24, on.title, on.artist, true, AsciiOrDefaultChar));
+  EXPECT_EQ(on.title, "Fallback");
+}
+
 TEST_F(TitleLookup, UnreadableId3v2FallsBackToId3v1) {
   // ID3v2.4 is not read by the player; the ID3v1 record answers instead.
   const std::string path = dir.File("v24.mp3");

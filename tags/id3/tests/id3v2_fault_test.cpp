@@ -24,6 +24,7 @@ using platform::FileStep;
 struct Scenario {
   const char* name;
   std::string original;  // the file before the write
+  AnsiFromUtf16 toAnsi = nullptr;  // Unicode reading for the write
 };
 
 TagFields Fields() {
@@ -62,7 +63,7 @@ void RunEveryFault(const Scenario& scenario) {
   // A clean run tells how often each step is used.
   ASSERT_TRUE(WriteBytes(path, scenario.original));
   FileFaults::Reset();
-  ASSERT_TRUE(WriteId3v2Fields(path, Fields()));
+  ASSERT_TRUE(WriteId3v2Fields(path, Fields(), scenario.toAnsi));
   int calls[static_cast<int>(FileStep::Count)] = {};
   for (FileStep step : kSteps) calls[static_cast<int>(step)] = FileFaults::Calls(step);
   const std::string expected = ReadBytes(path);
@@ -75,7 +76,7 @@ void RunEveryFault(const Scenario& scenario) {
       ASSERT_TRUE(WriteBytes(path, scenario.original));
       FileFaults::Reset();
       FileFaults::FailAt(step, nth);
-      const bool ok = WriteId3v2Fields(path, Fields());
+      const bool ok = WriteId3v2Fields(path, Fields(), scenario.toAnsi);
       FileFaults::Reset();
       const std::string now = ReadBytes(path);
       // Compared as booleans: the files are too large to print usefully.
@@ -103,6 +104,14 @@ TEST(Id3v2Faults, CreatingATagOnAnUntaggedFile) {
 
 TEST(Id3v2Faults, GrowingAnExistingTag) {
   RunEveryFault({"grow", Tag(Frame23("TIT2", Text("Old")) + Frame23("TXXX", Text("kept")), 8) + Audio(20000)});
+}
+
+// A tag with Unicode frames the write leaves alone (its album) grows: a failed
+// step must not lose the untouched frame either.
+TEST(Id3v2Faults, GrowingATagWithUnicodeFrames) {
+  const std::string album = std::string("\x01\xFF\xFE", 3) + std::string("A\0\x42\x30", 4);
+  RunEveryFault({"unicode grow", Tag(Frame23("TIT2", Text("Old")) + Frame23("TALB", album), 8) + Audio(20000),
+                 AsciiOrDefaultChar});
 }
 
 TEST(Id3v2Faults, RewritingInPlace) {

@@ -222,12 +222,130 @@ def test_id3v22_read_by_ours(work):
     check("TCP" not in tag and "TCMP" not in tag, "frames after the unknown one are gone")
 
 
+def ours_read_unicode(path):
+    result = subprocess.run([TOOL, "read-unicode", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        return None
+    return {k: bytes.fromhex(v).decode("utf-8") for k, v in (line.split("=", 1) for line in result.stdout.splitlines())}
+
+
+UNICODE_TEXTS = dict(title="日本語のタイトル", artist="Артист", album="Ünïcödé 専辑", comment="コメント 𝄞")
+
+
+def mutagen_unicode_file(path, audio, version, encoding):
+    with open(path, "wb") as f:
+        f.write(audio)
+    tag = mid3.ID3()
+    tag.add(mid3.TIT2(encoding=encoding, text=UNICODE_TEXTS["title"]))
+    tag.add(mid3.TPE1(encoding=encoding, text=UNICODE_TEXTS["artist"]))
+    tag.add(mid3.TALB(encoding=encoding, text=UNICODE_TEXTS["album"]))
+    tag.add(mid3.COMM(encoding=encoding, lang="eng", desc="", text=UNICODE_TEXTS["comment"]))
+    tag.save(path, v2_version=version)
+
+
+def check_unicode_read(path, what):
+    """Our Unicode reading gives what mutagen reads from the same file."""
+    got = ours_read_unicode(path)
+    check(got is not None, "%s: we read the tag" % what)
+    if got is None:
+        return
+    tag = mid3.ID3(path)
+    check(got["title"] == tag["TIT2"].text[0], "%s: title %r vs mutagen %r" % (what, got["title"], tag["TIT2"].text[0]))
+    check(got["artist"] == tag["TPE1"].text[0], "%s: artist %r" % (what, got["artist"]))
+    check(got["album"] == tag["TALB"].text[0], "%s: album %r" % (what, got["album"]))
+    comms = tag.getall("COMM")
+    check(comms and got["comment"] == comms[0].text[0], "%s: comment %r" % (what, got["comment"]))
+    # The plain reader keeps its old answer: no ID3v2.4 tag, no Unicode text.
+    plain = ours_read(path)
+    if tag.version[1] == 4:
+        check(plain is None, "%s: plain reading takes no ID3v2.4 tag" % what)
+    else:
+        check(plain is not None and plain["title"] == b"", "%s: plain reading gives no Unicode title" % what)
+
+
+def frame24(fid, data, flags=0):
+    return fid.encode() + syncsafe(len(data)) + struct.pack(">H", flags) + data
+
+
+def frame23(fid, data, flags=0):
+    return fid.encode() + struct.pack(">IH", len(data), flags) + data
+
+
+def unsynchronise(data):
+    out = bytearray()
+    for i, b in enumerate(data):
+        out.append(b)
+        if b == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
+            out.append(0)
+    return bytes(out)
+
+
+def test_unicode_files_read_like_mutagen(work):
+    audio = audio_bytes()
+    path = os.path.join(work, "v24utf8.mp3")
+    mutagen_unicode_file(path, audio, 4, 3)
+    check(open(path, "rb").read()[3] == 4, "mutagen wrote ID3v2.4")
+    check_unicode_read(path, "ID3v2.4 UTF-8")
+
+    path = os.path.join(work, "v23utf16.mp3")
+    mutagen_unicode_file(path, audio, 3, 1)
+    check_unicode_read(path, "ID3v2.3 UTF-16 with BOM")
+
+    # UTF-16 without byte-order marks (little-endian, as mutagen reads it) and
+    # ID3v2.4's big-endian encoding 2: built by hand, read by both.
+    title = UNICODE_TEXTS["title"]
+    frames = (frame23("TIT2", b"\x01" + title.encode("utf-16-le")) +
+              frame23("TPE1", b"\x01" + UNICODE_TEXTS["artist"].encode("utf-16-le")) +
+              frame23("TALB", b"\x00plain") +
+              frame23("COMM", b"\x01eng\x00\x00" + UNICODE_TEXTS["comment"].encode("utf-16-le")))
+    path = os.path.join(work, "v23nobom.mp3")
+    with open(path, "wb") as f:
+        f.write(b"ID3\x03\x00\x00" + syncsafe(len(frames) + 64) + frames + bytes(64) + audio)
+    check_unicode_read(path, "ID3v2.3 UTF-16 without BOM")
+
+    # ID3v2.4 with unsynchronised frames (the byte-order mark FF FE needs it),
+    # a data-length indicator, and the big-endian encoding.
+    def unsynced(fid, text_bytes):
+        data = unsynchronise(text_bytes)
+        return frame24(fid, syncsafe(len(text_bytes)) + data, 0x0003)
+    frames = (unsynced("TIT2", b"\x01" + title.encode("utf-16")) +
+              unsynced("TPE1", b"\x01\xff\xfe" + UNICODE_TEXTS["artist"].encode("utf-16-le")) +
+              frame24("TALB", b"\x02" + UNICODE_TEXTS["album"].encode("utf-16-be")) +
+              unsynced("COMM", b"\x01eng\xff\xfe\x00\x00\xff\xfe" + UNICODE_TEXTS["comment"].encode("utf-16-le")))
+    path = os.path.join(work, "v24unsync.mp3")
+    with open(path, "wb") as f:
+        f.write(b"ID3\x04\x00\x00" + syncsafe(len(frames) + 32) + frames + bytes(32) + audio)
+    check_unicode_read(path, "ID3v2.4 unsynchronised frames")
+
+    # A write into the ID3v2.4 tag is refused and leaves the file as it was.
+    before = open(path, "rb").read()
+    refused = subprocess.run([TOOL, "write-unicode", path] + [b"x".hex()] * 7).returncode != 0
+    check(refused, "a write into an ID3v2.4 tag is refused")
+    check(open(path, "rb").read() == before, "the refused file is byte-identical")
+
+    # A write that changes only the year keeps mutagen's UTF-16 frames: mutagen
+    # still reads every Unicode text.
+    path = os.path.join(work, "v23utf16.mp3")
+    got = ours_read_unicode(path)
+    texts = [got[k].encode("utf-8") for k in ("title", "artist", "album")] + [b"2024", got["comment"].encode("utf-8"),
+                                                                               b"", b""]
+    ok = subprocess.run([TOOL, "write-unicode", path] + [t.hex() for t in texts]).returncode == 0
+    check(ok, "we write the year into mutagen's UTF-16 tag")
+    data = open(path, "rb").read()
+    check(data[tag_end(data):] == audio, "audio intact after the write")
+    tag = mid3.ID3(path, translate=False)
+    check("TYER" in tag and str(tag["TYER"]) == "2024", "mutagen reads our year")
+    for fid, key in (("TIT2", "title"), ("TPE1", "artist"), ("TALB", "album")):
+        check(tag[fid].text[0] == UNICODE_TEXTS[key], "untouched %s still reads %r" % (fid, tag[fid].text[0]))
+
+
 def main():
     work = tempfile.mkdtemp(prefix="id3-crosscheck-")
     try:
         test_our_writes_read_by_others(work)
         test_mutagen_writes_read_by_ours(work)
         test_id3v22_read_by_ours(work)
+        test_unicode_files_read_like_mutagen(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if FAILURES:

@@ -4,6 +4,8 @@
 //
 //   id3_tool write <file> <title> <artist> <album> <year> <comment> <track> <genre>   (hex texts)
 //   id3_tool read <file>      prints the seven fields as "name=hex" lines
+//   id3_tool read-unicode <file>   the same with Unicode reading on, texts as UTF-8
+//   id3_tool write-unicode <file> <seven hex texts>   a write with Unicode reading on
 //   id3_tool frames <file>    prints every kept frame as "ID=hex-of-data" lines
 #include <cstdio>
 #include <cstring>
@@ -45,7 +47,9 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   const std::string path = argv[2];
-  if (command == "write" && argc == 10) {
+  const bool unicode = command == "read-unicode" || command == "write-unicode";
+  const kestrun::tags::AnsiFromUtf16 toAnsi = unicode ? kestrun::tags::Utf8FromUtf16 : nullptr;
+  if ((command == "write" || command == "write-unicode") && argc == 10) {
     TagFields f;
     f.title = FromHex(argv[3]);
     f.artist = FromHex(argv[4]);
@@ -54,11 +58,11 @@ int main(int argc, char** argv) {
     f.comment = FromHex(argv[7]);
     f.track = FromHex(argv[8]);
     f.genre = FromHex(argv[9]);
-    return kestrun::tags::WriteId3v2Fields(path, f) ? 0 : 1;
+    return kestrun::tags::WriteId3v2Fields(path, f, toAnsi) ? 0 : 1;
   }
-  if (command == "read") {
+  if (command == "read" || command == "read-unicode") {
     TagFields f;
-    if (!kestrun::tags::ReadId3v2Fields(path, f)) return 1;
+    if (!kestrun::tags::ReadId3v2Fields(path, f, toAnsi)) return 1;
     std::printf("title=%s\nartist=%s\nalbum=%s\nyear=%s\ncomment=%s\ntrack=%s\ngenre=%s\n", ToHex(f.title).c_str(),
                 ToHex(f.artist).c_str(), ToHex(f.album).c_str(), ToHex(f.year).c_str(), ToHex(f.comment).c_str(),
                 ToHex(f.track).c_str(), ToHex(f.genre).c_str());
