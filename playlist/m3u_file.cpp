@@ -146,11 +146,13 @@ WriteOutcome WriteReplacing(const std::string& path, const std::string& bytes) {
   return WriteOutcome::Written;
 }
 
+// An empty list writes emptyText, or leaves the file alone when there is none.
 template <typename Append>
 SaveResult Save(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors,
-                std::size_t bytesPerRow, Append append, bool stagesAsCaption) {
+                std::size_t bytesPerRow, Append append, bool stagesAsCaption,
+                std::string_view emptyText = {}) {
   const int count = rows.RowCount();
-  if (count == 0) return SaveResult::EmptyList;
+  if (count == 0 && emptyText.empty()) return SaveResult::EmptyList;
   const char* stage = kStageReserve;
   const auto report = [&] {
     errors.ShowWriteError(kWriteErrorText, stagesAsCaption ? stage : kPlainWriteCaption);
@@ -160,7 +162,11 @@ SaveResult Save(const RowStore& rows, const std::string& path, PlaylistFileError
     std::string text;
     text.reserve(static_cast<std::size_t>(count) * bytesPerRow);
     stage = kStageBuild;
-    append(rows, text);
+    if (count == 0) {
+      text = emptyText;
+    } else {
+      append(rows, text);
+    }
     stage = kStageWrite;
     const WriteOutcome outcome = WriteReplacing(path, text);
     if (outcome == WriteOutcome::NotOpened) return SaveResult::NotOpened;
@@ -285,6 +291,12 @@ std::string BuildPlainM3u(const RowStore& rows) {
 
 SaveResult saveExtendedM3u(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors) {
   return Save(rows, path, errors, kExtendedBytesPerRow, AppendExtendedRows, true);
+}
+
+SaveResult saveAutomaticPlaylist(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors) {
+  // Emptied, the list is saved as the header alone: leaving the old file would bring
+  // the removed rows back at the next start.
+  return Save(rows, path, errors, kExtendedBytesPerRow, AppendExtendedRows, true, kExtendedHeader);
 }
 
 SaveResult savePlainM3u(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors) {

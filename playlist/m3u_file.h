@@ -33,6 +33,9 @@ enum class SaveResult {
 // playlist behind.
 SaveResult saveExtendedM3u(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors);
 SaveResult savePlainM3u(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors);
+// The playlist the player keeps for itself ("default.m3u"): extended, and an empty
+// list is written too (as "#EXTM3U" alone), so an emptied playlist stays empty.
+SaveResult saveAutomaticPlaylist(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors);
 
 // Appends the rows of a playlist file in file order: extended when the file starts
 // with "#EXTM3U", else plain. False (and a read error shown) when the file cannot

@@ -235,7 +235,7 @@ void PlaylistWindow::RegisterCommands() {
 void PlaylistWindow::SaveDefaultPlaylist(HWND mainWindow, const std::string& appDirectory) const {
   if (!rows_) return;
   WindowPlaylistFileErrors errors(mainWindow);
-  saveExtendedM3u(*rows_, appDirectory + kDefaultPlaylistName, errors);
+  saveAutomaticPlaylist(*rows_, appDirectory + kDefaultPlaylistName, errors);
 }
 
 void PlaylistWindow::DockUnder(HWND mainWindow) const {

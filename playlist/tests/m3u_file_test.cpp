@@ -246,6 +246,27 @@ TEST_F(M3uFileTest, EmptyListLeavesTheOldFileUntouched) {
   EXPECT_FALSE(platform::FileExists(absent));
 }
 
+TEST_F(M3uFileTest, EmptiedAutomaticPlaylistStaysEmptyAfterARestart) {
+  // The user removed every row: the player's own playlist must not bring them back.
+  const std::string path = dir.File("default.m3u");
+  MemoryRowStore rows;
+  appendRow(rows, "C:\\old\\one.mp3");
+  ASSERT_EQ(saveAutomaticPlaylist(rows, path, errors), SaveResult::Saved);
+  MemoryRowStore emptied;
+  ASSERT_EQ(saveAutomaticPlaylist(emptied, path, errors), SaveResult::Saved);
+  EXPECT_EQ(ReadBytes(path), "#EXTM3U");
+  MemoryRowStore loaded;
+  EXPECT_TRUE(loadPlaylistFile(loaded, path, errors));
+  EXPECT_EQ(loaded.RowCount(), 0);
+  EXPECT_TRUE(errors.reads.empty());
+
+  // A failed write of the empty list keeps what was there, like any other save.
+  ASSERT_TRUE(WriteBytes(path, "old contents"));
+  platform::FileFaults::FailAt(platform::FileStep::Write, 1);
+  EXPECT_EQ(saveAutomaticPlaylist(emptied, path, errors), SaveResult::Failed);
+  EXPECT_EQ(ReadBytes(path), "old contents");
+}
+
 TEST_F(M3uFileTest, FailedWriteKeepsTheOldFileAndShowsTheStage) {
   MemoryRowStore rows;
   AddRow(rows, "new");
