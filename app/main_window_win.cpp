@@ -16,6 +16,7 @@
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
@@ -408,6 +409,8 @@ void MainWindow::ShowPostedPosition() {
 }
 
 void MainWindow::OpenMediaFile() {
+  const platform::ModalTurn turn;
+  if (!turn) return;
   char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/media_files.h"
@@ -19,6 +20,8 @@ constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
 std::string ShowPlaylistDialog(HWND owner, bool save) {
+  const platform::ModalTurn turn;
+  if (!turn) return std::string();
   char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -45,6 +48,8 @@ std::string ShowSavePlaylistDialog(HWND owner) { return ShowPlaylistDialog(owner
 
 FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize) {
   FileSelection selection;
+  const platform::ModalTurn turn;
+  if (!turn) return selection;
   std::vector<char> buffer(bufferSize, '\0');
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
