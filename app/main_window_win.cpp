@@ -16,6 +16,7 @@
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "platform/shell_path_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
@@ -429,6 +430,8 @@ void MainWindow::ShowPostedPosition() {
 }
 
 void MainWindow::OpenMediaFile() {
+  const platform::ModalTurn turn;
+  if (!turn) return;
   // Asked for wide, and made an ANSI path as dropped files are (never a cut path or
   // one with "?" for a character the code page lacks).
   wchar_t path[MAX_PATH] = {};

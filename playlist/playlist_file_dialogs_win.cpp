@@ -8,6 +8,7 @@
 #include "platform/shell_path_win.h"
 
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/media_files.h"
@@ -24,6 +25,8 @@ constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
 std::string ShowPlaylistDialog(HWND owner, bool save) {
+  const platform::ModalTurn turn;
+  if (!turn) return std::string();
   char path[platform::kPathCapacity] = {};
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof(dialog);
@@ -48,6 +51,8 @@ std::string ShowSavePlaylistDialog(HWND owner) { return ShowPlaylistDialog(owner
 
 FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize) {
   FileSelection selection;
+  const platform::ModalTurn turn;
+  if (!turn) return selection;
   // Asked for wide: the ANSI dialog cuts nothing but turns characters the code page
   // lacks into "?", which names another file or none.
   std::vector<wchar_t> buffer(bufferSize / sizeof(wchar_t), L'\0');

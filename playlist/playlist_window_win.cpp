@@ -9,6 +9,7 @@
 #include "platform/ansi_text.h"
 #include "platform/drop_target_win.h"
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
 #include "playlist/folder_scan_win.h"
@@ -322,6 +323,8 @@ void PlaylistWindow::PlayFirstSelected() {
 }
 
 void PlaylistWindow::RemoveAll() {
+  const platform::ModalTurn turn;
+  if (!turn) return;
   if (MessageBoxA(window(), kRemoveAllQuestion, kRemoveAllCaption, MB_OKCANCEL) == IDOK) rows_->DeleteAllRows();
 }
 
@@ -386,6 +389,8 @@ void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
 
 void PlaylistWindow::AddFolderByBrowser(bool tree) {
   if (rows_ == nullptr || bulk_.running()) return;
+  const platform::ModalTurn turn;
+  if (!turn) return;
   BROWSEINFOA browse{};
   browse.hwndOwner = window();
   browse.lpszTitle = kChooseFolderPrompt;

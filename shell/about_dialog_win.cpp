@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "resources/resource_ids.h"
 #include "shell/about_text.h"
 
@@ -34,6 +35,8 @@ void OpenInBrowser(const char* url, const std::string& directory) {
 }
 
 INT_PTR AboutDialog::Show(HINSTANCE instance, HWND owner) {
+  const platform::ModalTurn turn;
+  if (!turn) return IDCANCEL;
   instance_ = instance;
   return DialogBoxParamA(instance, kAboutDialogResource, owner, &AboutDialog::DialogProc,
                          reinterpret_cast<LPARAM>(this));

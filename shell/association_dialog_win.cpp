@@ -1,5 +1,6 @@
 #include "shell/association_dialog_win.h"
 
+#include "platform/modal_guard_win.h"
 #include "resources/shell_dialog_ids.h"
 #include "shell/association_registry_win.h"
 
@@ -23,6 +24,8 @@ AssociationDialog::AssociationDialog(ClassRoot& root, AssociationBackup& backup,
     : root_(root), backup_(backup), modulePath_(std::move(modulePath)), openDefaultApps_(&OpenDefaultAppsSettings) {}
 
 INT_PTR AssociationDialog::Show(HINSTANCE instance, HWND owner) {
+  const platform::ModalTurn turn;
+  if (!turn) return IDCANCEL;
   return DialogBoxParamA(instance, kAssociationDialogResource, owner, &AssociationDialog::DialogProc,
                          reinterpret_cast<LPARAM>(this));
 }

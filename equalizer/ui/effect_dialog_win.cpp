@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/modal_guard_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::equalizer {
@@ -92,6 +93,8 @@ INT_PTR CALLBACK EffectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 EffectDialogResult ShowEffectDialog(HINSTANCE instance, HWND owner, playback::EffectTable& table,
                                     std::function<bool()> toggleEqualizer) {
+  const platform::ModalTurn turn;
+  if (!turn) return EffectDialogResult::Cancelled;
   EffectDialogState state{table, std::move(toggleEqualizer)};
   switch (DialogBoxParamA(instance, "IDD_EFFECT", owner, &EffectDialogProc, reinterpret_cast<LPARAM>(&state))) {
     case kEndStored:

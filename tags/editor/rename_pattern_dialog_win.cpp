@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/modal_guard_win.h"
 #include "platform/win32_handles.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/rename_by_tag.h"
@@ -71,6 +72,8 @@ INT_PTR CALLBACK PatternDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 std::optional<std::string> ShowRenamePatternDialog(HINSTANCE instance, HWND owner, const std::string& pattern) {
+  const platform::ModalTurn turn;
+  if (!turn) return std::nullopt;
   PatternDialogState state;
   state.pattern = pattern.substr(0, kRenamePatternMax);
   DialogBoxParamA(instance, kDialogName, owner, PatternDialogProc, reinterpret_cast<LPARAM>(&state));

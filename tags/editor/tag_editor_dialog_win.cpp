@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/modal_guard_win.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tag_format.h"
 #include "tags/id3/genre_names.h"
@@ -96,6 +97,8 @@ void ShowId3v2Fields(HWND dialog, const TagFields& fields) {
 }
 
 std::optional<std::string> ChooseWithSystemDialog(HWND owner) {
+  const platform::ModalTurn turn;
+  if (!turn) return std::nullopt;
   std::array<char, MAX_PATH> path{};
   OPENFILENAMEA open{};
   open.lStructSize = sizeof open;

@@ -1,0 +1,74 @@
+#include "platform/modal_guard_win.h"
+
+#include <algorithm>
+
+namespace kestrun::platform {
+namespace {
+
+// The turn belongs to the program's user-interface thread. The windows that thread had
+// before the turn was taken: the modal dialog is a window made after that moment.
+struct TurnState {
+  bool taken = false;
+  DWORD thread = 0;
+  std::vector<HWND> windowsBefore;
+};
+
+TurnState& State() {
+  static TurnState state;
+  return state;
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM windows) {
+  reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> ThreadWindows(DWORD thread) {
+  std::vector<HWND> windows;
+  EnumThreadWindows(thread, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+}  // namespace
+
+ModalTurn::ModalTurn() {
+  TurnState& state = State();
+  if (state.taken) {
+    BringOpenDialogToFront();
+    return;
+  }
+  state.taken = true;
+  state.thread = GetCurrentThreadId();
+  state.windowsBefore = ThreadWindows(state.thread);
+  held_ = true;
+}
+
+ModalTurn::~ModalTurn() {
+  if (!held_) return;
+  TurnState& state = State();
+  state.taken = false;
+  state.windowsBefore.clear();
+}
+
+bool ModalTurn::Taken() { return State().taken; }
+
+bool ModalTurn::BringOpenDialogToFront() {
+  const TurnState& state = State();
+  if (!state.taken) return false;
+  // The window the user can act on is the newest visible, enabled one: the dialog
+  // itself, or a prompt it opened, which leaves the dialog disabled below it.
+  for (HWND window : ThreadWindows(state.thread)) {
+    if (std::find(state.windowsBefore.begin(), state.windowsBefore.end(), window) != state.windowsBefore.end()) {
+      continue;
+    }
+    if (!IsWindowVisible(window) || !IsWindowEnabled(window)) continue;
+    if (GetWindow(window, GW_OWNER) == nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_POPUP) == 0) continue;
+    SetForegroundWindow(window);
+    SetActiveWindow(window);
+    BringWindowToTop(window);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace kestrun::platform
