@@ -94,4 +94,11 @@ std::wstring WideFromAnsi(std::string_view ansi) {
   return wide;
 }
 
+std::string ChosenAnsiPath(HWND owner, std::wstring_view chosen, const char* caption) {
+  ShellPath ansi = AnsiPathFromWide(chosen);
+  if (!ansi.refused()) return std::move(ansi.path);
+  MessageBoxA(owner, RefusalMessage(ansi.refusal), caption, MB_OK | MB_ICONEXCLAMATION);
+  return std::string();
+}
+
 }  // namespace kestrun::platform

@@ -44,6 +44,11 @@ ShellPath ConvertWideText(std::wstring_view wide, UINT codePage, std::size_t max
 // is refused and the file system has a short one that fits and converts back.
 ShellPath AnsiPathFromWide(std::wstring_view wide, std::size_t maxLength = kPathMaxLength);
 
+// A path chosen in a wide file dialog, as AnsiPathFromWide makes it; a refused one is
+// told to the user in a message box over owner (with caption) and comes back empty,
+// as a cancelled choice does.
+std::string ChosenAnsiPath(HWND owner, std::wstring_view chosen, const char* caption);
+
 // An ANSI path as wide text (for the wide file calls); empty when it does not convert.
 std::wstring WideFromAnsi(std::string_view ansi);
 

@@ -4,6 +4,8 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <iterator>
+#include <string_view>
 
 #include "platform/shell_path_win.h"
 
@@ -24,24 +26,30 @@ constexpr char kOpenPlaylistTitle[] = "Open Media File...";
 constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
+constexpr char kErrorCaption[] = "エラー";
+
 std::string ShowPlaylistDialog(HWND owner, bool save) {
   const platform::ModalTurn turn;
   if (!turn) return std::string();
-  char path[platform::kPathCapacity] = {};
-  OPENFILENAMEA dialog{};
+  // Asked for wide, as every path from the shell is: never a cut path or one with "?"
+  // for a character the code page lacks.
+  wchar_t path[platform::kPathCapacity] = {};
+  const std::wstring filter = platform::WideFromAnsi(std::string_view(kPlaylistFilter, sizeof(kPlaylistFilter)));
+  const std::wstring title = platform::WideFromAnsi(save ? kSavePlaylistTitle : kOpenPlaylistTitle);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = kPlaylistFilter;
+  dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof(path);
-  dialog.lpstrTitle = save ? kSavePlaylistTitle : kOpenPlaylistTitle;
-  dialog.lpstrDefExt = save ? "m3u" : "*";
+  dialog.nMaxFile = static_cast<DWORD>(std::size(path));
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = save ? L"m3u" : L"*";
   // The save dialog does not ask for an existing file: a playlist is saved to a
   // new name as often as over an old one.
   dialog.Flags = OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
-  return chosen ? std::string(path) : std::string();
+  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  return chosen ? platform::ChosenAnsiPath(owner, path, kErrorCaption) : std::string();
 }
 
 }  // namespace

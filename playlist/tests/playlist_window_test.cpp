@@ -568,6 +568,55 @@ TEST_F(PlaylistWindowTest, WideDropsAddTheFilesThemselvesOrSayOnceWhyNot) {
   }
 }
 
+// Types a wide path into the file dialog the owner shows, as a user does, from another
+// thread; cancels the dialog if it is still up afterwards, so the test never hangs.
+void ChooseWideInDialog(HWND owner, std::wstring path, std::atomic<bool>* chosen) {
+  HWND dialog = nullptr;
+  for (int i = 0; i < 400 && dialog == nullptr; ++i) {
+    HWND candidate = FindWindowA("#32770", nullptr);
+    if (candidate != nullptr && GetWindow(candidate, GW_OWNER) == owner && IsWindowVisible(candidate)) {
+      dialog = candidate;
+    } else {
+      Sleep(50);
+    }
+  }
+  if (dialog == nullptr) return;
+  HWND edit = nullptr;
+  if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1152);
+  if (edit == nullptr) edit = GetDlgItem(dialog, 1148);
+  if (edit != nullptr) {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    *chosen = true;
+  }
+  for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
+  if (IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// A playlist file whose name the code page cannot hold, chosen in the open dialog:
+// it loads through its short name, or the user is told why not. Asked through the
+// ANSI dialog, the name came back with "?" and named no file.
+TEST_F(PlaylistWindowTest, APlaylistWithAWideNameOpensByItsShortNameOrSaysWhyNot) {
+  TempFolder folder;
+  testing::WideFiles files(testing::WidePath(folder.path()));
+  const std::wstring playlistFile =
+      files.File(L"\uD55C\uAD6D\uC5B4.m3u", "#EXTM3U\r\n#EXTINF:1,Loaded\r\nC:\\loaded\\one.mp3");
+  ASSERT_FALSE(playlistFile.empty());
+  ErrorBoxes boxes;
+  std::atomic<bool> chosen{false};
+  std::thread chooser(ChooseWideInDialog, window_.window(), playlistFile, &chosen);
+  SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_OPEN, 0);
+  chooser.join();
+  const std::vector<std::string> told = boxes.Stop();
+  ASSERT_TRUE(chosen);
+  if (told.empty()) {
+    EXPECT_EQ(Paths(), std::vector<std::string>{"C:\\loaded\\one.mp3"});
+  } else {
+    EXPECT_EQ(told, std::vector<std::string>{platform::kPathUnrepresentable});
+  }
+}
+
 class RowDragTest : public PlaylistWindowTest {
  protected:
   void SetUp() override {

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shell_path_win.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tag_format.h"
 #include "tags/id3/genre_names.h"
@@ -27,6 +29,7 @@ constexpr char kWriteFailed[] = "書込失敗";
 constexpr char kVersion24NotWritten[] = "ID3v2.4のタグには書き込めません";
 constexpr char kDefaultGenre[] = "Blues";
 constexpr char kOpenTitle[] = "Open MP3/WMT File...";
+constexpr char kOpenErrorCaption[] = "エラー";
 constexpr char kOpenFilter[] =
     "Media Files\0*.mp3;*.wma;*.asf;*.wmv\0"
     "MP3 Files (*.mp3)\0*.mp3\0"
@@ -99,18 +102,24 @@ void ShowId3v2Fields(HWND dialog, const TagFields& fields) {
 std::optional<std::string> ChooseWithSystemDialog(HWND owner) {
   const platform::ModalTurn turn;
   if (!turn) return std::nullopt;
-  std::array<char, MAX_PATH> path{};
-  OPENFILENAMEA open{};
+  // Asked for wide, as every path from the shell is: never a cut path or one with "?"
+  // for a character the code page lacks.
+  std::array<wchar_t, platform::kPathCapacity> path{};
+  const std::wstring filter = platform::WideFromAnsi(std::string_view(kOpenFilter, sizeof(kOpenFilter)));
+  const std::wstring title = platform::WideFromAnsi(kOpenTitle);
+  OPENFILENAMEW open{};
   open.lStructSize = sizeof open;
   open.hwndOwner = owner;
-  open.lpstrFilter = kOpenFilter;
+  open.lpstrFilter = filter.c_str();
   open.nFilterIndex = 1;
   open.lpstrFile = path.data();
   open.nMaxFile = static_cast<DWORD>(path.size());
-  open.lpstrTitle = kOpenTitle;
+  open.lpstrTitle = title.c_str();
   open.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&open)) return std::nullopt;
-  return std::string(path.data());
+  if (!GetOpenFileNameW(&open)) return std::nullopt;
+  std::string chosen = platform::ChosenAnsiPath(owner, path.data(), kOpenErrorCaption);
+  if (chosen.empty()) return std::nullopt;
+  return chosen;
 }
 
 // The genre byte an ID3v1 write stores: the visible list's selected entry, found
