@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/win32_handles.h"
+
 namespace kestrun::equalizer {
 namespace {
 
@@ -15,36 +17,21 @@ RegistrationResult FromWin32(LONG error) {
   return error == ERROR_SUCCESS ? kRegistrationOk : static_cast<RegistrationResult>(HRESULT_FROM_WIN32(error));
 }
 
-class OpenedKey {
- public:
-  OpenedKey() = default;
-  ~OpenedKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
-  LONG Create(HKEY parent, const std::wstring& path) {
-    return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key_,
-                           nullptr);
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-std::wstring ClassText(REFCLSID classId) {
-  wchar_t text[40] = {};
-  StringFromGUID2(classId, text, 40);
-  return text;
+// Opens (or makes) keyPath below parent for writing.
+LONG CreateForWriting(HKEY parent, const std::wstring& keyPath, platform::RegistryKey& key) {
+  HKEY opened = nullptr;
+  const LONG error = RegCreateKeyExW(parent, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                                     &opened, nullptr);
+  key.reset(opened);
+  return error;
 }
 
 }  // namespace
 
 RegistrationResult Win32ClassRegistry::SetString(ClassScope scope, const std::wstring& keyPath,
                                                  const std::wstring& name, const std::wstring& value) {
-  OpenedKey key;
-  const LONG error = key.Create(Root(scope), keyPath);
+  platform::RegistryKey key;
+  const LONG error = CreateForWriting(Root(scope), keyPath, key);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return FromWin32(RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
@@ -53,8 +40,8 @@ RegistrationResult Win32ClassRegistry::SetString(ClassScope scope, const std::ws
 
 RegistrationResult Win32ClassRegistry::SetBinary(ClassScope scope, const std::wstring& keyPath, const wchar_t* name,
                                                  const BYTE* data, DWORD size) {
-  OpenedKey key;
-  const LONG error = key.Create(Root(scope), keyPath);
+  platform::RegistryKey key;
+  const LONG error = CreateForWriting(Root(scope), keyPath, key);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   return FromWin32(RegSetValueExW(key.get(), name, 0, REG_BINARY, data, size));
 }

@@ -5,11 +5,21 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
+
+#include <string>
 
 #include "equalizer/filter/class_registration.h"
 #include "equalizer/filter/filter_setup.h"
 
 namespace kestrun::equalizer {
+
+// A class id as its registry key name, "{XXXXXXXX-...}".
+inline std::wstring ClassText(REFCLSID classId) {
+  wchar_t text[40] = {};
+  StringFromGUID2(classId, text, 40);
+  return text;
+}
 
 // The category every ordinary DirectShow filter is listed in, as a key path.
 inline constexpr wchar_t kFilterCategoryInstanceKey[] =

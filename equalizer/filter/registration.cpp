@@ -14,6 +14,7 @@
 #include "equalizer/filter/module.h"
 #include "equalizer/filter/property_page.h"
 #include "platform/limits.h"
+#include "platform/win32_handles.h"
 
 namespace kestrun::equalizer {
 namespace {
@@ -24,32 +25,15 @@ constexpr wchar_t kUserOnlyCommand[] = L"user";
 
 HRESULT FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
-class RootKey {
- public:
-  RootKey() = default;
-  ~RootKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RootKey(const RootKey&) = delete;
-  RootKey& operator=(const RootKey&) = delete;
-  // Opened for writing where the account may; otherwise for reading, so the writes
-  // through it are refused as they would be on the key itself.
-  LONG Open(HKEY parent, const wchar_t* path) {
-    LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                                 &key_, nullptr);
-    if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ, &key_);
-    return error;
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-std::wstring ClassText(REFCLSID classId) {
-  wchar_t text[40] = {};
-  StringFromGUID2(classId, text, 40);
-  return text;
+// A class root opened for writing where the account may; otherwise for reading, so
+// the writes through it are refused as they would be on the key itself.
+LONG OpenClassRoot(HKEY parent, const wchar_t* path, platform::RegistryKey& key) {
+  HKEY opened = nullptr;
+  LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                               &opened, nullptr);
+  if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ, &opened);
+  key.reset(opened);
+  return error;
 }
 
 HRESULT ModulePath(std::wstring& path) {
@@ -84,13 +68,13 @@ HRESULT Register(bool add, RegistrationPlace place) {
   // The property page is a class of its own, created by the hosts that show it.
   module.classes = {{ClassText(CLSID_Equalizer), kEqualizerFilterName},
                     {ClassText(CLSID_EqualizerPropertyPage), kPropertyPageName}};
-  RootKey machine;
+  platform::RegistryKey machine;
   if (place == RegistrationPlace::MachineOrUser) {
-    const LONG error = machine.Open(HKEY_LOCAL_MACHINE, kMachineClassesKey);
+    const LONG error = OpenClassRoot(HKEY_LOCAL_MACHINE, kMachineClassesKey, machine);
     if (error != ERROR_SUCCESS) return FromWin32(error);
   }
-  RootKey user;
-  const LONG error = user.Open(HKEY_CURRENT_USER, kUserClassesKey);
+  platform::RegistryKey user;
+  const LONG error = OpenClassRoot(HKEY_CURRENT_USER, kUserClassesKey, user);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   ComForRegistration com;
   Win32ClassRegistry registry(machine.get(), user.get(), kEqualizerSetup);
