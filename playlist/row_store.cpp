@@ -26,6 +26,14 @@ int RowStore::InsertRow(int index, std::string_view path) {
   return index;
 }
 
+int RowStore::RowOfKey(int key) const {
+  const int count = RowCount();
+  for (int row = 0; row < count; ++row) {
+    if (Key(row) == key) return row;
+  }
+  return -1;
+}
+
 int appendRow(RowStore& rows, std::string_view path) { return rows.InsertRow(rows.RowCount(), path); }
 
 PlaylistEntry ReadRow(const RowStore& rows, int row) {

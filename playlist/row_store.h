@@ -31,6 +31,10 @@ class RowStore {
   virtual int NextSelected(int after) const = 0;
   virtual void DeleteRow(int row) = 0;
   virtual void DeleteAllRows() = 0;
+  // The row that holds `key` now, -1 when no row does (it was removed). Work that
+  // runs while rows may move (sorts, drags, removals) remembers keys, not indexes,
+  // and finds its row again by this. The default walks the rows.
+  virtual int RowOfKey(int key) const;
 
   // Orders all rows by a comparison of their keys (negative: a first, positive: b
   // first). The order of rows that compare equal is up to the store.

@@ -30,5 +30,16 @@ TEST(RowKeys, CountFromZeroInAnEmptyListAndStayUnique) {
   EXPECT_EQ(Keys(rows), (std::vector<int>{0, 1}));
 }
 
+TEST(RowKeys, RowOfKeyFollowsTheRowThroughSortsAndRemovals) {
+  MemoryRowStore rows;
+  for (const char* path : {"c", "a", "b"}) appendRow(rows, path);
+  const int keyOfA = rows.Key(1);
+  rows.SortByKeys([&](int a, int b) { return a == keyOfA ? -1 : (b == keyOfA ? 1 : 0); });
+  EXPECT_EQ(rows.RowOfKey(keyOfA), 0);
+  EXPECT_EQ(rows.Cell(rows.RowOfKey(keyOfA), Column::Path), "a");
+  rows.DeleteRow(0);
+  EXPECT_EQ(rows.RowOfKey(keyOfA), -1);
+}
+
 }  // namespace
 }  // namespace kestrun::playlist
