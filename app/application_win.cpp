@@ -88,6 +88,10 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   videoView_.SetHost(std::move(viewHost));
   // The main window's title follows the playlist's "AlwaysID3v1" choice.
   engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
+  // A row that starts playing reads its title and artist as the tag commands do.
+  engine_.SetRowTitleLookup([this](const std::string& path, std::string& title, std::string& artist) {
+    playlist_.Lookup()(path, title, artist);
+  });
   // Every new video is sized by the view's zoom setting.
   session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/application_win.h"
@@ -507,6 +508,22 @@ void MainWindow::PlayDroppedPath(const std::string& path) {
   if (HWND title = titleDisplay()) EnableWindow(title, TRUE);
   if (path.empty()) return;
   ShowTitleText(path);
+  // Building a graph can take long (a download, a slow drive); inside the drop it
+  // would hold the program the drag came from. A second drop before the message
+  // arrives replaces the path.
+  droppedPath_ = path;
+  if (droppedPathPosted_) return;
+  droppedPathPosted_ = PostMessageA(window(), kPlayDroppedMessage, 0, 0) != FALSE;
+  // A full queue: playing now is late for the drag's program, never lost.
+  if (!droppedPathPosted_) PlayPostedDrop();
+}
+
+void MainWindow::PlayPostedDrop() {
+  droppedPathPosted_ = false;
+  const std::string path = std::move(droppedPath_);
+  droppedPath_.clear();
+  // After the exit save nothing opens any more.
+  if (path.empty() || savedForExit_) return;
   app_.engine().PlayOutsidePath(path);
 }
 
@@ -639,6 +656,9 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     case kPositionMessage:
       ShowPostedPosition();
+      return FALSE;
+    case kPlayDroppedMessage:
+      PlayPostedDrop();
       return FALSE;
     default:
       break;

@@ -28,6 +28,9 @@ class Application;
 inline constexpr char kMainWindowTitle[] = "Quenfold' Ambrel";
 // A position the timer thread read is waiting for the user-interface thread.
 inline constexpr UINT kPositionMessage = WM_APP + 1;
+// A dropped path waits to be played: the drop itself returns first, so the program
+// the drag came from is not held while a graph is built.
+inline constexpr UINT kPlayDroppedMessage = WM_APP + 2;
 inline constexpr UINT_PTR kMarqueeTimer = 5;
 inline constexpr UINT kMarqueePeriodMs = 850;
 // Titles wider than this many pixels scroll.
@@ -80,8 +83,9 @@ class MainWindow final : public platform::ModelessDialog,
   // Shutdown: the drop target, menus and the title display's keys go before the windows.
   void ReleaseResources();
   // A path dropped on the main window or the video view: the title display takes
-  // keys again, shows the path, and the path plays outside the playlist. An empty
-  // path only gives the title display its keys back.
+  // keys again and shows the path, and the path plays outside the playlist once the
+  // drop has returned (kPlayDroppedMessage). An empty path only gives the title
+  // display its keys back.
   void PlayDroppedPath(const std::string& path);
 
   // The main window's share of the settings: always on top, the volume knob, the tray
@@ -144,6 +148,8 @@ class MainWindow final : public platform::ModelessDialog,
   void PlaceSeekKnob(int left);
   void UpdateTitleTooltip(const std::string& title);
   void ShowPostedPosition();
+  // Plays the dropped path that waited for kPlayDroppedMessage.
+  void PlayPostedDrop();
 
   Application& app_;
   platform::CommandTable commands_;
@@ -158,6 +164,9 @@ class MainWindow final : public platform::ModelessDialog,
   bool trayInUse_ = false;
   bool trayWanted_ = false;
   bool savedForExit_ = false;
+  // The latest dropped path, waiting for its kPlayDroppedMessage (at most one is queued).
+  std::string droppedPath_;
+  bool droppedPathPosted_ = false;
   bool playlistVisibleAtMinimize_ = false;
 
   // The latest position the timer posted; at most one kPositionMessage waits in the

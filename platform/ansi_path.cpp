@@ -57,6 +57,24 @@ std::string DirectoryOf(std::string_view path) {
   return dir;
 }
 
+std::string JoinFolderName(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  // The file-name part is empty exactly when the folder ends in a separator that is
+  // not the second byte of a double-byte character.
+  const bool endsInSeparator =
+      !folder.empty() && FileNameOffset(folder) == folder.size() && (folder.back() == '\\' || folder.back() == '/');
+  if (!endsInSeparator) path += '\\';
+  path += name;
+  return path;
+}
+
+std::wstring JoinFolderName(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/')) path += L'\\';
+  path += name;
+  return path;
+}
+
 std::string UnquoteWhole(std::string_view text) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     return std::string(text.substr(1, text.size() - 2));

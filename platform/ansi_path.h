@@ -22,6 +22,13 @@ std::size_t FileNameOffset(std::string_view path);
 std::size_t ExtensionOffset(std::string_view path);
 // The directory part without its trailing separator ("" when there is none).
 std::string DirectoryOf(std::string_view path);
+// folder + name with one backslash between them. None is added when the folder
+// already ends in a separator (a drive root such as "C:\" does); a share's top
+// folder "\\server\share" ends in none and gets one like any other folder. A
+// trail byte equal to the backslash's code does not count as a separator.
+std::string JoinFolderName(std::string_view folder, std::string_view name);
+// The same for wide paths, as folders are listed.
+std::wstring JoinFolderName(std::wstring_view folder, std::wstring_view name);
 // Removes enclosing double quotes only when the whole text is quoted.
 std::string UnquoteWhole(std::string_view text);
 // True for "scheme://..." texts, as the player treats URLs.

@@ -41,7 +41,10 @@ std::string PlaybackController::DisplayTitle(const std::string& path) const {
   return title;
 }
 
-void PlaybackController::OpenAndPlay(const std::string& path) { OpenFollowing(path, 0); }
+void PlaybackController::OpenAndPlay(const std::string& path) {
+  // Cut as OpenFollowing cuts it, so a row's path compares equal to what was opened.
+  OpenFollowing(path, 0, path.substr(0, platform::kPathMaxLength));
+}
 
 void PlaybackController::PlayOutsidePath(const std::string& path) {
   state_.currentTrackIndex = -1;
@@ -67,7 +70,7 @@ void PlaybackController::ResumeRow(int row) {
   view_.ShowCaption(display);
 }
 
-void PlaybackController::OpenFollowing(std::string path, int asxDepth) {
+void PlaybackController::OpenFollowing(std::string path, int asxDepth, const std::string& opened) {
   DebugLine("START\n");
   if (state_.state != kStateClosed) StopAndClose();
 
@@ -92,7 +95,7 @@ void PlaybackController::OpenFollowing(std::string path, int asxDepth) {
         view_.ShowTitleText(kAsxFailedText);
         return;
       }
-      OpenFollowing(outcome.reference, asxDepth + 1);
+      OpenFollowing(outcome.reference, asxDepth + 1, opened);
       if (state_.state == kStatePlaying && asxDepth == 0) {
         const std::string display = playlist::entryDisplayName(outcome.reference, outcome.title, outcome.author);
         view_.ShowCaption(display);
@@ -101,12 +104,21 @@ void PlaybackController::OpenFollowing(std::string path, int asxDepth) {
       return;
     }
     case OpenOutcome::Kind::Built:
-      FinishAndRun(requested);
+      FinishAndRun(requested, opened);
       return;
   }
 }
 
-void PlaybackController::FinishAndRun(const std::string& path) {
+int PlaybackController::RowOfOpenedPath(const std::string& opened) const {
+  // The index alone is not enough: a hand-off keeps it while another file opens, and
+  // a sort or a move puts another row at it while repeat-one opens the same file
+  // again. That row must not take this file's length or tags.
+  const int row = state_.currentTrackIndex;
+  if (rows_ == nullptr || row < 0 || row >= rows_->RowCount()) return -1;
+  return RowPath(*rows_, row) == opened ? row : -1;
+}
+
+void PlaybackController::FinishAndRun(const std::string& path, const std::string& opened) {
   state_.audioOnly = backend_.IsAudioOnly();
   backend_.SetVolume(state_.volume);
   DebugLine("EndVolume\n");
@@ -125,8 +137,11 @@ void PlaybackController::FinishAndRun(const std::string& path) {
   view_.HideZone();
 
   const std::string title = DisplayTitle(path);
-  if (rows_ != nullptr && state_.currentTrackIndex >= 0 && state_.currentTrackIndex < rows_->RowCount()) {
-    rows_->SetCell(state_.currentTrackIndex, playlist::Column::Length, FormatClock(state_.duration));
+  const int row = RowOfOpenedPath(opened);
+  if (row >= 0) {
+    // A row that plays shows what its tags say even when they were never read.
+    playlist::readEntryTags(*rows_, row, rowTitleLookup_);
+    rows_->SetCell(row, playlist::Column::Length, FormatClock(state_.duration));
   }
   view_.ShowPlayingTitle(title);
 

@@ -14,6 +14,7 @@
 #include "playback/engine_state.h"
 #include "playback/media_backend.h"
 #include "playback/playback_view.h"
+#include "playlist/entry_tags.h"
 #include "playlist/row_store.h"
 #include "settings/player_settings.h"
 
@@ -43,6 +44,10 @@ class PlaybackController {
   // a change shows with the next title. Until it is given, MP3 titles come from
   // ID3v2 first.
   void SetAlwaysId3v1Source(std::function<bool()> source) { alwaysId3v1_ = std::move(source); }
+  // The lookup that fills a row's title and artist when the row starts playing: the
+  // playlist's own, so a played row shows what its tag command would read. Until it
+  // is given, a played row's title is its file name.
+  void SetRowTitleLookup(playlist::TitleLookup lookup) { rowTitleLookup_ = std::move(lookup); }
 
   // Builds a graph for path and starts it; success or failure shows in the state
   // and the title display. The current row stays as it is.
@@ -118,8 +123,12 @@ class PlaybackController {
   void ShowPosition(std::int64_t position, unsigned generation);
 
  private:
-  void OpenFollowing(std::string path, int asxDepth);
-  void FinishAndRun(const std::string& path);
+  // opened is the path the open started from (the ASX file for a reference it names).
+  void OpenFollowing(std::string path, int asxDepth, const std::string& opened);
+  void FinishAndRun(const std::string& path, const std::string& opened);
+  // The row that stands for the opened path: the current row when it holds that
+  // path, else -1.
+  int RowOfOpenedPath(const std::string& opened) const;
   // A graph that was built but cannot run or report: release it and say so.
   void FailStartedGraph();
   // Stops and releases the graph; the state ends closed.
@@ -137,6 +146,7 @@ class PlaybackController {
   EngineState state_;
   GraphOptions options_;
   std::function<bool()> alwaysId3v1_;
+  playlist::TitleLookup rowTitleLookup_;
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
 };

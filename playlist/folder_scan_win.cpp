@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
@@ -33,8 +34,6 @@ bool IsMediaName(const wchar_t* name) {
   }
   return IsMediaFileName(extension);
 }
-
-bool IsWideRoot(const std::wstring& folder) { return PathIsRootW(folder.c_str()) != FALSE; }
 
 // A folder as the file system knows it, whatever path or link led to it.
 struct FolderIdentity {
@@ -74,8 +73,8 @@ struct Scan {
   // Listed wide: a name the code page cannot hold, or a path longer than an ANSI
   // path, comes back whole, and is then added by its short form or left out.
   void List(const std::wstring& folder) {
-    const bool root = IsWideRoot(folder);
-    const std::wstring pattern = folder + (root ? L"*" : L"\\*");
+    // A drive root ends in its backslash; a share's top folder does not.
+    const std::wstring pattern = platform::JoinFolderName(folder, L"*");
     WIN32_FIND_DATAW found{};
     platform::FindHandle find(FindFirstFileW(pattern.c_str(), &found));
     if (!find) return;
@@ -84,7 +83,7 @@ struct Scan {
       const bool isFirst = first;
       first = false;
       if (IsDotEntry(found.cFileName)) continue;
-      const std::wstring path = folder + (root ? L"" : L"\\") + found.cFileName;
+      const std::wstring path = platform::JoinFolderName(folder, found.cFileName);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (recurse) Enter(path);
       } else if (IsMediaName(found.cFileName)) {
@@ -119,11 +118,6 @@ struct Scan {
 };
 
 }  // namespace
-
-bool IsFolderRoot(std::string_view folder) {
-  const std::string copy(folder);
-  return PathIsRootA(copy.c_str()) != FALSE;
-}
 
 ScanRefusals addFolderFiles(const std::string& folder, RowStore& rows, const ScanPump& pump) {
   Scan scan{rows, pump, false, false, {}, {}};

@@ -32,7 +32,4 @@ ScanRefusals addFolderFiles(const std::string& folder, RowStore& rows, const Sca
 // no "." entry, do that), its row's title is its size as "%d byte".
 ScanRefusals addFolderTree(const std::string& folder, RowStore& rows, const ScanPump& pump = {});
 
-// True for a drive root such as "C:\" (the shell's notion of a root).
-bool IsFolderRoot(std::string_view folder);
-
 }  // namespace kestrun::playlist

@@ -27,15 +27,7 @@ bool IsMediaFileName(std::string_view name) {
 
 bool IsM3uFileName(std::string_view name) { return platform::EqualsIgnoreCase(ExtensionOf(name), ".m3u"); }
 
-std::string JoinFolderPath(std::string_view folder, std::string_view name, bool folderIsRoot) {
-  std::string path(folder);
-  if (!folderIsRoot) path += '\\';
-  path += name;
-  return path;
-}
-
-std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size,
-                                            bool (*folderIsRoot)(std::string_view folder)) {
+std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size) {
   std::vector<std::string> paths;
   if (buffer == nullptr || size == 0) return paths;
   // Each piece runs to the next zero byte; a piece without one inside the buffer
@@ -56,9 +48,8 @@ std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size
     paths.emplace_back(first);
     return paths;
   }
-  const bool root = folderIsRoot != nullptr && folderIsRoot(first);
   while (pieceAt(offset, name) && !name.empty()) {
-    paths.push_back(JoinFolderPath(first, name, root));
+    paths.push_back(platform::JoinFolderName(first, name));
     offset += name.size() + 1;
   }
   return paths;

@@ -21,15 +21,10 @@ bool IsMediaFileName(std::string_view name);
 // True when the name's extension is ".m3u", case-insensitive.
 bool IsM3uFileName(std::string_view name);
 
-// folder + name, with a backslash between them unless the folder is a drive root
-// (which already ends in one).
-std::string JoinFolderPath(std::string_view folder, std::string_view name, bool folderIsRoot);
-
 // The paths in the add-files dialog's buffer: either one full path, or a folder
 // followed by file names, each ended by a zero byte, with a further zero byte at
-// the end. folderIsRoot tells whether the folder is a drive root. Reads no further
+// the end. Folder and name are joined by platform::JoinFolderName. Reads no further
 // than size bytes; a list that runs off the end gives the names that ended inside.
-std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size,
-                                            bool (*folderIsRoot)(std::string_view folder));
+std::vector<std::string> ParseFileSelection(const char* buffer, std::size_t size);
 
 }  // namespace kestrun::playlist

@@ -9,6 +9,7 @@
 
 #include "platform/shell_path_win.h"
 
+#include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
 #include "playlist/folder_scan_win.h"
@@ -93,8 +94,7 @@ FileSelection ShowAddFilesDialog(HWND owner, std::size_t bufferSize) {
   if (parts.size() == 1) {
     chosen = parts;
   } else if (parts.size() > 1) {
-    const bool root = PathIsRootW(parts[0].c_str()) != FALSE;
-    for (std::size_t i = 1; i < parts.size(); ++i) chosen.push_back(parts[0] + (root ? L"" : L"\\") + parts[i]);
+    for (std::size_t i = 1; i < parts.size(); ++i) chosen.push_back(platform::JoinFolderName(parts[0], parts[i]));
   }
   for (const std::wstring& path : chosen) {
     platform::ShellPath ansi = platform::AnsiPathFromWide(path);

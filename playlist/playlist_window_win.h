@@ -97,6 +97,9 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // The per-row operations the commands apply.
   void ReadTags(int row);
   void MeasureLength(int row);
+  // The title lookup of the tag commands, with the "AlwaysID3v1" choice of the
+  // moment; the engine uses it for the row that starts playing.
+  TitleLookup Lookup() const;
 
  private:
   class LongRun;
@@ -125,7 +128,6 @@ class PlaylistWindow final : public platform::CompanionDialog {
   bool PumpOneMessage();
   // Hands every waiting message out when the last time is some milliseconds ago.
   bool PumpNowAndThen();
-  TitleLookup Lookup() const;
 
   // The list control's own messages (keys, dropped files, the row drag).
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,

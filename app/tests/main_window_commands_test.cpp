@@ -106,6 +106,8 @@ class MainWindowCommandsTest : public PlayerWindowTest {
     effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
     if (drop) {
       target->Drop(&data, 0, POINTL{12, 12}, &effect);
+      openedInsideDrop = Session().HasGraph();
+      DispatchWaitingMessages();
     } else {
       target->DragLeave();
       effect = 0;
@@ -115,6 +117,8 @@ class MainWindowCommandsTest : public PlayerWindowTest {
     return answers;
   }
   bool enabledWhileDragging = true;
+  // A graph existed when Drop returned (the tests start with none).
+  bool openedInsideDrop = false;
 };
 
 TEST_F(MainWindowCommandsTest, TogglesFlipTheirStateAndTheirCheckMarks) {
@@ -426,9 +430,44 @@ TEST_F(MainWindowCommandsTest, PastedWideTextPlaysTheFileItselfOrIsRefused) {
   Engine().StopAndClose();
 }
 
+// The drop returns before anything opens: building a graph inside it (a download,
+// a slow drive) would hold the program the drag came from. The path shows at once
+// and plays from the message the drop left.
+TEST_F(MainWindowCommandsTest, ADropReturnsBeforeItsFileOpensAndPlaysItAfterwards) {
+  const std::string path = MediaPath("short.wav");
+  TestDataObject text(CF_TEXT, TextBytes(path));
+  const UINT formats[] = {CF_TEXT, CF_HDROP};
+  IDropTarget* target = platform::NewDropTarget(main_, platform::kDropMessage, formats, 2);
+  ASSERT_NE(target, nullptr);
+  DWORD effect = DROPEFFECT_COPY;
+  target->DragEnter(&text, 0, POINTL{10, 10}, &effect);
+  effect = DROPEFFECT_COPY;
+  const DWORD start = GetTickCount();
+  target->Drop(&text, 0, POINTL{12, 12}, &effect);
+  const DWORD took = GetTickCount() - start;
+  target->Release();
+  EXPECT_FALSE(Session().HasGraph()) << "a graph was built inside the drop";
+  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_LT(took, 500u);
+  EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), path) << "the dropped path shows at once";
+
+  // Two drops before the message comes: the later path plays, once.
+  TestDataObject second(CF_TEXT, TextBytes(MediaPath("tone.wav")));
+  effect = DROPEFFECT_COPY;
+  target = platform::NewDropTarget(main_, platform::kDropMessage, formats, 2);
+  target->DragEnter(&second, 0, POINTL{10, 10}, &effect);
+  target->Drop(&second, 0, POINTL{12, 12}, &effect);
+  target->Release();
+  DispatchWaitingMessages();
+  EXPECT_EQ(Player().currentPath, MediaPath("tone.wav"));
+  EXPECT_EQ(Player().currentTrackIndex, -1);
+  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+}
+
 TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
   TestDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
   Drag(files, true);
+  EXPECT_FALSE(openedInsideDrop);
   EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
   EXPECT_EQ(WindowText(main_), "short.wav");

@@ -39,5 +39,34 @@ TEST_F(TagTitleTest, PlayingATaggedMp3ShowsTitleAndArtist) {
   DeleteFileA(path.c_str());
 }
 
+// With "AlwaysTagRead" off a row's title is blank until it plays: playing it fills
+// title and artist by the tag commands' lookup, "AlwaysID3v1" included.
+TEST_F(TagTitleTest, APlayedRowShowsTheTagsTheTagCommandWouldRead) {
+  const std::string audio = ReadBytes(MediaPath("tone.mp3"));
+  ASSERT_FALSE(audio.empty());
+  const std::string path = MediaPath("tagged-row.mp3");
+  ASSERT_TRUE(WriteBytes(path, tags::testing::Id3v2TitleArtist("Song", "Band") + audio +
+                                   tags::testing::Id3v1Bytes(tags::testing::TitleArtist("Old", "Name"))));
+  const bool tagRead = App().settings().alwaysTagRead;
+  App().settings().alwaysTagRead = false;
+  App().playlist().AddFiles({path});
+  App().settings().alwaysTagRead = tagRead;
+  ASSERT_EQ(Rows()->RowCount(), 1);
+  ASSERT_EQ(Rows()->Cell(0, playlist::Column::Title), "");
+  Engine().PlayRow(0, path);
+  EXPECT_EQ(Rows()->Cell(0, playlist::Column::Title), "Song");
+  EXPECT_EQ(Rows()->Cell(0, playlist::Column::Artist), "Band");
+  EXPECT_FALSE(Rows()->Cell(0, playlist::Column::Length).empty());
+
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_ALWAYS_ID3V1, 0);
+  Engine().PlayRow(0, path);
+  EXPECT_EQ(Rows()->Cell(0, playlist::Column::Title), "Old");
+  EXPECT_EQ(Rows()->Cell(0, playlist::Column::Artist), "Name");
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_AUTO, 0);
+  Engine().StopAndClose();
+  Rows()->DeleteAllRows();
+  DeleteFileA(path.c_str());
+}
+
 }  // namespace
 }  // namespace kestrun::testing

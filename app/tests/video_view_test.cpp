@@ -325,6 +325,10 @@ TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
   EXPECT_EQ(info.effect, 0u);
   SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDrop, reinterpret_cast<LPARAM>(&info));
   GlobalFree(block);
+  // The drop returned with the old video still playing; the path plays from the
+  // message it left.
+  EXPECT_EQ(Player().currentPath, MediaPath("video320.avi"));
+  DispatchWaitingMessages();
   EXPECT_EQ(Player().currentPath, path);
   EXPECT_EQ(Player().currentTrackIndex, -1);
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);

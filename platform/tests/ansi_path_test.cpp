@@ -41,6 +41,24 @@ TEST(AnsiPathSplitting, Cp932LeadBytes) {
   EXPECT_FALSE(IsCp932LeadByte('\\'));
 }
 
+// One backslash between folder and name: a drive root already ends in one, a
+// share's top folder does not (joined without one it would name another file), and
+// a folder ending in a character whose trail byte is the backslash's needs one.
+TEST(FolderJoin, ExactlyOneSeparatorBetweenFolderAndName) {
+  EXPECT_EQ(JoinFolderName("C:\\", "a.mp3"), "C:\\a.mp3");
+  EXPECT_EQ(JoinFolderName("C:\\music", "a.mp3"), "C:\\music\\a.mp3");
+  EXPECT_EQ(JoinFolderName("\\\\server\\share", "Song.mp3"), "\\\\server\\share\\Song.mp3");
+  EXPECT_EQ(JoinFolderName("\\\\server\\share\\", "Song.mp3"), "\\\\server\\share\\Song.mp3");
+  EXPECT_EQ(JoinFolderName("\\\\server\\share", "*"), "\\\\server\\share\\*");
+  EXPECT_EQ(JoinFolderName("C:\\" + kHyou, "a.mp3"), "C:\\" + kHyou + "\\a.mp3");
+  EXPECT_EQ(JoinFolderName("C:\\" + kHyou + "\\", "a.mp3"), "C:\\" + kHyou + "\\a.mp3");
+
+  EXPECT_EQ(JoinFolderName(L"D:\\", L"*"), L"D:\\*");
+  EXPECT_EQ(JoinFolderName(L"\\\\server\\share", L"*"), L"\\\\server\\share\\*");
+  EXPECT_EQ(JoinFolderName(L"\\\\server\\share", L"\u697D.mp3"), L"\\\\server\\share\\\u697D.mp3");
+  EXPECT_EQ(JoinFolderName(L"C:\\music\\", L"a.mp3"), L"C:\\music\\a.mp3");
+}
+
 TEST(CommandLineText, QuotesRemovedOnlyWhenWholeTextIsQuoted) {
   EXPECT_EQ(UnquoteWhole("\"C:\\a b\\c.mp3\""), "C:\\a b\\c.mp3");
   EXPECT_EQ(UnquoteWhole("C:\\a b\\c.mp3"), "C:\\a b\\c.mp3");

@@ -216,6 +216,87 @@ TEST_F(ControllerTest, PlayingARowClosesWhatPlaysAndMakesItCurrent) {
   EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "");
 }
 
+// The opened file's length and tags go to its own row: the index may point at
+// another file's row (a hand-off keeps it; a sort moves rows under it while
+// repeat-one opens the same file again), and that row keeps its cells.
+TEST_F(ControllerTest, OnlyTheOpenedFilesRowTakesItsLengthAndTags) {
+  engine.AttachPlaylist(&rows);
+  engine.SetRowTitleLookup([](const std::string& path, std::string& title, std::string& artist) {
+    if (path == "C:\\music\\1.mp3") {
+      title = "One";
+      artist = "Band";
+    }
+  });
+  playlist::appendRow(rows, "C:\\music\\1.mp3");
+  playlist::appendRow(rows, "C:\\music\\2.mp3");
+  engine.PlayRow(0, "C:\\music\\1.mp3");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:03");
+
+  // Hand-off from outside: the index stays 0 while another file opens.
+  backend.duration = 75 * 10'000'000LL;
+  engine.OpenAndPlay("C:\\handed\\other.mp3");
+  ASSERT_EQ(engine.state().currentTrackIndex, 0);
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:03");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Title), "One");
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Length), "");
+
+  // Repeat-one after a sort put 2.mp3 at the current index: 1.mp3 opens again and
+  // its length goes to no row, least of all to 2.mp3's.
+  engine.PlayRow(0, "C:\\music\\1.mp3");
+  rows.SortByKeys([](int a, int b) { return b - a; });
+  ASSERT_EQ(rows.Cell(0, playlist::Column::Path), "C:\\music\\2.mp3");
+  engine.SetPlayMode(kPlayModeRepeatOne);
+  backend.duration = 200 * 10'000'000LL;
+  backend.events = {kGraphEventComplete};
+  engine.HandleGraphEvents();
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\1.mp3");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Title), "");
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Length), "01:15") << "its own row keeps its last play";
+}
+
+// A row that starts playing gets its title and artist by the lookup even when its
+// tags were never read; without tags the title is the file name and the artist
+// cell keeps what it had. A file from outside the playlist touches no row.
+TEST_F(ControllerTest, APlayedRowReadsItsTitleAndArtist) {
+  engine.AttachPlaylist(&rows);
+  engine.SetRowTitleLookup([](const std::string& path, std::string& title, std::string& artist) {
+    if (path == "C:\\music\\tagged.mp3") {
+      title = "Song";
+      artist = "Band";
+    }
+  });
+  playlist::appendRow(rows, "C:\\music\\bare.wav");
+  playlist::appendRow(rows, "C:\\music\\tagged.mp3");
+  rows.SetCell(0, playlist::Column::Artist, "Kept");
+  engine.SetPlayMode(kPlayModeRepeatAll);
+  engine.PlayRow(1, "C:\\music\\tagged.mp3");
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Title), "Song");
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Artist), "Band");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Title), "") << "rows that did not play stay unread";
+
+  backend.events = {kGraphEventComplete};
+  engine.HandleGraphEvents();  // repeat all wraps to row 0
+  ASSERT_EQ(engine.state().currentTrackIndex, 0);
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Title), "bare.wav");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Artist), "Kept");
+
+  rows.SetCell(1, playlist::Column::Title, "");
+  engine.PlayOutsidePath("C:\\music\\tagged.mp3");
+  EXPECT_EQ(rows.Cell(1, playlist::Column::Title), "");
+}
+
+// An ASX row plays the file it names: the row (whose path is the ASX file) takes the
+// length, as it would from any other row's play.
+TEST_F(ControllerTest, AnAsxRowTakesTheLengthOfWhatItNames) {
+  engine.AttachPlaylist(&rows);
+  backend.outcomes["C:\\list.asx"] = Reference("C:\\music\\song.mp3");
+  playlist::appendRow(rows, "C:\\list.asx");
+  engine.PlayRow(0, "C:\\list.asx");
+  EXPECT_EQ(engine.state().currentPath, "C:\\music\\song.mp3");
+  EXPECT_EQ(rows.Cell(0, playlist::Column::Length), "00:03");
+}
+
 TEST_F(ControllerTest, ResumingARowShowsItsTitleWithoutPlaying) {
   engine.AttachPlaylist(&rows);
   playlist::appendRow(rows, "C:\\music\\1.mp3");

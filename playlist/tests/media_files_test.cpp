@@ -36,11 +36,7 @@ TEST(M3uFileName, CaseInsensitive) {
   EXPECT_FALSE(IsM3uFileName("C:\\x.m3u\\y"));
 }
 
-bool RootOnlyDriveLetter(std::string_view folder) { return folder.size() == 3 && folder.substr(1) == ":\\"; }
-
-std::vector<std::string> Parse(const std::string& buffer) {
-  return ParseFileSelection(buffer.data(), buffer.size(), &RootOnlyDriveLetter);
-}
+std::vector<std::string> Parse(const std::string& buffer) { return ParseFileSelection(buffer.data(), buffer.size()); }
 
 TEST(FileSelection, OnePathOrFolderAndNames) {
   using V = std::vector<std::string>;
@@ -51,6 +47,14 @@ TEST(FileSelection, OnePathOrFolderAndNames) {
   EXPECT_EQ(Parse(std::string("\0\0", 2)), V{});
 }
 
+// Files picked at a share's top: the folder "\\server\share" ends in no backslash,
+// so one goes between it and each name (never "\\server\shareSong.mp3").
+TEST(FileSelection, NamesAtAShareTopGetTheirBackslash) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Parse(std::string("\\\\srv\\music\0Song.mp3\0b.wav\0\0", 28)),
+            (V{"\\\\srv\\music\\Song.mp3", "\\\\srv\\music\\b.wav"}));
+}
+
 TEST(FileSelection, NeverReadsPastTheBuffer) {
   using V = std::vector<std::string>;
   // No terminator at all: nothing can be trusted.
@@ -58,7 +62,7 @@ TEST(FileSelection, NeverReadsPastTheBuffer) {
   // The list stops inside the buffer without its final zero byte: the names that
   // ended are taken, the cut one is not.
   EXPECT_EQ(Parse(std::string("C:\\m\0a.mp3\0b.w", 14)), V{"C:\\m\\a.mp3"});
-  EXPECT_EQ(ParseFileSelection(nullptr, 10, &RootOnlyDriveLetter), V{});
+  EXPECT_EQ(ParseFileSelection(nullptr, 10), V{});
 }
 
 }  // namespace

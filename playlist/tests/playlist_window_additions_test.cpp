@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -145,6 +146,71 @@ TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   window_.AddFolder(tree.path(), true);
   ASSERT_EQ(rows().RowCount(), 4);
   EXPECT_EQ(Cells(Column::Title), (std::vector<std::string>(4, ""))) << "a size title such as \"5 byte\"";
+}
+
+// A share "\\host\music" made for the test. Wine serves UNC paths from folders
+// under its prefix's dosdevices\unc; where that is not so (no prefix known, or the
+// share does not answer) there is none and the test is skipped.
+class TestShare {
+ public:
+  TestShare() {
+    char prefix[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix));
+    if (length == 0 || length >= sizeof(prefix) || prefix[0] != '/') return;
+    std::string host(prefix, length);
+    std::replace(host.begin(), host.end(), '/', '\\');
+    const std::string name = "kestrun-share-" + std::to_string(GetCurrentProcessId());
+    hostFolder_ = "Z:" + host + "\\dosdevices\\unc\\" + name;
+    const std::string folder = hostFolder_ + "\\music";
+    if (SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr) != ERROR_SUCCESS) return;
+    for (const char* file : {"a.mp3", "b.wav", "notes.txt"}) {
+      HANDLE handle = CreateFileA((folder + "\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+      CloseHandle(handle);
+    }
+    const std::string share = "\\\\" + name + "\\music";
+    const DWORD attributes = GetFileAttributesA(share.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) path_ = share;
+  }
+  ~TestShare() {
+    if (hostFolder_.empty()) return;
+    std::string list = hostFolder_;
+    list.append(2, '\0');
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = list.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+  }
+  // "\\host\music", or empty when no share could be made.
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string hostFolder_;
+  std::string path_;
+};
+
+// A share's top folder ends in no backslash, unlike a drive root: adding it, with or
+// without subfolders, or dropping it looks inside it and names its files
+// "\\host\music\a.mp3" (taken for a root it would look for "\\host\music*").
+TEST_F(PlaylistAdditions, AShareTopFolderIsScannedAndItsFilesJoined) {
+  const TestShare share;
+  if (share.path().empty()) GTEST_SKIP() << "no UNC share can be made here";
+  Create("C:\\nonexistent-folder");
+  const std::vector<std::string> expected{share.path() + "\\a.mp3", share.path() + "\\b.wav"};
+  const auto sortedPaths = [this] {
+    std::vector<std::string> paths = Cells(Column::Path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  };
+  window_.AddFolder(share.path(), false);
+  EXPECT_EQ(sortedPaths(), expected);
+  rows().DeleteAllRows();
+  window_.AddFolder(share.path(), true);
+  EXPECT_EQ(sortedPaths(), expected);
+  rows().DeleteAllRows();
+  window_.AddDroppedPaths({share.path()});
+  EXPECT_EQ(sortedPaths(), expected);
 }
 
 // The dialog owned by owner, once it is shown.
