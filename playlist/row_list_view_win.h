@@ -58,6 +58,7 @@ class RowListView final : public RowView {
  private:
   void ShowCount(bool appendedOnly);
   void PushSelection();
+  void ClearControlSelection();
   void SetControlSelection(int item, bool selected);
   void TakeSelection(int first, int last, UINT oldState, UINT newState);
 

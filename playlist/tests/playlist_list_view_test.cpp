@@ -234,6 +234,44 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   for (int row = 0; row < 6; ++row) EXPECT_NE(rows().Cell(row, Column::Path), "m1");
 }
 
+// A track change clears the selection, "remove selected" removes it: with many
+// selected rows the list drops its selection in one go, and must still show none
+// selected, keep its scroll position and focus, and take the next clicks normally.
+TEST_F(ListViewTest, ALargeSelectionClearedOrRemovedLeavesNoneShown) {
+  Open();
+  // Redrawing held while the rows come, as the window's own bulk commands do: a
+  // shown list updates its scroll bar after every added row otherwise.
+  SendMessageA(list(), WM_SETREDRAW, FALSE, 0);
+  for (int i = 0; i < 300; ++i) appendRow(rows(), std::string("n").append(std::to_string(i)));
+  SendMessageA(list(), WM_SETREDRAW, TRUE, 0);
+  for (int row = 0; row < 300; row += 2) rows().SetSelected(row, true);
+  ASSERT_EQ(ListView_GetSelectedCount(list()), 150u);
+  ListView_EnsureVisible(list(), 200, FALSE);
+  LVITEMA focus{};
+  focus.stateMask = focus.state = LVIS_FOCUSED;
+  SendMessageA(list(), LVM_SETITEMSTATE, 201, reinterpret_cast<LPARAM>(&focus));
+  const int top = ListView_GetTopIndex(list());
+  ASSERT_GT(top, 0);
+
+  rows().ClearSelection();
+  EXPECT_EQ(ListView_GetSelectedCount(list()), 0u);
+  EXPECT_EQ(ListView_GetTopIndex(list()), top);
+  EXPECT_EQ(ListView_GetNextItem(list(), -1, LVNI_FOCUSED), 201);
+  UpdateWindow(list());
+  ASSERT_TRUE(ClickAndWait(RowPoint(top + 1), [&] { return SelectedRows(rows()) == std::vector<int>{top + 1}; }));
+  ASSERT_TRUE(ClickAndWait(RowPoint(top + 3), [&] { return SelectedRows(rows()).size() == 3; }, VK_SHIFT));
+  EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{top + 1, top + 2, top + 3}));
+  EXPECT_EQ(ShownSelection(), SelectedPaths());
+
+  for (int row = 0; row < 300; row += 2) rows().SetSelected(row, true);
+  for (int row = 1; row < 300; row += 2) rows().SetSelected(row, false);
+  ASSERT_TRUE(kestrun::testing::PressKey('R'));
+  ASSERT_TRUE(WaitUntil([&] { return rows().RowCount() == 150; }, 3000));
+  EXPECT_EQ(ListView_GetItemCount(list()), 150);
+  EXPECT_EQ(ListView_GetSelectedCount(list()), 0u);
+  EXPECT_EQ(Shown(0, Column::Path), "n1");
+}
+
 // Typed letters find a row by the start of its path, as in any list; the letters
 // chosen here have no command of their own.
 TEST_F(ListViewTest, TypingFindsTheRowWhosePathStartsWithTheLetters) {
