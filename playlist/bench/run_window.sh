@@ -14,7 +14,7 @@ echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== playlist rows on a shown window"
 ../wine-run ./playlist_window_bench.exe --rows 10000 100000 2>/dev/null
 echo "== start-up of the player from outside"
-../wine-run ./startup_bench.exe 3 2>/dev/null
+../wine-run ./startup_bench.exe 5 2>/dev/null
 echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== playlist window, $files files"
 ../wine-run ./playlist_window_bench.exe "$files" 2>/dev/null
