@@ -373,7 +373,15 @@ void PlaylistWindow::LoadPlaylist(const std::string& path) {
 
 void PlaylistWindow::SortByColumn(int column) {
   if (rows_ == nullptr || bulk_.running()) return;
+  // The list keeps its focus and shift-click anchor by index; they follow their
+  // rows through the sort, found again by key.
+  const int count = rows_->RowCount();
+  const auto keyAt = [&](int row) { return row >= 0 && row < count ? std::optional<int>(rows_->Key(row)) : std::nullopt; };
+  const std::optional<int> focusKey = keyAt(ListView_GetNextItem(list_, -1, LVNI_FOCUSED));
+  const std::optional<int> anchorKey = keyAt(ListView_GetSelectionMark(list_));
   sortByColumn(*rows_, sortDirections_, column);
+  if (focusKey) ListView_SetItemState(list_, rows_->RowOfKey(*focusKey), LVIS_FOCUSED, LVIS_FOCUSED);
+  if (anchorKey) ListView_SetSelectionMark(list_, rows_->RowOfKey(*anchorKey));
 }
 
 void PlaylistWindow::SavePlaylist(bool extended) {

@@ -208,6 +208,8 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{4, 6}));
   EXPECT_EQ(SelectedPaths(), "m3 m1 ");
   EXPECT_EQ(ShownSelection(), "m3 m1 ");
+  // The focus (the last clicked row) went with its row too.
+  EXPECT_EQ(ListView_GetNextItem(list(), -1, LVNI_FOCUSED), 4);
 
   // Rows 4 and 6 dragged up from row 4 onto row 1: they land on rows 1 and 3.
   std::atomic<bool> dragged{false};
