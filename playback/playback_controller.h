@@ -36,7 +36,7 @@ class PlaybackController {
   GraphOptions& options() { return options_; }
   const GraphOptions& options() const { return options_; }
 
-  // The playlist's rows (the playlist window's list control); null until it exists.
+  // The playlist's rows (shown by the playlist window); null until it exists.
   void AttachPlaylist(playlist::RowStore* rows) { rows_ = rows; }
   playlist::RowStore* playlist() const { return rows_; }
 

@@ -19,10 +19,6 @@ int RandomTrackIndex(int r, int rowCount) {
   return index < 0 ? index + rowCount : index;
 }
 
-void ClearSelection(playlist::RowStore& rows) {
-  for (int row = rows.NextSelected(-1); row != -1; row = rows.NextSelected(-1)) {
-    rows.SetSelected(row, false);
-  }
-}
+void ClearSelection(playlist::RowStore& rows) { rows.ClearSelection(); }
 
 }  // namespace kestrun::playback

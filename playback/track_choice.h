@@ -1,5 +1,5 @@
 // Which playlist row plays next, and the selection steps around it, over any row
-// store (the playlist window's list control in the program).
+// store (the playlist's rows behind its window in the program).
 #pragma once
 
 #include "playlist/row_store.h"
@@ -12,7 +12,8 @@ int PreviousTrackIndex(int current, int rowCount);
 // r is a value of rand(); the same row may come twice in a row.
 int RandomTrackIndex(int r, int rowCount);
 
-// Clears every selected row (repeatedly the first selected one from the start).
+// Clears every selected row, in one pass (a track change with thousands of
+// selected rows must not freeze the player).
 void ClearSelection(playlist::RowStore& rows);
 
 }  // namespace kestrun::playback

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "platform/ansi_path.h"
 #include "platform/ansi_text.h"
@@ -325,13 +326,8 @@ bool loadPlaylistFile(RowStore& rows, const std::string& path, PlaylistFileError
     errors.ShowReadError(kReadErrorText);
     return false;
   }
-  for (const PlaylistEntry& entry : parsed.entries) {
-    const int row = appendRow(rows, entry.path);
-    if (!parsed.extended) continue;
-    rows.SetCell(row, Column::Title, entry.title);
-    rows.SetCell(row, Column::Artist, entry.artist);
-    rows.SetCell(row, Column::Length, entry.length);
-  }
+  // Plain entries carry a path only, so their other cells come in empty.
+  rows.AppendRows(std::move(parsed.entries));
   return true;
 }
 

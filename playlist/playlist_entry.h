@@ -1,7 +1,8 @@
 // One row of the playlist and the texts built from it.
 //
-// The playlist window's list control holds the rows; this record is how a row's
-// cells travel between the list and the code that reads or writes playlist files.
+// The playlist's rows are kept in memory and shown by the playlist window; this
+// record is how a row's cells travel between the rows and the code that reads or
+// writes playlist files.
 // All texts are bytes in the system's ANSI code page (Shift-JIS on Japanese
 // systems); nothing here converts characters.
 #pragma once

@@ -13,12 +13,13 @@
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
 #include "playlist/folder_scan_win.h"
-#include "playlist/list_view_row_store_win.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
+#include "playlist/memory_row_store.h"
 #include "playlist/playlist_entry.h"
 #include "playlist/playlist_file_dialogs_win.h"
 #include "playlist/playlist_file_errors_win.h"
+#include "playlist/row_list_view_win.h"
 #include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
 
@@ -129,7 +130,10 @@ PlaylistWindow::PlaylistWindow() { RegisterCommands(); }
 PlaylistWindow::~PlaylistWindow() {
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
+  view_.reset();
 }
+
+RowStore* PlaylistWindow::rows() const { return rows_.get(); }
 
 HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory,
                             PlaylistHost* host, platform::DialogRouter* router) {
@@ -143,6 +147,8 @@ HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::stri
   SetUpList(instance);
   const std::string saved = appDirectory + kDefaultPlaylistName;
   if (GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    // The list is told the new row count once, after the whole file is in.
+    const RowListView::Hold hold(view_.get());
     WindowPlaylistFileErrors errors(mainWindow);
     loadPlaylistFile(*rows_, saved, errors);
   }
@@ -162,7 +168,9 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   }
   const LPARAM styles = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
   SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
-  rows_ = std::make_unique<ListViewRowStore>(list_);
+  // The list asks for what it shows (it is made with LVS_OWNERDATA).
+  rows_ = std::make_unique<MemoryRowStore>();
+  view_ = std::make_unique<RowListView>(list_, *rows_);
   popupMenu_.reset(LoadMenuA(instance, "POPUP"));
   dragCursor_ = LoadCursorA(instance, kDragCursorName);
   listHandler_.Install(list_, &PlaylistWindow::ListProc, kListHandlerId, reinterpret_cast<DWORD_PTR>(this));
@@ -186,10 +194,14 @@ void PlaylistWindow::RegisterCommands() {
   };
   commands_.Add(IDM_PLAY, [this](int) { PlayFirstSelected(); });
   commands_.Add({IDM_LIST_MOVE_DOWN, IDM_LIST_MOVE_DOWN_BAR}, [this](int) {
-    if (!bulk_.running() && rows_) moveSelectedRowsDown(*rows_);
+    if (bulk_.running() || !rows_) return;
+    const RowListView::Hold hold(view_.get());
+    moveSelectedRowsDown(*rows_);
   });
   commands_.Add({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, [this](int) {
-    if (!bulk_.running() && rows_) moveSelectedRowsUp(*rows_);
+    if (bulk_.running() || !rows_) return;
+    const RowListView::Hold hold(view_.get());
+    moveSelectedRowsUp(*rows_);
   });
   commands_.Add(IDM_LIST_CLOSE, [this](int) { Hide(); });
   commands_.Add(IDM_LIST_ADD_FILES, guarded(&PlaylistWindow::AddFilesByDialog));
@@ -200,8 +212,8 @@ void PlaylistWindow::RegisterCommands() {
   commands_.Add(IDM_LIST_SAVE_PLAIN_M3U, [this](int) { SavePlaylist(false); });
   commands_.Add(IDM_LIST_REMOVE_SELECTED, [this](int) {
     if (bulk_.running() || rows_ == nullptr) return;
-    RedrawPause pause(list_, redrawDepth_);
-    for (int row = rows_->NextSelected(-1); row >= 0; row = rows_->NextSelected(-1)) rows_->DeleteRow(row);
+    // One pass over the rows, however many are selected.
+    rows_->DeleteSelectedRows();
   });
   commands_.Add(IDM_LIST_REMOVE_ALL, guarded(&PlaylistWindow::RemoveAll));
   commands_.Add(IDM_LIST_TOPMOST, [this](int) { ToggleTopmost(); });
@@ -272,18 +284,27 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       return true;
     case WM_NOTIFY:
       if (lParam == 0) return false;
-      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result);
     case WM_DESTROY:
       if (drag_.dragging) CancelDrag();
       listHandler_.Remove();
+      // The rows outlive the window (the automatic playlist is saved after it).
+      view_.reset();
       return false;
     default:
       return false;
   }
 }
 
-bool PlaylistWindow::OnNotify(const NMHDR& header) {
+bool PlaylistWindow::OnNotify(const NMHDR& header, INT_PTR& result) {
   if (header.hwndFrom != list_ || rows_ == nullptr) return false;
+  LRESULT answer = 0;
+  if (view_ != nullptr && view_->OnNotify(header, answer)) {
+    // A dialog answers a notification through its message result.
+    SetWindowLongPtrA(window(), DWLP_MSGRESULT, answer);
+    result = TRUE;
+    return true;
+  }
   switch (header.code) {
     case NM_DBLCLK:
       PlayFirstSelected();
@@ -345,15 +366,22 @@ void PlaylistWindow::OpenPlaylist() {
 
 void PlaylistWindow::LoadPlaylist(const std::string& path) {
   if (rows_ == nullptr) return;
-  RedrawPause pause(list_, redrawDepth_);
+  const RowListView::Hold hold(view_.get());
   WindowPlaylistFileErrors errors(mainWindow_);
   loadPlaylistFile(*rows_, path, errors);
 }
 
 void PlaylistWindow::SortByColumn(int column) {
   if (rows_ == nullptr || bulk_.running()) return;
-  RedrawPause pause(list_, redrawDepth_);
+  // The list keeps its focus and shift-click anchor by index; they follow their
+  // rows through the sort, found again by key.
+  const int count = rows_->RowCount();
+  const auto keyAt = [&](int row) { return row >= 0 && row < count ? std::optional<int>(rows_->Key(row)) : std::nullopt; };
+  const std::optional<int> focusKey = keyAt(ListView_GetNextItem(list_, -1, LVNI_FOCUSED));
+  const std::optional<int> anchorKey = keyAt(ListView_GetSelectionMark(list_));
   sortByColumn(*rows_, sortDirections_, column);
+  if (focusKey) ListView_SetItemState(list_, rows_->RowOfKey(*focusKey), LVIS_FOCUSED, LVIS_FOCUSED);
+  if (anchorKey) ListView_SetSelectionMark(list_, rows_->RowOfKey(*anchorKey));
 }
 
 void PlaylistWindow::SavePlaylist(bool extended) {
@@ -675,7 +703,10 @@ void PlaylistWindow::EndDrag(POINT client) {
   cancelRowDrag(drag_);
   ReleaseCapture();
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  dropDraggedRows(*rows_, ending, target, dropAllowed_);
+  {
+    const RowListView::Hold hold(view_.get());
+    dropDraggedRows(*rows_, ending, target, dropAllowed_);
+  }
   dropAllowed_ = false;
   if (target > 0) SendMessageA(list_, LVM_REDRAWITEMS, target - 1, target - 1);
   UpdateWindow(list_);

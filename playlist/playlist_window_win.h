@@ -1,5 +1,5 @@
-// The playlist window (IDD_LISTDLG): its list control is the playlist's only
-// storage. Created hidden at start-up, filled from the saved playlist; closing it
+// The playlist window (IDD_LISTDLG): its list control shows the playlist's rows,
+// which live in memory behind it (MemoryRowStore, shown by RowListView). Created hidden at start-up, filled from the saved playlist; closing it
 // hides it. Its commands come from the menu bar, the right-click menu and letter
 // keys on the list; rows are added by dialogs, folder scans and files dropped on
 // the list, and reordered by header clicks, the move commands and row drags.
@@ -27,6 +27,8 @@
 namespace kestrun::playlist {
 
 class RedrawPause;
+class MemoryRowStore;
+class RowListView;
 
 // The automatic playlist in the application directory.
 inline constexpr char kDefaultPlaylistName[] = "\\default.m3u";
@@ -52,7 +54,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
 
   HWND list() const { return list_; }
   // The rows; null when the window could not be made.
-  RowStore* rows() const { return rows_.get(); }
+  RowStore* rows() const;
   // The right-click menu (first sub-menu of the "POPUP" resource).
   HMENU popup() const { return popupMenu_ ? GetSubMenu(popupMenu_.get(), 0) : nullptr; }
   // Saves the rows as the automatic playlist.
@@ -107,7 +109,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void SetUpList(HINSTANCE instance);
   void RegisterCommands();
-  bool OnNotify(const NMHDR& header);
+  bool OnNotify(const NMHDR& header, INT_PTR& result);
   void Hide();
   void PlayFirstSelected();
   void RemoveAll();
@@ -142,7 +144,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
 
   HWND list_ = nullptr;
   HWND mainWindow_ = nullptr;
-  std::unique_ptr<RowStore> rows_;
+  std::unique_ptr<MemoryRowStore> rows_;
+  std::unique_ptr<RowListView> view_;  // the list control showing rows_
   platform::MenuHandle popupMenu_;
   platform::WindowSubclass listHandler_;
   platform::CommandTable commands_;

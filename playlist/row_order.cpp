@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 
 namespace kestrun::playlist {
 
@@ -16,8 +16,8 @@ constexpr int kScrollBand = 10;
 
 bool InList(const RowStore& rows, int row) { return row >= 0 && row < rows.RowCount(); }
 
-// Plain byte-wise comparison of the first 63 bytes, as unsigned bytes.
-int CompareSortTexts(const std::string& a, const std::string& b) {
+// Plain byte-wise comparison, as unsigned bytes.
+int CompareSortTexts(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
     const auto ca = static_cast<unsigned char>(a[i]);
@@ -28,9 +28,8 @@ int CompareSortTexts(const std::string& a, const std::string& b) {
 }
 
 // The sort text of a cell: the list hands out cells as C strings in a 64-byte buffer.
-std::string SortText(std::string text) {
-  text.resize(std::min(text.find('\0'), std::min(text.size(), kSortCompareBytes)));
-  return text;
+std::string_view SortText(std::string_view text) {
+  return text.substr(0, std::min(text.find('\0'), std::min(text.size(), kSortCompareBytes)));
 }
 
 }  // namespace
@@ -40,18 +39,9 @@ void sortByColumn(RowStore& rows, SortDirections& directions, int column) {
   int& direction = directions.value[static_cast<std::size_t>(column)];
   direction = direction == kDescending ? kAscending : kDescending;
 
-  // The comparison sees keys only, so each row's text is looked up by its key.
-  // Reading every text once up front keeps the sort at n log n comparisons of
-  // short strings instead of two cell reads per comparison.
-  std::unordered_map<int, std::string> textByKey;
-  const int count = rows.RowCount();
-  textByKey.reserve(static_cast<std::size_t>(count));
-  for (int row = 0; row < count; ++row) {
-    textByKey[rows.Key(row)] = SortText(rows.Cell(row, static_cast<Column>(column)));
-  }
   const bool ascending = direction == kAscending;
-  rows.SortByKeys([&](int keyA, int keyB) {
-    const int order = CompareSortTexts(textByKey[keyA], textByKey[keyB]);
+  rows.SortByCell(static_cast<Column>(column), [ascending](std::string_view a, std::string_view b) {
+    const int order = CompareSortTexts(SortText(a), SortText(b));
     return ascending ? order : -order;
   });
 }

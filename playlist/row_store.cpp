@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kestrun::playlist {
@@ -34,6 +36,31 @@ int RowStore::RowOfKey(int key) const {
   return -1;
 }
 
+void RowStore::ClearSelection() {
+  for (int row = NextSelected(-1); row >= 0; row = NextSelected(row)) SetSelected(row, false);
+}
+
+int RowStore::DeleteSelectedRows() {
+  const std::vector<int> selected = SelectedRows(*this);
+  // From the last row back, so the indexes still to go stay where they are.
+  for (auto row = selected.rbegin(); row != selected.rend(); ++row) DeleteRow(*row);
+  return static_cast<int>(selected.size());
+}
+
+void RowStore::AppendRows(std::vector<PlaylistEntry> entries) {
+  for (const PlaylistEntry& entry : entries) WriteCells(*this, appendRow(*this, entry.path), entry);
+}
+
+void RowStore::SortByCell(Column column, const TextComparison& compare) {
+  // The comparison of SortByKeys sees keys only, so each row's text is looked up
+  // by its key, read once up front.
+  std::unordered_map<int, std::string> textByKey;
+  const int count = RowCount();
+  textByKey.reserve(static_cast<std::size_t>(count));
+  for (int row = 0; row < count; ++row) textByKey[Key(row)] = Cell(row, column);
+  SortByKeys([&](int keyA, int keyB) { return compare(textByKey[keyA], textByKey[keyB]); });
+}
+
 int appendRow(RowStore& rows, std::string_view path) { return rows.InsertRow(rows.RowCount(), path); }
 
 PlaylistEntry ReadRow(const RowStore& rows, int row) {
@@ -59,6 +86,48 @@ std::vector<int> SelectedRows(const RowStore& rows) {
     selected.push_back(row);
   }
   return selected;
+}
+
+namespace {
+
+unsigned char AsciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c; }
+
+}  // namespace
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix, platform::LeadByteTest isLead) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const auto p = static_cast<unsigned char>(prefix[i]);
+    const auto t = static_cast<unsigned char>(text[i]);
+    if (isLead(p)) {
+      // A double-byte character matches only itself: its trail byte may look like
+      // a letter but must not be folded.
+      if (i + 1 >= prefix.size()) return t == p;
+      if (t != p || text[i + 1] != prefix[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    if (AsciiLower(p) != AsciiLower(t)) return false;
+  }
+  return true;
+}
+
+int FindRowByPathPrefix(const RowStore& rows, std::string_view prefix, int start, bool wrap, bool wholeText) {
+  const int count = rows.RowCount();
+  if (count == 0) return -1;
+  if (start < 0 || start >= count) start = 0;
+  const auto matches = [&](int row) {
+    const std::string path = rows.Cell(row, Column::Path);
+    return StartsWithIgnoringCase(path, prefix) && (!wholeText || path.size() == prefix.size());
+  };
+  for (int row = start; row < count; ++row) {
+    if (matches(row)) return row;
+  }
+  if (!wrap) return -1;
+  for (int row = 0; row < start; ++row) {
+    if (matches(row)) return row;
+  }
+  return -1;
 }
 
 }  // namespace kestrun::playlist

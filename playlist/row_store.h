@@ -1,10 +1,10 @@
 // The playlist's rows, as the code outside the playlist window sees them.
 //
-// The playlist window's list control is the playlist's only storage. This
-// interface is what the list control offers (rows by index, four text cells, the
-// key held as item data, selection), so that file reading and writing, sorting
-// and moving run unchanged against the real list and against MemoryRowStore in
-// tests. Row indexes are 0-based; callers pass only indexes inside the list.
+// The rows are the playlist: one authoritative copy, addressed by row index, that
+// the playlist window's list control shows as it is (what the list shows is what
+// is saved and played). This interface is what every reader, writer and sorter
+// uses: rows by index, four text cells, a key per row and the selection. Row
+// indexes are 0-based; callers pass only indexes inside the list.
 #pragma once
 
 #include <functional>
@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "playlist/playlist_entry.h"
 
 namespace kestrun::playlist {
@@ -31,6 +32,13 @@ class RowStore {
   virtual int NextSelected(int after) const = 0;
   virtual void DeleteRow(int row) = 0;
   virtual void DeleteAllRows() = 0;
+  // Unselects every row, in one pass over the rows.
+  virtual void ClearSelection();
+  // Removes every selected row, in one pass; returns how many went.
+  virtual int DeleteSelectedRows();
+  // Appends rows with all four cells set (their keys are ignored: each row gets a
+  // new one), as appendRow and WriteCells would one by one.
+  virtual void AppendRows(std::vector<PlaylistEntry> entries);
   // The row that holds `key` now, -1 when no row does (it was removed). Work that
   // runs while rows may move (sorts, drags, removals) remembers keys, not indexes,
   // and finds its row again by this. The default walks the rows.
@@ -40,6 +48,9 @@ class RowStore {
   // first). The order of rows that compare equal is up to the store.
   using KeyComparison = std::function<int(int keyA, int keyB)>;
   virtual void SortByKeys(const KeyComparison& compare) = 0;
+  // Orders all rows by a comparison of one column's texts, as SortByKeys does.
+  using TextComparison = std::function<int(std::string_view a, std::string_view b)>;
+  virtual void SortByCell(Column column, const TextComparison& compare);
 
   // Inserts a row at index (0..RowCount()) with `path` set, the other cells empty
   // and a key no other row has. Returns the new row's index.
@@ -65,5 +76,15 @@ void WriteCells(RowStore& rows, int row, const PlaylistEntry& entry);
 
 // The selected rows in increasing order.
 std::vector<int> SelectedRows(const RowStore& rows);
+
+// The list's keyboard search: the first row from `start` on (wrapping round to
+// the rows before it when `wrap` is set) whose path starts with `prefix` (or, when
+// `wholeText`, is exactly it), single-byte letters compared without case; -1 when
+// no row does. A start outside the list counts as row 0.
+int FindRowByPathPrefix(const RowStore& rows, std::string_view prefix, int start, bool wrap,
+                        bool wholeText = false);
+// The comparison it uses, for texts in the system code page (isLead tells lead bytes).
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix,
+                            platform::LeadByteTest isLead = platform::IsLeadByte);
 
 }  // namespace kestrun::playlist

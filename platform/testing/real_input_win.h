@@ -102,6 +102,19 @@ inline bool ClickAt(POINT point) {
   return SendInput(3, inputs, sizeof(INPUT)) == 3;
 }
 
+// Clicks the left button at a screen point with a key (VK_SHIFT, VK_CONTROL) held down.
+inline bool ClickWithKeyHeld(POINT point, WORD key) {
+  INPUT down{};
+  down.type = INPUT_KEYBOARD;
+  down.ki.wVk = key;
+  down.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+  INPUT up = down;
+  up.ki.dwFlags = KEYEVENTF_KEYUP;
+  if (SendInput(1, &down, sizeof(INPUT)) != 1) return false;
+  const bool clicked = ClickAt(point);
+  return SendInput(1, &up, sizeof(INPUT)) == 1 && clicked;
+}
+
 // Moves the real pointer without clicking.
 inline bool MoveTo(POINT point) {
   INPUT input{};

@@ -7,9 +7,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${KESTRUN_BUILD_DIR:-$root/build/windows}"
 files=${1:-10000}
 bash "$root/scripts/build.sh" windows -DKESTRUN_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" --target playlist_window_bench media_length_bench app_test_media
+cmake --build "$build" --target playlist_window_bench media_length_bench app_test_media startup_bench
 bash "$root/scripts/wine-session.sh" start "$build"
 cd "$build/bin"
+echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== playlist rows on a shown window"
+../wine-run ./playlist_window_bench.exe --rows 10000 100000 2>/dev/null
+echo "== start-up of the player from outside"
+../wine-run ./startup_bench.exe 5 2>/dev/null
+echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== playlist window, $files files"
 ../wine-run ./playlist_window_bench.exe "$files" 2>/dev/null
 echo "== length measurement, a graph per row"
