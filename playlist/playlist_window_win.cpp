@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/ansi_text.h"
+#include "platform/dpi_win.h"
 #include "platform/drop_target_win.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
@@ -151,11 +152,13 @@ HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::stri
 
 void PlaylistWindow::SetUpList(HINSTANCE instance) {
   int index = 0;
+  // The widths are given for 96 DPI and grow with the monitor's DPI, as the dialog does.
+  const int dpi = platform::WindowDpi(window());
   for (const auto& column : kColumns) {
     LVCOLUMNA header{};
     header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     header.fmt = LVCFMT_LEFT;
-    header.cx = column.width;
+    header.cx = platform::ScaleFromDefaultDpi(column.width, dpi);
     header.pszText = const_cast<char*>(column.header);
     header.iSubItem = index;
     SendMessageA(list_, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&header));
