@@ -6,6 +6,7 @@
 // CTest runs this program in the shared prefix (96 DPI) and in one of 192 DPI;
 // KESTRUN_EXPECT_DPI names the DPI the prefix was made with.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -291,6 +292,19 @@ TEST_F(HighDpiTest, AMoveToAMonitorOfAnotherDpiRezoomsTheFaceAndKeepsTheKnobsPla
     const RECT volume = PlacedRect(GetDlgItem(main_, IDC_VOLUME_KNOB), main_);
     EXPECT_EQ(volume.top, volumeBefore.top / startZoom * c.zoom) << "the volume knob keeps its face place";
     EXPECT_EQ(FaceDifferences(skin, c.zoom), 0) << c.dpi;
+  }
+}
+
+TEST_F(HighDpiTest, PlaylistColumnsAreAsWideAsAt96DpiTimesTheScale) {
+  HWND list = App().playlist().list();
+  ASSERT_NE(list, nullptr);
+  const int dpi = platform::WindowDpi(App().playlist().window());
+  ASSERT_EQ(dpi, ExpectedDpi());
+  // File name, title, artist, length at 96 DPI.
+  const int widths[] = {200, 100, 90, 60};
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0), widths[column] * dpi / platform::kDefaultDpi)
+        << "column " << column;
   }
 }
 
