@@ -51,11 +51,11 @@ void SkinnedControls::LayOut(HWND main) {
   main_ = main;
   // The window lays itself out on a DPI change; the dialog manager must not too.
   platform::KeepDialogLayoutOnDpiChange(main);
-  if (HWND title = GetDlgItem(main, IDC_TITLE_DISPLAY)) {
-    dialogFont_ = reinterpret_cast<HFONT>(SendMessageA(title, WM_GETFONT, 0, 0));
-    if (dialogFont_ != nullptr && GetObjectA(dialogFont_, sizeof(dialogLogFont_), &dialogLogFont_) != 0) {
-      dialogFontDpi_ = platform::WindowDpi(main);
-    }
+  // The dialog's font, which the title display was given (the rich-edit control
+  // does not answer WM_GETFONT itself).
+  dialogFont_ = reinterpret_cast<HFONT>(SendMessageA(main, WM_GETFONT, 0, 0));
+  if (dialogFont_ != nullptr && GetObjectA(dialogFont_, sizeof(dialogLogFont_), &dialogLogFont_) != 0) {
+    dialogFontDpi_ = platform::WindowDpi(main);
   }
   skin_.SetZoom(ZoomForDpi(platform::WindowDpi(main)));
   time_ = GetDlgItem(main, IDC_TIME_DISPLAY);

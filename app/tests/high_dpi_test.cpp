@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,7 @@
 #include "app/tests/player_window_fixture.h"
 #include "platform/dpi_win.h"
 #include "platform/testing/real_input_win.h"
+#include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
 #include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
@@ -101,6 +103,31 @@ void MoveToMonitorOfDpi(HWND window, int dpi) {
   SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump();
+}
+
+// How wide the title display shows a fixed text: from its first to its last column
+// with a pixel of another colour than the display's background.
+int TitleTextWidth() {
+  HWND title = GetDlgItem(PlayerWindowTest::main_, IDC_TITLE_DISPLAY);
+  SetWindowTextA(title, "Quenfold' Ambrel");
+  RedrawWindow(title, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  Pump();
+  RECT rect{};
+  GetWindowRect(title, &rect);
+  const std::vector<DWORD> pixels = ScreenPixels(rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const DWORD background = pixels[static_cast<std::size_t>(height - 1) * width + width - 1];
+  int first = width;
+  int last = -1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (pixels[static_cast<std::size_t>(y) * width + x] == background) continue;
+      first = std::min(first, x);
+      last = std::max(last, x);
+    }
+  }
+  return last >= first ? last - first + 1 : 0;
 }
 
 class HighDpiTest : public PlayerWindowTest {
@@ -274,6 +301,8 @@ TEST_F(HighDpiTest, AMoveToAMonitorOfAnotherDpiRezoomsTheFaceAndKeepsTheKnobsPla
   ASSERT_GT(skin.width, 0);
   const int startZoom = Zoom();
   const RECT volumeBefore = PlacedRect(GetDlgItem(main_, IDC_VOLUME_KNOB), main_);
+  const int titleWidthBefore = TitleTextWidth();
+  ASSERT_GT(titleWidthBefore, 20);
   struct Case {
     int dpi;
     int zoom;
@@ -292,7 +321,39 @@ TEST_F(HighDpiTest, AMoveToAMonitorOfAnotherDpiRezoomsTheFaceAndKeepsTheKnobsPla
     const RECT volume = PlacedRect(GetDlgItem(main_, IDC_VOLUME_KNOB), main_);
     EXPECT_EQ(volume.top, volumeBefore.top / startZoom * c.zoom) << "the volume knob keeps its face place";
     EXPECT_EQ(FaceDifferences(skin, c.zoom), 0) << c.dpi;
+    // The title's text grows with the face (within a tenth: fonts of other sizes are
+    // drawn from their outlines, not enlarged).
+    const double expectedWidth = static_cast<double>(titleWidthBefore) / startZoom * c.zoom;
+    EXPECT_NEAR(TitleTextWidth(), expectedWidth, expectedWidth / 10) << c.dpi;
   }
+}
+
+TEST_F(HighDpiTest, TheVideoViewHangsUnderTheZoomedFaceAndZoomsInVideoPixels) {
+  if (Zoom() == 1) MoveToMonitorOfDpi(main_, 192);
+  const int zoom = Zoom();
+  ASSERT_GT(zoom, 1);
+  OpenAndPlay(MediaPath("video320.avi").c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  ASSERT_FALSE(Player().audioOnly);
+  HWND view = App().videoView().window();
+  Pump();
+  // Moving the view takes the main window along, its whole face above the view.
+  SetWindowPos(view, nullptr, 100, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Pump();
+  RECT main{};
+  GetWindowRect(main_, &main);
+  EXPECT_EQ(main.left, 100);
+  EXPECT_EQ(main.top, 400 - skin::kFaceHeight * zoom);
+  EXPECT_EQ(main.bottom, 400);
+  // Its zoom steps stay in the video's own pixels whatever the face's zoom.
+  SendMessageA(view, WM_COMMAND, IDM_VIEW_ZOOM_200, 0);
+  EXPECT_EQ(ClientSize(view).right, 640);
+  EXPECT_EQ(ClientSize(view).bottom, 480);
+  SendMessageA(view, WM_COMMAND, IDM_VIEW_ZOOM_100, 0);
+  EXPECT_EQ(ClientSize(view).right, 320);
+  EXPECT_EQ(ClientSize(view).bottom, 240);
+  Engine().StopAndClose();
+  SetWindowPos(main_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
 }
 
 TEST_F(HighDpiTest, PlaylistColumnsAreAsWideAsAt96DpiTimesTheScale) {
