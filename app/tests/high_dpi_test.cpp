@@ -22,6 +22,7 @@
 #include "platform/testing/real_input_win.h"
 #include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_conversions.h"
 #include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
 
@@ -270,6 +271,9 @@ TEST_F(HighDpiTest, TheProgramIsPerMonitorAwareAndZoomsForTheScreensDpi) {
   const RECT client = ClientSize(main_);
   EXPECT_EQ(client.right, skin::kFaceWidth * zoom);
   EXPECT_EQ(client.bottom, skin::kFaceHeight * zoom);
+  // The saved volume (a level, not a pixel) puts the knob at its face place times the zoom.
+  const RECT volume = PlacedRect(GetDlgItem(main_, IDC_VOLUME_KNOB), main_);
+  EXPECT_EQ(volume.top, settings::VolumeKnobY(App().settings().storedVolume) * zoom);
 }
 
 TEST_F(HighDpiTest, FaceIsTheSkinEnlargedPixelForPixel) {
