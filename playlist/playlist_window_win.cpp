@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -154,6 +155,7 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   int index = 0;
   // The widths are given for 96 DPI and grow with the monitor's DPI, as the dialog does.
   const int dpi = platform::WindowDpi(window());
+  columnDpi_ = dpi;
   for (const auto& column : kColumns) {
     LVCOLUMNA header{};
     header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -276,6 +278,11 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_NOTIFY:
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_DPICHANGED:
+      // On a monitor of another DPI the columns keep their share of the list, widths the
+      // user set included. The dialog manager sizes the window itself.
+      RescaleColumns(LOWORD(wParam));
+      return false;
     case WM_DESTROY:
       if (drag_.dragging) CancelDrag();
       listHandler_.Remove();
@@ -283,6 +290,15 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     default:
       return false;
   }
+}
+
+void PlaylistWindow::RescaleColumns(int dpi) {
+  if (list_ == nullptr || dpi <= 0 || dpi == columnDpi_) return;
+  for (int index = 0; index < static_cast<int>(std::size(kColumns)); ++index) {
+    const int width = static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, index, 0));
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, index, MulDiv(width, dpi, columnDpi_));
+  }
+  columnDpi_ = dpi;
 }
 
 bool PlaylistWindow::OnNotify(const NMHDR& header) {

@@ -373,5 +373,27 @@ TEST_F(HighDpiTest, PlaylistColumnsAreAsWideAsAt96DpiTimesTheScale) {
   }
 }
 
+TEST_F(HighDpiTest, PlaylistColumnsKeepTheirShareOnAMonitorOfAnotherDpi) {
+  HWND playlist = App().playlist().window();
+  HWND list = App().playlist().list();
+  ASSERT_NE(list, nullptr);
+  const int dpi = platform::WindowDpi(playlist);
+  // A width the user set counts as much as the built-in ones.
+  SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, 150 * dpi / platform::kDefaultDpi);
+  std::vector<LRESULT> before;
+  for (int column = 0; column < 4; ++column) before.push_back(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+  RECT suggested{};
+  GetWindowRect(playlist, &suggested);
+  SendMessageA(playlist, WM_DPICHANGED, MAKEWPARAM(dpi * 2, dpi * 2), reinterpret_cast<LPARAM>(&suggested));
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0), before[column] * 2) << "column " << column;
+  }
+  SendMessageA(playlist, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0), before[column]) << "column " << column;
+  }
+  SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, 100 * dpi / platform::kDefaultDpi);
+}
+
 }  // namespace
 }  // namespace kestrun::testing
