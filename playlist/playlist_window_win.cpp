@@ -173,6 +173,15 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   listHandler_.Install(list_, &PlaylistWindow::ListProc, kListHandlerId, reinterpret_cast<DWORD_PTR>(this));
 }
 
+void PlaylistWindow::RescaleColumns(int dpi) {
+  if (list_ == nullptr || dpi <= 0 || dpi == columnDpi_) return;
+  for (int index = 0; index < static_cast<int>(std::size(kColumns)); ++index) {
+    const int width = static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, index, 0));
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, index, MulDiv(width, dpi, columnDpi_));
+  }
+  columnDpi_ = dpi;
+}
+
 void PlaylistWindow::RegisterCommands() {
   // Commands that change the rows or walk them wait while a long command runs:
   // they would pull the rows from under its walk. They are refused, not queued,
@@ -254,6 +263,11 @@ void PlaylistWindow::DockUnder(HWND mainWindow) const {
 
 bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
+    case WM_DPICHANGED:
+      // On a monitor of another DPI the columns keep their share of the list, widths the
+      // user set included. The dialog manager sizes the window itself.
+      RescaleColumns(LOWORD(wParam));
+      return false;
     case WM_SIZE:
       if (list_ == nullptr) return false;
       // The list fills the window.
@@ -278,11 +292,6 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_NOTIFY:
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_DPICHANGED:
-      // On a monitor of another DPI the columns keep their share of the list, widths the
-      // user set included. The dialog manager sizes the window itself.
-      RescaleColumns(LOWORD(wParam));
-      return false;
     case WM_DESTROY:
       if (drag_.dragging) CancelDrag();
       listHandler_.Remove();
@@ -290,15 +299,6 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     default:
       return false;
   }
-}
-
-void PlaylistWindow::RescaleColumns(int dpi) {
-  if (list_ == nullptr || dpi <= 0 || dpi == columnDpi_) return;
-  for (int index = 0; index < static_cast<int>(std::size(kColumns)); ++index) {
-    const int width = static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, index, 0));
-    SendMessageA(list_, LVM_SETCOLUMNWIDTH, index, MulDiv(width, dpi, columnDpi_));
-  }
-  columnDpi_ = dpi;
 }
 
 bool PlaylistWindow::OnNotify(const NMHDR& header) {
