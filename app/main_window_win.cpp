@@ -25,6 +25,7 @@
 #include "settings/settings_conversions.h"
 #include "skin/seek_geometry.h"
 #include "skin/skin_layout.h"
+#include "skin/zoom.h"
 #include "tags/editor/display_title.h"
 
 #include <commdlg.h>
@@ -278,7 +279,7 @@ void MainWindow::MoveVolumeKnob(int y) {
   RECT rect{};
   GetWindowRect(knob, &rect);
   MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&rect), 2);
-  MoveWindow(knob, rect.left, y, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+  MoveWindow(knob, rect.left, skin::ZoomUp(y, app_.skin().zoom()), rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
 void MainWindow::SetChecked(int commandId, bool checked, MenuScope scope) {
@@ -331,7 +332,7 @@ void MainWindow::ShowPlayingTitle(const std::string& title) {
     if (platform::WindowDc dc(display); dc) {
       GetTextExtentPoint32A(dc.get(), title.c_str(), static_cast<int>(title.size()), &extent);
     }
-    if (extent.cx > kMarqueeWidthLimit) {
+    if (extent.cx > skin::ZoomUp(kMarqueeWidthLimit, app_.skin().zoom())) {
       marquee_ = true;
       shown += kMarqueeGap;
     }
@@ -386,9 +387,11 @@ void MainWindow::PlaceSeekKnob(int left) {
   HWND knob = seekKnob();
   if (knob == nullptr) return;
   const int row = KnobRow();
-  MoveWindow(knob, left, row, skin::kKnobSize, skin::kKnobSize, TRUE);
+  const int zoom = app_.skin().zoom();
+  const int size = skin::ZoomUp(skin::kKnobSize, zoom);
+  MoveWindow(knob, skin::ZoomUp(left, zoom), row, size, size, TRUE);
   // The track under the knob's old place is painted again.
-  RECT track{skin::kKnobIdleX, row, skin::kTrackRight + 9, row + skin::kKnobSize};
+  RECT track{skin::ZoomUp(skin::kKnobIdleX, zoom), row, skin::ZoomUp(skin::kTrackRight + 9, zoom), row + size};
   InvalidateRect(window(), &track, TRUE);
 }
 
@@ -504,6 +507,19 @@ void MainWindow::OnMove() {
   }
 }
 
+void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
+  app_.skinnedControls().SetZoom(skin::ZoomForDpi(dpi));
+  // The suggested place keeps the window under the pointer that moved it; the size is
+  // the face's at its integer zoom, which the system's proportional suggestion is not
+  // between, say, 96 and 120 DPI.
+  if (suggested != nullptr) {
+    SetWindowPos(window(), nullptr, suggested->left, suggested->top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
+  }
+  // A new title font takes the skin's colours again.
+  ApplySkinColours();
+}
+
 void MainWindow::PlayDroppedPath(const std::string& path) {
   if (HWND title = titleDisplay()) EnableWindow(title, TRUE);
   if (path.empty()) return;
@@ -617,6 +633,10 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOVE:
       OnMove();
       return FALSE;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
+      return TRUE;
     case WM_ERASEBKGND:
       // The face covers the whole window; erasing first would only flicker.
       UpdateWindow(window());

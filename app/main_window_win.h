@@ -33,7 +33,7 @@ inline constexpr UINT kPositionMessage = WM_APP + 1;
 inline constexpr UINT kPlayDroppedMessage = WM_APP + 2;
 inline constexpr UINT_PTR kMarqueeTimer = 5;
 inline constexpr UINT kMarqueePeriodMs = 850;
-// Titles wider than this many pixels scroll.
+// Titles wider than this many face pixels (times the skin's zoom) scroll.
 inline constexpr int kMarqueeWidthLimit = 243;
 // Four ideographic spaces separate the repetitions of a scrolled title.
 inline constexpr char kMarqueeGap[] = "　　　　";
@@ -141,6 +141,9 @@ class MainWindow final : public platform::ModelessDialog,
   void OnRestore();
   // The companions follow the main window.
   void OnMove();
+  // The window went to a monitor of another DPI: draw the face at that DPI's zoom
+  // and go where the system suggests.
+  void OnDpiChanged(int dpi, const RECT* suggested);
   // A drag event of the drop target; the accepted effects go into the record.
   void OnDrop(WPARAM event, platform::DropInfo* info);
   int KnobRow() const;

@@ -220,8 +220,12 @@ void VideoViewWindow::MoveMainWindow() {
   if (main == nullptr || movingMain_) return;
   RECT view{};
   GetWindowRect(window(), &view);
+  // The main window's own height: the face at its zoom on a screen of high DPI.
+  RECT face{};
+  GetWindowRect(main, &face);
+  const int above = face.bottom > face.top ? face.bottom - face.top : kMainAboveView;
   movingMain_ = true;
-  SetWindowPos(main, nullptr, view.left, view.top - kMainAboveView, 0, 0,
+  SetWindowPos(main, nullptr, view.left, view.top - above, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
   movingMain_ = false;
 }

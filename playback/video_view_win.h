@@ -39,7 +39,7 @@ enum ZoomSetting : int { kZoomHalf = 1, kZoomNormal = 2, kZoomDouble = 3, kZoomF
 inline constexpr std::int64_t kOneSecond = platform::kUnitsPerSecond;
 // The volume while frames are stepped (silent).
 inline constexpr long kSilentVolume = -10000;
-// The main window sits this far above the view's top-left corner: its own height.
+// The main window sits this far above the view's top-left corner: its own height (at 1x).
 inline constexpr int kMainAboveView = platform::kFaceHeight;
 
 extern const char kCaptureSucceededFormat[];

@@ -4,9 +4,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <utility>
 
 #include "platform/ansi_text.h"
+#include "platform/dpi_win.h"
 #include "platform/drop_target_win.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
@@ -157,11 +159,14 @@ HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::stri
 
 void PlaylistWindow::SetUpList(HINSTANCE instance) {
   int index = 0;
+  // The widths are given for 96 DPI and grow with the monitor's DPI, as the dialog does.
+  const int dpi = platform::WindowDpi(window());
+  columnDpi_ = dpi;
   for (const auto& column : kColumns) {
     LVCOLUMNA header{};
     header.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     header.fmt = LVCFMT_LEFT;
-    header.cx = column.width;
+    header.cx = platform::ScaleFromDefaultDpi(column.width, dpi);
     header.pszText = const_cast<char*>(column.header);
     header.iSubItem = index;
     SendMessageA(list_, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&header));
@@ -174,6 +179,15 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   popupMenu_.reset(LoadMenuA(instance, "POPUP"));
   dragCursor_ = LoadCursorA(instance, kDragCursorName);
   listHandler_.Install(list_, &PlaylistWindow::ListProc, kListHandlerId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void PlaylistWindow::RescaleColumns(int dpi) {
+  if (list_ == nullptr || dpi <= 0 || dpi == columnDpi_) return;
+  for (int index = 0; index < static_cast<int>(std::size(kColumns)); ++index) {
+    const int width = static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, index, 0));
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, index, MulDiv(width, dpi, columnDpi_));
+  }
+  columnDpi_ = dpi;
 }
 
 void PlaylistWindow::RegisterCommands() {
@@ -261,6 +275,11 @@ void PlaylistWindow::DockUnder(HWND mainWindow) const {
 
 bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
   switch (message) {
+    case WM_DPICHANGED:
+      // On a monitor of another DPI the columns keep their share of the list, widths the
+      // user set included. The dialog manager sizes the window itself.
+      RescaleColumns(LOWORD(wParam));
+      return false;
     case WM_SIZE:
       if (list_ == nullptr) return false;
       // The list fills the window.

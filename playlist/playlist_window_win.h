@@ -108,6 +108,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
 
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void SetUpList(HINSTANCE instance);
+  // The list moved to a monitor of dpi: every column's width scaled from the old one.
+  void RescaleColumns(int dpi);
   void RegisterCommands();
   bool OnNotify(const NMHDR& header, INT_PTR& result);
   void Hide();
@@ -143,6 +145,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SetTrackSelect(bool on);
 
   HWND list_ = nullptr;
+  int columnDpi_ = 96;  // the DPI the list's column widths are measured at
   HWND mainWindow_ = nullptr;
   std::unique_ptr<MemoryRowStore> rows_;
   std::unique_ptr<RowListView> view_;  // the list control showing rows_

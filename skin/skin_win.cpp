@@ -2,12 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "resources/menu_ids.h"
 #include "skin/skin_layout.h"
+#include "skin/zoom.h"
 
 namespace kestrun::skin {
 namespace {
@@ -20,6 +23,40 @@ constexpr char kMissingPath[] = "path doesn't exist";
 constexpr char kSkinMenuText[] = "Skin(&S)";
 
 void Debug(const std::string& text) { OutputDebugStringA(text.c_str()); }
+
+// A copy of bitmap enlarged nearest-neighbour by zoom, as a 32-bit top-down DIB
+// section; none when the pixels cannot be read.
+platform::GdiObject ZoomedBitmap(HBITMAP bitmap, int zoom) {
+  BITMAP info{};
+  if (GetObjectA(bitmap, sizeof(info), &info) == 0 || info.bmWidth <= 0 || info.bmHeight <= 0) return {};
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof(format.bmiHeader);
+  format.bmiHeader.biWidth = info.bmWidth;
+  format.bmiHeader.biHeight = -info.bmHeight;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(info.bmWidth) * static_cast<std::size_t>(info.bmHeight));
+  {
+    platform::WindowDc screen(nullptr);
+    if (!screen) return {};
+    // The bitmap may not be selected into a surface while its bits are read.
+    if (GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,
+                  DIB_RGB_COLORS) != info.bmHeight) {
+      return {};
+    }
+  }
+  const std::vector<std::uint32_t> zoomed = ZoomPixels(pixels, info.bmWidth, info.bmHeight, zoom);
+  if (zoomed.empty()) return {};
+  format.bmiHeader.biWidth = info.bmWidth * zoom;
+  format.bmiHeader.biHeight = -info.bmHeight * zoom;
+  void* bits = nullptr;
+  platform::GdiObject section(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section || bits == nullptr) return {};
+  std::memcpy(bits, zoomed.data(), zoomed.size() * sizeof(std::uint32_t));
+  GdiFlush();
+  return section;
+}
 
 }  // namespace
 
@@ -47,11 +84,40 @@ void Skin::Select(HWND main, platform::GdiObject bitmap) {
   platform::MemoryDc surface;
   if (platform::WindowDc windowDc(main); windowDc) surface.reset(CreateCompatibleDC(windowDc.get()));
   if (!surface) return;
-  HGDIOBJ original = bitmap ? SelectObject(surface.get(), bitmap.get()) : nullptr;
   Free();
   surface_ = std::move(surface);
   bitmap_ = std::move(bitmap);
-  originalBitmap_ = original;
+  SelectZoomed();
+}
+
+void Skin::SelectZoomed() {
+  if (!surface_) return;
+  // The surface's own bitmap goes back in first: a bitmap's bits are read only while
+  // it sits in no surface.
+  if (originalBitmap_ != nullptr) SelectObject(surface_.get(), originalBitmap_);
+  originalBitmap_ = nullptr;
+  zoomed_.reset();
+  if (!bitmap_) return;
+  HGDIOBJ picture = bitmap_.get();
+  if (zoom_ > 1) {
+    zoomed_ = ZoomedBitmap(static_cast<HBITMAP>(bitmap_.get()), zoom_);
+    // Without its enlarged copy the face paints from an empty surface rather than
+    // from the wrong places of the small one.
+    if (!zoomed_) {
+      Debug("Kestrun: the skin could not be enlarged\n");
+      return;
+    }
+    picture = zoomed_.get();
+  }
+  originalBitmap_ = SelectObject(surface_.get(), picture);
+}
+
+void Skin::SetZoom(int zoom) {
+  if (zoom < 1) zoom = 1;
+  if (zoom > kMaxZoom) zoom = kMaxZoom;
+  if (zoom == zoom_) return;
+  zoom_ = zoom;
+  SelectZoomed();
 }
 
 void Skin::LoadDefault(HWND main) {
@@ -112,6 +178,7 @@ int Skin::BuildMenu(HMENU menu) {
 void Skin::Free() {
   if (surface_ && originalBitmap_ != nullptr) SelectObject(surface_.get(), originalBitmap_);
   originalBitmap_ = nullptr;
+  zoomed_.reset();
   bitmap_.reset();
   surface_.reset();
 }
@@ -123,7 +190,7 @@ void Skin::Copy(HDC target, int x, int y, int width, int height, int sourceX, in
 
 COLORREF Skin::ColourAt(int x, int y) const {
   if (!surface_ || !bitmap_) return RGB(0, 0, 0);
-  return GetPixel(surface_.get(), x, y);
+  return GetPixel(surface_.get(), ZoomUp(x, zoom_), ZoomUp(y, zoom_));
 }
 
 }  // namespace kestrun::skin

@@ -1,6 +1,8 @@
 // The current skin: its bitmap selected into a memory surface that every skinned
 // paint copies from one to one, its two text colours, and the "Skin(&S)" menu of the
-// skin folders next to the program.
+// skin folders next to the program. On a screen of high DPI the surface holds the
+// bitmap enlarged by the face's integer zoom (nearest-neighbour, made once per skin
+// and zoom), so the copies stay one to one in window pixels.
 #pragma once
 
 #include <windows.h>
@@ -36,9 +38,14 @@ class Skin {
   // Releases the bitmap and the surface.
   void Free();
 
-  // Copies width x height pixels from (sourceX, sourceY) of the skin to (x, y) of target.
+  // The zoom the face is drawn at (1 to 3); the surface is remade for a new one.
+  void SetZoom(int zoom);
+  int zoom() const { return zoom_; }
+
+  // Copies width x height window pixels from (sourceX, sourceY) of the zoomed skin to
+  // (x, y) of target: all six in window pixels (face pixels times the zoom).
   void Copy(HDC target, int x, int y, int width, int height, int sourceX, int sourceY) const;
-  // The skin's colour at a point (for backgrounds that cannot be painted from it).
+  // The skin's colour at a face point (for backgrounds that cannot be painted from it).
   COLORREF ColourAt(int x, int y) const;
 
   COLORREF titleColour() const { return titleColour_; }
@@ -50,10 +57,14 @@ class Skin {
   // A loaded bitmap of at least the skin's size, or none.
   platform::GdiObject ReadBitmap(const std::string& path) const;
   void Select(HWND main, platform::GdiObject bitmap);
+  // Selects the bitmap, or at a zoom above 1 its enlarged copy, into the surface.
+  void SelectZoomed();
 
   std::string skinFolder_;  // the program folder + "\Skin\"
   platform::MemoryDc surface_;
   platform::GdiObject bitmap_;
+  platform::GdiObject zoomed_;  // bitmap_ enlarged by zoom_; none at zoom 1
+  int zoom_ = 1;
   HGDIOBJ originalBitmap_ = nullptr;
   COLORREF titleColour_ = kDefaultTitleColour;
   COLORREF timeColour_ = kDefaultTimeColour;

@@ -1,5 +1,8 @@
 // The skinned controls of the main window: the seek and volume knobs (dragged with
 // the mouse), the time display and the button pictures, all painted from the skin.
+// On a screen of high DPI everything is placed and painted at the skin's integer
+// zoom; pointer positions are taken back to face pixels before any arithmetic, so a
+// drag means the same at every zoom.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +12,7 @@
 #include "playback/playback_view.h"
 #include "skin/seek_track.h"
 #include "skin/skin_win.h"
+#include "skin/zoom.h"
 
 namespace kestrun::skin {
 
@@ -24,6 +28,10 @@ class SkinnedControls {
   void LayOut(HWND main);
   // Gives the controls their own procedures back.
   void Release();
+  // Draws the face at another zoom (the window moved to a monitor of another DPI):
+  // the window, every control and the knobs where they stood, in the new size.
+  void SetZoom(int zoom);
+  int zoom() const { return skin_.zoom(); }
 
   // The main window's paint: the face for the area to repaint.
   void PaintFace(HWND main) const;
@@ -35,8 +43,8 @@ class SkinnedControls {
 
   // Ctrl went down or up over the title display, the cursor at x (main-window
   // client): marks the zone that repeats.
-  void OnZoneKey(bool ctrlDown, int cursorX) { seekTrack_.OnZoneKey(ctrlDown, cursorX); }
-  // The zone marker under the seek track, from left over width client pixels.
+  void OnZoneKey(bool ctrlDown, int cursorX) { seekTrack_.OnZoneKey(ctrlDown, ZoomDown(cursorX, skin_.zoom())); }
+  // The zone marker under the seek track, from left over width face pixels.
   void ShowZone(int left, int width);
 
  private:
@@ -49,10 +57,15 @@ class SkinnedControls {
                                    DWORD_PTR data);
   static LRESULT CALLBACK TimeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR data);
+  // Sizes the window and places the controls at the skin's zoom; the knobs only when
+  // placeKnobs (their tracks move them afterwards).
+  void Place(bool placeKnobs);
+  // The title display's font at the zoom: the dialog's own where its size fits.
+  void SetTitleFont();
   LRESULT OnKnobMessage(Knob& knob, int id, UINT message, WPARAM wParam, LPARAM lParam);
   void PaintKnob(HWND window, int id) const;
   void PaintTime(HWND window) const;
-  // The pointer of a knob's mouse message, in face coordinates.
+  // The pointer of a knob's mouse message, in face pixels.
   POINT PointerInFace(HWND knob, LPARAM lParam) const;
   void TrackHover(Knob& knob, LPARAM lParam);
 
@@ -65,7 +78,12 @@ class SkinnedControls {
   HWND time_ = nullptr;
   platform::WindowSubclass timeSubclass_;
   bool volumeDrag_ = false;
-  int grabOffset_ = 0;
+  int grabOffset_ = 0;  // window pixels, inside the seek knob
+  // The dialog's font of the title display, what it is, and the DPI it was made for.
+  HFONT dialogFont_ = nullptr;
+  LOGFONTA dialogLogFont_{};
+  int dialogFontDpi_ = 0;
+  platform::GdiObject zoomedTitleFont_;  // the title's font when the dialog's does not fit the zoom
 };
 
 }  // namespace kestrun::skin

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/dpi_win.h"
 #include "platform/modal_guard_win.h"
 #include "resources/resource_ids.h"
 
@@ -11,7 +12,7 @@ namespace kestrun::equalizer {
 namespace {
 
 constexpr char kEffectColumn[] = "Effect";
-constexpr int kEffectColumnWidth = 200;
+constexpr int kEffectColumnWidth = 200;  // at 96 DPI
 
 enum : INT_PTR {
   kEndStored = 1,
@@ -29,7 +30,7 @@ void FillRows(HWND list, const playback::EffectTable& table) {
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, extended | LVS_EX_CHECKBOXES);
   LVCOLUMNA column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.cx = kEffectColumnWidth;
+  column.cx = platform::ScaleFromDefaultDpi(kEffectColumnWidth, platform::WindowDpi(list));
   column.pszText = const_cast<char*>(kEffectColumn);
   SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
   for (int index = 0; index < playback::kEffectCount; ++index) {

@@ -110,6 +110,10 @@ TEST(ReleaseResources, ManifestsDeclareWhatEachBinaryNeeds) {
   ASSERT_FALSE(player.empty()) << "Kestrun.exe has no application manifest";
   EXPECT_NE(player.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(player.find("<dpiAware"), std::string::npos) << "the DPI choice must be explicit";
+  // Per monitor (v2), with per-monitor and system-wide awareness for older systems;
+  // an unaware program is stretched as a blurred bitmap on a scaled screen.
+  EXPECT_NE(player.find(">true/pm</dpiAware>"), std::string::npos);
+  EXPECT_NE(player.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
   EXPECT_NE(player.find("asInvoker"), std::string::npos);
   EXPECT_NE(player.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
   const std::string filter = Manifest(BinaryFolder() + "\\Equalizer.ax", 2);
