@@ -41,8 +41,15 @@ constexpr char kSettingsKey[] = "Software\\QuenfoldSoft\\Tovrin";
 constexpr char kBackupKey[] = "Software\\QuenfoldSoft\\TovrinSoakBackup";
 constexpr int kFirstSkinCommand = 25000;
 constexpr DWORD kAnswerMs = 2000;
-// A player that gives no answer for this long in a row is hung.
+// A player that gives no answer for this long in a row, its main thread using no
+// processor time meanwhile, is hung.
 constexpr DWORD kHangMs = 20000;
+// A main thread that keeps working (a 10,000-row playlist loading on a loaded machine)
+// may stay silent longer, but not this long.
+constexpr DWORD kBusyLimitMs = 120000;
+// Processor time (in clock ticks of 10 ms) the main thread must use between two
+// probes to count as working rather than waiting.
+constexpr unsigned long long kWorkingTicks = 5;
 constexpr DWORD kProbePeriodMs = 3000;
 // How long a new window is left alone before the driver presses its buttons.
 constexpr DWORD kSettleMs = 400;
@@ -316,6 +323,25 @@ DWORD UnixDescriptors(int pid) {
   return count;
 }
 
+// Processor time (user and system, in clock ticks) the Linux process' main thread
+// has used; Wine runs a program's first thread there. 0 when it cannot be read.
+unsigned long long UnixMainThreadTicks(int pid) {
+  if (pid == 0) return 0;
+  const std::string id = std::to_string(pid);
+  const std::string stat = ReadFileBytes("Z:\\proc\\" + id + "\\task\\" + id + "\\stat");
+  // The command name in brackets may hold spaces: fields are counted after it, the
+  // state being field 3, user time 14 and system time 15.
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  unsigned long long ticks = 0;
+  for (int index = 3; fields >> field && index <= 15; ++index) {
+    if (index >= 14) ticks += std::strtoull(field.c_str(), nullptr, 10);
+  }
+  return ticks;
+}
+
 struct Sample {
   DWORD atMs;
   SIZE_T privateBytes;
@@ -400,6 +426,11 @@ class Soak {
   DWORD start_ = 0;
   DWORD lastProbe_ = 0;
   DWORD lastAnswer_ = 0;
+  // Last probe at which the player answered or its main thread was seen working.
+  DWORD lastProgress_ = 0;
+  unsigned long long lastTicks_ = 0;
+  DWORD longestSilenceMs_ = 0;
+  int busyProbes_ = 0;
   long steps_ = 0;
   int skinCount_ = 0;
   int secondStarts_ = 0;
@@ -1090,11 +1121,30 @@ void Soak::Step() {
 
 void Soak::Probe() {
   lastProbe_ = GetTickCount();
-  if (Answers(main_)) {
+  const bool answered = Answers(main_);
+  const unsigned long long ticks = UnixMainThreadTicks(unixPid_);
+  const bool working = ticks != 0 && lastTicks_ != 0 && ticks >= lastTicks_ + kWorkingTicks;
+  lastTicks_ = ticks;
+  if (answered) {
     lastAnswer_ = lastProbe_;
-  } else if (lastProbe_ - lastAnswer_ > kHangMs) {
-    Fail("the player gave no answer for " + std::to_string((lastProbe_ - lastAnswer_) / 1000) + " s");
-    DumpState();
+    lastProgress_ = lastProbe_;
+  } else {
+    const DWORD silentMs = lastProbe_ - lastAnswer_;
+    longestSilenceMs_ = std::max(longestSilenceMs_, silentMs);
+    if (working) {
+      // Busy, not stuck: the main thread is still using processor time.
+      lastProgress_ = lastProbe_;
+      ++busyProbes_;
+      Log("busy: no answer for " + std::to_string(silentMs / 1000) + " s, main thread working");
+    }
+    if (lastProbe_ - lastProgress_ > kHangMs) {
+      Fail("the player gave no answer for " + std::to_string(silentMs / 1000) + " s (main thread idle for " +
+           std::to_string((lastProbe_ - lastProgress_) / 1000) + " s)");
+      DumpState();
+    } else if (silentMs > kBusyLimitMs) {
+      Fail("the player gave no answer for " + std::to_string(silentMs / 1000) + " s, its main thread working");
+      DumpState();
+    }
   }
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
@@ -1209,6 +1259,7 @@ int Soak::Run() {
     return 1;
   }
   lastAnswer_ = GetTickCount();
+  lastProgress_ = lastAnswer_;
   Probe();
   const DWORD runMs = static_cast<DWORD>(options_.seconds) * 1000;
   while (GetTickCount() - start_ < runMs && failures_.empty()) {
@@ -1258,6 +1309,8 @@ int Soak::Run() {
                   " resident memory and handles its open file descriptors; GDI and USER counts are not given)\n");
     }
     if (stuckDialogs_ > 0) std::printf("dialogs closed only by WM_CLOSE: %d\n", stuckDialogs_);
+    std::printf("longest time without an answer: %.1f s; probes that found the player busy: %d\n",
+                longestSilenceMs_ / 1000.0, busyProbes_);
     // Growth limits hold for long runs; a short run's warm-up is too close to its start.
     if (options_.seconds >= 600) {
       if (growthMb > 10.0) Fail("private bytes grew by more than 10 MB after warm-up");
