@@ -4,7 +4,8 @@
 // commands of the main window, the playlist window and the video view, the title
 // display's keys, clicks on buttons, knob drags and equalizer slider moves with the
 // real pointer, files and playlists picked in the player's own open dialogs, hand-offs
-// from second starts, drops, skin switches and every dialog opened and closed.
+// from second starts, skin switches and every dialog opened and closed (drops are not
+// delivered: see Drop).
 //
 // Every few seconds it checks that the player answers within 2 s and records its
 // private bytes, handle count and GDI and USER objects. At the end it closes the
@@ -1069,14 +1070,12 @@ void Soak::Drop() {
     names.push_back('\0');
   }
   names.push_back('\0');
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names.data(), names.size());
-  GlobalUnlock(memory);
-  Log("drop of " + std::to_string(count) + " paths");
-  if (!PostMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) GlobalFree(memory);
+  // A WM_DROPFILES posted from here would carry a memory handle of this process: the
+  // system does not carry the block over, so the player would read, and free, whatever
+  // block of its own has that handle (an edit box's text, say) and fail later somewhere
+  // else. Only a drag with the system's drag and drop hands files over from another
+  // process; until the driver makes one, the paths chosen are only logged.
+  Log("drop of " + std::to_string(count) + " paths onto " + ClassOf(target) + ": not delivered");
   ServeDialogs(300);
 }
 
