@@ -44,15 +44,17 @@ constexpr char kSettingsKey[] = "Software\\QuenfoldSoft\\Tovrin";
 constexpr char kBackupKey[] = "Software\\QuenfoldSoft\\TovrinSoakBackup";
 constexpr int kFirstSkinCommand = 25000;
 constexpr DWORD kAnswerMs = 2000;
-// A player that gives no answer for this long in a row, its main thread using no
-// processor time meanwhile, is hung.
+// A player that gives no answer for this long in a row, its main thread neither using
+// processor time nor being switched meanwhile, is hung.
 constexpr DWORD kHangMs = 20000;
 // A main thread that keeps working (a 10,000-row playlist loading on a loaded machine)
 // may stay silent longer, but not this long.
 constexpr DWORD kBusyLimitMs = 120000;
 // Processor time (in clock ticks of 10 ms) the main thread must use between two
-// probes to count as working rather than waiting.
+// probes, or times it must have been switched out (each call into the window system
+// under Wine waits on another process), to count as working rather than stuck.
 constexpr unsigned long long kWorkingTicks = 5;
+constexpr unsigned long long kWorkingSwitches = 50;
 constexpr DWORD kProbePeriodMs = 3000;
 // How long a new window is left alone before the driver presses its buttons.
 constexpr DWORD kSettleMs = 400;
@@ -438,6 +440,22 @@ class FileDrag final : public IDataObject, public IDropSource {
   int fetched_ = 0;
 };
 
+// How often the Linux process' main thread has been switched out; a thread stuck on a
+// lock or a wait is not switched at all. 0 when it cannot be read.
+unsigned long long UnixMainThreadSwitches(int pid) {
+  if (pid == 0) return 0;
+  const std::string id = std::to_string(pid);
+  std::istringstream status(ReadFileBytes("Z:\\proc\\" + id + "\\task\\" + id + "\\status"));
+  std::string line;
+  unsigned long long switches = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+      switches += std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
+    }
+  }
+  return switches;
+}
+
 struct Sample {
   DWORD atMs;
   SIZE_T privateBytes;
@@ -525,6 +543,7 @@ class Soak {
   // Last probe at which the player answered or its main thread was seen working.
   DWORD lastProgress_ = 0;
   unsigned long long lastTicks_ = 0;
+  unsigned long long lastSwitches_ = 0;
   DWORD longestSilenceMs_ = 0;
   int busyProbes_ = 0;
   long steps_ = 0;
@@ -1269,8 +1288,11 @@ void Soak::Probe() {
   lastProbe_ = GetTickCount();
   const bool answered = Answers(main_);
   const unsigned long long ticks = UnixMainThreadTicks(unixPid_);
-  const bool working = ticks != 0 && lastTicks_ != 0 && ticks >= lastTicks_ + kWorkingTicks;
+  const unsigned long long switches = UnixMainThreadSwitches(unixPid_);
+  const bool working = (ticks != 0 && lastTicks_ != 0 && ticks >= lastTicks_ + kWorkingTicks) ||
+                       (switches != 0 && lastSwitches_ != 0 && switches >= lastSwitches_ + kWorkingSwitches);
   lastTicks_ = ticks;
+  lastSwitches_ = switches;
   if (answered) {
     lastAnswer_ = lastProbe_;
     lastProgress_ = lastProbe_;
