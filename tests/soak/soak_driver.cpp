@@ -554,6 +554,8 @@ class Soak {
   int stuckDialogs_ = 0;
   int unixPid_ = 0;
   std::map<HWND, DWORD> firstSeen_;
+  std::map<HWND, DWORD> firstPressed_;
+  bool stuckReported_ = false;
   HWND lastServed_ = nullptr;
   DWORD lastServedAt_ = 0;
   bool unixFigures_ = false;
@@ -818,6 +820,9 @@ bool Soak::ServeOneDialog() {
     seen[window] = known != firstSeen_.end() ? known->second : now;
   }
   firstSeen_.swap(seen);
+  for (auto it = firstPressed_.begin(); it != firstPressed_.end();) {
+    it = firstSeen_.count(it->first) != 0 ? std::next(it) : firstPressed_.erase(it);
+  }
   for (HWND window : PlayerWindows()) {
     const auto known = firstSeen_.find(window);
     if (known == firstSeen_.end() || now - known->second < kSettleMs) continue;
@@ -845,6 +850,19 @@ bool Soak::ServeOneDialog() {
     if (window == lastServed_ && now - lastServedAt_ < 1000) continue;
     lastServed_ = window;
     lastServedAt_ = now;
+    // A dialog still up long after its first button press means the player takes no
+    // posted commands: its main thread is stuck in a call that still answers sent
+    // messages (so the WM_NULL probe passes), a hang all the same.
+    const auto pressed = firstPressed_.emplace(window, now).first;
+    if (now - pressed->second > kHangMs && !stuckReported_) {
+      stuckReported_ = true;
+      char caption[256] = {};
+      GetWindowTextA(window, caption, sizeof(caption));
+      Fail(std::string("the dialog '") + caption + "' is still open " + std::to_string((now - pressed->second) / 1000) +
+           " s after its first button press: the player takes no posted commands");
+      DumpState();
+      return false;
+    }
     // Modal dialogs disable their owner; message boxes may have none.
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner != nullptr && IsWindowEnabled(owner)) continue;
