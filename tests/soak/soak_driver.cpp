@@ -4,22 +4,25 @@
 // commands of the main window, the playlist window and the video view, the title
 // display's keys, clicks on buttons, knob drags and equalizer slider moves with the
 // real pointer, files and playlists picked in the player's own open dialogs, hand-offs
-// from second starts, drops, skin switches and every dialog opened and closed.
+// from second starts, skin switches and every dialog opened and closed; with --drags,
+// files dragged onto its windows too.
 //
 // Every few seconds it checks that the player answers within 2 s and records its
 // private bytes, handle count and GDI and USER objects. At the end it closes the
 // player normally and checks the exit code, the saved default.m3u and the settings.
 //
-//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path]
+//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path] [--drags]
 //
 // The seed is printed first; the same seed gives the same sequence of actions.
 // Exit code 0 when the player survived; 1 with the reasons printed otherwise.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <ole2.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -41,8 +44,17 @@ constexpr char kSettingsKey[] = "Software\\QuenfoldSoft\\Tovrin";
 constexpr char kBackupKey[] = "Software\\QuenfoldSoft\\TovrinSoakBackup";
 constexpr int kFirstSkinCommand = 25000;
 constexpr DWORD kAnswerMs = 2000;
-// A player that gives no answer for this long in a row is hung.
+// A player that gives no answer for this long in a row, its main thread neither using
+// processor time nor being switched meanwhile, is hung.
 constexpr DWORD kHangMs = 20000;
+// A main thread that keeps working (a 10,000-row playlist loading on a loaded machine)
+// may stay silent longer, but not this long.
+constexpr DWORD kBusyLimitMs = 120000;
+// Processor time (in clock ticks of 10 ms) the main thread must use between two
+// probes, or times it must have been switched out (each call into the window system
+// under Wine waits on another process), to count as working rather than stuck.
+constexpr unsigned long long kWorkingTicks = 5;
+constexpr unsigned long long kWorkingSwitches = 50;
 constexpr DWORD kProbePeriodMs = 3000;
 // How long a new window is left alone before the driver presses its buttons.
 constexpr DWORD kSettleMs = 400;
@@ -55,6 +67,10 @@ struct Options {
   unsigned seed = 0;
   int seconds = 60;
   std::string log;
+  // Files dragged onto the player with the system's drag and drop (off: the paths are
+  // only logged; under Wine the player has ended by itself soon after some of these drops,
+  // not yet told apart from Wine's own drag and drop between processes).
+  bool drags = false;
 };
 
 std::string ProgramFolder() {
@@ -316,6 +332,130 @@ DWORD UnixDescriptors(int pid) {
   return count;
 }
 
+// Processor time (user and system, in clock ticks) the Linux process' main thread
+// has used; Wine runs a program's first thread there. 0 when it cannot be read.
+unsigned long long UnixMainThreadTicks(int pid) {
+  if (pid == 0) return 0;
+  const std::string id = std::to_string(pid);
+  const std::string stat = ReadFileBytes("Z:\\proc\\" + id + "\\task\\" + id + "\\stat");
+  // The command name in brackets may hold spaces: fields are counted after it, the
+  // state being field 3, user time 14 and system time 15.
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  unsigned long long ticks = 0;
+  for (int index = 3; fields >> field && index <= 15; ++index) {
+    if (index >= 14) ticks += std::strtoull(field.c_str(), nullptr, 10);
+  }
+  return ticks;
+}
+
+// Files handed over the way a user's drag from a file window does: the system's drag
+// and drop carries the data object into the player's process, and a window that takes
+// drops gets it there. The drag ends with a drop once the pointer has been moved onto
+// the target and the target has been asked at least twice.
+class FileDrag final : public IDataObject, public IDropSource {
+ public:
+  explicit FileDrag(std::string names) : names_(std::move(names)) {}
+
+  // IUnknown: the object lives on the driver's stack for one drag.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDataObject) {
+      *out = static_cast<IDataObject*>(this);
+    } else if (iid == IID_IDropSource) {
+      *out = static_cast<IDropSource*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
+
+  // IDataObject: a CF_HDROP block, made afresh for each request.
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names_.size());
+    if (memory == nullptr) return E_OUTOFMEMORY;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names_.data(), names_.size());
+    GlobalUnlock(memory);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory;
+    medium->pUnkForRelease = nullptr;
+    ++fetched_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+    if (format == nullptr) return E_INVALIDARG;
+    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) != 0 ? S_OK : DV_E_FORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    if (out != nullptr) out->ptd = nullptr;
+    return DATA_S_SAMEFORMATETC;
+  }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &format, out);
+  }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+  // IDropSource: dropped once the pointer is there; given up after a while.
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+    if (escape) return DRAGDROP_S_CANCEL;
+    ++asked_;
+    if (arrived_ && asked_ >= askedOnArrival_ + 2) return DRAGDROP_S_DROP;
+    if (GetTickCount() - started_ > 10000) return DRAGDROP_S_CANCEL;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+  void Start() { started_ = GetTickCount(); }
+  void Arrived() {
+    askedOnArrival_ = asked_;
+    arrived_ = true;
+  }
+  int fetched() const { return fetched_; }
+
+ private:
+  std::string names_;
+  LONG references_ = 1;
+  std::atomic<bool> arrived_{false};
+  std::atomic<long> asked_{0};
+  long askedOnArrival_ = 0;
+  DWORD started_ = 0;
+  int fetched_ = 0;
+};
+
+// How often the Linux process' main thread has been switched out; a thread stuck on a
+// lock or a wait is not switched at all. 0 when it cannot be read.
+unsigned long long UnixMainThreadSwitches(int pid) {
+  if (pid == 0) return 0;
+  const std::string id = std::to_string(pid);
+  std::istringstream status(ReadFileBytes("Z:\\proc\\" + id + "\\task\\" + id + "\\status"));
+  std::string line;
+  unsigned long long switches = 0;
+  while (std::getline(status, line)) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+      switches += std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
+    }
+  }
+  return switches;
+}
+
 struct Sample {
   DWORD atMs;
   SIZE_T privateBytes;
@@ -400,6 +540,12 @@ class Soak {
   DWORD start_ = 0;
   DWORD lastProbe_ = 0;
   DWORD lastAnswer_ = 0;
+  // Last probe at which the player answered or its main thread was seen working.
+  DWORD lastProgress_ = 0;
+  unsigned long long lastTicks_ = 0;
+  unsigned long long lastSwitches_ = 0;
+  DWORD longestSilenceMs_ = 0;
+  int busyProbes_ = 0;
   long steps_ = 0;
   int skinCount_ = 0;
   int secondStarts_ = 0;
@@ -408,6 +554,10 @@ class Soak {
   int stuckDialogs_ = 0;
   int unixPid_ = 0;
   std::map<HWND, DWORD> firstSeen_;
+  std::map<HWND, DWORD> firstPressed_;
+  bool stuckReported_ = false;
+  HWND lastServed_ = nullptr;
+  DWORD lastServedAt_ = 0;
   bool unixFigures_ = false;
 };
 
@@ -670,6 +820,9 @@ bool Soak::ServeOneDialog() {
     seen[window] = known != firstSeen_.end() ? known->second : now;
   }
   firstSeen_.swap(seen);
+  for (auto it = firstPressed_.begin(); it != firstPressed_.end();) {
+    it = firstSeen_.count(it->first) != 0 ? std::next(it) : firstPressed_.erase(it);
+  }
   for (HWND window : PlayerWindows()) {
     const auto known = firstSeen_.find(window);
     if (known == firstSeen_.end() || now - known->second < kSettleMs) continue;
@@ -678,7 +831,8 @@ bool Soak::ServeOneDialog() {
       Key(VK_ESCAPE);
       return true;
     }
-    if (GetDlgItem(window, IDC_SLEEP_MINUTES) != nullptr && GetDlgItem(window, IDC_SLEEP_SHUTDOWN) != nullptr) {
+    if (GetDlgItem(window, IDC_SLEEP_MINUTES) != nullptr && GetDlgItem(window, IDC_SLEEP_SHUTDOWN) != nullptr &&
+        IsWindowEnabled(window)) {
       Log("sleep timer");
       SleepTimer(window);
       ++dialogsServed_;
@@ -686,6 +840,29 @@ bool Soak::ServeOneDialog() {
     }
     if (cls != "#32770") continue;
     if (IsOwnWindow(window)) continue;
+    // A dialog under its own prompt (a save dialog asking whether to overwrite) is
+    // disabled: a user cannot press its buttons, and a command posted to it anyway ends
+    // the system's file dialog while its prompt still runs on it, which crashes later
+    // inside the file dialog's own code. The prompt on top is served instead.
+    if (!IsWindowEnabled(window)) continue;
+    // Nor is a dialog pressed again before its last command had time to act (and open
+    // its prompt).
+    if (window == lastServed_ && now - lastServedAt_ < 1000) continue;
+    lastServed_ = window;
+    lastServedAt_ = now;
+    // A dialog still up long after its first button press means the player takes no
+    // posted commands: its main thread is stuck in a call that still answers sent
+    // messages (so the WM_NULL probe passes), a hang all the same.
+    const auto pressed = firstPressed_.emplace(window, now).first;
+    if (now - pressed->second > kHangMs && !stuckReported_) {
+      stuckReported_ = true;
+      char caption[256] = {};
+      GetWindowTextA(window, caption, sizeof(caption));
+      Fail(std::string("the dialog '") + caption + "' is still open " + std::to_string((now - pressed->second) / 1000) +
+           " s after its first button press: the player takes no posted commands");
+      DumpState();
+      return false;
+    }
     // Modal dialogs disable their owner; message boxes may have none.
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner != nullptr && IsWindowEnabled(owner)) continue;
@@ -727,9 +904,12 @@ void Soak::ServeDialogs(DWORD forMs) {
     if (ServeOneDialog()) {
       if (++served > 12) {
         // Something keeps a dialog up: close whatever is left by force of WM_CLOSE.
+        // Only the top one of a chain: a disabled dialog has a prompt open on it.
         for (HWND window : PlayerWindows()) {
           HWND owner = GetWindow(window, GW_OWNER);
-          if (owner != nullptr && !IsWindowEnabled(owner)) PostMessageA(window, WM_CLOSE, 0, 0);
+          if (owner != nullptr && !IsWindowEnabled(owner) && IsWindowEnabled(window)) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+          }
         }
         ++stuckDialogs_;
         Log("a dialog did not close on its buttons");
@@ -1038,14 +1218,48 @@ void Soak::Drop() {
     names.push_back('\0');
   }
   names.push_back('\0');
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names.data(), names.size());
-  GlobalUnlock(memory);
-  Log("drop of " + std::to_string(count) + " paths");
-  if (!PostMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) GlobalFree(memory);
+  // Never a WM_DROPFILES posted from here: it would carry a memory handle of this
+  // process, which the system does not carry over, so the player would read, and free,
+  // whatever block of its own has that handle (an edit box's text, say) and fail later
+  // somewhere else. A drag with the system's drag and drop hands the files over.
+  if (!options_.drags) {
+    Log("drop of " + std::to_string(count) + " paths onto " + ClassOf(target) + ": not delivered");
+    ServeDialogs(300);
+    return;
+  }
+  const POINT at = CentreOf(target);
+  if (!Reaches(target, at)) return;
+  Log("drag of " + std::to_string(count) + " paths onto " + ClassOf(target));
+  FileDrag drag(names);
+  struct Mover {
+    Soak* soak;
+    FileDrag* drag;
+    POINT to;
+  } mover{this, &drag, at};
+  // The pointer moves in from beside the target while the drag runs on this thread.
+  MoveTo(POINT{at.x + 40, at.y + 40});
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* data) -> DWORD {
+        auto* mover = static_cast<Mover*>(data);
+        for (int step = 1; step <= 4; ++step) {
+          Sleep(120);
+          mover->soak->MoveTo(POINT{mover->to.x + 40 - 10 * step, mover->to.y + 40 - 10 * step});
+        }
+        Sleep(150);
+        mover->drag->Arrived();
+        return 0;
+      },
+      &mover, 0, nullptr);
+  drag.Start();
+  DWORD effect = DROPEFFECT_NONE;
+  const HRESULT result = DoDragDrop(&drag, &drag, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+  if (thread != nullptr) {
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+  }
+  Log("drag ended: " + std::string(result == DRAGDROP_S_DROP ? "dropped" : "cancelled") + ", effect " +
+      std::to_string(effect) + ", data fetched " + std::to_string(drag.fetched()) + " times");
   ServeDialogs(300);
 }
 
@@ -1090,11 +1304,33 @@ void Soak::Step() {
 
 void Soak::Probe() {
   lastProbe_ = GetTickCount();
-  if (Answers(main_)) {
+  const bool answered = Answers(main_);
+  const unsigned long long ticks = UnixMainThreadTicks(unixPid_);
+  const unsigned long long switches = UnixMainThreadSwitches(unixPid_);
+  const bool working = (ticks != 0 && lastTicks_ != 0 && ticks >= lastTicks_ + kWorkingTicks) ||
+                       (switches != 0 && lastSwitches_ != 0 && switches >= lastSwitches_ + kWorkingSwitches);
+  lastTicks_ = ticks;
+  lastSwitches_ = switches;
+  if (answered) {
     lastAnswer_ = lastProbe_;
-  } else if (lastProbe_ - lastAnswer_ > kHangMs) {
-    Fail("the player gave no answer for " + std::to_string((lastProbe_ - lastAnswer_) / 1000) + " s");
-    DumpState();
+    lastProgress_ = lastProbe_;
+  } else {
+    const DWORD silentMs = lastProbe_ - lastAnswer_;
+    longestSilenceMs_ = std::max(longestSilenceMs_, silentMs);
+    if (working) {
+      // Busy, not stuck: the main thread is still using processor time.
+      lastProgress_ = lastProbe_;
+      ++busyProbes_;
+      Log("busy: no answer for " + std::to_string(silentMs / 1000) + " s, main thread working");
+    }
+    if (lastProbe_ - lastProgress_ > kHangMs) {
+      Fail("the player gave no answer for " + std::to_string(silentMs / 1000) + " s (main thread idle for " +
+           std::to_string((lastProbe_ - lastProgress_) / 1000) + " s)");
+      DumpState();
+    } else if (silentMs > kBusyLimitMs) {
+      Fail("the player gave no answer for " + std::to_string(silentMs / 1000) + " s, its main thread working");
+      DumpState();
+    }
   }
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
@@ -1209,6 +1445,7 @@ int Soak::Run() {
     return 1;
   }
   lastAnswer_ = GetTickCount();
+  lastProgress_ = lastAnswer_;
   Probe();
   const DWORD runMs = static_cast<DWORD>(options_.seconds) * 1000;
   while (GetTickCount() - start_ < runMs && failures_.empty()) {
@@ -1258,8 +1495,11 @@ int Soak::Run() {
                   " resident memory and handles its open file descriptors; GDI and USER counts are not given)\n");
     }
     if (stuckDialogs_ > 0) std::printf("dialogs closed only by WM_CLOSE: %d\n", stuckDialogs_);
-    // Growth limits hold for long runs; a short run's warm-up is too close to its start.
-    if (options_.seconds >= 600) {
+    std::printf("longest time without an answer: %.1f s; probes that found the player busy: %d\n",
+                longestSilenceMs_ / 1000.0, busyProbes_);
+    // Growth limits hold for long runs that went the whole way; a short run's warm-up is
+    // too close to its start, and a run cut short by a failure has said why already.
+    if (options_.seconds >= 600 && failures_.empty()) {
       if (growthMb > 10.0) Fail("private bytes grew by more than 10 MB after warm-up");
       if (std::abs(static_cast<long>(end.handles) - static_cast<long>(warm->handles)) > 50) {
         Fail("the handle count moved by more than 50 after warm-up");
@@ -1283,11 +1523,17 @@ int main(int argc, char** argv) {
       options.seconds = std::max(5, std::atoi(argument.c_str() + 10));
     } else if (argument.rfind("--log=", 0) == 0) {
       options.log = argument.substr(6);
+    } else if (argument == "--drags") {
+      options.drags = true;
     } else {
-      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path]\n");
+      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--drags]\n");
       return 2;
     }
   }
+  // The drags need OLE on this thread.
+  const HRESULT ole = OleInitialize(nullptr);
   Soak soak(options);
-  return soak.Run();
+  const int code = soak.Run();
+  if (SUCCEEDED(ole)) OleUninitialize();
+  return code;
 }
