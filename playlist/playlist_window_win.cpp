@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -12,15 +14,17 @@
 #include "platform/modal_guard_win.h"
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
-#include "playlist/folder_scan_win.h"
 #include "playlist/list_view_row_store_win.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
+#include "playlist/memory_row_store.h"
 #include "playlist/playlist_entry.h"
 #include "playlist/playlist_file_dialogs_win.h"
 #include "playlist/playlist_file_errors_win.h"
 #include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
+#include "resources/resource_ids.h"
+#include "tags/length/header_length.h"
 
 namespace kestrun::playlist {
 
@@ -34,6 +38,12 @@ namespace {
 constexpr char kErrorCaption[] = "エラー";
 constexpr char kDragCursorName[] = "DRAG_CURSOR";
 constexpr UINT_PTR kListHandlerId = 1;
+// The timer that applies what the workers of a long command found.
+constexpr UINT_PTR kWorkTimerId = 0x4B52;
+constexpr UINT kWorkTimerMs = 30;
+// A scan hands its rows over in batches of this many, or when this long has passed.
+constexpr int kScanBatchRows = 256;
+constexpr DWORD kScanBatchMs = 20;
 
 struct ColumnSpec {
   const char* header;
@@ -63,6 +73,30 @@ class WaitCursor {
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// As many workers as the machine has processors (at least two: reading files
+// waits more than it computes).
+int WorkerCount() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return std::max(2, static_cast<int>(info.dwNumberOfProcessors));
+}
+
+// Each worker has a COM apartment of its own: the length graphs and the Windows
+// Media tag reader are COM objects.
+thread_local bool workerComReady = false;
+void EnterWorkerApartment() {
+  const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  workerComReady = result == S_OK || result == S_FALSE;
+}
+void LeaveWorkerApartment() {
+  if (workerComReady) CoUninitialize();
+  workerComReady = false;
+}
+
+std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation) {
+  return std::make_unique<RowWork>(WorkerCount(), std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
+}
 
 void CheckItem(HMENU menu, int id, bool checked) {
   if (menu != nullptr) CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
@@ -127,6 +161,10 @@ class PlaylistWindow::LongRun {
 PlaylistWindow::PlaylistWindow() { RegisterCommands(); }
 
 PlaylistWindow::~PlaylistWindow() {
+  // Workers end before the rows they report to go.
+  work_.reset();
+  retired_.clear();
+  runMark_.reset();
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
 }
@@ -178,10 +216,10 @@ void PlaylistWindow::RegisterCommands() {
       (this->*action)();
     };
   };
-  const auto bulk = [this](bool selectedOnly, void (PlaylistWindow::*operation)(int)) {
-    return [this, selectedOnly, operation](int) {
+  const auto bulk = [this](bool selectedOnly, RunKind kind) {
+    return [this, selectedOnly, kind](int) {
       if (bulk_.running() || rows_ == nullptr) return;
-      RunBulk(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_), operation);
+      RunBulk(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_), kind);
     };
   };
   commands_.Add(IDM_PLAY, [this](int) { PlayFirstSelected(); });
@@ -191,7 +229,11 @@ void PlaylistWindow::RegisterCommands() {
   commands_.Add({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, [this](int) {
     if (!bulk_.running() && rows_) moveSelectedRowsUp(*rows_);
   });
-  commands_.Add(IDM_LIST_CLOSE, [this](int) { Hide(); });
+  // Closing (the menu, the C key, the close button) stops a long command as well.
+  commands_.Add(IDM_LIST_CLOSE, [this](int) {
+    CancelRun();
+    Hide();
+  });
   commands_.Add(IDM_LIST_ADD_FILES, guarded(&PlaylistWindow::AddFilesByDialog));
   commands_.Add(IDM_LIST_ADD_FOLDER, [this](int) { AddFolderByBrowser(false); });
   commands_.Add(IDM_LIST_ADD_FOLDER_TREE, [this](int) { AddFolderByBrowser(true); });
@@ -205,10 +247,12 @@ void PlaylistWindow::RegisterCommands() {
   });
   commands_.Add(IDM_LIST_REMOVE_ALL, guarded(&PlaylistWindow::RemoveAll));
   commands_.Add(IDM_LIST_TOPMOST, [this](int) { ToggleTopmost(); });
-  commands_.Add(IDM_TAGS_READ_SELECTED, bulk(true, &PlaylistWindow::ReadTags));
-  commands_.Add(IDM_TAGS_READ_ALL, bulk(false, &PlaylistWindow::ReadTags));
-  commands_.Add(IDM_LENGTH_SELECTED, bulk(true, &PlaylistWindow::MeasureLength));
-  commands_.Add(IDM_LENGTH_ALL, bulk(false, &PlaylistWindow::MeasureLength));
+  commands_.Add(IDM_TAGS_READ_SELECTED, bulk(true, RunKind::Tags));
+  commands_.Add(IDM_TAGS_READ_ALL, bulk(false, RunKind::Tags));
+  commands_.Add(IDM_LENGTH_SELECTED, bulk(true, RunKind::Lengths));
+  commands_.Add(IDM_LENGTH_ALL, bulk(false, RunKind::Lengths));
+  // Esc in the window (the dialog turns it into IDCANCEL) stops a long command.
+  commands_.Add(IDCANCEL, [this](int) { CancelRun(); });
   commands_.Add(IDM_TAG_AUTO, [this](int) { SetAlwaysId3v1(false); });
   commands_.Add(IDM_TAG_ALWAYS_ID3V1, [this](int) { SetAlwaysId3v1(true); });
   commands_.Add(IDM_ALWAYS_TAG_READ, [this](int) {
@@ -256,6 +300,7 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       result = TRUE;
       return true;
     case WM_CLOSE:
+      CancelRun();
       Hide();
       result = TRUE;
       return true;
@@ -264,17 +309,28 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       result = TRUE;
       return true;
     case WM_SETCURSOR:
-      // The wait cursor stays while a long command hands out messages.
+      // The wait cursor stays while a long command hands out messages; while
+      // workers run in the background, the arrow with the working sign.
       if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
       result = TRUE;
       return true;
     case WM_NOTIFY:
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_TIMER:
+      if (wParam != kWorkTimerId) return false;
+      OnWorkTimer();
+      result = TRUE;
+      return true;
     case WM_DESTROY:
       if (drag_.dragging) CancelDrag();
+      // The program is closing: the workers stop, what they found is not applied.
+      KillTimer(window(), kWorkTimerId);
+      work_.reset();
+      retired_.clear();
+      runMark_.reset();
       listHandler_.Remove();
       return false;
     default:
@@ -381,9 +437,12 @@ void PlaylistWindow::AddFilesByDialog() {
 
 void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
   if (rows_ == nullptr || bulk_.running()) return;
-  LongRun run(*this);
-  const int first = rows_->RowCount();
-  for (const std::string& path : paths) appendRow(*rows_, path);
+  int first = 0;
+  {
+    LongRun run(*this);
+    first = rows_->RowCount();
+    for (const std::string& path : paths) appendRow(*rows_, path);
+  }
   ReadTagsFrom(first);
 }
 
@@ -410,15 +469,36 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   if (rows_ == nullptr || bulk_.running()) return;
-  ScanRefusals refusals;
-  {
-    LongRun run(*this);
-    const int first = rows_->RowCount();
-    const ScanPump pump = [this] { return PumpNowAndThen(); };
-    refusals = tree ? addFolderTree(folder, *rows_, pump) : addFolderFiles(folder, *rows_, pump);
-    ReadTagsFrom(first);
-  }
-  ShowRefusal(refusals.first);
+  // The scan runs on a thread of its own into a row store of its own, handing its
+  // rows over in batches; the tags of the rows it adds are read by the workers as
+  // they arrive.
+  auto refusals = std::make_shared<ScanRefusals>();
+  std::unique_ptr<RowWork> work = MakeWork(TagOperation());
+  work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
+    MemoryRowStore found;
+    DWORD lastHanded = GetTickCount();
+    bool open = true;
+    const auto hand = [&] {
+      std::vector<NewRow> batch;
+      batch.reserve(static_cast<std::size_t>(found.RowCount()));
+      for (int row = 0; row < found.RowCount(); ++row) {
+        batch.push_back({found.Cell(row, Column::Path), found.Cell(row, Column::Title)});
+      }
+      found.DeleteAllRows();
+      lastHanded = GetTickCount();
+      open = deliver(std::move(batch));
+      return open;
+    };
+    const ScanPump pump = [&] {
+      if (found.RowCount() >= kScanBatchRows || GetTickCount() - lastHanded >= kScanBatchMs) return hand();
+      return true;
+    };
+    *refusals = tree ? addFolderTree(folder, found, pump) : addFolderFiles(folder, found, pump);
+    if (open) hand();
+  });
+  scanRefusals_ = refusals;
+  tagNewRows_ = host_ != nullptr && host_->alwaysTagRead();
+  StartRun(RunKind::Adding, std::move(work));
 }
 
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
@@ -428,10 +508,16 @@ void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
 }
 
 void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, platform::PathRefusal refused) {
-  if (rows_ == nullptr || bulk_.running()) return;
+  if (rows_ == nullptr) return;
+  if (bulk_.running()) {
+    // Taken now, added when the run ends: a drop is never lost.
+    waitingDrops_.emplace_back(paths, refused);
+    return;
+  }
+  int first = 0;
   {
     LongRun run(*this);
-    const int first = rows_->RowCount();
+    first = rows_->RowCount();
     for (const std::string& path : paths) {
       const DWORD attributes = GetFileAttributesA(path.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -443,31 +529,154 @@ void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, plat
         appendRow(*rows_, path);
       }
     }
-    ReadTagsFrom(first);
   }
+  ReadTagsFrom(first);
   // One message for the whole drop, after the rows that could be added are there.
   ShowRefusal(refused);
+  // Drops that came while this one was scanning a folder.
+  TakeWaitingDrops();
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
-  // Runs inside the caller's BulkRun scope.
   if (host_ == nullptr || !host_->alwaysTagRead() || rows_->RowCount() == 0) return;
+  RunBulk(RowsFrom(*rows_, first), RunKind::Tags);
+}
+
+RowWork::Operation PlaylistWindow::TagOperation() const {
   const TitleLookup lookup = Lookup();
-  for (const int row : RowsFrom(*rows_, first)) {
-    if (row >= rows_->RowCount()) break;
-    readEntryTags(*rows_, row, lookup);
-    if (!PumpNowAndThen()) break;
+  return [lookup](const RowJob& job) { return ReadTagsChange(job, lookup); };
+}
+
+RowWork::Operation PlaylistWindow::LengthOperation() const {
+  PlaylistHost* host = host_;
+  return [host](const RowJob& job) {
+    RowChange change;
+    change.job = job;
+    change.setLength = true;
+    // The file's own header when it settles the length; a graph otherwise.
+    std::optional<std::int64_t> duration = tags::ReadHeaderDuration(job.path);
+    if (!duration && host != nullptr) duration = host->MeasureDuration(job.path);
+    // A file that cannot be rendered has no length to show.
+    if (duration) change.length = FormatLength(*duration / platform::kUnitsPerSecond);
+    return change;
+  };
+}
+
+void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
+  if (walk.empty() || bulk_.running()) return;
+  if (kind == RunKind::Lengths && host_ == nullptr) return;
+  std::unique_ptr<RowWork> work = MakeWork(kind == RunKind::Lengths ? LengthOperation() : TagOperation());
+  work->Add(JobsForRows(*rows_, walk));
+  work->CloseInput();
+  tagNewRows_ = false;
+  StartRun(kind, std::move(work));
+}
+
+void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
+  runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
+  work_ = std::move(work);
+  runKind_ = kind;
+  inputClosed_ = kind != RunKind::Adding;
+  rowsAdded_ = 0;
+  char caption[256] = {};
+  GetWindowTextA(window(), caption, sizeof(caption));
+  savedCaption_ = caption;
+  SetTimer(window(), kWorkTimerId, kWorkTimerMs, nullptr);
+  ShowProgress();
+}
+
+void PlaylistWindow::ShowProgress() {
+  if (work_ == nullptr) return;
+  char format[128] = {};
+  const UINT id = runKind_ == RunKind::Lengths ? IDS_PLAYLIST_MEASURING
+                  : runKind_ == RunKind::Tags || inputClosed_ ? IDS_PLAYLIST_READING_TAGS
+                                                              : IDS_PLAYLIST_ADDING;
+  if (LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof(format)) == 0) return;
+  char text[192] = {};
+  if (id == IDS_PLAYLIST_ADDING) {
+    std::snprintf(text, sizeof(text), format, rowsAdded_);
+  } else {
+    std::snprintf(text, sizeof(text), format, work_->done(), work_->total());
+  }
+  SetWindowTextA(window(), text);
+}
+
+bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
+  // Slices of what arrived, until the queue is empty or this tick has had its
+  // share of time: the windows keep answering however fast the workers are.
+  constexpr std::size_t kSlice = 64;
+  constexpr DWORD kMostMsPerTick = 20;
+  const DWORD start = GetTickCount();
+  std::optional<RedrawPause> pause;
+  for (;;) {
+    RowWork::Batch batch = work.Take(kSlice);
+    if (!batch.added.empty() || !batch.changed.empty()) {
+      if (!pause) pause.emplace(list_, redrawDepth_);
+    }
+    // A stopped scan's rows are not added.
+    if (current && !batch.added.empty()) {
+      const int first = rows_->RowCount();
+      for (const NewRow& row : batch.added) {
+        const int index = appendRow(*rows_, row.path);
+        if (!row.title.empty()) rows_->SetCell(index, Column::Title, row.title);
+      }
+      rowsAdded_ += static_cast<int>(batch.added.size());
+      if (tagNewRows_) work.Add(JobsForRows(*rows_, RowsFrom(*rows_, first)));
+    }
+    for (const RowChange& change : batch.changed) ApplyRowChange(*rows_, change);
+    if (current && !inputClosed_ && batch.producerDone) {
+      // Every row the scan found is in the list and its job handed out.
+      inputClosed_ = true;
+      work.CloseInput();
+    }
+    if (batch.finished) return false;
+    if (batch.added.size() < kSlice && batch.changed.size() < kSlice) return true;
+    if (GetTickCount() - start >= kMostMsPerTick) return true;
   }
 }
 
-void PlaylistWindow::RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row)) {
-  if (walk.empty()) return;
-  WaitCursor wait;
-  RedrawPause pause(list_, redrawDepth_);
-  redrawPause_ = &pause;
-  bulk_.Run(*rows_, walk, [this, operation](int row) { (this->*operation)(row); },
-            [this] { return PumpOneMessage(); });
-  redrawPause_ = nullptr;
+void PlaylistWindow::OnWorkTimer() {
+  if (rows_ == nullptr) return;
+  retired_.erase(std::remove_if(retired_.begin(), retired_.end(),
+                                [this](const std::unique_ptr<RowWork>& work) { return !ApplyWork(*work, false); }),
+                 retired_.end());
+  if (work_ != nullptr) {
+    if (!ApplyWork(*work_, true)) {
+      EndRun();
+    } else {
+      ShowProgress();
+    }
+  }
+  if (work_ == nullptr && retired_.empty()) KillTimer(window(), kWorkTimerId);
+}
+
+void PlaylistWindow::CancelRun() {
+  if (work_ == nullptr) return;
+  work_->Cancel();
+  scanRefusals_.reset();  // the scan may still be writing them; a stopped scan tells nothing
+  // Its workers finish the file in hand; the timer still applies what they find
+  // (to rows that hold that file) and lets them go.
+  retired_.push_back(std::move(work_));
+  EndRun();
+}
+
+void PlaylistWindow::EndRun() {
+  if (work_ != nullptr) work_.reset();  // every thread has ended
+  runMark_.reset();
+  SetWindowTextA(window(), savedCaption_.c_str());
+  std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
+  if (refusals != nullptr) ShowRefusal(refusals->first);
+  TakeWaitingDrops();
+}
+
+void PlaylistWindow::TakeWaitingDrops() {
+  // In the order they came; each may start a run of its own, and the ones after it
+  // wait for that.
+  while (!waitingDrops_.empty() && !bulk_.running()) {
+    auto [paths, refused] = std::move(waitingDrops_.front());
+    waitingDrops_.erase(waitingDrops_.begin());
+    AddDroppedPaths(paths, refused);
+  }
 }
 
 bool PlaylistWindow::PumpNowAndThen() {
@@ -572,10 +781,11 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
   switch (message) {
     case WM_SETCURSOR:
       if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
       result = TRUE;
       return true;
     case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) CancelRun();
       for (const LetterKey& key : kLetterKeys) {
         if (static_cast<WPARAM>(key.key) == wParam) {
           commands_.Dispatch(key.command);
