@@ -1,6 +1,7 @@
 #include "playlist/playlist_window_win.h"
 
 #include <commctrl.h>
+#include <dsound.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -94,6 +95,26 @@ void LeaveWorkerApartment() {
   workerComReady = false;
 }
 
+// The sound device held open while length graphs are built and released on several
+// threads at once. Each graph opens the device for its audio renderer; with no other
+// holder, releasing the last graph tears the device down while another thread may
+// be opening it, which some audio layers do not survive. One handle for the run
+// keeps it open (and spares every graph the device's set-up).
+class SoundDeviceHold {
+ public:
+  SoundDeviceHold() {
+    if (FAILED(DirectSoundCreate8(nullptr, &sound_, nullptr))) sound_ = nullptr;
+  }
+  ~SoundDeviceHold() {
+    if (sound_ != nullptr) sound_->Release();
+  }
+  SoundDeviceHold(const SoundDeviceHold&) = delete;
+  SoundDeviceHold& operator=(const SoundDeviceHold&) = delete;
+
+ private:
+  IDirectSound8* sound_ = nullptr;
+};
+
 std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation) {
   return std::make_unique<RowWork>(WorkerCount(), std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
 }
@@ -165,6 +186,7 @@ PlaylistWindow::~PlaylistWindow() {
   work_.reset();
   retired_.clear();
   runMark_.reset();
+  runPause_.reset();
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
 }
@@ -331,6 +353,7 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       work_.reset();
       retired_.clear();
       runMark_.reset();
+      runPause_.reset();
       listHandler_.Remove();
       return false;
     default:
@@ -549,7 +572,9 @@ RowWork::Operation PlaylistWindow::TagOperation() const {
 
 RowWork::Operation PlaylistWindow::LengthOperation() const {
   PlaylistHost* host = host_;
-  return [host](const RowJob& job) {
+  // Held as long as the work's operation exists: until its last worker has ended.
+  auto device = std::make_shared<SoundDeviceHold>();
+  return [host, device](const RowJob& job) {
     RowChange change;
     change.job = job;
     change.setLength = true;
@@ -574,6 +599,7 @@ void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
 
 void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
   runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
+  runPause_ = std::make_unique<RedrawPause>(list_, redrawDepth_);
   work_ = std::move(work);
   runKind_ = kind;
   inputClosed_ = kind != RunKind::Adding;
@@ -607,11 +633,13 @@ bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
   constexpr std::size_t kSlice = 64;
   constexpr DWORD kMostMsPerTick = 20;
   const DWORD start = GetTickCount();
+  // The run holds the list's redrawing for its whole length and lets it paint a
+  // few times a second; painting after every slice would cost more than the rows.
   std::optional<RedrawPause> pause;
   for (;;) {
     RowWork::Batch batch = work.Take(kSlice);
-    if (!batch.added.empty() || !batch.changed.empty()) {
-      if (!pause) pause.emplace(list_, redrawDepth_);
+    if ((!batch.added.empty() || !batch.changed.empty()) && runPause_ == nullptr && !pause) {
+      pause.emplace(list_, redrawDepth_);
     }
     // A stopped scan's rows are not added.
     if (current && !batch.added.empty()) {
@@ -630,9 +658,11 @@ bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
       work.CloseInput();
     }
     if (batch.finished) return false;
-    if (batch.added.size() < kSlice && batch.changed.size() < kSlice) return true;
-    if (GetTickCount() - start >= kMostMsPerTick) return true;
+    if (batch.added.size() < kSlice && batch.changed.size() < kSlice) break;
+    if (GetTickCount() - start >= kMostMsPerTick) break;
   }
+  if (runPause_ != nullptr) runPause_->ShowProgress();
+  return true;
 }
 
 void PlaylistWindow::OnWorkTimer() {
@@ -663,6 +693,7 @@ void PlaylistWindow::CancelRun() {
 void PlaylistWindow::EndRun() {
   if (work_ != nullptr) work_.reset();  // every thread has ended
   runMark_.reset();
+  runPause_.reset();
   SetWindowTextA(window(), savedCaption_.c_str());
   std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
   if (refusals != nullptr) ShowRefusal(refusals->first);
