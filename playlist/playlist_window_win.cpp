@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -84,9 +85,11 @@ int WorkerCount() {
 }
 
 // Each worker has a COM apartment of its own: the length graphs and the Windows
-// Media tag reader are COM objects.
+// Media tag reader are COM objects. Workers run below the window's priority, so
+// the window keeps answering while they use the processors.
 thread_local bool workerComReady = false;
 void EnterWorkerApartment() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   workerComReady = result == S_OK || result == S_FALSE;
 }
@@ -498,6 +501,7 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   auto refusals = std::make_shared<ScanRefusals>();
   std::unique_ptr<RowWork> work = MakeWork(TagOperation());
   work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     MemoryRowStore found;
     DWORD lastHanded = GetTickCount();
     bool open = true;
@@ -572,15 +576,24 @@ RowWork::Operation PlaylistWindow::TagOperation() const {
 
 RowWork::Operation PlaylistWindow::LengthOperation() const {
   PlaylistHost* host = host_;
-  // Held as long as the work's operation exists: until its last worker has ended.
-  auto device = std::make_shared<SoundDeviceHold>();
+  // Opened by the first row that needs a graph (a run of header lengths never
+  // opens the device) and held as long as the work's operation exists: until its
+  // last worker has ended.
+  struct Device {
+    std::once_flag opened;
+    std::unique_ptr<SoundDeviceHold> hold;
+  };
+  auto device = std::make_shared<Device>();
   return [host, device](const RowJob& job) {
     RowChange change;
     change.job = job;
     change.setLength = true;
     // The file's own header when it settles the length; a graph otherwise.
     std::optional<std::int64_t> duration = tags::ReadHeaderDuration(job.path);
-    if (!duration && host != nullptr) duration = host->MeasureDuration(job.path);
+    if (!duration && host != nullptr) {
+      std::call_once(device->opened, [&] { device->hold = std::make_unique<SoundDeviceHold>(); });
+      duration = host->MeasureDuration(job.path);
+    }
     // A file that cannot be rendered has no length to show.
     if (duration) change.length = FormatLength(*duration / platform::kUnitsPerSecond);
     return change;
@@ -607,12 +620,19 @@ void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
   char caption[256] = {};
   GetWindowTextA(window(), caption, sizeof(caption));
   savedCaption_ = caption;
+  progressShown_ = false;
   SetTimer(window(), kWorkTimerId, kWorkTimerMs, nullptr);
   ShowProgress();
 }
 
 void PlaylistWindow::ShowProgress() {
   if (work_ == nullptr) return;
+  // A caption change costs a frame repaint: a few times a second is enough.
+  constexpr DWORD kCaptionMs = 200;
+  const DWORD now = GetTickCount();
+  if (progressShown_ && now - lastCaption_ < kCaptionMs) return;
+  progressShown_ = true;
+  lastCaption_ = now;
   char format[128] = {};
   const UINT id = runKind_ == RunKind::Lengths ? IDS_PLAYLIST_MEASURING
                   : runKind_ == RunKind::Tags || inputClosed_ ? IDS_PLAYLIST_READING_TAGS

@@ -178,6 +178,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   bool inputClosed_ = false;     // every job of the run has been handed to the workers
   int rowsAdded_ = 0;
   std::string savedCaption_;
+  bool progressShown_ = false;
+  DWORD lastCaption_ = 0;
   std::shared_ptr<ScanRefusals> scanRefusals_;
   std::vector<std::pair<std::vector<std::string>, platform::PathRefusal>> waitingDrops_;
   RedrawPause* redrawPause_ = nullptr;  // the list's redrawing held by a long command
