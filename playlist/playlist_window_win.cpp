@@ -76,8 +76,8 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// As many workers as the machine has processors (at least two: reading files
-// waits more than it computes).
+// As many length workers as the machine has processors (at least two: a graph
+// build also waits for the file system).
 int WorkerCount() {
   SYSTEM_INFO info{};
   GetSystemInfo(&info);
@@ -118,8 +118,10 @@ class SoundDeviceHold {
   IDirectSound8* sound_ = nullptr;
 };
 
-std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation) {
-  return std::make_unique<RowWork>(WorkerCount(), std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
+// Length graphs use the processors: one worker for each. Tag reading mostly waits
+// for the file system, which more threads only crowd (and the window with them).
+std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation, int workers) {
+  return std::make_unique<RowWork>(workers, std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
 }
 
 void CheckItem(HMENU menu, int id, bool checked) {
@@ -499,7 +501,7 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   // rows over in batches; the tags of the rows it adds are read by the workers as
   // they arrive.
   auto refusals = std::make_shared<ScanRefusals>();
-  std::unique_ptr<RowWork> work = MakeWork(TagOperation());
+  std::unique_ptr<RowWork> work = MakeWork(TagOperation(), 1);
   work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     MemoryRowStore found;
@@ -603,7 +605,8 @@ RowWork::Operation PlaylistWindow::LengthOperation() const {
 void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
   if (walk.empty() || bulk_.running()) return;
   if (kind == RunKind::Lengths && host_ == nullptr) return;
-  std::unique_ptr<RowWork> work = MakeWork(kind == RunKind::Lengths ? LengthOperation() : TagOperation());
+  std::unique_ptr<RowWork> work =
+      kind == RunKind::Lengths ? MakeWork(LengthOperation(), WorkerCount()) : MakeWork(TagOperation(), 1);
   work->Add(JobsForRows(*rows_, walk));
   work->CloseInput();
   tagNewRows_ = false;
