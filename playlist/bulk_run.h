@@ -14,7 +14,7 @@ namespace kestrun::playlist {
 
 class BulkRun {
  public:
-  bool running() const { return running_; }
+  bool running() const { return running_ > 0; }
 
   // Applies op to each row of `walk` in order, calling pump after each; stops early
   // when pump answers false (the window is going away) or a row is no longer in
@@ -23,11 +23,12 @@ class BulkRun {
            const std::function<bool()>& pump);
 
   // Marks a run for work that is not a walk over rows (adding a folder tree): the
-  // object returned ends it. Check running() first.
+  // object returned ends it. Check running() first. Marks are counted, so a scope
+  // that ends never clears the mark of another one still open.
   class Scope {
    public:
-    explicit Scope(BulkRun& owner) : owner_(owner) { owner_.running_ = true; }
-    ~Scope() { owner_.running_ = false; }
+    explicit Scope(BulkRun& owner) : owner_(owner) { ++owner_.running_; }
+    ~Scope() { --owner_.running_; }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 
@@ -36,7 +37,7 @@ class BulkRun {
   };
 
  private:
-  bool running_ = false;
+  int running_ = 0;
 };
 
 // Rows 0 .. count-1 of the list as it is now.

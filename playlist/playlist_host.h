@@ -20,7 +20,9 @@ class PlaylistHost {
   // The keyboard focus goes back to the main window's title display.
   virtual void FocusMainTitle() = 0;
   // The playing time of the file in 100-nanosecond units, from a graph built for
-  // it; nothing when the file cannot be rendered or has no duration.
+  // it; nothing when the file cannot be rendered or has no duration. Called from
+  // the playlist's worker threads, several at once, each inside a COM apartment of
+  // its own: it must touch no window and no state of the player.
   virtual std::optional<std::int64_t> MeasureDuration(const std::string& path) = 0;
   // Shows the tag editor, loaded with path when it is one the editor reads (empty:
   // no row chosen, the editor is only shown).

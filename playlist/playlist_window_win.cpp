@@ -1,10 +1,14 @@
 #include "playlist/playlist_window_win.h"
 
 #include <commctrl.h>
+#include <dsound.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <iterator>
+#include <mutex>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -24,6 +28,8 @@
 #include "playlist/row_list_view_win.h"
 #include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
+#include "resources/resource_ids.h"
+#include "tags/length/header_length.h"
 
 namespace kestrun::playlist {
 
@@ -37,6 +43,12 @@ namespace {
 constexpr char kErrorCaption[] = "エラー";
 constexpr char kDragCursorName[] = "DRAG_CURSOR";
 constexpr UINT_PTR kListHandlerId = 1;
+// The timer that applies what the workers of a long command found.
+constexpr UINT_PTR kWorkTimerId = 0x4B52;
+constexpr UINT kWorkTimerMs = 30;
+// A scan hands its rows over in batches of this many, or when this long has passed.
+constexpr int kScanBatchRows = 256;
+constexpr DWORD kScanBatchMs = 20;
 
 struct ColumnSpec {
   const char* header;
@@ -66,6 +78,54 @@ class WaitCursor {
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// As many length workers as the machine has processors (at least two: a graph
+// build also waits for the file system).
+int WorkerCount() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return std::max(2, static_cast<int>(info.dwNumberOfProcessors));
+}
+
+// Each worker has a COM apartment of its own: the length graphs and the Windows
+// Media tag reader are COM objects. Workers run below the window's priority, so
+// the window keeps answering while they use the processors.
+thread_local bool workerComReady = false;
+void EnterWorkerApartment() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  workerComReady = result == S_OK || result == S_FALSE;
+}
+void LeaveWorkerApartment() {
+  if (workerComReady) CoUninitialize();
+  workerComReady = false;
+}
+
+// The sound device held open while length graphs are built and released on several
+// threads at once. Each graph opens the device for its audio renderer; with no other
+// holder, releasing the last graph tears the device down while another thread may
+// be opening it, which some audio layers do not survive. One handle for the run
+// keeps it open (and spares every graph the device's set-up).
+class SoundDeviceHold {
+ public:
+  SoundDeviceHold() {
+    if (FAILED(DirectSoundCreate8(nullptr, &sound_, nullptr))) sound_ = nullptr;
+  }
+  ~SoundDeviceHold() {
+    if (sound_ != nullptr) sound_->Release();
+  }
+  SoundDeviceHold(const SoundDeviceHold&) = delete;
+  SoundDeviceHold& operator=(const SoundDeviceHold&) = delete;
+
+ private:
+  IDirectSound8* sound_ = nullptr;
+};
+
+// Length graphs use the processors: one worker for each. Tag reading mostly waits
+// for the file system, which more threads only crowd (and the window with them).
+std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation, int workers) {
+  return std::make_unique<RowWork>(workers, std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
+}
 
 void CheckItem(HMENU menu, int id, bool checked) {
   if (menu != nullptr) CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
@@ -130,6 +190,11 @@ class PlaylistWindow::LongRun {
 PlaylistWindow::PlaylistWindow() { RegisterCommands(); }
 
 PlaylistWindow::~PlaylistWindow() {
+  // Workers end before the rows they report to go.
+  work_.reset();
+  retired_.clear();
+  runMark_.reset();
+  runPause_.reset();
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
   view_.reset();
@@ -200,10 +265,10 @@ void PlaylistWindow::RegisterCommands() {
       (this->*action)();
     };
   };
-  const auto bulk = [this](bool selectedOnly, void (PlaylistWindow::*operation)(int)) {
-    return [this, selectedOnly, operation](int) {
+  const auto bulk = [this](bool selectedOnly, RunKind kind) {
+    return [this, selectedOnly, kind](int) {
       if (bulk_.running() || rows_ == nullptr) return;
-      RunBulk(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_), operation);
+      RunBulk(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_), kind);
     };
   };
   commands_.Add(IDM_PLAY, [this](int) { PlayFirstSelected(); });
@@ -217,7 +282,11 @@ void PlaylistWindow::RegisterCommands() {
     const RowListView::Hold hold(view_.get());
     moveSelectedRowsUp(*rows_);
   });
-  commands_.Add(IDM_LIST_CLOSE, [this](int) { Hide(); });
+  // Closing (the menu, the C key, the close button) stops a long command as well.
+  commands_.Add(IDM_LIST_CLOSE, [this](int) {
+    CancelRun();
+    Hide();
+  });
   commands_.Add(IDM_LIST_ADD_FILES, guarded(&PlaylistWindow::AddFilesByDialog));
   commands_.Add(IDM_LIST_ADD_FOLDER, [this](int) { AddFolderByBrowser(false); });
   commands_.Add(IDM_LIST_ADD_FOLDER_TREE, [this](int) { AddFolderByBrowser(true); });
@@ -231,10 +300,12 @@ void PlaylistWindow::RegisterCommands() {
   });
   commands_.Add(IDM_LIST_REMOVE_ALL, guarded(&PlaylistWindow::RemoveAll));
   commands_.Add(IDM_LIST_TOPMOST, [this](int) { ToggleTopmost(); });
-  commands_.Add(IDM_TAGS_READ_SELECTED, bulk(true, &PlaylistWindow::ReadTags));
-  commands_.Add(IDM_TAGS_READ_ALL, bulk(false, &PlaylistWindow::ReadTags));
-  commands_.Add(IDM_LENGTH_SELECTED, bulk(true, &PlaylistWindow::MeasureLength));
-  commands_.Add(IDM_LENGTH_ALL, bulk(false, &PlaylistWindow::MeasureLength));
+  commands_.Add(IDM_TAGS_READ_SELECTED, bulk(true, RunKind::Tags));
+  commands_.Add(IDM_TAGS_READ_ALL, bulk(false, RunKind::Tags));
+  commands_.Add(IDM_LENGTH_SELECTED, bulk(true, RunKind::Lengths));
+  commands_.Add(IDM_LENGTH_ALL, bulk(false, RunKind::Lengths));
+  // Esc in the window (the dialog turns it into IDCANCEL) stops a long command.
+  commands_.Add(IDCANCEL, [this](int) { CancelRun(); });
   commands_.Add(IDM_TAG_AUTO, [this](int) { SetAlwaysId3v1(false); });
   commands_.Add(IDM_TAG_ALWAYS_ID3V1, [this](int) { SetAlwaysId3v1(true); });
   commands_.Add(IDM_ALWAYS_TAG_READ, [this](int) {
@@ -287,6 +358,7 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       result = TRUE;
       return true;
     case WM_CLOSE:
+      CancelRun();
       Hide();
       result = TRUE;
       return true;
@@ -295,17 +367,29 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       result = TRUE;
       return true;
     case WM_SETCURSOR:
-      // The wait cursor stays while a long command hands out messages.
+      // The wait cursor stays while a long command hands out messages; while
+      // workers run in the background, the arrow with the working sign.
       if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
       result = TRUE;
       return true;
     case WM_NOTIFY:
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result);
+    case WM_TIMER:
+      if (wParam != kWorkTimerId) return false;
+      OnWorkTimer();
+      result = TRUE;
+      return true;
     case WM_DESTROY:
       if (drag_.dragging) CancelDrag();
+      // The program is closing: the workers stop, what they found is not applied.
+      KillTimer(window(), kWorkTimerId);
+      work_.reset();
+      retired_.clear();
+      runMark_.reset();
+      runPause_.reset();
       listHandler_.Remove();
       // The rows outlive the window (the automatic playlist is saved after it).
       view_.reset();
@@ -428,9 +512,12 @@ void PlaylistWindow::AddFilesByDialog() {
 
 void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
   if (rows_ == nullptr || bulk_.running()) return;
-  LongRun run(*this);
-  const int first = rows_->RowCount();
-  for (const std::string& path : paths) appendRow(*rows_, path);
+  int first = 0;
+  {
+    LongRun run(*this);
+    first = rows_->RowCount();
+    for (const std::string& path : paths) appendRow(*rows_, path);
+  }
   ReadTagsFrom(first);
 }
 
@@ -457,15 +544,37 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   if (rows_ == nullptr || bulk_.running()) return;
-  ScanRefusals refusals;
-  {
-    LongRun run(*this);
-    const int first = rows_->RowCount();
-    const ScanPump pump = [this] { return PumpNowAndThen(); };
-    refusals = tree ? addFolderTree(folder, *rows_, pump) : addFolderFiles(folder, *rows_, pump);
-    ReadTagsFrom(first);
-  }
-  ShowRefusal(refusals.first);
+  // The scan runs on a thread of its own into a row store of its own, handing its
+  // rows over in batches; the tags of the rows it adds are read by the workers as
+  // they arrive.
+  auto refusals = std::make_shared<ScanRefusals>();
+  std::unique_ptr<RowWork> work = MakeWork(TagOperation(), 1);
+  work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    MemoryRowStore found;
+    DWORD lastHanded = GetTickCount();
+    bool open = true;
+    const auto hand = [&] {
+      std::vector<NewRow> batch;
+      batch.reserve(static_cast<std::size_t>(found.RowCount()));
+      for (int row = 0; row < found.RowCount(); ++row) {
+        batch.push_back({found.Cell(row, Column::Path), found.Cell(row, Column::Title)});
+      }
+      found.DeleteAllRows();
+      lastHanded = GetTickCount();
+      open = deliver(std::move(batch));
+      return open;
+    };
+    const ScanPump pump = [&] {
+      if (found.RowCount() >= kScanBatchRows || GetTickCount() - lastHanded >= kScanBatchMs) return hand();
+      return true;
+    };
+    *refusals = tree ? addFolderTree(folder, found, pump) : addFolderFiles(folder, found, pump);
+    if (open) hand();
+  });
+  scanRefusals_ = refusals;
+  tagNewRows_ = host_ != nullptr && host_->alwaysTagRead();
+  StartRun(RunKind::Adding, std::move(work));
 }
 
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
@@ -475,10 +584,16 @@ void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
 }
 
 void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, platform::PathRefusal refused) {
-  if (rows_ == nullptr || bulk_.running()) return;
+  if (rows_ == nullptr) return;
+  if (bulk_.running()) {
+    // Taken now, added when the run ends: a drop is never lost.
+    waitingDrops_.emplace_back(paths, refused);
+    return;
+  }
+  int first = 0;
   {
     LongRun run(*this);
-    const int first = rows_->RowCount();
+    first = rows_->RowCount();
     for (const std::string& path : paths) {
       const DWORD attributes = GetFileAttributesA(path.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -490,31 +605,181 @@ void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, plat
         appendRow(*rows_, path);
       }
     }
-    ReadTagsFrom(first);
   }
+  ReadTagsFrom(first);
   // One message for the whole drop, after the rows that could be added are there.
   ShowRefusal(refused);
+  // Drops that came while this one was scanning a folder.
+  TakeWaitingDrops();
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
-  // Runs inside the caller's BulkRun scope.
   if (host_ == nullptr || !host_->alwaysTagRead() || rows_->RowCount() == 0) return;
-  const TitleLookup lookup = Lookup();
-  for (const int row : RowsFrom(*rows_, first)) {
-    if (row >= rows_->RowCount()) break;
-    readEntryTags(*rows_, row, lookup);
-    if (!PumpNowAndThen()) break;
-  }
+  RunBulk(RowsFrom(*rows_, first), RunKind::Tags);
 }
 
-void PlaylistWindow::RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row)) {
-  if (walk.empty()) return;
-  WaitCursor wait;
-  RedrawPause pause(list_, redrawDepth_);
-  redrawPause_ = &pause;
-  bulk_.Run(*rows_, walk, [this, operation](int row) { (this->*operation)(row); },
-            [this] { return PumpOneMessage(); });
-  redrawPause_ = nullptr;
+RowWork::Operation PlaylistWindow::TagOperation() const {
+  const TitleLookup lookup = Lookup();
+  return [lookup](const RowJob& job) { return ReadTagsChange(job, lookup); };
+}
+
+RowWork::Operation PlaylistWindow::LengthOperation() const {
+  PlaylistHost* host = host_;
+  // Opened by the first row that needs a graph (a run of header lengths never
+  // opens the device) and held as long as the work's operation exists: until its
+  // last worker has ended.
+  struct Device {
+    std::once_flag opened;
+    std::unique_ptr<SoundDeviceHold> hold;
+  };
+  auto device = std::make_shared<Device>();
+  return [host, device](const RowJob& job) {
+    RowChange change;
+    change.job = job;
+    change.setLength = true;
+    // The file's own header when it settles the length; a graph otherwise.
+    std::optional<std::int64_t> duration = tags::ReadHeaderDuration(job.path);
+    if (!duration && host != nullptr) {
+      std::call_once(device->opened, [&] { device->hold = std::make_unique<SoundDeviceHold>(); });
+      duration = host->MeasureDuration(job.path);
+    }
+    // A file that cannot be rendered has no length to show.
+    if (duration) change.length = FormatLength(*duration / platform::kUnitsPerSecond);
+    return change;
+  };
+}
+
+void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
+  if (walk.empty() || bulk_.running()) return;
+  if (kind == RunKind::Lengths && host_ == nullptr) return;
+  std::unique_ptr<RowWork> work =
+      kind == RunKind::Lengths ? MakeWork(LengthOperation(), WorkerCount()) : MakeWork(TagOperation(), 1);
+  work->Add(JobsForRows(*rows_, walk));
+  work->CloseInput();
+  tagNewRows_ = false;
+  StartRun(kind, std::move(work));
+}
+
+void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
+  runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
+  runPause_ = std::make_unique<RedrawPause>(list_, redrawDepth_);
+  work_ = std::move(work);
+  runKind_ = kind;
+  inputClosed_ = kind != RunKind::Adding;
+  rowsAdded_ = 0;
+  char caption[256] = {};
+  GetWindowTextA(window(), caption, sizeof(caption));
+  savedCaption_ = caption;
+  progressShown_ = false;
+  SetTimer(window(), kWorkTimerId, kWorkTimerMs, nullptr);
+  ShowProgress();
+}
+
+void PlaylistWindow::ShowProgress() {
+  if (work_ == nullptr) return;
+  // A caption change costs a frame repaint: a few times a second is enough.
+  constexpr DWORD kCaptionMs = 200;
+  const DWORD now = GetTickCount();
+  if (progressShown_ && now - lastCaption_ < kCaptionMs) return;
+  progressShown_ = true;
+  lastCaption_ = now;
+  char format[128] = {};
+  const UINT id = runKind_ == RunKind::Lengths ? IDS_PLAYLIST_MEASURING
+                  : runKind_ == RunKind::Tags || inputClosed_ ? IDS_PLAYLIST_READING_TAGS
+                                                              : IDS_PLAYLIST_ADDING;
+  if (LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof(format)) == 0) return;
+  char text[192] = {};
+  if (id == IDS_PLAYLIST_ADDING) {
+    std::snprintf(text, sizeof(text), format, rowsAdded_);
+  } else {
+    std::snprintf(text, sizeof(text), format, work_->done(), work_->total());
+  }
+  SetWindowTextA(window(), text);
+}
+
+bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
+  // Slices of what arrived, until the queue is empty or this tick has had its
+  // share of time: the windows keep answering however fast the workers are.
+  constexpr std::size_t kSlice = 64;
+  constexpr DWORD kMostMsPerTick = 20;
+  const DWORD start = GetTickCount();
+  // The run holds the list's redrawing for its whole length and lets it paint a
+  // few times a second; painting after every slice would cost more than the rows.
+  std::optional<RedrawPause> pause;
+  // The list is told the rows that came and went once per tick, not once per row.
+  const RowListView::Hold hold(view_.get());
+  for (;;) {
+    RowWork::Batch batch = work.Take(kSlice);
+    if ((!batch.added.empty() || !batch.changed.empty()) && runPause_ == nullptr && !pause) {
+      pause.emplace(list_, redrawDepth_);
+    }
+    // A stopped scan's rows are not added.
+    if (current && !batch.added.empty()) {
+      const int first = rows_->RowCount();
+      for (const NewRow& row : batch.added) {
+        const int index = appendRow(*rows_, row.path);
+        if (!row.title.empty()) rows_->SetCell(index, Column::Title, row.title);
+      }
+      rowsAdded_ += static_cast<int>(batch.added.size());
+      if (tagNewRows_) work.Add(JobsForRows(*rows_, RowsFrom(*rows_, first)));
+    }
+    for (const RowChange& change : batch.changed) ApplyRowChange(*rows_, change);
+    if (current && !inputClosed_ && batch.producerDone) {
+      // Every row the scan found is in the list and its job handed out.
+      inputClosed_ = true;
+      work.CloseInput();
+    }
+    if (batch.finished) return false;
+    if (batch.added.size() < kSlice && batch.changed.size() < kSlice) break;
+    if (GetTickCount() - start >= kMostMsPerTick) break;
+  }
+  if (runPause_ != nullptr) runPause_->ShowProgress();
+  return true;
+}
+
+void PlaylistWindow::OnWorkTimer() {
+  if (rows_ == nullptr) return;
+  retired_.erase(std::remove_if(retired_.begin(), retired_.end(),
+                                [this](const std::unique_ptr<RowWork>& work) { return !ApplyWork(*work, false); }),
+                 retired_.end());
+  if (work_ != nullptr) {
+    if (!ApplyWork(*work_, true)) {
+      EndRun();
+    } else {
+      ShowProgress();
+    }
+  }
+  if (work_ == nullptr && retired_.empty()) KillTimer(window(), kWorkTimerId);
+}
+
+void PlaylistWindow::CancelRun() {
+  if (work_ == nullptr) return;
+  work_->Cancel();
+  scanRefusals_.reset();  // the scan may still be writing them; a stopped scan tells nothing
+  // Its workers finish the file in hand; the timer still applies what they find
+  // (to rows that hold that file) and lets them go.
+  retired_.push_back(std::move(work_));
+  EndRun();
+}
+
+void PlaylistWindow::EndRun() {
+  if (work_ != nullptr) work_.reset();  // every thread has ended
+  runMark_.reset();
+  runPause_.reset();
+  SetWindowTextA(window(), savedCaption_.c_str());
+  std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
+  if (refusals != nullptr) ShowRefusal(refusals->first);
+  TakeWaitingDrops();
+}
+
+void PlaylistWindow::TakeWaitingDrops() {
+  // In the order they came; each may start a run of its own, and the ones after it
+  // wait for that.
+  while (!waitingDrops_.empty() && !bulk_.running()) {
+    auto [paths, refused] = std::move(waitingDrops_.front());
+    waitingDrops_.erase(waitingDrops_.begin());
+    AddDroppedPaths(paths, refused);
+  }
 }
 
 bool PlaylistWindow::PumpNowAndThen() {
@@ -619,10 +884,11 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
   switch (message) {
     case WM_SETCURSOR:
       if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
       result = TRUE;
       return true;
     case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) CancelRun();
       for (const LetterKey& key : kLetterKeys) {
         if (static_cast<WPARAM>(key.key) == wParam) {
           commands_.Dispatch(key.command);

@@ -21,8 +21,10 @@
 #include "playlist/bulk_run.h"
 #include "playlist/entry_tags.h"
 #include "playlist/playlist_host.h"
+#include "playlist/folder_scan_win.h"
 #include "playlist/row_order.h"
 #include "playlist/row_store.h"
+#include "playlist/row_work.h"
 
 namespace kestrun::playlist {
 
@@ -75,17 +77,22 @@ class PlaylistWindow final : public platform::CompanionDialog {
   bool topmost() const { return topmost_; }
   // A long command (tags, lengths, adding) is walking the rows.
   bool busy() const { return bulk_.running(); }
+  // Stops the long command under way (Esc, the close button); what its workers
+  // still deliver lands only on rows that still hold the file they read.
+  void CancelRun();
   const SortDirections& sortDirections() const { return sortDirections_; }
   bool dragging() const { return drag_.dragging; }
 
   // Adds a folder's media files (tree: and those of all folders below it), then
-  // reads the new rows' tags when "AlwaysTagRead" is on. The windows stay
-  // responsive meanwhile; refused while another long command runs.
+  // reads the new rows' tags when "AlwaysTagRead" is on. A worker thread scans;
+  // the rows arrive in batches in scan order while the windows stay responsive.
+  // Refused while another long command runs.
   void AddFolder(const std::string& folder, bool tree);
   // Appends paths as rows, then reads their tags when "AlwaysTagRead" is on.
   void AddFiles(const std::vector<std::string>& paths);
   // The files dropped on the list: folders add their own media files, ".m3u"
-  // files their entries, anything else itself.
+  // files their entries, anything else itself. A drop that arrives while a long
+  // command runs is added when that command ends.
   // refused: the reason the first of further dropped files was left out (None when
   // none was); it is told once, with whatever the folders add.
   void AddDroppedPaths(const std::vector<std::string>& paths,
@@ -124,9 +131,22 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void ShowRefusal(platform::PathRefusal refusal);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
-  // Walks rows with the wait cursor and one dispatched message per row.
-  void RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row));
+  // Reads the tags or measures the lengths of the rows of walk on worker threads.
+  enum class RunKind { Adding, Tags, Lengths };
+  void RunBulk(const std::vector<int>& walk, RunKind kind);
   void ReadTagsFrom(int first);
+  // A worker run: the rows' mark against other long commands, the progress in the
+  // caption, and a timer that applies what the workers found.
+  void StartRun(RunKind kind, std::unique_ptr<RowWork> work);
+  void OnWorkTimer();
+  // Applies what a work delivered; false once it has ended.
+  bool ApplyWork(RowWork& work, bool current);
+  void EndRun();
+  // Adds the drops that arrived during a run, once none runs.
+  void TakeWaitingDrops();
+  void ShowProgress();
+  RowWork::Operation TagOperation() const;
+  RowWork::Operation LengthOperation() const;
   // Hands one waiting message to its window; false when the list is gone or the
   // program is quitting.
   bool PumpOneMessage();
@@ -156,6 +176,20 @@ class PlaylistWindow final : public platform::CompanionDialog {
   platform::DialogRouter* router_ = nullptr;
   bool topmost_ = false;
   BulkRun bulk_;
+  // The run under way, and cancelled runs whose workers are still finishing.
+  std::unique_ptr<RowWork> work_;
+  std::vector<std::unique_ptr<RowWork>> retired_;
+  std::unique_ptr<BulkRun::Scope> runMark_;
+  std::unique_ptr<RedrawPause> runPause_;  // the list's redrawing, held while a run goes on
+  RunKind runKind_ = RunKind::Tags;
+  bool tagNewRows_ = false;      // the rows a scan adds get their tags read too
+  bool inputClosed_ = false;     // every job of the run has been handed to the workers
+  int rowsAdded_ = 0;
+  std::string savedCaption_;
+  bool progressShown_ = false;
+  DWORD lastCaption_ = 0;
+  std::shared_ptr<ScanRefusals> scanRefusals_;
+  std::vector<std::pair<std::vector<std::string>, platform::PathRefusal>> waitingDrops_;
   RedrawPause* redrawPause_ = nullptr;  // the list's redrawing held by a long command
   int redrawDepth_ = 0;
   DWORD lastPump_ = 0;

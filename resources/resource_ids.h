@@ -67,3 +67,8 @@
 #include "equalizer_dialog_ids.h"
 #include "shell_dialog_ids.h"
 #include "tag_dialog_ids.h"
+
+// Playlist window captions while a long command runs ("%d" the rows done, then all).
+#define IDS_PLAYLIST_ADDING 61001
+#define IDS_PLAYLIST_READING_TAGS 61002
+#define IDS_PLAYLIST_MEASURING 61003

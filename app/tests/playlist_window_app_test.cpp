@@ -13,7 +13,18 @@ namespace {
 class PlaylistInPlayerTest : public PlayerWindowTest {
  protected:
   HWND PlaylistWindow() { return App().playlist().window(); }
-  void Command(int id) { SendMessageA(PlaylistWindow(), WM_COMMAND, id, 0); }
+  // The command, and the long command it starts (on worker threads) run to its end.
+  void Command(int id) {
+    SendMessageA(PlaylistWindow(), WM_COMMAND, id, 0);
+    for (int i = 0; i < 30000 && App().playlist().busy(); ++i) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+      }
+      Sleep(1);
+    }
+  }
 };
 
 TEST_F(PlaylistInPlayerTest, LengthsComeFromRealGraphsAndUnplayableFilesStayEmpty) {

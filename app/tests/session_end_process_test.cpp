@@ -188,5 +188,40 @@ TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
   ExpectChangesSaved(restore);
 }
 
+// The lengths of a long playlist are being measured on worker threads when the
+// player is closed: it ends at once and cleanly, and the autosave holds every row.
+TEST(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
+  SavedPlayerState restore;
+  constexpr int kRows = 3000;
+  std::string rows = "#EXTM3U\r\n";
+  // A file no graph takes: each row costs a graph build.
+  for (int i = 0; i < kRows; ++i) rows += MediaPath(kRemovedName) + "\r\n";
+  WriteText(restore.path(), rows);
+  KestrunProcess player;
+  ASSERT_TRUE(player.Start(""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  HWND playlist = PlaylistWindowOf(player.mainWindow());
+  ASSERT_NE(playlist, nullptr);
+  char idle[256] = {};
+  GetWindowTextA(playlist, idle, sizeof(idle));
+  PostMessageA(playlist, WM_COMMAND, IDM_LENGTH_ALL, 0);
+  // The caption shows the progress once the run is under way.
+  ASSERT_TRUE(WaitUntil([&] {
+    char caption[256] = {};
+    GetWindowTextA(playlist, caption, sizeof(caption));
+    return std::string(caption) != idle;
+  }, 10000));
+  const DWORD start = GetTickCount();
+  PostMessageA(player.mainWindow(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(player.WaitForExit(30000), 0);
+  EXPECT_LT(GetTickCount() - start, 10000u) << "the close waited for the run";
+  const std::string saved = ReadText(restore.path());
+  std::size_t count = 0;
+  for (std::size_t at = saved.find(kRemovedName); at != std::string::npos; at = saved.find(kRemovedName, at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, static_cast<std::size_t>(kRows));
+}
+
 }  // namespace
 }  // namespace kestrun::testing

@@ -1,8 +1,10 @@
 // The playlist window with 10,000 rows, under the real list control: adding a
 // folder tree of 10,000 tagged MP3 files with tag reading on (and how long the
 // window takes to answer a message meanwhile), sorting by each column, saving and
-// loading, and removing every row.
-//   playlist_window_bench.exe [files]      (default 10000)
+// loading, and removing every row; then measuring lengths of WAV and MP3 files
+// whose headers give them, and of MP3 files that need a graph, in rows a second,
+// with the header's "mm:ss" checked against the graph's for every kind of file.
+//   playlist_window_bench.exe [files] [length rows]      (default 10000, 1000)
 // With --rows, only the row operations on a shown window, for each row count:
 // loading an extended playlist, sorting by each column, saving both formats,
 // clearing and removing a large selection, removing all rows, and the private
@@ -10,6 +12,7 @@
 //   playlist_window_bench.exe --rows 10000 100000
 #include <windows.h>
 #include <commctrl.h>
+#include <dshow.h>
 #include <psapi.h>
 #include <shellapi.h>
 
@@ -28,16 +31,41 @@
 #include "playlist/row_order.h"
 #include "resources/menu_ids.h"
 #include "tags/id3/id3v2.h"
+#include "tags/length/header_length.h"
 
 using namespace kestrun::playlist;
 
 namespace {
 
+// A whole graph per file, as the player measures (each worker thread is in a COM
+// apartment of its own).
+std::optional<std::int64_t> GraphDuration(const std::string& path) {
+  wchar_t wide[MAX_PATH] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) return std::nullopt;
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  std::optional<std::int64_t> duration;
+  IGraphBuilder* graph = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                 reinterpret_cast<void**>(&graph)))) {
+    IMediaSeeking* seeking = nullptr;
+    LONGLONG length = 0;
+    if (SUCCEEDED(graph->RenderFile(wide, nullptr)) &&
+        SUCCEEDED(graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking))) &&
+        SUCCEEDED(seeking->GetDuration(&length))) {
+      duration = length;
+    }
+    if (seeking != nullptr) seeking->Release();
+    graph->Release();
+  }
+  if (com == S_OK || com == S_FALSE) CoUninitialize();
+  return duration;
+}
+
 class BenchHost final : public PlaylistHost {
  public:
   void PlayRow(int, const std::string&) override {}
   void FocusMainTitle() override {}
-  std::optional<std::int64_t> MeasureDuration(const std::string&) override { return std::nullopt; }
+  std::optional<std::int64_t> MeasureDuration(const std::string& path) override { return GraphDuration(path); }
   void OpenTagEditor(const std::string&) override {}
   std::string renamePattern() const override { return {}; }
   void EditRenamePattern() override {}
@@ -100,6 +128,97 @@ void MakeTree(const std::string& root, int files) {
     kestrun::tags::WriteId3v2Fields(path, fields);
   }
   DeleteFileA(model.c_str());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void PutLe(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// 3.5 s of 22.05 kHz mono 16-bit silence.
+std::string Wav() {
+  const std::uint32_t data = 22050 * 2 * 7 / 2;
+  std::string out = "RIFF";
+  PutLe(out, 36 + data, 4);
+  out += "WAVEfmt ";
+  PutLe(out, 16, 4);
+  PutLe(out, 1, 2);
+  PutLe(out, 1, 2);
+  PutLe(out, 22050, 4);
+  PutLe(out, 44100, 4);
+  PutLe(out, 2, 2);
+  PutLe(out, 16, 2);
+  out += "data";
+  PutLe(out, data, 4);
+  out.append(data, '\0');
+  return out;
+}
+
+// Silent MPEG-1 Layer III frames at 44.1 kHz; bitrateIndex 9 is 128 kbit/s, 11 is
+// 160 kbit/s. mixed alternates the two (a file only a graph can time).
+std::string Mp3(int frames, bool mixed) {
+  std::string out;
+  long long bits = 0;
+  for (int i = 0; i < frames; ++i) {
+    const int index = mixed && i % 2 ? 11 : 9;
+    const long long kbps = index == 9 ? 128 : 160;
+    const long long exact = kbps * 1000 * 144;
+    const bool padding = (bits + exact) / 44100 - bits / 44100 > exact / 44100;
+    bits += exact;
+    std::string frame(static_cast<std::size_t>(exact / 44100 + (padding ? 1 : 0)), '\0');
+    frame[0] = '\xFF';
+    frame[1] = '\xFB';
+    frame[2] = static_cast<char>((index << 4) | (padding ? 0x02 : 0x00));
+    out += frame;
+  }
+  return out;
+}
+
+// Hands out this thread's messages until the window's long command is over.
+void Settle(const PlaylistWindow& window) {
+  while (window.busy()) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(1);
+  }
+}
+
+// The length command over `count` copies of one file, in rows a second; the
+// shown lengths of the header and of the graph for that file are compared.
+void MeasureLengths(PlaylistWindow& window, const std::string& folder, const char* kind, const std::string& bytes,
+                    const char* extension, int count) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  RowStore& rows = *window.rows();
+  rows.DeleteAllRows();
+  for (int i = 0; i < count; ++i) {
+    const std::string path = folder + "\\" + std::to_string(i) + extension;
+    WriteBytes(path, bytes);
+    appendRow(rows, path);
+  }
+  const std::string first = rows.Cell(0, Column::Path);
+  const auto header = kestrun::tags::ReadHeaderDuration(first);
+  const auto graph = GraphDuration(first);
+  const auto shown = [](std::optional<std::int64_t> units) {
+    return units ? FormatLength(*units / 10'000'000) : std::string("none");
+  };
+  const double wall = Time([&] {
+    SendMessageA(window.window(), WM_COMMAND, IDM_LENGTH_ALL, 0);
+    Settle(window);
+  });
+  int measured = 0;
+  for (int row = 0; row < rows.RowCount(); ++row) measured += !rows.Cell(row, Column::Length).empty();
+  std::printf("lengths, %-22s: %d of %d rows in %.0f ms (%.0f ms CPU), %.1f rows/s; header %s, graph %s%s\n", kind,
+              measured, count, wall, lastCpu, count * 1000.0 / wall, shown(header).c_str(), shown(graph).c_str(),
+              header && graph && shown(header) != shown(graph) ? "  DIFFERENT" : "");
 }
 
 void RemoveTree(const std::string& root) {
@@ -219,6 +338,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+  const int lengthRows = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
   char temp[MAX_PATH] = {};
   GetTempPathA(sizeof(temp), temp);
   const std::string root = std::string(temp) + "kestrun-playlist-window-bench";
@@ -254,7 +374,10 @@ int main(int argc, char** argv) {
     proberDone = true;
   });
   const double cpuBefore = CpuMilliseconds();
-  const double add = Time([&] { window.AddFolder(root, true); });
+  const double add = Time([&] {
+    window.AddFolder(root, true);
+    Settle(window);
+  });
   const double addCpu = CpuMilliseconds() - cpuBefore;
   adding = false;
   // The prober may be waiting for an answer to its last message: keep answering
@@ -289,6 +412,12 @@ int main(int argc, char** argv) {
   const double load = Time([&] { window.LoadPlaylist(list); });
   std::printf("load extended: %.0f ms (%.0f ms CPU, %d rows)\n", load, lastCpu, rows.RowCount());
   if (rows.RowCount() != count) std::printf("row count differs: %d saved\n", count);
+
+  CoInitialize(nullptr);
+  MeasureLengths(window, root + "\\wav", "WAV (header)", Wav(), ".wav", lengthRows);
+  MeasureLengths(window, root + "\\mp3", "MP3 CBR (header)", Mp3(134, false), ".mp3", lengthRows);
+  MeasureLengths(window, root + "\\vbr", "MP3 mixed rate (graph)", Mp3(134, true), ".mp3",
+                 std::max(1, lengthRows / 5));
   window.Destroy();
   RemoveTree(root);
   return 0;

@@ -1,7 +1,7 @@
 // How rows come into the playlist window: the automatic playlist at creation, the
 // titles a folder tree's rows get before any tag is read, the tag-reading switch for
 // files chosen in the add-files dialog, and a drop that arrives while a long
-// command walks the rows.
+// command runs.
 #include "playlist/playlist_window_win.h"
 
 #include <commctrl.h>
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,7 +28,9 @@ class Host final : public PlaylistHost {
  public:
   void PlayRow(int, const std::string&) override {}
   void FocusMainTitle() override {}
+  // Called from the playlist's worker threads.
   std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
+    const std::lock_guard lock(measuring);
     measured.push_back(path);
     if (onMeasure) onMeasure(path);
     return std::nullopt;
@@ -41,6 +44,7 @@ class Host final : public PlaylistHost {
   void setAlwaysId3v1(bool) override {}
 
   bool tagRead = false;
+  std::mutex measuring;
   std::vector<std::string> measured;
   std::function<void(const std::string&)> onMeasure;
 };
@@ -51,6 +55,15 @@ void DrainMessages() {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
+}
+
+// Hands out messages until the window's long command (on worker threads) is over.
+void Settle(const PlaylistWindow& window) {
+  for (int i = 0; i < 20000 && window.busy(); ++i) {
+    DrainMessages();
+    Sleep(1);
+  }
+  DrainMessages();
 }
 
 // A folder under the temporary directory, removed with everything in it.
@@ -144,6 +157,7 @@ TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   tree.File("sub\\d.wma", "12");
   host_.tagRead = false;
   window_.AddFolder(tree.path(), true);
+  Settle(window_);
   ASSERT_EQ(rows().RowCount(), 4);
   EXPECT_EQ(Cells(Column::Title), (std::vector<std::string>(4, ""))) << "a size title such as \"5 byte\"";
 }
@@ -204,12 +218,15 @@ TEST_F(PlaylistAdditions, AShareTopFolderIsScannedAndItsFilesJoined) {
     return paths;
   };
   window_.AddFolder(share.path(), false);
+  Settle(window_);
   EXPECT_EQ(sortedPaths(), expected);
   rows().DeleteAllRows();
   window_.AddFolder(share.path(), true);
+  Settle(window_);
   EXPECT_EQ(sortedPaths(), expected);
   rows().DeleteAllRows();
   window_.AddDroppedPaths({share.path()});
+  Settle(window_);
   EXPECT_EQ(sortedPaths(), expected);
 }
 
@@ -269,6 +286,7 @@ TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
     std::thread chooser(ChooseInDialog, window_.window(), song, &chosen);
     SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_ADD_FILES, 0);
     chooser.join();
+    Settle(window_);
     ASSERT_TRUE(chosen);
     ASSERT_EQ(Cells(Column::Path), std::vector<std::string>{song});
     EXPECT_EQ(rows().Cell(0, Column::Title), tagRead ? "Tagged Title" : "");
@@ -289,30 +307,37 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
   return static_cast<HDROP>(memory);
 }
 
-// Files dropped while lengths are measured would change the rows under the walk:
-// the drop is refused, not queued, and the list is as the run left it.
-TEST_F(PlaylistAdditions, ADropDuringALongRunIsRefused) {
+// Files dropped while lengths are measured would change the rows under the run:
+// the drop waits and is added, once, when the run has ended; it is never lost.
+TEST_F(PlaylistAdditions, ADropDuringALongRunWaitsForItsEnd) {
   Create("C:\\nonexistent-folder");
   for (const char* path : {"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}) {
     rows().SetSelected(appendRow(rows(), path), true);
   }
-  bool dropped = false;
+  // The run is held in its first measurement until the drop has been handled.
+  std::atomic<bool> release{false};
+  std::atomic<bool> first{true};
   host_.onMeasure = [&](const std::string&) {
-    if (dropped) return;
-    dropped = true;
-    // Handed out by the run's own message pump while it walks the rows.
+    if (!first.exchange(false)) return;
     PostMessageA(window_.list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\dropped.mp3"})), 0);
+    while (!release) Sleep(1);
   };
   SendMessageA(window_.window(), WM_COMMAND, IDM_LENGTH_SELECTED, 0);
-  MSG pending;
-  EXPECT_FALSE(PeekMessageA(&pending, window_.list(), WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE))
-      << "the drop must arrive during the run";
-  EXPECT_EQ(host_.measured, (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}));
+  ASSERT_TRUE(window_.busy());
+  for (int i = 0; i < 5000; ++i) {
+    MSG pending;
+    if (!first && !PeekMessageA(&pending, window_.list(), WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE)) break;
+    DrainMessages();
+    Sleep(1);
+  }
+  // Taken during the run, but not yet added.
+  EXPECT_TRUE(window_.busy());
   EXPECT_EQ(Cells(Column::Path), (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3"}));
-
-  // After the run the same drop is taken.
-  SendMessageA(window_.list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\dropped.mp3"})), 0);
-  EXPECT_EQ(rows().RowCount(), 4);
+  release = true;
+  Settle(window_);
+  EXPECT_EQ(Cells(Column::Path),
+            (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3", "C:\\dropped.mp3"}));
+  EXPECT_EQ(host_.measured.size(), 3u);
 }
 
 }  // namespace

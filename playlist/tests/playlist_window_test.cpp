@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -30,7 +31,9 @@ class FakeHost final : public PlaylistHost {
  public:
   void PlayRow(int row, const std::string& path) override { played.emplace_back(row, path); }
   void FocusMainTitle() override { ++focused; }
+  // Called from the playlist's worker threads.
   std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
+    const std::lock_guard lock(measuring);
     measured.push_back(path);
     if (onMeasure) onMeasure(path);
     const auto found = durations.find(path);
@@ -49,6 +52,7 @@ class FakeHost final : public PlaylistHost {
   int focused = 0;
   std::map<std::string, std::int64_t> durations;
   std::function<void(const std::string&)> onMeasure;
+  std::mutex measuring;
   std::vector<std::string> measured;
   std::vector<std::string> editorPaths;
   std::string pattern = "%2 - %1";
@@ -64,6 +68,17 @@ void DrainMessages() {
     DispatchMessageA(&message);
   }
 }
+
+// Hands out messages until the window's long command (on worker threads) is over.
+void Settle(const PlaylistWindow& window) {
+  for (int i = 0; i < 20000 && window.busy(); ++i) {
+    DrainMessages();
+    Sleep(1);
+  }
+  DrainMessages();
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> paths);
 
 // A folder under the temporary directory, removed with everything in it.
 class TempFolder {
@@ -121,8 +136,23 @@ class PlaylistWindowTest : public ::testing::Test {
 
   RowStore& rows() { return *window_.rows(); }
   HWND list() { return window_.list(); }
-  void Command(int id) { SendMessageA(window_.window(), WM_COMMAND, id, 0); }
-  void Key(char key) { SendMessageA(list(), WM_KEYDOWN, static_cast<WPARAM>(key), 0); }
+  // A command or key, and the long command it starts run to its end.
+  void Command(int id) {
+    SendMessageA(window_.window(), WM_COMMAND, id, 0);
+    Settle(window_);
+  }
+  void Key(char key) {
+    SendMessageA(list(), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+    Settle(window_);
+  }
+  void AddFolder(const std::string& folder, bool tree) {
+    window_.AddFolder(folder, tree);
+    Settle(window_);
+  }
+  void Drop(HDROP drop) {
+    SendMessageA(list(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    Settle(window_);
+  }
   void Notify(UINT code, int item = -1, int column = 0) {
     NMLISTVIEW notice{};
     notice.hdr.hwndFrom = list();
@@ -336,7 +366,7 @@ TEST_F(PlaylistWindowTest, LengthsOfSelectedOrAllRows) {
   host_.durations["r3"] = 0;
   rows().SetCell(3, Column::Length, "99:99");
   Key('Q');
-  EXPECT_EQ(host_.measured, (std::vector<std::string>{"r1", "r3"}));
+  EXPECT_EQ(Sorted(host_.measured), (std::vector<std::string>{"r1", "r3"}));
   EXPECT_EQ(rows().Cell(1, Column::Length), "125:07");
   EXPECT_EQ(rows().Cell(3, Column::Length), "00:00");
   EXPECT_EQ(rows().Cell(0, Column::Length), "");
@@ -354,7 +384,7 @@ TEST_F(PlaylistWindowTest, CommandsArrivingDuringALongRunAreRefused) {
   host_.onMeasure = [&](const std::string&) {
     if (posted) return;
     posted = true;
-    // Dispatched by the run itself, one per row, while it walks the rows.
+    // Handed out while the workers measure the rows.
     HWND window = window_.window();
     PostMessageA(window, WM_COMMAND, IDM_LIST_REMOVE_SELECTED, 0);
     PostMessageA(window, WM_COMMAND, IDM_LENGTH_ALL, 0);
@@ -367,7 +397,7 @@ TEST_F(PlaylistWindowTest, CommandsArrivingDuringALongRunAreRefused) {
   EXPECT_FALSE(PeekMessageA(&pending, window_.window(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
   EXPECT_FALSE(PeekMessageA(&pending, list(), WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
   EXPECT_FALSE(window_.busy());
-  EXPECT_EQ(host_.measured, (std::vector<std::string>{"r0", "r1", "r2", "r3", "r4", "r5"}));
+  EXPECT_EQ(Sorted(host_.measured), (std::vector<std::string>{"r0", "r1", "r2", "r3", "r4", "r5"}));
   EXPECT_EQ(Order(), "r0* r1* r2* r3* r4* r5*");
   // Once the run is over the same command works.
   Command(IDM_LIST_REMOVE_SELECTED);
@@ -402,12 +432,12 @@ std::vector<std::string> Sorted(std::vector<std::string> paths) {
 
 TEST_F(PlaylistWindowTest, FolderAndFolderTree) {
   MediaTree tree;
-  window_.AddFolder(tree.root.path(), false);
+  AddFolder(tree.root.path(), false);
   EXPECT_EQ(Paths(), std::vector<std::string>{tree.mp3});
   EXPECT_EQ(rows().Cell(0, Column::Title), "");  // tags are read only when asked
 
   rows().DeleteAllRows();
-  window_.AddFolder(tree.root.path(), true);
+  AddFolder(tree.root.path(), true);
   const std::vector<std::string> paths = Paths();
   EXPECT_EQ(Sorted(paths), Sorted({tree.mp3, tree.wav, tree.wma}));
   // Depth first: the sub-folder's two files are next to each other.
@@ -419,7 +449,7 @@ TEST_F(PlaylistWindowTest, FolderAndFolderTree) {
   rows().DeleteAllRows();
   appendRow(rows(), "C:\\kept.mp3");
   host_.tagRead = true;
-  window_.AddFolder(tree.root.path(), true);
+  AddFolder(tree.root.path(), true);
   ASSERT_EQ(rows().RowCount(), 4);
   EXPECT_EQ(rows().Cell(0, Column::Title), "");
   for (int row = 1; row < 4; ++row) {
@@ -442,7 +472,7 @@ TEST_F(PlaylistWindowTest, AddingAFolderKeepsAnsweringButRefusesRowCommands) {
   PostMessageA(window, WM_COMMAND, IDM_LIST_TOPMOST, 0);
   PostMessageA(window, WM_COMMAND, IDM_LIST_REMOVE_SELECTED, 0);
   PostMessageA(window, WM_COMMAND, IDM_LENGTH_ALL, 0);
-  window_.AddFolder(tree.root.path(), true);
+  AddFolder(tree.root.path(), true);
   MSG pending;
   EXPECT_FALSE(PeekMessageA(&pending, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
   EXPECT_TRUE(window_.topmost());
@@ -457,7 +487,7 @@ TEST_F(PlaylistWindowTest, FolderTreeDoesNotFollowALinkBackIntoItself) {
   if (!CreateSymbolicLinkA(link.c_str(), tree.root.path().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     GTEST_SKIP() << "no directory links here";
   }
-  window_.AddFolder(tree.root.path(), true);
+  AddFolder(tree.root.path(), true);
   // Every file once, however the link is listed.
   EXPECT_EQ(Sorted(Paths()), Sorted({tree.mp3, tree.wav, tree.wma}));
 }
@@ -484,7 +514,7 @@ TEST_F(PlaylistWindowTest, FilesDroppedOnTheList) {
   const std::string text = other.File("readme.txt");
   appendRow(rows(), "C:\\before.mp3");
   host_.tagRead = true;
-  SendMessageA(list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({tree.root.path(), m3u, text})), 0);
+  Drop(MakeDrop({tree.root.path(), m3u, text}));
   // The folder adds its own media files only, the playlist its entries (appended),
   // anything else itself.
   EXPECT_EQ(Paths(), (std::vector<std::string>{"C:\\before.mp3", tree.mp3, "C:\\one.mp3", "C:\\two.wav", text}));
@@ -546,7 +576,7 @@ TEST_F(PlaylistWindowTest, WideDropsAddTheFilesThemselvesOrSayOnceWhyNot) {
   ASSERT_FALSE(deep.empty() || korean.empty() || inFolder.empty());
   const std::wstring folderPath = inFolder.substr(0, inFolder.rfind(L'\\'));
   ErrorBoxes boxes;
-  SendMessageA(list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeWideDrop({deep, korean, folderPath})), 0);
+  Drop(MakeWideDrop({deep, korean, folderPath}));
   const std::vector<std::string> told = boxes.Stop();
 
   std::vector<std::wstring> added;
