@@ -77,9 +77,9 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   DialogEntryPoints& entries = main_.entryPoints();
   entries.skin = [this](int index) { main_.SelectSkin(index); };
   entries.associations = [this] { associationDialog_.Show(instance_, main_.window()); };
-  entries.volume = [this] { volumeDialog_.Open(instance_); };
+  entries.volume = [this] { volumeDialog_.Open(instance_, &router_); };
   entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
-  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_); };
+  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_, &router_); };
   playback::VideoViewHost viewHost;
   viewHost.mainWindow = [this] { return main_.window(); };
   viewHost.mainTopmost = [this] { return settings_.topmost; };
@@ -108,6 +108,8 @@ HWND Application::CreateMainWindow() { return main_.Create(instance_, router_); 
 
 void Application::RunStartupSequence() {
   InitCommonControls();
+  // Every window of the player passes the media keys it leaves alone to the main window.
+  router_.SetAppCommandWindow(main_.window());
   main_.SetUpControls();
   main_.RegisterDropTarget();
   skinnedControls_.LayOut(main_.window());
@@ -120,7 +122,7 @@ void Application::RunStartupSequence() {
   playlist_.Create(instance_, main_.window(), appDirectory_, playlistHost_.get(), &router_);
   if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
   engine_.AttachPlaylist(playlist_.rows());
-  videoView_.Create(instance_);
+  videoView_.Create(instance_, &router_);
   videoView_.RegisterDropTarget();
   filterList_.Create(instance_, router_);
   equalizerDialog_.Create(instance_, router_);
@@ -173,6 +175,7 @@ void Application::RunShutdownSequence() {
   session_.ReleaseFilters();
   apartment_.reset();
   main_.ReleaseResources();
+  router_.SetAppCommandWindow(nullptr);
   skinnedControls_.Release();
   skin_.Free();
   videoView_.RevokeDropTarget();

@@ -136,7 +136,7 @@ HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::stri
   host_ = host;
   router_ = router;
   mainWindow_ = mainWindow;
-  if (CreateHidden(instance, "IDD_LISTDLG", nullptr) == nullptr) return nullptr;
+  if (CreateHidden(instance, "IDD_LISTDLG", nullptr, router) == nullptr) return nullptr;
   list_ = GetDlgItem(window(), IDC_PLAYLIST_LIST);
   if (list_ == nullptr) return window();
   topmost_ = false;

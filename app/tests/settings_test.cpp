@@ -251,6 +251,29 @@ TEST_F(SettingsTest, SavedSwitchesComeBackOnWithTheirMarks) {
   EXPECT_TRUE(Options().useCapture);
 }
 
+TEST_F(SettingsTest, MediaKeysAreOnForAFreshUserAndTheChoiceComesBackWithItsMark) {
+  Load(true);
+  EXPECT_TRUE(App().settings().mediaKeys);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
+  EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  Save();
+  const RawValue saved = ReadRaw("MediaKeys");
+  EXPECT_EQ(saved.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(AsNumber(saved), 0u);
+
+  App().settings().mediaKeys = true;
+  Load(true);
+  EXPECT_FALSE(App().settings().mediaKeys) << "a saved 0 keeps the keys to other programs";
+  EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  EXPECT_FALSE(Main().mediaKeys().holds(VK_MEDIA_PLAY_PAUSE));
+
+  // Back to the state the other tests expect.
+  WriteNumber("MediaKeys", 1);
+  Load(true);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+}
+
 TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
   playlist::appendRow(*Rows(), "C:\\music\\second.mp3");
