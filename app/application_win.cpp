@@ -48,6 +48,8 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   void setAlwaysId3v1(bool on) override {
     app_.settings().alwaysId3v1 = on;
   }
+  bool unicodeTags() const override { return app_.settings().unicodeTags; }
+  void setUnicodeTags(bool on) override { app_.settings().unicodeTags = on; }
 
  private:
   Application& app_;
@@ -88,6 +90,10 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   videoView_.SetHost(std::move(viewHost));
   // The main window's title follows the playlist's "AlwaysID3v1" choice.
   engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
+  // Titles everywhere read Unicode tag texts while the playlist's choice is on.
+  auto unicodeTags = [this] { return settings_.unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr; };
+  engine_.SetUnicodeTagsSource(unicodeTags);
+  tagEditor_.SetUnicodeTagsSource(unicodeTags);
   // Every new video is sized by the view's zoom setting.
   session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }
@@ -230,6 +236,8 @@ void LoadSettings(Application& app, bool fileGiven) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
     app.playlist().ShowTagSource(*loaded.alwaysId3v1);
   }
+  shell.unicodeTags = loaded.unicodeTags;
+  app.playlist().ShowUnicodeTags(loaded.unicodeTags);
   app.videoView().ApplySettings(loaded);
   shell.renamePattern = loaded.renamePattern;
   shell.skinName = loaded.skinName;

@@ -16,6 +16,7 @@
 #include "playback/playback_view.h"
 #include "playlist/row_store.h"
 #include "settings/player_settings.h"
+#include "tags/id3/unicode_text.h"
 
 namespace kestrun::playback {
 
@@ -43,6 +44,9 @@ class PlaybackController {
   // a change shows with the next title. Until it is given, MP3 titles come from
   // ID3v2 first.
   void SetAlwaysId3v1Source(std::function<bool()> source) { alwaysId3v1_ = std::move(source); }
+  // The same for the "UnicodeTags" choice: the conversion of Unicode tag texts while
+  // it is on, nullptr while it is off (and until a source is given).
+  void SetUnicodeTagsSource(std::function<tags::AnsiFromUtf16()> source) { unicodeTags_ = std::move(source); }
 
   // Builds a graph for path and starts it; success or failure shows in the state
   // and the title display. The current row stays as it is.
@@ -137,6 +141,7 @@ class PlaybackController {
   EngineState state_;
   GraphOptions options_;
   std::function<bool()> alwaysId3v1_;
+  std::function<tags::AnsiFromUtf16()> unicodeTags_;
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
 };

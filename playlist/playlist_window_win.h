@@ -68,6 +68,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // The marks of "always read tags" and of the tag source in the right-click menu.
   void ShowAlwaysTagRead(bool on);
   void ShowTagSource(bool alwaysId3v1);
+  // The check mark of "Unicode・ID3v2.4タグも読む".
+  void ShowUnicodeTags(bool on);
 
   platform::CommandTable& commands() { return commands_; }
   bool topmost() const { return topmost_; }
@@ -117,6 +119,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void ShowRefusal(platform::PathRefusal refusal);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
+  // The system's conversion when the host's "UnicodeTags" is on, else none.
+  tags::AnsiFromUtf16 UnicodeConverter() const;
   // Walks rows with the wait cursor and one dispatched message per row.
   void RunBulk(const std::vector<int>& walk, void (PlaylistWindow::*operation)(int row));
   void ReadTagsFrom(int first);

@@ -274,6 +274,23 @@ TEST_F(SettingsTest, MediaKeysAreOnForAFreshUserAndTheChoiceComesBackWithItsMark
   EXPECT_TRUE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
 }
 
+TEST_F(SettingsTest, UnicodeTagsChoiceComesBackWithItsMarkInThePlaylistMenu) {
+  auto checked = [] { return IsChecked(App().playlist().popup(), IDM_TAG_UNICODE); };
+  Load(true);
+  EXPECT_FALSE(App().settings().unicodeTags) << "off for a fresh user";
+  EXPECT_FALSE(checked());
+  WriteNumber("UnicodeTags", 1);
+  Load(true);
+  EXPECT_TRUE(App().settings().unicodeTags);
+  EXPECT_TRUE(checked());
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_UNICODE, 0);
+  EXPECT_FALSE(checked());
+  Save();
+  EXPECT_EQ(AsNumber(ReadRaw("UnicodeTags")), 0u);
+  Load(true);
+  EXPECT_FALSE(checked()) << "the saved choice, not the resource's state";
+}
+
 TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
   playlist::appendRow(*Rows(), "C:\\music\\second.mp3");

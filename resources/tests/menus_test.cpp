@@ -234,6 +234,7 @@ TEST_F(MenusTest, ItemsCarryTheirTexts) {
       {listContext_, IDM_TAGS_READ_ALL, "全てのアイテム(&E)"},
       {listContext_, IDM_TAG_AUTO, "自動(&A)"},
       {listContext_, IDM_TAG_ALWAYS_ID3V1, "常にID3v1から読み込む(&I)"},
+      {listContext_, IDM_TAG_UNICODE, "Unicode・ID3v2.4タグも読む(&U)"},
       {listContext_, IDM_LENGTH_SELECTED, "選択されたアイテム(&Q)"},
       {listContext_, IDM_LENGTH_ALL, "全てのアイテム(&W)"},
       {listContext_, IDM_ALWAYS_TAG_READ, "常にタグを追加(&W)"},
