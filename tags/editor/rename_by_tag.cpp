@@ -155,7 +155,7 @@ bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& te
       return ReadId3v1Texts(path, texts);
     case TagFormat::WindowsMedia: {
       WmFields fields{};
-      if (!ReadWmFields(path.c_str(), fields)) return false;
+      if (!ReadWmFields(path.c_str(), fields, unicodeTags)) return false;
       texts = {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
       return true;
     }

@@ -290,7 +290,7 @@ void TagEditorDialog::ShowWmTags(const std::string& path) {
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, false);
   Enable(dialog, IDC_TAG_FROM_ID3V1, false);
   WmFields fields{};
-  if (!ReadWmFields(path.c_str(), fields)) {
+  if (!ReadWmFields(path.c_str(), fields, UnicodeConverter())) {
     ShowNoTag(dialog);
     return;
   }
