@@ -123,6 +123,17 @@ TEST_F(UnicodeTagsTest, TheSwitchReadsUtf16TitlesInTheListTheMainTitleAndTheEdit
   ASSERT_NE(frame, written.Frames().end());
   const std::string data(frame->second.data.begin(), frame->second.data.end());
   EXPECT_EQ(data, Utf16Text(u"日本語の歌")) << "an unchanged Unicode frame was rewritten";
+
+  // A new title typed over the Unicode one goes back as UTF-16, in ID3v2.3.
+  tags::OpenTagEditor(editor, path);
+  SetDlgItemTextA(editor.window(), IDC_TAG_TITLE, "新しい歌");
+  editor.SaveMp3Tags(path);
+  ShowWindow(editor.window(), SW_HIDE);
+  tags::Id3v2Tag edited;
+  ASSERT_EQ(edited.LoadTag(path), 0);
+  const auto& titleFrame = edited.Frames().at(tags::Id3v2Tag::FrameKey("TIT2"));
+  EXPECT_EQ(std::string(titleFrame.data.begin(), titleFrame.data.end()), Utf16Text(u"新しい歌"));
+  EXPECT_EQ(ReadBytes(path).substr(0, 4), std::string("ID3\x03", 4));
   ASSERT_TRUE(WriteBytes(path, file));
 
   Command(IDM_TAG_UNICODE);

@@ -322,7 +322,8 @@ void TagEditorDialog::SaveMp3Tags(const std::string& path) {
     fields.genre = ItemText(dialog, IDC_TAG_GENRE);
     if (HasId3v24Header(path)) {
       SetText(dialog, IDC_TAG_STATUS, kVersion24NotWritten);
-    } else if (WriteId3v2Fields(path, fields, UnicodeConverter())) {
+    } else if (WriteId3v2Fields(path, fields, UnicodeConverter(),
+                                    UnicodeConverter() != nullptr ? SystemUtf16FromAnsi : nullptr)) {
       ShowTagSource(path, TagSource::Id3v2);
       SetText(dialog, IDC_TAG_STATUS, kWriteSucceeded);
     } else {
