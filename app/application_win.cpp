@@ -48,6 +48,8 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
   void setAlwaysId3v1(bool on) override {
     app_.settings().alwaysId3v1 = on;
   }
+  bool unicodeTags() const override { return app_.settings().unicodeTags; }
+  void setUnicodeTags(bool on) override { app_.settings().unicodeTags = on; }
 
  private:
   Application& app_;
@@ -77,9 +79,9 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   DialogEntryPoints& entries = main_.entryPoints();
   entries.skin = [this](int index) { main_.SelectSkin(index); };
   entries.associations = [this] { associationDialog_.Show(instance_, main_.window()); };
-  entries.volume = [this] { volumeDialog_.Open(instance_); };
+  entries.volume = [this] { volumeDialog_.Open(instance_, &router_); };
   entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
-  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_); };
+  entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_, &router_); };
   playback::VideoViewHost viewHost;
   viewHost.mainWindow = [this] { return main_.window(); };
   viewHost.mainTopmost = [this] { return settings_.topmost; };
@@ -92,6 +94,10 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
   engine_.SetRowTitleLookup([this](const std::string& path, std::string& title, std::string& artist) {
     playlist_.Lookup()(path, title, artist);
   });
+  // Titles everywhere read Unicode tag texts while the playlist's choice is on.
+  auto unicodeTags = [this] { return settings_.unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr; };
+  engine_.SetUnicodeTagsSource(unicodeTags);
+  tagEditor_.SetUnicodeTagsSource(unicodeTags);
   // Every new video is sized by the view's zoom setting.
   session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }
@@ -112,6 +118,8 @@ HWND Application::CreateMainWindow() { return main_.Create(instance_, router_); 
 
 void Application::RunStartupSequence() {
   InitCommonControls();
+  // Every window of the player passes the media keys it leaves alone to the main window.
+  router_.SetAppCommandWindow(main_.window());
   main_.SetUpControls();
   main_.RegisterDropTarget();
   skinnedControls_.LayOut(main_.window());
@@ -124,7 +132,7 @@ void Application::RunStartupSequence() {
   playlist_.Create(instance_, main_.window(), appDirectory_, playlistHost_.get(), &router_);
   if (playlist_.window() != nullptr) tagEditor_.Create(instance_, router_);
   engine_.AttachPlaylist(playlist_.rows());
-  videoView_.Create(instance_);
+  videoView_.Create(instance_, &router_);
   videoView_.RegisterDropTarget();
   filterList_.Create(instance_, router_);
   equalizerDialog_.Create(instance_, router_);
@@ -177,6 +185,7 @@ void Application::RunShutdownSequence() {
   session_.ReleaseFilters();
   apartment_.reset();
   main_.ReleaseResources();
+  router_.SetAppCommandWindow(nullptr);
   skinnedControls_.Release();
   skin_.Free();
   videoView_.RevokeDropTarget();
@@ -231,6 +240,8 @@ void LoadSettings(Application& app, bool fileGiven) {
     shell.alwaysId3v1 = loaded.alwaysId3v1;
     app.playlist().ShowTagSource(*loaded.alwaysId3v1);
   }
+  shell.unicodeTags = loaded.unicodeTags;
+  app.playlist().ShowUnicodeTags(loaded.unicodeTags);
   app.videoView().ApplySettings(loaded);
   shell.renamePattern = loaded.renamePattern;
   shell.skinName = loaded.skinName;

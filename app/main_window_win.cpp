@@ -83,6 +83,11 @@ void AddTool(HWND tooltip, HWND owner, HWND control, const char* text) {
 MainWindow::MainWindow(Application& app)
     : app_(app),
       titleKeys_(app),
+      // The engine is not built yet; the keys only keep the reference for later.
+      mediaKeys_(app.engine(),
+                 [this](long volume) {
+                   MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume)));
+                 }),
       handoffMessage_(RegisterWindowMessageA("kesopenfine")),
       taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -126,6 +131,7 @@ void MainWindow::RegisterCommands() {
   commands_.Add(IDM_SLEEP, entry(&DialogEntryPoints::sleepTimer));
   commands_.Add(IDM_EFFECTS, entry(&DialogEntryPoints::effects));
   commands_.Add(IDM_FILTERS, entry(&DialogEntryPoints::filterList));
+  commands_.Add(IDM_MEDIA_KEYS, [this](int) { UseMediaKeys(!app_.settings().mediaKeys); });
   commands_.Add(IDM_DOCK_PLAYLIST, [this](int) {
     auto& settings = app_.settings();
     settings.dockPlaylist = !settings.dockPlaylist;
@@ -166,6 +172,17 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
   }
   shell.dockPlaylist = loaded.dockPlaylist;
   if (loaded.dockPlaylist) SetChecked(IDM_DOCK_PLAYLIST, true, MenuScope::MainMenu);
+  UseMediaKeys(loaded.mediaKeys);
+}
+
+void MainWindow::UseMediaKeys(bool on) {
+  app_.settings().mediaKeys = on;
+  if (on) {
+    mediaKeys_.RegisterHotKeys(window());
+  } else {
+    mediaKeys_.UnregisterHotKeys();
+  }
+  SetChecked(IDM_MEDIA_KEYS, on, MenuScope::MainMenu);
 }
 
 void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayWanted_; }
@@ -266,6 +283,7 @@ void MainWindow::CreateTooltips() {
 }
 
 void MainWindow::ReleaseResources() {
+  mediaKeys_.UnregisterHotKeys();
   platform::revokeDropTarget(window());
   titleKeys_.Remove();
   mainMenu_.reset();
@@ -617,6 +635,14 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return FALSE;
     }
+    case WM_APPCOMMAND:
+      // The other windows of the player pass on the commands they leave unhandled.
+      if (!mediaKeys_.OnAppCommand(lParam)) return FALSE;
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_HOTKEY:
+      mediaKeys_.OnHotKey(wParam);
+      return FALSE;
     case WM_TIMER:
       if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
       return FALSE;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/dialog_entry_points.h"
+#include "app/media_keys_win.h"
 #include "app/title_display_win.h"
 #include "platform/command_table.h"
 #include "platform/drop_target_win.h"
@@ -70,6 +71,8 @@ class MainWindow final : public platform::ModelessDialog,
   bool trayWanted() const { return trayWanted_; }
   bool marqueeActive() const { return marquee_; }
   platform::CommandTable& commands() { return commands_; }
+  // The keyboard's media keys: WM_APPCOMMAND always, the hot keys while switched on.
+  MediaKeys& mediaKeys() { return mediaKeys_; }
   // Where the commands that open other subsystems' windows go.
   DialogEntryPoints& entryPoints() { return entryPoints_; }
 
@@ -150,6 +153,8 @@ class MainWindow final : public platform::ModelessDialog,
   // Left edge of the seek knob in client pixels.
   void PlaceSeekKnob(int left);
   void UpdateTitleTooltip(const std::string& title);
+  // The "MediaKeys" switch: claims or gives back the hot keys and shows the check mark.
+  void UseMediaKeys(bool on);
   void ShowPostedPosition();
   // Plays the dropped path that waited for kPlayDroppedMessage.
   void PlayPostedDrop();
@@ -160,6 +165,7 @@ class MainWindow final : public platform::ModelessDialog,
   platform::MenuHandle mainMenu_;  // IDR_MENU; its sub-menu 0 is the main pop-up
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;
+  MediaKeys mediaKeys_;
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
   UINT handoffMessage_ = 0;
   UINT taskbarCreatedMessage_ = 0;

@@ -66,8 +66,8 @@ HWND ModelessDialog::CreateIndirect(HINSTANCE instance, const DLGTEMPLATE* dialo
 HWND ModelessDialog::Attach(HWND created, DialogRouter* router, std::optional<DialogSlot> slot) {
   // A dialog that destroyed itself during WM_INITDIALOG has already been forgotten.
   if (created == nullptr || window_ != created) return nullptr;
-  if (router != nullptr && slot) {
-    router->Register(*slot, created);
+  if (router != nullptr) {
+    if (slot) router->Register(*slot, created);
     router_ = router;
   }
   return created;
@@ -103,6 +103,14 @@ INT_PTR CALLBACK ModelessDialog::DialogProc(HWND window, UINT message, WPARAM wP
   }
 
   const INT_PTR result = self->HandleMessage(message, wParam, lParam);
+
+  if (message == WM_APPCOMMAND && result == FALSE && self->router_ != nullptr) {
+    HWND target = self->router_->appCommandWindow();
+    if (target != nullptr && target != window && SendMessageA(target, WM_APPCOMMAND, wParam, lParam) != FALSE) {
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    }
+  }
 
   if (message == WM_NCDESTROY) {
     // The last message the window gets: nothing may point at it, nor it at us, afterwards.

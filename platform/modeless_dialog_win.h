@@ -27,8 +27,15 @@ class DialogRouter {
   // true when one of them took it.
   bool Route(MSG& message) const;
 
+  // Where the dialogs created with this router send a WM_APPCOMMAND (the keyboard's
+  // media keys) that they leave unhandled: the default handling of a top-level
+  // window passes it to no other window of the program.
+  void SetAppCommandWindow(HWND window) { appCommandWindow_ = window; }
+  HWND appCommandWindow() const { return appCommandWindow_; }
+
  private:
   std::array<HWND, static_cast<std::size_t>(DialogSlot::Count)> dialogs_{};
+  HWND appCommandWindow_ = nullptr;
 };
 
 // Base of a modeless dialog whose state object lives on the dialog window (DWLP_USER).
@@ -50,7 +57,8 @@ class ModelessDialog {
 
   // Creates the dialog from a resource named `resource` (CreateDialogParamA with `this` as the
   // init parameter), stores `this` on the window before WM_INITDIALOG reaches HandleMessage,
-  // and registers it with router in slot when both are given. Returns the window or nullptr.
+  // and registers it with router in slot when both are given; with a router, the dialog
+  // passes on the WM_APPCOMMAND it does not handle. Returns the window or nullptr.
   // A window this object already had is destroyed first.
   HWND Create(HINSTANCE instance, const char* resource, HWND owner,
               DialogRouter* router = nullptr, std::optional<DialogSlot> slot = std::nullopt);

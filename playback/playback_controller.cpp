@@ -37,7 +37,8 @@ PlaybackController::PlaybackController(MediaBackend& backend, PlaybackView& view
 
 std::string PlaybackController::DisplayTitle(const std::string& path) const {
   char title[tags::kDisplayTitleCapacity] = {};
-  tags::FormatDisplayTitle(path.c_str(), title, alwaysId3v1_ && alwaysId3v1_());
+  tags::FormatDisplayTitle(path.c_str(), title, alwaysId3v1_ && alwaysId3v1_(),
+                           unicodeTags_ ? unicodeTags_() : nullptr);
   return title;
 }
 

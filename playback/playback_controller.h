@@ -17,6 +17,7 @@
 #include "playlist/entry_tags.h"
 #include "playlist/row_store.h"
 #include "settings/player_settings.h"
+#include "tags/id3/unicode_text.h"
 
 namespace kestrun::playback {
 
@@ -48,6 +49,9 @@ class PlaybackController {
   // playlist's own, so a played row shows what its tag command would read. Until it
   // is given, a played row's title is its file name.
   void SetRowTitleLookup(playlist::TitleLookup lookup) { rowTitleLookup_ = std::move(lookup); }
+  // The same for the "UnicodeTags" choice: the conversion of Unicode tag texts while
+  // it is on, nullptr while it is off (and until a source is given).
+  void SetUnicodeTagsSource(std::function<tags::AnsiFromUtf16()> source) { unicodeTags_ = std::move(source); }
 
   // Builds a graph for path and starts it; success or failure shows in the state
   // and the title display. The current row stays as it is.
@@ -147,6 +151,7 @@ class PlaybackController {
   GraphOptions options_;
   std::function<bool()> alwaysId3v1_;
   playlist::TitleLookup rowTitleLookup_;
+  std::function<tags::AnsiFromUtf16()> unicodeTags_;
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
 };

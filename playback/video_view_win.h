@@ -50,7 +50,10 @@ class VideoViewWindow final : public platform::CompanionDialog {
   // The view plays through backend and draws on surface: both the media session.
   VideoViewWindow(PlaybackController& engine, MediaBackend& backend, VideoSurface& surface, std::string appDirectory)
       : engine_(engine), backend_(backend), surface_(surface), appDirectory_(std::move(appDirectory)) {}
-  HWND Create(HINSTANCE instance) { return CreateHidden(instance, "IDD_View", nullptr); }
+  // router: where the view passes on the media keys it does not handle itself.
+  HWND Create(HINSTANCE instance, platform::DialogRouter* router = nullptr) {
+    return CreateHidden(instance, "IDD_View", nullptr, router);
+  }
   void SetHost(VideoViewHost host) { host_ = std::move(host); }
   // Takes drops through the drag-and-drop target; and gives it back.
   void RegisterDropTarget();

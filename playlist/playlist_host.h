@@ -39,6 +39,10 @@ class PlaylistHost {
   // "AlwaysID3v1": MP3 titles come from ID3v1 only.
   virtual bool alwaysId3v1() const = 0;
   virtual void setAlwaysId3v1(bool on) = 0;
+  // "UnicodeTags": ID3v2.4 tags and UTF-16/UTF-8 texts are read too. Off unless a
+  // host keeps the choice.
+  virtual bool unicodeTags() const { return false; }
+  virtual void setUnicodeTags(bool) {}
 };
 
 }  // namespace kestrun::playlist

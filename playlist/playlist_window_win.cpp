@@ -207,7 +207,7 @@ HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::stri
   host_ = host;
   router_ = router;
   mainWindow_ = mainWindow;
-  if (CreateHidden(instance, "IDD_LISTDLG", nullptr) == nullptr) return nullptr;
+  if (CreateHidden(instance, "IDD_LISTDLG", nullptr, router) == nullptr) return nullptr;
   list_ = GetDlgItem(window(), IDC_PLAYLIST_LIST);
   if (list_ == nullptr) return window();
   topmost_ = false;
@@ -308,6 +308,11 @@ void PlaylistWindow::RegisterCommands() {
   commands_.Add(IDCANCEL, [this](int) { CancelRun(); });
   commands_.Add(IDM_TAG_AUTO, [this](int) { SetAlwaysId3v1(false); });
   commands_.Add(IDM_TAG_ALWAYS_ID3V1, [this](int) { SetAlwaysId3v1(true); });
+  commands_.Add(IDM_TAG_UNICODE, [this](int) {
+    if (host_ == nullptr) return;
+    host_->setUnicodeTags(!host_->unicodeTags());
+    ShowUnicodeTags(host_->unicodeTags());
+  });
   commands_.Add(IDM_ALWAYS_TAG_READ, [this](int) {
     if (host_ == nullptr) return;
     host_->setAlwaysTagRead(!host_->alwaysTagRead());
@@ -322,7 +327,8 @@ void PlaylistWindow::RegisterCommands() {
                   const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
                   if (!form) return;
                   HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                  RenameSelectedRows(*rows_, *form, {host_->alwaysId3v1(), host_->renamePattern()});
+                  RenameSelectedRows(*rows_, *form,
+                                     {host_->alwaysId3v1(), host_->renamePattern(), UnicodeConverter()});
                   SetCursor(previous);
                 });
   commands_.Add(IDM_RENAME_USER_PATTERN_SETUP, [this](int) {
@@ -815,10 +821,15 @@ bool PlaylistWindow::PumpOneMessage() {
   return list_ != nullptr && IsWindow(list_);
 }
 
+tags::AnsiFromUtf16 PlaylistWindow::UnicodeConverter() const {
+  return host_ != nullptr && host_->unicodeTags() ? tags::SystemAnsiFromUtf16 : nullptr;
+}
+
 TitleLookup PlaylistWindow::Lookup() const {
   const bool id3v1Only = host_ != nullptr && host_->alwaysId3v1();
-  return [id3v1Only](const std::string& path, std::string& title, std::string& artist) {
-    LookUpTitleArtist(path, id3v1Only, title, artist);
+  const tags::AnsiFromUtf16 unicode = UnicodeConverter();
+  return [id3v1Only, unicode](const std::string& path, std::string& title, std::string& artist) {
+    LookUpTitleArtist(path, id3v1Only, title, artist, unicode);
   };
 }
 
@@ -851,6 +862,8 @@ void PlaylistWindow::ShowTagSource(bool alwaysId3v1) {
   CheckItem(popup(), IDM_TAG_ALWAYS_ID3V1, alwaysId3v1);
   CheckItem(popup(), IDM_TAG_AUTO, !alwaysId3v1);
 }
+
+void PlaylistWindow::ShowUnicodeTags(bool on) { CheckItem(popup(), IDM_TAG_UNICODE, on); }
 
 void PlaylistWindow::ShowAlwaysTagRead(bool on) { CheckItem(popup(), IDM_ALWAYS_TAG_READ, on); }
 

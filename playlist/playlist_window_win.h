@@ -72,6 +72,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // The marks of "always read tags" and of the tag source in the right-click menu.
   void ShowAlwaysTagRead(bool on);
   void ShowTagSource(bool alwaysId3v1);
+  // The check mark of "Unicode・ID3v2.4タグも読む".
+  void ShowUnicodeTags(bool on);
 
   platform::CommandTable& commands() { return commands_; }
   bool topmost() const { return topmost_; }
@@ -131,6 +133,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void ShowRefusal(platform::PathRefusal refusal);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
+  // The system's conversion when the host's "UnicodeTags" is on, else none.
+  tags::AnsiFromUtf16 UnicodeConverter() const;
   // Reads the tags or measures the lengths of the rows of walk on worker threads.
   enum class RunKind { Adding, Tags, Lengths };
   void RunBulk(const std::vector<int>& walk, RunKind kind);

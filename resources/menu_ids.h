@@ -48,6 +48,12 @@
 #define IDM_VIEW_ASPECT_4_3 40080
 #define IDM_VIEW_ASPECT_16_9 40081
 
+// Main window's 設定 menu: the keyboard's media keys as global hot keys.
+#define IDM_MEDIA_KEYS 40100
+
+// Playlist's tag menu: also read ID3v2.4 tags and Unicode texts ("UnicodeTags").
+#define IDM_TAG_UNICODE 40101
+
 // The skin menu (built at run time from the Skin folder): item k is
 // IDM_SKIN_FIRST + k; ids up to IDM_SKIN_LIMIT (exclusive) are kept for it.
 #define IDM_SKIN_FIRST 25000

@@ -36,6 +36,9 @@ struct PlayerSettings {
   std::optional<bool> alwaysId3v1;
   // "UnicodeTags": also read ID3v2.4 tags and UTF-16/UTF-8 texts.
   bool unicodeTags = false;
+  // "MediaKeys": the keyboard's media keys are taken as global hot keys, so they
+  // reach the player in the background and in the tray.
+  bool mediaKeys = true;
   bool equalizerOn = false;
   bool voiceRemovalOn = false;
   std::string renamePattern = kDefaultRenamePattern;

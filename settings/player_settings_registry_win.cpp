@@ -24,6 +24,7 @@ constexpr char kUseCapture[] = "UseCapture";
 constexpr char kUseWmp71[] = "UseWMP71";
 constexpr char kAlwaysId3v1[] = "AlwaysID3v1";
 constexpr char kUnicodeTags[] = "UnicodeTags";
+constexpr char kMediaKeys[] = "MediaKeys";
 constexpr char kEqEnable[] = "EQEnable";
 constexpr char kVrEnable[] = "VREnable";
 constexpr char kUserDefine[] = "UserDefine";
@@ -77,6 +78,7 @@ PlayerSettings LoadSettings(bool fileGiven, const equalizer::BandValues& bandsBe
   settings.useWmp71 = ReadFlag(key, kUseWmp71, false);
   if (ReadSettingNumber(key, kAlwaysId3v1, value)) settings.alwaysId3v1 = value != 0;
   settings.unicodeTags = ReadFlag(key, kUnicodeTags, false);
+  settings.mediaKeys = ReadFlag(key, kMediaKeys, true);
   settings.equalizerOn = ReadFlag(key, kEqEnable, false);
   settings.voiceRemovalOn = ReadFlag(key, kVrEnable, false);
   CloseSettingsKey();
@@ -107,6 +109,7 @@ void SaveSettings(const PlayerSettings& settings) {
   flag(kUseWmp71, settings.useWmp71);
   flag(kAlwaysId3v1, settings.alwaysId3v1.value_or(false));
   flag(kUnicodeTags, settings.unicodeTags);
+  flag(kMediaKeys, settings.mediaKeys);
   flag(kEqEnable, settings.equalizerOn);
   flag(kVrEnable, settings.voiceRemovalOn);
   WriteSettingString(kPlayerSubkey, kEqualizer, FormatEqualizerText(settings.bands.data()).c_str());

@@ -13,8 +13,8 @@ constexpr char kSecondsIdle[] = "00";
 
 std::uint64_t SystemUptimeMs() { return GetTickCount64(); }
 
-HWND SleepTimerDialog::Open(HINSTANCE instance) {
-  if (window() == nullptr) Create(instance, kSleepDialogResource, nullptr);
+HWND SleepTimerDialog::Open(HINSTANCE instance, platform::DialogRouter* router) {
+  if (window() == nullptr) Create(instance, kSleepDialogResource, nullptr, router);
   if (window() != nullptr) {
     ShowWindow(window(), SW_SHOW);
     SetForegroundWindow(window());

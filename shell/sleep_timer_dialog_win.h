@@ -28,7 +28,7 @@ class SleepTimerDialog final : public platform::ModelessDialog {
   ~SleepTimerDialog() override { Destroy(); }
 
   // Creates the dialog the first time, then shows it.
-  HWND Open(HINSTANCE instance);
+  HWND Open(HINSTANCE instance, platform::DialogRouter* router = nullptr);
   void HideIfVisible();
 
   bool running() const { return countdown_.running(); }

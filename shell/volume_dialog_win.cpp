@@ -7,9 +7,9 @@
 
 namespace kestrun::shell {
 
-HWND VolumeDialog::Open(HINSTANCE instance) {
+HWND VolumeDialog::Open(HINSTANCE instance, platform::DialogRouter* router) {
   if (window() == nullptr) {
-    Create(instance, kVolumeDialogResource, nullptr);
+    Create(instance, kVolumeDialogResource, nullptr, router);
   } else {
     // Shown again after hiding: the volume may have been changed elsewhere meanwhile.
     ShowMixerValue();

@@ -28,7 +28,7 @@ class VolumeDialog final : public platform::ModelessDialog {
 
   // Creates and shows the dialog, or shows the one that exists (it may have been
   // hidden); there is never more than one.
-  HWND Open(HINSTANCE instance);
+  HWND Open(HINSTANCE instance, platform::DialogRouter* router = nullptr);
   // Hides the dialog if it is shown.
   void HideIfVisible();
 

@@ -251,6 +251,46 @@ TEST_F(SettingsTest, SavedSwitchesComeBackOnWithTheirMarks) {
   EXPECT_TRUE(Options().useCapture);
 }
 
+TEST_F(SettingsTest, MediaKeysAreOnForAFreshUserAndTheChoiceComesBackWithItsMark) {
+  Load(true);
+  EXPECT_TRUE(App().settings().mediaKeys);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
+  EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  Save();
+  const RawValue saved = ReadRaw("MediaKeys");
+  EXPECT_EQ(saved.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(AsNumber(saved), 0u);
+
+  App().settings().mediaKeys = true;
+  Load(true);
+  EXPECT_FALSE(App().settings().mediaKeys) << "a saved 0 keeps the keys to other programs";
+  EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+  EXPECT_FALSE(Main().mediaKeys().holds(VK_MEDIA_PLAY_PAUSE));
+
+  // Back to the state the other tests expect.
+  WriteNumber("MediaKeys", 1);
+  Load(true);
+  EXPECT_TRUE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
+}
+
+TEST_F(SettingsTest, UnicodeTagsChoiceComesBackWithItsMarkInThePlaylistMenu) {
+  auto checked = [] { return IsChecked(App().playlist().popup(), IDM_TAG_UNICODE); };
+  Load(true);
+  EXPECT_FALSE(App().settings().unicodeTags) << "off for a fresh user";
+  EXPECT_FALSE(checked());
+  WriteNumber("UnicodeTags", 1);
+  Load(true);
+  EXPECT_TRUE(App().settings().unicodeTags);
+  EXPECT_TRUE(checked());
+  SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_UNICODE, 0);
+  EXPECT_FALSE(checked());
+  Save();
+  EXPECT_EQ(AsNumber(ReadRaw("UnicodeTags")), 0u);
+  Load(true);
+  EXPECT_FALSE(checked()) << "the saved choice, not the resource's state";
+}
+
 TEST_F(SettingsTest, NegativePlayNumMeansNoRowAndIsNotSavedBack) {
   playlist::appendRow(*Rows(), "C:\\music\\first.mp3");
   playlist::appendRow(*Rows(), "C:\\music\\second.mp3");

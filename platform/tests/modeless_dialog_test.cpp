@@ -315,3 +315,57 @@ TEST_F(ModelessDialogTest, NestedDialogsAreOfferedMessagesInSlotOrder) {
 
 }  // namespace
 }  // namespace kestrun::platform
+
+namespace kestrun::platform {
+namespace {
+
+// Takes the media keys as the player's main window does: answers TRUE to the play/pause
+// command and leaves every other one to the default handling.
+class AppCommandDialog : public RecordingDialog {
+ public:
+  AppCommandDialog() : RecordingDialog("target") {}
+  int playPauses = 0;
+
+ protected:
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APPCOMMAND && GET_APPCOMMAND_LPARAM(lParam) == APPCOMMAND_MEDIA_PLAY_PAUSE) {
+      ++playPauses;
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    }
+    return RecordingDialog::HandleMessage(message, wParam, lParam);
+  }
+};
+
+LRESULT SendAppCommand(HWND window, int command) {
+  return SendMessageA(window, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window),
+                      MAKELPARAM(0, command | FAPPCOMMAND_KEY));
+}
+
+TEST_F(ModelessDialogTest, AppCommandsLeftUnhandledGoToTheRoutersWindowOnce) {
+  AppCommandDialog target;
+  RecordingDialog other("other");
+  RecordingDialog loose("loose");
+  ASSERT_NE(CreatePopup(target, nullptr, DialogSlot::Main), nullptr);
+  ASSERT_NE(CreatePopup(other), nullptr) << "a router without a slot still passes the keys on";
+  ASSERT_NE(loose.CreateIndirect(GetModuleHandleA(nullptr), popup_.get(), nullptr), nullptr);
+
+  // Before the router knows its window, nothing is passed on.
+  EXPECT_EQ(SendAppCommand(other.window(), APPCOMMAND_MEDIA_PLAY_PAUSE), 0);
+  EXPECT_EQ(target.playPauses, 0);
+
+  router_.SetAppCommandWindow(target.window());
+  EXPECT_EQ(SendAppCommand(other.window(), APPCOMMAND_MEDIA_PLAY_PAUSE), TRUE);
+  EXPECT_EQ(target.playPauses, 1);
+  EXPECT_EQ(SendAppCommand(target.window(), APPCOMMAND_MEDIA_PLAY_PAUSE), TRUE);
+  EXPECT_EQ(target.playPauses, 2) << "the window itself takes it once, without passing it to itself";
+  // A command the target declines keeps the sender's default answer.
+  EXPECT_EQ(SendAppCommand(other.window(), APPCOMMAND_BROWSER_BACKWARD), 0);
+  EXPECT_TRUE(target.Saw(WM_APPCOMMAND));
+  // A dialog made without the router keeps the default handling.
+  EXPECT_EQ(SendAppCommand(loose.window(), APPCOMMAND_MEDIA_PLAY_PAUSE), 0);
+  EXPECT_EQ(target.playPauses, 2);
+}
+
+}  // namespace
+}  // namespace kestrun::platform

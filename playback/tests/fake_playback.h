@@ -30,6 +30,7 @@ class FakeBackend : public MediaBackend {
   std::deque<long> events;
 
   int builds = 0;
+  long volume = 0;  // the last volume given to a graph
   int teardowns = 0;
   double rate = 1.0;
   std::vector<std::int64_t> seeks;
@@ -66,7 +67,10 @@ class FakeBackend : public MediaBackend {
     rate = value;
     return true;
   }
-  bool SetVolume(long) override { return true; }
+  bool SetVolume(long value) override {
+    volume = value;
+    return true;
+  }
   bool RouteEvents() override { return !routeFails; }
   bool NextEvent(long& code) override {
     if (events.empty()) return false;

@@ -145,7 +145,7 @@ TEST_F(MenusTest, SettingsSubmenuIsItemTwentyOne) {
   ASSERT_NE(settings.popup, nullptr);
   EXPECT_EQ(settings.text, "設定(&T)");
   const auto inside = Commands(settings.popup);
-  for (UINT id : {IDM_TOPMOST, IDM_USE_TRAY, IDM_DOCK_PLAYLIST, IDM_USE_WMP71, IDM_ASSOCIATIONS}) {
+  for (UINT id : {IDM_TOPMOST, IDM_USE_TRAY, IDM_DOCK_PLAYLIST, IDM_USE_WMP71, IDM_MEDIA_KEYS, IDM_ASSOCIATIONS}) {
     EXPECT_TRUE(inside.count(id)) << id;
   }
 }
@@ -216,6 +216,7 @@ TEST_F(MenusTest, ItemsCarryTheirTexts) {
       {mainPopup_, IDM_USE_TRAY, "タスクトレイを使用する(&U)"},
       {mainPopup_, IDM_DOCK_PLAYLIST, "プレイリストと一体化する(&P)"},
       {mainPopup_, IDM_USE_WMP71, "WMP７.１コアで再生する（wma, wmv, asf）(&W)"},
+      {mainPopup_, IDM_MEDIA_KEYS, "メディアキーを使う(&K)"},
       {mainPopup_, IDM_ASSOCIATIONS, "関連づけ(&E)..."},
       {mainPopup_, IDM_VOLUME, "ボリューム(&B)..."},
       {mainPopup_, IDM_ABOUT, "バージョン情報(&I)..."},
@@ -233,6 +234,7 @@ TEST_F(MenusTest, ItemsCarryTheirTexts) {
       {listContext_, IDM_TAGS_READ_ALL, "全てのアイテム(&E)"},
       {listContext_, IDM_TAG_AUTO, "自動(&A)"},
       {listContext_, IDM_TAG_ALWAYS_ID3V1, "常にID3v1から読み込む(&I)"},
+      {listContext_, IDM_TAG_UNICODE, "Unicode・ID3v2.4タグも読む(&U)"},
       {listContext_, IDM_LENGTH_SELECTED, "選択されたアイテム(&Q)"},
       {listContext_, IDM_LENGTH_ALL, "全てのアイテム(&W)"},
       {listContext_, IDM_ALWAYS_TAG_READ, "常にタグを追加(&W)"},

@@ -19,12 +19,12 @@ std::string RowDisplayText(std::string_view path, std::string_view title, std::s
   return text;
 }
 
-void FormatDisplayTitle(const char* path, char* text, bool alwaysId3v1) {
+void FormatDisplayTitle(const char* path, char* text, bool alwaysId3v1, AnsiFromUtf16 unicodeTags) {
   const std::string whole(path != nullptr ? path : "");
   std::string title;
   std::string artist;
   // A lookup that finds nothing leaves both empty: the row text is then the file name.
-  ReadTitleArtist(whole, title, artist, alwaysId3v1);
+  ReadTitleArtist(whole, title, artist, alwaysId3v1, unicodeTags);
   const std::string shown = RowDisplayText(whole, title, artist);
   platform::CopyToBuffer(shown, text, kDisplayTitleCapacity);
 }

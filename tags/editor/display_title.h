@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tags/id3/unicode_text.h"
+
 namespace kestrun::tags {
 
 inline constexpr std::size_t kDisplayTitleCapacity = 260;
@@ -17,7 +19,8 @@ std::string RowDisplayText(std::string_view path, std::string_view title, std::s
 // Writes the display title of path into text (capacity kDisplayTitleCapacity): the
 // title and artist of the file's tags (ReadTitleArtist with the user's
 // "AlwaysID3v1" choice) in the row text; for a file without tags the file-name
-// part. Cut to fit without splitting a double-byte character.
-void FormatDisplayTitle(const char* path, char* text, bool alwaysId3v1);
+// part. Cut to fit without splitting a double-byte character. unicodeTags: the
+// "UnicodeTags" conversion, or none.
+void FormatDisplayTitle(const char* path, char* text, bool alwaysId3v1, AnsiFromUtf16 unicodeTags = nullptr);
 
 }  // namespace kestrun::tags

@@ -140,7 +140,7 @@ bool MoveKeepingReadOnly(const std::string& oldPath, const std::string& newPath)
   return true;
 }
 
-bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts) {
+bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts, AnsiFromUtf16 unicodeTags) {
   texts = {};
   switch (TagFormatOf(path)) {
     case TagFormat::Id3:
@@ -148,14 +148,14 @@ bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& te
         // A file that begins with "ID3" is read as ID3v2 only: an unreadable tag
         // (ID3v2.4, damaged) is not replaced by an older ID3v1 record.
         TagFields fields;
-        if (!ReadId3v2Fields(path, fields)) return false;
+        if (!ReadId3v2Fields(path, fields, unicodeTags)) return false;
         texts = FromTagFields(fields);
         return true;
       }
       return ReadId3v1Texts(path, texts);
     case TagFormat::WindowsMedia: {
       WmFields fields{};
-      if (!ReadWmFields(path.c_str(), fields)) return false;
+      if (!ReadWmFields(path.c_str(), fields, unicodeTags)) return false;
       texts = {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
       return true;
     }
@@ -168,7 +168,7 @@ bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& te
 
 std::optional<std::string> RenameFileByTag(const std::string& path, RenameForm form, const RenameOptions& options) {
   PatternTexts texts;
-  if (!ReadRenameTexts(path, options.alwaysId3v1, texts)) return std::nullopt;
+  if (!ReadRenameTexts(path, options.alwaysId3v1, texts, options.unicodeTags)) return std::nullopt;
   const std::optional<std::string> name = BuildRenameName(form, texts, options.userPattern);
   if (!name || !IsPlainFileName(*name)) return std::nullopt;
   const std::string newPath = RenameDirectoryOf(path) + *name + RenameExtensionOf(path);

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tags/id3/unicode_text.h"
+
 namespace kestrun::tags {
 
 // The form codes of the rename commands.
@@ -85,13 +87,15 @@ bool MoveKeepingReadOnly(const std::string& oldPath, const std::string& newPath)
 struct RenameOptions {
   bool alwaysId3v1 = false;                      // "AlwaysID3v1"
   std::string userPattern = kDefaultUserPattern; // "UserDefine"
+  AnsiFromUtf16 unicodeTags = nullptr;            // "UnicodeTags": the conversion, or none
 };
 
 // Reads the file's tags by its extension (.mp3: ID3v2 when the file begins with
 // "ID3" and alwaysId3v1 is off, else ID3v1; .wma, .wmv, .asf: Windows Media) into
 // the pattern texts. False when the chosen source cannot be read or the file is
-// of any other type.
-bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts);
+// of any other type. unicodeTags: ID3v2.4 and Unicode texts too, converted by it.
+bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts,
+                     AnsiFromUtf16 unicodeTags = nullptr);
 
 // Renames one file after its tags; the new path on success, nothing when the
 // file keeps its name (no tag, a form rule, a name IsPlainFileName refuses, a

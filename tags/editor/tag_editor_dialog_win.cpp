@@ -242,7 +242,7 @@ void TagEditorDialog::ShowMp3Tags(const std::string& path) {
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, true);
   SetText(dialog, IDC_TAG_PATH, path);
   TagFields fields;
-  if (ReadId3v2Fields(path, fields)) {
+  if (ReadId3v2Fields(path, fields, UnicodeConverter())) {
     ShowId3v2Fields(dialog, fields);
     SelectSource(dialog, TagSource::Id3v2);
     Enable(dialog, IDC_TAG_FROM_ID3V1, true);
@@ -272,7 +272,7 @@ void TagEditorDialog::ShowTagSource(const std::string& path, TagSource source) {
     }
   } else {
     TagFields fields;
-    if (ReadId3v2Fields(path, fields)) {
+    if (ReadId3v2Fields(path, fields, UnicodeConverter())) {
       ShowId3v2Fields(dialog, fields);
       SetText(dialog, IDC_TAG_STATUS, kReadSucceeded);
     } else {
@@ -290,7 +290,7 @@ void TagEditorDialog::ShowWmTags(const std::string& path) {
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, false);
   Enable(dialog, IDC_TAG_FROM_ID3V1, false);
   WmFields fields{};
-  if (!ReadWmFields(path.c_str(), fields)) {
+  if (!ReadWmFields(path.c_str(), fields, UnicodeConverter())) {
     ShowNoTag(dialog);
     return;
   }
@@ -322,7 +322,8 @@ void TagEditorDialog::SaveMp3Tags(const std::string& path) {
     fields.genre = ItemText(dialog, IDC_TAG_GENRE);
     if (HasId3v24Header(path)) {
       SetText(dialog, IDC_TAG_STATUS, kVersion24NotWritten);
-    } else if (WriteId3v2Fields(path, fields)) {
+    } else if (WriteId3v2Fields(path, fields, UnicodeConverter(),
+                                    UnicodeConverter() != nullptr ? SystemUtf16FromAnsi : nullptr)) {
       ShowTagSource(path, TagSource::Id3v2);
       SetText(dialog, IDC_TAG_STATUS, kWriteSucceeded);
     } else {

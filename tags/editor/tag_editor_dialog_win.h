@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/companion_dialog_win.h"
+#include "tags/id3/unicode_text.h"
 
 namespace kestrun::tags {
 
@@ -37,6 +38,9 @@ class TagEditorDialog final : public platform::CompanionDialog {
   // puts its own choice here.
   using FileChooser = std::function<std::optional<std::string>(HWND owner)>;
   void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+  // The user's "UnicodeTags" choice: the conversion while it is on, nullptr while off.
+  // The same conversion reads the fields and tells, when writing, which ones changed.
+  void SetUnicodeTagsSource(std::function<AnsiFromUtf16()> source) { unicodeTags_ = std::move(source); }
 
  private:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
@@ -47,6 +51,8 @@ class TagEditorDialog final : public platform::CompanionDialog {
 
   HINSTANCE instance_ = nullptr;
   FileChooser chooseFile_;
+  std::function<AnsiFromUtf16()> unicodeTags_;
+  AnsiFromUtf16 UnicodeConverter() const { return unicodeTags_ ? unicodeTags_() : nullptr; }
 };
 
 // The playlist's "ID3タグ編集(&I)": the first selected row's path, or nothing when

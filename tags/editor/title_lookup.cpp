@@ -40,7 +40,7 @@ bool ReadTitleArtist(const std::string& path, std::string& title, std::string& a
     case TagFormat::WindowsMedia: {
       char wmTitle[kWmTextCapacity] = {};
       char wmArtist[kWmTextCapacity] = {};
-      const bool read = ReadWmTitleAuthor(path.c_str(), wmTitle, wmArtist);
+      const bool read = ReadWmTitleAuthor(path.c_str(), wmTitle, wmArtist, unicodeTags);
       title = wmTitle;
       artist = wmArtist;
       return read;

@@ -438,6 +438,35 @@ void Id3v2Tag::SetText(std::string_view id, std::string_view text) {
     return;
   }
   std::vector<std::uint8_t> data;
+  const auto existing = frames_.find(key);
+  const bool wasUnicode = existing != frames_.end() && !existing->second.data.empty() &&
+                          existing->second.data[0] != kEncodingLatin;
+  const bool beyondAscii =
+      std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  if (toUtf16_ != nullptr && wasUnicode && beyondAscii && (id[0] == 'T' || id == "COMM")) {
+    const std::u16string wide = toUtf16_(text);
+    if (!wide.empty()) {
+      // ID3v2.3 knows UTF-16 with a byte-order mark: little-endian, as most taggers write it.
+      const auto appendUtf16 = [&data](std::u16string_view units) {
+        data.push_back(0xFF);
+        data.push_back(0xFE);
+        for (char16_t unit : units) {
+          data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+          data.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+      };
+      data.push_back(kEncodingUtf16);
+      if (id == "COMM") {
+        data.insert(data.end(), std::begin(kCommLanguage), std::end(kCommLanguage));
+        appendUtf16(u"");  // the empty description, terminated
+        data.push_back(0);
+        data.push_back(0);
+      }
+      appendUtf16(wide);
+      existing->second.data = std::move(data);  // the frame keeps its flags
+      return;
+    }
+  }
   if (id[0] == 'T') {
     data.push_back(0);
   } else if (id == "COMM") {
@@ -701,7 +730,7 @@ bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::stri
   return true;
 }
 
-bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi) {
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi, Utf16FromAnsi toUtf16) {
   // Refused before the read-only attribute is touched: the file stays as it is.
   if (HasId3v24Header(path)) return false;
   ReadOnlyGuard readOnly(path);
@@ -709,6 +738,7 @@ bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFrom
   if (probe == HeaderProbe::Unreadable) return false;
   Id3v2Tag tag;
   tag.SetUnicodeReading(toAnsi);
+  tag.SetUnicodeWriting(toUtf16);
   if (probe == HeaderProbe::Absent) {
     // The new tag and the fields are written together, in one rewrite of the file.
     try {

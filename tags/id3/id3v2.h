@@ -61,6 +61,10 @@ class Id3v2Tag {
   // texts with toAnsi; nullptr (the default) reads only ID3v2.2, ID3v2.3.0 and
   // single-byte texts.
   void SetUnicodeReading(AnsiFromUtf16 toAnsi) { toAnsi_ = toAnsi; }
+  // With toUtf16, SetText writes a text frame or comment whose frame held Unicode
+  // as UTF-16 with a byte-order mark when the new text holds a byte beyond ASCII,
+  // so the characters other programs showed are kept; nullptr writes single-byte.
+  void SetUnicodeWriting(Utf16FromAnsi toUtf16) { toUtf16_ = toUtf16; }
 
   // Reads the tag at the start of the file. 0, kId3v2NoTag (no tag, ID3v2.4 or a
   // later ID3v2.3 revision, a body the file does not hold) or a system error.
@@ -144,6 +148,7 @@ class Id3v2Tag {
   std::uint16_t version_ = 0x0300;
   FrameMap frames_;
   AnsiFromUtf16 toAnsi_ = nullptr;
+  Utf16FromAnsi toUtf16_ = nullptr;
 };
 
 // Unsynchronisation as the writer applies it: a zero byte after every 0xFF that
@@ -168,6 +173,9 @@ bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::stri
 // byte for byte as it was (a Unicode frame, a frame longer than the editor
 // shows). False, with the file untouched, for an ID3v2.4 tag. Clears and
 // restores the read-only attribute.
-bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi = nullptr);
+// toUtf16: a changed field whose frame held Unicode goes back as UTF-16 (see
+// Id3v2Tag::SetUnicodeWriting).
+bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi = nullptr,
+                      Utf16FromAnsi toUtf16 = nullptr);
 
 }  // namespace kestrun::tags

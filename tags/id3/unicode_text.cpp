@@ -110,6 +110,10 @@ std::u16string DecodeUtf8(const std::uint8_t* bytes, std::size_t size) {
   return out;
 }
 
+std::u16string Utf16FromUtf8(std::string_view text) {
+  return DecodeUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
 std::u16string DecodeUtf16(const std::uint8_t* bytes, std::size_t size, bool bigEndian) {
   std::size_t i = 0;
   if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {

@@ -19,10 +19,18 @@ using AnsiFromUtf16 = std::string (*)(std::u16string_view text);
 std::string AsciiOrDefaultChar(std::u16string_view text);
 // UTF-8 as the "code page": lets tools print the decoded text exactly.
 std::string Utf8FromUtf16(std::u16string_view text);
+// The way back: the bytes of a code page as UTF-16, for a text the user typed into
+// a field whose frame held Unicode.
+using Utf16FromAnsi = std::u16string (*)(std::string_view text);
+// The stand-in that pairs with Utf8FromUtf16: the "code page" is UTF-8.
+std::u16string Utf16FromUtf8(std::string_view text);
+
 #ifdef _WIN32
 // The system's ANSI code page (WideCharToMultiByte with CP_ACP and its default
 // character).
 std::string SystemAnsiFromUtf16(std::u16string_view text);
+// The system's ANSI code page read back (MultiByteToWideChar with CP_ACP).
+std::u16string SystemUtf16FromAnsi(std::string_view text);
 #endif
 
 // UTF-8 bytes as UTF-16; a malformed or overlong sequence and a surrogate code

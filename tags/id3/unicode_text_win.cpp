@@ -18,4 +18,15 @@ std::string SystemAnsiFromUtf16(std::u16string_view text) {
   return out;
 }
 
+std::u16string SystemUtf16FromAnsi(std::string_view text) {
+  if (text.empty()) return {};
+  const int bytes = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
+  if (needed <= 0) return {};
+  std::u16string out(static_cast<std::size_t>(needed), u'\0');
+  const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, reinterpret_cast<wchar_t*>(out.data()), needed);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
 }  // namespace kestrun::tags

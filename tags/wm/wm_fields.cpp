@@ -106,7 +106,8 @@ void ShowTrackFromOne(char* track) {
 
 }  // namespace
 
-WmResult GetWmAttributeText(WmHeaderInfo& headerInfo, const char16_t* name, char* text, std::size_t capacity) {
+WmResult GetWmAttributeText(WmHeaderInfo& headerInfo, const char16_t* name, char* text, std::size_t capacity,
+                            AnsiFromUtf16 toAnsi) {
   if (text == nullptr || capacity == 0) return kWmInvalidArg;
   std::uint16_t stream = kWmFileLevelStream;
   WmAttrType type = WmAttrType::Dword;
@@ -149,7 +150,7 @@ WmResult GetWmAttributeText(WmHeaderInfo& headerInfo, const char16_t* name, char
       for (std::size_t i = 0; i < wide.size(); ++i) {
         wide[i] = static_cast<char16_t>(value[2 * i] | (value[2 * i + 1] << 8));
       }
-      WideToAnsi(wide.c_str(), text, capacity);
+      WideToAnsi(wide.c_str(), text, capacity, toAnsi);
       break;
     }
     default:  // binary, boolean and GUID values have no text
@@ -168,23 +169,23 @@ bool SetWmDwordAttribute(WmHeaderInfo& headerInfo, const char16_t* name, std::ui
   return WmSucceeded(headerInfo.SetAttribute(kWmFileLevelStream, name, WmAttrType::Dword, bytes, sizeof bytes));
 }
 
-bool ReadWmFields(const char* path, WmFields& fields) {
+bool ReadWmFields(const char* path, WmFields& fields, AnsiFromUtf16 toAnsi) {
   std::memset(&fields, 0, sizeof fields);
   WmComScope com;
   WmSession session;
   if (!session.Open(path)) return false;
   WmHeaderInfo& h = session.header();
-  GetWmAttributeText(h, kWmTitle, fields.title, sizeof fields.title);
-  GetWmAttributeText(h, kWmAuthor, fields.artist, sizeof fields.artist);
-  GetWmAttributeText(h, kWmAlbumTitle, fields.album, sizeof fields.album);
-  GetWmAttributeText(h, kWmDescription, fields.comment, sizeof fields.comment);
-  GetWmAttributeText(h, kWmGenre, fields.genre, sizeof fields.genre);
+  GetWmAttributeText(h, kWmTitle, fields.title, sizeof fields.title, toAnsi);
+  GetWmAttributeText(h, kWmAuthor, fields.artist, sizeof fields.artist, toAnsi);
+  GetWmAttributeText(h, kWmAlbumTitle, fields.album, sizeof fields.album, toAnsi);
+  GetWmAttributeText(h, kWmDescription, fields.comment, sizeof fields.comment, toAnsi);
+  GetWmAttributeText(h, kWmGenre, fields.genre, sizeof fields.genre, toAnsi);
   if (fields.genre[0] == '\0') {
     GetWmAttributeText(h, kWmGenreId, fields.genre, sizeof fields.genre);
     ResolveGenreId(fields.genre);
   }
-  GetWmAttributeText(h, kWmYear, fields.year, sizeof fields.year);
-  GetWmAttributeText(h, kWmTrack, fields.track, sizeof fields.track);
+  GetWmAttributeText(h, kWmYear, fields.year, sizeof fields.year, toAnsi);
+  GetWmAttributeText(h, kWmTrack, fields.track, sizeof fields.track, toAnsi);
   ShowTrackFromOne(fields.track);
   return WmSucceeded(session.editor().Close());
 }
@@ -209,14 +210,14 @@ bool WriteWmFields(const char* path, const WmFields& fields) {
   return WmSucceeded(session.editor().Close());
 }
 
-bool ReadWmTitleAuthor(const char* path, char* title, char* artist) {
+bool ReadWmTitleAuthor(const char* path, char* title, char* artist, AnsiFromUtf16 toAnsi) {
   std::memset(title, 0, kWmTextCapacity);
   std::memset(artist, 0, kWmTextCapacity);
   WmComScope com;
   WmSession session;
   if (!session.Open(path)) return false;
-  GetWmAttributeText(session.header(), kWmTitle, title, kWmTextCapacity);
-  GetWmAttributeText(session.header(), kWmAuthor, artist, kWmTextCapacity);
+  GetWmAttributeText(session.header(), kWmTitle, title, kWmTextCapacity, toAnsi);
+  GetWmAttributeText(session.header(), kWmAuthor, artist, kWmTextCapacity, toAnsi);
   return WmSucceeded(session.editor().Close());
 }
 

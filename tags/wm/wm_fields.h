@@ -38,17 +38,19 @@ inline constexpr char16_t kWmTrack[] = u"WM/Track";
 
 // Reads all seven fields (cleared first). False when the file cannot be opened as
 // an ASF file or closing it fails; fields read before a failure stay filled.
-bool ReadWmFields(const char* path, WmFields& fields);
+// toAnsi: the "UnicodeTags" conversion of the texts, or nullptr for the usual one.
+bool ReadWmFields(const char* path, WmFields& fields, AnsiFromUtf16 toAnsi = nullptr);
 // Writes all seven fields. False when the file cannot be opened or the changes
 // cannot be written.
 bool WriteWmFields(const char* path, const WmFields& fields);
 // Reads "Title" and "Author" into two 128-byte texts, which it empties first.
-bool ReadWmTitleAuthor(const char* path, char* title, char* artist);
+bool ReadWmTitleAuthor(const char* path, char* title, char* artist, AnsiFromUtf16 toAnsi = nullptr);
 
 // One attribute as text, cut to capacity - 1 bytes: numbers in unsigned decimal,
 // strings converted to ANSI; binary, boolean and GUID values give no text. A
 // missing or empty attribute leaves text unchanged and is no failure.
-WmResult GetWmAttributeText(WmHeaderInfo& headerInfo, const char16_t* name, char* text, std::size_t capacity);
+WmResult GetWmAttributeText(WmHeaderInfo& headerInfo, const char16_t* name, char* text, std::size_t capacity,
+                            AnsiFromUtf16 toAnsi = nullptr);
 bool SetWmStringAttribute(WmHeaderInfo& headerInfo, const char16_t* name, const char* text);
 bool SetWmDwordAttribute(WmHeaderInfo& headerInfo, const char16_t* name, std::uint32_t value);
 

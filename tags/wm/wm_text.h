@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "tags/id3/unicode_text.h"
+
 namespace kestrun::tags {
 
 // The UTF-16 form of an ANSI text; the terminating zero follows data()[size()].
@@ -19,6 +21,8 @@ std::string WideToAnsiText(std::u16string_view text);
 // Converts text (zero-terminated) into out, cut to capacity - 1 bytes and
 // terminated. The cut never splits a double-byte character. capacity 0 writes
 // nothing.
-void WideToAnsi(const char16_t* text, char* out, std::size_t capacity);
+// toAnsi, when given, converts instead of WideToAnsiText (the "UnicodeTags"
+// conversion, which shows the code page's default character for what it lacks).
+void WideToAnsi(const char16_t* text, char* out, std::size_t capacity, AnsiFromUtf16 toAnsi = nullptr);
 
 }  // namespace kestrun::tags

@@ -224,6 +224,46 @@ TEST_F(Id3v2UnicodeWrite, ChangedFieldIsWrittenAsSingleByteText) {
   EXPECT_NE(bytes.find(Frame23("TIT2", Text("Plain"))), std::string::npos);
 }
 
+// "新しい" and "メモ" as UTF-8, the "code page" of the stand-in conversions.
+const std::string kUtf8Atarashii = Bin("\xE6\x96\xB0\xE3\x81\x97\xE3\x81\x84", 9);
+const std::string kUtf8Memo = Bin("\xE3\x83\xA1\xE3\x83\xA2", 6);
+
+TEST_F(Id3v2UnicodeWrite, ChangedUnicodeFieldWithWideTextGoesBackAsUtf16) {
+  const std::string path = dir_.File("w.mp3");
+  const std::string comment = Frame23("COMM", Bin("\x01" "eng\xFF\xFE\0\0\xFF\xFE" "c\0", 12));
+  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", kUtf16LeBomNihon, 0x2000) + comment +
+                                       Frame23("TALB", Text("Plain")) + Frame23("TPE1", kUtf16LeBomNihon),
+                                   200) +
+                                   audio_));
+  TagFields fields;
+  ASSERT_TRUE(ReadId3v2Fields(path, fields, Utf8FromUtf16));
+  fields.title = kUtf8Atarashii;  // Unicode frame, wide text: UTF-16
+  fields.comment = kUtf8Memo;     // the comment the same way
+  fields.album = kUtf8Memo;       // a single-byte frame stays single-byte
+  fields.artist = "Band";         // ASCII needs no Unicode frame
+  ASSERT_TRUE(WriteId3v2Fields(path, fields, Utf8FromUtf16, Utf16FromUtf8));
+
+  Id3v2Tag tag;
+  ASSERT_EQ(tag.LoadTag(path), 0);
+  EXPECT_EQ(tag.Version(), 0x0300) << "still written as ID3v2.3";
+  const auto frame = [&tag](const char* id) {
+    const Id3v2Frame& f = tag.Frames().at(Id3v2Tag::FrameKey(id));
+    return std::string(f.data.begin(), f.data.end());
+  };
+  EXPECT_EQ(frame("TIT2"), Bin("\x01\xFF\xFE\xB0\x65\x57\x30\x44\x30", 9));
+  EXPECT_EQ(tag.Frames().at(Id3v2Tag::FrameKey("TIT2")).flags, 0x2000) << "the frame keeps its flags";
+  EXPECT_EQ(frame("COMM"), Bin("\x01" "eng\xFF\xFE\0\0\xFF\xFE\xE1\x30\xE2\x30", 14));
+  EXPECT_EQ(frame("TALB"), Text(kUtf8Memo));
+  EXPECT_EQ(frame("TPE1"), Text("Band"));
+
+  TagFields back;
+  ASSERT_TRUE(ReadId3v2Fields(path, back, Utf8FromUtf16));
+  EXPECT_EQ(back.title, kUtf8Atarashii);
+  EXPECT_EQ(back.comment, kUtf8Memo);
+  EXPECT_EQ(back.album, kUtf8Memo);
+  EXPECT_EQ(ReadBytes(path).substr(ReadBytes(path).size() - audio_.size()), audio_);
+}
+
 // A frame longer than the field shows is not cut by a write that leaves it alone.
 TEST_F(Id3v2UnicodeWrite, UnchangedLongFrameIsNotCut) {
   const std::string path = dir_.File("l.mp3");

@@ -94,6 +94,27 @@ TEST_F(WmFieldsTest, ReadsTheSevenAttributesIntoTheirFields) {
   EXPECT_STREQ(artist, "Singer");
 }
 
+TEST_F(WmFieldsTest, AGivenConversionReplacesTheUsualOneForEveryText) {
+  const std::string path = Put(BuildTaggedAsf({{u"Title", Utf16z(u"\u65E5\u672C")},
+                                               {u"Author", Utf16z(u"Band")},
+                                               {u"WM/AlbumTitle", Utf16z(u"\u30A2")},
+                                               {u"WM/Track", Utf16z(u"4")}}));
+  WmFields usual{};
+  ASSERT_TRUE(ReadWmFields(path.c_str(), usual));
+  EXPECT_STREQ(usual.title, "\x93\xFA\x96\x7B");  // code page 932
+  WmFields converted{};
+  ASSERT_TRUE(ReadWmFields(path.c_str(), converted, AsciiOrDefaultChar));
+  EXPECT_STREQ(converted.title, "??");
+  EXPECT_STREQ(converted.album, "?");
+  EXPECT_STREQ(converted.artist, "Band");
+  EXPECT_STREQ(converted.track, "5");
+
+  char title[kWmTextCapacity], artist[kWmTextCapacity];
+  ASSERT_TRUE(ReadWmTitleAuthor(path.c_str(), title, artist, AsciiOrDefaultChar));
+  EXPECT_STREQ(title, "??") << "the title lookup takes the conversion too";
+  EXPECT_STREQ(artist, "Band");
+}
+
 TEST_F(WmFieldsTest, TypedValuesBecomeTextAndOthersLeaveTheFieldEmpty) {
   TestAsf layout;
   layout.extended = std::vector<TestAttribute>{
