@@ -28,7 +28,7 @@ inline constexpr int kAsxNestingLimit = 8;
 // renders but holds no samples ends at once). The repeat modes stop once as many tracks
 // in a row as the list has rows (one without a list) ended that way: such a list would otherwise
 // build graphs as fast as the machine can for as long as the player runs.
-inline constexpr std::int64_t kQuickEndMilliseconds = 200;
+inline constexpr std::int64_t kQuickEndMilliseconds = 500;
 
 class PlaybackController {
  public:
