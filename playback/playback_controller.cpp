@@ -6,6 +6,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/limits.h"
+#include "platform/steady_time.h"
 #include "playback/debug_line.h"
 #include "playback/time_text.h"
 #include "playback/track_choice.h"
@@ -33,7 +34,7 @@ std::string RowPath(const playlist::RowStore& rows, int row) {
 }  // namespace
 
 PlaybackController::PlaybackController(MediaBackend& backend, PlaybackView& view, PositionTimer& timer)
-    : backend_(backend), view_(view), timer_(timer) {}
+    : backend_(backend), view_(view), timer_(timer), clock_(platform::SteadyMilliseconds) {}
 
 std::string PlaybackController::DisplayTitle(const std::string& path) const {
   char title[tags::kDisplayTitleCapacity] = {};
@@ -81,6 +82,7 @@ void PlaybackController::OpenFollowing(std::string path, int asxDepth, const std
   const std::string requested = std::move(path);
   state_.currentPath = requested;
   ++generation_;
+  quickEnds_ = 0;
 
   const OpenOutcome outcome = backend_.Build(requested, options_, view_);
   switch (outcome.kind) {
@@ -159,6 +161,7 @@ void PlaybackController::FinishAndRun(const std::string& path, const std::string
   }
   DebugLine("EndNotifyWindow\n");
   state_.state = kStatePlaying;
+  runSince_ = clock_();
   timer_.Start();
 }
 
@@ -267,6 +270,8 @@ void PlaybackController::EndOfTrackAction(int playMode) {
   }
 }
 
+bool PlaybackController::EndedQuickly() const { return clock_() - runSince_ < kQuickEndMilliseconds; }
+
 void PlaybackController::HandleGraphEvents() {
   while (backend_.HasGraph()) {
     const int playMode = state_.playMode;
@@ -275,7 +280,18 @@ void PlaybackController::HandleGraphEvents() {
       if (!backend_.NextEvent(code)) return;
       if (code != kGraphEventComplete) continue;
       state_.state = kStateStopped;
+      const int quickEnds = EndedQuickly() ? quickEnds_ + 1 : 0;
+      const int round = rows_ != nullptr && rows_->RowCount() > 1 ? rows_->RowCount() : 1;
+      if (playMode != kPlayModeNormal && quickEnds >= round) {
+        // A full round without a track that played: stop, or the next graph would
+        // end at once again.
+        DebugLine("Nothing in the list plays\n");
+        quickEnds_ = 0;
+        StopAndClose();
+        return;
+      }
       EndOfTrackAction(playMode);
+      quickEnds_ = quickEnds;
       if (playMode == kPlayModeNormal) return;
     } catch (...) {
       // Nothing may escape the message handler; the track still advances once.

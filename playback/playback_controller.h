@@ -25,6 +25,12 @@ namespace kestrun::playback {
 // so two files that name each other end with the ASX failure text.
 inline constexpr int kAsxNestingLimit = 8;
 
+// A track that ends sooner than this after it started did not really play (a file that
+// renders but holds no samples ends at once). The repeat modes stop once as many tracks
+// in a row as the list has rows (one without a list) ended that way: such a list would otherwise
+// build graphs as fast as the machine can for as long as the player runs.
+inline constexpr std::int64_t kQuickEndMilliseconds = 500;
+
 class PlaybackController {
  public:
   PlaybackController(MediaBackend& backend, PlaybackView& view, PositionTimer& timer);
@@ -52,6 +58,9 @@ class PlaybackController {
   // The same for the "UnicodeTags" choice: the conversion of Unicode tag texts while
   // it is on, nullptr while it is off (and until a source is given).
   void SetUnicodeTagsSource(std::function<tags::AnsiFromUtf16()> source) { unicodeTags_ = std::move(source); }
+  // The clock (in milliseconds) that times how long a track played; the platform's
+  // steady clock until one is given.
+  void SetClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
 
   // Builds a graph for path and starts it; success or failure shows in the state
   // and the title display. The current row stays as it is.
@@ -138,6 +147,8 @@ class PlaybackController {
   // Stops and releases the graph; the state ends closed.
   void CloseGraph();
   void EndOfTrackAction(int playMode);
+  // Whether the graph that just ended had played for less than kQuickEndMilliseconds.
+  bool EndedQuickly() const;
   template <typename Choose>
   void ChooseRowAndPlay(Choose choose, bool focusMain);
   // The title the main window shows for path, from its tags.
@@ -154,6 +165,12 @@ class PlaybackController {
   std::function<tags::AnsiFromUtf16()> unicodeTags_;
   // Counts the graphs opened, so a position read from an old graph is told apart.
   std::atomic<unsigned> generation_{0};
+  std::function<std::int64_t()> clock_;
+  // When the graph of the moment started running, by clock_.
+  std::int64_t runSince_ = 0;
+  // Tracks in a row that ended quickly and were followed by another automatically;
+  // every open starts the count again, the end-of-track handler carries it on.
+  int quickEnds_ = 0;
 };
 
 }  // namespace kestrun::playback

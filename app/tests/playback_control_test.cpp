@@ -2,11 +2,18 @@
 // stop that keeps the graph, rates, and the position timer racing graph teardown.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
+#include "platform/testing/temp_dir.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::testing {
@@ -14,6 +21,44 @@ namespace {
 
 
 constexpr DWORD kEndOfTrackTimeoutMs = 15000;
+
+// The threads of this process.
+int ThreadCount() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// A 16-bit mono PCM WAV whose data chunk declares dataBytes and holds none of them.
+void WriteEmptyWave(const std::string& path, std::uint32_t dataBytes) {
+  auto put32 = [](std::string& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  auto put16 = [](std::string& out, std::uint16_t value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>(value >> 8);
+  };
+  std::string wave = "RIFF";
+  put32(wave, 36 + dataBytes);
+  wave += "WAVEfmt ";
+  put32(wave, 16);
+  put16(wave, 1);      // PCM
+  put16(wave, 1);      // mono
+  put32(wave, 44100);  // samples a second
+  put32(wave, 88200);  // bytes a second
+  put16(wave, 2);      // block
+  put16(wave, 16);     // bits
+  wave += "data";
+  put32(wave, dataBytes);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << wave;
+}
 
 bool IsChecked(HMENU menu, int id) {
   return menu != nullptr && (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
@@ -77,6 +122,42 @@ TEST_F(PlaybackControlTest, RepeatAllWithAnEmptyListLeavesTheStoppedGraph) {
   Engine().SetPlayMode(playback::kPlayModeRepeatAll);
   Engine().OpenAndPlay(MediaPath("short.wav").c_str());
   ASSERT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateStopped; }, kEndOfTrackTimeoutMs));
+  EXPECT_TRUE(Session().HasGraph());
+}
+
+// Files that render but end the moment they run, under repeat all: each end built the
+// next graph at once, round and round, so the player's threads and memory grew for as
+// long as it ran. It now stops after one round, still answers, and plays a good file.
+TEST_F(PlaybackControlTest, RepeatAllOverFilesThatEndAtOnceStopsAfterARound) {
+  TempDir dir;
+  const std::string paths[] = {dir.File("header-only.wav"), dir.File("declared-empty.wav"), dir.File("again.wav")};
+  WriteEmptyWave(paths[0], 44100);
+  WriteEmptyWave(paths[1], 0);
+  WriteEmptyWave(paths[2], 88200);
+  for (const std::string& path : paths) playlist::appendRow(*Rows(), path);
+  Engine().SetPlayMode(playback::kPlayModeRepeatAll);
+  const int threadsBefore = ThreadCount();
+  const unsigned before = Session().graphsBuilt();
+  Engine().PlayRow(0, paths[0]);
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << "the empty file must play for this test to mean anything";
+
+  // Graph events are handled the moment they come, as the program's own loop does.
+  for (const DWORD start = GetTickCount();
+       Player().state.load() != playback::kStateClosed && GetTickCount() - start < 10000;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    DispatchWaitingMessages();
+  }
+  ASSERT_EQ(Player().state.load(), playback::kStateClosed) << Session().graphsBuilt() - before << " graphs built";
+  // A late event would start another round; give it the time to come.
+  WaitUntil([] { return false; }, 1500);
+  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_LE(Session().graphsBuilt() - before, 3u);
+  EXPECT_LE(ThreadCount(), threadsBefore + 10);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0);
+
+  playlist::appendRow(*Rows(), MediaPath("tone.wav"));
+  PlayRow(3);
   EXPECT_TRUE(Session().HasGraph());
 }
 

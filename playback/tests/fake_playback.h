@@ -28,6 +28,8 @@ class FakeBackend : public MediaBackend {
   bool routeFails = false;
   bool rateFails = false;
   std::deque<long> events;
+  // This many of the next graphs end as soon as they run (their completion is queued).
+  int runsEndingAtOnce = 0;
 
   int builds = 0;
   long volume = 0;  // the last volume given to a graph
@@ -58,6 +60,10 @@ class FakeBackend : public MediaBackend {
   bool Run() override {
     if (runFails) return false;
     running_ = true;
+    if (runsEndingAtOnce > 0) {
+      --runsEndingAtOnce;
+      events.push_back(kGraphEventComplete);
+    }
     return true;
   }
   bool Pause() override { return !pauseFails; }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/time_format.h"
 #include "playback/tests/fake_playback.h"
 #include "playlist/memory_row_store.h"
@@ -126,6 +128,60 @@ TEST_F(ControllerTest, EndOfTrackFollowsThePlayMode) {
   EXPECT_EQ(engine.state().state.load(), kStateClosed);
   EXPECT_EQ(view.timeText, "00:00/00:03");
   EXPECT_EQ(view.knobPosition, 0) << "the knob goes back to its idle place";
+}
+
+// Files that render but end the moment they run (no samples) must not make a repeat
+// mode build graph after graph without end: after a full round of such ends the
+// engine stops, while tracks that really play keep the round going.
+TEST_F(ControllerTest, RepeatModesStopAfterARoundOfTracksThatEndAtOnce) {
+  std::int64_t now = 0;
+  engine.SetClock([&now] { return now; });
+  engine.AttachPlaylist(&rows);
+  for (const char* path : {"C:\\media\\empty1.wav", "C:\\media\\empty2.wav", "C:\\media\\empty3.wav"}) {
+    playlist::appendRow(rows, path);
+  }
+  for (int mode : {kPlayModeRepeatAll, kPlayModeRepeatOne, kPlayModeShuffle}) {
+    SCOPED_TRACE(mode);
+    engine.SetPlayMode(mode);
+    backend.events.clear();
+    backend.runsEndingAtOnce = 100;  // bounds the test should the engine spin
+    const int before = backend.builds;
+    engine.PlayRow(0, rows.Cell(0, playlist::Column::Path));
+    engine.HandleGraphEvents();
+    EXPECT_EQ(backend.builds - before, 3) << "one round of the three rows, then a stop";
+    EXPECT_FALSE(backend.HasGraph());
+    EXPECT_EQ(engine.state().state.load(), kStateClosed);
+  }
+
+  // A good file afterwards plays as ever.
+  backend.runsEndingAtOnce = 0;
+  backend.events.clear();
+  engine.PlayRow(1, rows.Cell(1, playlist::Column::Path));
+  EXPECT_EQ(engine.state().state.load(), kStatePlaying);
+
+  // Every track that played a while: repeat all goes on past a round.
+  engine.SetClock([&now] { return now += 1000; });
+  engine.SetPlayMode(kPlayModeRepeatAll);
+  backend.runsEndingAtOnce = 10;
+  const int before = backend.builds;
+  engine.PlayRow(0, rows.Cell(0, playlist::Column::Path));
+  engine.HandleGraphEvents();
+  EXPECT_EQ(backend.builds - before, 11);
+  EXPECT_EQ(engine.state().state.load(), kStatePlaying);
+
+  // One track that played between quick ones starts the count again.
+  int calls = 0;
+  engine.SetClock([&now, &calls] {
+    // Each graph asks twice (at its run and at its end): the third one plays a second.
+    if (++calls == 6) now += 1000;
+    return now;
+  });
+  backend.runsEndingAtOnce = 100;
+  const int beforeMixed = backend.builds;
+  engine.PlayRow(0, rows.Cell(0, playlist::Column::Path));
+  engine.HandleGraphEvents();
+  EXPECT_EQ(backend.builds - beforeMixed, 6) << "two quick ends, one that played, three quick ends: a stop";
+  EXPECT_EQ(engine.state().state.load(), kStateClosed);
 }
 
 TEST_F(ControllerTest, NegativeDurationShowsAsZeroInTheRow) {
