@@ -121,8 +121,8 @@ class SoundDeviceHold {
   IDirectSound8* sound_ = nullptr;
 };
 
-// Length graphs use the processors: one worker for each. Tag reading mostly waits
-// for the file system, which more threads only crowd (and the window with them).
+// One worker for each processor: length graphs use the processors, and tag reading
+// waits for the file system, which a second reader keeps busy meanwhile.
 std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation, int workers) {
   return std::make_unique<RowWork>(workers, std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
 }
@@ -194,7 +194,6 @@ PlaylistWindow::~PlaylistWindow() {
   work_.reset();
   retired_.clear();
   runMark_.reset();
-  runPause_.reset();
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
   view_.reset();
@@ -395,8 +394,7 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       work_.reset();
       retired_.clear();
       runMark_.reset();
-      runPause_.reset();
-      listHandler_.Remove();
+          listHandler_.Remove();
       // The rows outlive the window (the automatic playlist is saved after it).
       view_.reset();
       return false;
@@ -554,7 +552,7 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   // rows over in batches; the tags of the rows it adds are read by the workers as
   // they arrive.
   auto refusals = std::make_shared<ScanRefusals>();
-  std::unique_ptr<RowWork> work = MakeWork(TagOperation(), 1);
+  std::unique_ptr<RowWork> work = MakeWork(TagOperation(), WorkerCount());
   work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     MemoryRowStore found;
@@ -659,7 +657,7 @@ void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
   if (walk.empty() || bulk_.running()) return;
   if (kind == RunKind::Lengths && host_ == nullptr) return;
   std::unique_ptr<RowWork> work =
-      kind == RunKind::Lengths ? MakeWork(LengthOperation(), WorkerCount()) : MakeWork(TagOperation(), 1);
+      kind == RunKind::Lengths ? MakeWork(LengthOperation(), WorkerCount()) : MakeWork(TagOperation(), WorkerCount());
   work->Add(JobsForRows(*rows_, walk));
   work->CloseInput();
   tagNewRows_ = false;
@@ -668,7 +666,6 @@ void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
 
 void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
   runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
-  runPause_ = std::make_unique<RedrawPause>(list_, redrawDepth_);
   work_ = std::move(work);
   runKind_ = kind;
   inputClosed_ = kind != RunKind::Adding;
@@ -707,18 +704,15 @@ bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
   // Slices of what arrived, until the queue is empty or this tick has had its
   // share of time: the windows keep answering however fast the workers are.
   constexpr std::size_t kSlice = 64;
-  constexpr DWORD kMostMsPerTick = 20;
+  constexpr DWORD kMostMsPerTick = 8;
   const DWORD start = GetTickCount();
-  // The run holds the list's redrawing for its whole length and lets it paint a
-  // few times a second; painting after every slice would cost more than the rows.
-  std::optional<RedrawPause> pause;
   // The list is told the rows that came and went once per tick, not once per row.
+  // Its redrawing is not held: the list asks only for the rows it shows, so it
+  // paints what changed when it gets to it, while switching redrawing off and on
+  // made it repaint everything at once (50 to 90 ms under Wine, a frozen window).
   const RowListView::Hold hold(view_.get());
   for (;;) {
     RowWork::Batch batch = work.Take(kSlice);
-    if ((!batch.added.empty() || !batch.changed.empty()) && runPause_ == nullptr && !pause) {
-      pause.emplace(list_, redrawDepth_);
-    }
     // A stopped scan's rows are not added.
     if (current && !batch.added.empty()) {
       const int first = rows_->RowCount();
@@ -739,7 +733,6 @@ bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
     if (batch.added.size() < kSlice && batch.changed.size() < kSlice) break;
     if (GetTickCount() - start >= kMostMsPerTick) break;
   }
-  if (runPause_ != nullptr) runPause_->ShowProgress();
   return true;
 }
 
@@ -771,7 +764,6 @@ void PlaylistWindow::CancelRun() {
 void PlaylistWindow::EndRun() {
   if (work_ != nullptr) work_.reset();  // every thread has ended
   runMark_.reset();
-  runPause_.reset();
   SetWindowTextA(window(), savedCaption_.c_str());
   std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
   if (refusals != nullptr) ShowRefusal(refusals->first);

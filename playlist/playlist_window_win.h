@@ -184,7 +184,6 @@ class PlaylistWindow final : public platform::CompanionDialog {
   std::unique_ptr<RowWork> work_;
   std::vector<std::unique_ptr<RowWork>> retired_;
   std::unique_ptr<BulkRun::Scope> runMark_;
-  std::unique_ptr<RedrawPause> runPause_;  // the list's redrawing, held while a run goes on
   RunKind runKind_ = RunKind::Tags;
   bool tagNewRows_ = false;      // the rows a scan adds get their tags read too
   bool inputClosed_ = false;     // every job of the run has been handed to the workers
