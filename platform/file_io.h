@@ -84,6 +84,10 @@ class File {
 };
 
 bool FileExists(const std::string& path);
+// True when the system says no file is there: the name or a folder on its way is
+// not found, or it names a folder. Any other failure to look (access denied, a
+// share that does not answer) is not called missing: the caller's own open decides.
+bool IsMissingFile(const std::string& path);
 bool DeleteFileAt(const std::string& path);
 // Renames; fails when the target exists.
 bool MoveFileTo(const std::string& from, const std::string& to);

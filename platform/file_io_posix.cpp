@@ -91,6 +91,12 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsMissingFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  return errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG;
+}
+
 bool DeleteFileAt(const std::string& path) {
   if (InjectedFault(FileStep::Delete)) return false;
   return ::unlink(path.c_str()) == 0;

@@ -6,6 +6,8 @@
 
 #include <iterator>
 
+#include "platform/ansi_path.h"
+#include "platform/file_io.h"
 #include "platform/limits.h"
 #include "playback/dshow_uuids.h"
 #include "platform/win32_handles.h"
@@ -18,6 +20,10 @@ std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
   wchar_t widePath[platform::kPathCapacity] = {};
   const int wideCapacity = static_cast<int>(std::size(widePath));
   if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, wideCapacity) == 0) return std::nullopt;
+
+  // A missing file has no length; no graph is built to find that out (under Wine
+  // every source filter asked for a missing file leaves its reader thread behind).
+  if (!platform::LooksLikeUrl(path) && platform::IsMissingFile(path)) return std::nullopt;
 
   platform::ComApartment apartment;
   if (!apartment.ok() && apartment.result() != RPC_E_CHANGED_MODE) return std::nullopt;

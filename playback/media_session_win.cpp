@@ -11,6 +11,7 @@
 
 #include "equalizer/iequalizer.h"
 #include "platform/ansi_path.h"
+#include "platform/file_io.h"
 #include "platform/limits.h"
 #include "playback/debug_line.h"
 #include "playback/equalizer_loader_win.h"
@@ -286,6 +287,13 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
   if (!built && HasExtension(extension, {".cda"})) {
     if (!PlayCdTrack(view)) return Fail(kCdFailed);
     built = true;
+  }
+  if (!built && !isUrl && platform::IsMissingFile(path)) {
+    // A file that is not there gets the answer RenderFile would give, without a
+    // source filter being made for it (under Wine each such filter leaves its
+    // reader thread behind, so a long list of missing files used up the process).
+    RemoveEqualizerFromGraph();
+    return Fail(kUnsupportedText);
   }
   if (!built) {
     if (options.useCapture && HasExtension(extension, {".avi", ".mpg", ".mpeg", ".asf", ".mov", ".qt", ".m1v"})) {

@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <fstream>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "equalizer/iequalizer.h"
+#include "platform/win32_handles.h"
 #include "playback/filter_list_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -100,6 +104,33 @@ TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
     // The graph held the equalizer; once it is gone only the session holds it.
     EXPECT_EQ(RefCount(equalizer), baseline);
   }
+}
+
+int ThreadsOfThisProcess() {
+  platform::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  if (!snapshot || !Thread32First(snapshot.get(), &entry)) return -1;
+  do {
+    count += entry.th32OwnerProcessID == GetCurrentProcessId();
+  } while (Thread32Next(snapshot.get(), &entry));
+  return count;
+}
+
+TEST_F(MediaSessionTest, MissingFilesFailAsUnsupportedAndLeaveNoThreadsBehind) {
+  const std::string cases[] = {MediaPath("gone.wav"), MediaPath("no folder\\gone.mp3"), MediaPath("")};
+  for (const std::string& path : cases) {
+    SCOPED_TRACE(path);
+    OpenAndPlay(path.c_str());
+    EXPECT_EQ(TitleDisplay(), "未対応のファイルです");
+    ExpectGraphReleased();
+  }
+  // A list of missing files played one after another must not use the process up.
+  const int before = ThreadsOfThisProcess();
+  ASSERT_GT(before, 0);
+  for (int i = 0; i < 30; ++i) OpenAndPlay(cases[i % 2].c_str());
+  EXPECT_LE(ThreadsOfThisProcess(), before + 3);
 }
 
 TEST_F(MediaSessionTest, UpperCaseExtensionTakesTheSamePath) {

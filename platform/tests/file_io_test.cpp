@@ -51,6 +51,23 @@ TEST_F(FileLayer, MoveRefusesExistingTargetButReplaceOverwrites) {
   EXPECT_FALSE(FileExists(a));
 }
 
+TEST_F(FileLayer, MissingMeansNoFileThereNotAnyFailure) {
+#ifdef _WIN32
+  const char* separator = "\\";
+#else
+  const char* separator = "/";
+#endif
+  const std::string file = dir_.File("here.wav");
+  ASSERT_TRUE(WriteBytes(file, "RIFF"));
+  EXPECT_FALSE(IsMissingFile(file));
+  EXPECT_TRUE(IsMissingFile(dir_.File("gone.wav")));
+  EXPECT_TRUE(IsMissingFile(dir_.File("no folder") + separator + "x.wav"));
+  // A file used as a folder on the way.
+  EXPECT_TRUE(IsMissingFile(file + separator + "x.wav"));
+  // A folder is no file to play or measure.
+  EXPECT_TRUE(IsMissingFile(dir_.path()));
+}
+
 TEST_F(FileLayer, TempFilesAreUniqueAndInTheDirectory) {
   std::string t1, t2;
   ASSERT_TRUE(MakeTempFile(dir_.path(), "kes", t1));

@@ -342,6 +342,13 @@ int Id3v2Tag::LoadTag(const std::string& path) {
   File file;
   ClearSystemError();
   if (!file.Open(path, OpenMode::Read)) return LastSystemError();
+  return LoadTagFrom(file);
+}
+
+int Id3v2Tag::LoadTagFrom(File& file) {
+  Reset();
+  ClearSystemError();
+  if (!file.Seek(0)) return LastSystemError();
   std::uint8_t header[kId3v2HeaderSize];
   if (!file.ReadExact(header, sizeof header)) return kId3v2NoTag;
   if (std::memcmp(header, kId3Marker, kMarkerSize) != 0 || !IsReadableVersion(header[3], header[4])) {
@@ -361,7 +368,6 @@ int Id3v2Tag::LoadTag(const std::string& path) {
   }
   std::memcpy(bytes.data(), header, sizeof header);
   if (tagSize != 0 && !file.ReadExact(bytes.data() + kId3v2HeaderSize, tagSize)) return kId3v2NoTag;
-  file.Close();
   return ParseTag(bytes.data(), bytes.size());
 }
 

@@ -22,6 +22,10 @@
 #include "tags/id3/tag_fields.h"
 #include "tags/id3/unicode_text.h"
 
+namespace kestrun::platform {
+class File;
+}  // namespace kestrun::platform
+
 namespace kestrun::tags {
 
 inline constexpr std::size_t kId3v2HeaderSize = 10;
@@ -69,6 +73,9 @@ class Id3v2Tag {
   // Reads the tag at the start of the file. 0, kId3v2NoTag (no tag, ID3v2.4 or a
   // later ID3v2.3 revision, a body the file does not hold) or a system error.
   int LoadTag(const std::string& path);
+  // The same from a file already open for reading (read from its start), so a
+  // caller that also wants the ID3v1 record opens the file only once.
+  int LoadTagFrom(platform::File& file);
   // Writes the tag back (an ID3v2.4 tag is refused with kId3v2NoTag): in place when the frames fit the old tag size, else
   // through a temporary file with kId3v2GrowPadding bytes of padding. Needs an
   // earlier LoadTag or CreateTag of the same file.
