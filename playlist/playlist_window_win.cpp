@@ -674,6 +674,9 @@ void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
   GetWindowTextA(window(), caption, sizeof(caption));
   savedCaption_ = caption;
   progressShown_ = false;
+  // Rows arriving at the end are shown a few times a second, not every tick.
+  constexpr DWORD kCountIntervalMs = 250;
+  if (view_ != nullptr) view_->PaceCount(kCountIntervalMs);
   SetTimer(window(), kWorkTimerId, kWorkTimerMs, nullptr);
   ShowProgress();
 }
@@ -764,6 +767,7 @@ void PlaylistWindow::CancelRun() {
 void PlaylistWindow::EndRun() {
   if (work_ != nullptr) work_.reset();  // every thread has ended
   runMark_.reset();
+  if (view_ != nullptr) view_->PaceCount(0);
   SetWindowTextA(window(), savedCaption_.c_str());
   std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
   if (refusals != nullptr) ShowRefusal(refusals->first);

@@ -121,12 +121,36 @@ void RowListView::Flush() {
   if (rearranged_) {
     ShowCount(false);
     PushSelection();
+    countDirty_ = false;
   } else {
-    if (countDirty_) ShowCount(true);
+    if (countDirty_ && (countIntervalMs_ == 0 || GetTickCount() - countShownAt_ >= countIntervalMs_)) {
+      ShowCount(true);
+      countDirty_ = false;
+    }
     if (selectionDirty_) PushSelection();
-    if (cellsDirty_) InvalidateRect(list_, nullptr, FALSE);
+    RepaintDirtyRows();
   }
-  countDirty_ = rearranged_ = selectionDirty_ = cellsDirty_ = false;
+  rearranged_ = selectionDirty_ = false;
+  dirtyFirst_ = dirtyLast_ = -1;
+}
+
+void RowListView::PaceCount(DWORD intervalMs) {
+  countIntervalMs_ = intervalMs;
+  if (intervalMs == 0 && countDirty_ && held_ == 0) {
+    ShowCount(true);
+    countDirty_ = false;
+  }
+}
+
+void RowListView::RepaintDirtyRows() {
+  if (dirtyFirst_ < 0) return;
+  // Rows scrolled out of sight are painted when they come back into it.
+  const int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+  const int page = static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0));
+  const int first = std::max(dirtyFirst_, top);
+  const int shown = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+  const int last = std::min({dirtyLast_, top + page, shown - 1});
+  if (first <= last) SendMessageA(list_, LVM_REDRAWITEMS, first, last);
 }
 
 void RowListView::RowsAppended(int, int) {
@@ -148,7 +172,8 @@ void RowListView::RowsRearranged() {
 
 void RowListView::CellChanged(int row) {
   if (held_ > 0) {
-    cellsDirty_ = true;
+    dirtyFirst_ = dirtyFirst_ < 0 ? row : std::min(dirtyFirst_, row);
+    dirtyLast_ = std::max(dirtyLast_, row);
     return;
   }
   SendMessageA(list_, LVM_REDRAWITEMS, row, row);
@@ -172,6 +197,7 @@ void RowListView::ShowCount(bool appendedOnly) {
   // may have changed every visible row.
   const LPARAM flags = LVSICF_NOSCROLL | (appendedOnly ? LVSICF_NOINVALIDATEALL : 0);
   SendMessageA(list_, LVM_SETITEMCOUNT, rows_.RowCount(), flags);
+  countShownAt_ = GetTickCount();
   if (!appendedOnly) InvalidateRect(list_, nullptr, FALSE);
 }
 

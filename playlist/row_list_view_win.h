@@ -50,6 +50,12 @@ class RowListView final : public RowView {
   // Shows what is pending now, also inside a hold (a long run showing progress).
   void Flush();
 
+  // While rows keep arriving at the end (a long run), the control is told the new
+  // count at most every intervalMs: each count update redraws its scroll bar, which
+  // costs more than the rows of a whole slice. 0 (the default) tells it at every
+  // flush, and shows a count still waiting at once.
+  void PaceCount(DWORD intervalMs);
+
   void RowsAppended(int first, int count) override;
   void RowsRearranged() override;
   void CellChanged(int row) override;
@@ -57,6 +63,7 @@ class RowListView final : public RowView {
 
  private:
   void ShowCount(bool appendedOnly);
+  void RepaintDirtyRows();
   void PushSelection();
   void ClearControlSelection();
   void SetControlSelection(int item, bool selected);
@@ -68,7 +75,11 @@ class RowListView final : public RowView {
   bool countDirty_ = false;
   bool rearranged_ = false;
   bool selectionDirty_ = false;
-  bool cellsDirty_ = false;
+  // The rows whose cells changed inside a hold; only the shown ones are repainted.
+  int dirtyFirst_ = -1;
+  int dirtyLast_ = -1;
+  DWORD countIntervalMs_ = 0;
+  DWORD countShownAt_ = 0;
   // Set while the view changes the control's selection or takes the user's into
   // the rows, so that the echo is not taken back.
   bool syncing_ = false;

@@ -162,6 +162,26 @@ TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   EXPECT_EQ(Cells(Column::Title), (std::vector<std::string>(4, ""))) << "a size title such as \"5 byte\"";
 }
 
+// While files arrive the list is told the new count only a few times a second;
+// when the run ends it must show every row, with the titles read for them.
+TEST_F(PlaylistAdditions, EveryAddedRowIsShownWhenTheRunEnds) {
+  Create("C:\\nonexistent-folder");
+  Folder tree;
+  constexpr int kFiles = 400;
+  for (int i = 0; i < kFiles; ++i) {
+    if (i % 100 == 0) tree.Sub("d" + std::to_string(i / 100));
+    tree.File("d" + std::to_string(i / 100) + "\\t" + std::to_string(i) + ".mp3", "x");
+  }
+  host_.tagRead = true;
+  ShowWindow(window_.window(), SW_SHOWNA);
+  window_.AddFolder(tree.path(), true);
+  Settle(window_);
+  ASSERT_EQ(rows().RowCount(), kFiles);
+  EXPECT_EQ(SendMessageA(window_.list(), LVM_GETITEMCOUNT, 0, 0), kFiles);
+  const std::vector<std::string> titles = Cells(Column::Title);
+  EXPECT_EQ(std::count(titles.begin(), titles.end(), std::string()), 0);
+}
+
 // A share "\\host\music" made for the test. Wine serves UNC paths from folders
 // under its prefix's dosdevices\unc; where that is not so (no prefix known, or the
 // share does not answer) there is none and the test is skipped.
