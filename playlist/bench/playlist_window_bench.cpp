@@ -219,6 +219,17 @@ void MeasureLengths(PlaylistWindow& window, const std::string& folder, const cha
   std::printf("lengths, %-22s: %d of %d rows in %.0f ms (%.0f ms CPU), %.1f rows/s; header %s, graph %s%s\n", kind,
               measured, count, wall, lastCpu, count * 1000.0 / wall, shown(header).c_str(), shown(graph).c_str(),
               header && graph && shown(header) != shown(graph) ? "  DIFFERENT" : "");
+  if (!header) {
+    // The same file one graph at a time on one thread, as the window measured before
+    // it had workers.
+    const int serial = std::min(count, 40);
+    const double one = Time([&] {
+      for (int i = 0; i < serial; ++i) GraphDuration(first);
+    });
+    const double oneRate = serial * 1000.0 / one;
+    std::printf("  the same file one graph at a time on one thread: %.1f rows/s (the run: %.1f times that)\n", oneRate,
+                count * 1000.0 / wall / oneRate);
+  }
 }
 
 void RemoveTree(const std::string& root) {
