@@ -6,12 +6,11 @@
 #include <fstream>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "equalizer/iequalizer.h"
-#include "platform/win32_handles.h"
+#include "platform/testing/process_threads_win.h"
 #include "playback/filter_list_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -104,18 +103,6 @@ TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
     // The graph held the equalizer; once it is gone only the session holds it.
     EXPECT_EQ(RefCount(equalizer), baseline);
   }
-}
-
-int ThreadsOfThisProcess() {
-  platform::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int count = 0;
-  if (!snapshot || !Thread32First(snapshot.get(), &entry)) return -1;
-  do {
-    count += entry.th32OwnerProcessID == GetCurrentProcessId();
-  } while (Thread32Next(snapshot.get(), &entry));
-  return count;
 }
 
 TEST_F(MediaSessionTest, MissingFilesFailAsUnsupportedAndLeaveNoThreadsBehind) {

@@ -2,7 +2,6 @@
 // real filter graph gives for the same files: the shown "mm:ss" must agree, also
 // for lengths a fraction of a frame or a block either side of a whole second.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -11,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/process_threads_win.h"
 #include "platform/testing/temp_dir.h"
-#include "platform/win32_handles.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
 #include "tags/length/header_length.h"
@@ -138,27 +137,15 @@ TEST(HeaderLengthsAgainstTheGraph, ShowTheSameMinutesAndSeconds) {
   EXPECT_GT(compared, 10);
 }
 
-int ThreadsOfThisProcess() {
-  platform::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int count = 0;
-  if (!snapshot || !Thread32First(snapshot.get(), &entry)) return -1;
-  do {
-    count += entry.th32OwnerProcessID == GetCurrentProcessId();
-  } while (Thread32Next(snapshot.get(), &entry));
-  return count;
-}
-
 TEST(MissingFiles, HaveNoLengthAndLeaveNoThreadsBehind) {
   testing::TempDir dir;
   const std::string missing[] = {dir.File("gone.wav"), dir.File("no folder") + "\\gone.mp3", dir.path()};
   for (const std::string& path : missing) EXPECT_FALSE(MeasureMediaDuration(path.c_str()).has_value()) << path;
   // A length run over a list with thousands of missing rows measures each of them.
-  const int before = ThreadsOfThisProcess();
+  const int before = testing::ThreadsOfThisProcess();
   ASSERT_GT(before, 0);
   for (int i = 0; i < 40; ++i) MeasureMediaDuration(missing[i % 2].c_str());
-  EXPECT_LE(ThreadsOfThisProcess(), before + 3);
+  EXPECT_LE(testing::ThreadsOfThisProcess(), before + 3);
 }
 
 }  // namespace
