@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "tags/editor/midi_title.h"
 #include "tags/editor/tag_format.h"
@@ -35,15 +34,7 @@ bool ReadId3TitleArtist(const std::string& path, std::string& title, std::string
                         AnsiFromUtf16 unicodeTags) {
   platform::File file;
   if (!file.Open(path, platform::OpenMode::Read)) return false;
-  if (!alwaysId3v1) {
-    Id3v2Tag tag;
-    tag.SetUnicodeReading(unicodeTags);
-    if (tag.LoadTagFrom(file) == 0 && tag.HasTag()) {
-      title = std::string(platform::CutAnsiText(tag.GetTitle(), kTagTextMax));
-      artist = std::string(platform::CutAnsiText(tag.GetArtist(), kTagTextMax));
-      return true;
-    }
-  }
+  if (!alwaysId3v1 && ReadId3v2TitleArtist(file, title, artist, unicodeTags)) return true;
   return ReadId3v1From(file, title, artist);
 }
 

@@ -728,12 +728,18 @@ bool ReadId3v2Fields(const std::string& path, TagFields& fields, AnsiFromUtf16 t
   return true;
 }
 
-bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist, AnsiFromUtf16 toAnsi) {
+bool ReadId3v2TitleArtist(File& file, std::string& title, std::string& artist, AnsiFromUtf16 toAnsi) {
   Id3v2Tag tag;
-  if (!ReadTagFile(path, tag, toAnsi)) return false;
+  tag.SetUnicodeReading(toAnsi);
+  if (tag.LoadTagFrom(file) != 0 || !tag.HasTag()) return false;
   title = CutText(tag.GetTitle(), kTagTextMax);
   artist = CutText(tag.GetArtist(), kTagTextMax);
   return true;
+}
+
+bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist, AnsiFromUtf16 toAnsi) {
+  File file;
+  return file.Open(path, OpenMode::Read) && ReadId3v2TitleArtist(file, title, artist, toAnsi);
 }
 
 bool WriteId3v2Fields(const std::string& path, const TagFields& fields, AnsiFromUtf16 toAnsi, Utf16FromAnsi toUtf16) {

@@ -174,6 +174,10 @@ bool ReadId3v2Fields(const std::string& path, TagFields& fields, AnsiFromUtf16 t
 // Title and artist only, each cut to kTagTextMax bytes.
 bool ReadId3v2TitleArtist(const std::string& path, std::string& title, std::string& artist,
                           AnsiFromUtf16 toAnsi = nullptr);
+// The same from a file already open for reading, so that a caller falling back to
+// the ID3v1 record opens the file once.
+bool ReadId3v2TitleArtist(platform::File& file, std::string& title, std::string& artist,
+                          AnsiFromUtf16 toAnsi = nullptr);
 // Writes the seven texts (an empty text removes its frame; other frames stay),
 // creating a tag first when the file has none. A field whose text is what
 // ReadId3v2Fields gives with the same toAnsi is left alone, so its frame stays
