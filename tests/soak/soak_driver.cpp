@@ -11,7 +11,7 @@
 // private bytes, handle count and GDI and USER objects. At the end it closes the
 // player normally and checks the exit code, the saved default.m3u and the settings.
 //
-//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video]
+//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video] [--trace-memory]
 //
 // The seed is printed first; the same seed gives the same sequence of actions.
 // Exit code 0 when the player survived; 1 with the reasons printed otherwise.
@@ -75,6 +75,9 @@ struct Options {
   // graph leaves its Direct3D worker thread and its memory behind, even in a plain
   // program that releases everything, so growth is measured without them.
   bool noVideo = false;
+  // Each log line ends with the player's memory at that moment, to find which actions
+  // make it grow.
+  bool traceMemory = false;
 };
 
 std::string ProgramFolder() {
@@ -327,6 +330,23 @@ SIZE_T UnixAnonymousBytes(int pid) {
   return total;
 }
 
+// Private bytes as Windows counts them: the process' committed private memory (its
+// heaps, stacks and VirtualAlloc blocks). Wine gives no counters of another process but
+// answers VirtualQueryEx on it, so the driver adds the regions up itself. Memory that
+// Wine's own Linux libraries allocate with the C library is not in any region.
+SIZE_T CommittedPrivateBytes(HANDLE process) {
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  const char* address = nullptr;
+  while (VirtualQueryEx(process, address, &region, sizeof(region)) == sizeof(region)) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  return total;
+}
+
 DWORD UnixDescriptors(int pid) {
   WIN32_FIND_DATAA entry{};
   HANDLE search = FindFirstFileA(("Z:\\proc\\" + std::to_string(pid) + "\\fd\\*").c_str(), &entry);
@@ -466,6 +486,9 @@ unsigned long long UnixMainThreadSwitches(int pid) {
 struct Sample {
   DWORD atMs;
   SIZE_T privateBytes;
+  // The Linux process' anonymous resident memory under Wine (0 elsewhere): private bytes
+  // plus what Wine's Linux-side libraries (sound, media decoding) hold.
+  SIZE_T unixAnonymous;
   DWORD handles;
   DWORD gdi;
   DWORD user;
@@ -566,13 +589,22 @@ class Soak {
   HWND lastServed_ = nullptr;
   DWORD lastServedAt_ = 0;
   bool unixFigures_ = false;
+  bool walkedMemory_ = false;
 };
 
 void Soak::Log(const std::string& line) {
   const DWORD at = GetTickCount() - start_;
   char stamp[32];
   std::snprintf(stamp, sizeof(stamp), "[%7.1f s] ", at / 1000.0);
-  if (log_) log_ << stamp << line << '\n' << std::flush;
+  if (!log_) return;
+  log_ << stamp << line;
+  if (options_.traceMemory && unixPid_ != 0) {
+    char memory[64];
+    std::snprintf(memory, sizeof(memory), "  {%.2f MB, Linux %.2f MB}",
+                  CommittedPrivateBytes(process_.hProcess) / 1048576.0, UnixAnonymousBytes(unixPid_) / 1048576.0);
+    log_ << memory;
+  }
+  log_ << '\n' << std::flush;
 }
 
 // For a hang: the player's windows and where each of its threads waits.
@@ -1342,22 +1374,24 @@ void Soak::Probe() {
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
   GetProcessMemoryInfo(process_.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
-  Sample sample{lastProbe_ - start_, memory.PrivateUsage, 0, GetGuiResources(process_.hProcess, GR_GDIOBJECTS),
+  Sample sample{lastProbe_ - start_, memory.PrivateUsage, 0, 0, GetGuiResources(process_.hProcess, GR_GDIOBJECTS),
                 GetGuiResources(process_.hProcess, GR_USEROBJECTS)};
   GetProcessHandleCount(process_.hProcess, &sample.handles);
-  if (sample.privateBytes == 0 && unixPid_ != 0) {
-    sample.privateBytes = UnixAnonymousBytes(unixPid_);
-    unixFigures_ = true;
+  if (sample.privateBytes == 0) {
+    sample.privateBytes = CommittedPrivateBytes(process_.hProcess);
+    walkedMemory_ = true;
   }
+  if (unixPid_ != 0) sample.unixAnonymous = UnixAnonymousBytes(unixPid_);
   if (sample.handles == 0 && unixPid_ != 0) {
     sample.handles = UnixDescriptors(unixPid_);
     unixFigures_ = true;
   }
   samples_.push_back(sample);
-  char line[160];
-  std::snprintf(line, sizeof(line), "probe: steps %ld, private %.1f MB, handles %lu, GDI %lu, USER %lu", steps_,
-                sample.privateBytes / 1048576.0, static_cast<unsigned long>(sample.handles),
-                static_cast<unsigned long>(sample.gdi), static_cast<unsigned long>(sample.user));
+  char line[200];
+  std::snprintf(line, sizeof(line), "probe: steps %ld, private %.1f MB, handles %lu, GDI %lu, USER %lu, Linux %.1f MB",
+                steps_, sample.privateBytes / 1048576.0, static_cast<unsigned long>(sample.handles),
+                static_cast<unsigned long>(sample.gdi), static_cast<unsigned long>(sample.user),
+                sample.unixAnonymous / 1048576.0);
   Log(line);
   if (samples_.size() % 20 == 0) {
     std::printf("%s\n", line);
@@ -1471,6 +1505,11 @@ int Soak::Run() {
   }
   const DWORD ranMs = GetTickCount() - start_;
   if (failures_.empty()) {
+    // The last figures are taken with playback stopped: a playing graph holds its
+    // buffers (several MB for a file with a large tag), which says nothing of growth.
+    ServeDialogs(500);
+    PostMessageA(main_, WM_COMMAND, IDM_STOP, 0);
+    ServeDialogs(1500);
     Probe();
     Finish();
   } else if (Alive()) {
@@ -1478,6 +1517,9 @@ int Soak::Run() {
   }
 
   // Figures: after warm-up (a quarter of the run, at most 5 minutes) and at the end.
+  // Memory is compared at rest: the lowest sample in the minute after warm-up and in the
+  // last minute (whose last sample has playback stopped), since any one sample may fall
+  // while a graph holds its buffers.
   if (samples_.size() >= 2) {
     const DWORD warmMs = std::min<DWORD>(ranMs / 4, 300000);
     const Sample* warm = &samples_.front();
@@ -1488,18 +1530,40 @@ int Soak::Run() {
       }
     }
     const Sample& end = samples_.back();
-    const double growthMb = (static_cast<double>(end.privateBytes) - static_cast<double>(warm->privateBytes)) / 1048576.0;
+    const auto lowest = [&](DWORD from, DWORD to, SIZE_T Sample::*figure) {
+      SIZE_T least = 0;
+      for (const Sample& sample : samples_) {
+        if (sample.atMs < from || sample.atMs > to) continue;
+        if (least == 0 || sample.*figure < least) least = sample.*figure;
+      }
+      return least;
+    };
+    const DWORD endFrom = end.atMs > warm->atMs + 60000 ? end.atMs - 60000 : end.atMs;
+    const SIZE_T warmPrivate = lowest(warm->atMs, warm->atMs + 60000, &Sample::privateBytes);
+    const SIZE_T endPrivate = lowest(endFrom, end.atMs, &Sample::privateBytes);
+    const double growthMb = (static_cast<double>(endPrivate) - static_cast<double>(warmPrivate)) / 1048576.0;
     std::printf("steps: %ld in %.1f s (%.0f a minute); dialogs served %d, second starts %d\n", steps_,
                 ranMs / 1000.0, steps_ * 60000.0 / std::max<DWORD>(ranMs, 1), dialogsServed_, secondStarts_);
-    std::printf("private bytes: %.1f MB after warm-up (%.0f s), %.1f MB at the end (growth %.1f MB)\n",
-                warm->privateBytes / 1048576.0, warm->atMs / 1000.0, end.privateBytes / 1048576.0, growthMb);
+    std::printf("private bytes at rest: %.1f MB after warm-up (%.0f s), %.1f MB at the end (growth %.1f MB)\n",
+                warmPrivate / 1048576.0, warm->atMs / 1000.0, endPrivate / 1048576.0, growthMb);
+    if (unixPid_ != 0) {
+      const SIZE_T warmUnix = lowest(warm->atMs, warm->atMs + 60000, &Sample::unixAnonymous);
+      const SIZE_T endUnix = lowest(endFrom, end.atMs, &Sample::unixAnonymous);
+      std::printf("Linux anonymous memory at rest: %.1f MB after warm-up, %.1f MB at the end (growth %.1f MB;\n"
+                  " includes what Wine's Linux-side libraries hold)\n",
+                  warmUnix / 1048576.0, endUnix / 1048576.0,
+                  (static_cast<double>(endUnix) - static_cast<double>(warmUnix)) / 1048576.0);
+    }
     std::printf("handles: %lu after warm-up, %lu at the end; GDI %lu -> %lu; USER %lu -> %lu\n",
                 static_cast<unsigned long>(warm->handles), static_cast<unsigned long>(end.handles),
                 static_cast<unsigned long>(warm->gdi), static_cast<unsigned long>(end.gdi),
                 static_cast<unsigned long>(warm->user), static_cast<unsigned long>(end.user));
+    if (walkedMemory_) {
+      std::printf("(no memory counters for another process: private bytes are its committed private regions)\n");
+    }
     if (unixFigures_) {
-      std::printf("(Wine gives no figures of another process: private bytes are the Linux process' anonymous\n"
-                  " resident memory and handles its open file descriptors; GDI and USER counts are not given)\n");
+      std::printf("(no handle counts for another process: handles are the Linux process' open file descriptors;\n"
+                  " GDI and USER counts are not given)\n");
     }
     if (stuckDialogs_ > 0) std::printf("dialogs closed only by WM_CLOSE: %d\n", stuckDialogs_);
     std::printf("longest time without an answer: %.1f s; probes that found the player busy: %d\n",
@@ -1534,8 +1598,10 @@ int main(int argc, char** argv) {
       options.drags = true;
     } else if (argument == "--no-video") {
       options.noVideo = true;
+    } else if (argument == "--trace-memory") {
+      options.traceMemory = true;
     } else {
-      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video]\n");
+      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video] [--trace-memory]\n");
       return 2;
     }
   }
