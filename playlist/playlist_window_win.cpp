@@ -280,16 +280,8 @@ void PlaylistWindow::RegisterCommands() {
     };
   };
   commands_.Add(IDM_PLAY, [this](int) { PlayFirstSelected(); });
-  commands_.Add({IDM_LIST_MOVE_DOWN, IDM_LIST_MOVE_DOWN_BAR}, [this](int) {
-    if (bulk_.running() || !rows_) return;
-    const RowListView::Hold hold(view_.get());
-    moveSelectedRowsDown(*rows_);
-  });
-  commands_.Add({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, [this](int) {
-    if (bulk_.running() || !rows_) return;
-    const RowListView::Hold hold(view_.get());
-    moveSelectedRowsUp(*rows_);
-  });
+  commands_.Add({IDM_LIST_MOVE_DOWN, IDM_LIST_MOVE_DOWN_BAR}, [this](int) { MoveSelection(+1); });
+  commands_.Add({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, [this](int) { MoveSelection(-1); });
   // Closing (the menu, the C key, the close button) stops a long command as well.
   commands_.Add(IDM_LIST_CLOSE, [this](int) {
     CancelRun();
@@ -485,6 +477,35 @@ void PlaylistWindow::LoadPlaylist(const std::string& path) {
   const RowListView::Hold hold(view_.get());
   WindowPlaylistFileErrors errors(mainWindow_);
   loadPlaylistFile(*rows_, path, errors);
+}
+
+void PlaylistWindow::MoveSelection(int step) {
+  if (bulk_.running() || !rows_) return;
+  // The list keeps its focus and shift-click anchor by index; a selected row that
+  // holds one takes it along.
+  std::array<int, 2> marks = ListMarks();
+  std::array<bool, 2> carried{};
+  for (size_t i = 0; i < marks.size(); ++i) carried[i] = marks[i] >= 0 && rows_->IsSelected(marks[i]);
+  bool moved = false;
+  {
+    const RowListView::Hold hold(view_.get());
+    moved = step < 0 ? moveSelectedRowsUp(*rows_) : moveSelectedRowsDown(*rows_);
+  }
+  if (!moved) return;
+  for (size_t i = 0; i < marks.size(); ++i) {
+    if (carried[i]) marks[i] += step;
+  }
+  SetListMarks(marks);
+}
+
+std::array<int, 2> PlaylistWindow::ListMarks() const {
+  return {static_cast<int>(ListView_GetNextItem(list_, -1, LVNI_FOCUSED)),
+          static_cast<int>(ListView_GetSelectionMark(list_))};
+}
+
+void PlaylistWindow::SetListMarks(const std::array<int, 2>& marks) {
+  if (marks[0] >= 0) ListView_SetItemState(list_, marks[0], LVIS_FOCUSED, LVIS_FOCUSED);
+  ListView_SetSelectionMark(list_, marks[1]);
 }
 
 void PlaylistWindow::SortByColumn(int column) {
@@ -1006,10 +1027,14 @@ void PlaylistWindow::EndDrag(POINT client) {
   cancelRowDrag(drag_);
   ReleaseCapture();
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  // The focus and shift-click anchor go with their rows.
+  std::array<int, 2> marks = ListMarks();
+  bool moved = false;
   {
     const RowListView::Hold hold(view_.get());
-    dropDraggedRows(*rows_, ending, target, dropAllowed_);
+    moved = dropDraggedRows(*rows_, ending, target, dropAllowed_, marks);
   }
+  if (moved) SetListMarks(marks);
   dropAllowed_ = false;
   if (target > 0) SendMessageA(list_, LVM_REDRAWITEMS, target - 1, target - 1);
   UpdateWindow(list_);

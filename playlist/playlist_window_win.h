@@ -104,6 +104,11 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void LoadPlaylist(const std::string& path);
   // A header click: toggles the column's direction and sorts by it.
   void SortByColumn(int column);
+  // Moves the selected rows one place up (step -1) or down (+1).
+  void MoveSelection(int step);
+  // The list's focused row and selection anchor (-1 for none), which it keeps by index.
+  std::array<int, 2> ListMarks() const;
+  void SetListMarks(const std::array<int, 2>& marks);
 
   // The per-row operations the commands apply.
   void ReadTags(int row);

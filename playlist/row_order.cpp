@@ -56,20 +56,24 @@ void swapRows(RowStore& rows, int a, int b) {
   rows.SetSelected(b, true);
 }
 
-void moveSelectedRowsUp(RowStore& rows) {
-  if (rows.RowCount() == 0) return;
+bool moveSelectedRowsUp(RowStore& rows) {
+  if (rows.RowCount() == 0) return false;
+  bool moved = false;
   for (int row = rows.NextSelected(-1); row >= 0; row = rows.NextSelected(row)) {
-    if (row == 0) return;
+    if (row == 0) return false;
     swapRows(rows, row, row - 1);
+    moved = true;
   }
+  return moved;
 }
 
-void moveSelectedRowsDown(RowStore& rows) {
+bool moveSelectedRowsDown(RowStore& rows) {
   const int count = rows.RowCount();
-  if (count == 0) return;
+  if (count == 0) return false;
   const std::vector<int> selected = SelectedRows(rows);
-  if (selected.empty() || selected.back() == count - 1) return;
+  if (selected.empty() || selected.back() == count - 1) return false;
   for (auto row = selected.rbegin(); row != selected.rend(); ++row) swapRows(rows, *row, *row + 1);
+  return true;
 }
 
 void moveRow(RowStore& rows, int from, int to) {
@@ -99,6 +103,15 @@ void moveRow(RowStore& rows, int from, int to) {
   }
 }
 
+int rowAfterMove(int row, int from, int to, int count) {
+  if (row < 0 || from < 0 || from >= count) return row;
+  to = std::clamp(to, 0, count - 1);
+  if (row == from) return to;
+  if (from < row && row <= to) return row - 1;
+  if (to <= row && row < from) return row + 1;
+  return row;
+}
+
 bool beginRowDrag(RowDrag& drag, const RowStore& rows, int startRow) {
   if (drag.dragging) return false;
   drag.dragging = true;
@@ -113,7 +126,7 @@ void cancelRowDrag(RowDrag& drag) {
   drag.snapshot.clear();
 }
 
-bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed) {
+bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed, std::span<int> followed) {
   const std::vector<int> snapshot = std::move(drag.snapshot);
   const int startRow = drag.startRow;
   const bool wasDragging = drag.dragging;
@@ -132,12 +145,14 @@ bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllo
 
   const int first = snapshot.front();
   const int last = snapshot.back();
+  const auto move = [&](int from, int to) {
+    for (int& row : followed) row = rowAfterMove(row, from, to, rows.RowCount());
+    moveRow(rows, from, to);
+  };
   if (startRow < targetRow) {
-    for (auto row = snapshot.rbegin(); row != snapshot.rend(); ++row) {
-      moveRow(rows, *row, targetRow - (last - *row));
-    }
+    for (auto row = snapshot.rbegin(); row != snapshot.rend(); ++row) move(*row, targetRow - (last - *row));
   } else {
-    for (const int row : snapshot) moveRow(rows, row, targetRow + (row - first));
+    for (const int row : snapshot) move(row, targetRow + (row - first));
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <vector>
 
 #include "playlist/row_store.h"
@@ -30,13 +31,18 @@ void sortByColumn(RowStore& rows, SortDirections& directions, int column);
 void swapRows(RowStore& rows, int a, int b);
 
 // Moves the selected rows up one place; nothing moves when row 0 is selected.
-void moveSelectedRowsUp(RowStore& rows);
+// Returns whether rows moved.
+bool moveSelectedRowsUp(RowStore& rows);
 // Moves the selected rows down one place; nothing moves when the last row is selected.
-void moveSelectedRowsDown(RowStore& rows);
+bool moveSelectedRowsDown(RowStore& rows);
 
 // Moves one row so that it ends at index `to`, selected, with a new key. A `from`
 // outside the list does nothing; `to` is kept inside the list.
 void moveRow(RowStore& rows, int from, int to);
+
+// Where the row at index `row` stands after moveRow(rows, from, to) on a list of
+// `count` rows (-1 stays -1).
+int rowAfterMove(int row, int from, int to, int count);
 
 // The rows being dragged: the selection when the drag began (ascending) and the
 // row under the cursor then.
@@ -54,8 +60,10 @@ bool beginRowDrag(RowDrag& drag, const RowStore& rows, int startRow);
 // dragged row lands on the target, when moving up the first. Nothing moves when
 // the drop is not allowed, the target is -1, the start row or a dragged row, or
 // when the snapshot no longer fits the list. Returns whether rows moved. The drag
-// is over afterwards in every case.
-bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed);
+// is over afterwards in every case. Each index in `followed` (the list's focus and
+// selection anchor, which the list keeps by index) is carried along with its row.
+bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed,
+                     std::span<int> followed = {});
 
 // Ends the drag without moving anything (mouse capture lost).
 void cancelRowDrag(RowDrag& drag);

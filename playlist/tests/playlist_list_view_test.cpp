@@ -226,6 +226,13 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   EXPECT_EQ(rows().Cell(1, Column::Path) + rows().Cell(3, Column::Path), "m3m1");
   EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{1, 3}));
   EXPECT_EQ(ShownSelection(), SelectedPaths());
+  // The focus went with the dragged row, and goes on with it when the selection is
+  // moved down a place.
+  EXPECT_EQ(ListView_GetNextItem(list(), -1, LVNI_FOCUSED), 1);
+  SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_MOVE_DOWN, 0);
+  EXPECT_EQ(SelectedPaths(), "m3 m1 ");
+  EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{2, 4}));
+  EXPECT_EQ(ListView_GetNextItem(list(), -1, LVNI_FOCUSED), 2);
 
   // The R key removes the selected rows; nothing stays selected on screen.
   ASSERT_TRUE(kestrun::testing::PressKey('R'));

@@ -594,7 +594,9 @@ TEST_F(PlaylistWindowTest, WideDropsAddTheFilesThemselvesOrSayOnceWhyNot) {
   }
   for (const std::wstring& file : {deep, korean, inFolder}) {
     const bool in = std::find(added.begin(), added.end(), file) != added.end();
-    if (!in) EXPECT_FALSE(told.empty()) << "a file left out without a message";
+    if (!in) {
+      EXPECT_FALSE(told.empty()) << "a file left out without a message";
+    }
   }
 }
 

@@ -83,27 +83,27 @@ TEST(SortByColumn, WholeRowsTravelTogether) {
 
 TEST(MoveSelectedRows, UpAndDownMoveBlocksOnePlace) {
   MemoryRowStore up = Numbered(5, {2, 3});
-  moveSelectedRowsUp(up);
+  EXPECT_TRUE(moveSelectedRowsUp(up));
   EXPECT_EQ(Order(up), "r0 r2* r3* r1 r4");
   MemoryRowStore down = Numbered(5, {0, 1, 2});
-  moveSelectedRowsDown(down);
+  EXPECT_TRUE(moveSelectedRowsDown(down));
   EXPECT_EQ(Order(down), "r3 r0* r1* r2* r4");
 }
 
 TEST(MoveSelectedRows, NothingMovesAtTheEdgesOrWithoutSelection) {
   MemoryRowStore up = Numbered(5, {0, 3});
-  moveSelectedRowsUp(up);
+  EXPECT_FALSE(moveSelectedRowsUp(up));
   EXPECT_EQ(Order(up), "r0* r1 r2 r3* r4");
   MemoryRowStore down = Numbered(4, {1, 3});
-  moveSelectedRowsDown(down);
+  EXPECT_FALSE(moveSelectedRowsDown(down));
   EXPECT_EQ(Order(down), "r0 r1* r2 r3*");
   MemoryRowStore none = Numbered(3);
-  moveSelectedRowsDown(none);
-  moveSelectedRowsUp(none);
+  EXPECT_FALSE(moveSelectedRowsDown(none));
+  EXPECT_FALSE(moveSelectedRowsUp(none));
   EXPECT_EQ(Order(none), "r0 r1 r2");
   MemoryRowStore empty;
-  moveSelectedRowsUp(empty);
-  moveSelectedRowsDown(empty);
+  EXPECT_FALSE(moveSelectedRowsUp(empty));
+  EXPECT_FALSE(moveSelectedRowsDown(empty));
 }
 
 TEST(SwapAndMoveRow, CellsMoveSelectionFollows) {
@@ -159,6 +159,33 @@ TEST(DropDraggedRows, SnapshotThatNoLongerFitsTheListIsIgnored) {
   rows.DeleteRow(5);  // removed while the drag ran
   EXPECT_FALSE(dropDraggedRows(rows, drag, 1, true));
   EXPECT_EQ(Order(rows), "r0 r1 r2 r3* r4");
+}
+
+// The list keeps its focus and anchor by index: after a drop each followed index must
+// name the same row as before, whichever rows moved and wherever the arithmetic
+// was kept inside the list.
+TEST(DropDraggedRows, FollowedIndexesStayWithTheirRows) {
+  struct Case {
+    std::initializer_list<int> selected;
+    int startRow;
+    int target;
+  };
+  for (const Case& drop : {Case{{1, 4}, 1, 6}, Case{{4, 6}, 6, 1}, Case{{1, 8}, 0, 3}, Case{{1, 8}, 9, 5},
+                           Case{{0, 1, 2}, 0, 9}, Case{{7, 8, 9}, 9, 0}, Case{{2, 4}, 2, 4}}) {
+    MemoryRowStore rows = Numbered(10, drop.selected);
+    RowDrag drag;
+    beginRowDrag(drag, rows, drop.startRow);
+    std::vector<int> followed{-1};
+    for (int row = 0; row < 10; ++row) followed.push_back(row);
+    dropDraggedRows(rows, drag, drop.target, true, followed);
+    EXPECT_EQ(followed[0], -1) << "no focus stays no focus";
+    for (int row = 0; row < 10; ++row) {
+      ASSERT_GE(followed[row + 1], 0);
+      ASSERT_LT(followed[row + 1], rows.RowCount());
+      EXPECT_EQ(rows.Cell(followed[row + 1], Column::Path), "r" + std::to_string(row))
+          << "drag from " << drop.startRow << " to " << drop.target;
+    }
+  }
 }
 
 TEST(ClassifyDragPosition, ZonesAroundTheClientArea) {
