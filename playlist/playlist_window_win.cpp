@@ -499,13 +499,16 @@ void PlaylistWindow::MoveSelection(int step) {
 }
 
 std::array<int, 2> PlaylistWindow::ListMarks() const {
-  return {static_cast<int>(ListView_GetNextItem(list_, -1, LVNI_FOCUSED)),
-          static_cast<int>(ListView_GetSelectionMark(list_))};
+  // The control keeps these through removals and count changes, so either may name
+  // a row that is gone; such a mark is taken as none.
+  const int count = rows_ != nullptr ? rows_->RowCount() : 0;
+  const auto inRows = [count](LRESULT row) { return row >= 0 && row < count ? static_cast<int>(row) : -1; };
+  return {inRows(ListView_GetNextItem(list_, -1, LVNI_FOCUSED)), inRows(ListView_GetSelectionMark(list_))};
 }
 
 void PlaylistWindow::SetListMarks(const std::array<int, 2>& marks) {
   if (marks[0] >= 0) ListView_SetItemState(list_, marks[0], LVIS_FOCUSED, LVIS_FOCUSED);
-  ListView_SetSelectionMark(list_, marks[1]);
+  if (marks[1] >= 0) ListView_SetSelectionMark(list_, marks[1]);
 }
 
 void PlaylistWindow::SortByColumn(int column) {

@@ -243,6 +243,30 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   for (int row = 0; row < 6; ++row) EXPECT_NE(rows().Cell(row, Column::Path), "m1");
 }
 
+// The list's focus index is the control's own and may name a row that is gone
+// (here the last of three, after the list was emptied and refilled with one row):
+// moving or dragging the selection must not take it for a row.
+TEST_F(ListViewTest, MovesAfterTheFocusedRowWasRemovedKeepWorking) {
+  Open();
+  Fill({"f0", "f1", "f2"});
+  ASSERT_TRUE(ClickAndWait(RowPoint(2), [&] { return SelectedPaths() == "f2 "; }));
+  rows().DeleteAllRows();
+  Fill({"g0"});
+  rows().SetSelected(0, true);
+  Pump();
+  for (const int command : {IDM_LIST_MOVE_UP_BAR, IDM_LIST_MOVE_DOWN_BAR, IDM_LIST_MOVE_UP, IDM_LIST_MOVE_DOWN}) {
+    SendMessageA(window_.window(), WM_COMMAND, command, 0);
+  }
+  EXPECT_EQ(rows().RowCount(), 1);
+  EXPECT_EQ(SelectedPaths(), "g0 ");
+  Fill({"g1", "g2"});
+  rows().SetSelected(0, true);
+  SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_MOVE_DOWN, 0);
+  EXPECT_EQ(rows().Cell(1, Column::Path), "g0");
+  const int focus = ListView_GetNextItem(list(), -1, LVNI_FOCUSED);
+  EXPECT_LT(focus, rows().RowCount());
+}
+
 // A track change clears the selection, "remove selected" removes it: with many
 // selected rows the list drops its selection in one go, and must still show none
 // selected, keep its scroll position and focus, and take the next clicks normally.
