@@ -71,4 +71,11 @@ bool ModalTurn::BringOpenDialogToFront() {
   return false;
 }
 
+INT_PTR PassAppCommandToOwner(HWND dialog, WPARAM wParam, LPARAM lParam) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  if (owner == nullptr || SendMessageA(owner, WM_APPCOMMAND, wParam, lParam) == FALSE) return FALSE;
+  SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+  return TRUE;
+}
+
 }  // namespace kestrun::platform

@@ -1,4 +1,4 @@
-// One modal dialog of the player at a time.
+// One modal dialog of the player at a time, and the media keys while one is open.
 //
 // While a modal dialog is up, only its owner is disabled: the playlist window, the
 // video view and the modeless dialogs still take commands. A command that opened a
@@ -39,5 +39,11 @@ class ModalTurn {
  private:
   bool held_ = false;
 };
+
+// A modal dialog's handling of WM_APPCOMMAND (the keyboard's media keys): the default
+// handling of a top-level window passes it to no other window of the program, so the
+// dialog sends it to its owner, which acts on it or passes it on in turn. Returns what
+// the dialog procedure returns (TRUE, with the message result set, when the owner took it).
+INT_PTR PassAppCommandToOwner(HWND dialog, WPARAM wParam, LPARAM lParam);
 
 }  // namespace kestrun::platform

@@ -45,6 +45,8 @@ INT_PTR AboutDialog::Show(HINSTANCE instance, HWND owner) {
 INT_PTR CALLBACK AboutDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<AboutDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
+    case WM_APPCOMMAND:
+      return platform::PassAppCommandToOwner(dialog, wParam, lParam);
     case WM_INITDIALOG:
       self = reinterpret_cast<AboutDialog*>(lParam);
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);

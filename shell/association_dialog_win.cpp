@@ -77,6 +77,8 @@ std::vector<const AssociationRow*> AssociationDialog::ApplyAssociations(HWND dia
 INT_PTR CALLBACK AssociationDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<AssociationDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
+    case WM_APPCOMMAND:
+      return platform::PassAppCommandToOwner(dialog, wParam, lParam);
     case WM_INITDIALOG:
       self = reinterpret_cast<AssociationDialog*>(lParam);
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);

@@ -60,6 +60,8 @@ void StoreChecks(HWND list, playback::EffectTable& table) {
 INT_PTR CALLBACK EffectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<EffectDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
+    case WM_APPCOMMAND:
+      return platform::PassAppCommandToOwner(dialog, wParam, lParam);
     case WM_INITDIALOG:
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);
       state = reinterpret_cast<EffectDialogState*>(lParam);

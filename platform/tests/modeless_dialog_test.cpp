@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/modal_guard_win.h"
+
 namespace kestrun::platform {
 namespace {
 
@@ -365,6 +367,30 @@ TEST_F(ModelessDialogTest, AppCommandsLeftUnhandledGoToTheRoutersWindowOnce) {
   // A dialog made without the router keeps the default handling.
   EXPECT_EQ(SendAppCommand(loose.window(), APPCOMMAND_MEDIA_PLAY_PAUSE), 0);
   EXPECT_EQ(target.playPauses, 2);
+}
+
+// A modal dialog's procedure as the player's are written: media keys go to the owner.
+INT_PTR CALLBACK PassingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APPCOMMAND) return PassAppCommandToOwner(dialog, wParam, lParam);
+  return message == WM_INITDIALOG;
+}
+
+TEST_F(ModelessDialogTest, ModalDialogsPassAppCommandsToTheirOwner) {
+  AppCommandDialog owner;
+  ASSERT_NE(CreatePopup(owner), nullptr);
+  HWND dialog =
+      CreateDialogIndirectParamA(GetModuleHandleA(nullptr), popup_.get(), owner.window(), &PassingDialogProc, 0);
+  HWND orphan = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), popup_.get(), nullptr, &PassingDialogProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_NE(orphan, nullptr);
+  EXPECT_EQ(SendAppCommand(dialog, APPCOMMAND_MEDIA_PLAY_PAUSE), TRUE);
+  EXPECT_EQ(owner.playPauses, 1);
+  // What the owner declines keeps the default answer; a dialog without an owner passes nothing.
+  EXPECT_EQ(SendAppCommand(dialog, APPCOMMAND_BROWSER_BACKWARD), 0);
+  EXPECT_EQ(SendAppCommand(orphan, APPCOMMAND_MEDIA_PLAY_PAUSE), 0);
+  EXPECT_EQ(owner.playPauses, 1);
+  DestroyWindow(dialog);
+  DestroyWindow(orphan);
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ LRESULT CALLBACK PatternEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK PatternDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<PatternDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
+    case WM_APPCOMMAND:
+      return platform::PassAppCommandToOwner(dialog, wParam, lParam);
     case WM_INITDIALOG: {
       state = reinterpret_cast<PatternDialogState*>(lParam);
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);
