@@ -474,26 +474,6 @@ TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
   EXPECT_EQ(Rows()->RowCount(), 0) << "dropped files do not enter the playlist";
 }
 
-// The dialog owned by owner, if one is open.
-HWND OwnedDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetWindowThreadProcessId(owner, nullptr),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(lParam);
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // Chooses path in the open dialog owned by owner; closes the dialog whatever happens,
 // so the test never hangs on it.
 void ChooseInOpenDialog(HWND owner, const std::string& path, std::atomic<bool>& chosen, std::string& title) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "app/media_keys_win.h"
@@ -142,6 +143,28 @@ TEST_F(MediaKeysTest, VolumeKeysMoveTheGraphAndTheKnobTogether) {
   ASSERT_EQ(Player().volume, settings::kSilentVolume);
   SendAppCommand(main_, APPCOMMAND_VOLUME_UP);
   EXPECT_EQ(GraphVolume(), settings::PlaybackVolumeFromStored(100 - app::kVolumeKeyStep));
+}
+
+// While a modal dialog of the main window is open, the volume keys pressed in it still
+// reach the player: the dialog hands them to its owner.
+TEST_F(MediaKeysTest, VolumeKeysWorkWhileAModalDialogIsOpen) {
+  OpenAndPlay(MediaPath("tone.wav").c_str());
+  int steps = 0;
+  for (const int command : {IDM_ABOUT, IDM_EFFECTS, IDM_ASSOCIATIONS}) {
+    LRESULT answer = 0;
+    std::thread presser([&] {
+      HWND dialog = nullptr;
+      if (!WaitUntil([&] { return (dialog = OwnedDialog(main_)) != nullptr; }, 10000)) return;
+      answer = SendAppCommand(dialog, APPCOMMAND_VOLUME_DOWN);
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    SendMessageA(main_, WM_COMMAND, command, 0);  // returns when the dialog closed
+    presser.join();
+    ++steps;
+    EXPECT_EQ(answer, TRUE) << "dialog of command " << command;
+    EXPECT_EQ(GraphVolume(), settings::PlaybackVolumeFromStored(steps * app::kVolumeKeyStep))
+        << "dialog of command " << command;
+  }
 }
 
 TEST_F(MediaKeysTest, TheSwitchClaimsAndGivesBackTheHotKeysWithItsMark) {
