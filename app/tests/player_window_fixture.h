@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -65,25 +64,5 @@ class PlayerWindowTest : public ::testing::Test {
   static inline app::Application* app_ = nullptr;
   static inline HWND main_ = nullptr;
 };
-
-// The dialog owned by owner, if one is open.
-inline HWND OwnedDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetWindowThreadProcessId(owner, nullptr),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(lParam);
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 }  // namespace kestrun::testing

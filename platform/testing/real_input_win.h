@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace kestrun::testing {
@@ -69,6 +70,29 @@ inline HWND FindThreadDialog(DWORD thread, int control, HWND exclude = nullptr) 
           return FALSE;
         }
         return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The visible dialog (window class "#32770") that owner owns, on owner's thread; or nullptr.
+inline HWND OwnedDialog(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{owner, nullptr};
+  EnumThreadWindows(
+      GetWindowThreadProcessId(owner, nullptr),
+      [](HWND window, LPARAM lParam) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(lParam);
+        char name[16] = {};
+        GetClassNameA(window, name, sizeof(name));
+        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0 ||
+            !IsWindowVisible(window)) {
+          return TRUE;
+        }
+        search->found = window;
+        return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/testing/real_input_win.h"
 #include "resources/menu_ids.h"
 #include "tags/id3/id3v2.h"
 
@@ -250,34 +251,11 @@ TEST_F(PlaylistAdditions, AShareTopFolderIsScannedAndItsFilesJoined) {
   EXPECT_EQ(sortedPaths(), expected);
 }
 
-// The dialog owned by owner, once it is shown.
-HWND OwnedDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetWindowThreadProcessId(owner, nullptr),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(lParam);
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0 ||
-            !IsWindowVisible(window)) {
-          return TRUE;
-        }
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // Chooses path in the add-files dialog from another thread, as a user types it;
 // closes the dialog whatever happens so the test never hangs on it.
 void ChooseInDialog(HWND owner, std::string path, std::atomic<bool>* chosen) {
   HWND dialog = nullptr;
-  for (int i = 0; i < 400 && (dialog = OwnedDialog(owner)) == nullptr; ++i) Sleep(50);
+  for (int i = 0; i < 400 && (dialog = kestrun::testing::OwnedDialog(owner)) == nullptr; ++i) Sleep(50);
   if (dialog == nullptr) return;
   HWND edit = nullptr;
   if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
