@@ -1,5 +1,7 @@
 #include "tags/wm/asf_header.h"
 
+#include "platform/byte_reader.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -37,45 +39,7 @@ enum StoredType : std::uint16_t {
   kStoredWord = 5,
 };
 
-// A bounds-checked little-endian reader over a byte span; any read past the end
-// sets a sticky failure flag and yields zeros.
-class ByteReader {
- public:
-  explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-  bool ok() const { return ok_; }
-  std::size_t remaining() const { return bytes_.size() - pos_; }
-  std::size_t position() const { return pos_; }
-
-  std::uint64_t ReadLe(std::size_t width) {
-    if (!Has(width)) return 0;
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < width; ++i) v |= std::uint64_t{bytes_[pos_ + i]} << (8 * i);
-    pos_ += width;
-    return v;
-  }
-  std::uint16_t U16() { return static_cast<std::uint16_t>(ReadLe(2)); }
-  std::uint32_t U32() { return static_cast<std::uint32_t>(ReadLe(4)); }
-  std::uint64_t U64() { return ReadLe(8); }
-  std::span<const std::uint8_t> Take(std::size_t n) {
-    if (!Has(n)) return {};
-    auto s = bytes_.subspan(pos_, n);
-    pos_ += n;
-    return s;
-  }
-
- private:
-  bool Has(std::size_t n) {
-    if (!ok_ || n > bytes_.size() - pos_) {
-      ok_ = false;
-      return false;
-    }
-    return true;
-  }
-  std::span<const std::uint8_t> bytes_;
-  std::size_t pos_ = 0;
-  bool ok_ = true;
-};
+using platform::ByteReader;
 
 void PutLe(std::string& out, std::uint64_t v, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
