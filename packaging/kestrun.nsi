@@ -66,6 +66,12 @@ Section "Kestrun"
   File "${STAGE}\LICENSE.txt"
   SetOutPath "$INSTDIR\Skin"
   File /r "${STAGE}\Skin\*.*"
+!ifdef X86_FILTER
+  ; The filter for 32-bit programs, registered for this user in the 32-bit view of
+  ; the user's classes by the 32-bit regsvr32.
+  SetOutPath "$INSTDIR\x86"
+  File "${STAGE}\x86\Equalizer.ax"
+!endif
   SetOutPath "$INSTDIR"
 
   ; The filter's classes and its DirectShow entry for this user alone, even when an
@@ -77,6 +83,12 @@ Section "Kestrun"
   ${Else}
     DetailPrint "Equalizer.ax was not registered ($0); the player registers it when it starts."
   ${EndIf}
+!ifdef X86_FILTER
+  ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s /n /i:user "$INSTDIR\x86\Equalizer.ax"' $0
+  ${If} $0 != 0
+    DetailPrint "x86\Equalizer.ax was not registered for 32-bit programs ($0)."
+  ${EndIf}
+!endif
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Kestrun.exe"
@@ -260,6 +272,9 @@ Section "Uninstall"
   ; The filter's registration for this user, and a machine-wide one only when it is
   ; this install's (the player registers there where it may).
   ExecWait '"$SYSDIR\regsvr32.exe" /s /u /n /i:user "$INSTDIR\Equalizer.ax"'
+  ${If} ${FileExists} "$INSTDIR\x86\Equalizer.ax"
+    ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" /s /u /n /i:user "$INSTDIR\x86\Equalizer.ax"'
+  ${EndIf}
   ReadRegStr $0 HKLM "${CLASSES}\CLSID\${EQUALIZER_CLSID}\InprocServer32" ""
   ${If} $0 == "$INSTDIR\Equalizer.ax"
     ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Equalizer.ax"'
@@ -277,6 +292,8 @@ Section "Uninstall"
 
   Delete "$INSTDIR\Kestrun.exe"
   Delete "$INSTDIR\Equalizer.ax"
+  Delete "$INSTDIR\x86\Equalizer.ax"
+  RMDir "$INSTDIR\x86"
   Delete "$INSTDIR\readme.txt"
   Delete "$INSTDIR\LICENSE.txt"
   ; Only the skin files that were shipped: a user's own skin folders, and files a user

@@ -1,6 +1,8 @@
 # Makes the release packages from a built Windows tree: a portable ZIP and the
 # installer. Run with cmake -P and these variables:
 #   BIN        the folder holding Kestrun.exe, Equalizer.ax and Skin
+#   X86_BIN    the folder holding the 32-bit Equalizer.ax (shipped as x86\Equalizer.ax),
+#              or empty to leave it out
 #   OUT        where the packages go
 #   VERSION    the product version
 #   SOURCE     the source tree
@@ -10,6 +12,11 @@ set(stage ${OUT}/${name})
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
 file(COPY ${BIN}/Kestrun.exe ${BIN}/Equalizer.ax ${BIN}/Skin DESTINATION ${stage})
+set(nsis_x86)
+if(X86_BIN)
+  file(COPY ${X86_BIN}/Equalizer.ax DESTINATION ${stage}/x86)
+  set(nsis_x86 -DX86_FILTER)
+endif()
 file(COPY ${SOURCE}/packaging/readme.txt DESTINATION ${stage})
 configure_file(${SOURCE}/LICENSE ${stage}/LICENSE.txt COPYONLY)
 
@@ -41,7 +48,7 @@ if(MAKENSIS)
   string(APPEND lines "RMDir \"$INSTDIR\\Skin\"\n")
   file(WRITE ${skin_list} "${lines}")
 
-  execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DSKIN_LIST=${skin_list}
+  execute_process(COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DSKIN_LIST=${skin_list} ${nsis_x86}
     -DOUTFILE=${OUT}/${name}-setup.exe ${SOURCE}/packaging/kestrun.nsi RESULT_VARIABLE built)
   if(NOT built EQUAL 0)
     message(FATAL_ERROR "makensis failed")

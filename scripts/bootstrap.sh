@@ -7,8 +7,11 @@ set -euo pipefail
 packages=(
   cmake make ninja-build pkg-config python3
   g++ clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 libwine
+  # The 32-bit Equalizer.ax is tested under Wine's 32-bit loader, with the 32-bit
+  # media libraries its graphs use.
+  wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
   xvfb xauth x11-utils
   locales
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
@@ -34,6 +37,9 @@ if [ "${#missing[@]}" -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

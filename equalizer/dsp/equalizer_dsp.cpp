@@ -79,9 +79,9 @@ bool IsDspPathSupported(DspPath path) {
   switch (path) {
     case DspPath::Plain:
       return true;
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(KESTRUN_EQ_X86_VECTORS)
     case DspPath::Sse2:
-      return true;  // part of x86-64 itself
+      return true;  // part of x86-64 itself; the 32-bit filter is built for SSE2
     case DspPath::Avx2:
       __builtin_cpu_init();
       // The check covers the operating system saving the AVX registers too.

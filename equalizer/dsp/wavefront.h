@@ -11,7 +11,13 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(_M_X64)
+// The vector paths exist on x86-64 and on 32-bit x86 built for SSE2 (the filter for
+// 32-bit hosts); elsewhere only the plain path is built.
+#if defined(__x86_64__) || defined(_M_X64) || (defined(__i386__) && defined(__SSE2__))
+#define KESTRUN_EQ_X86_VECTORS 1
+#endif
+
+#if defined(KESTRUN_EQ_X86_VECTORS)
 #include <emmintrin.h>
 #endif
 
@@ -54,7 +60,7 @@ void RunWavefrontAvx512(LaneSet& lanes, std::uint8_t* data, long frames, bool si
 // material clips at random, which branches would mispredict); NaN, which finite
 // input never produces, would come out as -32767.
 inline std::int16_t ToSample(float value) {
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(KESTRUN_EQ_X86_VECTORS)
   // The compilers turn the portable form into compare-and-branch code.
   __m128 held = _mm_max_ss(_mm_set_ss(value), _mm_set_ss(-32767.0f));
   held = _mm_min_ss(held, _mm_set_ss(32767.0f));
@@ -69,7 +75,7 @@ inline std::int16_t ToSample(float value) {
 // The same for a double that holds a float's value exactly (as the lanes do),
 // without narrowing it first.
 inline std::int16_t ToSample(double value) {
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(KESTRUN_EQ_X86_VECTORS)
   __m128d held = _mm_max_sd(_mm_set_sd(value), _mm_set_sd(-32767.0));
   held = _mm_min_sd(held, _mm_set_sd(32767.0));
   return static_cast<std::int16_t>(_mm_cvttsd_si32(held));

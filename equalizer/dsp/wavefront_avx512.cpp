@@ -2,7 +2,7 @@
 // Built with -mavx512f and called only on CPUs that have it.
 #include "equalizer/dsp/wavefront.h"
 
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(KESTRUN_EQ_X86_VECTORS)
 #include <immintrin.h>
 
 #include "equalizer/dsp/wavefront_kernel.h"

@@ -1,7 +1,7 @@
 // The baseline x86-64 path: two lanes per vector.
 #include "equalizer/dsp/wavefront.h"
 
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(KESTRUN_EQ_X86_VECTORS)
 #include <emmintrin.h>
 
 #include "equalizer/dsp/wavefront_kernel.h"

@@ -18,20 +18,29 @@ RegistrationResult FromWin32(LONG error) {
 }
 
 // Opens (or makes) keyPath below parent for writing.
-LONG CreateForWriting(HKEY parent, const std::wstring& keyPath, platform::RegistryKey& key) {
+LONG CreateForWriting(HKEY parent, const std::wstring& keyPath, REGSAM view, platform::RegistryKey& key) {
   HKEY opened = nullptr;
-  const LONG error = RegCreateKeyExW(parent, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                     &opened, nullptr);
+  const LONG error = RegCreateKeyExW(parent, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view,
+                                     nullptr, &opened, nullptr);
   key.reset(opened);
   return error;
 }
 
 }  // namespace
 
+std::wstring UserClassesKeyPath() {
+  std::wstring path = L"Software\\Classes";
+#if !defined(_WIN64)
+  BOOL wow64 = FALSE;
+  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) path += L"\\Wow6432Node";
+#endif
+  return path;
+}
+
 RegistrationResult Win32ClassRegistry::SetString(ClassScope scope, const std::wstring& keyPath,
                                                  const std::wstring& name, const std::wstring& value) {
   platform::RegistryKey key;
-  const LONG error = CreateForWriting(Root(scope), keyPath, key);
+  const LONG error = CreateForWriting(Root(scope), keyPath, View(scope), key);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return FromWin32(RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
@@ -41,12 +50,13 @@ RegistrationResult Win32ClassRegistry::SetString(ClassScope scope, const std::ws
 RegistrationResult Win32ClassRegistry::SetBinary(ClassScope scope, const std::wstring& keyPath, const wchar_t* name,
                                                  const BYTE* data, DWORD size) {
   platform::RegistryKey key;
-  const LONG error = CreateForWriting(Root(scope), keyPath, key);
+  const LONG error = CreateForWriting(Root(scope), keyPath, View(scope), key);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   return FromWin32(RegSetValueExW(key.get(), name, 0, REG_BINARY, data, size));
 }
 
 RegistrationResult Win32ClassRegistry::DeleteTree(ClassScope scope, const std::wstring& keyPath) {
+  // Below a root opened in its view, a relative path stays in that view.
   return FromWin32(RegDeleteTreeW(Root(scope), keyPath.c_str()));
 }
 

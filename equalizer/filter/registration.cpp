@@ -20,18 +20,17 @@ namespace kestrun::equalizer {
 namespace {
 
 constexpr wchar_t kMachineClassesKey[] = L"Software\\Classes";
-constexpr wchar_t kUserClassesKey[] = L"Software\\Classes";
 constexpr wchar_t kUserOnlyCommand[] = L"user";
 
 HRESULT FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
 // A class root opened for writing where the account may; otherwise for reading, so
 // the writes through it are refused as they would be on the key itself.
-LONG OpenClassRoot(HKEY parent, const wchar_t* path, platform::RegistryKey& key) {
+LONG OpenClassRoot(HKEY parent, const wchar_t* path, REGSAM view, platform::RegistryKey& key) {
   HKEY opened = nullptr;
-  LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                               &opened, nullptr);
-  if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ, &opened);
+  LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | view,
+                               nullptr, &opened, nullptr);
+  if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ | view, &opened);
   key.reset(opened);
   return error;
 }
@@ -70,11 +69,11 @@ HRESULT Register(bool add, RegistrationPlace place) {
                     {ClassText(CLSID_EqualizerPropertyPage), kPropertyPageName}};
   platform::RegistryKey machine;
   if (place == RegistrationPlace::MachineOrUser) {
-    const LONG error = OpenClassRoot(HKEY_LOCAL_MACHINE, kMachineClassesKey, machine);
+    const LONG error = OpenClassRoot(HKEY_LOCAL_MACHINE, kMachineClassesKey, 0, machine);
     if (error != ERROR_SUCCESS) return FromWin32(error);
   }
   platform::RegistryKey user;
-  const LONG error = OpenClassRoot(HKEY_CURRENT_USER, kUserClassesKey, user);
+  const LONG error = OpenClassRoot(HKEY_CURRENT_USER, UserClassesKeyPath().c_str(), kUserClassesAccess, user);
   if (error != ERROR_SUCCESS) return FromWin32(error);
   ComForRegistration com;
   Win32ClassRegistry registry(machine.get(), user.get(), kEqualizerSetup);

@@ -19,6 +19,10 @@ namespace {
 
 constexpr char kEqualizerClass[] = "CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
 constexpr DWORD kPlayTimeoutMs = 30000;
+// The 32-bit filter's class in the user's 32-bit view, where the installer registers it.
+constexpr char kUserX86FilterClass[] = "Software\\Classes\\Wow6432Node\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
+constexpr WORD kMachineX86 = 0x014C;
+constexpr WORD kMachineX64 = 0x8664;
 
 std::string PackageFolder() { return BinaryDirectory() + "\\..\\package"; }
 
@@ -54,6 +58,8 @@ std::string PlayerRegistry() {
   DumpKey(HKEY_CURRENT_USER, "Software\\QuenfoldSoft", dump);
   DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}", dump);
   DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}", dump);
+  DumpKey(HKEY_CURRENT_USER, kUserX86FilterClass, dump);
+  DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}", dump);
   DumpKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun", dump);
   DumpKey(HKEY_CLASSES_ROOT, kEqualizerClass, dump);
   DumpKey(HKEY_CLASSES_ROOT, ".wav", dump);
@@ -80,6 +86,21 @@ int RunAndWait(const std::string& commandLine, DWORD timeoutMs = 120000) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The machine a module was built for, from its PE header; 0 when it is none.
+WORD PeMachine(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  IMAGE_DOS_HEADER dos{};
+  DWORD read = 0;
+  WORD machine = 0;
+  if (ReadFile(file, &dos, sizeof dos, &read, nullptr) && read == sizeof dos && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+      SetFilePointer(file, dos.e_lfanew + 4, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+    if (!ReadFile(file, &machine, sizeof machine, &read, nullptr) || read != sizeof machine) machine = 0;
+  }
+  CloseHandle(file);
+  return machine;
+}
+
 // Plays the tone with the player at exe and closes it the user's way.
 void PlaysTheTone(const std::string& exe) {
   KestrunProcess player;
@@ -97,6 +118,7 @@ void ForgetThePlayer() {
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kEqualizerClass);
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "KSRNwav");
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}");
+  RegDeleteTreeA(HKEY_CURRENT_USER, kUserX86FilterClass);
 }
 
 TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
@@ -113,9 +135,11 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   // Silent, per user, into a folder whose path holds a space (/D comes last, unquoted).
   ASSERT_EQ(RunAndWait("\"" + setup + "\" /S /D=" + folder), 0);
   for (const char* file : {"\\Kestrun.exe", "\\Equalizer.ax", "\\Skin\\default\\skin.bmp", "\\Uninstall.exe",
-                           "\\readme.txt", "\\LICENSE.txt"}) {
+                           "\\readme.txt", "\\LICENSE.txt", "\\x86\\Equalizer.ax"}) {
     EXPECT_TRUE(Exists(folder + file)) << file;
   }
+  EXPECT_EQ(PeMachine(folder + "\\Equalizer.ax"), kMachineX64);
+  EXPECT_EQ(PeMachine(folder + "\\x86\\Equalizer.ax"), kMachineX86);
   PlaysTheTone(folder + "\\Kestrun.exe");
   // The user lets the installed player take .wav, which had a class of its own before.
   shell::RegistryClassRoot classes;
@@ -127,6 +151,7 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   EXPECT_EQ(RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 0);
   EXPECT_FALSE(Exists(folder + "\\Kestrun.exe"));
   EXPECT_FALSE(Exists(folder + "\\Skin")) << "no skin of the user's own: the folder goes";
+  EXPECT_FALSE(Exists(folder + "\\x86"));
   DeleteFileA((folder + "\\Uninstall.exe").c_str());
   DeleteFileA((folder + "\\default.m3u").c_str());
   RemoveDirectoryA(folder.c_str());
@@ -224,6 +249,12 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
                          nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(lstrcmpiA(server, (folder + "\\Equalizer.ax").c_str()), 0) << server;
+  // And the 32-bit filter for 32-bit programs, in the user's 32-bit view.
+  size = sizeof(server);
+  EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, (std::string(kUserX86FilterClass) + "\\InprocServer32").c_str(), nullptr,
+                         RRF_RT_REG_SZ, nullptr, server, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(lstrcmpiA(server, (folder + "\\x86\\Equalizer.ax").c_str()), 0) << server;
 
   // .mid had no class before the player took it, per user and machine-wide (no
   // backup is recorded for it). .mp3 was the player's, then another program took it.
@@ -266,6 +297,7 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\Kestrun.exe"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER,
                          "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserX86FilterClass));
 
   // Shipped skins go; the user's own stay.
   EXPECT_FALSE(Exists(folder + "\\Skin\\default\\skin.bmp"));
@@ -313,6 +345,7 @@ TEST(PortableZip, UnpackedIntoAJapaneseFolderRegistersItsFilterAndPlays) {
   ForgetThePlayer();
   const std::string folder = PackageFolder() + "\\ポータブル テスト\\" KESTRUN_PACKAGE_NAME;
   ASSERT_TRUE(Exists(folder + "\\Kestrun.exe")) << folder;
+  EXPECT_EQ(PeMachine(folder + "\\x86\\Equalizer.ax"), kMachineX86) << "the ZIP carries the 32-bit filter";
   PlaysTheTone(folder + "\\Kestrun.exe");
 
   // The first start registered the filter next to the program.

@@ -16,6 +16,7 @@
 #include "equalizer/filter/class_registry_win.h"
 #include "equalizer/filter/tests/com_helpers.h"
 #include "platform/testing/temp_dir.h"
+#include "platform/win32_handles.h"
 
 namespace kestrun::equalizer::testing {
 namespace {
@@ -25,7 +26,6 @@ constexpr wchar_t kPageClass[] = L"{E4322822-88AC-ED99-7035-28DDFC327682}";
 constexpr wchar_t kFilterServerKey[] = L"CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
 constexpr wchar_t kPageServerKey[] = L"CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
 constexpr wchar_t kFilterClassKey[] = L"CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
-constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
 constexpr wchar_t kScratchClasses[] = L"Software\\Kestrun registration test classes";
 constexpr DWORD kMeritDoNotUse = 0x00200000;
 
@@ -45,18 +45,26 @@ DWORD Regsvr32(const std::wstring& switches) {
   return code;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+// The user's classes of this test's own bitness, where its module registers.
+std::wstring UserClasses() { return UserClassesKeyPath() + L"\\"; }
+
+// Keys below the user's root are read as the filter writes them (see
+// kUserClassesAccess); the machine's with the system's own redirection.
+platform::RegistryKey OpenForReading(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  const REGSAM view = root == HKEY_CURRENT_USER ? kUserClassesAccess : 0;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) key = nullptr;
+  return platform::RegistryKey(key);
 }
+
+bool KeyExists(HKEY root, const std::wstring& path) { return OpenForReading(root, path).get() != nullptr; }
 
 std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name = nullptr) {
   wchar_t value[MAX_PATH * 2] = {};
   DWORD bytes = sizeof value - sizeof(wchar_t);
   DWORD type = 0;
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, &type, value, &bytes) != ERROR_SUCCESS) {
+  const platform::RegistryKey key = OpenForReading(root, path);
+  if (!key.get() || RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_SZ, &type, value, &bytes) != ERROR_SUCCESS) {
     return L"<missing>";
   }
   return value;
@@ -65,7 +73,9 @@ std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name
 std::vector<BYTE> ReadBinary(HKEY root, const std::wstring& path, const wchar_t* name) {
   std::vector<BYTE> data(4096);
   DWORD bytes = static_cast<DWORD>(data.size());
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_BINARY, nullptr, data.data(), &bytes) != ERROR_SUCCESS) {
+  const platform::RegistryKey key = OpenForReading(root, path);
+  if (!key.get() ||
+      RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_BINARY, nullptr, data.data(), &bytes) != ERROR_SUCCESS) {
     return {};
   }
   data.resize(bytes);
@@ -164,12 +174,12 @@ TEST_F(StandardAccount, RefusedMachineRootPutsTheClassesAndTheMapperRecordUnderT
 
 TEST_F(StandardAccount, PerUserInstallRegistersForTheUserAloneAndTheModuleServesARealGraph) {
   ASSERT_EQ(Regsvr32(L"/s /n /i:user"), 0u);
-  const std::wstring userServer = std::wstring(kUserClasses) + kFilterServerKey;
+  const std::wstring userServer = UserClasses() + kFilterServerKey;
   EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, userServer).c_str(), Module().path.c_str()), 0);
-  EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, std::wstring(kUserClasses) + kPageServerKey).c_str(),
+  EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, UserClasses() + kPageServerKey).c_str(),
                       Module().path.c_str()),
             0);
-  const std::wstring entry = std::wstring(kUserClasses) + kFilterCategoryInstanceKey + kFilterClass;
+  const std::wstring entry = UserClasses() + kFilterCategoryInstanceKey + kFilterClass;
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, entry, L"FriendlyName"), L"Quenfold' Equalizer");
   EXPECT_FALSE(ReadBinary(HKEY_CURRENT_USER, entry, L"FilterData").empty());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\") + kFilterClassKey))
@@ -199,23 +209,71 @@ TEST_F(StandardAccount, PerUserInstallRegistersForTheUserAloneAndTheModuleServes
   EXPECT_EQ(filter.Detach()->Release(), 0u);
 
   ASSERT_EQ(Regsvr32(L"/u /s /n /i:user"), 0u);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + kFilterClassKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterClassKey));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, entry));
 }
 
 TEST_F(StandardAccount, MachineRegistrationRemovesAUserCopyThatWouldHideIt) {
   ASSERT_EQ(Regsvr32(L"/s /n /i:user"), 0u);
-  ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + kFilterClassKey));
+  ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterClassKey));
   const std::vector<BYTE> userRecord = ReadBinary(
-      HKEY_CURRENT_USER, std::wstring(kUserClasses) + kFilterCategoryInstanceKey + kFilterClass, L"FilterData");
+      HKEY_CURRENT_USER, UserClasses() + kFilterCategoryInstanceKey + kFilterClass, L"FilterData");
   ASSERT_EQ(Regsvr32(L"/s"), 0u);
   // The per-user record is the one the system's mapper writes, pins and all.
   EXPECT_EQ(ReadBinary(HKEY_CLASSES_ROOT, std::wstring(kFilterCategoryInstanceKey) + kFilterClass, L"FilterData"),
             userRecord);
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kFilterClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + kFilterClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kUserClasses) + kFilterCategoryInstanceKey + kFilterClass));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterClassKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterCategoryInstanceKey + kFilterClass));
 }
+
+#if !defined(_WIN64)
+// The 32-bit filter registered for a user beside the 64-bit one (the installer
+// registers both): each in its own view of the user's classes, so registering or
+// unregistering the 32-bit module leaves the 64-bit registration as it was.
+TEST_F(StandardAccount, ThirtyTwoBitUserRegistrationLeavesTheSixtyFourBitOneAlone) {
+  BOOL wow64 = FALSE;
+  if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) GTEST_SKIP() << "not on 64-bit Windows";
+  const std::wstring sixtyFourBitServer = std::wstring(L"Software\\Classes\\") + kFilterServerKey;
+  const std::wstring sixtyFourBitModule = L"C:\\Program Files\\Kestrun\\Equalizer.ax";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sixtyFourBitServer.c_str(), 0, nullptr, 0,
+                            KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const platform::RegistryKey server(key);
+  ASSERT_EQ(RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(sixtyFourBitModule.c_str()),
+                           static_cast<DWORD>((sixtyFourBitModule.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  auto sixtyFourBitEntry = [&] {
+    wchar_t value[MAX_PATH] = {};
+    DWORD bytes = sizeof value - sizeof(wchar_t);
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, sixtyFourBitServer.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &opened) !=
+        ERROR_SUCCESS) {
+      return std::wstring(L"<missing>");
+    }
+    const platform::RegistryKey entry(opened);
+    if (RegGetValueW(entry.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS) {
+      return std::wstring(L"<missing>");
+    }
+    return std::wstring(value);
+  };
+
+  ASSERT_EQ(Regsvr32(L"/s /n /i:user"), 0u);
+  EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, UserClasses() + kFilterServerKey).c_str(), Module().path.c_str()),
+            0);
+  EXPECT_EQ(sixtyFourBitEntry(), sixtyFourBitModule);
+  ASSERT_EQ(Regsvr32(L"/u /s /n /i:user"), 0u);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterClassKey));
+  EXPECT_EQ(sixtyFourBitEntry(), sixtyFourBitModule);
+
+  RegDeleteTreeW(server.get(), nullptr);
+  RegDeleteKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kFilterClassKey + L"\\InprocServer32").c_str(),
+                  KEY_WOW64_64KEY, 0);
+  RegDeleteKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kFilterClassKey).c_str(), KEY_WOW64_64KEY,
+                  0);
+}
+#endif
 
 }  // namespace
 }  // namespace kestrun::equalizer::testing
