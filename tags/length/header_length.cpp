@@ -231,7 +231,8 @@ bool OneRateThroughout(ByteSource& source, Bytes head, std::size_t headAt, std::
 // frame cut short is not counted.
 std::optional<std::int64_t> CountFrames(ByteSource& source, std::uint64_t from, std::uint64_t audioEnd,
                                         const Frame& first) {
-  std::vector<std::uint8_t> chunk(kCountChunkBytes);
+  if (from > audioEnd) return std::nullopt;
+  std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(kCountChunkBytes, audioEnd - from)));
   std::uint64_t samples = 0;
   std::uint64_t at = from;
   while (audioEnd - at >= 4) {

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SpanSource file(bytes);
   const std::uint64_t tag = Id3v2TagSpan(bytes.data(), size);
   const std::uint64_t end = AudioEndBeforeTags(file, tag);
-  if (end > size || (tag <= size && end < tag)) std::abort();
+  // The audio's end lies between its start and the file's end (or is its start).
+  if (tag <= size ? end < tag || end > size : end != tag) std::abort();
   if (const auto mp3 = Mp3FileDuration(file); mp3 && *mp3 < 0) std::abort();
   // The audio taken as starting anywhere in the first bytes.
   for (std::uint64_t start = 0; start < 4 && start < size; ++start) {
