@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
+#include "platform/byte_reader.h"
 #include "platform/file_io.h"
 
 namespace kestrun::playback {
@@ -13,16 +15,6 @@ constexpr std::uint16_t kFramePixelBits = 24;
 constexpr std::uint32_t kUncompressed = 0;  // BI_RGB
 constexpr char kFrameNameFormat[] = "%s\\image%02d.bmp";
 constexpr char kTempPrefix[] = "cap";
-
-std::int32_t ReadInt32(const std::uint8_t* bytes) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                   static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                   static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
-std::uint16_t ReadUint16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 void AppendUint16(std::string& out, std::uint16_t value) {
   out.push_back(static_cast<char>(value & 0xFF));
@@ -43,12 +35,16 @@ std::uint32_t FrameRowBytes(std::int32_t width) {
 bool BuildFrameFile(const std::uint8_t* infoHeader, std::size_t infoHeaderSize, const std::uint8_t* pixels,
                     std::size_t pixelBytes, std::string& file) {
   if (infoHeader == nullptr || infoHeaderSize != kBitmapInfoHeaderSize || pixels == nullptr) return false;
+  platform::ByteReader header(std::span(infoHeader, infoHeaderSize));
+  const std::uint32_t headerSize = header.U32();
+  const auto width = static_cast<std::int32_t>(header.U32());
+  const auto height = static_cast<std::int32_t>(header.U32());
+  header.Skip(2);  // planes
+  const std::uint16_t pixelBits = header.U16();
+  const std::uint32_t compression = header.U32();
   // The header's own size field must agree, or the pixels would be read at the wrong offset.
-  if (ReadInt32(infoHeader) != static_cast<std::int32_t>(kBitmapInfoHeaderSize)) return false;
-  const std::int32_t width = ReadInt32(infoHeader + 4);
-  const std::int32_t height = ReadInt32(infoHeader + 8);
-  if (ReadUint16(infoHeader + 14) != kFramePixelBits) return false;
-  if (static_cast<std::uint32_t>(ReadInt32(infoHeader + 16)) != kUncompressed) return false;
+  if (!header.ok() || headerSize != kBitmapInfoHeaderSize) return false;
+  if (pixelBits != kFramePixelBits || compression != kUncompressed) return false;
   const std::uint32_t rowBytes = FrameRowBytes(width);
   // A negative height is a top-down frame; the file keeps it so, with the header saying so.
   const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;

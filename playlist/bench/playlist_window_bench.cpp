@@ -2,7 +2,8 @@
 // folder tree of 10,000 tagged MP3 files with tag reading on (and how long the
 // window takes to answer a message meanwhile), sorting by each column, saving and
 // loading, and removing every row; then measuring lengths of WAV and MP3 files
-// whose headers give them, and of MP3 files that need a graph, in rows a second,
+// whose headers give them, of MP3 files whose frames are counted, and of MP3
+// files that need a graph, in rows a second,
 // with the header's "mm:ss" checked against the graph's for every kind of file.
 //   playlist_window_bench.exe [files] [length rows]      (default 10000, 1000)
 // With --rows, only the row operations on a shown window, for each row count:
@@ -160,13 +161,13 @@ std::string Wav() {
   return out;
 }
 
-// Silent MPEG-1 Layer III frames at 44.1 kHz; bitrateIndex 9 is 128 kbit/s, 11 is
-// 160 kbit/s. mixed alternates the two (a file only a graph can time).
+// Silent MPEG-1 Layer III frames at 44.1 kHz; bitrateIndex 9 is 128 kbit/s, 10 is
+// 160 kbit/s. mixed alternates the two (a file whose frames must be counted).
 std::string Mp3(int frames, bool mixed) {
   std::string out;
   long long bits = 0;
   for (int i = 0; i < frames; ++i) {
-    const int index = mixed && i % 2 ? 11 : 9;
+    const int index = mixed && i % 2 ? 10 : 9;
     const long long kbps = index == 9 ? 128 : 160;
     const long long exact = kbps * 1000 * 144;
     const bool padding = (bits + exact) / 44100 - bits / 44100 > exact / 44100;
@@ -427,7 +428,16 @@ int main(int argc, char** argv) {
   CoInitialize(nullptr);
   MeasureLengths(window, root + "\\wav", "WAV (header)", Wav(), ".wav", lengthRows);
   MeasureLengths(window, root + "\\mp3", "MP3 CBR (header)", Mp3(134, false), ".mp3", lengthRows);
-  MeasureLengths(window, root + "\\vbr", "MP3 mixed rate (graph)", Mp3(134, true), ".mp3",
+  // Without a Xing header a file of changing rates has its frames counted: a short
+  // one and one of a typical song's size (5 MB, 5 minutes).
+  MeasureLengths(window, root + "\\vbr", "MP3 mixed rate (counted)", Mp3(134, true), ".mp3", lengthRows);
+  MeasureLengths(window, root + "\\vbr5", "MP3 5 MB mixed (counted)", Mp3(11500, true), ".mp3",
+                 std::clamp(lengthRows / 10, 1, 50));
+  // Bytes that are no frame after the first ten frames: only a graph can time that file.
+  const std::string cbr = Mp3(134, false);
+  const std::size_t tenFrames = cbr.find("\xFF\xFB", 4170);
+  MeasureLengths(window, root + "\\broken", "MP3 broken chain (graph)",
+                 cbr.substr(0, tenFrames) + std::string(2000, '\0') + cbr.substr(tenFrames), ".mp3",
                  std::max(1, lengthRows / 5));
   window.Destroy();
   RemoveTree(root);

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <span>
 
+#include "platform/byte_reader.h"
 #include "platform/file_io.h"
 
 namespace kestrun::tags {
@@ -11,20 +12,23 @@ namespace {
 
 // The text of the first 0xFF <type> event in the window, or "" when the event is
 // missing or its text does not qualify.
-std::string MetaText(const std::uint8_t* bytes, std::size_t size, std::uint8_t type) {
-  for (std::size_t at = 0; at + 1 < size; ++at) {
-    if (bytes[at] != kMidiMetaEvent || bytes[at + 1] != type) continue;
-    // The first occurrence decides, whether or not its text can be taken.
-    const std::size_t lengthAt = at + 2;
-    if (lengthAt >= size) return {};
-    const std::size_t start = lengthAt + 1;
-    if (start >= size) return {};
-    const std::uint8_t* end = bytes + size;
-    if (std::find(bytes + start, end, 0) == end) return {};
-    const std::size_t length = std::min<std::size_t>(bytes[lengthAt], size - start);
-    const std::uint8_t* text = bytes + start;
-    const std::uint8_t* stop = std::find(text, text + length, 0);
-    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(stop - text));
+std::string MetaText(std::span<const std::uint8_t> window, std::uint8_t type) {
+  platform::ByteReader reader(window);
+  while (reader.CanRead(2)) {
+    const std::span<const std::uint8_t> event = reader.Peek(2);
+    if (event[0] != kMidiMetaEvent || event[1] != type) {
+      reader.Skip(1);
+      continue;
+    }
+    // The first occurrence decides, whether or not its text can be taken: its
+    // length byte and its first byte must lie inside the window.
+    reader.Skip(2);
+    const std::uint8_t length = reader.U8();
+    if (!reader.ok() || reader.AtEnd()) return {};
+    const std::span<const std::uint8_t> rest = reader.TakeRest();
+    if (std::find(rest.begin(), rest.end(), 0) == rest.end()) return {};
+    const std::span<const std::uint8_t> text = rest.first(std::min<std::size_t>(length, rest.size()));
+    return std::string(text.begin(), std::find(text.begin(), text.end(), 0));
   }
   return {};
 }
@@ -32,8 +36,9 @@ std::string MetaText(const std::uint8_t* bytes, std::size_t size, std::uint8_t t
 }  // namespace
 
 void ScanMidiMetaTexts(const std::uint8_t* bytes, std::size_t size, std::string& title, std::string& artist) {
-  title = MetaText(bytes, size, kMidiNameEvent);
-  artist = MetaText(bytes, size, kMidiArtistEvent);
+  const std::span<const std::uint8_t> window(bytes, size);
+  title = MetaText(window, kMidiNameEvent);
+  artist = MetaText(window, kMidiArtistEvent);
 }
 
 bool ReadMidiTitleArtist(const std::string& path, std::string& title, std::string& artist) {

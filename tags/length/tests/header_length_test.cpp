@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/testing/temp_dir.h"
@@ -56,8 +57,35 @@ TEST(WavHeaderLength, IsDataBytesOverByteRateBehindOtherChunks) {
   list += "INFOx";
   list.push_back('\0');
   EXPECT_EQ(WavOf(Wav(1, 176400, 88200, 88200, list)), kSecond / 2);
-  // The extensible format counts as PCM; fractions are kept in the units.
-  EXPECT_EQ(WavOf(Wav(0xFFFE, 8000, 12000, 12000)), kSecond * 3 / 2);
+  // Fractions of a second are kept in the units.
+  EXPECT_EQ(WavOf(Wav(1, 8000, 12000, 12000)), kSecond * 3 / 2);
+}
+
+// The extensible format with the first two bytes of its sub-format GUID (the
+// format code it stands for) and the GUID's fixed tail.
+std::string ExtensibleWav(std::uint16_t subFormat, std::uint32_t byteRate, std::uint32_t dataBytes) {
+  std::string wav = Wav(0xFFFE, byteRate, dataBytes, dataBytes);
+  std::string extension;
+  PutLe16(extension, 22);
+  PutLe16(extension, 16);
+  PutLe32(extension, 3);
+  PutLe16(extension, subFormat);
+  extension += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+  wav.insert(36, extension);
+  wav[16] = 40;  // fmt chunk size
+  return wav;
+}
+
+TEST(WavHeaderLength, ExtensibleFormatCountsOnlyWithThePcmSubFormat) {
+  EXPECT_EQ(WavOf(ExtensibleWav(1, 8000, 12000)), kSecond * 3 / 2);
+  // Float, ADPCM and a compressed sub-format: bytes over byte rate is not their length.
+  for (const std::uint16_t other : {3, 2, 0x55}) EXPECT_EQ(WavOf(ExtensibleWav(other, 8000, 12000)), std::nullopt);
+  // Extensible with no sub-format at all (a 16-byte format chunk).
+  EXPECT_EQ(WavOf(Wav(0xFFFE, 8000, 12000, 12000)), std::nullopt);
+  // A PCM GUID whose tail is not the one of the family is another format.
+  std::string wrongTail = ExtensibleWav(1, 8000, 12000);
+  wrongTail[36 + 8 + 15] = 0x72;
+  EXPECT_EQ(WavOf(wrongTail), std::nullopt);
 }
 
 TEST(WavHeaderLength, DataChunkLongerThanTheFileCountsWhatTheFileHolds) {
@@ -95,8 +123,13 @@ std::string Frame(int bitrateIndex, bool padding = false, int versionBits = 3, b
   return frame;
 }
 
+std::span<const std::uint8_t> BytesOf(const std::string& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
 std::optional<std::int64_t> Mp3Of(const std::string& bytes) {
-  return Mp3HeaderDuration(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), bytes.size());
+  SpanSource source(BytesOf(bytes));
+  return Mp3Duration(source, 0, bytes.size());
 }
 
 std::string Repeat(const std::string& frame, int count) {
@@ -140,14 +173,45 @@ TEST(Mp3HeaderLength, ConstantRateIsAudioBytesOverBitRate) {
   // Zeros before the first frame are not audio.
   const std::string padded = std::string(100, '\0') + audio;
   EXPECT_EQ(Mp3Of(padded), Mp3Of(audio));
-  // Only part of the file read: the rest is counted from audioBytes.
-  EXPECT_EQ(Mp3HeaderDuration(reinterpret_cast<const std::uint8_t*>(audio.data()), 1000, 16'000'000),
-            static_cast<std::int64_t>(1000) * kSecond);
+  // A long file at one rate is answered from its start, middle and end alone.
+  const std::string longer = Repeat(Frame(9) + Frame(9, true), 2000);
+  EXPECT_EQ(Mp3Of(longer), static_cast<std::int64_t>(longer.size()) * 8 * kSecond / 128000);
+}
+
+// Frames of 1152 samples at 44.1 kHz.
+std::int64_t FramesLength(std::int64_t frames) { return frames * 1152 * kSecond / 44100; }
+
+TEST(Mp3HeaderLength, AFileThatChangesItsRateIsCountedNotExtrapolated) {
+  // A quiet opening at 32 kbit/s longer than the first read, then loud frames at
+  // 256 kbit/s: the opening's rate would make the file 8 times longer than it is.
+  const std::string quietThenLoud = Repeat(Frame(1), 200) + Repeat(Frame(13), 300);
+  EXPECT_EQ(Mp3Of(quietThenLoud), FramesLength(500));
+  // One rate at the start and the middle, another at the end.
+  const std::string loudEnding = Repeat(Frame(9), 300) + Repeat(Frame(9), 300) + Repeat(Frame(14), 30);
+  EXPECT_EQ(Mp3Of(loudEnding), FramesLength(630));
+  // One frame of another rate among the first ones.
+  EXPECT_EQ(Mp3Of(Frame(9) + Frame(11) + Frame(9)), FramesLength(3));
+  EXPECT_EQ(Mp3Of(Repeat(Frame(9), 10) + Frame(5) + Repeat(Frame(9), 2000)), FramesLength(2011));
+  // A last frame cut short is not counted; a stray byte after the last frame is no frame.
+  const std::string mixed = Repeat(Frame(9), 100) + Repeat(Frame(5), 100);
+  EXPECT_EQ(Mp3Of(mixed + Frame(5).substr(0, 100)), FramesLength(200));
+  EXPECT_EQ(Mp3Of(mixed + "\x01"), FramesLength(200));
+}
+
+TEST(Mp3HeaderLength, ABrokenFrameChainIsNotAnswered) {
+  // Bytes that are no frame between frames, at the start, the middle or the end
+  // of a one-rate file: the file is not what its first frames say.
+  const std::string frames = Repeat(Frame(9), 1000);
+  const std::string junk(2000, '\x12');
+  EXPECT_EQ(Mp3Of(Repeat(Frame(9), 3) + junk + frames), std::nullopt);
+  // (1019 frames put the junk a few kilobytes after the middle of the file.)
+  EXPECT_EQ(Mp3Of(Repeat(Frame(9), 1019) + junk + frames), std::nullopt);
+  EXPECT_EQ(Mp3Of(frames + frames + junk), std::nullopt);
+  // Frames of another sample rate in the middle.
+  EXPECT_EQ(Mp3Of(frames + Repeat(Frame(9, false, 2), 100) + frames), std::nullopt);
 }
 
 TEST(Mp3HeaderLength, GivesNothingWhereTheHeaderDoesNotSettleIt) {
-  // Changing bit rate without a frame count: only a graph can tell.
-  EXPECT_EQ(Mp3Of(Frame(9) + Frame(11) + Frame(9)), std::nullopt);
   // A lone header-like pattern not followed by a second frame.
   EXPECT_EQ(Mp3Of(Frame(9) + std::string(600, '\x12')), std::nullopt);
   // Bytes of 0xFF (the forbidden bit rate), free format, reserved layer, nothing.
@@ -164,6 +228,89 @@ TEST(Mp3HeaderLength, GivesNothingWhereTheHeaderDoesNotSettleIt) {
   PutBe32(noCount, 40, 0x01);
   PutBe32(noCount, 44, 0);
   EXPECT_EQ(Mp3Of(noCount + Frame(9)), std::nullopt);
+}
+
+// An APE tag: items (bodyBytes of filler), footer, and the header version 2 may put first.
+std::string Ape(std::uint32_t version, bool header, std::size_t bodyBytes) {
+  const auto block = [&](std::uint32_t flags) {
+    std::string out = "APETAGEX";
+    PutLe32(out, version);
+    PutLe32(out, static_cast<std::uint32_t>(bodyBytes + 32));
+    PutLe32(out, 1);
+    PutLe32(out, flags);
+    out.append(8, '\0');
+    return out;
+  };
+  const std::uint32_t hasHeader = header ? 0x80000000u : 0;
+  return (header ? block(hasHeader | 0x20000000u) : std::string()) + std::string(bodyBytes, 'a') + block(hasHeader);
+}
+
+std::string Lyrics3v2(std::size_t lyricsBytes, std::size_t statedExtra = 0) {
+  const std::string body = "LYRICSBEGIN" + std::string(lyricsBytes, 'l');
+  const std::string size = std::to_string(body.size() + statedExtra);
+  return body + std::string(6 - size.size(), '0') + size + "LYRICS200";
+}
+
+std::string Lyrics3v1(std::size_t lyricsBytes) { return "LYRICSBEGIN" + std::string(lyricsBytes, 'l') + "LYRICSEND"; }
+
+std::string Id3v1() { return "TAG" + std::string(125, 't'); }
+
+TEST(TagsAtTheEnd, AreNotAudioInAnyOrder) {
+  const std::string audio(3000, '\x77');
+  const struct {
+    const char* name;
+    std::string tags;
+  } cases[] = {
+      {"ID3v1", Id3v1()},
+      {"APEv2 with header", Ape(2000, true, 150'000)},
+      {"APEv2 without header, ID3v1", Ape(2000, false, 4000) + Id3v1()},
+      {"APEv1, ID3v1", Ape(1000, false, 700) + Id3v1()},
+      {"ID3v1, then APEv2", Id3v1() + Ape(2000, true, 500)},
+      {"Lyrics3v1, ID3v1", Lyrics3v1(5000) + Id3v1()},
+      {"Lyrics3v2, ID3v1", Lyrics3v2(90'000) + Id3v1()},
+      {"Lyrics3v2, APEv2, ID3v1", Lyrics3v2(100) + Ape(2000, true, 100) + Id3v1()},
+      {"APEv2, Lyrics3v2, ID3v1", Ape(2000, false, 100) + Lyrics3v2(100) + Id3v1()},
+      {"APEv2 holding nothing", Ape(2000, true, 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = "ID3" + audio + c.tags;
+    SpanSource source(BytesOf(file));
+    EXPECT_EQ(AudioEndBeforeTags(source, 3), 3 + audio.size());
+  }
+}
+
+TEST(TagsAtTheEnd, ThatDoNotHoldTogetherAreLeftAsAudio) {
+  const std::string audio(3000, '\x77');
+  std::string noHeader = Ape(2000, true, 300);
+  noHeader.replace(0, 8, "XXXXXXXX");
+  const struct {
+    const char* name;
+    std::string tail;
+    std::size_t tagBytes;  // of the tail, what is a tag
+  } cases[] = {
+      // Version 1 lyrics stand only before an ID3v1 tag.
+      {"Lyrics3v1 without ID3v1", Lyrics3v1(100), 0},
+      {"Lyrics3v1 beyond its longest", Lyrics3v1(6000) + Id3v1(), 128},
+      {"APE claiming more than the file", Ape(2000, false, 5000).substr(5000), 0},
+      {"APE saying it has a header it lacks", noHeader, 0},
+      {"APE of an unknown version", Ape(3000, false, 10), 0},
+      {"Lyrics3v2 size not at its start", Lyrics3v2(100, 1) + Id3v1(), 128},
+      {"Lyrics3v2 size not digits", Lyrics3v2(100).replace(111, 1, "x"), 0},
+      {"ID3v1 cut short", Id3v1().substr(1), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = audio + c.tail;
+    SpanSource source(BytesOf(file));
+    EXPECT_EQ(AudioEndBeforeTags(source, 0), file.size() - c.tagBytes);
+  }
+  // The audio's start bounds every tag: a tag reaching into the ID3v2 tag is none.
+  const std::string file = Ape(2000, false, 200);
+  SpanSource source(BytesOf(file));
+  EXPECT_EQ(AudioEndBeforeTags(source, 10), file.size());
+  EXPECT_EQ(AudioEndBeforeTags(source, 0), 0u);
+  EXPECT_EQ(AudioEndBeforeTags(source, file.size() + 5), file.size() + 5);
 }
 
 TEST(Id3v2Span, CountsHeaderBodyAndFooterAndRefusesBadSizes) {

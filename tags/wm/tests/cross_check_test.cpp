@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/testing/command_output.h"
 #include "platform/testing/temp_dir.h"
 #include "tags/wm/wm_fields.h"
 
@@ -15,28 +16,11 @@ namespace kestrun::tags {
 namespace {
 
 using kestrun::testing::ReadBytes;
+using kestrun::testing::MutagenPython;
 using kestrun::testing::TempDir;
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
-}
-
-bool Have(const std::string& tool) { return !RunCommand("command -v " + tool + " 2>/dev/null").empty(); }
-
-// A python that has mutagen (the system one when another python comes first).
-std::string MutagenPython() {
-  for (const char* python : {"python3", "/usr/bin/python3"}) {
-    if (RunCommand(std::string(python) + " -c 'import mutagen; print(1)' 2>/dev/null") == "1\n") return python;
-  }
-  return {};
-}
+std::string RunCommand(const std::string& command) { return kestrun::testing::CommandOutput(command); }
+bool Have(const std::string& tool) { return kestrun::testing::HaveTool(tool); }
 
 std::string ScriptPath() { return KESTRUN_WM_MUTAGEN_DUMP; }
 
