@@ -31,8 +31,9 @@ std::uint64_t Id3v2TagSpan(const std::uint8_t* head, std::size_t size);
 std::optional<std::int64_t> Mp3HeaderDuration(const std::uint8_t* data, std::size_t size, std::uint64_t audioBytes);
 
 // Reads the file at path (".wav" or ".mp3", by extension, any case) and returns its
-// length as above; nothing for other files, unreadable files and headers that do
-// not give the length exactly.
+// length as above; FLAC, MP4 and Ogg files (IsContainerPath) by
+// ReadContainerDuration. Nothing for other files, unreadable files and headers that
+// do not give the length exactly.
 std::optional<std::int64_t> ReadHeaderDuration(const std::string& path);
 
 }  // namespace kestrun::tags
