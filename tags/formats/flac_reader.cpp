@@ -151,7 +151,7 @@ std::optional<FlacStreamInfo> ParseFlacStreamInfo(std::span<const std::uint8_t> 
 std::uint64_t LeadingId3v2Bytes(ByteSource& source) {
   std::array<std::uint8_t, 10> header{};
   if (!source.ReadAt(0, header) || std::memcmp(header.data(), "ID3", 3) != 0) return 0;
-  platform::ByteReader reader(std::span(header).subspan(6));
+  platform::ByteReader reader{std::span<const std::uint8_t>(header).subspan(6)};
   const std::uint64_t body = reader.Syncsafe32();
   if (!reader.ok()) return 0;
   const bool footer = (header[5] & 0x10) != 0;
