@@ -34,6 +34,20 @@ class ContainerTagEditor : public ::testing::Test {
   }
   bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
   bool ReadOnly(int id) const { return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_READONLY) != 0; }
+  // Whether the control's text, laid out as a static text lays it out, fits inside it.
+  bool TextFits(int id) const {
+    HWND control = GetDlgItem(dialog, id);
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, client.right, 0};
+    const std::string text = Text(id);
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return needed.right <= client.right && needed.bottom <= client.bottom;
+  }
   int Width(int id) const {
     RECT r{};
     GetWindowRect(GetDlgItem(dialog, id), &r);
@@ -70,7 +84,8 @@ TEST_F(ContainerTagEditor, ShowsTheTagsReadOnlyAndNeverWrites) {
     EXPECT_FALSE(Enabled(id)) << id;
   }
   EXPECT_EQ(Text(IDC_TAG_STATUS), "この形式のタグは\n書き込めません");
-  EXPECT_GT(Width(IDC_TAG_STATUS), statusWidth * 2) << "room for the notice";
+  EXPECT_GT(Width(IDC_TAG_STATUS), statusWidth * 2);
+  EXPECT_TRUE(TextFits(IDC_TAG_STATUS)) << "the whole notice shows";
   // Even a write command that reaches the editor leaves the file alone.
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TAG_WRITE, BN_CLICKED), 0);
   EXPECT_EQ(ReadBytes(flac), bytes);
