@@ -152,16 +152,22 @@ std::optional<std::uint64_t> CommentStart(ByteSource& packet, Codec codec) {
   return std::nullopt;
 }
 
-// The granule position of the stream's last whole page in the file's tail.
+// The granule position of the stream's last whole page in the file's tail. Only
+// the last few pages of the stream are checksummed: a real file's last page is the
+// first one tried, and a tail packed with page headers must not cost a checksum
+// over 64 KiB for each.
 std::optional<std::uint64_t> LastGranule(ByteSource& source, std::uint32_t serial) {
+  constexpr int kMostPagesTried = 16;
+  int tried = 0;
   const std::uint64_t tailBytes = std::min(source.Size(), kTailBytes);
   std::vector<std::uint8_t> tail;
   if (!source.Read(source.Size() - tailBytes, static_cast<std::size_t>(tailBytes), tail)) return std::nullopt;
   MemorySource inTail(tail);
-  for (std::size_t at = tail.size(); at-- > 0;) {
+  for (std::size_t at = tail.size(); at-- > 0 && tried < kMostPagesTried;) {
     if (tail[at] != 'O') continue;
     const auto page = ReadPage(inTail, at);
     if (!page || page->serial != serial || page->granule == kNoGranule) continue;
+    ++tried;
     if (PageChecksum(std::span(tail).subspan(at, static_cast<std::size_t>(page->end() - at))) != page->checksum) {
       continue;
     }

@@ -18,6 +18,9 @@ constexpr std::size_t kFieldReadBytes = 4096;
 // A comment list names each field with at least its 4-byte length; a count beyond
 // what the bytes can hold is a lie and is cut down to that.
 constexpr std::uint64_t kFieldLengthBytes = 4;
+// Real files carry a few dozen fields; a block of millions of empty ones is not
+// walked to its end.
+constexpr std::uint64_t kMostFields = 4096;
 
 enum Slot { kTitle, kArtist, kAlbum, kYear, kComment, kTrack, kGenre, kDescription, kSlots };
 
@@ -50,7 +53,7 @@ bool ReadVorbisComment(ByteSource& source, TagFields& fields, AnsiFromUtf16 toAn
   std::uint64_t at = 4 + vendor;
   const std::uint64_t declared = U32At(source, at, ok);
   at += kFieldLengthBytes;
-  const std::uint64_t count = std::min(declared, (source.Size() - at) / kFieldLengthBytes);
+  const std::uint64_t count = std::min({declared, (source.Size() - at) / kFieldLengthBytes, kMostFields});
 
   std::array<std::string, kSlots> found;
   std::array<bool, kSlots> seen{};
