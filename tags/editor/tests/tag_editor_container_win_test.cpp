@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "platform/modeless_dialog_win.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tag_editor_dialog_win.h"
 #include "tags/editor/tests/editor_test_files.h"
+#include "tags/editor/tests/tag_editor_fixture_win.h"
 #include "tags/formats/tests/container_builders.h"
 
 namespace kestrun::tags {
@@ -20,19 +20,8 @@ using kestrun::testing::TempDir;
 using kestrun::testing::WriteBytes;
 using namespace tags::testing;
 
-class ContainerTagEditor : public ::testing::Test {
+class ContainerTagEditor : public TagEditorFixture {
  protected:
-  void SetUp() override {
-    ASSERT_NE(editor.Create(GetModuleHandleA(nullptr), router), nullptr);
-    dialog = editor.window();
-  }
-  void TearDown() override { editor.Destroy(); }
-  std::string Text(int id) const {
-    char text[300] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-  }
-  bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
   bool ReadOnly(int id) const { return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & ES_READONLY) != 0; }
   // Whether the control's text, laid out as a static text lays it out, fits inside it.
   bool TextFits(int id) const {
@@ -55,9 +44,6 @@ class ContainerTagEditor : public ::testing::Test {
   }
 
   TempDir dir;
-  platform::DialogRouter router;
-  TagEditorDialog editor;
-  HWND dialog = nullptr;
 };
 
 TEST_F(ContainerTagEditor, ShowsTheTagsReadOnlyAndNeverWrites) {

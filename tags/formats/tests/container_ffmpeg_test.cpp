@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/testing/run_command.h"
 #include "platform/testing/temp_dir.h"
 #include "tags/formats/container_file.h"
 
@@ -15,16 +16,7 @@ namespace {
 
 using kestrun::testing::TempDir;
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
-}
+using kestrun::testing::RunCommand;
 
 bool HaveEncoder(const std::string& name) {
   return RunCommand("ffmpeg -hide_banner -encoders 2>/dev/null | grep -w ' " + name + " '").find(name) != std::string::npos;

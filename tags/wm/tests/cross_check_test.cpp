@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/testing/run_command.h"
 #include "platform/testing/temp_dir.h"
 #include "tags/wm/wm_fields.h"
 
@@ -17,16 +18,7 @@ namespace {
 using kestrun::testing::ReadBytes;
 using kestrun::testing::TempDir;
 
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
-}
+using kestrun::testing::RunCommand;
 
 bool Have(const std::string& tool) { return !RunCommand("command -v " + tool + " 2>/dev/null").empty(); }
 
