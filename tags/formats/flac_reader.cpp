@@ -20,7 +20,8 @@ constexpr std::size_t kBlockHeaderBytes = 4;
 // Real files have a handful of metadata blocks; a longer chain is not walked.
 constexpr int kMostBlocks = 512;
 // The last frame is looked for in this much of the file's end at least, and in
-// twice the largest frame STREAMINFO names when that is more, never beyond 1 MiB.
+// twice the largest frame STREAMINFO names (or, when it names none, of a frame of
+// uncompressed samples) when that is more, never beyond 1 MiB.
 constexpr std::uint64_t kTailBytes = 64 * 1024;
 constexpr std::uint64_t kMostTailBytes = 1024 * 1024;
 
@@ -113,7 +114,10 @@ bool LastFrameEndsAtTotal(ByteSource& source, std::uint64_t audioStart, const Fl
   constexpr std::size_t kId3v1Bytes = 128;
   if (audioStart >= source.Size()) return false;
   const std::uint64_t audio = source.Size() - audioStart;
-  const std::uint64_t want = std::min(kMostTailBytes, std::max(kTailBytes, std::uint64_t{info.maxBlockSize} * 64));
+  const std::uint64_t largestFrame =
+      info.maxFrameBytes != 0 ? info.maxFrameBytes
+                              : std::uint64_t{info.maxBlockSize} * info.channels * info.bitsPerSample / 8 + 64;
+  const std::uint64_t want = std::min(kMostTailBytes, std::max(kTailBytes, 2 * largestFrame));
   const std::uint64_t tailBytes = std::min(audio, want);
   std::vector<std::uint8_t> tail;
   if (!source.Read(source.Size() - tailBytes, static_cast<std::size_t>(tailBytes), tail)) return false;
@@ -139,10 +143,13 @@ std::optional<FlacStreamInfo> ParseFlacStreamInfo(std::span<const std::uint8_t> 
   FlacStreamInfo info;
   reader.Skip(2);  // smallest block size
   info.maxBlockSize = reader.U16Be();
-  reader.Skip(6);  // smallest and largest frame size
+  reader.Skip(3);  // smallest frame size
+  info.maxFrameBytes = reader.U24Be();
   const std::uint64_t packed = reader.U64Be();
   if (!reader.ok()) return std::nullopt;
   info.sampleRate = static_cast<std::uint32_t>(packed >> 44);
+  info.channels = static_cast<std::uint32_t>((packed >> 41) & 7) + 1;
+  info.bitsPerSample = static_cast<std::uint32_t>((packed >> 36) & 31) + 1;
   info.totalSamples = packed & ((std::uint64_t{1} << 36) - 1);
   if (info.sampleRate == 0) return std::nullopt;
   return info;

@@ -17,6 +17,9 @@ inline constexpr std::size_t kFlacStreamInfoBytes = 34;
 
 struct FlacStreamInfo {
   std::uint32_t maxBlockSize = 0;
+  std::uint32_t maxFrameBytes = 0;  // 0: not known
+  std::uint32_t channels = 0;
+  std::uint32_t bitsPerSample = 0;
   std::uint32_t sampleRate = 0;
   std::uint64_t totalSamples = 0;  // 0: not known
 };
