@@ -12,11 +12,14 @@ struct FilterPair {
 constexpr FilterPair kMediaFilters[] = {
     {"All Media Files ",
      "*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid; *.midi; *.rmi; *.au; *.aif; *.aiff; *.snd; *.cda; *.avi; *.qt; "
-     "*.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv; *.asx; *.jpg; *.bmp; *.gif; *.tga"},
-    {"Audio Files (*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi;*.au; *.aif; *.aiff; *.snd; *.cda)",
-     "*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi; *.au; *.aif; *.aiff; *.snd; *.cda"},
-    {"Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv)",
-     "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv"},
+     "*.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv; *.asx; *.jpg; *.bmp; *.gif; *.tga; "
+     "*.flac; *.m4a; *.m4b; *.mp4; *.aac; *.opus; *.ogg; *.oga"},
+    {"Audio Files (*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi;*.au; *.aif; *.aiff; *.snd; *.cda; "
+     "*.flac; *.m4a; *.m4b; *.aac; *.opus; *.ogg; *.oga)",
+     "*.wav; *.mpa; *.mp2; *.mp3; *.wma; *.mid, *.midi, *.rmi; *.au; *.aif; *.aiff; *.snd; *.cda; "
+     "*.flac; *.m4a; *.m4b; *.aac; *.opus; *.ogg; *.oga"},
+    {"Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv; *.mp4)",
+     "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.asf; *.wmv; *.mp4"},
     {"WMT Files (*.wma; *.asf; *.wmv)", "*.wma;*.asf; *.wmv"},
     {"MIDI Files (*.mid, *.midi, *.rmi)", "*.mid; *.midi; *.rmi"},
     {"CD-DA Files (*.cda)", "*.cda"},

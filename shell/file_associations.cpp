@@ -99,6 +99,18 @@ std::string IconEntry(std::string_view modulePath) {
   return entry;
 }
 
+namespace {
+
+// The player's class: its verb, open command and icon.
+bool WriteOwnClass(ClassRoot& root, const std::string& className, std::string_view modulePath) {
+  constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
+  return root.WriteDefault(kUser, ShellKey(className), kPlayVerb) &&
+         root.WriteDefault(kUser, CommandKey(className), OpenCommand(modulePath)) &&
+         root.WriteDefault(kUser, DefaultIconKey(className), IconEntry(modulePath));
+}
+
+}  // namespace
+
 bool isAssociated(ClassRoot& root, std::string_view extension) {
   const std::optional<std::string> current = root.ReadDefault(ExtensionKey(extension));
   return current && *current == ClassNameFor(extension);
@@ -118,9 +130,7 @@ bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_
   // The class is written whole (again, when it is ours already: the program may have
   // moved) before the extension names it, so the extension never names a class
   // without a command.
-  if (!root.WriteDefault(kUser, ShellKey(className), kPlayVerb) ||
-      !root.WriteDefault(kUser, CommandKey(className), OpenCommand(modulePath)) ||
-      !root.WriteDefault(kUser, DefaultIconKey(className), IconEntry(modulePath))) {
+  if (!WriteOwnClass(root, className, modulePath)) {
     // A class of ours that an extension still names stays, however incomplete;
     // otherwise nothing of it is left behind.
     if (!ours && root.ReadDefaultIn(kUser, extensionKey) != className) root.DeleteTree(kUser, className);
@@ -168,12 +178,26 @@ bool registerApplication(ClassRoot& root, std::string_view modulePath) {
       written = root.WriteValueName(kUser, supportedTypes, ExtensionKey(extension)) && written;
     }
   }
+  for (const char* extension : kOpenWithOnlyExtensions) {
+    const std::string className = ClassNameFor(extension);
+    // The class is whole before a list names it.
+    const bool classWritten = WriteOwnClass(root, className, modulePath);
+    written = classWritten && root.WriteValueName(kUser, OpenWithProgidsKey(extension), className) && written;
+    written = root.WriteValueName(kUser, supportedTypes, ExtensionKey(extension)) && written;
+  }
   return written;
 }
 
 bool unregisterApplication(ClassRoot& root, std::string_view modulePath) {
+  constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
   if (modulePath.empty()) return false;
-  return root.DeleteTree(ClassRoot::Scope::User, ApplicationKey(modulePath));
+  bool removed = true;
+  for (const char* extension : kOpenWithOnlyExtensions) {
+    const std::string className = ClassNameFor(extension);
+    removed = root.DeleteValue(kUser, OpenWithProgidsKey(extension), className) && removed;
+    removed = root.DeleteTree(kUser, className) && removed;
+  }
+  return root.DeleteTree(kUser, ApplicationKey(modulePath)) && removed;
 }
 
 std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, AssociationBackup& backup,

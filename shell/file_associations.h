@@ -34,6 +34,12 @@ struct AssociationRow {
 inline constexpr std::size_t kAssociationRowCount = 20;
 extern const std::array<AssociationRow, kAssociationRowCount> kAssociationRows;
 
+// Types the player opens that have no box: they are offered under "Open with" (the
+// program's SupportedTypes, and the player's class in each one's OpenWithProgids)
+// but never made the player's by default.
+inline constexpr std::array<const char*, 8> kOpenWithOnlyExtensions = {"flac", "m4a",  "m4b", "mp4",
+                                                                       "aac",  "opus", "ogg", "oga"};
+
 // "KSRN" + extension.
 std::string ClassNameFor(std::string_view extension);
 // Key paths below a class root, all relative.
@@ -115,10 +121,13 @@ enum class RestoreResult {
 // An extension that meanwhile names another program's class keeps it.
 RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension);
 
-// Lists the program under "Open with" for every extension of the table, with its own
-// open command. False when an entry could not be written.
+// Lists the program under "Open with" for every extension of the table and of
+// kOpenWithOnlyExtensions, with its own open command; each of the latter also gets
+// the player's class and lists it in its OpenWithProgids, leaving the type's default
+// as it is. False when an entry could not be written.
 bool registerApplication(ClassRoot& root, std::string_view modulePath);
-// Removes that entry. False when it stayed.
+// Removes that entry, and the classes and OpenWithProgids entries of
+// kOpenWithOnlyExtensions. False when it stayed.
 bool unregisterApplication(ClassRoot& root, std::string_view modulePath);
 
 // Applies the dialog's boxes in table order (checked[i] for kAssociationRows[i]):

@@ -21,6 +21,12 @@ echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== playlist window, $files files; lengths of $lengthRows rows"
 ../wine-run ./playlist_window_bench.exe "$files" "$lengthRows" 2>/dev/null
 echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== lengths of FLAC and AAC (.m4a) rows from their stream headers, against the graph"
+if command -v ffmpeg >/dev/null; then
+  ffmpeg -loglevel error -y -f lavfi -i sine=f=440:d=200 -metadata title=Tone testmedia/long.flac
+  ffmpeg -loglevel error -y -f lavfi -i sine=f=440:d=200 -c:a aac -metadata title=Tone testmedia/long.m4a
+  ../wine-run ./playlist_window_bench.exe --lengths "$lengthRows" testmedia/long.flac testmedia/long.m4a 2>/dev/null
+fi
 echo "== length measurement on one thread, a graph per row"
 for media in tone.wav tone.mp3; do
   ../wine-run ./media_length_bench.exe "testmedia\\$media" 40 2>/dev/null || true

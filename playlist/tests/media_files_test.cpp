@@ -19,6 +19,10 @@ TEST(MediaFileName, ExtensionsOfTheListInAnyCaseOnly) {
       {"mp3", false},          {"a.mp3.txt", false},   {"noext", false},
       {"dir.mp3\\file", false},  // the dot belongs to a folder, not to the file
       {".mp3", true},
+      {"a.flac", true},        {"b.M4A", true},        {"c.m4b", true},
+      {"d.mp4", true},         {"e.AAC", true},        {"f.opus", true},
+      {"g.ogg", true},         {"h.Oga", true},        {"i.ogv", false},
+      {"j.m4v", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsMediaFileName(c.name), c.media) << c.name;
 }

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 
 #include "platform/testing/real_input_win.h"
 #include "resources/menu_ids.h"
+#include "tags/formats/tests/container_builders.h"
 #include "tags/id3/id3v2.h"
 
 namespace kestrun::playlist {
@@ -336,6 +338,47 @@ TEST_F(PlaylistAdditions, ADropDuringALongRunWaitsForItsEnd) {
   EXPECT_EQ(Cells(Column::Path),
             (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3", "C:\\dropped.mp3"}));
   EXPECT_EQ(host_.measured.size(), 3u);
+}
+
+// A folder of FLAC, MP4 and Ogg files: the scan takes them, their rows get the
+// titles of their own tags and the lengths of their stream headers; a file whose
+// bytes are not what its name says keeps its name as title and goes to the graph.
+TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders) {
+  using namespace tags::testing;
+  Create("C:\\nonexistent-folder");
+  Folder folder;
+  folder.File("a.flac", FlacFile(VorbisComment({"TITLE=Flac song", "ARTIST=Flac band"}), 9096));
+  folder.File("b.m4a", Mp4File(Mvhd(1000, 125000) + Ilst(Item("\xA9nam", 1, "Mp4 song"))));
+  folder.File("c.opus", OggPage(7, 0, 2, OpusHead(312)) + OggPage(7, 0, 0, "OpusTags" + VorbisComment({"TITLE=Opus song"})) +
+                            OggPage(7, 48000 * 61 + 312, 4, "x"));
+  const std::string mislabelled = folder.File("d.ogg", "not an Ogg file");
+  folder.File("e.txt", "text");
+  host_.tagRead = true;
+  window_.AddFolder(folder.path(), false);
+  Settle(window_);
+  ASSERT_EQ(rows().RowCount(), 4) << "the text file is not a media file";
+  std::map<std::string, std::pair<std::string, std::string>> titled;
+  for (int row = 0; row < rows().RowCount(); ++row) {
+    const std::string path = rows().Cell(row, Column::Path);
+    titled[path.substr(path.rfind('\\') + 1)] = {rows().Cell(row, Column::Title), rows().Cell(row, Column::Artist)};
+  }
+  EXPECT_EQ(titled["a.flac"], std::make_pair(std::string("Flac song"), std::string("Flac band")));
+  EXPECT_EQ(titled["b.m4a"].first, "Mp4 song");
+  EXPECT_EQ(titled["c.opus"].first, "Opus song");
+  EXPECT_EQ(titled["d.ogg"].first, "d.ogg");
+
+  SendMessageA(window_.window(), WM_COMMAND, IDM_LENGTH_ALL, 0);
+  Settle(window_);
+  std::map<std::string, std::string> lengths;
+  for (int row = 0; row < rows().RowCount(); ++row) {
+    const std::string path = rows().Cell(row, Column::Path);
+    lengths[path.substr(path.rfind('\\') + 1)] = rows().Cell(row, Column::Length);
+  }
+  EXPECT_EQ(lengths["a.flac"], "00:00");
+  EXPECT_EQ(lengths["b.m4a"], "02:05");
+  EXPECT_EQ(lengths["c.opus"], "01:01");
+  EXPECT_EQ(lengths["d.ogg"], "") << "the graph (here: none) has the last word";
+  EXPECT_EQ(host_.measured, std::vector<std::string>{mislabelled});
 }
 
 }  // namespace

@@ -336,6 +336,11 @@ TEST_F(AssociationDialogTest, BoxesShowTheClassRootAndRealClicksThenOkApplyThemP
       << "a checked box rewrites its class per user";
   EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, UserKey(ApplicationCommandKey(kModule))), OpenCommand(kModule));
   EXPECT_EQ(ValueText(HKEY_CURRENT_USER, UserKey(SupportedTypesKey(kModule)), ".tga"), "");
+  // A type without a box is offered under "Open with" and keeps its own default.
+  EXPECT_EQ(ValueText(HKEY_CURRENT_USER, UserKey(SupportedTypesKey(kModule)), ".flac"), "");
+  EXPECT_EQ(ValueText(HKEY_CURRENT_USER, UserKey(OpenWithProgidsKey("flac")), "KSRNflac"), "");
+  EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, UserKey(CommandKey("KSRNflac"))), OpenCommand(kModule));
+  EXPECT_NE(DefaultText(HKEY_CURRENT_USER, UserKey(".flac")), std::optional<std::string>("KSRNflac"));
   EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, UserKey(".mp3")), "KSRNmp3") << "no earlier class: it stays the player's";
   EXPECT_EQ(root_->machineAttempts, 0);
 

@@ -293,7 +293,14 @@ TEST(StandardAccount, EveryAssociationAndTheOpenWithEntryLandPerUser) {
       EXPECT_EQ(root.user.valueNames[SupportedTypesKey(kModule)].count(ExtensionKey(extension)), 1u);
     }
   }
-  EXPECT_EQ(root.user.valueNames[SupportedTypesKey(kModule)].size(), 24u);
+  // The types without a box: offered under "Open with", their default untouched.
+  for (const char* extension : kOpenWithOnlyExtensions) {
+    EXPECT_FALSE(isAssociated(root, extension)) << extension;
+    EXPECT_EQ(root.user.valueNames[OpenWithProgidsKey(extension)], std::set<std::string>{ClassNameFor(extension)});
+    EXPECT_EQ(root.user.Default(CommandKey(ClassNameFor(extension))), OpenCommand(kModule));
+    EXPECT_EQ(root.user.valueNames[SupportedTypesKey(kModule)].count(ExtensionKey(extension)), 1u);
+  }
+  EXPECT_EQ(root.user.valueNames[SupportedTypesKey(kModule)].size(), 24u + kOpenWithOnlyExtensions.size());
   EXPECT_EQ(root.user.Default(ApplicationCommandKey(kModule)), OpenCommand(kModule));
   EXPECT_EQ(backup.values, (std::map<std::string, std::string>{{"wav", "soundrec"}, {"jpg", "jpegfile"}}));
 
@@ -303,6 +310,10 @@ TEST(StandardAccount, EveryAssociationAndTheOpenWithEntryLandPerUser) {
   EXPECT_EQ(root.ReadDefault(".jpg"), "jpegfile");
   EXPECT_TRUE(isAssociated(root, "mp3")) << "a type that had no class stays the player's";
   EXPECT_FALSE(root.user.HasKeyUnder(ApplicationKey(kModule)));
+  for (const char* extension : kOpenWithOnlyExtensions) {
+    EXPECT_FALSE(root.user.HasKeyUnder(ClassNameFor(extension))) << extension;
+    EXPECT_EQ(root.user.valueNames[OpenWithProgidsKey(extension)].count(ClassNameFor(extension)), 0u);
+  }
   EXPECT_EQ(root.machine.writes, 0);
 }
 

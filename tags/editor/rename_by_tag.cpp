@@ -6,6 +6,7 @@
 #include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "tags/editor/tag_format.h"
+#include "tags/formats/container_file.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
 #include "tags/id3/tag_fields.h"
@@ -157,6 +158,12 @@ bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& te
       WmFields fields{};
       if (!ReadWmFields(path.c_str(), fields, unicodeTags)) return false;
       texts = {fields.title, fields.artist, fields.album, fields.year, fields.comment, fields.track};
+      return true;
+    }
+    case TagFormat::Container: {
+      TagFields fields;
+      if (!ReadContainerTags(path, fields, unicodeTags)) return false;
+      texts = FromTagFields(fields);
       return true;
     }
     case TagFormat::Midi:

@@ -91,8 +91,8 @@ struct RenameOptions {
 };
 
 // Reads the file's tags by its extension (.mp3: ID3v2 when the file begins with
-// "ID3" and alwaysId3v1 is off, else ID3v1; .wma, .wmv, .asf: Windows Media) into
-// the pattern texts. False when the chosen source cannot be read or the file is
+// "ID3" and alwaysId3v1 is off, else ID3v1; .wma, .wmv, .asf: Windows Media; FLAC,
+// MP4 and Ogg files: their own metadata) into the pattern texts. False when the chosen source cannot be read or the file is
 // of any other type. unicodeTags: ID3v2.4 and Unicode texts too, converted by it.
 bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts,
                      AnsiFromUtf16 unicodeTags = nullptr);

@@ -230,6 +230,8 @@ void TagEditorDialog::Open(const std::optional<std::string>& path) {
       ShowMp3Tags(*path);
     } else if (IsWm(*path)) {
       ShowWmTags(*path);
+    } else if (TagFormatOf(*path) == TagFormat::Container) {
+      ShowContainerTags(*path);
     }
   }
   ShowWindow(dialog, SW_SHOW);
@@ -238,6 +240,7 @@ void TagEditorDialog::Open(const std::optional<std::string>& path) {
 
 void TagEditorDialog::ShowMp3Tags(const std::string& path) {
   HWND dialog = window();
+  AllowWriting(true);
   Enable(dialog, IDC_TAG_SOURCE_ID3V1, true);
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, true);
   SetText(dialog, IDC_TAG_PATH, path);
@@ -284,6 +287,7 @@ void TagEditorDialog::ShowTagSource(const std::string& path, TagSource source) {
 
 void TagEditorDialog::ShowWmTags(const std::string& path) {
   HWND dialog = window();
+  AllowWriting(true);
   SetText(dialog, IDC_TAG_PATH, path);
   SelectSource(dialog, TagSource::Id3v2);
   Enable(dialog, IDC_TAG_SOURCE_ID3V1, false);
@@ -372,6 +376,8 @@ void TagEditorDialog::ReadChosenFile() {
   Enable(dialog, IDC_TAG_FROM_ID3V1, false);
   if (IsMp3(*chosen)) {
     ShowMp3Tags(*chosen);
+  } else if (TagFormatOf(*chosen) == TagFormat::Container) {
+    ShowContainerTags(*chosen);
   } else {
     ShowWmTags(*chosen);
   }

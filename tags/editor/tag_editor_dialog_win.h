@@ -31,6 +31,9 @@ class TagEditorDialog final : public platform::CompanionDialog {
   void ShowMp3Tags(const std::string& path);
   void ShowTagSource(const std::string& path, TagSource source);
   void ShowWmTags(const std::string& path);
+  // FLAC, MP4 and Ogg files: their tags shown read-only, "書き込み" disabled and a
+  // notice in the status text (tag_editor_container_win.cpp).
+  void ShowContainerTags(const std::string& path);
   void SaveMp3Tags(const std::string& path);
   void SaveWmTags(const std::string& path);
 
@@ -48,10 +51,15 @@ class TagEditorDialog final : public platform::CompanionDialog {
   void OnCommand(int id);
   void Write();
   void ReadChosenFile();
+  // Makes the fields editable and "書き込み" usable again, or read-only and disabled
+  // with room for the notice (tag_editor_container_win.cpp).
+  void AllowWriting(bool writable);
 
   HINSTANCE instance_ = nullptr;
   FileChooser chooseFile_;
   std::function<AnsiFromUtf16()> unicodeTags_;
+  // The status text's own place, kept while it is widened for the read-only notice.
+  std::optional<RECT> statusPlace_;
   AnsiFromUtf16 UnicodeConverter() const { return unicodeTags_ ? unicodeTags_() : nullptr; }
 };
 

@@ -1,6 +1,7 @@
 #include "tags/editor/tag_format.h"
 
 #include "platform/ansi_path.h"
+#include "tags/formats/container_file.h"
 
 namespace kestrun::tags {
 
@@ -22,6 +23,7 @@ TagFormat TagFormatOf(std::string_view path) {
   for (const auto& entry : kFormats) {
     if (platform::EqualsIgnoreCase(extension, entry.extension)) return entry.format;
   }
+  if (IsContainerPath(path)) return TagFormat::Container;
   return TagFormat::None;
 }
 

@@ -11,6 +11,7 @@ enum class TagFormat {
   Id3,           // ".mp3": an ID3v2 tag at the start, an ID3v1 record at the end
   Midi,          // ".mid": title and artist from the meta events (read only)
   WindowsMedia,  // ".wma", ".wmv", ".asf": the Windows Media attributes
+  Container,     // FLAC, MP4 and Ogg files: their own metadata (read only)
 };
 
 // The format of the file at path by the extension of its file-name part (double-

@@ -7,6 +7,7 @@
 #include "platform/file_io.h"
 #include "tags/editor/midi_title.h"
 #include "tags/editor/tag_format.h"
+#include "tags/formats/container_file.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
 #include "tags/wm/wm_fields.h"
@@ -62,6 +63,15 @@ bool ReadTitleArtist(const std::string& path, std::string& title, std::string& a
       const bool read = ReadWmTitleAuthor(path.c_str(), wmTitle, wmArtist, unicodeTags);
       title = wmTitle;
       artist = wmArtist;
+      return read;
+    }
+    case TagFormat::Container: {
+      // The texts are always Unicode; without the user's conversion the system's
+      // code page takes them.
+      TagFields fields;
+      const bool read = ReadContainerTags(path, fields, unicodeTags);
+      title = fields.title;
+      artist = fields.artist;
       return read;
     }
     case TagFormat::None:

@@ -10,7 +10,8 @@ namespace kestrun::tags {
 
 // By the path's extension (TagFormatOf): .mp3 from the ID3v2 tag (unless alwaysId3v1)
 // and otherwise, or without a readable ID3v2 tag, from the ID3v1 record; .mid from
-// its meta events; .wma, .wmv, .asf from "Title" and "Author". Any other file, or
+// its meta events; .wma, .wmv, .asf from "Title" and "Author"; FLAC, MP4 and Ogg
+// files from their own metadata (ReadContainerTags). Any other file, or
 // a file without the tag, gives empty texts and false. A readable ID3v2 tag
 // counts even when its title and artist are empty.
 // alwaysId3v1 is the user's "AlwaysID3v1" choice, which the caller holds.

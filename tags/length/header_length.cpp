@@ -8,6 +8,7 @@
 #include "platform/ansi_path.h"
 #include "platform/byte_reader.h"
 #include "platform/file_io.h"
+#include "tags/formats/container_file.h"
 
 namespace kestrun::tags {
 namespace {
@@ -469,6 +470,8 @@ std::optional<std::int64_t> Mp3FileDuration(ByteSource& source) {
 }
 
 std::optional<std::int64_t> ReadHeaderDuration(const std::string& path) {
+  // FLAC, MP4 and Ogg files are timed by their own stream headers.
+  if (IsContainerPath(path)) return ReadContainerDuration(path);
   const std::string_view extension = Extension(path);
   const bool wav = platform::EqualsIgnoreCase(extension, ".wav");
   if (!wav && !platform::EqualsIgnoreCase(extension, ".mp3")) return std::nullopt;

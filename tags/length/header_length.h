@@ -66,8 +66,9 @@ std::optional<std::int64_t> Mp3Duration(ByteSource& source, std::uint64_t audioS
 std::optional<std::int64_t> Mp3FileDuration(ByteSource& source);
 
 // Reads the file at path (".wav" or ".mp3", by extension, any case) and returns its
-// length as above; nothing for other files, unreadable files and headers that do
-// not give the length exactly.
+// length as above; FLAC, MP4 and Ogg files (IsContainerPath) by
+// ReadContainerDuration. Nothing for other files, unreadable files and headers that
+// do not give the length exactly.
 std::optional<std::int64_t> ReadHeaderDuration(const std::string& path);
 
 }  // namespace kestrun::tags

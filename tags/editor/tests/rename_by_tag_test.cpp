@@ -8,6 +8,7 @@
 #include "platform/file_io.h"
 #include "platform/testing/temp_dir.h"
 #include "tags/editor/tests/editor_test_files.h"
+#include "tags/formats/tests/container_builders.h"
 #include "tags/wm/tests/asf_test_file.h"
 
 namespace kestrun::tags {
@@ -241,6 +242,21 @@ TEST_F(RenameFiles, TagSourceFollowsExtensionAndSetting) {
   const std::string wma = dir.File("w.wma");
   ASSERT_TRUE(WriteBytes(wma, BuildAsf(layout)));
   EXPECT_EQ(RenameFileByTag(wma, RenameForm::ArtistTitle, options), dir.File("(Author) Wm.wma"));
+}
+
+TEST_F(RenameFiles, FlacMp4AndOggFilesAreRenamedFromTheirOwnTags) {
+  const std::string flac = dir.File("x.flac");
+  ASSERT_TRUE(WriteBytes(flac, FlacFile(VorbisComment({"TITLE=Song", "ARTIST=Band", "TRACKNUMBER=4"}), 9096)));
+  options.userPattern = "%6 %2 - %1";
+  EXPECT_EQ(RenameFileByTag(flac, RenameForm::UserPattern, options), dir.File("4 Band - Song.flac"));
+  const std::string m4a = dir.File("y.m4a");
+  ASSERT_TRUE(WriteBytes(m4a, Mp4File(Mvhd(1000, 5000) + Ilst(Item("\xA9nam", 1, "Tune") +
+                                                               Item("\xA9" "ART", 1, "Player")))));
+  EXPECT_EQ(RenameFileByTag(m4a, RenameForm::ArtistTitle, options), dir.File("(Player) Tune.m4a"));
+  // A file of these types without a comment block is left alone.
+  const std::string bare = dir.File("z.flac");
+  ASSERT_TRUE(WriteBytes(bare, FlacFile("", 9096)));
+  EXPECT_FALSE(RenameFileByTag(bare, RenameForm::Title, options));
 }
 
 TEST_F(RenameFiles, ARenamedFileKeepsItsExtensionWhenItsTitleWasCutInHalf) {

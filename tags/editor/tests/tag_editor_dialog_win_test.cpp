@@ -13,6 +13,7 @@
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
+#include "tags/editor/tests/tag_editor_fixture_win.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
 #include "tags/wm/tests/asf_test_file.h"
@@ -33,27 +34,16 @@ const std::string kReadOk = "読込成功";
 const std::string kReadNg = "読込失敗";
 const std::string kWriteOk = "書込成功";
 
-class TagEditorWindow : public ::testing::Test {
+class TagEditorWindow : public TagEditorFixture {
  protected:
   static void SetUpTestSuite() {
     CreateDirectoryA(kWrittenDir, nullptr);
     std::ofstream(kManifest, std::ios::trunc).close();
   }
-  void SetUp() override {
-    ASSERT_NE(editor.Create(GetModuleHandleA(nullptr), router), nullptr);
-    dialog = editor.window();
-  }
-  void TearDown() override { editor.Destroy(); }
 
-  std::string Text(int id) const {
-    char text[300] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-  }
   void Type(int id, const std::string& text) { SetDlgItemTextA(dialog, id, text.c_str()); }
   void Click(int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
   bool Checked(int id) const { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-  bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
   std::string SelectedGenre() const {
     HWND genre = GetDlgItem(dialog, IDC_TAG_GENRE);
     const LRESULT index = SendMessageA(genre, CB_GETCURSEL, 0, 0);
@@ -67,10 +57,6 @@ class TagEditorWindow : public ::testing::Test {
   static void Expect(const char* kind, const std::string& name, const std::string& key, const std::string& value) {
     std::ofstream(kManifest, std::ios::app) << kind << '\t' << name << '\t' << key << '\t' << value << '\n';
   }
-
-  platform::DialogRouter router;
-  TagEditorDialog editor;
-  HWND dialog = nullptr;
 };
 
 std::string BothTagsFile() {

@@ -15,6 +15,7 @@
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
+#include "tags/editor/tests/tag_editor_fixture_win.h"
 #include "tags/wm/tests/asf_test_file.h"
 
 namespace kestrun::tags {
@@ -46,19 +47,8 @@ class LockedFile {
   HANDLE handle_;
 };
 
-class TagEditorWriteFailure : public ::testing::Test {
+class TagEditorWriteFailure : public TagEditorFixture {
  protected:
-  void SetUp() override {
-    ASSERT_NE(editor.Create(GetModuleHandleA(nullptr), router), nullptr);
-    dialog = editor.window();
-  }
-  void TearDown() override { editor.Destroy(); }
-
-  std::string Text(int id) const {
-    char text[300] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-  }
   // Pumps this thread's messages until condition holds or timeoutMs passes.
   template <typename Condition>
   bool PumpUntil(Condition condition, DWORD timeoutMs) {
@@ -86,10 +76,6 @@ class TagEditorWriteFailure : public ::testing::Test {
     ASSERT_TRUE(kestrun::testing::ClickAt(centre));
     PumpUntil([&] { return !Text(IDC_TAG_STATUS).empty(); }, 5000);
   }
-
-  platform::DialogRouter router;
-  TagEditorDialog editor;
-  HWND dialog = nullptr;
 };
 
 TEST_F(TagEditorWriteFailure, LockedFileShowsTheFailureAndStaysUnchanged) {

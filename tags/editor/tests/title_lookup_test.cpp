@@ -9,6 +9,7 @@
 #include "tags/editor/display_title.h"
 #include "tags/editor/tag_format.h"
 #include "tags/editor/tests/editor_test_files.h"
+#include "tags/formats/tests/container_builders.h"
 #include "tags/wm/tests/asf_test_file.h"
 
 namespace kestrun::tags {
@@ -46,6 +47,8 @@ TEST(TagFormatByExtension, EveryReaderChoosesByTheSameRule) {
       {"f.wav", TagFormat::None},               {"g.midi", TagFormat::None},
       {"h.mp3.bak", TagFormat::None},           {"C:\\x.mp3\\noext", TagFormat::None},
       {"\x95\x5C.mid", TagFormat::Midi},        {"", TagFormat::None},
+      {"i.FLAC", TagFormat::Container},         {"j.m4b", TagFormat::Container},
+      {"k.oga", TagFormat::Container},          {"l.opus.txt", TagFormat::None},
   };
   for (const auto& c : cases) EXPECT_EQ(TagFormatOf(c.path), c.format) << c.path;
 }
@@ -135,6 +138,34 @@ TEST_F(TitleLookup, OtherFilesGiveNothing) {
   const Found found = Lookup(path, false);
   EXPECT_FALSE(found.read);
   EXPECT_EQ(found.title, "");
+}
+
+TEST_F(TitleLookup, FlacMp4AndOggFilesGiveTheirOwnTitleAndArtistNotTheirName) {
+  const std::string flac = dir.File("a.flac");
+  ASSERT_TRUE(WriteBytes(flac, FlacFile(VorbisComment({"TITLE=\xE6\x97\xA5", "ARTIST=Caf\xC3\xA9"}), 9096)));
+  std::string title;
+  std::string artist;
+  EXPECT_TRUE(ReadTitleArtist(flac, title, artist, false, Utf8FromUtf16));
+  EXPECT_EQ(title, "\xE6\x97\xA5");
+  EXPECT_EQ(artist, "Caf\xC3\xA9");
+  // Without the user's conversion the code page's converter takes the texts.
+  char shown[kDisplayTitleCapacity] = {};
+  FormatDisplayTitle(flac.c_str(), shown, false);
+#ifdef _WIN32
+  EXPECT_STREQ(shown, "\x93\xFA - Caf?") << "code page 932";
+#else
+  EXPECT_STREQ(shown, "? - Caf?");
+#endif
+  const std::string m4a = dir.File("b.M4A");
+  ASSERT_TRUE(WriteBytes(m4a, Mp4File(Mvhd(1000, 5000) + Ilst(Item("\xA9nam", 1, "Mp4 title")))));
+  EXPECT_EQ(Lookup(m4a, false).title, "Mp4 title");
+  // A text file named .ogg, and an empty one, give nothing: the row shows the name.
+  const std::string text = dir.File("c.ogg");
+  ASSERT_TRUE(WriteBytes(text, "TITLE=not a tag"));
+  EXPECT_FALSE(Lookup(text, false).read);
+  const std::string empty = dir.File("d.opus");
+  ASSERT_TRUE(WriteBytes(empty, ""));
+  EXPECT_FALSE(Lookup(empty, false).read);
 }
 
 TEST_F(TitleLookup, Id3v1TitleCutInHalfByAnotherProgramLosesTheHalf) {

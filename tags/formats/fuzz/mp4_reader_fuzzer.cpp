@@ -1,0 +1,10 @@
+// Feeds arbitrary bytes to the MP4 reader.
+#include <cstddef>
+#include <cstdint>
+
+#include "tags/formats/fuzz/container_fuzz.h"
+#include "tags/formats/mp4_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return kestrun::tags::FuzzContainerReader(kestrun::tags::ReadMp4, data, size);
+}
