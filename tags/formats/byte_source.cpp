@@ -11,6 +11,12 @@ bool ByteSource::Read(std::uint64_t offset, std::size_t n, std::vector<std::uint
   return ReadAt(offset, bytes);
 }
 
+std::size_t ByteSource::ReadUpTo(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (offset >= Size()) return 0;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), Size() - offset));
+  return ReadAt(offset, out.first(n)) ? n : 0;
+}
+
 bool MemorySource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
   if (!Holds(offset, out.size())) return false;
   if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());

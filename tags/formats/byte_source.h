@@ -29,6 +29,9 @@ class ByteSource {
   }
   // n bytes at offset into bytes (resized); false when they are not all there.
   bool Read(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& bytes);
+  // Up to out.size() bytes at offset, cut at the end of the source; how many were
+  // read (0 past the end or when the read fails).
+  std::size_t ReadUpTo(std::uint64_t offset, std::span<std::uint8_t> out);
 };
 
 // Bytes already in memory (tests and fuzzers).

@@ -69,7 +69,7 @@ std::int64_t Scale(std::uint64_t count, std::uint64_t numerator, std::uint64_t d
 // Reads count bytes at offset (fewer at the end of the source).
 std::vector<std::uint8_t> ReadStretch(ByteSource& source, std::uint64_t offset, std::size_t count) {
   std::vector<std::uint8_t> bytes(count);
-  bytes.resize(source.ReadAt(offset, bytes));
+  bytes.resize(source.ReadUpTo(offset, bytes));
   return bytes;
 }
 
@@ -238,7 +238,7 @@ std::optional<std::int64_t> CountFrames(ByteSource& source, std::uint64_t from, 
   std::uint64_t at = from;
   while (audioEnd - at >= 4) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), audioEnd - at));
-    const Bytes bytes(chunk.data(), source.ReadAt(at, std::span(chunk.data(), want)));
+    const Bytes bytes(chunk.data(), source.ReadUpTo(at, std::span(chunk.data(), want)));
     if (bytes.size() != want) return std::nullopt;
     platform::ByteReader reader(bytes);
     while (reader.CanRead(4)) {
@@ -320,36 +320,7 @@ std::string_view Extension(const std::string& path) {
   return std::string_view(path).substr(platform::ExtensionOffset(path));
 }
 
-// A file on disk, read where asked.
-class FileSource final : public ByteSource {
- public:
-  bool Open(const std::string& path) { return file_.Open(path, platform::OpenMode::Read) && file_.Size(size_); }
-  std::uint64_t Size() const override { return size_; }
-  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
-    if (offset >= size_ || !file_.Seek(offset)) return 0;
-    std::size_t total = 0;
-    while (total < out.size()) {
-      std::size_t got = 0;
-      if (!file_.Read(out.data() + total, out.size() - total, got) || got == 0) break;
-      total += got;
-    }
-    return total;
-  }
-
- private:
-  platform::File file_;
-  std::uint64_t size_ = 0;
-};
-
 }  // namespace
-
-std::size_t SpanSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (offset >= bytes_.size()) return 0;
-  const Bytes from = bytes_.subspan(static_cast<std::size_t>(offset));
-  const std::size_t count = std::min(out.size(), from.size());
-  std::copy_n(from.begin(), count, out.begin());
-  return count;
-}
 
 std::optional<std::int64_t> WavHeaderDuration(const std::uint8_t* head, std::size_t size, std::uint64_t fileSize) {
   platform::ByteReader reader(Bytes(head, size));

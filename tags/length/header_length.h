@@ -11,32 +11,12 @@
 #include <span>
 #include <string>
 
+#include "tags/formats/byte_source.h"
+
 namespace kestrun::tags {
 
 // 100-nanosecond units per second, the unit a filter graph reports durations in.
 inline constexpr std::int64_t kHeaderUnitsPerSecond = 10'000'000;
-
-// Random access to the bytes of a media file: the MP3 reader looks at the start,
-// the middle and the end of the audio, and at the tags behind it.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  virtual std::uint64_t Size() const = 0;
-  // Reads up to out.size() bytes at offset; how many were read (fewer at the end,
-  // 0 past it or on a read error).
-  virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
-};
-
-// A file held in memory (tests, fuzzers).
-class SpanSource final : public ByteSource {
- public:
-  explicit SpanSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
-
- private:
-  std::span<const std::uint8_t> bytes_;
-};
 
 // The length of a RIFF/WAVE file whose first `size` bytes are `head` (at least the
 // chunks up to the data chunk's header) and whose whole size is fileSize. Only

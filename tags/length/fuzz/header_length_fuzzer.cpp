@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::uint64_t fileSize : sizes) {
     if (const auto wav = WavHeaderDuration(bytes.data(), size, fileSize); wav && *wav < 0) std::abort();
   }
-  SpanSource file(bytes);
+  MemorySource file(bytes);
   const std::uint64_t tag = Id3v2TagSpan(bytes.data(), size);
   const std::uint64_t end = AudioEndBeforeTags(file, tag);
   // The audio's end lies between its start and the file's end (or is its start).

@@ -128,7 +128,7 @@ std::span<const std::uint8_t> BytesOf(const std::string& bytes) {
 }
 
 std::optional<std::int64_t> Mp3Of(const std::string& bytes) {
-  SpanSource source(BytesOf(bytes));
+  MemorySource source(BytesOf(bytes));
   return Mp3Duration(source, 0, bytes.size());
 }
 
@@ -275,7 +275,7 @@ TEST(TagsAtTheEnd, AreNotAudioInAnyOrder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = "ID3" + audio + c.tags;
-    SpanSource source(BytesOf(file));
+    MemorySource source(BytesOf(file));
     EXPECT_EQ(AudioEndBeforeTags(source, 3), 3 + audio.size());
   }
 }
@@ -302,12 +302,12 @@ TEST(TagsAtTheEnd, ThatDoNotHoldTogetherAreLeftAsAudio) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = audio + c.tail;
-    SpanSource source(BytesOf(file));
+    MemorySource source(BytesOf(file));
     EXPECT_EQ(AudioEndBeforeTags(source, 0), file.size() - c.tagBytes);
   }
   // The audio's start bounds every tag: a tag reaching into the ID3v2 tag is none.
   const std::string file = Ape(2000, false, 200);
-  SpanSource source(BytesOf(file));
+  MemorySource source(BytesOf(file));
   EXPECT_EQ(AudioEndBeforeTags(source, 10), file.size());
   EXPECT_EQ(AudioEndBeforeTags(source, 0), 0u);
   EXPECT_EQ(AudioEndBeforeTags(source, file.size() + 5), file.size() + 5);
