@@ -18,7 +18,7 @@ void Exercise(const std::uint8_t* data, std::size_t size, kestrun::tags::AnsiFro
   if (tag.ParseTag(data, size) != 0) return;
   // Only Unicode reading takes an ID3v2.4 tag.
   if (toAnsi == nullptr && tag.Version() == 0x0400) std::abort();
-  for (const auto& [key, frame] : tag.Frames()) {
+  for (const auto& frame : tag.Frames()) {
     (void)tag.GetText(frame.Id());
   }
   (void)tag.GetGenre();

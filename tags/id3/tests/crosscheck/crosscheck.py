@@ -143,7 +143,9 @@ def test_mutagen_writes_read_by_ours(work):
     tag.add(mid3.TYER(encoding=0, text="1999"))
     tag.add(mid3.TRCK(encoding=0, text="3/12"))
     tag.add(mid3.TCON(encoding=0, text="(13)Pop"))
-    tag.add(mid3.COMM(encoding=0, lang="eng", desc="note", text="Their comment"))
+    # The comment field is the comment without a description, wherever it stands.
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="iTunNORM", text=" 0000021A 00000000"))
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="", text="Their comment"))
     tag.add(mid3.TXXX(encoding=0, desc="extra", text="kept"))
     picture = os.urandom(5000)
     tag.add(mid3.APIC(encoding=0, mime="image/png", type=3, desc="cover", data=picture))
@@ -208,7 +210,8 @@ def test_id3v22_read_by_ours(work):
     check(got is not None, "we read an ID3v2.2 tag")
     if got:
         ids = sorted(k for k, _ in got)
-        check(ids == sorted(new for _, new in V22_IDS), "the thirteen IDs are translated, nothing after PIC: %r" % ids)
+        check(ids == sorted([new for _, new in V22_IDS] + ["APIC", "TCMP"]),
+              "every frame is translated, PIC and TCP too: %r" % ids)
     fields = ours_read(path)
     check(fields and fields["title"] == b"TIT2 text" and fields["comment"] == b"COMM", "ID3v2.2 texts: %r" % fields)
 
@@ -219,7 +222,18 @@ def test_id3v22_read_by_ours(work):
     check(data[tag_end(data):] == audio, "audio intact after converting ID3v2.2")
     tag = mid3.ID3(path, translate=False)
     check(str(tag["TIT2"]) == "Converted" and str(tag["TENC"]) == "TENC text", "mutagen reads the converted tag")
-    check("TCP" not in tag and "TCMP" not in tag, "frames after the unknown one are gone")
+    pics = tag.getall("APIC")
+    check(len(pics) == 1 and pics[0].mime == "image/png" and pics[0].type == 3 and pics[0].data == b"picture",
+          "the picture is converted: %r" % pics)
+    check(str(tag["TCMP"]) == "after", "the frame after the picture is kept")
+
+    # A frame without a counterpart refuses the write; the file stays as it was.
+    body = frames + frame22(b"CRM", b"owner\0secret") + bytes(64)
+    with open(path, "wb") as f:
+        f.write(b"ID3\x02\x00\x00" + syncsafe(len(body)) + body + audio)
+    before = open(path, "rb").read()
+    check(not ours_write(path, title=b"Converted"), "an unconvertible ID3v2.2 tag is not written")
+    check(open(path, "rb").read() == before, "the refused ID3v2.2 file is byte-identical")
 
 
 def ours_read_unicode(path):
@@ -317,11 +331,23 @@ def test_unicode_files_read_like_mutagen(work):
         f.write(b"ID3\x04\x00\x00" + syncsafe(len(frames) + 32) + frames + bytes(32) + audio)
     check_unicode_read(path, "ID3v2.4 unsynchronised frames")
 
-    # A write into the ID3v2.4 tag is refused and leaves the file as it was.
+    # Without Unicode reading a write into the ID3v2.4 tag is refused and leaves
+    # the file as it was; with it the tag is written back as ID3v2.4.
     before = open(path, "rb").read()
-    refused = subprocess.run([TOOL, "write-unicode", path] + [b"x".hex()] * 7).returncode != 0
-    check(refused, "a write into an ID3v2.4 tag is refused")
+    refused = subprocess.run([TOOL, "write", path] + [b"x".hex()] * 7).returncode != 0
+    check(refused, "a write into an ID3v2.4 tag is refused without Unicode reading")
     check(open(path, "rb").read() == before, "the refused file is byte-identical")
+    got = ours_read_unicode(path)
+    texts = [b"New title", got["artist"].encode("utf-8"), got["album"].encode("utf-8"), b"",
+             got["comment"].encode("utf-8"), b"", b""]
+    ok = subprocess.run([TOOL, "write-unicode", path] + [t.hex() for t in texts]).returncode == 0
+    check(ok, "a write into an ID3v2.4 tag with Unicode reading")
+    data = open(path, "rb").read()
+    check(data[3] == 4 and data[tag_end(data):] == audio, "still ID3v2.4, audio intact")
+    tag = mid3.ID3(path, translate=False)
+    check(tag.version == (2, 4, 0) and str(tag["TIT2"]) == "New title", "mutagen reads the new ID3v2.4 title")
+    check(tag["TPE1"].text[0] == UNICODE_TEXTS["artist"] and tag["TALB"].text[0] == UNICODE_TEXTS["album"],
+          "untouched ID3v2.4 frames read as before")
 
     # A write that changes only the year keeps mutagen's UTF-16 frames: mutagen
     # still reads every Unicode text.
