@@ -413,11 +413,7 @@ int Id3v2Tag::ParseTag(const std::uint8_t* bytes, std::size_t size) {
     }
     // The tag is written back without an extended header, and with padding in
     // place of a footer (the two exclude each other).
-    if (flags & kFlag24Footer) {
-      const std::size_t after = in.remaining();
-      if (after < kFooterSize) return kId3v2NoTag;
-      spaceInFile_ = tagSize + static_cast<std::uint32_t>(kFooterSize);
-    }
+    if (flags & kFlag24Footer) spaceInFile_ = tagSize + static_cast<std::uint32_t>(kFooterSize);
     header_[5] &= static_cast<std::uint8_t>(~(kFlagExtendedHeader | kFlag24Footer));
     version_ = 0x0400;
     ParseFrames24(rawBody, start, (flags & kFlagUnsynchronised) != 0);
@@ -666,7 +662,9 @@ std::vector<std::uint8_t> Id3v2Tag::EncodeText24(std::string_view id, std::strin
       for (char c : text) wide.push_back(static_cast<unsigned char>(c));  // ASCII only gets here
     }
   }
-  std::vector<std::uint8_t> data{encoding};
+  std::vector<std::uint8_t> data;
+  data.reserve(1 + sizeof kCommLanguage + 2 + (wide.size() + 1) * 3 + text.size());
+  data.push_back(encoding);
   if (id == "COMM") {
     data.insert(data.end(), std::begin(kCommLanguage), std::end(kCommLanguage));
     AppendEncoded(encoding, u"", "", true, data);  // the empty description

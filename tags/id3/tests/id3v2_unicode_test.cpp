@@ -18,11 +18,6 @@ using kestrun::testing::ReadBytes;
 using kestrun::testing::TempDir;
 using kestrun::testing::WriteBytes;
 
-std::string Frame24(const std::string& id, const std::string& data, std::uint16_t flags = 0) {
-  return id + Syncsafe(static_cast<std::uint32_t>(data.size())) +
-         std::string{static_cast<char>(flags >> 8), static_cast<char>(flags & 0xFF)} + data;
-}
-
 std::string Bin(const char* bytes, std::size_t size) { return std::string(bytes, size); }
 
 // "日本" in each encoding, with its encoding byte.
