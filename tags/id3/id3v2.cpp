@@ -1047,7 +1047,7 @@ Id3v2WriteResult WriteFields(const std::string& path, const TagFields& fields, c
     set.artist = differs("TPE1", fields.artist);
     set.album = differs("TALB", fields.album);
     set.comment = differs("COMM", fields.comment);
-    set.year = differs("TYER", fields.year);
+    set.year = differs(tag.YearId(), fields.year);
     set.track = differs("TRCK", fields.track);
     set.genre = CutText(tag.GetGenre(), kTagTextMax) != fields.genre;
   }
@@ -1057,7 +1057,7 @@ Id3v2WriteResult WriteFields(const std::string& path, const TagFields& fields, c
     if (set.artist) tag.SetText("TPE1", fields.artist);
     if (set.album) tag.SetText("TALB", fields.album);
     if (set.comment) tag.SetText("COMM", fields.comment);
-    if (set.year) tag.SetText("TYER", fields.year);
+    if (set.year) tag.SetYear(fields.year);
     if (set.track) tag.SetText("TRCK", fields.track);
     if (set.genre) tag.SetGenre(fields.genre);
   } catch (const std::bad_alloc&) {

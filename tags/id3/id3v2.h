@@ -120,13 +120,15 @@ class Id3v2Tag {
   std::string GetTitle() const { return GetText("TIT2"); }
   std::string GetArtist() const { return GetText("TPE1"); }
   std::string GetAlbum() const { return GetText("TALB"); }
-  std::string GetYear() const { return GetText("TYER"); }
+  // The year: TYER, or in an ID3v2.4 tag its recording time TDRC (which
+  // replaced TYER there).
+  std::string GetYear() const { return GetText(YearId()); }
   std::string GetComment() const { return GetText("COMM"); }
   std::string GetTrack() const { return GetText("TRCK"); }
   void SetTitle(std::string_view text) { SetText("TIT2", text); }
   void SetArtist(std::string_view text) { SetText("TPE1", text); }
   void SetAlbum(std::string_view text) { SetText("TALB", text); }
-  void SetYear(std::string_view text) { SetText("TYER", text); }
+  void SetYear(std::string_view text) { SetText(YearId(), text); }
   void SetComment(std::string_view text) { SetText("COMM", text); }
   void SetTrack(std::string_view text) { SetText("TRCK", text); }
 
@@ -147,6 +149,7 @@ class Id3v2Tag {
   // The write order: frames sorted by their ID read as a little-endian number
   // (by the last character first), frames of one ID in their own order.
   static std::uint32_t FrameKey(std::string_view id);
+  std::string_view YearId() const { return version_ == 0x0400 ? "TDRC" : "TYER"; }
   bool HasTag() const { return hasTag_; }
   // 0x0300 for every tag that is written back as ID3v2.3.0, 0x0400 for an
   // ID3v2.4 tag (read with Unicode reading on, written back as ID3v2.4).

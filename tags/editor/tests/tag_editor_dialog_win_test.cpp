@@ -237,6 +237,24 @@ TEST_F(TagEditorWindow, TypedTitleLeavesEveryOtherFrameAsItWas) {
   Expect("mp3", "tagged.mp3", "COMM:iTunNORM:eng", " 0000021A 00000000");
 }
 
+TEST_F(TagEditorWindow, Id3v22TagThatCannotBeConvertedIsNotWrittenAndTheEditorSaysWhy) {
+  const std::string path = Kept("v22.mp3");
+  const std::string original =
+      tags::testing::Tag(Frame22("TT2", tags::testing::Text("Old")) + Frame22("CRM", std::string("me\0secret", 9)) +
+                             Frame22("TP1", tags::testing::Text("Artist")),
+                         32, 2) +
+      Audio();
+  ASSERT_TRUE(WriteBytes(path, original));
+  editor.Open(path);
+  EXPECT_EQ(Text(IDC_TAG_ARTIST), "Artist");
+  Type(IDC_TAG_TITLE, "Changed");
+  Click(IDC_TAG_WRITE);
+  char why[128] = {};
+  ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), IDS_TAG_V22_NOT_CONVERTED, why, sizeof why), 0);
+  EXPECT_EQ(Text(IDC_TAG_STATUS), why);
+  EXPECT_TRUE(ReadBytes(path) == original);
+}
+
 TEST_F(TagEditorWindow, Id3v1WriteUsesTheListGenreAndId3v2TheTypedOne) {
   const std::string path = Kept("v1only.mp3");
   TagFields v1 = TitleArtist("Old", "Someone");

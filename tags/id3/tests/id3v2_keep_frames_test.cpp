@@ -217,7 +217,7 @@ TEST_F(Id3v2KeepFrames, Version24StaysVersion24WithUntouchedFramesAsStored) {
   set.year = set.comment = true;
   ASSERT_EQ(WriteId3v2Changes(path, more, set, Utf8FromUtf16, Utf16FromUtf8), Id3v2WriteResult::Written);
   const std::string again = ReadBytes(path);
-  EXPECT_NE(again.find(Frame24("TYER", Text("2024"))), std::string::npos);
+  EXPECT_NE(again.find(Frame24("TDRC", Text("2024"))), std::string::npos) << "the year frame of ID3v2.4";
   EXPECT_NE(again.find(Frame24("COMM", Bin("\x03" "eng\0", 5) + kNihonUtf8)), std::string::npos);
 }
 
