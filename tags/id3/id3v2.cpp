@@ -1051,6 +1051,17 @@ Id3v2WriteResult WriteFields(const std::string& path, const TagFields& fields, c
     set.track = differs("TRCK", fields.track);
     set.genre = CutText(tag.GetGenre(), kTagTextMax) != fields.genre;
   }
+  if (tag.Version() == 0x0400 && toUtf16 == nullptr) {
+    // ID3v2.4 text beyond ASCII needs the way back to Unicode; without it the
+    // change could not be written, and the write must not claim it was.
+    const std::pair<bool, const std::string*> texts[] = {
+        {set.title, &fields.title}, {set.artist, &fields.artist}, {set.album, &fields.album},
+        {set.year, &fields.year},   {set.comment, &fields.comment}, {set.track, &fields.track},
+        {set.genre, &fields.genre}};
+    for (const auto& [wanted, text] : texts) {
+      if (wanted && IsBeyondAscii(*text)) return Id3v2WriteResult::Failed;
+    }
+  }
   ReadOnlyGuard readOnly(path);
   try {
     if (set.title) tag.SetText("TIT2", fields.title);

@@ -192,8 +192,12 @@ TEST_F(Id3v2KeepFrames, Version24StaysVersion24WithUntouchedFramesAsStored) {
   const std::string path = WriteFile(
       "v24.mp3", Tag(Frame24("TIT2", Syncsafe(5) + Bin("\x01\xFF\xFE" "O\0", 5), 0x4001) + grouped + compressed + priv,
                      300, 4));
+  const std::string original = ReadBytes(path);
   EXPECT_EQ(WriteId3v2Changes(path, Title("x"), TitleOnly()), Id3v2WriteResult::Version24Refused)
       << "not without Unicode reading";
+  EXPECT_EQ(WriteId3v2Changes(path, Title(kNihonUtf8), TitleOnly(), Utf8FromUtf16), Id3v2WriteResult::Failed)
+      << "text beyond ASCII needs the conversion back to Unicode";
+  EXPECT_TRUE(ReadBytes(path) == original);
   ASSERT_EQ(WriteId3v2Changes(path, Title(kNihonUtf8), TitleOnly(), Utf8FromUtf16, Utf16FromUtf8),
             Id3v2WriteResult::Written);
   const std::string bytes = ReadBytes(path);
