@@ -37,6 +37,8 @@ constexpr std::size_t kV23FrameHeader = 10;
 constexpr std::size_t kV22FrameHeader = 6;
 // The largest size a 4-byte syncsafe number holds.
 constexpr std::uint32_t kMaxSyncsafe = 0x0FFFFFFF;
+// Tags up to this size are read without first checking the file's size.
+constexpr std::uint32_t kUncheckedTagSize = 1 << 20;
 // Chunk size for copying the audio behind a grown tag.
 constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::uint8_t kCommLanguage[] = {'e', 'n', 'g'};
@@ -567,11 +569,15 @@ int Id3v2Tag::LoadTagFrom(File& file) {
     return kId3v2NoTag;
   }
   const std::uint32_t tagSize = SyncsafeOf(Bytes(header + 6, 4));
-  std::uint64_t fileSize = 0;
-  ClearSystemError();
-  if (!file.Size(fileSize)) return LastSystemError();
-  // A size beyond the file is a corrupt header, not a reason to allocate.
-  if (fileSize < kId3v2HeaderSize || tagSize > fileSize - kId3v2HeaderSize) return kId3v2NoTag;
+  if (tagSize > kUncheckedTagSize) {
+    // A size beyond the file is a corrupt header, not a reason to allocate. A
+    // small tag is simply read: a short read tells the same, without asking
+    // for the file's size (the title lookup of a folder costs its system calls).
+    std::uint64_t fileSize = 0;
+    ClearSystemError();
+    if (!file.Size(fileSize)) return LastSystemError();
+    if (fileSize < kId3v2HeaderSize || tagSize > fileSize - kId3v2HeaderSize) return kId3v2NoTag;
+  }
   std::vector<std::uint8_t> bytes;
   try {
     bytes.resize(kId3v2HeaderSize + std::size_t{tagSize});
