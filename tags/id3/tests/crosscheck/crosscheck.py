@@ -492,6 +492,37 @@ def test_round_trip_keeps_every_frame(work):
 
 
 
+def test_id3v24_variants_of_other_writers(work):
+    """ID3v2.4 tags as some writers leave them, which mutagen reads: the
+    extended-header flag with no extended header, and frame sizes as plain
+    numbers. With Unicode reading we read what mutagen reads, and a title
+    change keeps every other frame."""
+    audio = audio_bytes()
+    base = os.path.join(work, "v24base.mp3")
+    mutagen_rich_file(base, audio, 4)
+    original = open(base, "rb").read()
+    frames = split_frames(original[10:tag_end(original)], 4)
+    plain = b"".join(fid + struct.pack(">I", len(data)) + flags + data for fid, flags, data in frames) + bytes(300)
+    flag_only = b"".join(fid + syncsafe(len(data)) + flags + data for fid, flags, data in frames) + bytes(300)
+    for what, flags, body in (("plain frame sizes", 0, plain), ("extended-header flag only", 0x40, flag_only)):
+        path = os.path.join(work, "v24variant.mp3")
+        with open(path, "wb") as f:
+            f.write(b"ID3\x04\x00" + bytes([flags]) + syncsafe(len(body)) + body + audio)
+        check(len(mid3.ID3(path, translate=False)) >= 14, "%s: mutagen reads the frames" % what)
+        got = ours_read_unicode(path)
+        tag = mid3.ID3(path, translate=False)
+        check(got is not None and got["title"] == tag["TIT2"].text[0] and got["artist"] == tag["TPE1"].text[0] and
+              got["album"] == tag["TALB"].text[0][:128] and got["comment"] == tag["COMM::eng"].text[0],
+              "%s: we read what mutagen reads: %r" % (what, got))
+        _, before = frames_as_mutagen_sees(path)
+        check(ours_edit(path, "unicode", "New title".encode()), "%s: written" % what)
+        written = open(path, "rb").read()
+        check(written[tag_end(written):] == audio, "%s: audio intact" % what)
+        _, after = frames_as_mutagen_sees(path)
+        check(after == before, "%s: every other frame as it was" % what)
+        check(str(mid3.ID3(path)["TIT2"]) == "New title", "%s: mutagen reads the new title" % what)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="id3-crosscheck-")
     try:
@@ -500,6 +531,7 @@ def main():
         test_id3v22_read_by_ours(work)
         test_unicode_files_read_like_mutagen(work)
         test_round_trip_keeps_every_frame(work)
+        test_id3v24_variants_of_other_writers(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if FAILURES:
