@@ -46,6 +46,8 @@ constexpr std::uint8_t kCommLanguage[] = {'e', 'n', 'g'};
 // ID3v2.3 frame format flags (the second flag byte): a replaced frame's new
 // plain data is neither compressed, encrypted nor grouped.
 constexpr std::uint16_t kFrame23Format = 0x00E0;
+constexpr std::uint16_t kFrame23Compressed = 0x00C0;  // compressed or encrypted
+constexpr std::uint16_t kFrame23Grouped = 0x0020;
 // ID3v2.4 frame format flags (the second flag byte).
 constexpr std::uint8_t kFrame24Grouped = 0x40;
 constexpr std::uint8_t kFrame24Compressed = 0x08;
@@ -611,7 +613,19 @@ std::string Id3v2Tag::GetText(std::string_view id) const {
   if (id.size() != 4) return {};
   const std::size_t index = FieldFrame(id);
   if (index == frames_.size()) return {};
-  const std::vector<std::uint8_t>& data = frames_[index].data;
+  const Id3v2Frame& frame = frames_[index];
+  std::vector<std::uint8_t> ungrouped;
+  const std::vector<std::uint8_t>* content = &frame.data;
+  if (version_ != 0x0400) {
+    // An ID3v2.3 frame keeps its data as stored: compressed or encrypted text
+    // cannot be shown, and a group byte comes before the text.
+    if (frame.flags & kFrame23Compressed) return {};
+    if ((frame.flags & kFrame23Grouped) && !frame.data.empty()) {
+      ungrouped.assign(frame.data.begin() + 1, frame.data.end());
+      content = &ungrouped;
+    }
+  }
+  const std::vector<std::uint8_t>& data = *content;
   if (data.empty()) return {};
   if (data[0] != kEncodingLatin) {
     // Unicode texts are read only when asked for; otherwise they read as "".

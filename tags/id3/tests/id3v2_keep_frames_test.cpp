@@ -149,6 +149,13 @@ TEST_F(Id3v2KeepFrames, ReplacedFrameDropsTheFormatFlagsOfItsOldData) {
   Id3v2Tag tag;
   ASSERT_EQ(tag.LoadTag(path), 0);
   EXPECT_EQ(tag.FrameAt("TIT2").flags, 0x2000) << "the read-only status stays";
+  // Before the write: compressed text reads as empty, a group byte is skipped.
+  Id3v2Tag stored;
+  const std::string tagBytes =
+      Tag(Frame23("TIT2", Bin("\0\0\0\x05xxxx", 8), 0x0080) + Frame23("TALB", Bin("\x01\0Album", 7), 0x0020));
+  ASSERT_EQ(stored.ParseTag(reinterpret_cast<const std::uint8_t*>(tagBytes.data()), tagBytes.size()), 0);
+  EXPECT_EQ(stored.GetTitle(), "");
+  EXPECT_EQ(stored.GetAlbum(), "Album");
   EXPECT_EQ(tag.FrameAt("TPE1").flags, 0);
   EXPECT_EQ(tag.FrameAt("TALB").flags, 0);
   EXPECT_EQ(tag.GetTitle(), "T");
