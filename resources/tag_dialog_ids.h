@@ -19,6 +19,8 @@
 #define IDC_TAG_SOURCE_ID3V1 1080
 #define IDC_TAG_SOURCE_ID3V2 1081
 #define IDC_TAG_FROM_ID3V1 1082
+// Status text: an ID3v2.2 tag that cannot be converted is not written.
+#define IDS_TAG_V22_NOT_CONVERTED 61101
 
 // Rename pattern dialog.
 #define IDC_RENAME_SAMPLE 1074

@@ -167,9 +167,9 @@ TEST_F(UnicodeTagsTest, TheSwitchReadsUtf16TitlesInTheListTheMainTitleAndTheEdit
   ShowWindow(editor.window(), SW_HIDE);
   tags::Id3v2Tag written;
   ASSERT_EQ(written.LoadTag(path), 0);
-  const auto frame = written.Frames().find(tags::Id3v2Tag::FrameKey("TIT2"));
-  ASSERT_NE(frame, written.Frames().end());
-  const std::string data(frame->second.data.begin(), frame->second.data.end());
+  const tags::Id3v2Frame* frame = written.FindFrame("TIT2");
+  ASSERT_NE(frame, nullptr);
+  const std::string data(frame->data.begin(), frame->data.end());
   EXPECT_EQ(data, Utf16Text(u"日本語の歌")) << "an unchanged Unicode frame was rewritten";
 
   // A new title typed over the Unicode one goes back as UTF-16, in ID3v2.3.
@@ -179,7 +179,7 @@ TEST_F(UnicodeTagsTest, TheSwitchReadsUtf16TitlesInTheListTheMainTitleAndTheEdit
   ShowWindow(editor.window(), SW_HIDE);
   tags::Id3v2Tag edited;
   ASSERT_EQ(edited.LoadTag(path), 0);
-  const auto& titleFrame = edited.Frames().at(tags::Id3v2Tag::FrameKey("TIT2"));
+  const auto& titleFrame = edited.FrameAt("TIT2");
   EXPECT_EQ(std::string(titleFrame.data.begin(), titleFrame.data.end()), Utf16Text(u"新しい歌"));
   EXPECT_EQ(ReadBytes(path).substr(0, 4), std::string("ID3\x03", 4));
   ASSERT_TRUE(WriteBytes(path, file));

@@ -25,7 +25,8 @@ constexpr char kReadSucceeded[] = "読込成功";
 constexpr char kReadFailed[] = "読込失敗";
 constexpr char kWriteSucceeded[] = "書込成功";
 constexpr char kWriteFailed[] = "書込失敗";
-// An ID3v2.4 tag is read, never written: the file is left as it is.
+// An ID3v2.4 tag is written only while "UnicodeTags" reads it; otherwise the file
+// is left as it is.
 constexpr char kVersion24NotWritten[] = "ID3v2.4のタグには書き込めません";
 constexpr char kDefaultGenre[] = "Blues";
 constexpr char kOpenTitle[] = "Open MP3/WMT File...";
@@ -36,15 +37,19 @@ constexpr char kOpenFilter[] =
     "WMT Files (*.wma; *.asf; *.wmv)\0*.wma;*.asf; *.wmv\0";
 constexpr char kIconName[] = "MY_ICON";
 
-// Texts read back from the fields: at most 127 bytes, the Windows Media year and
-// track at most 7.
-constexpr int kFieldBuffer = 128;
+// The Windows Media year and track are read back with at most 7 bytes; every
+// other field whole, so an untouched long text is never written back cut.
 constexpr int kWmShortBuffer = 8;
+// The controls of the seven fields, in TagFields order.
+constexpr int kFieldControls[] = {IDC_TAG_TITLE,   IDC_TAG_ARTIST, IDC_TAG_ALBUM, IDC_TAG_YEAR,
+                                  IDC_TAG_COMMENT, IDC_TAG_TRACK,  IDC_TAG_GENRE};
 
 bool IsMp3(std::string_view path) { return TagFormatOf(path) == TagFormat::Id3; }
 bool IsWm(std::string_view path) { return TagFormatOf(path) == TagFormat::WindowsMedia; }
 
-std::string ItemText(HWND dialog, int id, int capacity = kFieldBuffer) {
+// The control's whole text, or at most capacity - 1 bytes of it.
+std::string ItemText(HWND dialog, int id, int capacity = 0) {
+  if (capacity <= 0) capacity = GetWindowTextLengthA(GetDlgItem(dialog, id)) + 1;
   std::string text(static_cast<std::size_t>(capacity), '\0');
   const UINT length = GetDlgItemTextA(dialog, id, text.data(), capacity);
   text.resize(length);
@@ -244,9 +249,12 @@ void TagEditorDialog::ShowMp3Tags(const std::string& path) {
   Enable(dialog, IDC_TAG_SOURCE_ID3V1, true);
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, true);
   SetText(dialog, IDC_TAG_PATH, path);
+  id3v2Shown_.reset();
   TagFields fields;
-  if (ReadId3v2Fields(path, fields, UnicodeConverter())) {
+  const AnsiFromUtf16 readWith = UnicodeConverter();
+  if (ReadId3v2Fields(path, fields, readWith, std::string::npos)) {
     ShowId3v2Fields(dialog, fields);
+    RememberId3v2Fields(readWith);
     SelectSource(dialog, TagSource::Id3v2);
     Enable(dialog, IDC_TAG_FROM_ID3V1, true);
     SetText(dialog, IDC_TAG_STATUS, kReadSucceeded);
@@ -266,6 +274,7 @@ void TagEditorDialog::ShowMp3Tags(const std::string& path) {
 void TagEditorDialog::ShowTagSource(const std::string& path, TagSource source) {
   if (!IsMp3(path)) return;
   HWND dialog = window();
+  id3v2Shown_.reset();
   if (source == TagSource::Id3v1) {
     if (ReadId3v1Tag(path)) {
       ShowId3v1Record(dialog);
@@ -275,8 +284,10 @@ void TagEditorDialog::ShowTagSource(const std::string& path, TagSource source) {
     }
   } else {
     TagFields fields;
-    if (ReadId3v2Fields(path, fields, UnicodeConverter())) {
+    const AnsiFromUtf16 readWith = UnicodeConverter();
+    if (ReadId3v2Fields(path, fields, readWith, std::string::npos)) {
       ShowId3v2Fields(dialog, fields);
+      RememberId3v2Fields(readWith);
       SetText(dialog, IDC_TAG_STATUS, kReadSucceeded);
     } else {
       ShowNoTag(dialog);
@@ -289,6 +300,7 @@ void TagEditorDialog::ShowWmTags(const std::string& path) {
   HWND dialog = window();
   AllowWriting(true);
   SetText(dialog, IDC_TAG_PATH, path);
+  id3v2Shown_.reset();
   SelectSource(dialog, TagSource::Id3v2);
   Enable(dialog, IDC_TAG_SOURCE_ID3V1, false);
   Enable(dialog, IDC_TAG_SOURCE_ID3V2, false);
@@ -324,16 +336,46 @@ void TagEditorDialog::SaveMp3Tags(const std::string& path) {
     }
   } else if (IsDlgButtonChecked(dialog, IDC_TAG_SOURCE_ID3V2) == BST_CHECKED) {
     fields.genre = ItemText(dialog, IDC_TAG_GENRE);
-    if (HasId3v24Header(path)) {
-      SetText(dialog, IDC_TAG_STATUS, kVersion24NotWritten);
-    } else if (WriteId3v2Fields(path, fields, UnicodeConverter(),
-                                    UnicodeConverter() != nullptr ? SystemUtf16FromAnsi : nullptr)) {
-      ShowTagSource(path, TagSource::Id3v2);
-      SetText(dialog, IDC_TAG_STATUS, kWriteSucceeded);
-    } else {
-      SetText(dialog, IDC_TAG_STATUS, kWriteFailed);
+    // Fields read from the ID3v2 tag count as changed only where the control's
+    // text differs from what it showed, so bytes the code page cannot show
+    // and long texts stay as they are; anything else shown is written whole.
+    TagFieldSet changed = TagFieldSet::All();
+    AnsiFromUtf16 toAnsi = UnicodeConverter();
+    if (id3v2Shown_) {
+      const std::array<std::string, 7>& shown = *id3v2Shown_;
+      changed = {fields.title != shown[0],   fields.artist != shown[1], fields.album != shown[2],
+                 fields.year != shown[3],    fields.comment != shown[4], fields.track != shown[5],
+                 fields.genre != shown[6]};
+      toAnsi = id3v2ReadWith_;
+    }
+    switch (WriteId3v2Changes(path, fields, changed, toAnsi, toAnsi != nullptr ? SystemUtf16FromAnsi : nullptr)) {
+      case Id3v2WriteResult::Written:
+        ShowTagSource(path, TagSource::Id3v2);
+        SetText(dialog, IDC_TAG_STATUS, kWriteSucceeded);
+        break;
+      case Id3v2WriteResult::Version24Refused:
+        SetText(dialog, IDC_TAG_STATUS, kVersion24NotWritten);
+        break;
+      case Id3v2WriteResult::CannotConvert: {
+        char text[128] = {};
+        LoadStringA(instance_ != nullptr ? instance_ : GetModuleHandleA(nullptr), IDS_TAG_V22_NOT_CONVERTED, text,
+                    sizeof text);
+        SetText(dialog, IDC_TAG_STATUS, text[0] != '\0' ? text : kWriteFailed);
+        break;
+      }
+      case Id3v2WriteResult::Failed:
+        SetText(dialog, IDC_TAG_STATUS, kWriteFailed);
+        break;
     }
   }
+}
+
+void TagEditorDialog::RememberId3v2Fields(AnsiFromUtf16 readWith) {
+  HWND dialog = window();
+  std::array<std::string, 7> shown;
+  for (std::size_t i = 0; i < shown.size(); ++i) shown[i] = ItemText(dialog, kFieldControls[i]);
+  id3v2Shown_ = std::move(shown);
+  id3v2ReadWith_ = readWith;
 }
 
 void TagEditorDialog::SaveWmTags(const std::string& path) {

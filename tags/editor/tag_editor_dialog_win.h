@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,12 +56,23 @@ class TagEditorDialog final : public platform::CompanionDialog {
   // with room for the notice (tag_editor_container_win.cpp).
   void AllowWriting(bool writable);
 
+  // The ID3v2 fields just shown: remembers what each control holds and which
+  // conversion read them, so a write touches only what the user changed.
+  void RememberId3v2Fields(AnsiFromUtf16 readWith);
+
   HINSTANCE instance_ = nullptr;
   FileChooser chooseFile_;
   std::function<AnsiFromUtf16()> unicodeTags_;
   // The status text's own place, kept while it is widened for the read-only notice.
   std::optional<RECT> statusPlace_;
   AnsiFromUtf16 UnicodeConverter() const { return unicodeTags_ ? unicodeTags_() : nullptr; }
+  // The texts of the seven controls (TagFields order) after the last ID3v2 read;
+  // empty while the fields show anything else (ID3v1, no tag, Windows Media),
+  // which a write then stores whole.
+  std::optional<std::array<std::string, 7>> id3v2Shown_;
+  // The conversion that read them: a write uses the same one, so a switch of
+  // "UnicodeTags" in between neither drops nor rewrites an untouched frame.
+  AnsiFromUtf16 id3v2ReadWith_ = nullptr;
 };
 
 // The playlist's "ID3タグ編集(&I)": the first selected row's path, or nothing when

@@ -1,10 +1,13 @@
 #include "tags/id3/id3v1.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <cstring>
 #include <string_view>
 
 #include "platform/ansi_text.h"
+#include "platform/byte_reader.h"
 #include "platform/file_io.h"
 #include "tags/id3/genre_names.h"
 #include "tags/id3/read_only_guard.h"
@@ -44,6 +47,18 @@ bool StartsWithIgnoreCase(const char* name, const std::string& prefix) {
     if (lower(a) != lower(b)) return false;
   }
   return true;
+}
+
+// A text field (at most 30 bytes) for display: up to its first zero byte, blanks
+// trimmed when the field ends in one.
+std::string DecodeField(std::span<const std::uint8_t> field) {
+  char text[kId3v1TextWidth + 2] = {};
+  std::size_t i = 0;
+  for (; i < field.size() && i < kId3v1TextWidth && field[i] != 0; ++i) text[i] = static_cast<char>(field[i]);
+  TrimTrailingBlanks(text, static_cast<int>(std::min(field.size(), kId3v1TextWidth)) - 1);
+  // Another program may have cut a character in half at the end of the field; its
+  // lead byte alone would swallow whatever the text is joined with.
+  return std::string(platform::DropLoneLeadByte(text));
 }
 
 }  // namespace
@@ -94,25 +109,22 @@ void CopyUpToNul(unsigned char* field, const char* text, std::size_t width) {
 }
 
 std::string DecodeId3v1Text(const unsigned char* field, std::size_t width) {
-  char text[kId3v1TextWidth + 2] = {};
-  if (width > kId3v1TextWidth) width = kId3v1TextWidth;
-  for (std::size_t i = 0; i < width && field[i] != 0; ++i) text[i] = static_cast<char>(field[i]);
-  TrimTrailingBlanks(text, static_cast<int>(width) - 1);
-  // Another program may have cut a character in half at the end of the field; its
-  // lead byte alone would swallow whatever the text is joined with.
-  return std::string(platform::DropLoneLeadByte(text));
+  return DecodeField(std::span<const std::uint8_t>(field, std::min(width, kId3v1TextWidth)));
 }
 
 TagFields DecodeId3v1Record(const unsigned char* record) {
+  // The fields lie one after the other behind the marker.
+  platform::ByteReader in(std::span<const std::uint8_t>(record, kId3v1Size));
+  in.Skip(kMarkerSize);
   TagFields fields;
-  fields.title = DecodeId3v1Text(record + kId3v1TitleOffset, kId3v1TextWidth);
-  fields.artist = DecodeId3v1Text(record + kId3v1ArtistOffset, kId3v1TextWidth);
-  fields.album = DecodeId3v1Text(record + kId3v1AlbumOffset, kId3v1TextWidth);
-  fields.year = DecodeId3v1Text(record + kId3v1YearOffset, kId3v1YearWidth);
-  fields.comment = DecodeId3v1Text(record + kId3v1CommentOffset, kId3v1CommentWidth);
-  const unsigned char track = record[kId3v1TrackOffset];
+  fields.title = DecodeField(in.Take(kId3v1TextWidth));
+  fields.artist = DecodeField(in.Take(kId3v1TextWidth));
+  fields.album = DecodeField(in.Take(kId3v1TextWidth));
+  fields.year = DecodeField(in.Take(kId3v1YearWidth));
+  fields.comment = DecodeField(in.Take(kId3v1CommentWidth));
+  const std::uint8_t track = in.U8();
   if (track != kId3v1NoTrack) fields.track = std::to_string(track);
-  const char* genre = GenreNames[record[kId3v1GenreOffset]];
+  const char* genre = GenreNames[in.U8()];
   fields.genre = genre[0] != '\0' ? genre : kFallbackGenreName;
   return fields;
 }

@@ -20,4 +20,17 @@ struct TagFields {
   std::string genre;    // TCON
 };
 
+// One flag per field of TagFields, in its order: which fields a write sets.
+struct TagFieldSet {
+  bool title = false;
+  bool artist = false;
+  bool album = false;
+  bool year = false;
+  bool comment = false;
+  bool track = false;
+  bool genre = false;
+
+  static TagFieldSet All() { return {true, true, true, true, true, true, true}; }
+};
+
 }  // namespace kestrun::tags

@@ -10,12 +10,14 @@
 #include <string>
 
 #include "platform/modeless_dialog_win.h"
+#include "platform/testing/real_input_win.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
 #include "tags/editor/tests/tag_editor_fixture_win.h"
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
+#include "tags/id3/unicode_text.h"
 #include "tags/wm/tests/asf_test_file.h"
 #include "tags/wm/wm_fields.h"
 
@@ -136,6 +138,106 @@ TEST_F(TagEditorWindow, WriteIntoAnId3v24TagIsRefusedAndTheFileStaysAsItWas) {
   Type(IDC_TAG_TITLE, "Changed");
   Click(IDC_TAG_WRITE);
   EXPECT_EQ(Text(IDC_TAG_STATUS), "ID3v2.4のタグには書き込めません");
+  EXPECT_TRUE(ReadBytes(path) == original);
+}
+
+// A tag as taggers leave it: a 200-byte album (more than the old 127-byte
+// buffers), replay-gain and database TXXX frames, a normalisation comment before
+// the real one, a UTF-16 artist, two pictures and a PRIV frame. The user types a
+// new title with the keyboard, having switched "UnicodeTags" on after opening;
+// every other frame must come out exactly as it went in.
+TEST_F(TagEditorWindow, TypedTitleLeavesEveryOtherFrameAsItWas) {
+  const std::string path = Kept("tagged.mp3");
+  std::string album;
+  for (int i = 0; i < 100; ++i) album += "あ";  // 200 bytes in the code page
+  ASSERT_EQ(album.size(), 200u);
+  const std::string utf16Artist("\x01\xFF\xFE\xE5\x65\x2C\x67", 7);  // "日本"
+  const std::string frames =
+      Frame23("TIT2", tags::testing::Text("Old title")) + Frame23("TPE1", utf16Artist) +
+      Frame23("TALB", tags::testing::Text(album)) +
+      Frame23("TXXX", std::string("\0replaygain_track_gain\0-6.20 dB", 31)) +
+      Frame23("TXXX", std::string("\0replaygain_track_peak\0" "0.988", 28)) +
+      Frame23("TXXX", std::string("\0MusicBrainz Album Id\0" "0d8c5c", 28)) +
+      Frame23("COMM", std::string("\0engiTunNORM\0 0000021A 00000000", 31)) +
+      Frame23("COMM", std::string("\0eng\0the comment", 16)) +
+      Frame23("APIC", std::string("\0image/png\0\x03\0front", 17)) +
+      Frame23("APIC", std::string("\0image/png\0\x04\0back", 16)) +
+      Frame23("PRIV", std::string("owner\0private", 13));
+  const std::string audio = Audio();
+  ASSERT_TRUE(WriteBytes(path, tags::testing::Tag(frames, 100) + audio));
+  Id3v2Tag before;
+  ASSERT_EQ(before.LoadTag(path), 0);
+
+  AnsiFromUtf16 unicodeTags = nullptr;
+  editor.SetUnicodeTagsSource([&unicodeTags] { return unicodeTags; });
+  editor.Open(path);
+  ASSERT_EQ(Text(IDC_TAG_STATUS), kReadOk);
+  EXPECT_EQ(Text(IDC_TAG_ARTIST), "") << "the UTF-16 artist is not shown with the switch off";
+  EXPECT_EQ(Text(IDC_TAG_COMMENT), "the comment") << "the comment without a description";
+  char shownAlbum[512] = {};
+  GetDlgItemTextA(dialog, IDC_TAG_ALBUM, shownAlbum, sizeof shownAlbum);
+  EXPECT_EQ(std::string(shownAlbum), album) << "the whole album is shown";
+  unicodeTags = SystemAnsiFromUtf16;
+
+  // Click into the title, clear it and type the new one, as a user does.
+  using kestrun::testing::PressKey;
+  const auto pump = [this](auto condition, DWORD timeoutMs) {
+    return kestrun::testing::WaitUntil(condition, timeoutMs);
+  };
+  HWND title = GetDlgItem(dialog, IDC_TAG_TITLE);
+  kestrun::testing::BringToFront(dialog);
+  ASSERT_TRUE(pump([&] { return WindowFromPoint(kestrun::testing::CentreOf(title)) == title; }, 3000));
+  ASSERT_TRUE(kestrun::testing::ClickCentreOf(title));
+  ASSERT_TRUE(pump([&] { return GetFocus() == title; }, 3000));
+  ASSERT_TRUE(PressKey(VK_END));
+  for (std::size_t i = 0; i < std::string("Old title").size(); ++i) ASSERT_TRUE(PressKey(VK_BACK));
+  for (const WORD key : {WORD{'N'}, WORD{'E'}, WORD{'W'}, WORD{VK_SPACE}, WORD{'2'}}) ASSERT_TRUE(PressKey(key));
+  ASSERT_TRUE(pump([&] { return Text(IDC_TAG_TITLE) == "new 2"; }, 5000)) << Text(IDC_TAG_TITLE);
+
+  SetDlgItemTextA(dialog, IDC_TAG_STATUS, "");
+  HWND write = GetDlgItem(dialog, IDC_TAG_WRITE);
+  ASSERT_TRUE(kestrun::testing::ClickCentreOf(write));
+  ASSERT_TRUE(pump([&] { return !Text(IDC_TAG_STATUS).empty(); }, 5000));
+  EXPECT_EQ(Text(IDC_TAG_STATUS), kWriteOk);
+
+  const std::string after = ReadBytes(path);
+  ASSERT_GE(after.size(), audio.size());
+  EXPECT_TRUE(after.substr(after.size() - audio.size()) == audio) << "the audio must not change";
+  Id3v2Tag written;
+  ASSERT_EQ(written.LoadTag(path), 0);
+  EXPECT_EQ(written.GetTitle(), "new 2");
+  ASSERT_EQ(written.Frames().size(), before.Frames().size());
+  // Frames are written sorted by ID; frames of one ID keep their order.
+  for (const char* id : {"TPE1", "TALB", "TXXX", "COMM", "APIC", "PRIV"}) {
+    std::vector<const Id3v2Frame*> was, is;
+    for (const Id3v2Frame& f : before.Frames()) if (f.Id() == id) was.push_back(&f);
+    for (const Id3v2Frame& f : written.Frames()) if (f.Id() == id) is.push_back(&f);
+    ASSERT_EQ(was.size(), is.size()) << id;
+    for (std::size_t i = 0; i < was.size(); ++i) {
+      EXPECT_TRUE(was[i]->data == is[i]->data && was[i]->flags == is[i]->flags) << id << " #" << i;
+    }
+  }
+  Expect("mp3", "tagged.mp3", "TIT2", "new 2");
+  Expect("mp3", "tagged.mp3", "TALB", album);
+  Expect("mp3", "tagged.mp3", "TXXX:replaygain_track_gain", "-6.20 dB");
+  Expect("mp3", "tagged.mp3", "COMM:iTunNORM:eng", " 0000021A 00000000");
+}
+
+TEST_F(TagEditorWindow, Id3v22TagThatCannotBeConvertedIsNotWrittenAndTheEditorSaysWhy) {
+  const std::string path = Kept("v22.mp3");
+  const std::string original =
+      tags::testing::Tag(Frame22("TT2", tags::testing::Text("Old")) + Frame22("CRM", std::string("me\0secret", 9)) +
+                             Frame22("TP1", tags::testing::Text("Artist")),
+                         32, 2) +
+      Audio();
+  ASSERT_TRUE(WriteBytes(path, original));
+  editor.Open(path);
+  EXPECT_EQ(Text(IDC_TAG_ARTIST), "Artist");
+  Type(IDC_TAG_TITLE, "Changed");
+  Click(IDC_TAG_WRITE);
+  char why[128] = {};
+  ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), IDS_TAG_V22_NOT_CONVERTED, why, sizeof why), 0);
+  EXPECT_EQ(Text(IDC_TAG_STATUS), why);
   EXPECT_TRUE(ReadBytes(path) == original);
 }
 

@@ -21,6 +21,12 @@ inline std::string Frame23(const std::string& id, const std::string& data, std::
   return f + data;
 }
 
+// An ID3v2.4 frame: the size is syncsafe.
+inline std::string Frame24(const std::string& id, const std::string& data, std::uint16_t flags = 0) {
+  return id + Syncsafe(static_cast<std::uint32_t>(data.size())) +
+         std::string{static_cast<char>(flags >> 8), static_cast<char>(flags & 0xFF)} + data;
+}
+
 inline std::string Frame22(const std::string& id, const std::string& data) {
   const auto n = static_cast<std::uint32_t>(data.size());
   return id + std::string{static_cast<char>(n >> 16), static_cast<char>(n >> 8), static_cast<char>(n)} + data;

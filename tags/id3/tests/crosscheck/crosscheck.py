@@ -143,7 +143,9 @@ def test_mutagen_writes_read_by_ours(work):
     tag.add(mid3.TYER(encoding=0, text="1999"))
     tag.add(mid3.TRCK(encoding=0, text="3/12"))
     tag.add(mid3.TCON(encoding=0, text="(13)Pop"))
-    tag.add(mid3.COMM(encoding=0, lang="eng", desc="note", text="Their comment"))
+    # The comment field is the comment without a description, wherever it stands.
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="iTunNORM", text=" 0000021A 00000000"))
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="", text="Their comment"))
     tag.add(mid3.TXXX(encoding=0, desc="extra", text="kept"))
     picture = os.urandom(5000)
     tag.add(mid3.APIC(encoding=0, mime="image/png", type=3, desc="cover", data=picture))
@@ -208,7 +210,8 @@ def test_id3v22_read_by_ours(work):
     check(got is not None, "we read an ID3v2.2 tag")
     if got:
         ids = sorted(k for k, _ in got)
-        check(ids == sorted(new for _, new in V22_IDS), "the thirteen IDs are translated, nothing after PIC: %r" % ids)
+        check(ids == sorted([new for _, new in V22_IDS] + ["APIC", "TCMP"]),
+              "every frame is translated, PIC and TCP too: %r" % ids)
     fields = ours_read(path)
     check(fields and fields["title"] == b"TIT2 text" and fields["comment"] == b"COMM", "ID3v2.2 texts: %r" % fields)
 
@@ -219,7 +222,18 @@ def test_id3v22_read_by_ours(work):
     check(data[tag_end(data):] == audio, "audio intact after converting ID3v2.2")
     tag = mid3.ID3(path, translate=False)
     check(str(tag["TIT2"]) == "Converted" and str(tag["TENC"]) == "TENC text", "mutagen reads the converted tag")
-    check("TCP" not in tag and "TCMP" not in tag, "frames after the unknown one are gone")
+    pics = tag.getall("APIC")
+    check(len(pics) == 1 and pics[0].mime == "image/png" and pics[0].type == 3 and pics[0].data == b"picture",
+          "the picture is converted: %r" % pics)
+    check(str(tag["TCMP"]) == "after", "the frame after the picture is kept")
+
+    # A frame without a counterpart refuses the write; the file stays as it was.
+    body = frames + frame22(b"CRM", b"owner\0secret") + bytes(64)
+    with open(path, "wb") as f:
+        f.write(b"ID3\x02\x00\x00" + syncsafe(len(body)) + body + audio)
+    before = open(path, "rb").read()
+    check(not ours_write(path, title=b"Converted"), "an unconvertible ID3v2.2 tag is not written")
+    check(open(path, "rb").read() == before, "the refused ID3v2.2 file is byte-identical")
 
 
 def ours_read_unicode(path):
@@ -317,11 +331,23 @@ def test_unicode_files_read_like_mutagen(work):
         f.write(b"ID3\x04\x00\x00" + syncsafe(len(frames) + 32) + frames + bytes(32) + audio)
     check_unicode_read(path, "ID3v2.4 unsynchronised frames")
 
-    # A write into the ID3v2.4 tag is refused and leaves the file as it was.
+    # Without Unicode reading a write into the ID3v2.4 tag is refused and leaves
+    # the file as it was; with it the tag is written back as ID3v2.4.
     before = open(path, "rb").read()
-    refused = subprocess.run([TOOL, "write-unicode", path] + [b"x".hex()] * 7).returncode != 0
-    check(refused, "a write into an ID3v2.4 tag is refused")
+    refused = subprocess.run([TOOL, "write", path] + [b"x".hex()] * 7).returncode != 0
+    check(refused, "a write into an ID3v2.4 tag is refused without Unicode reading")
     check(open(path, "rb").read() == before, "the refused file is byte-identical")
+    got = ours_read_unicode(path)
+    texts = [b"New title", got["artist"].encode("utf-8"), got["album"].encode("utf-8"), b"",
+             got["comment"].encode("utf-8"), b"", b""]
+    ok = subprocess.run([TOOL, "write-unicode", path] + [t.hex() for t in texts]).returncode == 0
+    check(ok, "a write into an ID3v2.4 tag with Unicode reading")
+    data = open(path, "rb").read()
+    check(data[3] == 4 and data[tag_end(data):] == audio, "still ID3v2.4, audio intact")
+    tag = mid3.ID3(path, translate=False)
+    check(tag.version == (2, 4, 0) and str(tag["TIT2"]) == "New title", "mutagen reads the new ID3v2.4 title")
+    check(tag["TPE1"].text[0] == UNICODE_TEXTS["artist"] and tag["TALB"].text[0] == UNICODE_TEXTS["album"],
+          "untouched ID3v2.4 frames read as before")
 
     # A write that changes only the year keeps mutagen's UTF-16 frames: mutagen
     # still reads every Unicode text.
@@ -338,6 +364,164 @@ def test_unicode_files_read_like_mutagen(work):
     for fid, key in (("TIT2", "title"), ("TPE1", "artist"), ("TALB", "album")):
         check(tag[fid].text[0] == UNICODE_TEXTS[key], "untouched %s still reads %r" % (fid, tag[fid].text[0]))
 
+def ours_edit(path, mode, title=None):
+    args = [TOOL, "edit", path, mode] + ([title.hex()] if title is not None else [])
+    return subprocess.run(args).returncode == 0
+
+
+def split_frames(body, version):
+    """(id, flags, data) of each frame of a tag body, up to the padding."""
+    frames, pos = [], 0
+    while pos + 10 <= len(body) and body[pos:pos + 4] != b"\0\0\0\0":
+        fid, size_bytes, flags = body[pos:pos + 4], body[pos + 4:pos + 8], body[pos + 8:pos + 10]
+        size = struct.unpack(">I", size_bytes)[0] if version == 3 else \
+            (size_bytes[0] << 21 | size_bytes[1] << 14 | size_bytes[2] << 7 | size_bytes[3])
+        frames.append((fid, flags, body[pos + 10:pos + 10 + size]))
+        pos += 10 + size
+    return frames
+
+
+def rebuild(data, unsynchronised=False, extended=False):
+    """Mutagen's tag again, unsynchronised and/or behind an extended header, as
+    other writers leave them (mutagen writes neither)."""
+    version = data[3]
+    body = data[10:tag_end(data)]
+    frames = split_frames(body, version)
+    out = b""
+    for fid, flags, payload in frames:
+        if version == 4 and unsynchronised:
+            payload = unsynchronise(payload)
+            flags = bytes([flags[0], flags[1] | 0x02])
+        size = syncsafe(len(payload)) if version == 4 else struct.pack(">I", len(payload))
+        out += fid + size + flags + payload
+    out += bytes(256)
+    if extended:
+        out = (syncsafe(6) + b"\x01\x00" if version == 4 else struct.pack(">IHI", 6, 0, 0)) + out
+    if version == 3 and unsynchronised:
+        out = unsynchronise(out)
+    flags = (0x80 if unsynchronised else 0) | (0x40 if extended else 0)
+    return data[:5] + bytes([flags]) + syncsafe(len(out)) + out + data[tag_end(data):]
+
+
+def frames_as_mutagen_sees(path, v23=False):
+    tag = mid3.ID3(path, translate=False)
+    if v23:
+        tag.update_to_v23()
+    return tag.version, {key: repr(frame) for key, frame in tag.items() if not key.startswith("TIT2")}
+
+
+def mutagen_rich_file(path, audio, version):
+    with open(path, "wb") as f:
+        f.write(audio)
+    tag = mid3.ID3()
+    wide = 3 if version == 4 else 1
+    tag.add(mid3.TIT2(encoding=wide, text=UNICODE_TEXTS["title"]))
+    tag.add(mid3.TPE1(encoding=1, text=UNICODE_TEXTS["artist"]))
+    tag.add(mid3.TALB(encoding=0, text="A" * 200))
+    tag.add(mid3.TRCK(encoding=0, text="3/12"))
+    for desc, value in (("replaygain_track_gain", "-6.20 dB"), ("replaygain_track_peak", "0.988"),
+                        ("MusicBrainz Album Id", "0d8c5c1e"), ("Ünïcode", UNICODE_TEXTS["album"])):
+        tag.add(mid3.TXXX(encoding=wide, desc=desc, text=value))
+    tag.add(mid3.COMM(encoding=0, lang="eng", desc="iTunNORM", text=" 0000021A 00000000"))
+    tag.add(mid3.COMM(encoding=wide, lang="eng", desc="", text=UNICODE_TEXTS["comment"]))
+    tag.add(mid3.COMM(encoding=0, lang="jpn", desc="CDDB", text="9f0a1c0b"))
+    tag.add(mid3.APIC(encoding=0, mime="image/jpeg", type=3, desc="front", data=b"\xff\xd8\xff\xe0" + os.urandom(3000)))
+    tag.add(mid3.APIC(encoding=wide, mime="image/png", type=4, desc="back", data=os.urandom(2000)))
+    tag.add(mid3.PRIV(owner="WM/MediaClassPrimaryID", data=os.urandom(16)))
+    tag.add(mid3.PRIV(owner="WM/Provider", data=b"A\0M\0G\0\0\0"))
+    tag.add(mid3.UFID(owner="http://musicbrainz.org", data=b"1234-5678"))
+    tag.save(path, v2_version=version, padding=lambda info: 500)
+
+
+def v22_rich_file(path, audio):
+    frames = (frame22(b"TT2", b"\0Old title") + frame22(b"TP1", b"\x01" + "Артист".encode("utf-16")) +
+              frame22(b"TAL", b"\0" + b"A" * 200) + frame22(b"TCP", b"\x001") + frame22(b"TPA", b"\x001/2") +
+              frame22(b"TBP", b"\x00120") + frame22(b"TS2", b"\0Sort artist") +
+              frame22(b"TXX", b"\0replaygain_track_gain\0-6.20 dB") + frame22(b"TXX", b"\0other\0x") +
+              frame22(b"COM", b"\0engiTunNORM\0 0000021A") + frame22(b"COM", b"\0eng\0the comment") +
+              frame22(b"ULT", b"\0eng\0some words") + frame22(b"PIC", b"\0JPG\x03front\0" + os.urandom(500)) +
+              frame22(b"PIC", b"\0PNG\x04back\0" + os.urandom(300)) + frame22(b"UFI", b"owner\0id"))
+    body = frames + bytes(128)
+    with open(path, "wb") as f:
+        f.write(b"ID3\x02\x00\x00" + syncsafe(len(body)) + body + audio)
+
+
+def test_round_trip_keeps_every_frame(work):
+    """Mutagen's (and hand-built) tags of every kind: a write with nothing
+    changed and one that changes the title leave every other frame as mutagen
+    sees it, and the audio byte for byte."""
+    audio = audio_bytes()
+    cases = []
+    for version in (3, 4):
+        base = os.path.join(work, "rich%d.mp3" % version)
+        mutagen_rich_file(base, audio, version)
+        original = open(base, "rb").read()
+        for unsync, extended in ((False, False), (True, False), (False, True), (True, True)):
+            if version == 3 and unsync and extended:
+                continue  # mutagen reads only the first frame of such a tag: it cannot judge it
+            cases.append(("ID3v2.%d%s%s" % (version, " unsynchronised" if unsync else "", " extended" if extended else ""),
+                          rebuild(original, unsync, extended)))
+    v22 = os.path.join(work, "rich22.mp3")
+    v22_rich_file(v22, audio)
+    cases.append(("ID3v2.2", open(v22, "rb").read()))
+    for what, data in cases:
+        v4 = data[3] == 4
+        path = os.path.join(work, "roundtrip.mp3")
+        with open(path, "wb") as f:
+            f.write(data)
+        version, before = frames_as_mutagen_sees(path, v23=data[3] == 2)
+        check(len(before) >= 14, "%s: mutagen sees the frames (%d)" % (what, len(before)))
+        # ID3v2.4 is written only with Unicode reading; the other tags either way.
+        for mode in (("unicode",) if v4 else ("plain", "unicode")):
+            for title in (None, "New title".encode()):
+                with open(path, "wb") as f:
+                    f.write(data)
+                step = "%s, %s, %s" % (what, mode, "title changed" if title else "unchanged")
+                check(ours_edit(path, mode, title), "%s: written" % step)
+                written = open(path, "rb").read()
+                check(written[tag_end(written):] == audio, "%s: audio intact" % step)
+                check(written[3] == (4 if v4 else 3), "%s: version %d" % (step, written[3]))
+                _, after = frames_as_mutagen_sees(path, v23=data[3] == 2)
+                check(after == before, "%s: every other frame as it was: %r" %
+                      (step, sorted(set(before.items()) ^ set(after.items()))[:4]))
+                tag = mid3.ID3(path, translate=False)
+                if title:
+                    check(str(tag["TIT2"]) == "New title", "%s: mutagen reads the new title" % step)
+                elif data[3] != 2:
+                    check(tag["TIT2"].text[0] == UNICODE_TEXTS["title"], "%s: the title unchanged" % step)
+
+
+
+def test_id3v24_variants_of_other_writers(work):
+    """ID3v2.4 tags as some writers leave them, which mutagen reads: the
+    extended-header flag with no extended header, and frame sizes as plain
+    numbers. With Unicode reading we read what mutagen reads, and a title
+    change keeps every other frame."""
+    audio = audio_bytes()
+    base = os.path.join(work, "v24base.mp3")
+    mutagen_rich_file(base, audio, 4)
+    original = open(base, "rb").read()
+    frames = split_frames(original[10:tag_end(original)], 4)
+    plain = b"".join(fid + struct.pack(">I", len(data)) + flags + data for fid, flags, data in frames) + bytes(300)
+    flag_only = b"".join(fid + syncsafe(len(data)) + flags + data for fid, flags, data in frames) + bytes(300)
+    for what, flags, body in (("plain frame sizes", 0, plain), ("extended-header flag only", 0x40, flag_only)):
+        path = os.path.join(work, "v24variant.mp3")
+        with open(path, "wb") as f:
+            f.write(b"ID3\x04\x00" + bytes([flags]) + syncsafe(len(body)) + body + audio)
+        check(len(mid3.ID3(path, translate=False)) >= 14, "%s: mutagen reads the frames" % what)
+        got = ours_read_unicode(path)
+        tag = mid3.ID3(path, translate=False)
+        check(got is not None and got["title"] == tag["TIT2"].text[0] and got["artist"] == tag["TPE1"].text[0] and
+              got["album"] == tag["TALB"].text[0][:128] and got["comment"] == tag["COMM::eng"].text[0],
+              "%s: we read what mutagen reads: %r" % (what, got))
+        _, before = frames_as_mutagen_sees(path)
+        check(ours_edit(path, "unicode", "New title".encode()), "%s: written" % what)
+        written = open(path, "rb").read()
+        check(written[tag_end(written):] == audio, "%s: audio intact" % what)
+        _, after = frames_as_mutagen_sees(path)
+        check(after == before, "%s: every other frame as it was" % what)
+        check(str(mid3.ID3(path)["TIT2"]) == "New title", "%s: mutagen reads the new title" % what)
+
 
 def main():
     work = tempfile.mkdtemp(prefix="id3-crosscheck-")
@@ -346,6 +530,8 @@ def main():
         test_mutagen_writes_read_by_ours(work)
         test_id3v22_read_by_ours(work)
         test_unicode_files_read_like_mutagen(work)
+        test_round_trip_keeps_every_frame(work)
+        test_id3v24_variants_of_other_writers(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if FAILURES:

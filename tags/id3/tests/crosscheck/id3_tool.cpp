@@ -7,6 +7,8 @@
 //   id3_tool read-unicode <file>   the same with Unicode reading on, texts as UTF-8
 //   id3_tool write-unicode <file> <seven hex texts>   a write with Unicode reading on
 //   id3_tool frames <file>    prints every kept frame as "ID=hex-of-data" lines
+//   id3_tool edit <file> plain|unicode [title]   what the editor does: the fields
+//       read whole, then written with only the title changed (none without one)
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,7 +60,8 @@ int main(int argc, char** argv) {
     f.comment = FromHex(argv[7]);
     f.track = FromHex(argv[8]);
     f.genre = FromHex(argv[9]);
-    return kestrun::tags::WriteId3v2Fields(path, f, toAnsi) ? 0 : 1;
+    return kestrun::tags::WriteId3v2Fields(path, f, toAnsi, unicode ? kestrun::tags::Utf16FromUtf8 : nullptr) ? 0
+                                                                                                         : 1;
   }
   if (command == "read" || command == "read-unicode") {
     TagFields f;
@@ -68,10 +71,25 @@ int main(int argc, char** argv) {
                 ToHex(f.track).c_str(), ToHex(f.genre).c_str());
     return 0;
   }
+  if (command == "edit" && (argc == 4 || argc == 5)) {
+    const bool wide = std::strcmp(argv[3], "unicode") == 0;
+    TagFields f;
+    if (!kestrun::tags::ReadId3v2Fields(path, f, wide ? kestrun::tags::Utf8FromUtf16 : nullptr, std::string::npos)) {
+      return 1;
+    }
+    kestrun::tags::TagFieldSet changed;
+    if (argc == 5) {
+      f.title = FromHex(argv[4]);
+      changed.title = true;
+    }
+    const auto result = kestrun::tags::WriteId3v2Changes(path, f, changed, wide ? kestrun::tags::Utf8FromUtf16 : nullptr,
+                                                         wide ? kestrun::tags::Utf16FromUtf8 : nullptr);
+    return result == kestrun::tags::Id3v2WriteResult::Written ? 0 : 1;
+  }
   if (command == "frames") {
     Id3v2Tag tag;
     if (tag.LoadTag(path) != 0) return 1;
-    for (const auto& [key, frame] : tag.Frames()) {
+    for (const auto& frame : tag.Frames()) {
       const std::string data(frame.data.begin(), frame.data.end());
       std::printf("%.4s=%s\n", frame.id.data(), ToHex(data).c_str());
     }
