@@ -1,0 +1,30 @@
+// The player's own DirectShow source filter for files that DirectShow alone cannot
+// render (FLAC, MPEG-4 audio, Ogg on a stock Windows): Media Foundation decodes the
+// file's first audio stream, and the filter pushes it as 16-bit PCM from a
+// streaming thread of its own through one output pin, so the equalizer, the effects
+// and the default audio renderer follow it as for any other file.
+//
+// Threading: the graph calls the filter and the pin on its own threads (the player's
+// user-interface thread); those calls are serialised by the filter's control lock.
+// While the filter is paused or running, one streaming thread owns the decoder and
+// pushes samples downstream; a state change or a seek stops that thread (flushing
+// downstream first, so a blocked delivery returns) before it touches the decoder.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+namespace kestrun::playback {
+
+// {F5BDEB45-2EBC-42DD-9EF2-EC0181F4B411}
+inline constexpr CLSID kClsidMfSourceFilter = {
+    0xF5BDEB45, 0x2EBC, 0x42DD, {0x9E, 0xF2, 0xEC, 0x01, 0x81, 0xF4, 0xB4, 0x11}};
+
+// Name under which the filter goes into a graph.
+inline constexpr wchar_t kMfSourceFilterName[] = L"Media Foundation Source";
+
+// A new filter with no file loaded (IFileSourceFilter::Load gives it its pin), with
+// one reference for the caller.
+HRESULT CreateMfSourceFilter(IBaseFilter** filter);
+
+}  // namespace kestrun::playback
