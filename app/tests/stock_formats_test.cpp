@@ -1,0 +1,222 @@
+// Formats that a stock Windows reads only through Media Foundation (FLAC, AAC and
+// ALAC in MPEG-4, Opus in Ogg), played by the player in a Wine prefix whose
+// DirectShow has no splitter for them, as on Windows: the player's own source
+// filter carries them into the usual graph with the equalizer.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "app/tests/kestrun_process.h"
+#include "app/tests/player_window_fixture.h"
+#include "equalizer/filter/tests/com_helpers.h"
+#include "equalizer/iequalizer.h"
+#include "platform/testing/process_threads_win.h"
+#include "platform/testing/temp_dir.h"
+#include "playback/filter_list_win.h"
+#include "playback/mf_source_filter_win.h"
+
+namespace kestrun::testing {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr char kSourceName[] = "Media Foundation Source";
+constexpr LONGLONG kSecond = 10000000;
+// The test tone: 3 s, 440 Hz left, 660 Hz right.
+constexpr double kToneLength = 3.0 * kSecond;
+
+const char* const kFormats[] = {"tone.flac", "tone-aac.m4a", "tone-alac.m4a", "tone.opus"};
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+LONGLONG Position() {
+  LONGLONG position = -1;
+  if (PlayerWindowTest::Session().seeking() == nullptr ||
+      FAILED(PlayerWindowTest::Session().seeking()->GetCurrentPosition(&position))) {
+    return -1;
+  }
+  return position;
+}
+
+// Without the stock set-up these tests would pass through Wine's own parser and
+// prove nothing about the player's source.
+TEST(StockFormatsPrefix, DirectShowAloneCannotRenderTheseFormats) {
+  platform::ComApartment apartment;
+  for (const char* name : {"tone.flac", "tone-aac.m4a"}) {
+    SCOPED_TRACE(name);
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
+    EXPECT_TRUE(FAILED(graph->RenderFile(equalizer::testing::Widen(MediaPath(name)).c_str(), nullptr)))
+        << "this prefix still has a DirectShow splitter for the format";
+  }
+}
+
+class StockFormatsTest : public PlayerWindowTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    PlayerWindowTest::SetUp();
+    path_ = MediaPath(GetParam());
+    if (!Exists(path_)) GTEST_SKIP() << GetParam() << " was not made (no encoder in this ffmpeg)";
+  }
+  std::string path_;
+};
+
+TEST_P(StockFormatsTest, PlaysPausesSeeksAndGoesOnToTheNextRow) {
+  playlist::appendRow(*Rows(), path_);
+  playlist::appendRow(*Rows(), MediaPath("short.wav"));
+  Engine().SetPlayMode(playback::kPlayModeRepeatAll);
+  Engine().PlayRow(0, path_);
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << WindowText(Main().titleDisplay());
+  EXPECT_NEAR(static_cast<double>(Player().duration), kToneLength, 0.1 * kSecond);
+
+  // The player's source, with the equalizer in the decoded path behind it.
+  const ComPtr<IBaseFilter> source = playback::FindFilterByName(Session(), kSourceName);
+  ASSERT_TRUE(source);
+  const ComPtr<IBaseFilter> equalizer = playback::FindFilterByName(Session(), kEqualizerFilterNameAnsi);
+  ASSERT_TRUE(equalizer);
+  ComPtr<IPin> sourcePin = equalizer::testing::FirstPin(source.Get(), PINDIR_OUTPUT);
+  ComPtr<IPin> peer;
+  ASSERT_EQ(sourcePin->ConnectedTo(&peer), S_OK);
+  PIN_INFO peerInfo{};
+  ASSERT_EQ(peer->QueryPinInfo(&peerInfo), S_OK);
+  EXPECT_EQ(peerInfo.pFilter, equalizer.Get());
+  if (peerInfo.pFilter != nullptr) peerInfo.pFilter->Release();
+  EXPECT_TRUE(equalizer::testing::PinConnected(equalizer.Get(), L"Output")) << "the equalizer reaches a renderer";
+
+  // Plays: the position moves on.
+  ASSERT_TRUE(WaitUntil([] { return Position() > kSecond / 2; }, 5000)) << Position();
+
+  // Pauses: it stands still.
+  Engine().TogglePause();
+  ASSERT_EQ(Player().state.load(), playback::kStatePaused);
+  WaitUntil([] { return false; }, 300);
+  const LONGLONG paused = Position();
+  WaitUntil([] { return false; }, 600);
+  EXPECT_LE(Position() - paused, kSecond / 10);
+
+  // Seeks back while paused, then runs on from there.
+  Engine().SeekToFraction(0.1);
+  EXPECT_NEAR(static_cast<double>(Position()), 0.1 * Player().duration, 0.25 * kSecond);
+  Engine().TogglePause();
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_TRUE(WaitUntil([] { return Position() > kSecond / 2; }, 5000)) << Position();
+
+  // A seek while running goes near the end, and the end goes on to the next row.
+  const unsigned built = Session().graphsBuilt();
+  Engine().SeekToFraction(0.8);
+  EXPECT_GE(Position(), static_cast<LONGLONG>(0.75 * Player().duration));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Session().graphsBuilt() > built && Player().state.load() == playback::kStatePlaying; }, 10000));
+  EXPECT_EQ(Player().currentTrackIndex, 1);
+  EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
+  EXPECT_FALSE(playback::FindFilterByName(Session(), kSourceName)) << "a WAV keeps its DirectShow graph";
+}
+
+// A band raised in the equalizer changes what reaches the renderer from the
+// player's source, as it does for a WAV.
+TEST_P(StockFormatsTest, RaisedBandChangesTheDecodedSound) {
+  IBaseFilter* equalizer = Session().Equalizer();
+  if (equalizer == nullptr) GTEST_SKIP() << "Equalizer.ax is not available";
+  ComPtr<IEqualizer> control;
+  ASSERT_EQ(equalizer->QueryInterface(IID_PPV_ARGS(&control)), S_OK);
+  auto measure = [&](int band7) {
+    equalizer::BandValues bands = equalizer::FlatBands();
+    bands[6] = band7;  // 400 Hz, next to the 440 Hz tone of the left channel
+    control->SetBands(bands.data());
+    control->EnableEqualizer(TRUE);
+    ComPtr<IBaseFilter> source;
+    EXPECT_EQ(playback::CreateMfSourceFilter(&source), S_OK);
+    ComPtr<IFileSourceFilter> file;
+    EXPECT_EQ(source.As(&file), S_OK);
+    EXPECT_EQ(file->Load(equalizer::testing::Widen(path_).c_str(), nullptr), S_OK);
+    equalizer::testing::GrabberGraph graph;
+    const HRESULT built = graph.BuildFrom(equalizer, source.Get());
+    EXPECT_EQ(built, S_OK);
+    if (FAILED(built)) return 0.0;
+    AM_MEDIA_TYPE type{};
+    EXPECT_EQ(equalizer::testing::FirstPin(source.Get(), PINDIR_OUTPUT)->ConnectionMediaType(&type), S_OK);
+    const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+    EXPECT_EQ(format->wBitsPerSample, 16);
+    EXPECT_EQ(format->nChannels, 2);
+    const double bytesPerSecond = format->nAvgBytesPerSec;
+    CoTaskMemFree(type.pbFormat);
+    EXPECT_TRUE(graph.RunToCompletion());
+    const std::vector<std::uint8_t> pcm = graph.collector.Joined();
+    // The whole tone arrives once (an encoder's priming may add a few milliseconds).
+    EXPECT_NEAR(static_cast<double>(pcm.size()), 3.0 * bytesPerSecond, 0.05 * bytesPerSecond);
+    graph.Release();
+    return equalizer::testing::LeftRms(pcm);
+  };
+  const double flat = measure(24);
+  ASSERT_GT(flat, 1000.0);
+  const double raised = measure(48);
+  EXPECT_GT(raised, flat * 2.0);
+  control->ResetBands();
+  control->EnableEqualizer(FALSE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StockFormatsTest, ::testing::ValuesIn(kFormats),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           for (char& c : name) {
+                             if (c == '.' || c == '-') c = '_';
+                           }
+                           return name;
+                         });
+
+class StockFormatsBadInputTest : public PlayerWindowTest {};
+
+// Empty, cut short and mislabelled files: the unsupported text, no graph, and no
+// thread of the source or of Media Foundation left behind.
+TEST_F(StockFormatsBadInputTest, BrokenFilesAreUnsupportedAndLeaveNothingBehind) {
+  const std::string flac = ReadBytes(MediaPath("tone.flac"));
+  const std::string m4a = ReadBytes(MediaPath("tone-aac.m4a"));
+  ASSERT_GT(flac.size(), 4096u);
+  ASSERT_GT(m4a.size(), 4096u);
+  TempDir dir;
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"empty.flac", ""},
+      {"header-only.flac", flac.substr(0, 60)},
+      {"cut-before-index.m4a", m4a.substr(0, m4a.size() / 2)},
+      {"text.m4a", "This is not an MPEG-4 file at all, only text that says so.\r\n"},
+      {"wav-bytes.flac", ReadBytes(MediaPath("junk.xyz"))},
+  };
+  // One round first: Media Foundation starts its worker threads once per process.
+  for (const Case& c : cases) WriteBytes(dir.File(c.name), c.bytes);
+  OpenAndPlay(dir.File(cases[0].name).c_str());
+  const int threads = ThreadsOfThisProcess();
+  for (int round = 0; round < 3; ++round) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      OpenAndPlay(dir.File(c.name).c_str());
+      EXPECT_EQ(WindowText(Main().titleDisplay()), "未対応のファイルです");
+      EXPECT_FALSE(Session().HasGraph());
+      EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+    }
+  }
+  EXPECT_LE(ThreadsOfThisProcess(), threads + 2);
+}
+
+// A file cut in the middle of its audio plays what is there and ends as any
+// other track does.
+TEST_F(StockFormatsBadInputTest, FileCutInTheMiddlePlaysToWhereItEnds) {
+  const std::string flac = ReadBytes(MediaPath("tone.flac"));
+  ASSERT_GT(flac.size(), 4096u);
+  TempDir dir;
+  const std::string path = dir.File("cut.flac");
+  WriteBytes(path, flac.substr(0, flac.size() / 2));
+  OpenAndPlay(path.c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 10000));
+}
+
+}  // namespace
+}  // namespace kestrun::testing
