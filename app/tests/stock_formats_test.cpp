@@ -17,6 +17,7 @@
 #include "platform/testing/process_threads_win.h"
 #include "platform/testing/temp_dir.h"
 #include "playback/filter_list_win.h"
+#include "playback/media_length_win.h"
 #include "playback/mf_source_filter_win.h"
 
 namespace kestrun::testing {
@@ -114,6 +115,13 @@ TEST_P(StockFormatsTest, PlaysPausesSeeksAndGoesOnToTheNextRow) {
   EXPECT_EQ(Player().currentTrackIndex, 1);
   EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
   EXPECT_FALSE(playback::FindFilterByName(Session(), kSourceName)) << "a WAV keeps its DirectShow graph";
+}
+
+// The playlist's length command measures these files too (no graph renders them).
+TEST_P(StockFormatsTest, LengthIsMeasuredThroughMediaFoundation) {
+  const auto length = playback::MeasureMediaDuration(path_.c_str());
+  ASSERT_TRUE(length.has_value());
+  EXPECT_NEAR(static_cast<double>(*length), kToneLength, 0.1 * kSecond);
 }
 
 // A band raised in the equalizer changes what reaches the renderer from the
