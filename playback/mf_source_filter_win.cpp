@@ -288,6 +288,8 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   }
 
   bool Loaded() const { return loaded_; }
+  // Pause and Run: from stopped, the streaming thread starts.
+  HRESULT Start(FILTER_STATE state);
   // Starts the streaming thread (the control lock held, the pin connected).
   HRESULT StartStreaming();
   // Ends the streaming thread and waits for it (the control lock held).
@@ -664,23 +666,18 @@ HRESULT MfSourceFilter::Stop() {
   return S_OK;
 }
 
-HRESULT MfSourceFilter::Pause() {
-  std::lock_guard<std::mutex> lock(control_);
-  if (state_ == State_Stopped && connected_) {
-    const HRESULT hr = StartStreaming();
-    if (FAILED(hr)) return hr;
-  }
-  state_ = State_Paused;
-  return S_OK;
-}
+HRESULT MfSourceFilter::Pause() { return Start(State_Paused); }
 
-HRESULT MfSourceFilter::Run(REFERENCE_TIME) {
+HRESULT MfSourceFilter::Run(REFERENCE_TIME) { return Start(State_Running); }
+
+HRESULT MfSourceFilter::Start(FILTER_STATE state) {
   std::lock_guard<std::mutex> lock(control_);
+  // Samples flow from the pause on; running only lets the renderer play them.
   if (state_ == State_Stopped && connected_) {
     const HRESULT hr = StartStreaming();
     if (FAILED(hr)) return hr;
   }
-  state_ = State_Running;
+  state_ = state;
   return S_OK;
 }
 

@@ -56,6 +56,88 @@ TEST(StockFormatsPrefix, DirectShowAloneCannotRenderTheseFormats) {
   }
 }
 
+// The filter as a graph meets it: its interfaces, a pin only once a file is loaded,
+// one load per filter, and no reference left behind.
+TEST(MfSourceFilter, AnswersAsASourceAndHasItsPinOnceLoaded) {
+  platform::ComApartment apartment;
+  ComPtr<IBaseFilter> filter;
+  ASSERT_EQ(playback::CreateMfSourceFilter(&filter), S_OK);
+  ComPtr<IUnknown> any;
+  for (const IID* iid : {&IID_IPersist, &IID_IMediaFilter, &IID_IFileSourceFilter}) {
+    EXPECT_EQ(filter->QueryInterface(*iid, reinterpret_cast<void**>(any.ReleaseAndGetAddressOf())), S_OK);
+  }
+  EXPECT_EQ(filter->QueryInterface(IID_IPin, reinterpret_cast<void**>(any.ReleaseAndGetAddressOf())), E_NOINTERFACE);
+  any.Reset();
+  ComPtr<IFileSourceFilter> file;
+  ASSERT_EQ(filter.As(&file), S_OK);
+  EXPECT_FALSE(equalizer::testing::FirstPin(filter.Get(), PINDIR_OUTPUT)) << "no pin before a file";
+  EXPECT_TRUE(FAILED(file->Load(equalizer::testing::Widen(MediaPath("junk.xyz")).c_str(), nullptr)));
+  LPOLESTR name = nullptr;
+  EXPECT_TRUE(FAILED(file->GetCurFile(&name, nullptr)));
+  EXPECT_FALSE(equalizer::testing::FirstPin(filter.Get(), PINDIR_OUTPUT)) << "no pin after a refused file";
+
+  const std::wstring flac = equalizer::testing::Widen(MediaPath("tone.flac"));
+  ASSERT_EQ(file->Load(flac.c_str(), nullptr), S_OK);
+  EXPECT_EQ(file->Load(flac.c_str(), nullptr), E_UNEXPECTED) << "one file per filter";
+  ASSERT_EQ(file->GetCurFile(&name, nullptr), S_OK);
+  EXPECT_EQ(std::wstring(name), flac);
+  CoTaskMemFree(name);
+
+  ComPtr<IPin> pin = equalizer::testing::FirstPin(filter.Get(), PINDIR_OUTPUT);
+  ASSERT_TRUE(pin);
+  ComPtr<IEnumMediaTypes> types;
+  ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+  AM_MEDIA_TYPE* type = nullptr;
+  ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
+  ASSERT_EQ(type->formattype, FORMAT_WaveFormatEx);
+  const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
+  EXPECT_EQ(format->wFormatTag, WAVE_FORMAT_PCM);
+  EXPECT_EQ(format->wBitsPerSample, 16) << "what the equalizer takes";
+  EXPECT_EQ(format->nSamplesPerSec, 44100u);
+  CoTaskMemFree(type->pbFormat);
+  CoTaskMemFree(type);
+  EXPECT_EQ(types->Next(1, &type, nullptr), S_FALSE);
+  types.Reset();
+
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(pin.As(&seeking), S_OK);
+  LONGLONG duration = 0;
+  ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
+  EXPECT_NEAR(static_cast<double>(duration), kToneLength, 0.05 * kSecond);
+  DWORD wanted = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
+  EXPECT_EQ(seeking->CheckCapabilities(&wanted), S_OK);
+  EXPECT_EQ(seeking->SetTimeFormat(&TIME_FORMAT_SAMPLE), E_INVALIDARG);
+  seeking.Reset();
+  pin.Reset();
+  file.Reset();
+  EXPECT_EQ(filter.Reset(), 0u);
+}
+
+// A start and a stop position set through the graph before it runs bound what the
+// source delivers: a second from the middle of the tone, then the end of the stream.
+TEST(MfSourceFilter, PositionsSetThroughTheGraphBoundTheDeliveredSound) {
+  platform::ComApartment apartment;
+  ComPtr<IBaseFilter> equalizer = equalizer::testing::CreateEqualizer();
+  if (!equalizer) GTEST_SKIP() << "Equalizer.ax is not built";
+  ComPtr<IBaseFilter> source;
+  ASSERT_EQ(playback::CreateMfSourceFilter(&source), S_OK);
+  ComPtr<IFileSourceFilter> file;
+  ASSERT_EQ(source.As(&file), S_OK);
+  ASSERT_EQ(file->Load(equalizer::testing::Widen(MediaPath("tone.flac")).c_str(), nullptr), S_OK);
+  equalizer::testing::GrabberGraph graph;
+  ASSERT_EQ(graph.BuildFrom(equalizer.Get(), source.Get()), S_OK);
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(graph.graph.As(&seeking), S_OK);
+  LONGLONG start = kSecond;
+  LONGLONG stop = 2 * kSecond;
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning),
+            S_OK);
+  ASSERT_TRUE(graph.RunToCompletion());
+  const double bytes = static_cast<double>(graph.collector.Joined().size());
+  EXPECT_NEAR(bytes, 44100.0 * 4, 0.02 * 44100 * 4);
+  graph.Release();
+}
+
 class StockFormatsTest : public PlayerWindowTest, public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
