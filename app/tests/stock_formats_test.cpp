@@ -295,6 +295,24 @@ TEST_F(StockFormatsBadInputTest, BrokenFilesAreUnsupportedAndLeaveNothingBehind)
   EXPECT_LE(ThreadsOfThisProcess(), threads + 2);
 }
 
+// Graph after graph through the source (a long playlist of FLAC files) leaves no
+// streaming or decoding thread behind.
+TEST_F(StockFormatsBadInputTest, OneGraphAfterAnotherLeavesNoThreadsBehind) {
+  const std::string flac = MediaPath("tone.flac");
+  OpenAndPlay(flac.c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  WaitUntil([] { return Position() > kSecond / 10; }, 3000);
+  const int threads = ThreadsOfThisProcess();
+  for (int i = 0; i < 15; ++i) {
+    OpenAndPlay(flac.c_str());
+    ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+    // Into the stream, so the streaming thread is delivering when the graph goes.
+    WaitUntil([] { return Position() > kSecond / 10; }, 3000);
+  }
+  Engine().StopAndClose();
+  EXPECT_LE(ThreadsOfThisProcess(), threads + 2);
+}
+
 // A file cut in the middle of its audio plays what is there and ends as any
 // other track does.
 TEST_F(StockFormatsBadInputTest, FileCutInTheMiddlePlaysToWhereItEnds) {
