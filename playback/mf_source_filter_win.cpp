@@ -244,18 +244,18 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
   HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
     if (state == nullptr) return E_POINTER;
-    std::lock_guard<std::mutex> lock(control_);
+    std::lock_guard<std::recursive_mutex> lock(control_);
     *state = state_;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override {
-    std::lock_guard<std::mutex> lock(control_);
+    std::lock_guard<std::recursive_mutex> lock(control_);
     clock_ = clock;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override {
     if (clock == nullptr) return E_POINTER;
-    std::lock_guard<std::mutex> lock(control_);
+    std::lock_guard<std::recursive_mutex> lock(control_);
     *clock = clock_.Get();
     if (*clock != nullptr) (*clock)->AddRef();
     return S_OK;
@@ -265,7 +265,7 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
   HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
   HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override {
-    std::lock_guard<std::mutex> lock(control_);
+    std::lock_guard<std::recursive_mutex> lock(control_);
     // The graph holds the filter; the filter keeps only a weak pointer back.
     graph_ = graph;
     name_ = name != nullptr ? name : L"";
@@ -280,7 +280,7 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   friend class MfOutputPin;
 
   ~MfSourceFilter() override {
-    std::lock_guard<std::mutex> lock(control_);
+    std::lock_guard<std::recursive_mutex> lock(control_);
     StopStreaming();
     allocator_.Reset();
     input_.Reset();
@@ -305,7 +305,10 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
 
   // Declared first, so Media Foundation stops only after the reader is gone.
   MediaFoundationRuntime runtime_;
-  std::mutex control_;
+  // Recursive: a peer may call back into the pin (its type, its id) from inside a
+  // connection this filter makes while holding the lock. The streaming thread
+  // never takes it.
+  std::recursive_mutex control_;
   FILTER_STATE state_ = State_Stopped;
   ComPtr<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;
@@ -348,7 +351,7 @@ ULONG MfOutputPin::Release() { return filter_.Release(); }
 
 HRESULT MfOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* proposed) {
   if (receiver == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (filter_.connected_) return VFW_E_ALREADY_CONNECTED;
   if (filter_.state_ != State_Stopped) return VFW_E_NOT_STOPPED;
   if (!filter_.Loaded()) return VFW_E_NO_TYPES;
@@ -388,7 +391,7 @@ HRESULT MfOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* proposed) {
 }
 
 HRESULT MfOutputPin::Disconnect() {
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (filter_.state_ != State_Stopped) return VFW_E_NOT_STOPPED;
   if (!filter_.connected_) return S_FALSE;
   if (filter_.allocator_) filter_.allocator_->Decommit();
@@ -400,7 +403,7 @@ HRESULT MfOutputPin::Disconnect() {
 
 HRESULT MfOutputPin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   *pin = filter_.connected_.Get();
   if (*pin == nullptr) return VFW_E_NOT_CONNECTED;
   (*pin)->AddRef();
@@ -409,7 +412,7 @@ HRESULT MfOutputPin::ConnectedTo(IPin** pin) {
 
 HRESULT MfOutputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.connected_) {
     *type = AM_MEDIA_TYPE{};
     return VFW_E_NOT_CONNECTED;
@@ -428,13 +431,13 @@ HRESULT MfOutputPin::QueryPinInfo(PIN_INFO* info) {
 
 HRESULT MfOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   return filter_.Loaded() && filter_.type_->Fits(*type) ? S_OK : S_FALSE;
 }
 
 HRESULT MfOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
   if (types == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return VFW_E_NOT_CONNECTED;
   // The enumerator keeps the filter (and so the type) alive.
   ComPtr<IBaseFilter> owner(static_cast<IBaseFilter*>(&filter_));
@@ -509,7 +512,7 @@ HRESULT MfOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
       (stopHow != AM_SEEKING_NoPositioning && stop == nullptr)) {
     return E_POINTER;
   }
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
   const LONGLONG duration = filter_.duration_;
   const auto clamp = [duration](LONGLONG value) {
@@ -561,7 +564,7 @@ HRESULT MfOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
 
 HRESULT MfOutputPin::SetRate(double rate) {
   if (rate <= 0.0) return E_INVALIDARG;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
   if (rate == filter_.rate_) return S_OK;
   // A new rate starts a new segment at the position reached, so the samples' times
@@ -571,7 +574,7 @@ HRESULT MfOutputPin::SetRate(double rate) {
 
 HRESULT MfOutputPin::GetRate(double* rate) {
   if (rate == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(filter_.control_);
+  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   *rate = filter_.rate_;
   return S_OK;
 }
@@ -580,7 +583,7 @@ HRESULT MfOutputPin::GetRate(double* rate) {
 
 HRESULT MfSourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
   if (path == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   if (reader_) return E_UNEXPECTED;
   if (!runtime_.ok()) return runtime_.result();
   auto reader = std::make_unique<MfAudioReader>();
@@ -606,7 +609,7 @@ HRESULT MfSourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
 
 HRESULT MfSourceFilter::GetCurFile(LPOLESTR* path, AM_MEDIA_TYPE* type) {
   if (path == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   *path = nullptr;
   if (!Loaded()) return E_FAIL;
   HRESULT hr = CopyWideText(path_.c_str(), path);
@@ -622,7 +625,7 @@ HRESULT MfSourceFilter::GetCurFile(LPOLESTR* path, AM_MEDIA_TYPE* type) {
 
 HRESULT MfSourceFilter::EnumPins(IEnumPins** pins) {
   if (pins == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   // The pin exists once a file is loaded.
   ComPtr<IPin> pin(static_cast<IPin*>(&pin_));
   *pins = new (std::nothrow) ListEnumerator<IEnumPins, IPin*>(Loaded() ? 1 : 0, [pin](ULONG, IPin** out) {
@@ -635,7 +638,7 @@ HRESULT MfSourceFilter::EnumPins(IEnumPins** pins) {
 
 HRESULT MfSourceFilter::FindPin(LPCWSTR id, IPin** pin) {
   if (id == nullptr || pin == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   *pin = nullptr;
   if (!Loaded() || std::wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
   *pin = &pin_;
@@ -645,7 +648,7 @@ HRESULT MfSourceFilter::FindPin(LPCWSTR id, IPin** pin) {
 
 HRESULT MfSourceFilter::QueryFilterInfo(FILTER_INFO* info) {
   if (info == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   lstrcpynW(info->achName, name_.c_str(), MAX_FILTER_NAME);
   info->pGraph = graph_;
   if (graph_ != nullptr) graph_->AddRef();
@@ -653,7 +656,7 @@ HRESULT MfSourceFilter::QueryFilterInfo(FILTER_INFO* info) {
 }
 
 HRESULT MfSourceFilter::Stop() {
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   if (state_ == State_Stopped) return S_OK;
   const bool streamed = streamer_.joinable();
   StopStreaming();
@@ -671,7 +674,7 @@ HRESULT MfSourceFilter::Pause() { return Start(State_Paused); }
 HRESULT MfSourceFilter::Run(REFERENCE_TIME) { return Start(State_Running); }
 
 HRESULT MfSourceFilter::Start(FILTER_STATE state) {
-  std::lock_guard<std::mutex> lock(control_);
+  std::lock_guard<std::recursive_mutex> lock(control_);
   // Samples flow from the pause on; running only lets the renderer play them.
   if (state_ == State_Stopped && connected_) {
     const HRESULT hr = StartStreaming();
