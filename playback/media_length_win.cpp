@@ -10,7 +10,7 @@
 #include "platform/file_io.h"
 #include "platform/limits.h"
 #include "playback/dshow_uuids.h"
-#include "playback/mf_audio_reader_win.h"
+#include "playback/mf_media_reader_win.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::playback {
@@ -41,7 +41,7 @@ std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
       graph.Reset();
       if (platform::LooksLikeUrl(path)) return std::nullopt;
       MediaFoundationRuntime runtime;
-      MfAudioReader reader;
+      MfMediaReader reader;
       if (!runtime.ok() || FAILED(reader.Open(widePath)) || reader.duration() <= 0) return std::nullopt;
       return reader.duration();
     }

@@ -323,7 +323,7 @@ bool DirectShowSession::BuildWithMediaFoundation(const GraphOptions& options) {
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_)))) {
     return false;
   }
-  ++graphsBuilt_;
+  // Still the one build: the refused graph was never handed out, so it is not counted.
   AddEqualizer(options);
   InsertEffects();
   ComPtr<IFileSourceFilter> fileSource;
@@ -331,6 +331,11 @@ bool DirectShowSession::BuildWithMediaFoundation(const GraphOptions& options) {
   if (SUCCEEDED(hr)) hr = graph_->AddFilter(source_.Get(), kMfSourceFilterName);
   if (SUCCEEDED(hr)) hr = source_.As(&fileSource);
   if (SUCCEEDED(hr)) hr = fileSource->Load(widePath_, nullptr);
+  // A picture gets the frame grabber, as the video files DirectShow reads do.
+  ComPtr<IPin> videoPin;
+  if (SUCCEEDED(hr) && options.useCapture && SUCCEEDED(source_->FindPin(kMfSourceVideoPinName, &videoPin))) {
+    InsertFrameGrabber(false);
+  }
   if (SUCCEEDED(hr)) hr = RenderOutputPins(graph_.Get(), source_.Get());
   if (FAILED(hr)) {
     DebugLine("Media Foundation source failed\n");

@@ -17,40 +17,55 @@
 #include <utility>
 
 #include "platform/com_object_win.h"
-#include "playback/mf_audio_reader_win.h"
+#include "playback/mf_media_reader_win.h"
 
 namespace kestrun::playback {
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr wchar_t kPinName[] = L"Audio";
+constexpr wchar_t kAudioPinName[] = L"Audio";
+constexpr const wchar_t* kVideoPinName = kMfSourceVideoPinName;
 constexpr LONGLONG kUnitsPerSecond = 10000000;
 // Each buffer holds about a tenth of a second: seeks and pauses answer quickly,
 // and a handful of buffers keep the renderer fed across a slow decode.
 constexpr long kBuffersPerSecond = 10;
 constexpr long kBufferCount = 6;
+constexpr long kFrameBufferCount = 3;
 
-// The PCM media type the pin offers, with its format block held by value.
-class PcmType {
+// A media type a pin offers, with its format block held by value.
+class PinType {
  public:
-  PcmType() = default;
-  explicit PcmType(const WAVEFORMATEX& format) : format_(format) {
-    format_.cbSize = 0;
-    type_.majortype = MEDIATYPE_Audio;
-    type_.subtype = MEDIASUBTYPE_PCM;
-    type_.bFixedSizeSamples = TRUE;
-    type_.bTemporalCompression = FALSE;
-    type_.lSampleSize = format_.nBlockAlign;
-    type_.formattype = FORMAT_WaveFormatEx;
-    type_.cbFormat = sizeof(WAVEFORMATEX);
-    type_.pbFormat = reinterpret_cast<BYTE*>(&format_);
+  // 16-bit PCM.
+  explicit PinType(const WAVEFORMATEX& format) {
+    WAVEFORMATEX pcm = format;
+    pcm.cbSize = 0;
+    Init(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, &pcm, sizeof(pcm), pcm.nBlockAlign);
+    // Only the PCMWAVEFORMAT part names a PCM type (peers may omit cbSize).
+    compared_ = sizeof(PCMWAVEFORMAT);
   }
-  PcmType(const PcmType&) = delete;
-  PcmType& operator=(const PcmType&) = delete;
+  // Bottom-up 24-bit RGB frames of width x height.
+  PinType(UINT32 width, UINT32 height, LONGLONG frameTime) {
+    VIDEOINFOHEADER info{};
+    info.AvgTimePerFrame = frameTime;
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = static_cast<LONG>(height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = RgbRowBytes(width) * height;
+    Init(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, &info, sizeof(info), info.bmiHeader.biSizeImage);
+    compared_ = sizeof(info);
+  }
+  PinType(const PinType&) = delete;
+  PinType& operator=(const PinType&) = delete;
+
+  static DWORD RgbRowBytes(UINT32 width) { return (width * 3 + 3) & ~3u; }
 
   const AM_MEDIA_TYPE& get() const { return type_; }
-  const WAVEFORMATEX& format() const { return format_; }
+  const WAVEFORMATEX& audio() const { return *reinterpret_cast<const WAVEFORMATEX*>(format_.data()); }
+  const VIDEOINFOHEADER& video() const { return *reinterpret_cast<const VIDEOINFOHEADER*>(format_.data()); }
 
   // Whether a type a peer proposes names this one; its null fields match anything.
   bool Fits(const AM_MEDIA_TYPE& proposed) const {
@@ -58,27 +73,68 @@ class PcmType {
     if (proposed.subtype != GUID_NULL && proposed.subtype != type_.subtype) return false;
     if (proposed.formattype == GUID_NULL) return true;
     if (proposed.formattype != type_.formattype) return false;
-    return proposed.cbFormat >= sizeof(PCMWAVEFORMAT) && proposed.pbFormat != nullptr &&
-           std::memcmp(proposed.pbFormat, &format_, sizeof(PCMWAVEFORMAT)) == 0;
+    return proposed.cbFormat >= compared_ && proposed.pbFormat != nullptr &&
+           std::memcmp(proposed.pbFormat, format_.data(), compared_) == 0;
   }
 
   // Fills out with a copy whose format block the receiver frees (CoTaskMemFree).
   HRESULT CopyTo(AM_MEDIA_TYPE& out) const {
     out = type_;
     out.pUnk = nullptr;
-    out.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
+    out.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(format_.size()));
     if (out.pbFormat == nullptr) {
       out.cbFormat = 0;
       return E_OUTOFMEMORY;
     }
-    std::memcpy(out.pbFormat, &format_, sizeof(WAVEFORMATEX));
+    std::memcpy(out.pbFormat, format_.data(), format_.size());
     return S_OK;
   }
 
  private:
-  WAVEFORMATEX format_{};
+  void Init(const GUID& major, const GUID& sub, const GUID& formatType, const void* format, size_t size,
+            ULONG sampleSize) {
+    format_.assign(static_cast<const BYTE*>(format), static_cast<const BYTE*>(format) + size);
+    type_.majortype = major;
+    type_.subtype = sub;
+    type_.bFixedSizeSamples = TRUE;
+    type_.bTemporalCompression = FALSE;
+    type_.lSampleSize = sampleSize;
+    type_.formattype = formatType;
+    type_.cbFormat = static_cast<ULONG>(format_.size());
+    type_.pbFormat = format_.data();
+  }
+
+  std::vector<BYTE> format_;
+  size_t compared_ = 0;
   AM_MEDIA_TYPE type_{};
 };
+
+// One NV12 frame (luma rows of `stride` bytes, then the interleaved chroma plane)
+// into bottom-up 24-bit BGR rows of rowBytes, with the BT.601 video-range matrix
+// the decoders' output is coded in.
+void Nv12ToBottomUpBgr(const BYTE* frame, size_t length, UINT32 width, UINT32 height, BYTE* out, size_t outSize,
+                       DWORD rowBytes) {
+  if (height == 0 || rowBytes < width * 3 || outSize < static_cast<size_t>(rowBytes) * height) return;
+  // Decoders pad rows and the luma plane; the buffer's length tells by how much.
+  const size_t stride = std::max<size_t>(width, length / (height + height / 2));
+  const size_t lumaRows = length / stride * 2 / 3;
+  if (lumaRows < height || stride * (lumaRows + height / 2) > length) return;
+  const BYTE* chroma = frame + stride * lumaRows;
+  const auto clamp = [](int value) { return static_cast<BYTE>(std::clamp(value, 0, 255)); };
+  for (UINT32 y = 0; y < height; ++y) {
+    const BYTE* luma = frame + stride * y;
+    const BYTE* uv = chroma + stride * (y / 2);
+    BYTE* row = out + static_cast<size_t>(rowBytes) * (height - 1 - y);
+    for (UINT32 x = 0; x < width; ++x) {
+      const int c = 298 * (luma[x] - 16);
+      const int d = uv[x & ~1u] - 128;
+      const int e = uv[(x & ~1u) + 1] - 128;
+      row[3 * x] = clamp((c + 516 * d + 128) >> 8);
+      row[3 * x + 1] = clamp((c - 100 * d - 208 * e + 128) >> 8);
+      row[3 * x + 2] = clamp((c + 409 * e + 128) >> 8);
+    }
+  }
+}
 
 // IEnumPins and IEnumMediaTypes over a fixed number of items, each made on demand
 // by `make(index, out)` (which hands out a reference or an allocated copy).
@@ -149,10 +205,36 @@ class StreamingApartment {
 
 class MfSourceFilter;
 
-// The audio output pin. Its references are the filter's: it lives exactly as long.
+// An output pin of one stream, with its connection and its streaming thread. Its
+// references are the filter's: it lives exactly as long. The audio pin is the one
+// that seeks; the video pin answers where the stream stands and leaves moving it to
+// the audio pin (the graph asks every renderer, and so both pins, to seek).
 class MfOutputPin final : public platform::ComInterfaces<IPin, IMediaSeeking> {
  public:
-  explicit MfOutputPin(MfSourceFilter& filter) : filter_(filter) {}
+  MfOutputPin(MfSourceFilter& filter, MfStream stream, std::unique_ptr<PinType> type)
+      : filter_(filter), stream_(stream), type_(std::move(type)) {}
+  ~MfOutputPin() { StopStreaming(); }
+  MfOutputPin(const MfOutputPin&) = delete;
+  MfOutputPin& operator=(const MfOutputPin&) = delete;
+
+  const wchar_t* name() const { return stream_ == MfStream::Audio ? kAudioPinName : kVideoPinName; }
+  bool connected() const { return static_cast<bool>(connected_); }
+  bool streaming() const { return streamer_.joinable(); }
+  IPin* peer() const { return connected_.Get(); }
+  // Starts the streaming thread (the filter's lock held, the pin connected).
+  HRESULT StartStreaming();
+  // Ends the streaming thread and waits for it (the filter's lock held).
+  void StopStreaming();
+  // Drops decoded data not yet delivered (before a seek).
+  void Discard() {
+    chunk_.bytes.clear();
+    offset_ = 0;
+  }
+  // Keeps the first decoded block read to check the file.
+  void Keep(MediaChunk chunk) {
+    chunk_ = std::move(chunk);
+    offset_ = 0;
+  }
 
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
@@ -169,7 +251,7 @@ class MfOutputPin final : public platform::ComInterfaces<IPin, IMediaSeeking> {
     *direction = PINDIR_OUTPUT;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return CopyWideText(kPinName, id); }
+  HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return CopyWideText(name(), id); }
   HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
   HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override;
   HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
@@ -215,7 +297,30 @@ class MfOutputPin final : public platform::ComInterfaces<IPin, IMediaSeeking> {
   }
 
  private:
+  void StreamLoop();
+  // Delivers the next audio block or video frame; false when the stream ended or
+  // delivery stopped (ended says which).
+  bool DeliverAudio(bool& discontinuity, bool& ended);
+  bool DeliverVideo(bool& discontinuity, bool& ended);
+  // A free buffer of the allocator and its bytes; null when delivery is stopping.
+  ComPtr<IMediaSample> NextBuffer(BYTE*& data);
+  // Hands a filled sample downstream; false when downstream refuses more.
+  bool Send(IMediaSample* sample, LONGLONG mediaStart, LONGLONG mediaEnd, long bytes, bool& discontinuity);
+  // Drops the part of the current chunk that lies before the segment start.
+  void TrimChunkToSegment();
+
   MfSourceFilter& filter_;
+  const MfStream stream_;
+  const std::unique_ptr<PinType> type_;
+  // The connection, set while stopped; the streaming thread reads it as it stands.
+  ComPtr<IPin> connected_;
+  ComPtr<IMemInputPin> input_;
+  ComPtr<IMemAllocator> allocator_;
+  // Decoded data not yet delivered; the streaming thread's while it runs.
+  MediaChunk chunk_;
+  size_t offset_ = 0;
+  std::thread streamer_;
+  std::atomic<bool> stopping_{false};
 };
 
 class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSourceFilter> {
@@ -282,51 +387,43 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   ~MfSourceFilter() override {
     std::lock_guard<std::recursive_mutex> lock(control_);
     StopStreaming();
-    allocator_.Reset();
-    input_.Reset();
-    connected_.Reset();
+    // The pins go before the reader they read from.
+    pins_.clear();
   }
 
   bool Loaded() const { return loaded_; }
-  // Pause and Run: from stopped, the streaming thread starts.
+  // Pause and Run: from stopped, the streaming threads start.
   HRESULT Start(FILTER_STATE state);
-  // Starts the streaming thread (the control lock held, the pin connected).
+  // Moves the reader to the segment start when a seek asked for it, then starts
+  // every connected pin's thread (the control lock held).
   HRESULT StartStreaming();
-  // Ends the streaming thread and waits for it (the control lock held).
+  // Ends every streaming thread (the control lock held).
   void StopStreaming();
-  // Moves to start..stop at rate, through a flush when the thread is running.
-  HRESULT Reposition(LONGLONG start, LONGLONG stop, double rate);
-  void StreamLoop();
-  // Drops the part of the current chunk that lies before the segment start.
-  void TrimChunkToSegment();
-  LONGLONG FramesToTime(size_t frames) const {
-    return static_cast<LONGLONG>(frames) * kUnitsPerSecond / type_->format().nSamplesPerSec;
+  bool Streaming() const {
+    return std::any_of(pins_.begin(), pins_.end(), [](const auto& pin) { return pin->streaming(); });
   }
+  // Moves to start..stop at rate, through a flush when the threads are running.
+  HRESULT Reposition(LONGLONG start, LONGLONG stop, double rate);
 
   // Declared first, so Media Foundation stops only after the reader is gone.
   MediaFoundationRuntime runtime_;
   // Recursive: a peer may call back into the pin (its type, its id) from inside a
-  // connection this filter makes while holding the lock. The streaming thread
-  // never takes it.
+  // connection this filter makes while holding the lock. The streaming threads
+  // never take it.
   std::recursive_mutex control_;
   FILTER_STATE state_ = State_Stopped;
   ComPtr<IReferenceClock> clock_;
   IFilterGraph* graph_ = nullptr;
   std::wstring name_;
   std::wstring path_;
-  std::unique_ptr<MfAudioReader> reader_;
-  std::unique_ptr<PcmType> type_;
+  std::unique_ptr<MfMediaReader> reader_;
   // What the seeking calls answer without the control lock (a renderer may ask from
   // the streaming thread while a control call waits for that thread); set by Load.
   std::atomic<bool> loaded_{false};
   std::atomic<LONGLONG> duration_{0};
   std::atomic<bool> canSeek_{false};
-  MfOutputPin pin_{*this};
-
-  // The connection, set while stopped; the streaming thread reads it as it stands.
-  ComPtr<IPin> connected_;
-  ComPtr<IMemInputPin> input_;
-  ComPtr<IMemAllocator> allocator_;
+  // The audio pin, then the video pin when the file has a picture; made by Load.
+  std::vector<std::unique_ptr<MfOutputPin>> pins_;
 
   // The segment: set while no streaming thread runs, except the stop position,
   // which a seek may move at any time.
@@ -334,14 +431,8 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   std::atomic<LONGLONG> segmentStop_{0};
   double rate_ = 1.0;
   bool needsSeek_ = false;
-  // Decoded data not yet delivered; the streaming thread's while it runs.
-  PcmChunk chunk_;
-  size_t offset_ = 0;
-  // Media time of the last sample delivered.
+  // Media time of the last audio sample delivered.
   std::atomic<LONGLONG> position_{0};
-
-  std::thread streamer_;
-  std::atomic<bool> stopping_{false};
 };
 
 // --- the pin ---------------------------------------------------------------------
@@ -352,10 +443,9 @@ ULONG MfOutputPin::Release() { return filter_.Release(); }
 HRESULT MfOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* proposed) {
   if (receiver == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
-  if (filter_.connected_) return VFW_E_ALREADY_CONNECTED;
+  if (connected_) return VFW_E_ALREADY_CONNECTED;
   if (filter_.state_ != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (!filter_.Loaded()) return VFW_E_NO_TYPES;
-  const PcmType& type = *filter_.type_;
+  const PinType& type = *type_;
   if (proposed != nullptr && !type.Fits(*proposed)) return VFW_E_TYPE_NOT_ACCEPTED;
 
   HRESULT hr = receiver->ReceiveConnection(this, &type.get());
@@ -366,45 +456,49 @@ HRESULT MfOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* proposed) {
   if (SUCCEEDED(hr)) {
     ALLOCATOR_PROPERTIES wanted{};
     input->GetAllocatorRequirements(&wanted);  // optional for the peer
-    const WAVEFORMATEX& format = type.format();
-    long bytes = static_cast<long>(format.nAvgBytesPerSec / kBuffersPerSecond);
-    bytes -= bytes % format.nBlockAlign;
-    wanted.cbBuffer = std::max<long>({wanted.cbBuffer, bytes, format.nBlockAlign});
-    wanted.cBuffers = std::max(wanted.cBuffers, kBufferCount);
+    // Audio: about a tenth of a second a buffer, in whole frames. Video: a frame.
+    long unit = static_cast<long>(type.get().lSampleSize);
+    long bytes = unit;
+    if (stream_ == MfStream::Audio) {
+      bytes = static_cast<long>(type.audio().nAvgBytesPerSec / kBuffersPerSecond);
+      bytes -= bytes % unit;
+    }
+    wanted.cbBuffer = std::max<long>({wanted.cbBuffer, bytes, unit});
+    wanted.cBuffers = std::max(wanted.cBuffers, stream_ == MfStream::Audio ? kBufferCount : kFrameBufferCount);
     wanted.cbAlign = std::max(wanted.cbAlign, 1L);
     if (FAILED(input->GetAllocator(&allocator)) || !allocator) {
       hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&allocator));
     }
     ALLOCATOR_PROPERTIES actual{};
     if (SUCCEEDED(hr)) hr = allocator->SetProperties(&wanted, &actual);
-    if (SUCCEEDED(hr) && (actual.cbBuffer < format.nBlockAlign || actual.cBuffers < 1)) hr = VFW_E_SIZENOTSET;
+    if (SUCCEEDED(hr) && (actual.cbBuffer < unit || actual.cBuffers < 1)) hr = VFW_E_SIZENOTSET;
     if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
   }
   if (FAILED(hr)) {
     receiver->Disconnect();
     return hr;
   }
-  filter_.connected_ = receiver;
-  filter_.input_ = std::move(input);
-  filter_.allocator_ = std::move(allocator);
+  connected_ = receiver;
+  input_ = std::move(input);
+  allocator_ = std::move(allocator);
   return S_OK;
 }
 
 HRESULT MfOutputPin::Disconnect() {
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (filter_.state_ != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (!filter_.connected_) return S_FALSE;
-  if (filter_.allocator_) filter_.allocator_->Decommit();
-  filter_.allocator_.Reset();
-  filter_.input_.Reset();
-  filter_.connected_.Reset();
+  if (!connected_) return S_FALSE;
+  if (allocator_) allocator_->Decommit();
+  allocator_.Reset();
+  input_.Reset();
+  connected_.Reset();
   return S_OK;
 }
 
 HRESULT MfOutputPin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
-  *pin = filter_.connected_.Get();
+  *pin = connected_.Get();
   if (*pin == nullptr) return VFW_E_NOT_CONNECTED;
   (*pin)->AddRef();
   return S_OK;
@@ -413,11 +507,11 @@ HRESULT MfOutputPin::ConnectedTo(IPin** pin) {
 HRESULT MfOutputPin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
-  if (!filter_.connected_) {
+  if (!connected_) {
     *type = AM_MEDIA_TYPE{};
     return VFW_E_NOT_CONNECTED;
   }
-  return filter_.type_->CopyTo(*type);
+  return type_->CopyTo(*type);
 }
 
 HRESULT MfOutputPin::QueryPinInfo(PIN_INFO* info) {
@@ -425,23 +519,21 @@ HRESULT MfOutputPin::QueryPinInfo(PIN_INFO* info) {
   info->pFilter = static_cast<IBaseFilter*>(&filter_);
   info->pFilter->AddRef();
   info->dir = PINDIR_OUTPUT;
-  lstrcpynW(info->achName, kPinName, MAX_PIN_NAME);
+  lstrcpynW(info->achName, name(), MAX_PIN_NAME);
   return S_OK;
 }
 
 HRESULT MfOutputPin::QueryAccept(const AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
-  return filter_.Loaded() && filter_.type_->Fits(*type) ? S_OK : S_FALSE;
+  return type_->Fits(*type) ? S_OK : S_FALSE;
 }
 
 HRESULT MfOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
   if (types == nullptr) return E_POINTER;
-  std::lock_guard<std::recursive_mutex> lock(filter_.control_);
-  if (!filter_.Loaded()) return VFW_E_NOT_CONNECTED;
-  // The enumerator keeps the filter (and so the type) alive.
+  // The enumerator keeps the filter (and so the pin and its type) alive.
   ComPtr<IBaseFilter> owner(static_cast<IBaseFilter*>(&filter_));
-  const PcmType* type = filter_.type_.get();
+  const PinType* type = type_.get();
   *types = new (std::nothrow) ListEnumerator<IEnumMediaTypes, AM_MEDIA_TYPE*>(
       1, [owner, type](ULONG, AM_MEDIA_TYPE** out) {
         auto* copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
@@ -514,6 +606,8 @@ HRESULT MfOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
   }
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
+  // The audio pin has moved the whole stream already, or is about to.
+  if (stream_ == MfStream::Video) return S_OK;
   const LONGLONG duration = filter_.duration_;
   const auto clamp = [duration](LONGLONG value) {
     value = std::max<LONGLONG>(value, 0);
@@ -566,7 +660,7 @@ HRESULT MfOutputPin::SetRate(double rate) {
   if (rate <= 0.0) return E_INVALIDARG;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
-  if (rate == filter_.rate_) return S_OK;
+  if (rate == filter_.rate_ || stream_ == MfStream::Video) return S_OK;
   // A new rate starts a new segment at the position reached, so the samples' times
   // and the renderer's rate agree from there on.
   return filter_.Reposition(filter_.position_, filter_.segmentStop_, rate);
@@ -586,17 +680,21 @@ HRESULT MfSourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
   std::lock_guard<std::recursive_mutex> lock(control_);
   if (reader_) return E_UNEXPECTED;
   if (!runtime_.ok()) return runtime_.result();
-  auto reader = std::make_unique<MfAudioReader>();
-  HRESULT hr = reader->Open(path);
+  auto reader = std::make_unique<MfMediaReader>();
+  HRESULT hr = reader->Open(path, true);
   if (FAILED(hr)) return hr;
   // A file whose first block cannot be decoded is refused here, while the caller
   // can still say so, rather than ending silently once it plays.
-  PcmChunk first;
-  if (reader->Read(first) != MfAudioReader::ReadResult::Data) return VFW_E_INVALID_FILE_FORMAT;
-  type_ = std::make_unique<PcmType>(reader->format());
+  MediaChunk first;
+  if (reader->Read(MfStream::Audio, first) != MfMediaReader::ReadResult::Data) return VFW_E_INVALID_FILE_FORMAT;
+  pins_.push_back(std::make_unique<MfOutputPin>(*this, MfStream::Audio, std::make_unique<PinType>(reader->format())));
+  pins_.back()->Keep(std::move(first));
+  if (reader->hasVideo()) {
+    const NvFrameFormat& video = reader->videoFormat();
+    pins_.push_back(std::make_unique<MfOutputPin>(
+        *this, MfStream::Video, std::make_unique<PinType>(video.width, video.height, video.frameTime)));
+  }
   reader_ = std::move(reader);
-  chunk_ = std::move(first);
-  offset_ = 0;
   segmentStart_ = 0;
   segmentStop_ = reader_->duration() > 0 ? reader_->duration() : MAXLONGLONG;
   position_ = 0;
@@ -614,7 +712,18 @@ HRESULT MfSourceFilter::GetCurFile(LPOLESTR* path, AM_MEDIA_TYPE* type) {
   if (!Loaded()) return E_FAIL;
   HRESULT hr = CopyWideText(path_.c_str(), path);
   if (SUCCEEDED(hr) && type != nullptr) {
-    hr = type_->CopyTo(*type);
+    // The type of the file's first stream.
+    hr = pins_.front()->ConnectionMediaType(type);
+    if (hr == VFW_E_NOT_CONNECTED) {
+      ComPtr<IEnumMediaTypes> types;
+      AM_MEDIA_TYPE* first = nullptr;
+      hr = pins_.front()->EnumMediaTypes(&types);
+      if (SUCCEEDED(hr)) hr = types->Next(1, &first, nullptr) == S_OK ? S_OK : E_FAIL;
+      if (SUCCEEDED(hr)) {
+        *type = *first;
+        CoTaskMemFree(first);
+      }
+    }
     if (FAILED(hr)) {
       CoTaskMemFree(*path);
       *path = nullptr;
@@ -626,13 +735,15 @@ HRESULT MfSourceFilter::GetCurFile(LPOLESTR* path, AM_MEDIA_TYPE* type) {
 HRESULT MfSourceFilter::EnumPins(IEnumPins** pins) {
   if (pins == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(control_);
-  // The pin exists once a file is loaded.
-  ComPtr<IPin> pin(static_cast<IPin*>(&pin_));
-  *pins = new (std::nothrow) ListEnumerator<IEnumPins, IPin*>(Loaded() ? 1 : 0, [pin](ULONG, IPin** out) {
-    *out = pin.Get();
-    (*out)->AddRef();
-    return S_OK;
-  });
+  // The pins exist once a file is loaded; the enumerator keeps the filter alive.
+  std::vector<ComPtr<IPin>> list;
+  for (const auto& pin : pins_) list.emplace_back(static_cast<IPin*>(pin.get()));
+  *pins = new (std::nothrow) ListEnumerator<IEnumPins, IPin*>(
+      static_cast<ULONG>(list.size()), [list](ULONG index, IPin** out) {
+        *out = list[index].Get();
+        (*out)->AddRef();
+        return S_OK;
+      });
   return *pins != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -640,10 +751,14 @@ HRESULT MfSourceFilter::FindPin(LPCWSTR id, IPin** pin) {
   if (id == nullptr || pin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> lock(control_);
   *pin = nullptr;
-  if (!Loaded() || std::wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
-  *pin = &pin_;
-  pin_.AddRef();
-  return S_OK;
+  for (const auto& candidate : pins_) {
+    if (std::wcscmp(id, candidate->name()) == 0) {
+      *pin = candidate.get();
+      (*pin)->AddRef();
+      return S_OK;
+    }
+  }
+  return VFW_E_NOT_FOUND;
 }
 
 HRESULT MfSourceFilter::QueryFilterInfo(FILTER_INFO* info) {
@@ -658,7 +773,7 @@ HRESULT MfSourceFilter::QueryFilterInfo(FILTER_INFO* info) {
 HRESULT MfSourceFilter::Stop() {
   std::lock_guard<std::recursive_mutex> lock(control_);
   if (state_ == State_Stopped) return S_OK;
-  const bool streamed = streamer_.joinable();
+  const bool streamed = Streaming();
   StopStreaming();
   // The next start goes on from where delivery stood.
   if (streamed) {
@@ -675,8 +790,8 @@ HRESULT MfSourceFilter::Run(REFERENCE_TIME) { return Start(State_Running); }
 
 HRESULT MfSourceFilter::Start(FILTER_STATE state) {
   std::lock_guard<std::recursive_mutex> lock(control_);
-  // Samples flow from the pause on; running only lets the renderer play them.
-  if (state_ == State_Stopped && connected_) {
+  // Samples flow from the pause on; running only lets the renderers play them.
+  if (state_ == State_Stopped && Loaded()) {
     const HRESULT hr = StartStreaming();
     if (FAILED(hr)) return hr;
   }
@@ -685,21 +800,61 @@ HRESULT MfSourceFilter::Start(FILTER_STATE state) {
 }
 
 HRESULT MfSourceFilter::StartStreaming() {
-  if (!Loaded() || !connected_ || !input_ || !allocator_) return VFW_E_NOT_CONNECTED;
-  if (streamer_.joinable()) return S_OK;
+  if (Streaming()) return S_OK;
   if (needsSeek_) {
-    chunk_.bytes.clear();
-    offset_ = 0;
+    for (const auto& pin : pins_) pin->Discard();
     // A source that cannot seek can still start again from its beginning.
     HRESULT hr = reader_->canSeek() || segmentStart_ == 0 ? reader_->Seek(segmentStart_) : E_NOTIMPL;
     if (hr == E_NOTIMPL && segmentStart_ == 0) hr = S_OK;
     if (FAILED(hr)) return hr;
     needsSeek_ = false;
   }
+  position_ = segmentStart_;
+  for (const auto& pin : pins_) {
+    if (!pin->connected()) continue;
+    const HRESULT hr = pin->StartStreaming();
+    if (FAILED(hr)) {
+      StopStreaming();
+      return hr;
+    }
+  }
+  return S_OK;
+}
+
+void MfSourceFilter::StopStreaming() {
+  for (const auto& pin : pins_) pin->StopStreaming();
+}
+
+HRESULT MfSourceFilter::Reposition(LONGLONG start, LONGLONG stop, double rate) {
+  if (start != 0 && !reader_->canSeek()) return E_NOTIMPL;
+  const bool streaming = Streaming();
+  if (streaming) {
+    // Flushing first returns a delivery blocked downstream (a paused renderer).
+    for (const auto& pin : pins_) {
+      if (pin->streaming()) pin->peer()->BeginFlush();
+    }
+    StopStreaming();
+  }
+  segmentStart_ = start;
+  segmentStop_ = stop;
+  rate_ = rate;
+  needsSeek_ = true;
+  position_ = start;
+  if (!streaming) return S_OK;
+  for (const auto& pin : pins_) {
+    if (pin->connected()) pin->peer()->EndFlush();
+  }
+  return StartStreaming();
+}
+
+// --- streaming ---------------------------------------------------------------------
+
+HRESULT MfOutputPin::StartStreaming() {
+  if (!connected_ || !input_ || !allocator_) return VFW_E_NOT_CONNECTED;
+  if (streamer_.joinable()) return S_OK;
   const HRESULT hr = allocator_->Commit();
   if (FAILED(hr)) return hr;
   stopping_ = false;
-  position_ = segmentStart_;
   try {
     streamer_ = std::thread([this] { StreamLoop(); });
   } catch (const std::system_error&) {
@@ -709,7 +864,7 @@ HRESULT MfSourceFilter::StartStreaming() {
   return S_OK;
 }
 
-void MfSourceFilter::StopStreaming() {
+void MfOutputPin::StopStreaming() {
   if (!streamer_.joinable()) return;
   stopping_ = true;
   // A thread waiting for a free buffer wakes with VFW_E_NOT_COMMITTED.
@@ -717,81 +872,116 @@ void MfSourceFilter::StopStreaming() {
   streamer_.join();
 }
 
-HRESULT MfSourceFilter::Reposition(LONGLONG start, LONGLONG stop, double rate) {
-  if (start != 0 && !reader_->canSeek()) return E_NOTIMPL;
-  const bool streaming = streamer_.joinable();
-  if (streaming) {
-    // Flushing first returns a delivery blocked downstream (a paused renderer).
-    connected_->BeginFlush();
-    StopStreaming();
-  }
-  segmentStart_ = start;
-  segmentStop_ = stop;
-  rate_ = rate;
-  needsSeek_ = true;
-  position_ = start;
-  if (!streaming) return S_OK;
-  connected_->EndFlush();
-  return StartStreaming();
-}
-
-void MfSourceFilter::TrimChunkToSegment() {
-  const WAVEFORMATEX& format = type_->format();
-  if (chunk_.time >= segmentStart_) return;
+void MfOutputPin::TrimChunkToSegment() {
+  const WAVEFORMATEX& format = type_->audio();
+  if (chunk_.time >= filter_.segmentStart_) return;
   // Media Foundation seeks to a block boundary at or before the target.
-  const LONGLONG early = segmentStart_ - chunk_.time;
+  const LONGLONG early = filter_.segmentStart_ - chunk_.time;
   const size_t frames = static_cast<size_t>(early * format.nSamplesPerSec / kUnitsPerSecond);
   offset_ = std::min(frames * format.nBlockAlign, chunk_.bytes.size());
 }
 
-void MfSourceFilter::StreamLoop() {
+void MfOutputPin::StreamLoop() {
   StreamingApartment apartment;
-  const WAVEFORMATEX& format = type_->format();
-  connected_->NewSegment(segmentStart_, segmentStop_, rate_);
+  connected_->NewSegment(filter_.segmentStart_, filter_.segmentStop_, filter_.rate_);
   bool discontinuity = true;
   bool ended = false;
   while (!stopping_) {
-    if (offset_ >= chunk_.bytes.size()) {
-      offset_ = 0;
-      // A decoding error ends the stream where it happened: what was decoded plays.
-      if (reader_->Read(chunk_) != MfAudioReader::ReadResult::Data) {
-        chunk_.bytes.clear();
-        ended = true;
-        break;
-      }
-      TrimChunkToSegment();
-      continue;
-    }
-    const LONGLONG mediaStart = chunk_.time + FramesToTime(offset_ / format.nBlockAlign);
-    const LONGLONG stopAt = segmentStop_;
-    if (mediaStart >= stopAt) {
-      ended = true;
-      break;
-    }
-    ComPtr<IMediaSample> sample;
-    if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return;
-    BYTE* data = nullptr;
-    if (FAILED(sample->GetPointer(&data))) return;
-    size_t frames = std::min<size_t>((chunk_.bytes.size() - offset_) / format.nBlockAlign,
-                                     static_cast<size_t>(sample->GetSize()) / format.nBlockAlign);
-    const LONGLONG framesToStop = (stopAt - mediaStart) * format.nSamplesPerSec / kUnitsPerSecond;
-    frames = std::max<size_t>(1, std::min<size_t>(frames, static_cast<size_t>(std::max<LONGLONG>(framesToStop, 1))));
-    const size_t bytes = frames * format.nBlockAlign;
-    std::memcpy(data, chunk_.bytes.data() + offset_, bytes);
-    REFERENCE_TIME start = static_cast<REFERENCE_TIME>((mediaStart - segmentStart_) / rate_);
-    REFERENCE_TIME end = static_cast<REFERENCE_TIME>((mediaStart + FramesToTime(frames) - segmentStart_) / rate_);
-    sample->SetTime(&start, &end);
-    sample->SetActualDataLength(static_cast<long>(bytes));
-    sample->SetSyncPoint(TRUE);
-    sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
-    discontinuity = false;
-    offset_ += bytes;
-    position_ = mediaStart;
-    // Anything but S_OK means downstream is flushing, stopping or refusing: stop
-    // pushing without an end of stream.
-    if (input_->Receive(sample.Get()) != S_OK) return;
+    const bool going = stream_ == MfStream::Audio ? DeliverAudio(discontinuity, ended)
+                                                  : DeliverVideo(discontinuity, ended);
+    if (!going) break;
   }
   if (ended && !stopping_) connected_->EndOfStream();
+}
+
+bool MfOutputPin::Send(IMediaSample* sample, LONGLONG mediaStart, LONGLONG mediaEnd, long bytes,
+                       bool& discontinuity) {
+  const LONGLONG segmentStart = filter_.segmentStart_;
+  const double rate = filter_.rate_;
+  REFERENCE_TIME start = static_cast<REFERENCE_TIME>((mediaStart - segmentStart) / rate);
+  REFERENCE_TIME end = static_cast<REFERENCE_TIME>((mediaEnd - segmentStart) / rate);
+  sample->SetTime(&start, &end);
+  sample->SetActualDataLength(bytes);
+  sample->SetSyncPoint(TRUE);
+  sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
+  discontinuity = false;
+  if (stream_ == MfStream::Audio) filter_.position_ = mediaStart;
+  // Anything but S_OK means downstream is flushing, stopping or refusing: stop
+  // pushing without an end of stream.
+  return input_->Receive(sample) == S_OK;
+}
+
+ComPtr<IMediaSample> MfOutputPin::NextBuffer(BYTE*& data) {
+  ComPtr<IMediaSample> sample;
+  // Fails once the allocator is decommitted: the thread is being stopped.
+  if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return nullptr;
+  if (FAILED(sample->GetPointer(&data))) return nullptr;
+  return sample;
+}
+
+bool MfOutputPin::DeliverAudio(bool& discontinuity, bool& ended) {
+  const WAVEFORMATEX& format = type_->audio();
+  if (offset_ >= chunk_.bytes.size()) {
+    offset_ = 0;
+    // A decoding error ends the stream where it happened: what was decoded plays.
+    if (filter_.reader_->Read(MfStream::Audio, chunk_) != MfMediaReader::ReadResult::Data) {
+      chunk_.bytes.clear();
+      ended = true;
+      return false;
+    }
+    TrimChunkToSegment();
+    return true;
+  }
+  const auto toTime = [&](size_t frames) {
+    return static_cast<LONGLONG>(frames) * kUnitsPerSecond / format.nSamplesPerSec;
+  };
+  const LONGLONG mediaStart = chunk_.time + toTime(offset_ / format.nBlockAlign);
+  const LONGLONG stopAt = filter_.segmentStop_;
+  if (mediaStart >= stopAt) {
+    ended = true;
+    return false;
+  }
+  BYTE* data = nullptr;
+  const ComPtr<IMediaSample> sample = NextBuffer(data);
+  if (!sample) return false;
+  size_t frames = std::min<size_t>((chunk_.bytes.size() - offset_) / format.nBlockAlign,
+                                   static_cast<size_t>(sample->GetSize()) / format.nBlockAlign);
+  const LONGLONG framesToStop = (stopAt - mediaStart) * format.nSamplesPerSec / kUnitsPerSecond;
+  frames = std::max<size_t>(1, std::min<size_t>(frames, static_cast<size_t>(std::max<LONGLONG>(framesToStop, 1))));
+  const size_t bytes = frames * format.nBlockAlign;
+  std::memcpy(data, chunk_.bytes.data() + offset_, bytes);
+  offset_ += bytes;
+  return Send(sample.Get(), mediaStart, mediaStart + toTime(frames), static_cast<long>(bytes), discontinuity);
+}
+
+bool MfOutputPin::DeliverVideo(bool& discontinuity, bool& ended) {
+  const VIDEOINFOHEADER& info = type_->video();
+  const LONGLONG frameTime = info.AvgTimePerFrame > 0 ? info.AvgTimePerFrame : kUnitsPerSecond / 25;
+  const MfMediaReader::ReadResult read = filter_.reader_->Read(MfStream::Video, chunk_);
+  if (read != MfMediaReader::ReadResult::Data) {
+    ended = true;
+    return false;
+  }
+  const LONGLONG mediaStart = chunk_.time;
+  // Frames before the segment start (Media Foundation seeks to a key frame) are
+  // decoded but not shown.
+  if (mediaStart + frameTime <= filter_.segmentStart_) return true;
+  // The frame on show at the start goes out even when the segment is that one
+  // instant (a frame grab seeks to the same start and stop).
+  if (mediaStart >= filter_.segmentStop_ && mediaStart > filter_.segmentStart_) {
+    ended = true;
+    return false;
+  }
+  BYTE* data = nullptr;
+  const ComPtr<IMediaSample> sample = NextBuffer(data);
+  if (!sample) return false;
+  const auto width = static_cast<UINT32>(info.bmiHeader.biWidth);
+  const auto height = static_cast<UINT32>(info.bmiHeader.biHeight);
+  const DWORD rowBytes = PinType::RgbRowBytes(width);
+  const size_t size = static_cast<size_t>(rowBytes) * height;
+  if (static_cast<size_t>(sample->GetSize()) < size) return false;
+  Nv12ToBottomUpBgr(chunk_.bytes.data(), chunk_.bytes.size(), width, height, data, size, rowBytes);
+  return Send(sample.Get(), mediaStart, mediaStart + frameTime, static_cast<long>(size), discontinuity);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-#include "playback/mf_audio_reader_win.h"
+#include "playback/mf_media_reader_win.h"
 
 #include <mfapi.h>
 #include <mferror.h>
 
 #include <cstring>
+#include <atomic>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -30,8 +31,8 @@ MediaFoundationRuntime::~MediaFoundationRuntime() {
 }
 
 // Receives the answers of the asynchronous reader on Media Foundation's worker
-// threads and hands the latest one to the thread waiting in Wait.
-class MfAudioReader::Callback final : public platform::ComObject<IMFSourceReaderCallback> {
+// threads and hands each stream's latest one to the thread waiting for it.
+class MfMediaReader::Callback final : public platform::ComObject<IMFSourceReaderCallback> {
  public:
   struct Answer {
     HRESULT status = E_FAIL;
@@ -40,39 +41,49 @@ class MfAudioReader::Callback final : public platform::ComObject<IMFSourceReader
     ComPtr<IMFSample> sample;
   };
 
-  Callback() : ready_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  bool ok() const { return static_cast<bool>(ready_); }
+  Callback() {
+    for (Slot& slot : slots_) slot.ready.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  }
+  bool ok() const { return slots_[0].ready && slots_[1].ready; }
+  // The reader's index of the video stream; answers of every other stream are audio's.
+  void SetVideoIndex(DWORD index) { videoIndex_ = index; }
 
-  HRESULT STDMETHODCALLTYPE OnReadSample(HRESULT status, DWORD, DWORD flags, LONGLONG time,
+  HRESULT STDMETHODCALLTYPE OnReadSample(HRESULT status, DWORD index, DWORD flags, LONGLONG time,
                                          IMFSample* sample) override {
+    Slot& slot = slots_[index == videoIndex_ ? 1 : 0];
     {
       std::lock_guard<std::mutex> lock(lock_);
-      answer_.status = status;
-      answer_.flags = flags;
-      answer_.time = time;
-      answer_.sample = sample;
+      slot.answer.status = status;
+      slot.answer.flags = flags;
+      slot.answer.time = time;
+      slot.answer.sample = sample;
     }
-    SetEvent(ready_.get());
+    SetEvent(slot.ready.get());
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnFlush(DWORD) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnEvent(DWORD, IMFMediaEvent*) override { return S_OK; }
 
-  // Waits for the answer to the one outstanding request; false on time-out.
-  bool Wait(Answer& answer) {
-    if (WaitForSingleObject(ready_.get(), kReadTimeoutMs) != WAIT_OBJECT_0) return false;
+  // Waits for the answer to the stream's one outstanding request; false on time-out.
+  bool Wait(MfStream stream, Answer& answer) {
+    Slot& slot = slots_[stream == MfStream::Video ? 1 : 0];
+    if (WaitForSingleObject(slot.ready.get(), kReadTimeoutMs) != WAIT_OBJECT_0) return false;
     std::lock_guard<std::mutex> lock(lock_);
-    answer = std::move(answer_);
-    answer_ = Answer{};
+    answer = std::move(slot.answer);
+    slot.answer = Answer{};
     return true;
   }
 
  private:
+  struct Slot {
+    platform::KernelHandle ready;
+    Answer answer;
+  };
   ~Callback() override = default;
 
-  platform::KernelHandle ready_;
+  std::atomic<DWORD> videoIndex_{kNoStream};
   std::mutex lock_;
-  Answer answer_;
+  Slot slots_[2];
 };
 
 namespace {
@@ -156,11 +167,24 @@ bool IsIsoMediaWithoutMovie(const wchar_t* path) {
   return FindIsoMovie(static_cast<std::uint64_t>(size.QuadPart), read) == IsoMovie::Missing;
 }
 
+// Sets a stream to decode to subtype (16-bit for PCM) and gives the type it got.
+HRESULT DecodeTo(IMFSourceReader* reader, DWORD stream, const GUID& major, const GUID& subtype,
+                 ComPtr<IMFMediaType>& current) {
+  ComPtr<IMFMediaType> wanted;
+  HRESULT hr = MFCreateMediaType(&wanted);
+  if (SUCCEEDED(hr)) hr = wanted->SetGUID(MF_MT_MAJOR_TYPE, major);
+  if (SUCCEEDED(hr)) hr = wanted->SetGUID(MF_MT_SUBTYPE, subtype);
+  if (SUCCEEDED(hr) && subtype == MFAudioFormat_PCM) hr = wanted->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, kPcmBits);
+  if (SUCCEEDED(hr)) hr = reader->SetCurrentMediaType(stream, nullptr, wanted.Get());
+  if (SUCCEEDED(hr)) hr = reader->GetCurrentMediaType(stream, &current);
+  return hr;
+}
+
 }  // namespace
 
-MfAudioReader::MfAudioReader() = default;
+MfMediaReader::MfMediaReader() = default;
 
-MfAudioReader::~MfAudioReader() {
+MfMediaReader::~MfMediaReader() {
   // Shutting the source down ends a request still outstanding after a time-out, so
   // no worker thread reads the file on after this.
   if (reader_ && broken_) {
@@ -171,7 +195,7 @@ MfAudioReader::~MfAudioReader() {
   }
 }
 
-HRESULT MfAudioReader::Open(const wchar_t* path) {
+HRESULT MfMediaReader::Open(const wchar_t* path, bool withVideo) {
   if (path == nullptr || path[0] == L'\0') return E_INVALIDARG;
   if (reader_) return E_UNEXPECTED;
   // Media Foundation cannot use such a file anyway, and one platform's MPEG-4
@@ -193,18 +217,12 @@ HRESULT MfAudioReader::Open(const wchar_t* path) {
     return hr;
   }
 
-  // Only the first audio stream is read; a video stream left selected would queue
-  // its frames behind the audio.
+  // Only the streams read are selected: one left selected unread would queue its
+  // samples in the reader for ever.
   hr = reader_->SetStreamSelection(MF_SOURCE_READER_ALL_STREAMS, FALSE);
   if (SUCCEEDED(hr)) hr = reader_->SetStreamSelection(kAudioStream, TRUE);
-  ComPtr<IMFMediaType> wanted;
-  if (SUCCEEDED(hr)) hr = MFCreateMediaType(&wanted);
-  if (SUCCEEDED(hr)) hr = wanted->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
-  if (SUCCEEDED(hr)) hr = wanted->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM);
-  if (SUCCEEDED(hr)) hr = wanted->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, kPcmBits);
-  if (SUCCEEDED(hr)) hr = reader_->SetCurrentMediaType(kAudioStream, nullptr, wanted.Get());
   ComPtr<IMFMediaType> current;
-  if (SUCCEEDED(hr)) hr = reader_->GetCurrentMediaType(kAudioStream, &current);
+  if (SUCCEEDED(hr)) hr = DecodeTo(reader_.Get(), kAudioStream, MFMediaType_Audio, MFAudioFormat_PCM, current);
   UINT32 channels = 0;
   UINT32 rate = 0;
   UINT32 bits = 0;
@@ -226,6 +244,9 @@ HRESULT MfAudioReader::Open(const wchar_t* path) {
   format_.nBlockAlign = static_cast<WORD>(channels * kPcmBits / 8);
   format_.nAvgBytesPerSec = rate * format_.nBlockAlign;
 
+  // A video stream that cannot be decoded leaves the file playable as sound.
+  if (withVideo && FAILED(SelectVideo())) videoIndex_ = kNoStream;
+
   PROPVARIANT value;
   PropVariantInit(&value);
   if (SUCCEEDED(reader_->GetPresentationAttribute(MF_SOURCE_READER_MEDIASOURCE, MF_PD_DURATION, &value)) &&
@@ -242,16 +263,19 @@ HRESULT MfAudioReader::Open(const wchar_t* path) {
   return S_OK;
 }
 
-MfAudioReader::ReadResult MfAudioReader::Read(PcmChunk& chunk) {
-  if (!reader_ || broken_) return ReadResult::Failed;
+MfMediaReader::ReadResult MfMediaReader::Read(MfStream stream, MediaChunk& chunk) {
+  const bool video = stream == MfStream::Video;
+  if (!reader_ || broken_ || (video && !hasVideo())) return ReadResult::Failed;
+  // Whole audio frames; the video frame as it comes.
+  const DWORD unit = video ? 1 : format_.nBlockAlign;
   // Gaps and stream ticks come without a sample; they are skipped.
   for (;;) {
-    if (FAILED(reader_->ReadSample(kAudioStream, 0, nullptr, nullptr, nullptr, nullptr))) {
+    if (FAILED(reader_->ReadSample(video ? videoIndex_ : kAudioStream, 0, nullptr, nullptr, nullptr, nullptr))) {
       broken_ = true;
       return ReadResult::Failed;
     }
     Callback::Answer answer;
-    if (!callback_->Wait(answer)) {
+    if (!callback_->Wait(stream, answer)) {
       // The request is still outstanding; nothing more may be asked of this reader.
       broken_ = true;
       return ReadResult::Failed;
@@ -267,7 +291,7 @@ MfAudioReader::ReadResult MfAudioReader::Read(PcmChunk& chunk) {
       DWORD length = 0;
       if (FAILED(buffer->Lock(&data, nullptr, &length))) return ReadResult::Failed;
       // Only whole frames: a torn frame would swap the channels of all that follow.
-      length -= length % format_.nBlockAlign;
+      length -= length % unit;
       chunk.bytes.assign(data, data + length);
       buffer->Unlock();
       chunk.time = answer.time;
@@ -277,7 +301,40 @@ MfAudioReader::ReadResult MfAudioReader::Read(PcmChunk& chunk) {
   }
 }
 
-HRESULT MfAudioReader::Seek(std::int64_t position) {
+HRESULT MfMediaReader::SelectVideo() {
+  // The reader's own index of the first video stream, to tell its answers apart.
+  DWORD index = 0;
+  for (;; ++index) {
+    ComPtr<IMFMediaType> native;
+    const HRESULT hr = reader_->GetNativeMediaType(index, 0, &native);
+    if (hr == MF_E_INVALIDSTREAMNUMBER) return hr;
+    GUID major{};
+    if (SUCCEEDED(hr) && SUCCEEDED(native->GetGUID(MF_MT_MAJOR_TYPE, &major)) && major == MFMediaType_Video) break;
+  }
+  ComPtr<IMFMediaType> current;
+  HRESULT hr = DecodeTo(reader_.Get(), index, MFMediaType_Video, MFVideoFormat_NV12, current);
+  UINT64 size = 0;
+  if (SUCCEEDED(hr)) hr = current->GetUINT64(MF_MT_FRAME_SIZE, &size);
+  if (FAILED(hr)) return hr;
+  video_.width = static_cast<UINT32>(size >> 32);
+  video_.height = static_cast<UINT32>(size & 0xFFFFFFFF);
+  // Even sizes only (NV12 halves both), and nothing a frame buffer cannot hold.
+  if (video_.width == 0 || video_.height == 0 || video_.width > 8192 || video_.height > 8192 ||
+      video_.width % 2 != 0 || video_.height % 2 != 0) {
+    return MF_E_INVALIDMEDIATYPE;
+  }
+  UINT64 rate = 0;
+  const UINT32 numerator = SUCCEEDED(current->GetUINT64(MF_MT_FRAME_RATE, &rate)) ? static_cast<UINT32>(rate >> 32) : 0;
+  const UINT32 denominator = static_cast<UINT32>(rate & 0xFFFFFFFF);
+  video_.frameTime = numerator != 0 && denominator != 0 ? 10000000LL * denominator / numerator : 400000;
+  hr = reader_->SetStreamSelection(index, TRUE);
+  if (FAILED(hr)) return hr;
+  videoIndex_ = index;
+  callback_->SetVideoIndex(index);
+  return S_OK;
+}
+
+HRESULT MfMediaReader::Seek(std::int64_t position) {
   if (!reader_ || broken_) return E_UNEXPECTED;
   if (!canSeek_) return E_NOTIMPL;
   PROPVARIANT value;

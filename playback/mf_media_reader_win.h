@@ -1,13 +1,14 @@
-// Decoded audio from a file through Media Foundation's source reader: the first
-// audio stream as 16-bit PCM (the equalizer's format), its length, seeking, and
-// reads that never wait longer than a bound. Used by the player's own source filter
+// Decoded media from a file through Media Foundation's source reader: the first
+// audio stream as 16-bit PCM (the equalizer's format) and, when asked for, the first
+// video stream as NV12 frames (what the decoders give everywhere), the length,
+// seeking, and reads that never wait longer than a bound. Used by the player's own source filter
 // for files DirectShow has no splitter for, and by length measuring.
 //
 // The reader runs in its asynchronous mode, so every read is a request answered on
 // a Media Foundation worker thread; the caller waits for the answer with a time-out
 // and a read that does not come back in time fails instead of hanging the caller.
-// One thread at a time uses a reader (the filter's streaming thread while it runs,
-// the thread that controls the filter otherwise).
+// One thread at a time reads each stream (the filter's streaming thread of that
+// stream while it runs); seeking needs every read answered first.
 #pragma once
 
 #include <windows.h>
@@ -37,13 +38,25 @@ class MediaFoundationRuntime {
   const HRESULT result_;
 };
 
-// One block of decoded PCM and the media time of its first byte (100 ns units).
-struct PcmChunk {
+enum class MfStream { Audio, Video };
+
+// Frames of the video stream: NV12 rows of `stride` bytes, the chroma plane after
+// `lumaRows` rows of luma.
+struct NvFrameFormat {
+  UINT32 width = 0;
+  UINT32 height = 0;
+  // 100 ns units per frame.
+  std::int64_t frameTime = 0;
+};
+
+// One block of decoded PCM, or one NV12 frame, and the media time of its first
+// byte (100 ns units).
+struct MediaChunk {
   std::vector<BYTE> bytes;
   std::int64_t time = 0;
 };
 
-class MfAudioReader {
+class MfMediaReader {
  public:
   // How long opening a file, and each read, may take before the file counts as
   // unreadable.
@@ -52,15 +65,18 @@ class MfAudioReader {
 
   enum class ReadResult { Data, End, Failed };
 
-  MfAudioReader();
-  ~MfAudioReader();
-  MfAudioReader(const MfAudioReader&) = delete;
-  MfAudioReader& operator=(const MfAudioReader&) = delete;
+  MfMediaReader();
+  ~MfMediaReader();
+  MfMediaReader(const MfMediaReader&) = delete;
+  MfMediaReader& operator=(const MfMediaReader&) = delete;
 
-  // Opens a local file and sets its first audio stream to decode to 16-bit PCM.
-  // Media Foundation must be started (MediaFoundationRuntime) for as long as the
-  // reader lives. Fails for a file without a decodable audio stream.
-  HRESULT Open(const wchar_t* path);
+  // Opens a local file and sets its first audio stream to decode to 16-bit PCM and,
+  // with withVideo, its first video stream (if any) to NV12. Media Foundation must
+  // be started (MediaFoundationRuntime) for as long as the reader lives. Fails for a
+  // file without a decodable audio stream.
+  HRESULT Open(const wchar_t* path, bool withVideo = false);
+  bool hasVideo() const { return videoIndex_ != kNoStream; }
+  const NvFrameFormat& videoFormat() const { return video_; }
   // A plain PCM format: the stream's channels and rate at 16 bits.
   const WAVEFORMATEX& format() const { return format_; }
   // 0 when the source does not tell.
@@ -70,16 +86,22 @@ class MfAudioReader {
   // The next block of PCM; End at the end of the stream, Failed on a decoding error
   // or when the answer did not come within kReadTimeoutMs (the reader is then
   // unusable: every later call fails).
-  ReadResult Read(PcmChunk& chunk);
+  ReadResult Read(MfStream stream, MediaChunk& chunk);
   // Moves the reading position (100 ns units). No read may be outstanding.
   HRESULT Seek(std::int64_t position);
 
  private:
   class Callback;
+  static constexpr DWORD kNoStream = 0xFFFFFFFF;
+
+  HRESULT SelectVideo();
 
   Microsoft::WRL::ComPtr<Callback> callback_;
   Microsoft::WRL::ComPtr<IMFSourceReader> reader_;
   WAVEFORMATEX format_{};
+  DWORD audioIndex_ = kNoStream;
+  DWORD videoIndex_ = kNoStream;
+  NvFrameFormat video_;
   std::int64_t duration_ = 0;
   bool canSeek_ = false;
   bool broken_ = false;
