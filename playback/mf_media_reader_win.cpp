@@ -220,32 +220,15 @@ HRESULT MfMediaReader::Open(const wchar_t* path, bool withVideo) {
   // Only the streams read are selected: one left selected unread would queue its
   // samples in the reader for ever.
   hr = reader_->SetStreamSelection(MF_SOURCE_READER_ALL_STREAMS, FALSE);
-  if (SUCCEEDED(hr)) hr = reader_->SetStreamSelection(kAudioStream, TRUE);
-  ComPtr<IMFMediaType> current;
-  if (SUCCEEDED(hr)) hr = DecodeTo(reader_.Get(), kAudioStream, MFMediaType_Audio, MFAudioFormat_PCM, current);
-  UINT32 channels = 0;
-  UINT32 rate = 0;
-  UINT32 bits = 0;
-  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_NUM_CHANNELS, &channels);
-  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &rate);
-  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, &bits);
-  if (SUCCEEDED(hr) && (channels == 0 || channels > 8 || rate == 0 || rate > 768000 || bits != kPcmBits)) {
-    hr = MF_E_INVALIDMEDIATYPE;
-  }
-  if (FAILED(hr)) {
+  const HRESULT audio = SUCCEEDED(hr) ? SelectAudio() : hr;
+  // A video stream that cannot be decoded leaves the file playable as sound; a
+  // picture without sound plays too.
+  if (SUCCEEDED(hr) && withVideo && FAILED(SelectVideo())) videoIndex_ = kNoStream;
+  if (FAILED(audio) && !hasVideo()) {
     reader_.Reset();
-    return hr;
+    return audio;
   }
-  format_ = WAVEFORMATEX{};
-  format_.wFormatTag = WAVE_FORMAT_PCM;
-  format_.nChannels = static_cast<WORD>(channels);
-  format_.nSamplesPerSec = rate;
-  format_.wBitsPerSample = kPcmBits;
-  format_.nBlockAlign = static_cast<WORD>(channels * kPcmBits / 8);
-  format_.nAvgBytesPerSec = rate * format_.nBlockAlign;
-
-  // A video stream that cannot be decoded leaves the file playable as sound.
-  if (withVideo && FAILED(SelectVideo())) videoIndex_ = kNoStream;
+  if (FAILED(audio)) reader_->SetStreamSelection(kAudioStream, FALSE);
 
   PROPVARIANT value;
   PropVariantInit(&value);
@@ -265,7 +248,7 @@ HRESULT MfMediaReader::Open(const wchar_t* path, bool withVideo) {
 
 MfMediaReader::ReadResult MfMediaReader::Read(MfStream stream, MediaChunk& chunk) {
   const bool video = stream == MfStream::Video;
-  if (!reader_ || broken_ || (video && !hasVideo())) return ReadResult::Failed;
+  if (!reader_ || broken_ || (video ? !hasVideo() : !hasAudio_)) return ReadResult::Failed;
   // Whole audio frames; the video frame as it comes.
   const DWORD unit = video ? 1 : format_.nBlockAlign;
   // Gaps and stream ticks come without a sample; they are skipped.
@@ -299,6 +282,31 @@ MfMediaReader::ReadResult MfMediaReader::Read(MfStream stream, MediaChunk& chunk
     }
     if ((answer.flags & MF_SOURCE_READERF_ENDOFSTREAM) != 0) return ReadResult::End;
   }
+}
+
+HRESULT MfMediaReader::SelectAudio() {
+  HRESULT hr = reader_->SetStreamSelection(kAudioStream, TRUE);
+  ComPtr<IMFMediaType> current;
+  if (SUCCEEDED(hr)) hr = DecodeTo(reader_.Get(), kAudioStream, MFMediaType_Audio, MFAudioFormat_PCM, current);
+  UINT32 channels = 0;
+  UINT32 rate = 0;
+  UINT32 bits = 0;
+  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_NUM_CHANNELS, &channels);
+  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &rate);
+  if (SUCCEEDED(hr)) hr = current->GetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, &bits);
+  if (SUCCEEDED(hr) && (channels == 0 || channels > 8 || rate == 0 || rate > 768000 || bits != kPcmBits)) {
+    hr = MF_E_INVALIDMEDIATYPE;
+  }
+  if (FAILED(hr)) return hr;
+  format_ = WAVEFORMATEX{};
+  format_.wFormatTag = WAVE_FORMAT_PCM;
+  format_.nChannels = static_cast<WORD>(channels);
+  format_.nSamplesPerSec = rate;
+  format_.wBitsPerSample = kPcmBits;
+  format_.nBlockAlign = static_cast<WORD>(channels * kPcmBits / 8);
+  format_.nAvgBytesPerSec = rate * format_.nBlockAlign;
+  hasAudio_ = true;
+  return S_OK;
 }
 
 HRESULT MfMediaReader::SelectVideo() {

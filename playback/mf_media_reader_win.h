@@ -73,11 +73,12 @@ class MfMediaReader {
   // Opens a local file and sets its first audio stream to decode to 16-bit PCM and,
   // with withVideo, its first video stream (if any) to NV12. Media Foundation must
   // be started (MediaFoundationRuntime) for as long as the reader lives. Fails for a
-  // file without a decodable audio stream.
+  // file without a decodable audio stream (or, with withVideo, video stream).
   HRESULT Open(const wchar_t* path, bool withVideo = false);
+  bool hasAudio() const { return hasAudio_; }
   bool hasVideo() const { return videoIndex_ != kNoStream; }
   const NvFrameFormat& videoFormat() const { return video_; }
-  // A plain PCM format: the stream's channels and rate at 16 bits.
+  // A plain PCM format: the stream's channels and rate at 16 bits (with hasAudio).
   const WAVEFORMATEX& format() const { return format_; }
   // 0 when the source does not tell.
   std::int64_t duration() const { return duration_; }
@@ -94,12 +95,14 @@ class MfMediaReader {
   class Callback;
   static constexpr DWORD kNoStream = 0xFFFFFFFF;
 
+  HRESULT SelectAudio();
   HRESULT SelectVideo();
 
   Microsoft::WRL::ComPtr<Callback> callback_;
   Microsoft::WRL::ComPtr<IMFSourceReader> reader_;
   WAVEFORMATEX format_{};
   DWORD audioIndex_ = kNoStream;
+  bool hasAudio_ = false;
   DWORD videoIndex_ = kNoStream;
   NvFrameFormat video_;
   std::int64_t duration_ = 0;

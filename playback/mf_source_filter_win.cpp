@@ -206,9 +206,10 @@ class StreamingApartment {
 class MfSourceFilter;
 
 // An output pin of one stream, with its connection and its streaming thread. Its
-// references are the filter's: it lives exactly as long. The audio pin is the one
-// that seeks; the video pin answers where the stream stands and leaves moving it to
-// the audio pin (the graph asks every renderer, and so both pins, to seek).
+// references are the filter's: it lives exactly as long. The leading pin (the
+// sound's) is the one that seeks; the other answers where the stream stands and
+// leaves moving it to the leader (the graph asks every renderer, and so both pins,
+// to seek).
 class MfOutputPin final : public platform::ComInterfaces<IPin, IMediaSeeking> {
  public:
   MfOutputPin(MfSourceFilter& filter, MfStream stream, std::unique_ptr<PinType> type)
@@ -218,6 +219,9 @@ class MfOutputPin final : public platform::ComInterfaces<IPin, IMediaSeeking> {
   MfOutputPin& operator=(const MfOutputPin&) = delete;
 
   const wchar_t* name() const { return stream_ == MfStream::Audio ? kAudioPinName : kVideoPinName; }
+  // The first pin (the sound's, else the picture's) moves the stream for all and
+  // tells the position.
+  bool Leads() const;
   bool connected() const { return static_cast<bool>(connected_); }
   bool streaming() const { return streamer_.joinable(); }
   IPin* peer() const { return connected_.Get(); }
@@ -422,7 +426,8 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   std::atomic<bool> loaded_{false};
   std::atomic<LONGLONG> duration_{0};
   std::atomic<bool> canSeek_{false};
-  // The audio pin, then the video pin when the file has a picture; made by Load.
+  // The audio pin when the file has sound, then the video pin when it has a
+  // picture; made by Load.
   std::vector<std::unique_ptr<MfOutputPin>> pins_;
 
   // The segment: set while no streaming thread runs, except the stop position,
@@ -431,13 +436,14 @@ class MfSourceFilter final : public platform::ComObject<IBaseFilter, IFileSource
   std::atomic<LONGLONG> segmentStop_{0};
   double rate_ = 1.0;
   bool needsSeek_ = false;
-  // Media time of the last audio sample delivered.
+  // Media time of the last sample the leading pin delivered.
   std::atomic<LONGLONG> position_{0};
 };
 
 // --- the pin ---------------------------------------------------------------------
 
 ULONG MfOutputPin::AddRef() { return filter_.AddRef(); }
+bool MfOutputPin::Leads() const { return filter_.pins_.front().get() == this; }
 ULONG MfOutputPin::Release() { return filter_.Release(); }
 
 HRESULT MfOutputPin::Connect(IPin* receiver, const AM_MEDIA_TYPE* proposed) {
@@ -606,8 +612,8 @@ HRESULT MfOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
   }
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
-  // The audio pin has moved the whole stream already, or is about to.
-  if (stream_ == MfStream::Video) return S_OK;
+  // The leading pin has moved the whole stream already, or is about to.
+  if (!Leads()) return S_OK;
   const LONGLONG duration = filter_.duration_;
   const auto clamp = [duration](LONGLONG value) {
     value = std::max<LONGLONG>(value, 0);
@@ -660,7 +666,7 @@ HRESULT MfOutputPin::SetRate(double rate) {
   if (rate <= 0.0) return E_INVALIDARG;
   std::lock_guard<std::recursive_mutex> lock(filter_.control_);
   if (!filter_.Loaded()) return E_UNEXPECTED;
-  if (rate == filter_.rate_ || stream_ == MfStream::Video) return S_OK;
+  if (rate == filter_.rate_ || !Leads()) return S_OK;
   // A new rate starts a new segment at the position reached, so the samples' times
   // and the renderer's rate agree from there on.
   return filter_.Reposition(filter_.position_, filter_.segmentStop_, rate);
@@ -685,15 +691,20 @@ HRESULT MfSourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
   if (FAILED(hr)) return hr;
   // A file whose first block cannot be decoded is refused here, while the caller
   // can still say so, rather than ending silently once it plays.
+  // The first stream (the sound, else the picture) is the one checked.
   MediaChunk first;
-  if (reader->Read(MfStream::Audio, first) != MfMediaReader::ReadResult::Data) return VFW_E_INVALID_FILE_FORMAT;
-  pins_.push_back(std::make_unique<MfOutputPin>(*this, MfStream::Audio, std::make_unique<PinType>(reader->format())));
-  pins_.back()->Keep(std::move(first));
+  const MfStream checked = reader->hasAudio() ? MfStream::Audio : MfStream::Video;
+  if (reader->Read(checked, first) != MfMediaReader::ReadResult::Data) return VFW_E_INVALID_FILE_FORMAT;
+  if (reader->hasAudio()) {
+    pins_.push_back(
+        std::make_unique<MfOutputPin>(*this, MfStream::Audio, std::make_unique<PinType>(reader->format())));
+  }
   if (reader->hasVideo()) {
     const NvFrameFormat& video = reader->videoFormat();
     pins_.push_back(std::make_unique<MfOutputPin>(
         *this, MfStream::Video, std::make_unique<PinType>(video.width, video.height, video.frameTime)));
   }
+  pins_.front()->Keep(std::move(first));
   reader_ = std::move(reader);
   segmentStart_ = 0;
   segmentStop_ = reader_->duration() > 0 ? reader_->duration() : MAXLONGLONG;
@@ -905,7 +916,7 @@ bool MfOutputPin::Send(IMediaSample* sample, LONGLONG mediaStart, LONGLONG media
   sample->SetSyncPoint(TRUE);
   sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
   discontinuity = false;
-  if (stream_ == MfStream::Audio) filter_.position_ = mediaStart;
+  if (Leads()) filter_.position_ = mediaStart;
   // Anything but S_OK means downstream is flushing, stopping or refusing: stop
   // pushing without an end of stream.
   return input_->Receive(sample) == S_OK;
@@ -957,12 +968,14 @@ bool MfOutputPin::DeliverAudio(bool& discontinuity, bool& ended) {
 bool MfOutputPin::DeliverVideo(bool& discontinuity, bool& ended) {
   const VIDEOINFOHEADER& info = type_->video();
   const LONGLONG frameTime = info.AvgTimePerFrame > 0 ? info.AvgTimePerFrame : kUnitsPerSecond / 25;
-  const MfMediaReader::ReadResult read = filter_.reader_->Read(MfStream::Video, chunk_);
-  if (read != MfMediaReader::ReadResult::Data) {
+  // The frame read when the file was checked comes first.
+  if (chunk_.bytes.empty() && filter_.reader_->Read(MfStream::Video, chunk_) != MfMediaReader::ReadResult::Data) {
     ended = true;
     return false;
   }
-  const LONGLONG mediaStart = chunk_.time;
+  const MediaChunk frame = std::move(chunk_);
+  chunk_.bytes.clear();
+  const LONGLONG mediaStart = frame.time;
   // Frames before the segment start (Media Foundation seeks to a key frame) are
   // decoded but not shown.
   if (mediaStart + frameTime <= filter_.segmentStart_) return true;
@@ -980,7 +993,7 @@ bool MfOutputPin::DeliverVideo(bool& discontinuity, bool& ended) {
   const DWORD rowBytes = PinType::RgbRowBytes(width);
   const size_t size = static_cast<size_t>(rowBytes) * height;
   if (static_cast<size_t>(sample->GetSize()) < size) return false;
-  Nv12ToBottomUpBgr(chunk_.bytes.data(), chunk_.bytes.size(), width, height, data, size, rowBytes);
+  Nv12ToBottomUpBgr(frame.bytes.data(), frame.bytes.size(), width, height, data, size, rowBytes);
   return Send(sample.Get(), mediaStart, mediaStart + frameTime, static_cast<long>(size), discontinuity);
 }
 

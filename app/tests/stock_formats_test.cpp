@@ -305,6 +305,23 @@ TEST_F(StockVideoTest, Mp4VideoShowsInTheViewAndCaptures) {
   EXPECT_LT(difference / reference.size(), 8.0);
 }
 
+// A video without sound: the picture alone carries the stream, its position and
+// its end.
+TEST_F(StockVideoTest, SilentMp4PlaysToItsEnd) {
+  const std::string path = MediaPath("video-silent.mp4");
+  if (!Exists(path)) GTEST_SKIP() << "video-silent.mp4 was not made (no H.264 encoder in this ffmpeg)";
+  OpenAndPlay(path.c_str());
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << WindowText(Main().titleDisplay());
+  EXPECT_FALSE(Player().audioOnly);
+  EXPECT_NEAR(static_cast<double>(Player().duration), 2.0 * kSecond, 0.2 * kSecond);
+  const ComPtr<IBaseFilter> source = playback::FindFilterByName(Session(), kSourceName);
+  ASSERT_TRUE(source);
+  ComPtr<IPin> audio;
+  EXPECT_EQ(source->FindPin(L"Audio", &audio), VFW_E_NOT_FOUND);
+  // The normal play mode closes the player at the end of the stream.
+  EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 10000));
+}
+
 class StockFormatsBadInputTest : public PlayerWindowTest {};
 
 // Empty, cut short and mislabelled files: the unsupported text, no graph, and no
