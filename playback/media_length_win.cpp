@@ -42,7 +42,7 @@ std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
       if (platform::LooksLikeUrl(path)) return std::nullopt;
       MediaFoundationRuntime runtime;
       MfMediaReader reader;
-      if (!runtime.ok() || FAILED(reader.Open(widePath)) || reader.duration() <= 0) return std::nullopt;
+      if (!runtime.ok() || FAILED(reader.Open(widePath, true)) || reader.duration() <= 0) return std::nullopt;
       return reader.duration();
     }
     ComPtr<IMediaSeeking> seeking;

@@ -979,9 +979,9 @@ bool MfOutputPin::DeliverVideo(bool& discontinuity, bool& ended) {
   // Frames before the segment start (Media Foundation seeks to a key frame) are
   // decoded but not shown.
   if (mediaStart + frameTime <= filter_.segmentStart_) return true;
-  // The frame on show at the start goes out even when the segment is that one
-  // instant (a frame grab seeks to the same start and stop).
-  if (mediaStart >= filter_.segmentStop_ && mediaStart > filter_.segmentStart_) {
+  // A segment shows at least one frame: a frame grab seeks to the same start and
+  // stop, and the frame that follows a seek may start after both.
+  if (mediaStart >= filter_.segmentStop_ && !discontinuity) {
     ended = true;
     return false;
   }

@@ -318,6 +318,9 @@ TEST_F(StockVideoTest, SilentMp4PlaysToItsEnd) {
   ASSERT_TRUE(source);
   ComPtr<IPin> audio;
   EXPECT_EQ(source->FindPin(L"Audio", &audio), VFW_E_NOT_FOUND);
+  const auto length = playback::MeasureMediaDuration(path.c_str());
+  ASSERT_TRUE(length.has_value()) << "the length command measures it too";
+  EXPECT_NEAR(static_cast<double>(*length), 2.0 * kSecond, 0.2 * kSecond);
   // The normal play mode closes the player at the end of the stream.
   EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 10000));
 }
