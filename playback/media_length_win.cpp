@@ -10,6 +10,7 @@
 #include "platform/file_io.h"
 #include "platform/limits.h"
 #include "playback/dshow_uuids.h"
+#include "playback/mf_media_reader_win.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::playback {
@@ -34,7 +35,16 @@ std::optional<std::int64_t> MeasureMediaDuration(const char* path) {
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)))) {
       return std::nullopt;
     }
-    if (FAILED(graph->RenderFile(widePath, nullptr))) return std::nullopt;
+    // What DirectShow cannot render, Media Foundation may read; its header knows
+    // the length without a graph.
+    if (FAILED(graph->RenderFile(widePath, nullptr))) {
+      graph.Reset();
+      if (platform::LooksLikeUrl(path)) return std::nullopt;
+      MediaFoundationRuntime runtime;
+      MfMediaReader reader;
+      if (!runtime.ok() || FAILED(reader.Open(widePath, true)) || reader.duration() <= 0) return std::nullopt;
+      return reader.duration();
+    }
     ComPtr<IMediaSeeking> seeking;
     if (FAILED(graph.As(&seeking))) return std::nullopt;
     LONGLONG length = 0;

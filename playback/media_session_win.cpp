@@ -16,6 +16,7 @@
 #include "playback/debug_line.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/frame_grab_win.h"
+#include "playback/mf_source_filter_win.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
 #include "settings/settings_store.h"
@@ -300,7 +301,10 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
       InsertFrameGrabber(true);
     }
     InsertEffects();
-    if (FAILED(graph_->RenderFile(widePath_, nullptr))) {
+    // Where DirectShow has no splitter for a file (FLAC or MPEG-4 audio on a stock
+    // Windows), Media Foundation may still decode it. Which files need that is
+    // found by trying, so a machine with more splitters keeps using them.
+    if (FAILED(graph_->RenderFile(widePath_, nullptr)) && (isUrl || !BuildWithMediaFoundation(options))) {
       RemoveEqualizerFromGraph();
       return Fail(kUnsupportedText);
     }
@@ -308,6 +312,36 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
   TakeInterfaces();
   graphBuiltPending_ = true;
   return BuiltOutcome();
+}
+
+bool DirectShowSession::BuildWithMediaFoundation(const GraphOptions& options) {
+  // A fresh graph: a refused RenderFile may have left a source filter behind.
+  RemoveEqualizerFromGraph();
+  grabber_.Reset();
+  source_.Reset();
+  graph_.Reset();
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_)))) {
+    return false;
+  }
+  // Still the one build: the refused graph was never handed out, so it is not counted.
+  AddEqualizer(options);
+  InsertEffects();
+  ComPtr<IFileSourceFilter> fileSource;
+  HRESULT hr = CreateMfSourceFilter(source_.ReleaseAndGetAddressOf());
+  if (SUCCEEDED(hr)) hr = graph_->AddFilter(source_.Get(), kMfSourceFilterName);
+  if (SUCCEEDED(hr)) hr = source_.As(&fileSource);
+  if (SUCCEEDED(hr)) hr = fileSource->Load(widePath_, nullptr);
+  // A picture gets the frame grabber, as the video files DirectShow reads do.
+  ComPtr<IPin> videoPin;
+  if (SUCCEEDED(hr) && options.useCapture && SUCCEEDED(source_->FindPin(kMfSourceVideoPinName, &videoPin))) {
+    InsertFrameGrabber(false);
+  }
+  if (SUCCEEDED(hr)) hr = RenderOutputPins(graph_.Get(), source_.Get());
+  if (FAILED(hr)) {
+    DebugLine("Media Foundation source failed\n");
+    return false;
+  }
+  return true;
 }
 
 void DirectShowSession::TakeInterfaces() {

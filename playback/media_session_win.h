@@ -143,6 +143,8 @@ class DirectShowSession final : public MediaBackend,
   bool TryWindowsMediaCore(bool useCapture, bool& failed);
   bool PlayCdTrack(PlaybackView& view);
   bool PlayUrl();
+  // Builds a new graph with the player's Media Foundation source for the path.
+  bool BuildWithMediaFoundation(const GraphOptions& options);
   void TakeInterfaces();
   void DetectVideo();
   void PlaceVideoView();

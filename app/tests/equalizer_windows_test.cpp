@@ -72,18 +72,6 @@ std::string ReadText(const char* name) {
   return text;
 }
 
-// Root-mean-square of the left channel of 16-bit stereo PCM.
-double LeftRms(const std::vector<std::uint8_t>& pcm) {
-  const std::size_t frames = pcm.size() / 4;
-  if (frames == 0) return 0.0;
-  double sum = 0.0;
-  for (std::size_t frame = 0; frame < frames; ++frame) {
-    const auto sample = static_cast<std::int16_t>(pcm[frame * 4] | (pcm[frame * 4 + 1] << 8));
-    sum += static_cast<double>(sample) * sample;
-  }
-  return std::sqrt(sum / static_cast<double>(frames));
-}
-
 // Runs body on a helper thread once a top-level window of this process with caption
 // appears, while this thread runs the modal code in start(). Returns whether the
 // window was found.
@@ -180,7 +168,7 @@ TEST_F(EqualizerWindowTest, MovingASliderChangesTheAudioThroughTheFilter) {
     EXPECT_EQ(built, S_OK);
     if (FAILED(built)) return 0.0;
     EXPECT_TRUE(graph.RunToCompletion());
-    const double rms = LeftRms(graph.collector.Joined());
+    const double rms = equalizer::testing::LeftRms(graph.collector.Joined());
     graph.Release();
     return rms;
   };

@@ -188,6 +188,14 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
 }
 
 HRESULT GrabberGraph::Build(IBaseFilter* equalizer, const std::wstring& file) {
+  HRESULT hr = Prepare();
+  if (FAILED(hr)) return hr;
+  ComPtr<IBaseFilter> source;
+  if (FAILED(hr = graph->AddSourceFilter(file.c_str(), L"Source", &source))) return hr;
+  return Complete(equalizer, source.Get());
+}
+
+HRESULT GrabberGraph::Prepare() {
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
   if (FAILED(hr)) return hr;
   hr = CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&grabberFilter));
@@ -201,14 +209,23 @@ HRESULT GrabberGraph::Build(IBaseFilter* equalizer, const std::wstring& file) {
   grabber->SetMediaType(&audio);
   grabber->SetBufferSamples(FALSE);
   grabber->SetCallback(&collector, 0);
+  return S_OK;
+}
 
-  ComPtr<IBaseFilter> source;
-  if (FAILED(hr = graph->AddSourceFilter(file.c_str(), L"Source", &source))) return hr;
+HRESULT GrabberGraph::BuildFrom(IBaseFilter* equalizer, IBaseFilter* source) {
+  HRESULT hr = Prepare();
+  if (FAILED(hr)) return hr;
+  if (FAILED(hr = graph->AddFilter(source, L"Source"))) return hr;
+  return Complete(equalizer, source);
+}
+
+HRESULT GrabberGraph::Complete(IBaseFilter* equalizer, IBaseFilter* source) {
+  HRESULT hr = S_OK;
   if (FAILED(hr = graph->AddFilter(equalizer, L"Equalizer"))) return hr;
   if (FAILED(hr = graph->AddFilter(grabberFilter.Get(), L"Grabber"))) return hr;
   if (FAILED(hr = graph->AddFilter(renderer.Get(), L"Null"))) return hr;
   // The graph puts the file's parser between the source and the equalizer.
-  if (FAILED(hr = graph->Connect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
+  if (FAILED(hr = graph->Connect(FirstPin(source, PINDIR_OUTPUT).Get(),
                                  FirstPin(equalizer, PINDIR_INPUT).Get())))
     return hr;
   if (FAILED(hr = graph->ConnectDirect(FirstPin(equalizer, PINDIR_OUTPUT).Get(),
@@ -247,6 +264,17 @@ void GrabberGraph::Release() {
   grabberFilter.Reset();
   renderer.Reset();
   graph.Reset();
+}
+
+double LeftRms(const std::vector<std::uint8_t>& pcm) {
+  const std::size_t frames = pcm.size() / 4;
+  if (frames == 0) return 0.0;
+  double sum = 0.0;
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    const auto sample = static_cast<std::int16_t>(pcm[frame * 4] | (pcm[frame * 4 + 1] << 8));
+    sum += static_cast<double>(sample) * sample;
+  }
+  return std::sqrt(sum / static_cast<double>(frames));
 }
 
 bool PinConnected(IBaseFilter* filter, const wchar_t* pinName) {

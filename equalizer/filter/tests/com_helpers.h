@@ -88,10 +88,21 @@ struct GrabberGraph {
 
   // Builds the graph around `equalizer` for a file; returns the failing step's code.
   HRESULT Build(IBaseFilter* equalizer, const std::wstring& file);
+  // The same behind a source filter that has its file already (and decodes it).
+  HRESULT BuildFrom(IBaseFilter* equalizer, IBaseFilter* source);
   // Runs to the end of the stream; false on timeout or failure.
   bool RunToCompletion(DWORD timeoutMs = 60000);
   void Release();
+
+ private:
+  // The graph, grabber and renderer, before any source is in.
+  HRESULT Prepare();
+  // Adds the equalizer behind source and connects the chain to the renderer.
+  HRESULT Complete(IBaseFilter* equalizer, IBaseFilter* source);
 };
+
+// Root-mean-square of the left channel of 16-bit stereo PCM.
+double LeftRms(const std::vector<std::uint8_t>& pcm);
 
 // Whether the filter's pin of that name is connected.
 bool PinConnected(IBaseFilter* filter, const wchar_t* pinName);
