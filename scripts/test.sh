@@ -41,7 +41,11 @@ for flavour in native tsan windows; do
   case "$flavour" in
   native) run_ctest native -j "$(nproc)" ;;
   tsan) run_ctest tsan -j "$(nproc)" -L concurrency ;;
-  windows) run_ctest windows ;;
+  # Wine 8's GStreamer parser can lose the wake-up of a stream that has just ended, so
+  # IMediaControl::Stop then never returns (parser_cleanup_stream waits for ever); a
+  # Windows test that meets it times out, and is run once more. A test that fails
+  # twice fails the run.
+  windows) run_ctest windows --repeat until-pass:2 ;;
   esac
 done
 
