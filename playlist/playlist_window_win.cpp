@@ -1,14 +1,12 @@
 #include "playlist/playlist_window_win.h"
 
 #include <commctrl.h>
-#include <dsound.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
-#include <mutex>
 #include <utility>
 
 #include "platform/ansi_text.h"
@@ -18,7 +16,6 @@
 #include "platform/modal_guard_win.h"
 #include "platform/time_format.h"
 #include "platform/win32_handles.h"
-#include "playlist/folder_scan_win.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
 #include "playlist/memory_row_store.h"
@@ -29,7 +26,6 @@
 #include "playlist/tag_commands.h"
 #include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
-#include "tags/length/header_length.h"
 
 namespace kestrun::playlist {
 
@@ -43,13 +39,6 @@ namespace {
 constexpr char kErrorCaption[] = "エラー";
 constexpr char kDragCursorName[] = "DRAG_CURSOR";
 constexpr UINT_PTR kListHandlerId = 1;
-// The timer that applies what the workers of a long command found.
-constexpr UINT_PTR kWorkTimerId = 0x4B52;
-constexpr UINT kWorkTimerMs = 30;
-// A scan hands its rows over in batches of this many, or when this long has passed.
-constexpr int kScanBatchRows = 256;
-constexpr DWORD kScanBatchMs = 20;
-
 struct ColumnSpec {
   const char* header;
   int width;
@@ -70,7 +59,8 @@ constexpr LetterKey kLetterKeys[] = {
     {'W', IDM_LENGTH_ALL},            {'X', IDM_LIST_SAVE_EXTENDED_M3U},
 };
 
-// The cursor while a long command runs; the arrow comes back when it ends.
+// The cursor while the window adds a drop's files itself; the arrow comes back
+// when it is done.
 class WaitCursor {
  public:
   WaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
@@ -79,132 +69,27 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// As many length workers as the machine has processors (at least two: a graph
-// build also waits for the file system).
-int WorkerCount() {
-  SYSTEM_INFO info{};
-  GetSystemInfo(&info);
-  return std::max(2, static_cast<int>(info.dwNumberOfProcessors));
-}
-
-// A length graph spends part of its time waiting for its own streaming threads,
-// so two graphs per processor keep the processors busy (on two processors: 17
-// rows a second against 13 with one per processor; three per processor gave no
-// more).
-int LengthWorkerCount() {
-  constexpr int kMostGraphsAtOnce = 16;
-  return std::min(kMostGraphsAtOnce, 2 * WorkerCount());
-}
-
-// Each worker has a COM apartment of its own: the length graphs and the Windows
-// Media tag reader are COM objects. Workers run below the window's priority, so
-// the window keeps answering while they use the processors.
-thread_local bool workerComReady = false;
-void EnterWorkerApartment() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-  const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  workerComReady = result == S_OK || result == S_FALSE;
-}
-void LeaveWorkerApartment() {
-  if (workerComReady) CoUninitialize();
-  workerComReady = false;
-}
-
-// The sound device held open while length graphs are built and released on several
-// threads at once. Each graph opens the device for its audio renderer; with no other
-// holder, releasing the last graph tears the device down while another thread may
-// be opening it, which some audio layers do not survive. One handle for the run
-// keeps it open (and spares every graph the device's set-up).
-class SoundDeviceHold {
- public:
-  SoundDeviceHold() {
-    if (FAILED(DirectSoundCreate8(nullptr, &sound_, nullptr))) sound_ = nullptr;
-  }
-  ~SoundDeviceHold() {
-    if (sound_ != nullptr) sound_->Release();
-  }
-  SoundDeviceHold(const SoundDeviceHold&) = delete;
-  SoundDeviceHold& operator=(const SoundDeviceHold&) = delete;
-
- private:
-  IDirectSound8* sound_ = nullptr;
-};
-
-// One worker for each processor: length graphs use the processors, and tag reading
-// waits for the file system, which a second reader keeps busy meanwhile.
-std::unique_ptr<RowWork> MakeWork(RowWork::Operation operation, int workers) {
-  return std::make_unique<RowWork>(workers, std::move(operation), EnterWorkerApartment, LeaveWorkerApartment);
-}
-
 void CheckItem(HMENU menu, int id, bool checked) {
   if (menu != nullptr) CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 }  // namespace
 
-// While rows are added or changed in bulk the list does not redraw (or update its
-// scroll bar) after each one: painting is by far the slowest part of a change. The
-// pump shows the progress a few times a second.
-// Pauses nest (a dropped playlist file inside a drop); only the outermost one
-// switches redrawing.
-class RedrawPause {
- public:
-  RedrawPause(HWND list, int& depth) : list_(list), depth_(depth) {
-    if (depth_++ == 0) SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  }
-  ~RedrawPause() {
-    if (--depth_ != 0) return;
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list_, nullptr, TRUE);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
-  // Lets the list paint what has changed when the last time it did is long enough ago.
-  void ShowProgress() {
-    constexpr DWORD kProgressMs = 250;
-    const DWORD now = GetTickCount();
-    if (now - lastShown_ < kProgressMs) return;
-    lastShown_ = now;
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list_, nullptr, TRUE);
-    UpdateWindow(list_);
-    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  }
-
- private:
-  HWND list_;
-  int& depth_;
-  DWORD lastShown_ = GetTickCount();
-};
-
-// A long command: refuses others (see BulkRun), shows the wait cursor and holds
-// the list's redrawing, which the message pump lets through now and then.
-class PlaylistWindow::LongRun {
- public:
-  explicit LongRun(PlaylistWindow& window) : window_(window), run_(window.bulk_), pause_(window.list_, window.redrawDepth_) {
-    window_.redrawPause_ = &pause_;
-  }
-  ~LongRun() { window_.redrawPause_ = nullptr; }
-  LongRun(const LongRun&) = delete;
-  LongRun& operator=(const LongRun&) = delete;
-
- private:
-  PlaylistWindow& window_;
-  BulkRun::Scope run_;
-  WaitCursor wait_;
-  RedrawPause pause_;
-};
-
 PlaylistWindow::PlaylistWindow() { RegisterCommands(); }
 
-PlaylistWindow::~PlaylistWindow() {
-  // Workers end before the rows they report to go.
-  work_.reset();
-  retired_.clear();
-  runMark_.reset();
+// The window's WM_DESTROY tears down; a window that still exists is destroyed here
+// while this object can still see that message.
+PlaylistWindow::~PlaylistWindow() { Destroy(); }
+
+void PlaylistWindow::TearDown() {
+  // The program is closing: the workers stop (before the rows they report to go)
+  // and what they found is not applied.
+  runner_.Detach();
+  dragger_.Detach();
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
+  list_ = nullptr;
+  // The rows outlive the window (the automatic playlist is saved after it).
   view_.reset();
 }
 
@@ -213,7 +98,6 @@ RowStore* PlaylistWindow::rows() const { return rows_.get(); }
 HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory,
                             PlaylistHost* host, platform::DialogRouter* router) {
   host_ = host;
-  router_ = router;
   mainWindow_ = mainWindow;
   if (CreateHidden(instance, "IDD_LISTDLG", nullptr, router) == nullptr) return nullptr;
   list_ = GetDlgItem(window(), IDC_PLAYLIST_LIST);
@@ -250,7 +134,8 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   rows_ = std::make_unique<MemoryRowStore>();
   view_ = std::make_unique<RowListView>(list_, *rows_);
   popupMenu_.reset(LoadMenuA(instance, "POPUP"));
-  dragCursor_ = LoadCursorA(instance, kDragCursorName);
+  runner_.Attach(window(), *rows_, view_.get(), [this](const BulkRunner::Ending& ending) { OnRunEnded(ending); });
+  dragger_.Attach(list_, *rows_, view_.get(), LoadCursorA(instance, kDragCursorName));
   listHandler_.Install(list_, &PlaylistWindow::ListProc, kListHandlerId, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -263,75 +148,84 @@ void PlaylistWindow::RescaleColumns(int dpi) {
   columnDpi_ = dpi;
 }
 
+bool PlaylistWindow::Allowed(Needs needs) const {
+  switch (needs) {
+    case Needs::Nothing:
+      return true;
+    case Needs::Rows:
+      return rows_ != nullptr;
+    case Needs::IdleRows:
+      return rows_ != nullptr && !runner_.running();
+  }
+  return false;
+}
+
+void PlaylistWindow::AddCommand(std::initializer_list<int> ids, Needs needs, std::function<void(int id)> action) {
+  commands_.Add(ids, [this, needs, action = std::move(action)](int id) {
+    if (Allowed(needs)) action(id);
+  });
+}
+
 void PlaylistWindow::RegisterCommands() {
-  // Commands that change the rows or walk them wait while a long command runs:
-  // they would pull the rows from under its walk. They are refused, not queued,
-  // so nothing happens later that the user no longer expects.
-  const auto guarded = [this](void (PlaylistWindow::*action)()) {
-    return [this, action](int) {
-      if (bulk_.running() || rows_ == nullptr) return;
-      (this->*action)();
-    };
-  };
-  const auto bulk = [this](bool selectedOnly, RunKind kind) {
-    return [this, selectedOnly, kind](int) {
-      if (bulk_.running() || rows_ == nullptr) return;
-      RunBulk(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_), kind);
-    };
-  };
-  commands_.Add(IDM_PLAY, [this](int) { PlayFirstSelected(); });
-  commands_.Add({IDM_LIST_MOVE_DOWN, IDM_LIST_MOVE_DOWN_BAR}, [this](int) { MoveSelection(+1); });
-  commands_.Add({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, [this](int) { MoveSelection(-1); });
+  const auto run = [this](void (PlaylistWindow::*action)()) { return [this, action](int) { (this->*action)(); }; };
+  AddCommand({IDM_PLAY}, Needs::Rows, run(&PlaylistWindow::PlayFirstSelected));
+  AddCommand({IDM_LIST_MOVE_DOWN, IDM_LIST_MOVE_DOWN_BAR}, Needs::IdleRows, [this](int) { MoveSelection(+1); });
+  AddCommand({IDM_LIST_MOVE_UP, IDM_LIST_MOVE_UP_BAR}, Needs::IdleRows, [this](int) { MoveSelection(-1); });
   // Closing (the menu, the C key, the close button) stops a long command as well.
-  commands_.Add(IDM_LIST_CLOSE, [this](int) {
+  AddCommand({IDM_LIST_CLOSE}, Needs::Nothing, [this](int) {
     CancelRun();
     Hide();
   });
-  commands_.Add(IDM_LIST_ADD_FILES, guarded(&PlaylistWindow::AddFilesByDialog));
-  commands_.Add(IDM_LIST_ADD_FOLDER, [this](int) { AddFolderByBrowser(false); });
-  commands_.Add(IDM_LIST_ADD_FOLDER_TREE, [this](int) { AddFolderByBrowser(true); });
-  commands_.Add(IDM_LIST_OPEN, guarded(&PlaylistWindow::OpenPlaylist));
-  commands_.Add(IDM_LIST_SAVE_EXTENDED_M3U, [this](int) { SavePlaylist(true); });
-  commands_.Add(IDM_LIST_SAVE_PLAIN_M3U, [this](int) { SavePlaylist(false); });
-  commands_.Add(IDM_LIST_REMOVE_SELECTED, [this](int) {
-    if (bulk_.running() || rows_ == nullptr) return;
-    // One pass over the rows, however many are selected.
-    rows_->DeleteSelectedRows();
-  });
-  commands_.Add(IDM_LIST_REMOVE_ALL, guarded(&PlaylistWindow::RemoveAll));
-  commands_.Add(IDM_LIST_TOPMOST, [this](int) { ToggleTopmost(); });
-  commands_.Add(IDM_TAGS_READ_SELECTED, bulk(true, RunKind::Tags));
-  commands_.Add(IDM_TAGS_READ_ALL, bulk(false, RunKind::Tags));
-  commands_.Add(IDM_LENGTH_SELECTED, bulk(true, RunKind::Lengths));
-  commands_.Add(IDM_LENGTH_ALL, bulk(false, RunKind::Lengths));
+  AddCommand({IDM_LIST_ADD_FILES}, Needs::IdleRows, run(&PlaylistWindow::AddFilesByDialog));
+  AddCommand({IDM_LIST_ADD_FOLDER}, Needs::IdleRows, [this](int) { AddFolderByBrowser(false); });
+  AddCommand({IDM_LIST_ADD_FOLDER_TREE}, Needs::IdleRows, [this](int) { AddFolderByBrowser(true); });
+  AddCommand({IDM_LIST_OPEN}, Needs::IdleRows, run(&PlaylistWindow::OpenPlaylist));
+  AddCommand({IDM_LIST_SAVE_EXTENDED_M3U}, Needs::Rows, [this](int) { SavePlaylist(true); });
+  AddCommand({IDM_LIST_SAVE_PLAIN_M3U}, Needs::Rows, [this](int) { SavePlaylist(false); });
+  // One pass over the rows, however many are selected.
+  AddCommand({IDM_LIST_REMOVE_SELECTED}, Needs::IdleRows, [this](int) { rows_->DeleteSelectedRows(); });
+  AddCommand({IDM_LIST_REMOVE_ALL}, Needs::IdleRows, run(&PlaylistWindow::RemoveAll));
+  AddCommand({IDM_LIST_TOPMOST}, Needs::Nothing, run(&PlaylistWindow::ToggleTopmost));
+  AddCommand({IDM_TAGS_READ_SELECTED}, Needs::IdleRows,
+             [this](int) { runner_.ReadTags(SelectedRows(*rows_), Lookup()); });
+  AddCommand({IDM_TAGS_READ_ALL}, Needs::IdleRows, [this](int) { runner_.ReadTags(AllRows(*rows_), Lookup()); });
+  const auto measure = [this](bool selectedOnly) {
+    return [this, selectedOnly](int) {
+      if (host_ == nullptr) return;
+      PlaylistHost* host = host_;
+      runner_.MeasureLengths(selectedOnly ? SelectedRows(*rows_) : AllRows(*rows_),
+                             [host](const std::string& path) { return host->MeasureDuration(path); });
+    };
+  };
+  AddCommand({IDM_LENGTH_SELECTED}, Needs::IdleRows, measure(true));
+  AddCommand({IDM_LENGTH_ALL}, Needs::IdleRows, measure(false));
   // Esc in the window (the dialog turns it into IDCANCEL) stops a long command.
-  commands_.Add(IDCANCEL, [this](int) { CancelRun(); });
-  commands_.Add(IDM_TAG_AUTO, [this](int) { SetAlwaysId3v1(false); });
-  commands_.Add(IDM_TAG_ALWAYS_ID3V1, [this](int) { SetAlwaysId3v1(true); });
-  commands_.Add(IDM_TAG_UNICODE, [this](int) {
+  AddCommand({IDCANCEL}, Needs::Nothing, [this](int) { CancelRun(); });
+  AddCommand({IDM_TAG_AUTO}, Needs::Nothing, [this](int) { SetAlwaysId3v1(false); });
+  AddCommand({IDM_TAG_ALWAYS_ID3V1}, Needs::Nothing, [this](int) { SetAlwaysId3v1(true); });
+  AddCommand({IDM_TAG_UNICODE}, Needs::Nothing, [this](int) {
     if (host_ == nullptr) return;
     host_->setUnicodeTags(!host_->unicodeTags());
     ShowUnicodeTags(host_->unicodeTags());
   });
-  commands_.Add(IDM_ALWAYS_TAG_READ, [this](int) {
+  AddCommand({IDM_ALWAYS_TAG_READ}, Needs::Nothing, [this](int) {
     if (host_ == nullptr) return;
     host_->setAlwaysTagRead(!host_->alwaysTagRead());
     CheckItem(popup(), IDM_ALWAYS_TAG_READ, host_->alwaysTagRead());
   });
-  commands_.Add(IDM_TAG_EDITOR, [this](int) { OpenTagEditor(); });
-  // Renaming walks the selected rows and changes their paths: not during a long run.
-  commands_.Add({IDM_RENAME_PAREN_ARTIST_TITLE, IDM_RENAME_TITLE, IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE,
-                 IDM_RENAME_ARTIST_DASH_TITLE, IDM_RENAME_USER_PATTERN},
-                [this](int id) {
-                  if (bulk_.running() || rows_ == nullptr || host_ == nullptr) return;
-                  const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
-                  if (!form) return;
-                  HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                  RenameSelectedRows(*rows_, *form,
-                                     {host_->alwaysId3v1(), host_->renamePattern(), UnicodeConverter()});
-                  SetCursor(previous);
-                });
-  commands_.Add(IDM_RENAME_USER_PATTERN_SETUP, [this](int) {
+  AddCommand({IDM_TAG_EDITOR}, Needs::Nothing, run(&PlaylistWindow::OpenTagEditor));
+  // Renaming walks the selected rows and changes their paths.
+  AddCommand({IDM_RENAME_PAREN_ARTIST_TITLE, IDM_RENAME_TITLE, IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE,
+              IDM_RENAME_ARTIST_DASH_TITLE, IDM_RENAME_USER_PATTERN},
+             Needs::IdleRows, [this](int id) {
+               if (host_ == nullptr) return;
+               const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
+               if (!form) return;
+               HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+               RenameSelectedRows(*rows_, *form, {host_->alwaysId3v1(), host_->renamePattern(), UnicodeConverter()});
+               SetCursor(previous);
+             });
+  AddCommand({IDM_RENAME_USER_PATTERN_SETUP}, Needs::Nothing, [this](int) {
     if (host_ != nullptr) host_->EditRenamePattern();
   });
 }
@@ -375,8 +269,11 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_SETCURSOR:
       // The wait cursor stays while a long command hands out messages; while
       // workers run in the background, the arrow with the working sign.
-      if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
+      if (HCURSOR cursor = runner_.RunCursor()) {
+        SetCursor(cursor);
+      } else {
+        return false;
+      }
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
       result = TRUE;
       return true;
@@ -384,20 +281,11 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result);
     case WM_TIMER:
-      if (wParam != kWorkTimerId) return false;
-      OnWorkTimer();
+      if (!runner_.OnTimer(wParam)) return false;
       result = TRUE;
       return true;
     case WM_DESTROY:
-      if (drag_.dragging) CancelDrag();
-      // The program is closing: the workers stop, what they found is not applied.
-      KillTimer(window(), kWorkTimerId);
-      work_.reset();
-      retired_.clear();
-      runMark_.reset();
-          listHandler_.Remove();
-      // The rows outlive the window (the automatic playlist is saved after it).
-      view_.reset();
+      TearDown();
       return false;
     default:
       return false;
@@ -430,7 +318,7 @@ bool PlaylistWindow::OnNotify(const NMHDR& header, INT_PTR& result) {
       SortByColumn(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return true;
     case LVN_BEGINDRAG:
-      if (!bulk_.running()) BeginDrag(reinterpret_cast<const NMLISTVIEW&>(header).iItem);
+      if (!runner_.running()) dragger_.Begin(reinterpret_cast<const NMLISTVIEW&>(header).iItem);
       return true;
     default:
       return false;
@@ -444,7 +332,7 @@ void PlaylistWindow::Hide() {
 }
 
 void PlaylistWindow::PlayFirstSelected() {
-  if (rows_ == nullptr || host_ == nullptr) return;
+  if (host_ == nullptr) return;
   const int row = rows_->NextSelected(-1);
   if (row < 0) return;
   const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
@@ -480,10 +368,10 @@ void PlaylistWindow::LoadPlaylist(const std::string& path) {
 }
 
 void PlaylistWindow::MoveSelection(int step) {
-  if (bulk_.running() || !rows_) return;
+  if (!Allowed(Needs::IdleRows)) return;
   // The list keeps its focus and shift-click anchor by index; a selected row that
   // holds one takes it along.
-  std::array<int, 2> marks = ListMarks();
+  std::array<int, 2> marks = ListMarks(list_, rows_->RowCount());
   std::array<bool, 2> carried{};
   for (size_t i = 0; i < marks.size(); ++i) carried[i] = marks[i] >= 0 && rows_->IsSelected(marks[i]);
   bool moved = false;
@@ -495,24 +383,11 @@ void PlaylistWindow::MoveSelection(int step) {
   for (size_t i = 0; i < marks.size(); ++i) {
     if (carried[i]) marks[i] += step;
   }
-  SetListMarks(marks);
-}
-
-std::array<int, 2> PlaylistWindow::ListMarks() const {
-  // The control keeps these through removals and count changes, so either may name
-  // a row that is gone; such a mark is taken as none.
-  const int count = rows_ != nullptr ? rows_->RowCount() : 0;
-  const auto inRows = [count](LRESULT row) { return row >= 0 && row < count ? static_cast<int>(row) : -1; };
-  return {inRows(ListView_GetNextItem(list_, -1, LVNI_FOCUSED)), inRows(ListView_GetSelectionMark(list_))};
-}
-
-void PlaylistWindow::SetListMarks(const std::array<int, 2>& marks) {
-  if (marks[0] >= 0) ListView_SetItemState(list_, marks[0], LVIS_FOCUSED, LVIS_FOCUSED);
-  if (marks[1] >= 0) ListView_SetSelectionMark(list_, marks[1]);
+  SetListMarks(list_, marks);
 }
 
 void PlaylistWindow::SortByColumn(int column) {
-  if (rows_ == nullptr || bulk_.running()) return;
+  if (!Allowed(Needs::IdleRows)) return;
   // The list keeps its focus and shift-click anchor by index; they follow their
   // rows through the sort, found again by key.
   const int count = rows_->RowCount();
@@ -525,7 +400,6 @@ void PlaylistWindow::SortByColumn(int column) {
 }
 
 void PlaylistWindow::SavePlaylist(bool extended) {
-  if (rows_ == nullptr) return;
   const std::string path = ShowSavePlaylistDialog(window());
   if (path.empty()) return;
   WindowPlaylistFileErrors errors(mainWindow_);
@@ -548,18 +422,17 @@ void PlaylistWindow::AddFilesByDialog() {
 }
 
 void PlaylistWindow::AddFiles(const std::vector<std::string>& paths) {
-  if (rows_ == nullptr || bulk_.running()) return;
-  int first = 0;
+  if (!Allowed(Needs::IdleRows)) return;
+  const int first = rows_->RowCount();
   {
-    LongRun run(*this);
-    first = rows_->RowCount();
+    const WaitCursor wait;
+    const RowListView::Hold hold(view_.get());
     for (const std::string& path : paths) appendRow(*rows_, path);
   }
   ReadTagsFrom(first);
 }
 
 void PlaylistWindow::AddFolderByBrowser(bool tree) {
-  if (rows_ == nullptr || bulk_.running()) return;
   const platform::ModalTurn turn;
   if (!turn) return;
   BROWSEINFOA browse{};
@@ -580,38 +453,8 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
 }
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
-  if (rows_ == nullptr || bulk_.running()) return;
-  // The scan runs on a thread of its own into a row store of its own, handing its
-  // rows over in batches; the tags of the rows it adds are read by the workers as
-  // they arrive.
-  auto refusals = std::make_shared<ScanRefusals>();
-  std::unique_ptr<RowWork> work = MakeWork(TagOperation(), WorkerCount());
-  work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    MemoryRowStore found;
-    DWORD lastHanded = GetTickCount();
-    bool open = true;
-    const auto hand = [&] {
-      std::vector<NewRow> batch;
-      batch.reserve(static_cast<std::size_t>(found.RowCount()));
-      for (int row = 0; row < found.RowCount(); ++row) {
-        batch.push_back({found.Cell(row, Column::Path), found.Cell(row, Column::Title)});
-      }
-      found.DeleteAllRows();
-      lastHanded = GetTickCount();
-      open = deliver(std::move(batch));
-      return open;
-    };
-    const ScanPump pump = [&] {
-      if (found.RowCount() >= kScanBatchRows || GetTickCount() - lastHanded >= kScanBatchMs) return hand();
-      return true;
-    };
-    *refusals = tree ? addFolderTree(folder, found, pump) : addFolderFiles(folder, found, pump);
-    if (open) hand();
-  });
-  scanRefusals_ = refusals;
-  tagNewRows_ = host_ != nullptr && host_->alwaysTagRead();
-  StartRun(RunKind::Adding, std::move(work));
+  if (!Allowed(Needs::IdleRows)) return;
+  runner_.ScanFolder(folder, tree, Lookup(), host_ != nullptr && host_->alwaysTagRead());
 }
 
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
@@ -620,234 +463,82 @@ void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
   MessageBoxA(window(), message, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
+void PlaylistWindow::CancelRun() { runner_.Cancel(); }
+
 void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, platform::PathRefusal refused) {
   if (rows_ == nullptr) return;
-  if (bulk_.running()) {
-    // Taken now, added when the run ends: a drop is never lost.
-    waitingDrops_.emplace_back(paths, refused);
-    return;
-  }
-  int first = 0;
-  {
-    LongRun run(*this);
-    first = rows_->RowCount();
-    for (const std::string& path : paths) {
-      const DWORD attributes = GetFileAttributesA(path.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        const ScanRefusals scan = addFolderFiles(path, *rows_, [this] { return PumpNowAndThen(); });
-        if (refused == platform::PathRefusal::None) refused = scan.first;
-      } else if (IsM3uFileName(path)) {
-        LoadPlaylist(path);
-      } else {
-        appendRow(*rows_, path);
+  // Taken now and added in turn: a drop is never lost, and one that arrives while a
+  // long command runs waits for its end.
+  DroppedFiles drop;
+  drop.paths = paths;
+  drop.refused = refused;
+  runner_.QueueDrop(std::move(drop));
+  ContinueDrops();
+}
+
+void PlaylistWindow::ContinueDrops() {
+  // A dropped playlist file's error box hands out messages; a drop arriving then
+  // joins the queue and this loop adds it.
+  if (addingDrops_) return;
+  addingDrops_ = true;
+  while (list_ != nullptr && !runner_.running()) {
+    DroppedFiles* drop = runner_.CurrentDrop();
+    if (drop == nullptr) break;
+    if (!drop->started()) drop->firstRow = rows_->RowCount();
+    std::optional<std::string> folder;
+    {
+      // The drop's own steps count as a long command, so commands handed out by an
+      // error box meanwhile are refused as during a scan.
+      const BulkRun::Scope mark(runner_.marks());
+      const WaitCursor wait;
+      const RowListView::Hold hold(view_.get());
+      while (!folder && drop->next < drop->paths.size()) {
+        const std::string path = drop->paths[drop->next++];
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+          folder = path;
+        } else if (IsM3uFileName(path)) {
+          LoadPlaylist(path);
+          if (list_ == nullptr) break;  // the window went while the error box was up
+        } else {
+          appendRow(*rows_, path);
+        }
       }
     }
+    if (list_ == nullptr) break;
+    // A folder adds its own media files (no subfolders) through a worker scan; the
+    // rest of the drop follows when the scan has ended.
+    if (folder) {
+      runner_.ScanFolder(*folder, false, Lookup(), false);
+      continue;
+    }
+    const DroppedFiles done = runner_.FinishDrop();
+    // The tags of every row the drop added, then one message for the whole drop.
+    ReadTagsFrom(done.firstRow);
+    ShowRefusal(done.refused);
   }
-  ReadTagsFrom(first);
-  // One message for the whole drop, after the rows that could be added are there.
-  ShowRefusal(refused);
-  // Drops that came while this one was scanning a folder.
-  TakeWaitingDrops();
+  addingDrops_ = false;
+}
+
+void PlaylistWindow::OnRunEnded(const BulkRunner::Ending& ending) {
+  DroppedFiles* drop = runner_.CurrentDrop();
+  if (drop != nullptr && drop->started()) {
+    // The run was the scan of a dropped folder.
+    if (drop->refused == platform::PathRefusal::None) drop->refused = ending.refused;
+    if (ending.cancelled) {
+      // Esc stops the whole drop: what came after the folder is not added either.
+      const DroppedFiles stopped = runner_.FinishDrop();
+      ShowRefusal(stopped.refused);
+    }
+  } else {
+    ShowRefusal(ending.refused);
+  }
+  ContinueDrops();
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
   if (host_ == nullptr || !host_->alwaysTagRead() || rows_->RowCount() == 0) return;
-  RunBulk(RowsFrom(*rows_, first), RunKind::Tags);
-}
-
-RowWork::Operation PlaylistWindow::TagOperation() const {
-  const TitleLookup lookup = Lookup();
-  return [lookup](const RowJob& job) { return ReadTagsChange(job, lookup); };
-}
-
-RowWork::Operation PlaylistWindow::LengthOperation() const {
-  PlaylistHost* host = host_;
-  // Opened by the first row that needs a graph (a run of header lengths never
-  // opens the device) and held as long as the work's operation exists: until its
-  // last worker has ended.
-  struct Device {
-    std::once_flag opened;
-    std::unique_ptr<SoundDeviceHold> hold;
-  };
-  auto device = std::make_shared<Device>();
-  return [host, device](const RowJob& job) {
-    RowChange change;
-    change.job = job;
-    change.setLength = true;
-    // The file's own header when it settles the length; a graph otherwise.
-    std::optional<std::int64_t> duration = tags::ReadHeaderDuration(job.path);
-    if (!duration && host != nullptr) {
-      std::call_once(device->opened, [&] { device->hold = std::make_unique<SoundDeviceHold>(); });
-      duration = host->MeasureDuration(job.path);
-    }
-    // A file that cannot be rendered has no length to show.
-    if (duration) change.length = FormatLength(*duration / platform::kUnitsPerSecond);
-    return change;
-  };
-}
-
-void PlaylistWindow::RunBulk(const std::vector<int>& walk, RunKind kind) {
-  if (walk.empty() || bulk_.running()) return;
-  if (kind == RunKind::Lengths && host_ == nullptr) return;
-  std::unique_ptr<RowWork> work =
-      kind == RunKind::Lengths ? MakeWork(LengthOperation(), LengthWorkerCount()) : MakeWork(TagOperation(), WorkerCount());
-  work->Add(JobsForRows(*rows_, walk));
-  work->CloseInput();
-  tagNewRows_ = false;
-  StartRun(kind, std::move(work));
-}
-
-void PlaylistWindow::StartRun(RunKind kind, std::unique_ptr<RowWork> work) {
-  runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
-  work_ = std::move(work);
-  runKind_ = kind;
-  inputClosed_ = kind != RunKind::Adding;
-  rowsAdded_ = 0;
-  char caption[256] = {};
-  GetWindowTextA(window(), caption, sizeof(caption));
-  savedCaption_ = caption;
-  progressShown_ = false;
-  // Rows arriving at the end are shown a few times a second, not every tick.
-  constexpr DWORD kCountIntervalMs = 250;
-  if (view_ != nullptr) view_->PaceCount(kCountIntervalMs);
-  SetTimer(window(), kWorkTimerId, kWorkTimerMs, nullptr);
-  ShowProgress();
-}
-
-void PlaylistWindow::ShowProgress() {
-  if (work_ == nullptr) return;
-  // A caption change costs a frame repaint: a few times a second is enough.
-  constexpr DWORD kCaptionMs = 200;
-  const DWORD now = GetTickCount();
-  if (progressShown_ && now - lastCaption_ < kCaptionMs) return;
-  progressShown_ = true;
-  lastCaption_ = now;
-  char format[128] = {};
-  const UINT id = runKind_ == RunKind::Lengths ? IDS_PLAYLIST_MEASURING
-                  : runKind_ == RunKind::Tags || inputClosed_ ? IDS_PLAYLIST_READING_TAGS
-                                                              : IDS_PLAYLIST_ADDING;
-  if (LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof(format)) == 0) return;
-  char text[192] = {};
-  if (id == IDS_PLAYLIST_ADDING) {
-    std::snprintf(text, sizeof(text), format, rowsAdded_);
-  } else {
-    std::snprintf(text, sizeof(text), format, work_->done(), work_->total());
-  }
-  SetWindowTextA(window(), text);
-}
-
-bool PlaylistWindow::ApplyWork(RowWork& work, bool current) {
-  // Slices of what arrived, until the queue is empty or this tick has had its
-  // share of time: the windows keep answering however fast the workers are.
-  constexpr std::size_t kSlice = 64;
-  constexpr DWORD kMostMsPerTick = 8;
-  const DWORD start = GetTickCount();
-  // The list is told the rows that came and went once per tick, not once per row.
-  // Its redrawing is not held: the list asks only for the rows it shows, so it
-  // paints what changed when it gets to it, while switching redrawing off and on
-  // made it repaint everything at once (50 to 90 ms under Wine, a frozen window).
-  const RowListView::Hold hold(view_.get());
-  for (;;) {
-    RowWork::Batch batch = work.Take(kSlice);
-    // A stopped scan's rows are not added.
-    if (current && !batch.added.empty()) {
-      const int first = rows_->RowCount();
-      for (const NewRow& row : batch.added) {
-        const int index = appendRow(*rows_, row.path);
-        if (!row.title.empty()) rows_->SetCell(index, Column::Title, row.title);
-      }
-      rowsAdded_ += static_cast<int>(batch.added.size());
-      if (tagNewRows_) work.Add(JobsForRows(*rows_, RowsFrom(*rows_, first)));
-    }
-    for (const RowChange& change : batch.changed) ApplyRowChange(*rows_, change);
-    if (current && !inputClosed_ && batch.producerDone) {
-      // Every row the scan found is in the list and its job handed out.
-      inputClosed_ = true;
-      work.CloseInput();
-    }
-    if (batch.finished) return false;
-    if (batch.added.size() < kSlice && batch.changed.size() < kSlice) break;
-    if (GetTickCount() - start >= kMostMsPerTick) break;
-  }
-  return true;
-}
-
-void PlaylistWindow::OnWorkTimer() {
-  if (rows_ == nullptr) return;
-  retired_.erase(std::remove_if(retired_.begin(), retired_.end(),
-                                [this](const std::unique_ptr<RowWork>& work) { return !ApplyWork(*work, false); }),
-                 retired_.end());
-  if (work_ != nullptr) {
-    if (!ApplyWork(*work_, true)) {
-      EndRun();
-    } else {
-      ShowProgress();
-    }
-  }
-  if (work_ == nullptr && retired_.empty()) KillTimer(window(), kWorkTimerId);
-}
-
-void PlaylistWindow::CancelRun() {
-  if (work_ == nullptr) return;
-  work_->Cancel();
-  scanRefusals_.reset();  // the scan may still be writing them; a stopped scan tells nothing
-  // Its workers finish the file in hand; the timer still applies what they find
-  // (to rows that hold that file) and lets them go.
-  retired_.push_back(std::move(work_));
-  EndRun();
-}
-
-void PlaylistWindow::EndRun() {
-  if (work_ != nullptr) work_.reset();  // every thread has ended
-  runMark_.reset();
-  if (view_ != nullptr) view_->PaceCount(0);
-  SetWindowTextA(window(), savedCaption_.c_str());
-  std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_);
-  if (refusals != nullptr) ShowRefusal(refusals->first);
-  TakeWaitingDrops();
-}
-
-void PlaylistWindow::TakeWaitingDrops() {
-  // In the order they came; each may start a run of its own, and the ones after it
-  // wait for that.
-  while (!waitingDrops_.empty() && !bulk_.running()) {
-    auto [paths, refused] = std::move(waitingDrops_.front());
-    waitingDrops_.erase(waitingDrops_.begin());
-    AddDroppedPaths(paths, refused);
-  }
-}
-
-bool PlaylistWindow::PumpNowAndThen() {
-  // Looking at the queue costs about as much as adding a row, so while files are
-  // added the queue is emptied every few milliseconds instead of after each one.
-  constexpr DWORD kPumpIntervalMs = 10;
-  const DWORD now = GetTickCount();
-  if (now - lastPump_ < kPumpIntervalMs) return true;
-  lastPump_ = now;
-  // Bounded: a window that never validates itself would keep a paint message waiting.
-  constexpr int kMostMessages = 64;
-  MSG message;
-  for (int i = 0; i < kMostMessages && PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); ++i) {
-    if (!PumpOneMessage()) return false;
-  }
-  return list_ != nullptr && IsWindow(list_);
-}
-
-bool PlaylistWindow::PumpOneMessage() {
-  if (redrawPause_ != nullptr) redrawPause_->ShowProgress();
-  MSG message;
-  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // The loop that waits for it must still see it.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return false;
-    }
-    if (router_ == nullptr || !router_->Route(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-  return list_ != nullptr && IsWindow(list_);
+  runner_.ReadTags(RowsFrom(*rows_, first), Lookup());
 }
 
 tags::AnsiFromUtf16 PlaylistWindow::UnicodeConverter() const {
@@ -922,13 +613,14 @@ LRESULT CALLBACK PlaylistWindow::ListProc(HWND window, UINT message, WPARAM wPar
 }
 
 bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  const POINT client{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   switch (message) {
     case WM_SETCURSOR:
-      if (!bulk_.running()) return false;
-      SetCursor(LoadCursorA(nullptr, work_ != nullptr ? IDC_APPSTARTING : IDC_WAIT));
-      result = TRUE;
-      return true;
+      if (HCURSOR cursor = runner_.RunCursor()) {
+        SetCursor(cursor);
+        result = TRUE;
+        return true;
+      }
+      return false;
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) CancelRun();
       for (const LetterKey& key : kLetterKeys) {
@@ -957,98 +649,12 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       return true;
     }
     case WM_MOUSEMOVE:
-      if (drag_.dragging) DragMove(client);
-      return false;
     case WM_LBUTTONUP:
-      if (!drag_.dragging) return false;
-      EndDrag(client);
-      return true;
     case WM_CAPTURECHANGED:
-      if (drag_.dragging) CancelDrag();
-      return false;
+      return dragger_.OnListMessage(message, lParam);
     default:
       return false;
   }
-}
-
-void PlaylistWindow::SetTrackSelect(bool on) {
-  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_TRACKSELECT, on ? LVS_EX_TRACKSELECT : 0);
-}
-
-void PlaylistWindow::BeginDrag(int row) {
-  if (!beginRowDrag(drag_, *rows_, row)) return;
-  dropAllowed_ = false;
-  scrollDebt_ = 0;
-  SetTrackSelect(true);
-  SetCapture(list_);
-}
-
-void PlaylistWindow::DragMove(POINT client) {
-  POINT screen = client;
-  ClientToScreen(list_, &screen);
-  RECT area{};
-  GetClientRect(list_, &area);
-  POINT topLeft{area.left, area.top};
-  POINT bottomRight{area.right, area.bottom};
-  ClientToScreen(list_, &topLeft);
-  ClientToScreen(list_, &bottomRight);
-  const DragZone zone = ClassifyDragPosition(screen.x, screen.y, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
-  dropAllowed_ = zone == DragZone::Drop;
-  SetCursor(dropAllowed_ && dragCursor_ != nullptr ? dragCursor_ : LoadCursorA(nullptr, IDC_NO));
-  if (zone == DragZone::ScrollDown || zone == DragZone::ScrollUp) {
-    ScrollWhileDragging(zone == DragZone::ScrollDown ? kDragScrollPixels : -kDragScrollPixels);
-  } else {
-    scrollDebt_ = 0;
-  }
-}
-
-void PlaylistWindow::ScrollWhileDragging(int pixels) {
-  // A report-view list scrolls by whole rows and drops a request of fewer pixels
-  // than a row is high, so the 8-pixel steps are gathered until they make a row.
-  if ((scrollDebt_ < 0) != (pixels < 0)) scrollDebt_ = 0;
-  scrollDebt_ += pixels;
-  RECT item{};
-  item.left = LVIR_BOUNDS;
-  int rowHeight = 0;
-  if (rows_->RowCount() > 0 && SendMessageA(list_, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item))) {
-    rowHeight = item.bottom - item.top;
-  }
-  if (rowHeight <= 0) rowHeight = kDragScrollPixels;
-  const int lines = scrollDebt_ / rowHeight;
-  if (lines == 0) return;
-  SendMessageA(list_, LVM_SCROLL, 0, lines * rowHeight);
-  scrollDebt_ -= lines * rowHeight;
-}
-
-void PlaylistWindow::EndDrag(POINT client) {
-  LVHITTESTINFO hit{};
-  hit.pt = client;
-  const int target = static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-  // The drag is taken over before the capture goes, so the capture-lost message
-  // that releasing it sends does not cancel this drop.
-  RowDrag ending = std::move(drag_);
-  cancelRowDrag(drag_);
-  ReleaseCapture();
-  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  // The focus and shift-click anchor go with their rows.
-  std::array<int, 2> marks = ListMarks();
-  bool moved = false;
-  {
-    const RowListView::Hold hold(view_.get());
-    moved = dropDraggedRows(*rows_, ending, target, dropAllowed_, marks);
-  }
-  if (moved) SetListMarks(marks);
-  dropAllowed_ = false;
-  if (target > 0) SendMessageA(list_, LVM_REDRAWITEMS, target - 1, target - 1);
-  UpdateWindow(list_);
-  SetTrackSelect(false);
-}
-
-void PlaylistWindow::CancelDrag() {
-  cancelRowDrag(drag_);
-  dropAllowed_ = false;
-  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  SetTrackSelect(false);
 }
 
 }  // namespace kestrun::playlist

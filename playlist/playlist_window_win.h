@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,17 +20,15 @@
 #include "platform/modeless_dialog_win.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
-#include "playlist/bulk_run.h"
+#include "playlist/bulk_runner_win.h"
 #include "playlist/entry_tags.h"
 #include "playlist/playlist_host.h"
-#include "playlist/folder_scan_win.h"
+#include "playlist/row_drag_win.h"
 #include "playlist/row_order.h"
 #include "playlist/row_store.h"
-#include "playlist/row_work.h"
 
 namespace kestrun::playlist {
 
-class RedrawPause;
 class MemoryRowStore;
 class RowListView;
 
@@ -78,12 +78,12 @@ class PlaylistWindow final : public platform::CompanionDialog {
   platform::CommandTable& commands() { return commands_; }
   bool topmost() const { return topmost_; }
   // A long command (tags, lengths, adding) is walking the rows.
-  bool busy() const { return bulk_.running(); }
+  bool busy() const { return runner_.running(); }
   // Stops the long command under way (Esc, the close button); what its workers
   // still deliver lands only on rows that still hold the file they read.
   void CancelRun();
   const SortDirections& sortDirections() const { return sortDirections_; }
-  bool dragging() const { return drag_.dragging; }
+  bool dragging() const { return dragger_.dragging(); }
 
   // Adds a folder's media files (tree: and those of all folders below it), then
   // reads the new rows' tags when "AlwaysTagRead" is on. A worker thread scans;
@@ -92,9 +92,10 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void AddFolder(const std::string& folder, bool tree);
   // Appends paths as rows, then reads their tags when "AlwaysTagRead" is on.
   void AddFiles(const std::vector<std::string>& paths);
-  // The files dropped on the list: folders add their own media files, ".m3u"
-  // files their entries, anything else itself. A drop that arrives while a long
-  // command runs is added when that command ends.
+  // The files dropped on the list, in their order: folders add their own media
+  // files (scanned by a worker, as "Add folder" does: Esc stops it), ".m3u" files
+  // their entries, anything else itself. A drop that arrives while a long command
+  // runs is added when that command ends.
   // refused: the reason the first of further dropped files was left out (None when
   // none was); it is told once, with whatever the folders add.
   void AddDroppedPaths(const std::vector<std::string>& paths,
@@ -106,10 +107,6 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SortByColumn(int column);
   // Moves the selected rows one place up (step -1) or down (+1).
   void MoveSelection(int step);
-  // The list's focused row and selection anchor (-1 for none), which it keeps by index.
-  std::array<int, 2> ListMarks() const;
-  void SetListMarks(const std::array<int, 2>& marks);
-
   // The per-row operations the commands apply.
   void ReadTags(int row);
   void MeasureLength(int row);
@@ -118,12 +115,17 @@ class PlaylistWindow final : public platform::CompanionDialog {
   TitleLookup Lookup() const;
 
  private:
-  class LongRun;
-
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
   void SetUpList(HINSTANCE instance);
   // The list moved to a monitor of dpi: every column's width scaled from the old one.
   void RescaleColumns(int dpi);
+  // What a command needs before it runs: nothing, the rows, or the rows and no long
+  // command under way. Commands that change the rows or walk them are refused, not
+  // queued, while a long command runs: they would pull the rows from under its
+  // walk, and nothing should happen later that the user no longer expects.
+  enum class Needs { Nothing, Rows, IdleRows };
+  void AddCommand(std::initializer_list<int> ids, Needs needs, std::function<void(int id)> action);
+  bool Allowed(Needs needs) const;
   void RegisterCommands();
   bool OnNotify(const NMHDR& header, INT_PTR& result);
   void Hide();
@@ -140,38 +142,21 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SetAlwaysId3v1(bool on);
   // The system's conversion when the host's "UnicodeTags" is on, else none.
   tags::AnsiFromUtf16 UnicodeConverter() const;
-  // Reads the tags or measures the lengths of the rows of walk on worker threads.
-  enum class RunKind { Adding, Tags, Lengths };
-  void RunBulk(const std::vector<int>& walk, RunKind kind);
   void ReadTagsFrom(int first);
-  // A worker run: the rows' mark against other long commands, the progress in the
-  // caption, and a timer that applies what the workers found.
-  void StartRun(RunKind kind, std::unique_ptr<RowWork> work);
-  void OnWorkTimer();
-  // Applies what a work delivered; false once it has ended.
-  bool ApplyWork(RowWork& work, bool current);
-  void EndRun();
-  // Adds the drops that arrived during a run, once none runs.
-  void TakeWaitingDrops();
-  void ShowProgress();
-  RowWork::Operation TagOperation() const;
-  RowWork::Operation LengthOperation() const;
-  // Hands one waiting message to its window; false when the list is gone or the
-  // program is quitting.
-  bool PumpOneMessage();
-  // Hands every waiting message out when the last time is some milliseconds ago.
-  bool PumpNowAndThen();
+  // A long command has ended: its refusals are told (a drop's once, at the drop's
+  // end) and the drops that waited for it are added.
+  void OnRunEnded(const BulkRunner::Ending& ending);
+  // Adds the waiting drops in order while no long command runs; a dropped folder
+  // starts a scan, and the rest of its drop follows when the scan has ended.
+  void ContinueDrops();
+  // WM_DESTROY (also when the destructor destroys the window): workers stop, a
+  // drag ends, the list's handler comes off.
+  void TearDown();
 
   // The list control's own messages (keys, dropped files, the row drag).
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR data);
   bool OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-  void BeginDrag(int row);
-  void DragMove(POINT client);
-  void ScrollWhileDragging(int pixels);
-  void EndDrag(POINT client);
-  void CancelDrag();
-  void SetTrackSelect(bool on);
 
   HWND list_ = nullptr;
   int columnDpi_ = 96;  // the DPI the list's column widths are measured at
@@ -182,30 +167,11 @@ class PlaylistWindow final : public platform::CompanionDialog {
   platform::WindowSubclass listHandler_;
   platform::CommandTable commands_;
   PlaylistHost* host_ = nullptr;
-  platform::DialogRouter* router_ = nullptr;
   bool topmost_ = false;
-  BulkRun bulk_;
-  // The run under way, and cancelled runs whose workers are still finishing.
-  std::unique_ptr<RowWork> work_;
-  std::vector<std::unique_ptr<RowWork>> retired_;
-  std::unique_ptr<BulkRun::Scope> runMark_;
-  RunKind runKind_ = RunKind::Tags;
-  bool tagNewRows_ = false;      // the rows a scan adds get their tags read too
-  bool inputClosed_ = false;     // every job of the run has been handed to the workers
-  int rowsAdded_ = 0;
-  std::string savedCaption_;
-  bool progressShown_ = false;
-  DWORD lastCaption_ = 0;
-  std::shared_ptr<ScanRefusals> scanRefusals_;
-  std::vector<std::pair<std::vector<std::string>, platform::PathRefusal>> waitingDrops_;
-  RedrawPause* redrawPause_ = nullptr;  // the list's redrawing held by a long command
-  int redrawDepth_ = 0;
-  DWORD lastPump_ = 0;
+  bool addingDrops_ = false;  // ContinueDrops is on the stack (a message box inside a drop)
+  BulkRunner runner_;
+  RowDragger dragger_;
   SortDirections sortDirections_;
-  RowDrag drag_;
-  bool dropAllowed_ = false;
-  int scrollDebt_ = 0;  // scroll pixels asked for while dragging, not yet a whole row
-  HCURSOR dragCursor_ = nullptr;
 };
 
 }  // namespace kestrun::playlist
