@@ -33,6 +33,7 @@
 #include "playlist/m3u_file.h"
 #include "playlist/playlist_window_win.h"
 #include "playlist/row_order.h"
+#include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 #include "tags/id3/id3v2.h"
 #include "tags/length/header_length.h"
@@ -65,19 +66,12 @@ std::optional<std::int64_t> GraphDuration(const std::string& path) {
   return duration;
 }
 
-class BenchHost final : public PlaylistHost {
- public:
-  void PlayRow(int, const std::string&) override {}
-  void FocusMainTitle() override {}
-  std::optional<std::int64_t> MeasureDuration(const std::string& path) override { return GraphDuration(path); }
-  void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return true; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
-};
+// The player as the window sees it: tags are read as rows arrive, lengths come
+// from real graphs.
+void ActAsPlayer(kestrun::testing::FakePlaylistHost& host) {
+  host.tagRead = true;
+  host.measure = GraphDuration;
+}
 
 struct SilentErrors final : PlaylistFileErrors {
   void ShowWriteError(const std::string&, const std::string&) override {}
@@ -185,16 +179,7 @@ std::string Mp3(int frames, bool mixed) {
 }
 
 // Hands out this thread's messages until the window's long command is over.
-void Settle(const PlaylistWindow& window) {
-  while (window.busy()) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(1);
-  }
-}
+void Settle(const PlaylistWindow& window) { kestrun::testing::Settle(window, INFINITE); }
 
 // The length command over `count` copies of one file, in rows a second; the
 // shown lengths of the header and of the graph for that file are compared.
@@ -278,7 +263,8 @@ void RowOperations(const std::string& root, int count) {
   const std::string list = root + "\\rows.m3u";
   WritePlaylist(list, count);
   const double before = PrivateMegabytes();
-  BenchHost host;
+  kestrun::testing::FakePlaylistHost host;
+  ActAsPlayer(host);
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) {
     std::printf("no window\n");
@@ -344,7 +330,8 @@ int LengthsOfFiles(int rowCount, char** files, int fileCount) {
   const std::string root = std::string(temp) + "kestrun-playlist-length-bench";
   RemoveTree(root);
   CreateDirectoryA(root.c_str(), nullptr);
-  BenchHost host;
+  kestrun::testing::FakePlaylistHost host;
+  ActAsPlayer(host);
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) return 1;
   CoInitialize(nullptr);
@@ -397,7 +384,8 @@ int main(int argc, char** argv) {
   std::printf("making %d tagged files...\n", files);
   MakeTree(root, files);
 
-  BenchHost host;
+  kestrun::testing::FakePlaylistHost host;
+  ActAsPlayer(host);
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) {
     std::printf("no window\n");

@@ -18,86 +18,34 @@
 
 #include "platform/testing/real_input_win.h"
 #include "playlist/playlist_window_win.h"
+#include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::playlist {
 namespace {
 
-// Measurements wait at a gate the test opens, so a run can be caught half way.
-class GatedHost final : public PlaylistHost {
- public:
-  void PlayRow(int, const std::string&) override {}
-  void FocusMainTitle() override {}
-  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
-    std::unique_lock lock(mutex_);
-    started_.push_back(path);
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return open_; });
-    // The length in seconds is the number in the path ("C:\\s42.mp3": 42 s).
-    const std::size_t digits = path.find_first_of("0123456789");
-    return std::stoll(path.substr(digits)) * 10'000'000LL;
-  }
-  void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return false; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
+using testing::Caption;
+using testing::PumpMessages;
 
-  void Open() {
-    const std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  // Waits until count measurements have begun.
-  bool WaitForStarted(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return started_.size() >= count; });
-  }
-  std::vector<std::string> started() {
-    const std::lock_guard lock(mutex_);
-    return started_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-  std::vector<std::string> started_;
-};
-
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-std::string Caption(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof(text));
-  return text;
-}
-
+// Measurements wait at the host's gate until the test opens it, so a run can be
+// caught half way.
 class PlaylistBackground : public ::testing::Test {
  protected:
   void SetUp() override {
-    InitCommonControls();
-    ASSERT_NE(window_.Create(GetModuleHandleA(nullptr), nullptr, "C:\\nonexistent-folder", &host_), nullptr);
-    window_.rows()->DeleteAllRows();
+    ASSERT_TRUE(ui_.Create());
+    rows().DeleteAllRows();
     caption_ = Caption(window_.window());
+    host_.Close();
   }
-  void TearDown() override {
-    host_.Open();
-    window_.Destroy();
-    Pump();
-  }
-  RowStore& rows() { return *window_.rows(); }
-  // Rows "C:\sN.mp3" for N = 1 .. count (no such files: the graph is asked).
+  RowStore& rows() { return ui_.rows(); }
+  // Rows "C:\sN.mp3" for N = 1 .. count (no such files: the graph is asked), each
+  // N seconds long.
   void Fill(int count) {
-    for (int i = 1; i <= count; ++i) appendRow(rows(), "C:\\s" + std::to_string(i) + ".mp3");
+    for (int i = 1; i <= count; ++i) {
+      const std::string path = "C:\\s" + std::to_string(i) + ".mp3";
+      appendRow(rows(), path);
+      host_.durations[path] = i * 10'000'000LL;
+    }
   }
   std::map<std::string, std::string> Lengths() {
     std::map<std::string, std::string> lengths;
@@ -107,8 +55,9 @@ class PlaylistBackground : public ::testing::Test {
     return lengths;
   }
 
-  GatedHost host_;
-  PlaylistWindow window_;
+  testing::PlaylistWindowHarness ui_;
+  testing::FakePlaylistHost& host_ = ui_.host;
+  PlaylistWindow& window_ = ui_.window;
   std::string caption_;
 };
 
@@ -120,7 +69,7 @@ TEST_F(PlaylistBackground, EscTypedInTheListStopsTheRunAndTheCaptionComesBack) {
   SetFocus(window_.list());
   SendMessageA(window, WM_COMMAND, IDM_LENGTH_ALL, 0);
   ASSERT_TRUE(window_.busy());
-  ASSERT_TRUE(host_.WaitForStarted(1));
+  ASSERT_TRUE(host_.WaitForMeasured(1));
   // The progress shows in the caption while the workers wait.
   ASSERT_TRUE(testing::WaitUntil([&] { return Caption(window) != caption_; }, 2000));
   const std::string progress = Caption(window);
@@ -134,7 +83,7 @@ TEST_F(PlaylistBackground, EscTypedInTheListStopsTheRunAndTheCaptionComesBack) {
   ASSERT_TRUE(testing::WaitUntil([&] { return !window_.busy(); }, 5000)) << "Esc did not stop the run";
   EXPECT_EQ(Caption(window), caption_);
   // The workers finish the files in hand and take no others.
-  const std::size_t inHand = host_.started().size();
+  const std::size_t inHand = host_.Measured().size();
   host_.Open();
   testing::WaitUntil([&] {
     const auto lengths = Lengths();
@@ -142,10 +91,10 @@ TEST_F(PlaylistBackground, EscTypedInTheListStopsTheRunAndTheCaptionComesBack) {
            static_cast<long>(inHand);
   }, 3000);
   Sleep(200);
-  Pump();
-  EXPECT_EQ(host_.started().size(), inHand);
+  PumpMessages();
+  EXPECT_EQ(host_.Measured().size(), inHand);
   EXPECT_LT(inHand, 20u);
-  const std::vector<std::string> started = host_.started();
+  const std::vector<std::string> started = host_.Measured();
   for (const auto& [path, length] : Lengths()) {
     const bool measured = std::count(started.begin(), started.end(), path) != 0;
     if (!measured) {
@@ -163,7 +112,7 @@ TEST_F(PlaylistBackground, TheCloseButtonStopsTheRunAndHidesTheWindow) {
   HWND window = window_.window();
   ShowWindow(window, SW_SHOW);
   SendMessageA(window, WM_COMMAND, IDM_LENGTH_ALL, 0);
-  ASSERT_TRUE(host_.WaitForStarted(1));
+  ASSERT_TRUE(host_.WaitForMeasured(1));
   // What the caption's close button sends.
   SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(window_.busy());
@@ -175,8 +124,8 @@ TEST_F(PlaylistBackground, ResultsInFlightAfterACancelLandOnTheirRowsOrNowhere) 
   Fill(9);
   SendMessageA(window_.window(), WM_COMMAND, IDM_LENGTH_ALL, 0);
   // Both workers hold a file each.
-  ASSERT_TRUE(host_.WaitForStarted(2));
-  const std::vector<std::string> inHand = host_.started();
+  ASSERT_TRUE(host_.WaitForMeasured(2));
+  const std::vector<std::string> inHand = host_.Measured();
   window_.CancelRun();
   ASSERT_FALSE(window_.busy());
   // The list changes under the results still on their way: sorted (the first
@@ -190,10 +139,10 @@ TEST_F(PlaylistBackground, ResultsInFlightAfterACancelLandOnTheirRowsOrNowhere) 
   const std::string kept = inHand[1];
   EXPECT_TRUE(testing::WaitUntil([&] { return Lengths()[kept] == "00:0" + kept.substr(4, 1); }, 5000)) << kept;
   Sleep(200);
-  Pump();
+  PumpMessages();
   // Every file a worker held and that is still listed has its own length; the
   // removed one did not come back; no other row got anything.
-  const std::vector<std::string> held = host_.started();
+  const std::vector<std::string> held = host_.Measured();
   const auto lengths = Lengths();
   EXPECT_EQ(lengths.count(inHand[0]), 0u);
   for (const auto& [path, length] : lengths) {
@@ -206,7 +155,7 @@ TEST_F(PlaylistBackground, ResultsInFlightAfterACancelLandOnTheirRowsOrNowhere) 
 TEST_F(PlaylistBackground, DestroyingTheWindowDuringARunEndsItsWorkers) {
   Fill(30);
   SendMessageA(window_.window(), WM_COMMAND, IDM_LENGTH_ALL, 0);
-  ASSERT_TRUE(host_.WaitForStarted(1));
+  ASSERT_TRUE(host_.WaitForMeasured(1));
   // The files in hand are released a little later; destroying waits for them and
   // not for the rows still to come.
   std::thread opener([this] {
@@ -218,7 +167,7 @@ TEST_F(PlaylistBackground, DestroyingTheWindowDuringARunEndsItsWorkers) {
   const DWORD waited = GetTickCount() - start;
   opener.join();
   EXPECT_LT(waited, 5000u);
-  EXPECT_LT(host_.started().size(), 30u);
+  EXPECT_LT(host_.Measured().size(), 30u);
   EXPECT_EQ(window_.window(), nullptr);
 }
 

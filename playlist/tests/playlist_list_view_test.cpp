@@ -16,34 +16,13 @@
 
 #include "platform/testing/real_input_win.h"
 #include "playlist/playlist_entry.h"
+#include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::playlist {
 namespace {
 
 using kestrun::testing::WaitUntil;
-
-class QuietHost final : public PlaylistHost {
- public:
-  void PlayRow(int, const std::string&) override {}
-  void FocusMainTitle() override {}
-  std::optional<std::int64_t> MeasureDuration(const std::string&) override { return std::nullopt; }
-  void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return false; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
-};
-
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
 
 // A folder under the temporary directory, removed with everything in it.
 class ScratchFolder {
@@ -77,21 +56,15 @@ class ScratchFolder {
 
 class ListViewTest : public ::testing::Test {
  protected:
-  void SetUp() override { InitCommonControls(); }
-  void TearDown() override {
-    window_.Destroy();
-    Pump();
-  }
   // Makes the window with the automatic playlist of appDirectory and shows it at
   // the top left of the screen, in front, with the list focused.
-  void Open(const std::string& appDirectory = "C:\\nonexistent-folder") {
-    ASSERT_NE(window_.Create(GetModuleHandleA(nullptr), nullptr, appDirectory, &host_), nullptr);
-    ASSERT_NE(window_.rows(), nullptr);
+  void Open(const std::string& appDirectory = testing::kNoAppDirectory) {
+    ASSERT_TRUE(ui_.Create(appDirectory));
     SetWindowPos(window_.window(), HWND_TOP, 10, 10, 420, 320, SWP_SHOWWINDOW);
     kestrun::testing::BringToFront(window_.window());
     SetFocus(list());
     UpdateWindow(window_.window());
-    Pump();
+    testing::PumpMessages();
   }
   RowStore& rows() { return *window_.rows(); }
   HWND list() { return window_.list(); }
@@ -152,8 +125,8 @@ class ListViewTest : public ::testing::Test {
     return sent && WaitUntil(done, 3000);
   }
 
-  QuietHost host_;
-  PlaylistWindow window_;
+  testing::PlaylistWindowHarness ui_;
+  PlaylistWindow& window_ = ui_.window;
 };
 
 TEST_F(ListViewTest, TheControlShowsExactlyTheRows) {
@@ -222,7 +195,7 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   WaitUntil([&] { return dragged.load(); }, 10000);
   pointer.join();
   WaitUntil([&] { return !window_.dragging(); }, 3000);
-  Pump();
+  testing::PumpMessages();
   EXPECT_EQ(rows().Cell(1, Column::Path) + rows().Cell(3, Column::Path), "m3m1");
   EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{1, 3}));
   EXPECT_EQ(ShownSelection(), SelectedPaths());
@@ -253,7 +226,7 @@ TEST_F(ListViewTest, MovesAfterTheFocusedRowWasRemovedKeepWorking) {
   rows().DeleteAllRows();
   Fill({"g0"});
   rows().SetSelected(0, true);
-  Pump();
+  testing::PumpMessages();
   for (const int command : {IDM_LIST_MOVE_UP_BAR, IDM_LIST_MOVE_DOWN_BAR, IDM_LIST_MOVE_UP, IDM_LIST_MOVE_DOWN}) {
     SendMessageA(window_.window(), WM_COMMAND, command, 0);
   }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/testing/real_input_win.h"
+#include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 #include "tags/formats/tests/container_builders.h"
 #include "tags/id3/id3v2.h"
@@ -27,47 +28,9 @@
 namespace kestrun::playlist {
 namespace {
 
-class Host final : public PlaylistHost {
- public:
-  void PlayRow(int, const std::string&) override {}
-  void FocusMainTitle() override {}
-  // Called from the playlist's worker threads.
-  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
-    const std::lock_guard lock(measuring);
-    measured.push_back(path);
-    if (onMeasure) onMeasure(path);
-    return std::nullopt;
-  }
-  void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return tagRead; }
-  void setAlwaysTagRead(bool on) override { tagRead = on; }
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
-
-  bool tagRead = false;
-  std::mutex measuring;
-  std::vector<std::string> measured;
-  std::function<void(const std::string&)> onMeasure;
-};
-
-void DrainMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-// Hands out messages until the window's long command (on worker threads) is over.
-void Settle(const PlaylistWindow& window) {
-  for (int i = 0; i < 20000 && window.busy(); ++i) {
-    DrainMessages();
-    Sleep(1);
-  }
-  DrainMessages();
-}
+using testing::MakeDrop;
+using testing::PumpMessages;
+using testing::Settle;
 
 // A folder under the temporary directory, removed with everything in it.
 class Folder {
@@ -118,25 +81,13 @@ class Folder {
 
 class PlaylistAdditions : public ::testing::Test {
  protected:
-  void SetUp() override { InitCommonControls(); }
-  void TearDown() override {
-    window_.Destroy();
-    DrainMessages();
-  }
-  void Create(const std::string& appDirectory) {
-    ASSERT_NE(window_.Create(GetModuleHandleA(nullptr), nullptr, appDirectory, &host_), nullptr);
-    ASSERT_NE(window_.rows(), nullptr);
-    DrainMessages();
-  }
-  RowStore& rows() { return *window_.rows(); }
-  std::vector<std::string> Cells(playlist::Column column) {
-    std::vector<std::string> cells;
-    for (int row = 0; row < rows().RowCount(); ++row) cells.push_back(rows().Cell(row, column));
-    return cells;
-  }
+  void Create(const std::string& appDirectory) { ASSERT_TRUE(ui_.Create(appDirectory)); }
+  RowStore& rows() { return ui_.rows(); }
+  std::vector<std::string> Cells(playlist::Column column) { return ui_.Cells(column); }
 
-  Host host_;
-  PlaylistWindow window_;
+  testing::PlaylistWindowHarness ui_;
+  testing::FakePlaylistHost& host_ = ui_.host;
+  PlaylistWindow& window_ = ui_.window;
 };
 
 // A player that forgot its list between runs: the automatic playlist next to the
@@ -293,20 +244,6 @@ TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
   }
 }
 
-// A drop handle as the shell makes one.
-HDROP MakeDrop(const std::vector<std::string>& paths) {
-  std::string list;
-  for (const std::string& path : paths) list += path + '\0';
-  list += '\0';
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
-
 // Files dropped while lengths are measured would change the rows under the run:
 // the drop waits and is added, once, when the run has ended; it is never lost.
 TEST_F(PlaylistAdditions, ADropDuringALongRunWaitsForItsEnd) {
@@ -327,7 +264,7 @@ TEST_F(PlaylistAdditions, ADropDuringALongRunWaitsForItsEnd) {
   for (int i = 0; i < 5000; ++i) {
     MSG pending;
     if (!first && !PeekMessageA(&pending, window_.list(), WM_DROPFILES, WM_DROPFILES, PM_NOREMOVE)) break;
-    DrainMessages();
+    PumpMessages();
     Sleep(1);
   }
   // Taken during the run, but not yet added.
@@ -337,7 +274,7 @@ TEST_F(PlaylistAdditions, ADropDuringALongRunWaitsForItsEnd) {
   Settle(window_);
   EXPECT_EQ(Cells(Column::Path),
             (std::vector<std::string>{"C:\\r0.mp3", "C:\\r1.mp3", "C:\\r2.mp3", "C:\\dropped.mp3"}));
-  EXPECT_EQ(host_.measured.size(), 3u);
+  EXPECT_EQ(host_.Measured().size(), 3u);
 }
 
 // A folder of FLAC, MP4 and Ogg files: the scan takes them, their rows get the
@@ -378,7 +315,7 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
   EXPECT_EQ(lengths["b.m4a"], "02:05");
   EXPECT_EQ(lengths["c.opus"], "01:01");
   EXPECT_EQ(lengths["d.ogg"], "") << "the graph (here: none) has the last word";
-  EXPECT_EQ(host_.measured, std::vector<std::string>{mislabelled});
+  EXPECT_EQ(host_.Measured(), std::vector<std::string>{mislabelled});
 }
 
 }  // namespace

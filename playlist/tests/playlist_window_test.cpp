@@ -20,6 +20,7 @@
 #include "platform/shell_path_win.h"
 #include "platform/testing/wide_files_win.h"
 #include "playlist/playlist_entry.h"
+#include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
 #include "tags/id3/id3v2.h"
@@ -27,56 +28,10 @@
 namespace kestrun::playlist {
 namespace {
 
-class FakeHost final : public PlaylistHost {
- public:
-  void PlayRow(int row, const std::string& path) override { played.emplace_back(row, path); }
-  void FocusMainTitle() override { ++focused; }
-  // Called from the playlist's worker threads.
-  std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
-    const std::lock_guard lock(measuring);
-    measured.push_back(path);
-    if (onMeasure) onMeasure(path);
-    const auto found = durations.find(path);
-    if (found == durations.end()) return std::nullopt;
-    return found->second;
-  }
-  void OpenTagEditor(const std::string& path) override { editorPaths.push_back(path); }
-  std::string renamePattern() const override { return pattern; }
-  void EditRenamePattern() override { ++patternEdits; }
-  bool alwaysTagRead() const override { return tagRead; }
-  void setAlwaysTagRead(bool on) override { tagRead = on; }
-  bool alwaysId3v1() const override { return id3v1; }
-  void setAlwaysId3v1(bool on) override { id3v1 = on; }
-
-  std::vector<std::pair<int, std::string>> played;
-  int focused = 0;
-  std::map<std::string, std::int64_t> durations;
-  std::function<void(const std::string&)> onMeasure;
-  std::mutex measuring;
-  std::vector<std::string> measured;
-  std::vector<std::string> editorPaths;
-  std::string pattern = "%2 - %1";
-  int patternEdits = 0;
-  bool tagRead = false;
-  bool id3v1 = false;
-};
-
-void DrainMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-// Hands out messages until the window's long command (on worker threads) is over.
-void Settle(const PlaylistWindow& window) {
-  for (int i = 0; i < 20000 && window.busy(); ++i) {
-    DrainMessages();
-    Sleep(1);
-  }
-  DrainMessages();
-}
+using testing::MakeDrop;
+using testing::MakeWideDrop;
+using testing::PumpMessages;
+using testing::Settle;
 
 std::vector<std::string> Sorted(std::vector<std::string> paths);
 
@@ -123,34 +78,18 @@ class TempFolder {
 class PlaylistWindowTest : public ::testing::Test {
  public:
   void SetUp() override {
-    InitCommonControls();
-    ASSERT_NE(window_.Create(GetModuleHandleA(nullptr), nullptr, "C:\\nonexistent-folder", &host_), nullptr);
-    ASSERT_NE(window_.list(), nullptr);
+    ASSERT_TRUE(ui_.Create());
     rows().DeleteAllRows();
-    DrainMessages();
-  }
-  void TearDown() override {
-    window_.Destroy();
-    DrainMessages();
+    PumpMessages();
   }
 
-  RowStore& rows() { return *window_.rows(); }
-  HWND list() { return window_.list(); }
-  // A command or key, and the long command it starts run to its end.
-  void Command(int id) {
-    SendMessageA(window_.window(), WM_COMMAND, id, 0);
-    Settle(window_);
-  }
-  void Key(char key) {
-    SendMessageA(list(), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
-    Settle(window_);
-  }
+  RowStore& rows() { return ui_.rows(); }
+  HWND list() { return ui_.list(); }
+  void Command(int id) { ui_.Command(id); }
+  void Key(char key) { ui_.Key(key); }
+  void Drop(HDROP drop) { ui_.Drop(drop); }
   void AddFolder(const std::string& folder, bool tree) {
     window_.AddFolder(folder, tree);
-    Settle(window_);
-  }
-  void Drop(HDROP drop) {
-    SendMessageA(list(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     Settle(window_);
   }
   void Notify(UINT code, int item = -1, int column = 0) {
@@ -190,8 +129,9 @@ class PlaylistWindowTest : public ::testing::Test {
   }
   bool Checked(HMENU menu, int id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
 
-  FakeHost host_;
-  PlaylistWindow window_;
+  testing::PlaylistWindowHarness ui_;
+  testing::FakePlaylistHost& host_ = ui_.host;
+  PlaylistWindow& window_ = ui_.window;
 };
 
 TEST_F(PlaylistWindowTest, RowCommandsFromMenusAndKeys) {
@@ -230,7 +170,7 @@ TEST_F(PlaylistWindowTest, RowCommandsFromMenusAndKeys) {
     EXPECT_EQ(Order(), c.order);
   }
   EXPECT_TRUE(host_.played.empty());
-  EXPECT_TRUE(host_.measured.empty());
+  EXPECT_TRUE(host_.Measured().empty());
 }
 
 TEST_F(PlaylistWindowTest, PlayTakesTheFirstSelectedRowFromEveryWay) {
@@ -366,7 +306,7 @@ TEST_F(PlaylistWindowTest, LengthsOfSelectedOrAllRows) {
   host_.durations["r3"] = 0;
   rows().SetCell(3, Column::Length, "99:99");
   Key('Q');
-  EXPECT_EQ(Sorted(host_.measured), (std::vector<std::string>{"r1", "r3"}));
+  EXPECT_EQ(Sorted(host_.Measured()), (std::vector<std::string>{"r1", "r3"}));
   EXPECT_EQ(rows().Cell(1, Column::Length), "125:07");
   EXPECT_EQ(rows().Cell(3, Column::Length), "00:00");
   EXPECT_EQ(rows().Cell(0, Column::Length), "");
@@ -375,7 +315,7 @@ TEST_F(PlaylistWindowTest, LengthsOfSelectedOrAllRows) {
   Command(IDM_LENGTH_ALL);
   EXPECT_EQ(rows().Cell(0, Column::Length), "03:25");
   EXPECT_EQ(rows().Cell(2, Column::Length), "");
-  EXPECT_EQ(host_.measured.size(), 6u);
+  EXPECT_EQ(host_.Measured().size(), 6u);
 }
 
 TEST_F(PlaylistWindowTest, CommandsArrivingDuringALongRunAreRefused) {
@@ -397,7 +337,7 @@ TEST_F(PlaylistWindowTest, CommandsArrivingDuringALongRunAreRefused) {
   EXPECT_FALSE(PeekMessageA(&pending, window_.window(), WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
   EXPECT_FALSE(PeekMessageA(&pending, list(), WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE));
   EXPECT_FALSE(window_.busy());
-  EXPECT_EQ(Sorted(host_.measured), (std::vector<std::string>{"r0", "r1", "r2", "r3", "r4", "r5"}));
+  EXPECT_EQ(Sorted(host_.Measured()), (std::vector<std::string>{"r0", "r1", "r2", "r3", "r4", "r5"}));
   EXPECT_EQ(Order(), "r0* r1* r2* r3* r4* r5*");
   // Once the run is over the same command works.
   Command(IDM_LIST_REMOVE_SELECTED);
@@ -477,7 +417,7 @@ TEST_F(PlaylistWindowTest, AddingAFolderKeepsAnsweringButRefusesRowCommands) {
   EXPECT_FALSE(PeekMessageA(&pending, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
   EXPECT_TRUE(window_.topmost());
   EXPECT_EQ(rows().RowCount(), 5);
-  EXPECT_TRUE(host_.measured.empty());
+  EXPECT_TRUE(host_.Measured().empty());
   Command(IDM_LIST_TOPMOST);
 }
 
@@ -490,21 +430,6 @@ TEST_F(PlaylistWindowTest, FolderTreeDoesNotFollowALinkBackIntoItself) {
   AddFolder(tree.root.path(), true);
   // Every file once, however the link is listed.
   EXPECT_EQ(Sorted(Paths()), Sorted({tree.mp3, tree.wav, tree.wma}));
-}
-
-// A drop handle as the shell makes one: a DROPFILES header and the zero-ended
-// paths, with a zero byte after the last.
-HDROP MakeDrop(const std::vector<std::string>& paths) {
-  std::string list;
-  for (const std::string& path : paths) list += path + '\0';
-  list += '\0';
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size());
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
 }
 
 TEST_F(PlaylistWindowTest, FilesDroppedOnTheList) {
@@ -521,20 +446,6 @@ TEST_F(PlaylistWindowTest, FilesDroppedOnTheList) {
   EXPECT_EQ(rows().Cell(0, Column::Title), "");
   EXPECT_EQ(rows().Cell(1, Column::Title), "Tagged");
   EXPECT_EQ(rows().Cell(4, Column::Title), "readme.txt");
-}
-
-// A CF_HDROP block as the shell makes it: wide names.
-HDROP MakeWideDrop(const std::vector<std::wstring>& paths) {
-  std::wstring list;
-  for (const std::wstring& path : paths) list += path + L'\0';
-  list += L'\0';
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
 }
 
 // Closes every error box the playlist shows meanwhile, keeping what they said.
