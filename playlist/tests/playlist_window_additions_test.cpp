@@ -1,7 +1,7 @@
 // How rows come into the playlist window: the automatic playlist at creation, the
 // titles a folder tree's rows get before any tag is read, the tag-reading switch for
-// files chosen in the add-files dialog, and a drop that arrives while a long
-// command runs.
+// files chosen in the add-files dialog, dropped folders scanned in the background,
+// and a drop that arrives while a long command runs.
 #include "playlist/playlist_window_win.h"
 
 #include <commctrl.h>
@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "platform/testing/real_input_win.h"
+#include "playlist/folder_scan_win.h"
+#include "playlist/memory_row_store.h"
 #include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
 #include "tags/formats/tests/container_builders.h"
@@ -316,6 +318,107 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
   EXPECT_EQ(lengths["c.opus"], "01:01");
   EXPECT_EQ(lengths["d.ogg"], "") << "the graph (here: none) has the last word";
   EXPECT_EQ(host_.Measured(), std::vector<std::string>{mislabelled});
+}
+
+// A folder of count empty MP3 files, and the paths a scan of it adds, in the order
+// the system lists them.
+std::vector<std::string> MediaFolder(const Folder& root, const std::string& name, int count) {
+  const std::string folder = root.Sub(name);
+  for (int i = 0; i < count; ++i) root.File(name + "\\f" + std::to_string(i) + ".mp3");
+  MemoryRowStore scanned;
+  addFolderFiles(folder, scanned);
+  std::vector<std::string> paths;
+  for (int row = 0; row < scanned.RowCount(); ++row) paths.push_back(scanned.Cell(row, Column::Path));
+  return paths;
+}
+
+// Everything a drop holds is added in the drop's order: a folder's files where the
+// folder stands (in scan order, though a worker scans it), a playlist's entries where
+// the playlist stands; a second drop that arrives during the first one's scan comes
+// after all of it.
+TEST_F(PlaylistAdditions, ADropKeepsItsOrderWhileItsFoldersAreScanned) {
+  Create(testing::kNoAppDirectory);
+  Folder root;
+  const std::vector<std::string> first = MediaFolder(root, "first", 3);
+  const std::vector<std::string> second = MediaFolder(root, "second", 2);
+  root.File("second\\notes.txt");
+  const std::string m3u = root.File("list.m3u", "#EXTM3U\r\nC:\\listed1.mp3\r\nC:\\listed2.wav\r\n");
+  ASSERT_EQ(first.size(), 3u);
+  ASSERT_EQ(second.size(), 2u);
+  HWND list = window_.list();
+  PostMessageA(list, WM_DROPFILES,
+               reinterpret_cast<WPARAM>(MakeDrop({"C:\\a.mp3", root.path() + "\\first", m3u,
+                                                  root.path() + "\\second", "C:\\b.mp3"})),
+               0);
+  PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\later.mp3"})), 0);
+  PumpMessages();
+  ASSERT_TRUE(Settle(window_));
+  std::vector<std::string> expected{"C:\\a.mp3"};
+  expected.insert(expected.end(), first.begin(), first.end());
+  expected.insert(expected.end(), {"C:\\listed1.mp3", "C:\\listed2.wav"});
+  expected.insert(expected.end(), second.begin(), second.end());
+  expected.insert(expected.end(), {"C:\\b.mp3", "C:\\later.mp3"});
+  EXPECT_EQ(Cells(Column::Path), expected);
+}
+
+// Esc right after a folder was dropped: the scan stops before any of its rows are
+// added, the rest of that drop is left out, and the window takes the next drop
+// whole. A scan on the window's own thread saw the Esc only when it had added all.
+TEST_F(PlaylistAdditions, EscStopsADroppedFolderScan) {
+  Create(testing::kNoAppDirectory);
+  Folder root;
+  const std::vector<std::string> files = MediaFolder(root, "many", 200);
+  const std::string folder = root.path() + "\\many";
+  HWND list = window_.list();
+  PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\before.mp3", folder, "C:\\after.mp3"})),
+               0);
+  PostMessageA(list, WM_KEYDOWN, VK_ESCAPE, 0);
+  PumpMessages();
+  ASSERT_TRUE(Settle(window_));
+  EXPECT_EQ(Cells(Column::Path), std::vector<std::string>{"C:\\before.mp3"});
+  // The stopped scan's workers are gone and left no mark: the same drop again adds all.
+  rows().DeleteAllRows();
+  ui_.Drop(MakeDrop({folder}));
+  EXPECT_EQ(Cells(Column::Path), files);
+}
+
+// While a big dropped folder is scanned the window answers other threads at once
+// and the drop hands control back before its rows are in.
+TEST_F(PlaylistAdditions, TheWindowAnswersDuringABigDroppedFolderScan) {
+  Create(testing::kNoAppDirectory);
+  Folder root;
+  const std::vector<std::string> files = MediaFolder(root, "big", 1500);
+  SendMessageA(window_.list(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({root.path() + "\\big"})), 0);
+  EXPECT_TRUE(window_.busy()) << "the drop was added before the window could answer anything";
+  EXPECT_LT(rows().RowCount(), 1500);
+  std::atomic<bool> done{false};
+  std::atomic<int> answered{0};
+  std::atomic<int> unanswered{0};
+  HWND window = window_.window();
+  std::thread asker([&] {
+    while (!done) {
+      DWORD_PTR result = 0;
+      if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0) {
+        ++answered;
+      } else {
+        ++unanswered;
+      }
+      Sleep(5);
+    }
+  });
+  // Questions asked from the start of the scan; each is answered while rows arrive.
+  while (answered == 0 && unanswered == 0) {
+    PumpMessages();
+    Sleep(1);
+  }
+  const bool settled = Settle(window_);
+  done = true;
+  PumpMessages();
+  asker.join();
+  ASSERT_TRUE(settled);
+  EXPECT_EQ(unanswered, 0);
+  EXPECT_GT(answered, 0);
+  EXPECT_EQ(Cells(Column::Path), files);
 }
 
 }  // namespace
