@@ -4,8 +4,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <utility>
 
@@ -14,7 +12,6 @@
 #include "platform/drop_target_win.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
-#include "platform/time_format.h"
 #include "platform/win32_handles.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
@@ -318,7 +315,7 @@ bool PlaylistWindow::OnNotify(const NMHDR& header, INT_PTR& result) {
       SortByColumn(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
       return true;
     case LVN_BEGINDRAG:
-      if (!runner_.running()) dragger_.Begin(reinterpret_cast<const NMLISTVIEW&>(header).iItem);
+      if (Allowed(Needs::IdleRows)) dragger_.Begin(reinterpret_cast<const NMLISTVIEW&>(header).iItem);
       return true;
     default:
       return false;
@@ -551,16 +548,6 @@ TitleLookup PlaylistWindow::Lookup() const {
   return [id3v1Only, unicode](const std::string& path, std::string& title, std::string& artist) {
     LookUpTitleArtist(path, id3v1Only, title, artist, unicode);
   };
-}
-
-void PlaylistWindow::ReadTags(int row) { readEntryTags(*rows_, row, Lookup()); }
-
-void PlaylistWindow::MeasureLength(int row) {
-  if (host_ == nullptr) return;
-  const std::string path(platform::CutAnsiText(rows_->Cell(row, Column::Path), platform::kPathMaxLength));
-  const std::optional<std::int64_t> duration = host_->MeasureDuration(path);
-  // A file that cannot be rendered has no length to show.
-  rows_->SetCell(row, Column::Length, duration ? FormatLength(*duration / platform::kUnitsPerSecond) : std::string());
 }
 
 void PlaylistWindow::OpenTagEditor() {

@@ -3,6 +3,8 @@
 // hides it. Its commands come from the menu bar, the right-click menu and letter
 // keys on the list; rows are added by dialogs, folder scans and files dropped on
 // the list, and reordered by header clicks, the move commands and row drags.
+// The long commands run on worker threads through a BulkRunner, and row drags are
+// a RowDragger's; the window dispatches to them and to its commands.
 #pragma once
 
 #include <windows.h>
@@ -107,9 +109,6 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void SortByColumn(int column);
   // Moves the selected rows one place up (step -1) or down (+1).
   void MoveSelection(int step);
-  // The per-row operations the commands apply.
-  void ReadTags(int row);
-  void MeasureLength(int row);
   // The title lookup of the tag commands, with the "AlwaysID3v1" choice of the
   // moment; the engine uses it for the row that starts playing.
   TitleLookup Lookup() const;
