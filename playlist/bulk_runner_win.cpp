@@ -166,20 +166,19 @@ HCURSOR BulkRunner::RunCursor() const {
 }
 
 bool BulkRunner::ReadTags(const std::vector<int>& walk, TitleLookup lookup) {
-  if (rows_ == nullptr || walk.empty() || running()) return false;
-  std::unique_ptr<RowWork> work = MakeWork(TagOperation(std::move(lookup)), WorkerCount());
-  work->Add(JobsForRows(*rows_, walk));
-  work->CloseInput();
-  Start(Kind::Tags, std::move(work), false);
-  return true;
+  return Walk(Kind::Tags, walk, TagOperation(std::move(lookup)), WorkerCount());
 }
 
 bool BulkRunner::MeasureLengths(const std::vector<int>& walk, Measure measure) {
+  return Walk(Kind::Lengths, walk, LengthOperation(std::move(measure)), LengthWorkerCount());
+}
+
+bool BulkRunner::Walk(Kind kind, const std::vector<int>& walk, RowWork::Operation operation, int workers) {
   if (rows_ == nullptr || walk.empty() || running()) return false;
-  std::unique_ptr<RowWork> work = MakeWork(LengthOperation(std::move(measure)), LengthWorkerCount());
+  std::unique_ptr<RowWork> work = MakeWork(std::move(operation), workers);
   work->Add(JobsForRows(*rows_, walk));
   work->CloseInput();
-  Start(Kind::Lengths, std::move(work), false);
+  Start(kind, std::move(work), false);
   return true;
 }
 

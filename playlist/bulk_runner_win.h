@@ -100,6 +100,8 @@ class BulkRunner {
   DroppedFiles FinishDrop();
 
  private:
+  // Applies operation to the rows of walk on that many workers.
+  bool Walk(Kind kind, const std::vector<int>& walk, RowWork::Operation operation, int workers);
   void Start(Kind kind, std::unique_ptr<RowWork> work, bool tagNewRows);
   // Applies what a work delivered; false once it has ended.
   bool Apply(RowWork& work, bool current);
