@@ -263,17 +263,16 @@ bool PlaylistWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       commands_.Dispatch(LOWORD(wParam));
       result = TRUE;
       return true;
-    case WM_SETCURSOR:
-      // The wait cursor stays while a long command hands out messages; while
-      // workers run in the background, the arrow with the working sign.
-      if (HCURSOR cursor = runner_.RunCursor()) {
-        SetCursor(cursor);
-      } else {
-        return false;
-      }
+    case WM_SETCURSOR: {
+      // The wait cursor while the window adds a drop's files itself; while workers
+      // run in the background, the arrow with the working sign.
+      const HCURSOR cursor = runner_.RunCursor();
+      if (cursor == nullptr) return false;
+      SetCursor(cursor);
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
       result = TRUE;
       return true;
+    }
     case WM_NOTIFY:
       if (lParam == 0) return false;
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result);
@@ -601,13 +600,13 @@ LRESULT CALLBACK PlaylistWindow::ListProc(HWND window, UINT message, WPARAM wPar
 
 bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
-    case WM_SETCURSOR:
-      if (HCURSOR cursor = runner_.RunCursor()) {
-        SetCursor(cursor);
-        result = TRUE;
-        return true;
-      }
-      return false;
+    case WM_SETCURSOR: {
+      const HCURSOR cursor = runner_.RunCursor();
+      if (cursor == nullptr) return false;
+      SetCursor(cursor);
+      result = TRUE;
+      return true;
+    }
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) CancelRun();
       for (const LetterKey& key : kLetterKeys) {
