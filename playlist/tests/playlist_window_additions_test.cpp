@@ -361,8 +361,8 @@ TEST_F(PlaylistAdditions, ADropKeepsItsOrderWhileItsFoldersAreScanned) {
   EXPECT_EQ(Cells(Column::Path), expected);
 }
 
-// Esc right after a folder was dropped: the scan stops before any of its rows are
-// added, the rest of that drop is left out, and the window takes the next drop
+// Esc typed right after a folder was dropped: the scan stops before any of its rows
+// are added, the rest of that drop is left out, and the window takes the next drop
 // whole. A scan on the window's own thread saw the Esc only when it had added all.
 TEST_F(PlaylistAdditions, EscStopsADroppedFolderScan) {
   Create(testing::kNoAppDirectory);
@@ -370,9 +370,14 @@ TEST_F(PlaylistAdditions, EscStopsADroppedFolderScan) {
   const std::vector<std::string> files = MediaFolder(root, "many", 200);
   const std::string folder = root.path() + "\\many";
   HWND list = window_.list();
+  ShowWindow(window_.window(), SW_SHOW);
+  kestrun::testing::BringToFront(window_.window());
+  SetFocus(list);
+  PumpMessages();
+  // The drop is handed out before the key: posted messages come before input.
   PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\before.mp3", folder, "C:\\after.mp3"})),
                0);
-  PostMessageA(list, WM_KEYDOWN, VK_ESCAPE, 0);
+  ASSERT_TRUE(kestrun::testing::PressKey(VK_ESCAPE));
   PumpMessages();
   ASSERT_TRUE(Settle(window_));
   EXPECT_EQ(Cells(Column::Path), std::vector<std::string>{"C:\\before.mp3"});
