@@ -11,9 +11,9 @@
 
 #include "equalizer/iequalizer.h"
 #include "platform/ansi_path.h"
+#include "platform/debug_line.h"
 #include "platform/file_io.h"
 #include "platform/limits.h"
-#include "playback/debug_line.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/frame_grab_win.h"
 #include "playback/mf_source_filter_win.h"
@@ -22,6 +22,8 @@
 #include "settings/settings_store.h"
 
 namespace kestrun::playback {
+
+using platform::DebugLine;
 namespace {
 
 // Filter names in the graph.

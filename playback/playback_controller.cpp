@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "platform/ansi_text.h"
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/steady_time.h"
-#include "playback/debug_line.h"
 #include "playback/time_text.h"
 #include "playback/track_choice.h"
 #include "playlist/playlist_entry.h"
@@ -15,6 +15,8 @@
 #include "tags/editor/display_title.h"
 
 namespace kestrun::playback {
+
+using platform::DebugLine;
 
 const char kUnsupportedText[] = "未対応のファイルです";
 const char kAsxFailedText[] = "asxファイルの展開に失敗";
