@@ -47,11 +47,22 @@ constexpr char kEqualizerFile[] = "Equalizer.ax";
 constexpr char kEqualizerFromModule[] = "Equalizer created from its module\n";
 constexpr char kEqualizerUnavailable[] = "Equalizer unavailable\n";
 
-// Debug lines with the result code of a failed build (read by whoever diagnoses a
-// file that does not play; kept word for word).
+// Debug lines of graph building. They are written word for word as they are here,
+// odd spellings included, since whoever reads the debugger output searches for them.
+constexpr char kGrabberInsertedLine[] = "SAMPLE\n";
+constexpr char kWrapperCreatingLine[] = "START CO\n";
+constexpr char kWrapperCreatedLine[] = "END CO\n";
+constexpr char kWrapperMissingLine[] = "NULLLLLL FILTETETETETET\n";
+constexpr char kWrapperFailedLine[] = "FAILED AAAAAAAAAAA\n";
+constexpr char kAsfReaderCreatedLine[] = "End Create BaseFilter\n";
+constexpr char kNoControlLine[] = "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n";
+constexpr char kNoPinsLine[] = "Failed Enum Pins\n";
+constexpr char kEqualizerNotAddedLine[] = "Equalizer not in the graph\n";
+constexpr char kEffectNotLoadedLine[] = "Effect not loaded\n";
+constexpr char kEffectNotAddedLine[] = "Effect not in the graph\n";
+// With the result code of a failed build.
 constexpr char kBuildFailedLine[] = "Graph build failed";
 constexpr char kMfSourceFailedLine[] = "Media Foundation source failed";
-
 
 // The frame grabber has no class identifier in the mingw headers.
 // {C1F400A0-3F08-11D3-9F0B-006008039E37}
@@ -124,7 +135,7 @@ void DirectShowSession::AddEqualizer(const GraphOptions& options) {
     if (options.voiceRemovalOn) switches->EnableVoiceRemoval(TRUE);
   }
   equalizerInGraph_ = SUCCEEDED(graph_->AddFilter(equalizer_.Get(), kEqualizerFilterName));
-  if (!equalizerInGraph_) DebugLine("Equalizer not in the graph\n");
+  if (!equalizerInGraph_) DebugLine(kEqualizerNotAddedLine);
 }
 
 OpenOutcome DirectShowSession::FollowAsx(const std::string& path, bool isUrl, PlaybackView& view) {
@@ -171,7 +182,7 @@ void DirectShowSession::InsertFrameGrabber(bool keepAsSource) {
     return;
   }
   if (keepAsSource) source_ = grabberFilter;
-  DebugLine("SAMPLE\n");
+  DebugLine(kGrabberInsertedLine);
 }
 
 void DirectShowSession::InsertEffects() {
@@ -179,24 +190,24 @@ void DirectShowSession::InsertEffects() {
     // A checked row that no effect filled has nothing to insert.
     if (entry.enabled != 1 || !entry.HasEffect()) continue;
     if (!entry.wrapper) {
-      DebugLine("START CO\n");
+      DebugLine(kWrapperCreatingLine);
       const HRESULT hr = CoCreateInstance(kClsidDmoWrapperFilter, nullptr, CLSCTX_INPROC_SERVER,
                                           IID_PPV_ARGS(&entry.wrapper));
-      DebugLine("END CO\n");
-      if (!entry.wrapper) DebugLine("NULLLLLL FILTETETETETET\n");
+      DebugLine(kWrapperCreatedLine);
+      if (!entry.wrapper) DebugLine(kWrapperMissingLine);
       if (FAILED(hr) || !entry.wrapper) {
-        DebugLine("FAILED AAAAAAAAAAA\n");
+        DebugLine(kWrapperFailedLine);
         return;
       }
       // A wrapper whose effect cannot be loaded would pass nothing through.
       ComPtr<IDMOWrapperFilter> dmo;
       if (FAILED(entry.wrapper.As(&dmo)) || FAILED(dmo->Init(entry.clsid, kDmoCategoryAudioDecoder))) {
-        DebugLine("Effect not loaded\n");
+        DebugLine(kEffectNotLoadedLine);
         entry.wrapper.Reset();
         continue;
       }
     }
-    if (FAILED(graph_->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine("Effect not in the graph\n");
+    if (FAILED(graph_->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine(kEffectNotAddedLine);
   }
 }
 
@@ -206,7 +217,7 @@ void DirectShowSession::InsertEffects() {
 bool DirectShowSession::TryWindowsMediaCore(bool useCapture, HRESULT& renderFailure) {
   renderFailure = S_OK;
   HRESULT hr = CoCreateInstance(CLSID_WMAsfReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
-  DebugLine("End Create BaseFilter\n");
+  DebugLine(kAsfReaderCreatedLine);
   if (FAILED(hr) || !source_) {
     source_.Reset();
     return false;
@@ -433,7 +444,7 @@ void DirectShowSession::AbortPendingOpen() {
 
 bool DirectShowSession::Run() {
   if (!control_) {
-    DebugLine("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n");
+    DebugLine(kNoControlLine);
     return false;
   }
   const bool running = SUCCEEDED(control_->Run());
@@ -557,7 +568,7 @@ HRESULT RenderOutputPins(IGraphBuilder* graph, IBaseFilter* filter) {
   ComPtr<IEnumPins> pins;
   HRESULT result = filter->EnumPins(&pins);
   if (FAILED(result) || !pins) {
-    DebugLine("Failed Enum Pins\n");
+    DebugLine(kNoPinsLine);
     return S_OK;
   }
   ComPtr<IPin> pin;

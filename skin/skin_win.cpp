@@ -10,6 +10,7 @@
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "resources/menu_ids.h"
+#include "settings/player_settings.h"
 #include "skin/skin_layout.h"
 #include "skin/zoom.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr char kSkinFolderFormat[] = "%s\\Skin\\";
 constexpr char kBitmapName[] = "skin.bmp";
 constexpr char kColourName[] = "color.txt";
-constexpr char kDefaultSkinName[] = "default";
 constexpr char kMissingPath[] = "path doesn't exist";
 constexpr char kSkinMenuText[] = "Skin(&S)";
 
@@ -120,7 +120,7 @@ void Skin::SetZoom(int zoom) {
 }
 
 void Skin::LoadDefault(HWND main) {
-  const std::string path = skinFolder_ + kDefaultSkinName + "\\" + kBitmapName;
+  const std::string path = skinFolder_ + settings::kDefaultSkinName + "\\" + kBitmapName;
   Select(main, ReadBitmap(path));
   platform::DebugLine(path);
 }
