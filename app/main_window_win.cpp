@@ -16,6 +16,7 @@
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
 #include "platform/ansi_path.h"
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
 #include "platform/shell_path_win.h"
@@ -203,7 +204,7 @@ void MainWindow::ToggleTray() {
 bool MainWindow::ShowTrayIcon() {
   // Without an icon, minimising into the tray would hide the window into nothing.
   if (!AddTrayIcon(window(), app_.instance())) {
-    OutputDebugStringA("Kestrun: the tray icon could not be added; the tray stays off\n");
+    platform::DebugLine("Kestrun: the tray icon could not be added; the tray stays off\n");
     SetTrayOff();
     return false;
   }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/debug_line.h"
+
 namespace kestrun::app {
 namespace {
 
@@ -56,7 +58,7 @@ void MediaKeys::RegisterHotKeys(HWND owner) {
     if (!held_[i]) {
       char line[96];
       std::snprintf(line, sizeof(line), kHeldKeyLine, key);
-      OutputDebugStringA(line);
+      platform::DebugLine(line);
     }
   }
 }

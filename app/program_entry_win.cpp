@@ -9,6 +9,7 @@
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/shell_texts.h"
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
@@ -80,7 +81,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
         HandOffPath(path.path.c_str());
       } else if (path.refused()) {
         // An atom holds at most 255 characters; a cut path would name another file.
-        OutputDebugStringA("Path too long to hand over\n");
+        platform::DebugLine("Path too long to hand over\n");
       }
     }
     return 0;
@@ -109,7 +110,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   const HWND main = app->CreateMainWindow();
   if (main == nullptr) {
     // Without its main window the player cannot run; leave cleanly.
-    OutputDebugStringA("Cannot create the main window\n");
+    platform::DebugLine("Cannot create the main window\n");
     return 1;
   }
   ShowMainWindow(main);

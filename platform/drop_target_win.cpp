@@ -9,6 +9,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/com_object_win.h"
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
@@ -142,7 +143,7 @@ HRESULT revokeDropTarget(HWND window) { return RevokeDragDrop(window); }
 bool RegisterPathDropTarget(HWND window) {
   const int formatCount = static_cast<int>(std::size(kPathFormats));
   if (registerDropTarget(window, kDropMessage, kPathFormats, formatCount)) return true;
-  OutputDebugStringA(kDropTargetFailed);
+  DebugLine(kDropTargetFailed);
   return false;
 }
 

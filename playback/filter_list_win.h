@@ -40,7 +40,7 @@ class FilterListWindow final : public platform::CompanionDialog {
     frameOwner_ = frameOwner;
     toggleEqualizer_ = std::move(toggleEqualizer);
   }
-  // Command 40089 and key F: hide when visible, else refill and show.
+  // Command IDM_FILTERS and key F: hide when visible, else refill and show.
   void Toggle();
   // Refills from the current graph when the window is visible.
   void RefillIfVisible();

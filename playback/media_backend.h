@@ -32,6 +32,8 @@ struct OpenOutcome {
   };
   Kind kind = Kind::Failed;
   std::string failureText;
+  // On Failed, the result code (an HRESULT) of the step that failed; 0 otherwise.
+  std::int32_t failureCode = 0;
   std::string reference;
   std::string title;
   std::string author;

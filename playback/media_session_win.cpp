@@ -11,9 +11,9 @@
 
 #include "equalizer/iequalizer.h"
 #include "platform/ansi_path.h"
+#include "platform/debug_line.h"
 #include "platform/file_io.h"
 #include "platform/limits.h"
-#include "playback/debug_line.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/frame_grab_win.h"
 #include "playback/mf_source_filter_win.h"
@@ -22,6 +22,8 @@
 #include "settings/settings_store.h"
 
 namespace kestrun::playback {
+
+using platform::DebugLine;
 namespace {
 
 // Filter names in the graph.
@@ -45,6 +47,22 @@ constexpr char kEqualizerFile[] = "Equalizer.ax";
 constexpr char kEqualizerFromModule[] = "Equalizer created from its module\n";
 constexpr char kEqualizerUnavailable[] = "Equalizer unavailable\n";
 
+// Debug lines of graph building. They are written word for word as they are here,
+// odd spellings included, since whoever reads the debugger output searches for them.
+constexpr char kGrabberInsertedLine[] = "SAMPLE\n";
+constexpr char kWrapperCreatingLine[] = "START CO\n";
+constexpr char kWrapperCreatedLine[] = "END CO\n";
+constexpr char kWrapperMissingLine[] = "NULLLLLL FILTETETETETET\n";
+constexpr char kWrapperFailedLine[] = "FAILED AAAAAAAAAAA\n";
+constexpr char kAsfReaderCreatedLine[] = "End Create BaseFilter\n";
+constexpr char kNoControlLine[] = "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n";
+constexpr char kNoPinsLine[] = "Failed Enum Pins\n";
+constexpr char kEqualizerNotAddedLine[] = "Equalizer not in the graph\n";
+constexpr char kEffectNotLoadedLine[] = "Effect not loaded\n";
+constexpr char kEffectNotAddedLine[] = "Effect not in the graph\n";
+// With the result code of a failed build.
+constexpr char kBuildFailedLine[] = "Graph build failed";
+constexpr char kMfSourceFailedLine[] = "Media Foundation source failed";
 
 // The frame grabber has no class identifier in the mingw headers.
 // {C1F400A0-3F08-11D3-9F0B-006008039E37}
@@ -78,12 +96,14 @@ DirectShowSession::~DirectShowSession() {
   ReleaseFilters();
 }
 
-OpenOutcome DirectShowSession::Fail(const char* text) {
+OpenOutcome DirectShowSession::Fail(const char* text, HRESULT code) {
+  DebugLine(platform::CodeLine(kBuildFailedLine, static_cast<std::uint32_t>(code)));
   AbortPendingOpen();
   TearDown();
   OpenOutcome outcome;
   outcome.kind = OpenOutcome::Kind::Failed;
   outcome.failureText = text;
+  outcome.failureCode = code;
   return outcome;
 }
 
@@ -115,7 +135,7 @@ void DirectShowSession::AddEqualizer(const GraphOptions& options) {
     if (options.voiceRemovalOn) switches->EnableVoiceRemoval(TRUE);
   }
   equalizerInGraph_ = SUCCEEDED(graph_->AddFilter(equalizer_.Get(), kEqualizerFilterName));
-  if (!equalizerInGraph_) DebugLine("Equalizer not in the graph\n");
+  if (!equalizerInGraph_) DebugLine(kEqualizerNotAddedLine);
 }
 
 OpenOutcome DirectShowSession::FollowAsx(const std::string& path, bool isUrl, PlaybackView& view) {
@@ -130,7 +150,8 @@ OpenOutcome DirectShowSession::FollowAsx(const std::string& path, bool isUrl, Pl
   } else {
     read = playlist::readAsxFile(path.c_str(), reference, title, author) != 0;
   }
-  if (!read) return Fail(kAsxFailedText);
+  // The metafile readers give no result code of their own.
+  if (!read) return Fail(kAsxFailedText, E_FAIL);
   OpenOutcome outcome;
   outcome.kind = OpenOutcome::Kind::FollowReference;
   outcome.reference = reference;
@@ -161,7 +182,7 @@ void DirectShowSession::InsertFrameGrabber(bool keepAsSource) {
     return;
   }
   if (keepAsSource) source_ = grabberFilter;
-  DebugLine("SAMPLE\n");
+  DebugLine(kGrabberInsertedLine);
 }
 
 void DirectShowSession::InsertEffects() {
@@ -169,34 +190,34 @@ void DirectShowSession::InsertEffects() {
     // A checked row that no effect filled has nothing to insert.
     if (entry.enabled != 1 || !entry.HasEffect()) continue;
     if (!entry.wrapper) {
-      DebugLine("START CO\n");
+      DebugLine(kWrapperCreatingLine);
       const HRESULT hr = CoCreateInstance(kClsidDmoWrapperFilter, nullptr, CLSCTX_INPROC_SERVER,
                                           IID_PPV_ARGS(&entry.wrapper));
-      DebugLine("END CO\n");
-      if (!entry.wrapper) DebugLine("NULLLLLL FILTETETETETET\n");
+      DebugLine(kWrapperCreatedLine);
+      if (!entry.wrapper) DebugLine(kWrapperMissingLine);
       if (FAILED(hr) || !entry.wrapper) {
-        DebugLine("FAILED AAAAAAAAAAA\n");
+        DebugLine(kWrapperFailedLine);
         return;
       }
       // A wrapper whose effect cannot be loaded would pass nothing through.
       ComPtr<IDMOWrapperFilter> dmo;
       if (FAILED(entry.wrapper.As(&dmo)) || FAILED(dmo->Init(entry.clsid, kDmoCategoryAudioDecoder))) {
-        DebugLine("Effect not loaded\n");
+        DebugLine(kEffectNotLoadedLine);
         entry.wrapper.Reset();
         continue;
       }
     }
-    if (FAILED(graph_->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine("Effect not in the graph\n");
+    if (FAILED(graph_->AddFilter(entry.wrapper.Get(), entry.wideName))) DebugLine(kEffectNotAddedLine);
   }
 }
 
 // The Windows Media core. Returns true when the graph got built, false to fall
-// through (silently) to the CD check and the ordinary path; sets failed when
-// rendering failed and the build was closed.
-bool DirectShowSession::TryWindowsMediaCore(bool useCapture, bool& failed) {
-  failed = false;
+// through (silently) to the CD check and the ordinary path; renderFailure is the
+// failing result when rendering failed (S_OK otherwise), and the build ends then.
+bool DirectShowSession::TryWindowsMediaCore(bool useCapture, HRESULT& renderFailure) {
+  renderFailure = S_OK;
   HRESULT hr = CoCreateInstance(CLSID_WMAsfReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
-  DebugLine("End Create BaseFilter\n");
+  DebugLine(kAsfReaderCreatedLine);
   if (FAILED(hr) || !source_) {
     source_.Reset();
     return false;
@@ -215,14 +236,14 @@ bool DirectShowSession::TryWindowsMediaCore(bool useCapture, bool& failed) {
   fileSource.Reset();
   if (FAILED(hr)) {
     RemoveEqualizerFromGraph();
-    failed = true;
+    renderFailure = hr;
     return false;
   }
   return true;
 }
 
-// The audio-CD path. Returns false when the build failed.
-bool DirectShowSession::PlayCdTrack(PlaybackView& view) {
+// The audio-CD path. Returns the failing result when the build failed.
+HRESULT DirectShowSession::PlayCdTrack(PlaybackView& view) {
   view.ShowTitleText(kCdReading);
   HRESULT hr = CoCreateInstance(kClsidCdFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
   if (SUCCEEDED(hr) && source_) {
@@ -235,28 +256,26 @@ bool DirectShowSession::PlayCdTrack(PlaybackView& view) {
     // Without the CD filter there is nothing to render: the same failure.
     hr = FAILED(hr) ? hr : E_NOINTERFACE;
   }
-  if (FAILED(hr)) {
-    RemoveEqualizerFromGraph();
-    return false;
-  }
-  return true;
+  if (FAILED(hr)) RemoveEqualizerFromGraph();
+  return hr;
 }
 
-// Other URLs: the URL reader as source.
-bool DirectShowSession::PlayUrl() {
+// Other URLs: the URL reader as source. Returns the failing result when the build failed.
+HRESULT DirectShowSession::PlayUrl() {
   HRESULT hr = CoCreateInstance(CLSID_URLReader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&source_));
-  if (FAILED(hr) || !source_) return false;
-  if (FAILED(graph_->AddFilter(source_.Get(), nullptr))) return false;
+  if (SUCCEEDED(hr) && !source_) hr = E_NOINTERFACE;
+  if (FAILED(hr)) return hr;
+  hr = graph_->AddFilter(source_.Get(), nullptr);
+  if (FAILED(hr)) return hr;
   ComPtr<IFileSourceFilter> fileSource;
-  source_.As(&fileSource);
+  hr = source_.As(&fileSource);
   source_.As(&openProgress_);
-  if (!fileSource || FAILED(fileSource->Load(widePath_, nullptr))) return false;
+  if (SUCCEEDED(hr)) hr = fileSource->Load(widePath_, nullptr);
+  if (FAILED(hr)) return hr;
   fileSource.Reset();
-  if (FAILED(RenderOutputPins(graph_.Get(), source_.Get()))) {
-    RemoveEqualizerFromGraph();
-    return false;
-  }
-  return true;
+  hr = RenderOutputPins(graph_.Get(), source_.Get());
+  if (FAILED(hr)) RemoveEqualizerFromGraph();
+  return hr;
 }
 
 OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions& options, PlaybackView& view) {
@@ -264,9 +283,8 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
   MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath_, static_cast<int>(std::size(widePath_)));
 
   apartment_.emplace();
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_)))) {
-    return Fail(kUnsupportedText);
-  }
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_));
+  if (FAILED(hr)) return Fail(kUnsupportedText, hr);
   ++graphsBuilt_;
   AddEqualizer(options);
 
@@ -277,16 +295,18 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
 
   if (HasExtension(extension, {".asx"})) return FollowAsx(path, isUrl, view);
   if (isUrl && !HasExtension(extension, {".wma", ".wmv", ".asf"})) {
-    if (!PlayUrl()) return Fail(kUrlFailed);
+    hr = PlayUrl();
+    if (FAILED(hr)) return Fail(kUrlFailed, hr);
     built = true;
   }
   if (!built && options.useWmp71 && HasExtension(extension, {".wma", ".wmv", ".asf"})) {
-    bool failed = false;
-    built = TryWindowsMediaCore(options.useCapture, failed);
-    if (failed) return Fail(kWmpCoreFailed);
+    HRESULT renderFailure = S_OK;
+    built = TryWindowsMediaCore(options.useCapture, renderFailure);
+    if (FAILED(renderFailure)) return Fail(kWmpCoreFailed, renderFailure);
   }
   if (!built && HasExtension(extension, {".cda"})) {
-    if (!PlayCdTrack(view)) return Fail(kCdFailed);
+    hr = PlayCdTrack(view);
+    if (FAILED(hr)) return Fail(kCdFailed, hr);
     built = true;
   }
   if (!built && !isUrl && platform::IsMissingFile(path)) {
@@ -294,7 +314,7 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
     // source filter being made for it (under Wine each such filter leaves its
     // reader thread behind, so a long list of missing files used up the process).
     RemoveEqualizerFromGraph();
-    return Fail(kUnsupportedText);
+    return Fail(kUnsupportedText, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   }
   if (!built) {
     if (options.useCapture && HasExtension(extension, {".avi", ".mpg", ".mpeg", ".asf", ".mov", ".qt", ".m1v"})) {
@@ -304,9 +324,11 @@ OpenOutcome DirectShowSession::Build(const std::string& path, const GraphOptions
     // Where DirectShow has no splitter for a file (FLAC or MPEG-4 audio on a stock
     // Windows), Media Foundation may still decode it. Which files need that is
     // found by trying, so a machine with more splitters keeps using them.
-    if (FAILED(graph_->RenderFile(widePath_, nullptr)) && (isUrl || !BuildWithMediaFoundation(options))) {
+    // The outcome keeps RenderFile's refusal: the Media Foundation source reports its own.
+    hr = graph_->RenderFile(widePath_, nullptr);
+    if (FAILED(hr) && (isUrl || !BuildWithMediaFoundation(options))) {
       RemoveEqualizerFromGraph();
-      return Fail(kUnsupportedText);
+      return Fail(kUnsupportedText, hr);
     }
   }
   TakeInterfaces();
@@ -338,7 +360,7 @@ bool DirectShowSession::BuildWithMediaFoundation(const GraphOptions& options) {
   }
   if (SUCCEEDED(hr)) hr = RenderOutputPins(graph_.Get(), source_.Get());
   if (FAILED(hr)) {
-    DebugLine("Media Foundation source failed\n");
+    DebugLine(platform::CodeLine(kMfSourceFailedLine, static_cast<std::uint32_t>(hr)));
     return false;
   }
   return true;
@@ -422,7 +444,7 @@ void DirectShowSession::AbortPendingOpen() {
 
 bool DirectShowSession::Run() {
   if (!control_) {
-    DebugLine("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n");
+    DebugLine(kNoControlLine);
     return false;
   }
   const bool running = SUCCEEDED(control_->Run());
@@ -546,7 +568,7 @@ HRESULT RenderOutputPins(IGraphBuilder* graph, IBaseFilter* filter) {
   ComPtr<IEnumPins> pins;
   HRESULT result = filter->EnumPins(&pins);
   if (FAILED(result) || !pins) {
-    DebugLine("Failed Enum Pins\n");
+    DebugLine(kNoPinsLine);
     return S_OK;
   }
   ComPtr<IPin> pin;

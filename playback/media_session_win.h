@@ -131,7 +131,8 @@ class DirectShowSession final : public MediaBackend,
   }
 
  private:
-  OpenOutcome Fail(const char* text);
+  // Ends a failed build: the user text and the result code of the step that failed.
+  OpenOutcome Fail(const char* text, HRESULT code);
   OpenOutcome FollowAsx(const std::string& path, bool isUrl, PlaybackView& view);
   void AddEqualizer(const GraphOptions& options);
   // Through COM when registered for this copy, else from the module itself.
@@ -140,9 +141,9 @@ class DirectShowSession final : public MediaBackend,
   void ReleaseGraphOnly();
   void InsertFrameGrabber(bool keepAsSource);
   void InsertEffects();
-  bool TryWindowsMediaCore(bool useCapture, bool& failed);
-  bool PlayCdTrack(PlaybackView& view);
-  bool PlayUrl();
+  bool TryWindowsMediaCore(bool useCapture, HRESULT& renderFailure);
+  HRESULT PlayCdTrack(PlaybackView& view);
+  HRESULT PlayUrl();
   // Builds a new graph with the player's Media Foundation source for the path.
   bool BuildWithMediaFoundation(const GraphOptions& options);
   void TakeInterfaces();

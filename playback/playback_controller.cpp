@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "platform/ansi_text.h"
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/steady_time.h"
-#include "playback/debug_line.h"
 #include "playback/time_text.h"
 #include "playback/track_choice.h"
 #include "playlist/playlist_entry.h"
@@ -16,11 +16,21 @@
 
 namespace kestrun::playback {
 
+using platform::DebugLine;
+
 const char kUnsupportedText[] = "未対応のファイルです";
 const char kAsxFailedText[] = "asxファイルの展開に失敗";
 
 namespace {
 
+// Debug lines of playback control, written word for word: whoever reads the
+// debugger output searches for them.
+constexpr char kOpenStartLine[] = "START\n";
+constexpr char kVolumeSetLine[] = "EndVolume\n";
+constexpr char kRunStartLine[] = "STARTRun\n";
+constexpr char kRunEndLine[] = "EndRun\n";
+constexpr char kNotifySetLine[] = "EndNotifyWindow\n";
+constexpr char kNothingPlaysLine[] = "Nothing in the list plays\n";
 constexpr char kEventErrorText[] = "Error in HandleEvent()\n";
 
 bool IsRunningState(int state) { return state == kStatePlaying || state == kStatePaused; }
@@ -73,7 +83,7 @@ void PlaybackController::ResumeRow(int row) {
 }
 
 void PlaybackController::OpenFollowing(std::string path, int asxDepth, const std::string& opened) {
-  DebugLine("START\n");
+  DebugLine(kOpenStartLine);
   if (state_.state != kStateClosed) StopAndClose();
 
   // Every way in refuses or cuts a longer path; one that still comes (a reference
@@ -124,7 +134,7 @@ int PlaybackController::RowOfOpenedPath(const std::string& opened) const {
 void PlaybackController::FinishAndRun(const std::string& path, const std::string& opened) {
   state_.audioOnly = backend_.IsAudioOnly();
   backend_.SetVolume(state_.volume);
-  DebugLine("EndVolume\n");
+  DebugLine(kVolumeSetLine);
 
   state_.duration = backend_.Duration();
   std::int64_t position = 0;
@@ -148,18 +158,18 @@ void PlaybackController::FinishAndRun(const std::string& path, const std::string
   }
   view_.ShowPlayingTitle(title);
 
-  DebugLine("STARTRun\n");
+  DebugLine(kRunStartLine);
   if (!backend_.Run()) {
     FailStartedGraph();
     return;
   }
-  DebugLine("EndRun\n");
+  DebugLine(kRunEndLine);
   // Without its events the graph would never end a track.
   if (!backend_.RouteEvents()) {
     FailStartedGraph();
     return;
   }
-  DebugLine("EndNotifyWindow\n");
+  DebugLine(kNotifySetLine);
   state_.state = kStatePlaying;
   runSince_ = clock_();
   timer_.Start();
@@ -285,7 +295,7 @@ void PlaybackController::HandleGraphEvents() {
       if (playMode != kPlayModeNormal && quickEnds >= round) {
         // A full round without a track that played: stop, or the next graph would
         // end at once again.
-        DebugLine("Nothing in the list plays\n");
+        DebugLine(kNothingPlaysLine);
         quickEnds_ = 0;
         StopAndClose();
         return;

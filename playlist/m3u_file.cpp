@@ -8,6 +8,7 @@
 #include "platform/ansi_text.h"
 #include "platform/file_io.h"
 #include "platform/limits.h"
+#include "platform/shared_texts.h"
 
 namespace kestrun::playlist {
 
@@ -24,8 +25,6 @@ constexpr char kStageReserve[] = "Startf";
 constexpr char kStageBuild[] = "Start2";
 constexpr char kStageWrite[] = "end readtag";
 constexpr char kStageWritten[] = "delete Str";
-// "エラー": caption of the plain writer's error box.
-constexpr char kPlainWriteCaption[] = "\x83G\x83\x89\x81[";
 // "プレイリスト書き込み中にエラーが発生しました。\n今後もエラーが出るようでしたらプレイリスト(default.m3u)を削除してください。"
 constexpr char kWriteErrorText[] =
     "\x83v\x83\x8c\x83\x43\x83\x8a\x83X\x83g\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x92\x86\x82\xc9\x83G\x83\x89"
@@ -156,7 +155,7 @@ SaveResult Save(const RowStore& rows, const std::string& path, PlaylistFileError
   if (count == 0 && emptyText.empty()) return SaveResult::EmptyList;
   const char* stage = kStageReserve;
   const auto report = [&] {
-    errors.ShowWriteError(kWriteErrorText, stagesAsCaption ? stage : kPlainWriteCaption);
+    errors.ShowWriteError(kWriteErrorText, stagesAsCaption ? stage : platform::kErrorCaption);
     return SaveResult::Failed;
   };
   try {

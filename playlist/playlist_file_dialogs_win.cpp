@@ -12,6 +12,7 @@
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shared_texts.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/media_files.h"
@@ -26,8 +27,6 @@ constexpr char kPlaylistFilter[] = "M3U Files (*.m3u)\0*.m3u\0";
 constexpr char kOpenPlaylistTitle[] = "Open Media File...";
 constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
-
-constexpr char kErrorCaption[] = "エラー";
 
 std::string ShowPlaylistDialog(HWND owner, bool save) {
   const platform::ModalTurn turn;
@@ -50,7 +49,7 @@ std::string ShowPlaylistDialog(HWND owner, bool save) {
   // new name as often as over an old one.
   dialog.Flags = OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-  return chosen ? platform::ChosenAnsiPath(owner, path, kErrorCaption) : std::string();
+  return chosen ? platform::ChosenAnsiPath(owner, path, platform::kErrorCaption) : std::string();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ inline constexpr int kRenamePatternCapacity = 256;
 inline constexpr int kSkinNameCapacity = 260;
 inline constexpr int kEqualizerTextCapacity = 64;
 inline constexpr char kDefaultRenamePattern[] = "%2 - %1";
+// The skin folder under "Skin" that the player starts with and falls back to.
 inline constexpr char kDefaultSkinName[] = "default";
 
 struct PlayerSettings {

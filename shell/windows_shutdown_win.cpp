@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/debug_line.h"
 #include "platform/win32_handles.h"
 
 namespace kestrun::shell {
@@ -22,7 +23,7 @@ bool EnableShutdownPrivilege() {
 }  // namespace
 
 bool RequestWindowsShutdown() {
-  if (!EnableShutdownPrivilege()) OutputDebugStringA("No shutdown privilege\n");
+  if (!EnableShutdownPrivilege()) platform::DebugLine("No shutdown privilege\n");
   return ExitWindowsEx(EWX_SHUTDOWN, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED) != FALSE;
 }
 

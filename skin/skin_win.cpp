@@ -6,9 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
 #include "resources/menu_ids.h"
+#include "settings/player_settings.h"
 #include "skin/skin_layout.h"
 #include "skin/zoom.h"
 
@@ -18,11 +20,8 @@ namespace {
 constexpr char kSkinFolderFormat[] = "%s\\Skin\\";
 constexpr char kBitmapName[] = "skin.bmp";
 constexpr char kColourName[] = "color.txt";
-constexpr char kDefaultSkinName[] = "default";
 constexpr char kMissingPath[] = "path doesn't exist";
 constexpr char kSkinMenuText[] = "Skin(&S)";
-
-void Debug(const std::string& text) { OutputDebugStringA(text.c_str()); }
 
 // A copy of bitmap enlarged nearest-neighbour by zoom, as a 32-bit top-down DIB
 // section; none when the pixels cannot be read.
@@ -104,7 +103,7 @@ void Skin::SelectZoomed() {
     // Without its enlarged copy the face paints from an empty surface rather than
     // from the wrong places of the small one.
     if (!zoomed_) {
-      Debug("Kestrun: the skin could not be enlarged\n");
+      platform::DebugLine("Kestrun: the skin could not be enlarged\n");
       return;
     }
     picture = zoomed_.get();
@@ -121,24 +120,24 @@ void Skin::SetZoom(int zoom) {
 }
 
 void Skin::LoadDefault(HWND main) {
-  const std::string path = skinFolder_ + kDefaultSkinName + "\\" + kBitmapName;
+  const std::string path = skinFolder_ + settings::kDefaultSkinName + "\\" + kBitmapName;
   Select(main, ReadBitmap(path));
-  Debug(path);
+  platform::DebugLine(path);
 }
 
 bool Skin::Load(HWND main, const std::string& name) {
   const std::string folder = skinFolder_ + name + "\\";
   const std::string path = folder + kBitmapName;
-  Debug(path);
+  platform::DebugLine(path);
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    Debug(kMissingPath);
+    platform::DebugLine(kMissingPath);
     return false;
   }
   // A file that is no usable bitmap keeps the skin that works.
   platform::GdiObject bitmap = ReadBitmap(path);
   if (!bitmap) return false;
   Select(main, std::move(bitmap));
-  Debug(path);
+  platform::DebugLine(path);
   ReadColours(folder);
   return true;
 }

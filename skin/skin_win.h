@@ -32,8 +32,8 @@ class Skin {
   bool Load(HWND main, const std::string& name);
   // Reads color.txt of a skin folder (ending in a backslash): title and time colours.
   void ReadColours(const std::string& folder);
-  // Appends the "Skin(&S)" popup to menu, one item per skin folder, 25000 + k; returns
-  // the number of items.
+  // Appends the "Skin(&S)" popup to menu, one item per skin folder, IDM_SKIN_FIRST + k;
+  // returns the number of items.
   int BuildMenu(HMENU menu);
   // Releases the bitmap and the surface.
   void Free();

@@ -6,7 +6,7 @@
 #include <wrl/client.h>
 
 #include "equalizer/iequalizer.h"
-#include "playback/debug_line.h"
+#include "platform/debug_line.h"
 
 namespace kestrun::equalizer {
 
@@ -23,10 +23,10 @@ bool CallEqualizer(IUnknown* filter, Call call) {
   Microsoft::WRL::ComPtr<IEqualizer> control;
   if (FAILED(filter->QueryInterface(IID_IEqualizer, reinterpret_cast<void**>(control.GetAddressOf()))) ||
       !control) {
-    playback::DebugLine(kNoEqualizerInterface);
+    platform::DebugLine(kNoEqualizerInterface);
     return false;
   }
-  if (FAILED(call(control.Get()))) playback::DebugLine(kEqualizerCallFailed);
+  if (FAILED(call(control.Get()))) platform::DebugLine(kEqualizerCallFailed);
   return true;
 }
 

@@ -13,7 +13,6 @@ namespace kestrun::tags {
 namespace {
 
 constexpr char kNoticeFallback[] = "書き込めません";
-constexpr char kReadFailed[] = "読込失敗";
 // The edit fields that a read-only file locks.
 constexpr std::array<int, 6> kTextFields = {IDC_TAG_TITLE, IDC_TAG_ARTIST, IDC_TAG_ALBUM,
                                             IDC_TAG_YEAR,  IDC_TAG_COMMENT, IDC_TAG_TRACK};
@@ -66,7 +65,7 @@ void TagEditorDialog::ShowContainerTags(const std::string& path) {
   for (std::size_t i = 0; i < kTextFields.size(); ++i) SetDlgItemTextA(dialog, kTextFields[i], texts[i]->c_str());
   SetDlgItemTextA(dialog, IDC_TAG_GENRE, fields.genre.c_str());
   SetDlgItemTextA(dialog, IDC_TAG_GENRE_NUMBER, "");
-  SetDlgItemTextA(dialog, IDC_TAG_STATUS, read ? ReadOnlyNotice().c_str() : kReadFailed);
+  SetDlgItemTextA(dialog, IDC_TAG_STATUS, read ? ReadOnlyNotice().c_str() : kReadFailedText);
 }
 
 }  // namespace kestrun::tags

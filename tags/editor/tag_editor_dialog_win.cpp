@@ -10,6 +10,7 @@
 
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shared_texts.h"
 #include "platform/shell_path_win.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/tag_format.h"
@@ -19,10 +20,12 @@
 #include "tags/wm/wm_fields.h"
 
 namespace kestrun::tags {
+
+const char kReadFailedText[] = "読込失敗";
+
 namespace {
 
 constexpr char kReadSucceeded[] = "読込成功";
-constexpr char kReadFailed[] = "読込失敗";
 constexpr char kWriteSucceeded[] = "書込成功";
 constexpr char kWriteFailed[] = "書込失敗";
 // An ID3v2.4 tag is written only while "UnicodeTags" reads it; otherwise the file
@@ -30,7 +33,6 @@ constexpr char kWriteFailed[] = "書込失敗";
 constexpr char kVersion24NotWritten[] = "ID3v2.4のタグには書き込めません";
 constexpr char kDefaultGenre[] = "Blues";
 constexpr char kOpenTitle[] = "Open MP3/WMT File...";
-constexpr char kOpenErrorCaption[] = "エラー";
 constexpr char kOpenFilter[] =
     "Media Files\0*.mp3;*.wma;*.asf;*.wmv\0"
     "MP3 Files (*.mp3)\0*.mp3\0"
@@ -86,7 +88,7 @@ void ShowTexts(HWND dialog, const TagFields& fields) {
 void ShowNoTag(HWND dialog) {
   ShowTexts(dialog, TagFields{});
   SetText(dialog, IDC_TAG_GENRE_NUMBER, "");
-  SetText(dialog, IDC_TAG_STATUS, kReadFailed);
+  SetText(dialog, IDC_TAG_STATUS, kReadFailedText);
   SelectGenreByName(dialog, kDefaultGenre);
 }
 
@@ -122,7 +124,7 @@ std::optional<std::string> ChooseWithSystemDialog(HWND owner) {
   open.lpstrTitle = title.c_str();
   open.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   if (!GetOpenFileNameW(&open)) return std::nullopt;
-  std::string chosen = platform::ChosenAnsiPath(owner, path.data(), kOpenErrorCaption);
+  std::string chosen = platform::ChosenAnsiPath(owner, path.data(), platform::kErrorCaption);
   if (chosen.empty()) return std::nullopt;
   return chosen;
 }

@@ -79,4 +79,8 @@ class TagEditorDialog final : public platform::CompanionDialog {
 // no row is selected.
 void OpenTagEditor(TagEditorDialog& editor, const std::optional<std::string>& firstSelectedPath);
 
+// "読込失敗": the status text for a file whose tags cannot be read (the editor's own
+// formats and the read-only container formats alike).
+extern const char kReadFailedText[];
+
 }  // namespace kestrun::tags
