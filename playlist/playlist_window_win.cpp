@@ -309,14 +309,12 @@ void PlaylistWindow::RegisterCommands() {
   commands_.Add(IDM_TAG_AUTO, [this](int) { SetAlwaysId3v1(false); });
   commands_.Add(IDM_TAG_ALWAYS_ID3V1, [this](int) { SetAlwaysId3v1(true); });
   commands_.Add(IDM_TAG_UNICODE, [this](int) {
-    if (host_ == nullptr) return;
-    host_->setUnicodeTags(!host_->unicodeTags());
-    ShowUnicodeTags(host_->unicodeTags());
+    preferences_.unicodeTags = !preferences_.unicodeTags;
+    ShowUnicodeTags(preferences_.unicodeTags);
   });
   commands_.Add(IDM_ALWAYS_TAG_READ, [this](int) {
-    if (host_ == nullptr) return;
-    host_->setAlwaysTagRead(!host_->alwaysTagRead());
-    CheckItem(popup(), IDM_ALWAYS_TAG_READ, host_->alwaysTagRead());
+    preferences_.alwaysTagRead = !preferences_.alwaysTagRead;
+    CheckItem(popup(), IDM_ALWAYS_TAG_READ, preferences_.alwaysTagRead);
   });
   commands_.Add(IDM_TAG_EDITOR, [this](int) { OpenTagEditor(); });
   // Renaming walks the selected rows and changes their paths: not during a long run.
@@ -328,11 +326,12 @@ void PlaylistWindow::RegisterCommands() {
                   if (!form) return;
                   HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
                   RenameSelectedRows(*rows_, *form,
-                                     {host_->alwaysId3v1(), host_->renamePattern(), UnicodeConverter()});
+                                     {preferences_.alwaysId3v1.value_or(false), preferences_.renamePattern,
+                                      UnicodeConverter()});
                   SetCursor(previous);
                 });
   commands_.Add(IDM_RENAME_USER_PATTERN_SETUP, [this](int) {
-    if (host_ != nullptr) host_->EditRenamePattern();
+    if (host_ != nullptr) host_->EditRenamePattern(preferences_.renamePattern);
   });
 }
 
@@ -610,7 +609,7 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
     if (open) hand();
   });
   scanRefusals_ = refusals;
-  tagNewRows_ = host_ != nullptr && host_->alwaysTagRead();
+  tagNewRows_ = preferences_.alwaysTagRead;
   StartRun(RunKind::Adding, std::move(work));
 }
 
@@ -651,7 +650,7 @@ void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, plat
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
-  if (host_ == nullptr || !host_->alwaysTagRead() || rows_->RowCount() == 0) return;
+  if (!preferences_.alwaysTagRead || rows_->RowCount() == 0) return;
   RunBulk(RowsFrom(*rows_, first), RunKind::Tags);
 }
 
@@ -851,11 +850,11 @@ bool PlaylistWindow::PumpOneMessage() {
 }
 
 tags::AnsiFromUtf16 PlaylistWindow::UnicodeConverter() const {
-  return host_ != nullptr && host_->unicodeTags() ? tags::SystemAnsiFromUtf16 : nullptr;
+  return preferences_.unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr;
 }
 
 TitleLookup PlaylistWindow::Lookup() const {
-  const bool id3v1Only = host_ != nullptr && host_->alwaysId3v1();
+  const bool id3v1Only = preferences_.alwaysId3v1.value_or(false);
   const tags::AnsiFromUtf16 unicode = UnicodeConverter();
   return [id3v1Only, unicode](const std::string& path, std::string& title, std::string& artist) {
     LookUpTitleArtist(path, id3v1Only, title, artist, unicode);
@@ -883,7 +882,7 @@ void PlaylistWindow::OpenTagEditor() {
 }
 
 void PlaylistWindow::SetAlwaysId3v1(bool on) {
-  if (host_ != nullptr) host_->setAlwaysId3v1(on);
+  preferences_.alwaysId3v1 = on;
   ShowTagSource(on);
 }
 

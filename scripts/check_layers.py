@@ -24,9 +24,11 @@ ALLOWED = {
     "equalizer": {"equalizer", "platform"},
     "equalizer/dsp": {"equalizer", "equalizer/dsp", "platform"},
     "equalizer/filter": {"equalizer", "equalizer/dsp", "equalizer/filter", "platform"},
-    "tags": {"platform", "resources", "tags"},
-    "playlist": {"platform", "resources", "tags", "playlist"},
+    # The settings record is plain data below the windows that apply and gather their
+    # own share of it (the playlist window among them).
     "settings": {"platform", "resources", "equalizer", "settings"},
+    "tags": {"platform", "resources", "tags"},
+    "playlist": {"platform", "resources", "tags", "settings", "playlist"},
     "playback": {"platform", "equalizer", "tags", "playlist", "settings", "playback"},
     "equalizer/ui": {"platform", "resources", "equalizer", "settings", "playback", "equalizer/ui"},
     "skin": {"platform", "resources", "settings", "playback", "skin"},

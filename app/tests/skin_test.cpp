@@ -177,7 +177,7 @@ TEST_F(SkinTest, SkinMenuSwitchesTheFaceAndKeepsTheNameOnlyWhenItLoaded) {
   // Past the items of the menu: not a skin.
   SendMessageA(main_, WM_COMMAND, 25000 + App().skin().menuCount(), 0);
   EXPECT_EQ(App().settings().skinName, "sakura");
-  App().settings().skinName = "default";
+  Main().ApplySkinSetting("default");
 }
 
 TEST_F(SkinTest, ColourFileWithOnlyARedTitleGivesARedTitleAndABlackTime) {

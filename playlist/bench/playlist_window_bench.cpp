@@ -33,6 +33,7 @@
 #include "playlist/m3u_file.h"
 #include "playlist/playlist_window_win.h"
 #include "playlist/row_order.h"
+#include "playlist/tests/change_settings_win.h"
 #include "resources/menu_ids.h"
 #include "tags/id3/id3v2.h"
 #include "tags/length/header_length.h"
@@ -71,12 +72,7 @@ class BenchHost final : public PlaylistHost {
   void FocusMainTitle() override {}
   std::optional<std::int64_t> MeasureDuration(const std::string& path) override { return GraphDuration(path); }
   void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return true; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
+  void EditRenamePattern(std::string&) override {}
 };
 
 struct SilentErrors final : PlaylistFileErrors {
@@ -284,6 +280,8 @@ void RowOperations(const std::string& root, int count) {
     std::printf("no window\n");
     return;
   }
+  // Rows added by the bench get their tags read, as with "AlwaysTagRead" on.
+  testing::SetAlwaysTagRead(window, true);
   SetWindowPos(window.window(), HWND_TOP, 0, 0, 500, 600, SWP_SHOWWINDOW | SWP_NOACTIVATE);
   UpdateWindow(window.window());
   HWND shown = window.list();
@@ -347,6 +345,7 @@ int LengthsOfFiles(int rowCount, char** files, int fileCount) {
   BenchHost host;
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) return 1;
+  testing::SetAlwaysTagRead(window, true);
   CoInitialize(nullptr);
   for (int i = 0; i < fileCount; ++i) {
     std::string bytes;
@@ -403,6 +402,7 @@ int main(int argc, char** argv) {
     std::printf("no window\n");
     return 1;
   }
+  testing::SetAlwaysTagRead(window, true);
   if (!std::getenv("BENCH_HIDDEN")) ShowWindow(window.window(), SW_SHOWNA);
   RowStore& rows = *window.rows();
 

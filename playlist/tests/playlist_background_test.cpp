@@ -38,12 +38,7 @@ class GatedHost final : public PlaylistHost {
     return std::stoll(path.substr(digits)) * 10'000'000LL;
   }
   void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return false; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
+  void EditRenamePattern(std::string&) override {}
 
   void Open() {
     const std::lock_guard lock(mutex_);

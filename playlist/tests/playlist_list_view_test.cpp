@@ -29,12 +29,7 @@ class QuietHost final : public PlaylistHost {
   void FocusMainTitle() override {}
   std::optional<std::int64_t> MeasureDuration(const std::string&) override { return std::nullopt; }
   void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return false; }
-  void setAlwaysTagRead(bool) override {}
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
+  void EditRenamePattern(std::string&) override {}
 };
 
 void Pump() {

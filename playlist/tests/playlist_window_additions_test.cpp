@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/testing/real_input_win.h"
+#include "playlist/tests/change_settings_win.h"
 #include "resources/menu_ids.h"
 #include "tags/formats/tests/container_builders.h"
 #include "tags/id3/id3v2.h"
@@ -39,14 +40,8 @@ class Host final : public PlaylistHost {
     return std::nullopt;
   }
   void OpenTagEditor(const std::string&) override {}
-  std::string renamePattern() const override { return {}; }
-  void EditRenamePattern() override {}
-  bool alwaysTagRead() const override { return tagRead; }
-  void setAlwaysTagRead(bool on) override { tagRead = on; }
-  bool alwaysId3v1() const override { return false; }
-  void setAlwaysId3v1(bool) override {}
+  void EditRenamePattern(std::string&) override {}
 
-  bool tagRead = false;
   std::mutex measuring;
   std::vector<std::string> measured;
   std::function<void(const std::string&)> onMeasure;
@@ -158,7 +153,7 @@ TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   tree.Sub("sub");
   tree.File("sub\\c.mp3", "1234567");
   tree.File("sub\\d.wma", "12");
-  host_.tagRead = false;
+  testing::SetAlwaysTagRead(window_, false);
   window_.AddFolder(tree.path(), true);
   Settle(window_);
   ASSERT_EQ(rows().RowCount(), 4);
@@ -175,7 +170,7 @@ TEST_F(PlaylistAdditions, EveryAddedRowIsShownWhenTheRunEnds) {
     if (i % 100 == 0) tree.Sub("d" + std::to_string(i / 100));
     tree.File("d" + std::to_string(i / 100) + "\\t" + std::to_string(i) + ".mp3", "x");
   }
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   ShowWindow(window_.window(), SW_SHOWNA);
   window_.AddFolder(tree.path(), true);
   Settle(window_);
@@ -281,7 +276,7 @@ TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
   for (const bool tagRead : {true, false}) {
     SCOPED_TRACE(tagRead ? "tag reading on" : "tag reading off");
     rows().DeleteAllRows();
-    host_.tagRead = tagRead;
+    testing::SetAlwaysTagRead(window_, tagRead);
     std::atomic<bool> chosen{false};
     std::thread chooser(ChooseInDialog, window_.window(), song, &chosen);
     SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_ADD_FILES, 0);
@@ -353,7 +348,7 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
                             OggPage(7, 48000 * 61 + 312, 4, "x"));
   const std::string mislabelled = folder.File("d.ogg", "not an Ogg file");
   folder.File("e.txt", "text");
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   window_.AddFolder(folder.path(), false);
   Settle(window_);
   ASSERT_EQ(rows().RowCount(), 4) << "the text file is not a media file";
