@@ -49,6 +49,8 @@ ALLOWED = {
 FILE_EXTRAS = {
     "playback/video_view_win": {"resources"},
     "playback/filter_list_win": {"resources"},
+    # Their tests drive the templates' controls.
+    "playback/tests/filter_list_test": {"resources"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
