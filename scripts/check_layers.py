@@ -51,6 +51,7 @@ FILE_EXTRAS = {
     "playback/filter_list_win": {"resources"},
     # Their tests drive the templates' controls.
     "playback/tests/filter_list_test": {"resources"},
+    "playback/tests/video_view_test": {"resources"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

@@ -1,7 +1,8 @@
 // A real DirectShow session for the tests of the playback windows, without a player:
 // the engine drives the session and reports to a recording view, the graph's events
-// reach a hidden window of the fixture, and Equalizer.ax next to the test program is
-// registered and used as the player does. Made once per test process.
+// reach a window of the fixture that stands where the main window would (face-sized,
+// shown without activation), and Equalizer.ax next to the test program is registered
+// and used as the player does. Made once per test process.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 
 #include <string>
 
+#include "platform/limits.h"
 #include "platform/modeless_dialog_win.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"
@@ -33,16 +35,27 @@ inline std::string TestMediaPath(const std::string& name) {
 
 class SessionTest : public ::testing::Test {
  public:
+  // The recording view hides the video window when told, as the main window does.
+  struct SessionView final : playback::testing::RecordingView {
+    explicit SessionView(const HWND& video) : video_(video) {}
+    void HideVideo() override {
+      if (video_ != nullptr) ShowWindow(video_, SW_HIDE);
+    }
+
+   private:
+    const HWND& video_;
+  };
+
   // The parts a player would own, in the order they depend on each other.
   struct Parts final : playback::SessionWindows {
-    Parts() : session(*this), engine(session, view, timer) {}
+    Parts() : view(video), session(*this), engine(session, view, timer) {}
     HWND EventWindow() const override { return events; }
     HWND VideoWindow() const override { return video; }
 
     HWND events = nullptr;
     HWND video = nullptr;  // the window a test gives the video renderer
     platform::DialogRouter router;
-    playback::testing::RecordingView view;
+    SessionView view;
     playback::testing::CountingTimer timer;
     playback::DirectShowSession session;
     playback::PlaybackController engine;
@@ -58,8 +71,9 @@ class SessionTest : public ::testing::Test {
     type.hInstance = GetModuleHandleA(nullptr);
     type.lpszClassName = "KestrunSessionTestEvents";
     RegisterClassA(&type);
-    parts_->events = CreateWindowExA(0, type.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                     type.hInstance, nullptr);
+    parts_->events = CreateWindowExA(WS_EX_TOOLWINDOW, type.lpszClassName, "", WS_POPUP, 0, 0, platform::kFaceWidth,
+                                     platform::kFaceHeight, nullptr, nullptr, type.hInstance, nullptr);
+    ShowWindow(parts_->events, SW_SHOWNA);
     parts_->session.CreateOrRegisterEqualizer(TestProgramDirectory().c_str());
   }
 
@@ -74,7 +88,7 @@ class SessionTest : public ::testing::Test {
   static playback::PlaybackController& Engine() { return parts_->engine; }
   static playback::DirectShowSession& Session() { return parts_->session; }
   static const playback::EngineState& State() { return parts_->engine.state(); }
-  static playback::testing::RecordingView& View() { return parts_->view; }
+  static SessionView& View() { return parts_->view; }
   static HWND EventWindow() { return parts_->events; }
   static void OpenAndPlay(const std::string& path) { Engine().OpenAndPlay(path); }
   // Hands every waiting message of this thread's windows to them, as the loop would.
