@@ -281,7 +281,7 @@ void RowOperations(const std::string& root, int count) {
     return;
   }
   // Rows added by the bench get their tags read, as with "AlwaysTagRead" on.
-  testing::SetAlwaysTagRead(window, true);
+  kestrun::testing::SetAlwaysTagRead(window, true);
   SetWindowPos(window.window(), HWND_TOP, 0, 0, 500, 600, SWP_SHOWWINDOW | SWP_NOACTIVATE);
   UpdateWindow(window.window());
   HWND shown = window.list();
@@ -345,7 +345,7 @@ int LengthsOfFiles(int rowCount, char** files, int fileCount) {
   BenchHost host;
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) return 1;
-  testing::SetAlwaysTagRead(window, true);
+  kestrun::testing::SetAlwaysTagRead(window, true);
   CoInitialize(nullptr);
   for (int i = 0; i < fileCount; ++i) {
     std::string bytes;
@@ -402,7 +402,7 @@ int main(int argc, char** argv) {
     std::printf("no window\n");
     return 1;
   }
-  testing::SetAlwaysTagRead(window, true);
+  kestrun::testing::SetAlwaysTagRead(window, true);
   if (!std::getenv("BENCH_HIDDEN")) ShowWindow(window.window(), SW_SHOWNA);
   RowStore& rows = *window.rows();
 
