@@ -9,35 +9,12 @@
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
-#include "playback/frame_file.h"
+#include "playback/tests/video_view_files_win.h"
 #include "platform/drop_target_win.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::testing {
 namespace {
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string FrameFile(int number) { return playback::FrameFileName(BinaryDirectory(), number); }
-
-void RemoveFrameFiles() {
-  for (int n = 0; n < 100; ++n) DeleteFileA(FrameFile(n).c_str());
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return SIZE{client.right - client.left, client.bottom - client.top};
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
 
 class VideoViewTest : public PlayerWindowTest {
  protected:

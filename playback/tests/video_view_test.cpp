@@ -12,39 +12,17 @@
 
 #include "playback/frame_file.h"
 #include "playback/tests/session_fixture_win.h"
+#include "playback/tests/video_view_files_win.h"
 #include "playback/video_view_win.h"
 #include "resources/menu_ids.h"
 
 namespace kestrun::testing {
 namespace {
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::uint32_t Read32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
   return value;
-}
-
-std::string FrameFile(int number) { return playback::FrameFileName(TestProgramDirectory(), number); }
-
-void RemoveFrameFiles() {
-  for (int n = 0; n < 100; ++n) DeleteFileA(FrameFile(n).c_str());
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return SIZE{client.right - client.left, client.bottom - client.top};
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
 }
 
 class VideoViewTest : public SessionTest {
