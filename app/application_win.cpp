@@ -17,7 +17,6 @@
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
-#include "settings/settings_conversions.h"
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
 #include "tags/editor/rename_pattern_dialog_win.h"

@@ -26,7 +26,6 @@
 #include "playback/position_timer_win.h"
 #include "playback/video_view_win.h"
 #include "playlist/playlist_window_win.h"
-#include "settings/player_settings.h"
 #include "skin/skin_win.h"
 #include "skin/skinned_controls_win.h"
 #include "shell/about_dialog_win.h"
@@ -103,7 +102,7 @@ class Application {
   playback::VideoViewWindow videoView_;
   playback::FilterListWindow filterList_;
   equalizer::EqualizerDialog equalizerDialog_;
-  // What the playlist window asks of the engine and the settings.
+  // What the playlist window asks of the player.
   std::unique_ptr<playlist::PlaylistHost> playlistHost_;
   // The COM apartment of the equalizer and effect filters, from start-up to shutdown.
   std::optional<platform::ComApartment> apartment_;
