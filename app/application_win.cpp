@@ -17,7 +17,6 @@
 #include "playlist/playlist_entry.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings_registry_win.h"
-#include "settings/settings_conversions.h"
 #include "shell/volume_mixer_win.h"
 #include "shell/windows_shutdown_win.h"
 #include "tags/editor/rename_pattern_dialog_win.h"
@@ -25,34 +24,32 @@
 namespace kestrun::app {
 namespace {
 
-// The playlist window's view of the player.
+// What the playlist window asks of the player: the engine plays its rows, the main
+// window takes the focus back, a graph measures lengths, the tag editor opens.
 class ApplicationPlaylistHost final : public playlist::PlaylistHost {
  public:
-  explicit ApplicationPlaylistHost(Application& app) : app_(app) {}
+  ApplicationPlaylistHost(HINSTANCE instance, playback::PlaybackController& engine, MainWindow& main,
+                          playlist::PlaylistWindow& playlist, tags::TagEditorDialog& tagEditor)
+      : instance_(instance), engine_(engine), main_(main), playlist_(playlist), tagEditor_(tagEditor) {}
 
-  void PlayRow(int row, const std::string& path) override { app_.engine().PlayRow(row, path); }
-  void FocusMainTitle() override { app_.main().FocusTitle(); }
+  void PlayRow(int row, const std::string& path) override { engine_.PlayRow(row, path); }
+  void FocusMainTitle() override { main_.FocusTitle(); }
   std::optional<std::int64_t> MeasureDuration(const std::string& path) override {
     return playback::MeasureMediaDuration(path.c_str());
   }
   void OpenTagEditor(const std::string& path) override {
-    tags::OpenTagEditor(app_.tagEditor(), path.empty() ? std::nullopt : std::optional<std::string>(path));
+    tags::OpenTagEditor(tagEditor_, path.empty() ? std::nullopt : std::optional<std::string>(path));
   }
-  std::string renamePattern() const override { return app_.settings().renamePattern; }
-  void EditRenamePattern() override {
-    tags::EditRenamePattern(app_.instance(), app_.playlist().window(), app_.settings().renamePattern);
+  void EditRenamePattern(std::string& pattern) override {
+    tags::EditRenamePattern(instance_, playlist_.window(), pattern);
   }
-  bool alwaysTagRead() const override { return app_.settings().alwaysTagRead; }
-  void setAlwaysTagRead(bool on) override { app_.settings().alwaysTagRead = on; }
-  bool alwaysId3v1() const override { return app_.settings().alwaysId3v1.value_or(false); }
-  void setAlwaysId3v1(bool on) override {
-    app_.settings().alwaysId3v1 = on;
-  }
-  bool unicodeTags() const override { return app_.settings().unicodeTags; }
-  void setUnicodeTags(bool on) override { app_.settings().unicodeTags = on; }
 
  private:
-  Application& app_;
+  HINSTANCE instance_;
+  playback::PlaybackController& engine_;
+  MainWindow& main_;
+  playlist::PlaylistWindow& playlist_;
+  tags::TagEditorDialog& tagEditor_;
 };
 
 }  // namespace
@@ -60,7 +57,7 @@ class ApplicationPlaylistHost final : public playlist::PlaylistHost {
 Application::Application(HINSTANCE instance, std::string appDirectory)
     : instance_(instance),
       appDirectory_(std::move(appDirectory)),
-      main_(*this),
+      main_(engine_, skin_, skinnedControls_),
       session_(main_),
       positionTimer_([this] { engine_.UpdatePosition(); }),
       engine_(session_, main_, positionTimer_),
@@ -68,34 +65,58 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       skinnedControls_(skin_, engine_),
       videoView_(engine_, session_, session_, appDirectory_),
       filterList_(session_),
-      equalizerDialog_(engine_.options(), [this] { return static_cast<IUnknown*>(equalizerAccess().Equalizer()); }),
-      playlistHost_(std::make_unique<ApplicationPlaylistHost>(*this)),
+      equalizerDialog_(engine_.options(),
+                       [this] {
+                         const playback::EqualizerAccess& access = session_;
+                         return static_cast<IUnknown*>(access.Equalizer());
+                       }),
+      playlistHost_(std::make_unique<ApplicationPlaylistHost>(instance_, engine_, main_, playlist_, tagEditor_)),
       associationDialog_(classRoot_, associationBackup_, shell::ModulePath()),
       aboutDialog_(appDirectory_),
       volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
       sleepClock_(shell::SystemUptimeMs),
       sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { SleepExpired(shutdown); }),
       windowsShutdown_([] { shell::RequestWindowsShutdown(); }) {
+  Wire();
+}
+
+void Application::Wire() {
+  MainWindowHooks& hooks = main_.hooks();
+  hooks.startUp = [this] { RunStartupSequence(); };
+  hooks.shutDown = [this] { RunShutdownSequence(); };
+  hooks.saveForExit = [this] {
+    playlist_.SaveDefaultPlaylist(main_.window(), appDirectory_);
+    SaveSettings();
+  };
+  hooks.hideCompanions = [this] { HideAuxiliaryWindows(); };
+  CompanionWindows& companions = main_.companions();
+  companions.playlist = [this] { return playlist_.window(); };
+  companions.dockPlaylist = [this](HWND mainWindow) { playlist_.DockUnder(mainWindow); };
+  companions.video = [this] { return videoView_.window(); };
+
   DialogEntryPoints& entries = main_.entryPoints();
   entries.skin = [this](int index) { main_.SelectSkin(index); };
   entries.associations = [this] { associationDialog_.Show(instance_, main_.window()); };
   entries.volume = [this] { volumeDialog_.Open(instance_, &router_); };
   entries.about = [this] { aboutDialog_.Show(instance_, main_.window()); };
   entries.sleepTimer = [this] { sleepTimerDialog_.Open(instance_, &router_); };
+  entries.equalizer = [this] { equalizerDialog_.ToggleVisible(); };
   playback::VideoViewHost viewHost;
   viewHost.mainWindow = [this] { return main_.window(); };
-  viewHost.mainTopmost = [this] { return settings_.topmost; };
+  viewHost.mainTopmost = [this] { return main_.topmost(); };
   viewHost.showTitleText = [this](const std::string& text) { main_.ShowTitleText(text); };
   viewHost.playDroppedPath = [this](const char* path) { main_.PlayDroppedPath(path); };
   videoView_.SetHost(std::move(viewHost));
   // The main window's title follows the playlist's "AlwaysID3v1" choice.
-  engine_.SetAlwaysId3v1Source([this] { return settings_.alwaysId3v1.value_or(false); });
+  engine_.SetAlwaysId3v1Source([this] { return playlist_.preferences().alwaysId3v1.value_or(false); });
   // A row that starts playing reads its title and artist as the tag commands do.
   engine_.SetRowTitleLookup([this](const std::string& path, std::string& title, std::string& artist) {
     playlist_.Lookup()(path, title, artist);
   });
   // Titles everywhere read Unicode tag texts while the playlist's choice is on.
-  auto unicodeTags = [this] { return settings_.unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr; };
+  auto unicodeTags = [this] {
+    return playlist_.preferences().unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr;
+  };
   engine_.SetUnicodeTagsSource(unicodeTags);
   tagEditor_.SetUnicodeTagsSource(unicodeTags);
   // Every new video is sized by the view's zoom setting.
@@ -115,6 +136,16 @@ Application::~Application() {
 }
 
 HWND Application::CreateMainWindow() { return main_.Create(instance_, router_); }
+
+int Application::RunMessageLoop() {
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (router_.Route(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
 
 void Application::RunStartupSequence() {
   InitCommonControls();
@@ -146,7 +177,7 @@ void Application::RunStartupSequence() {
   std::srand(GetTickCount());
 
   const bool fileGiven = !startupPath_.empty();
-  LoadSettings(*this, fileGiven);
+  LoadSettings(fileGiven);
   if (fileGiven) {
     engine_.OpenAndPlay(startupPath_);
     if (videoView_.window() != nullptr) InvalidateRect(videoView_.window(), nullptr, TRUE);
@@ -202,14 +233,6 @@ void Application::RunShutdownSequence() {
   PostQuitMessage(0);
 }
 
-bool Application::LoadSkin(const std::string& name) {
-  if (!skin_.Load(main_.window(), name)) return false;
-  main_.ApplySkinColours();
-  // Every control paints again from the new pictures.
-  RedrawWindow(main_.window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  return true;
-}
-
 void Application::HideAuxiliaryWindows() {
   volumeDialog_.HideIfVisible();
   sleepTimerDialog_.HideIfVisible();
@@ -222,44 +245,25 @@ void Application::HideAuxiliaryWindows() {
   }
 }
 
-void LoadSettings(Application& app, bool fileGiven) {
-  auto& engine = app.engine();
-  const settings::PlayerSettings loaded = settings::LoadSettings(fileGiven, engine.options().bands);
-  auto& shell = app.settings();
-
+void Application::LoadSettings(bool fileGiven) {
+  const settings::PlayerSettings loaded = settings::LoadSettings(fileGiven, engine_.options().bands);
   // Each part applies its own values, the parts in the order their first value is
-  // stored: the engine, the main window, the playlist, the video view, the shell's
-  // own record and the skin last (it repaints everything).
-  engine.ApplySettings(loaded, fileGiven);
-  app.main().ApplySettings(loaded);
-  shell.columnOrder = loaded.columnOrder;
-  app.playlist().ApplyColumnOrder(loaded.columnOrder);
-  shell.alwaysTagRead = loaded.alwaysTagRead;
-  if (loaded.alwaysTagRead) app.playlist().ShowAlwaysTagRead(true);
-  if (loaded.alwaysId3v1) {
-    shell.alwaysId3v1 = loaded.alwaysId3v1;
-    app.playlist().ShowTagSource(*loaded.alwaysId3v1);
-  }
-  shell.unicodeTags = loaded.unicodeTags;
-  app.playlist().ShowUnicodeTags(loaded.unicodeTags);
-  app.videoView().ApplySettings(loaded);
-  shell.renamePattern = loaded.renamePattern;
-  shell.skinName = loaded.skinName;
-  // The default skin is loaded already; another one named here replaces it.
-  if (shell.skinName != settings::kDefaultSkinName) app.LoadSkin(shell.skinName);
+  // stored: the engine, the main window, the playlist, the video view, and the skin
+  // last (it repaints everything).
+  engine_.ApplySettings(loaded, fileGiven);
+  main_.ApplySettings(loaded);
+  playlist_.ApplySettings(loaded);
+  videoView_.ApplySettings(loaded);
+  main_.ApplySkinSetting(loaded.skinName);
 }
 
-void SaveSettings(Application& app) {
-  auto& engine = app.engine();
-  settings::PlayerSettings saved = app.settings();
+void Application::SaveSettings() {
+  settings::PlayerSettings saved;
   // The equalizer window's check boxes are what the user set.
-  app.equalizerDialog().CollectSwitches(engine.options());
-  engine.GatherSettings(saved);
-  if (const auto order = app.playlist().ColumnOrder(); order && settings::IsColumnPermutation(order->data())) {
-    saved.columnOrder = *order;
-    app.settings().columnOrder = saved.columnOrder;
-  }
-  app.main().GatherSettings(saved);
+  equalizerDialog_.CollectSwitches(engine_.options());
+  engine_.GatherSettings(saved);
+  main_.GatherSettings(saved);
+  playlist_.GatherSettings(saved);
   settings::SaveSettings(saved);
 }
 

@@ -1,7 +1,8 @@
 // The one owner of the player's process-wide state: one object per subsystem, each
 // holding its own window handles, created together and torn down in the reverse
-// order. Windows and the message loop reach everything through this object; nothing
-// else is global.
+// order. It wires the parts together itself: each part gets only the narrow pieces
+// it uses (the main window its hooks, the playlist its host), never the whole
+// application; nothing else is global.
 #pragma once
 
 #include <windows.h>
@@ -25,7 +26,6 @@
 #include "playback/position_timer_win.h"
 #include "playback/video_view_win.h"
 #include "playlist/playlist_window_win.h"
-#include "settings/player_settings.h"
 #include "skin/skin_win.h"
 #include "skin/skinned_controls_win.h"
 #include "shell/about_dialog_win.h"
@@ -48,39 +48,13 @@ class Application {
   // Creates the main window, which runs the start-up sequence; nullptr on failure.
   HWND CreateMainWindow();
 
-  // The start-up sequence, while the main window initialises.
-  void RunStartupSequence();
-  // The shutdown sequence, while the main window is destroyed.
-  void RunShutdownSequence();
-  // A double-click on the main window's body hides the auxiliary windows.
-  void HideAuxiliaryWindows();
-
-  HINSTANCE instance() const { return instance_; }
-  const std::string& appDirectory() const { return appDirectory_; }
-  platform::DialogRouter& router() { return router_; }
-  // The shell's share of the settings, live between load and save.
-  settings::PlayerSettings& settings() { return settings_; }
+  // The message loop of the run, keyboard navigation to the modeless dialogs first;
+  // returns the exit code.
+  int RunMessageLoop();
   // Why the command line's path was refused; its message is shown once the window exists.
   void SetCommandLineRefusal(platform::PathRefusal refusal) { commandLineRefusal_ = refusal; }
   // The file the command line named, played once the main window is set up.
   void SetStartupPath(std::string path) { startupPath_ = std::move(path); }
-
-  MainWindow& main() { return main_; }
-  playback::DirectShowSession& session() { return session_; }
-  // The one equalizer filter of the run, for the equalizer windows.
-  const playback::EqualizerAccess& equalizerAccess() const { return session_; }
-  playback::PlaybackController& engine() { return engine_; }
-  playlist::PlaylistWindow& playlist() { return playlist_; }
-  tags::TagEditorDialog& tagEditor() { return tagEditor_; }
-  playback::VideoViewWindow& videoView() { return videoView_; }
-  playback::FilterListWindow& filterList() { return filterList_; }
-  equalizer::EqualizerDialog& equalizerDialog() { return equalizerDialog_; }
-  skin::Skin& skin() { return skin_; }
-  skin::SkinnedControls& skinnedControls() { return skinnedControls_; }
-  // Switches to the named skin; false, with nothing changed, when it cannot be loaded.
-  bool LoadSkin(const std::string& name);
-  shell::VolumeDialog& volumeDialog() { return volumeDialog_; }
-  shell::SleepTimerDialog& sleepTimerDialog() { return sleepTimerDialog_; }
 
   // What asks Windows to shut down after the player has closed (a sleep timer that ran
   // out with its box checked). Tests put their own here.
@@ -89,6 +63,22 @@ class Application {
   void SetSleepClock(std::function<std::uint64_t()> clock) { sleepClock_ = std::move(clock); }
 
  private:
+  // Tests reach the parts through this (defined by the tests' fixture only).
+  friend struct ApplicationTestAccess;
+
+  // The main window's hooks and the other windows' links to each other.
+  void Wire();
+  // The start-up sequence, while the main window initialises.
+  void RunStartupSequence();
+  // The shutdown sequence, while the main window is destroyed.
+  void RunShutdownSequence();
+  // A double-click on the main window's body hides the auxiliary windows.
+  void HideAuxiliaryWindows();
+  // Loads the settings and has each part apply its own share (the command tricks
+  // included). fileGiven: a file came on the command line.
+  void LoadSettings(bool fileGiven);
+  // Gathers each part's share of the settings and writes them.
+  void SaveSettings();
   void ConnectEqualizerWindows();
   // The sleep timer ran out: close as the user would, then shut down if asked.
   void SleepExpired(bool shutdownWindows);
@@ -96,7 +86,6 @@ class Application {
   HINSTANCE instance_;
   std::string appDirectory_;
   platform::DialogRouter router_;
-  settings::PlayerSettings settings_;
   platform::PathRefusal commandLineRefusal_ = platform::PathRefusal::None;
   std::string startupPath_;
 
@@ -113,7 +102,7 @@ class Application {
   playback::VideoViewWindow videoView_;
   playback::FilterListWindow filterList_;
   equalizer::EqualizerDialog equalizerDialog_;
-  // What the playlist window asks of the engine and the settings.
+  // What the playlist window asks of the player.
   std::unique_ptr<playlist::PlaylistHost> playlistHost_;
   // The COM apartment of the equalizer and effect filters, from start-up to shutdown.
   std::optional<platform::ComApartment> apartment_;
@@ -129,11 +118,5 @@ class Application {
   std::function<void()> windowsShutdown_;
   bool shutdownAfterClose_ = false;
 };
-
-// Loads the settings and applies them to the engine and the windows (the command
-// tricks included). fileGiven: a file came on the command line.
-void LoadSettings(Application& app, bool fileGiven);
-// Gathers the settings from the engine and the windows and writes them.
-void SaveSettings(Application& app);
 
 }  // namespace kestrun::app

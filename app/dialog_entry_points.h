@@ -14,6 +14,7 @@ struct DialogEntryPoints {
   std::function<void()> sleepTimer;     // 40069: the sleep timer
   std::function<void()> effects;        // 40083: the effect dialog
   std::function<void()> filterList;     // 40089: the filters in use
+  std::function<void()> equalizer;      // the title display's Q key: the equalizer window
   std::function<void(int index)> skin;  // IDM_SKIN_FIRST + index: a skin of the skin menu
 };
 

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/application_win.h"
 #include "app/playback_commands.h"
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
@@ -81,11 +80,13 @@ void AddTool(HWND tooltip, HWND owner, HWND control, const char* text) {
 
 }  // namespace
 
-MainWindow::MainWindow(Application& app)
-    : app_(app),
-      titleKeys_(app),
-      // The engine is not built yet; the keys only keep the reference for later.
-      mediaKeys_(app.engine(),
+MainWindow::MainWindow(playback::PlaybackController& engine, skin::Skin& skin, skin::SkinnedControls& controls)
+    : engine_(engine),
+      skin_(skin),
+      skinnedControls_(controls),
+      titleKeys_(*this, engine, controls),
+      // The engine may not be built yet; the keys only keep the reference for later.
+      mediaKeys_(engine,
                  [this](long volume) {
                    MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume)));
                  }),
@@ -97,13 +98,14 @@ MainWindow::~MainWindow() = default;
 HWND MainWindow::Create(HINSTANCE instance, platform::DialogRouter& router) {
   // The table is filled once the engine it calls exists, before any command can come.
   if (!commands_.Has(IDM_EXIT)) RegisterCommands();
+  instance_ = instance;
   return ModelessDialog::Create(instance, "IDD_LISTDIALOG", nullptr, &router, platform::DialogSlot::Main);
 }
 
-HWND MainWindow::VideoWindow() const { return app_.videoView().window(); }
+HWND MainWindow::VideoWindow() const { return companions_.video ? companions_.video() : nullptr; }
 
 void MainWindow::RegisterCommands() {
-  RegisterPlaybackCommands(commands_, app_.engine(), *this);
+  RegisterPlaybackCommands(commands_, engine_, *this);
   commands_.Add({IDM_EXIT, IDC_EXIT_BUTTON}, [this](int) { SendMessageA(window(), WM_CLOSE, 0, 0); });
   commands_.Add({IDC_MINIMIZE_BUTTON, IDM_MINIMIZE},
                 [this](int) { SendMessageA(window(), WM_SYSCOMMAND, SC_MINIMIZE, 0); });
@@ -113,11 +115,10 @@ void MainWindow::RegisterCommands() {
   });
   commands_.Add({IDC_PLAYLIST_BUTTON, IDM_PLAYLIST_KEY, IDM_PLAYLIST}, [this](int) { TogglePlaylist(); });
   commands_.Add(IDM_TOPMOST, [this](int) {
-    auto& settings = app_.settings();
-    settings.topmost = !settings.topmost;
-    SetWindowPos(window(), settings.topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    topmost_ = !topmost_;
+    SetWindowPos(window(), topmost_ ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetChecked(IDM_TOPMOST, settings.topmost, MenuScope::MainMenu);
+    SetChecked(IDM_TOPMOST, topmost_, MenuScope::MainMenu);
   });
   commands_.Add(IDM_USE_TRAY, [this](int) { ToggleTray(); });
   commands_.Add({IDM_OPEN_KEY, IDC_OPEN_BUTTON, IDM_OPEN}, [this](int) { OpenMediaFile(); });
@@ -132,23 +133,28 @@ void MainWindow::RegisterCommands() {
   commands_.Add(IDM_SLEEP, entry(&DialogEntryPoints::sleepTimer));
   commands_.Add(IDM_EFFECTS, entry(&DialogEntryPoints::effects));
   commands_.Add(IDM_FILTERS, entry(&DialogEntryPoints::filterList));
-  commands_.Add(IDM_MEDIA_KEYS, [this](int) { UseMediaKeys(!app_.settings().mediaKeys); });
+  commands_.Add(IDM_MEDIA_KEYS, [this](int) { UseMediaKeys(!mediaKeysOn_); });
   commands_.Add(IDM_DOCK_PLAYLIST, [this](int) {
-    auto& settings = app_.settings();
-    settings.dockPlaylist = !settings.dockPlaylist;
-    SetChecked(IDM_DOCK_PLAYLIST, settings.dockPlaylist, MenuScope::MainMenu);
-    if (settings.dockPlaylist) app_.playlist().DockUnder(window());
+    dockPlaylist_ = !dockPlaylist_;
+    SetChecked(IDM_DOCK_PLAYLIST, dockPlaylist_, MenuScope::MainMenu);
+    if (dockPlaylist_) DockPlaylist();
   });
 }
 
+HWND MainWindow::PlaylistHandle() const { return companions_.playlist ? companions_.playlist() : nullptr; }
+
+void MainWindow::DockPlaylist() {
+  if (companions_.dockPlaylist) companions_.dockPlaylist(window());
+}
+
 void MainWindow::TogglePlaylist() {
-  HWND playlist = app_.playlist().window();
+  HWND playlist = PlaylistHandle();
   if (playlist == nullptr) return;
   if (IsWindowVisible(playlist)) {
     ShowWindow(playlist, SW_HIDE);
     FocusTitle();
   } else {
-    app_.playlist().DockUnder(window());
+    DockPlaylist();
     FocusTitle();
     ShowWindow(playlist, SW_SHOW);
     UpdateWindow(playlist);
@@ -156,13 +162,11 @@ void MainWindow::TogglePlaylist() {
 }
 
 void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
-  auto& shell = app_.settings();
-  shell.topmost = loaded.topmost;
+  topmost_ = loaded.topmost;
   if (loaded.topmost && window() != nullptr) {
     SetWindowPos(window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetChecked(IDM_TOPMOST, true, MenuScope::MainMenu);
   }
-  shell.storedVolume = loaded.storedVolume;
   MoveVolumeKnob(settings::VolumeKnobY(loaded.storedVolume));
   // The tray is only ever turned on from off here. A shell that is not up yet (a
   // player started at log-on) refuses the icon: the choice is kept, so the icon comes
@@ -171,13 +175,13 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
     trayWanted_ = true;
     ShowTrayIcon();
   }
-  shell.dockPlaylist = loaded.dockPlaylist;
+  dockPlaylist_ = loaded.dockPlaylist;
   if (loaded.dockPlaylist) SetChecked(IDM_DOCK_PLAYLIST, true, MenuScope::MainMenu);
   UseMediaKeys(loaded.mediaKeys);
 }
 
 void MainWindow::UseMediaKeys(bool on) {
-  app_.settings().mediaKeys = on;
+  mediaKeysOn_ = on;
   if (on) {
     mediaKeys_.RegisterHotKeys(window());
   } else {
@@ -186,7 +190,13 @@ void MainWindow::UseMediaKeys(bool on) {
   SetChecked(IDM_MEDIA_KEYS, on, MenuScope::MainMenu);
 }
 
-void MainWindow::GatherSettings(settings::PlayerSettings& saved) const { saved.useTray = trayWanted_; }
+void MainWindow::GatherSettings(settings::PlayerSettings& saved) const {
+  saved.topmost = topmost_;
+  saved.useTray = trayWanted_;
+  saved.dockPlaylist = dockPlaylist_;
+  saved.mediaKeys = mediaKeysOn_;
+  saved.skinName = skinName_;
+}
 
 void MainWindow::ToggleTray() {
   if (!trayInUse_) {
@@ -203,7 +213,7 @@ void MainWindow::ToggleTray() {
 
 bool MainWindow::ShowTrayIcon() {
   // Without an icon, minimising into the tray would hide the window into nothing.
-  if (!AddTrayIcon(window(), app_.instance())) {
+  if (!AddTrayIcon(window(), instance_)) {
     platform::DebugLine("Kestrun: the tray icon could not be added; the tray stays off\n");
     SetTrayOff();
     return false;
@@ -229,23 +239,37 @@ void MainWindow::ApplySkinColours() {
   CHARFORMATA format{};
   format.cbSize = sizeof(format);
   format.dwMask = CFM_COLOR;
-  format.crTextColor = app_.skin().titleColour();
+  format.crTextColor = skin_.titleColour();
   // The default format as well: every later title replaces the whole text, and the
   // control gives new text its default format, not that of the text it replaces.
   SendMessageA(title, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   SendMessageA(title, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   // The rich-edit control cannot be transparent: it takes the face's colour under it.
   SendMessageA(title, EM_SETBKGNDCOLOR, 0,
-               static_cast<LPARAM>(app_.skin().ColourAt(skin::kTitleX + 1, skin::kTitleY + 1)));
+               static_cast<LPARAM>(skin_.ColourAt(skin::kTitleX + 1, skin::kTitleY + 1)));
   if (HWND time = timeDisplay()) InvalidateRect(time, nullptr, TRUE);
 }
 
 void MainWindow::SelectSkin(int index) {
   // Only the items the skin menu holds; other ids of the range are not skins.
-  if (index < 0 || index >= app_.skin().menuCount()) return;
+  if (index < 0 || index >= skin_.menuCount()) return;
   char name[platform::kPathCapacity] = {};
   if (GetMenuStringA(mainPopup(), IDM_SKIN_FIRST + index, name, sizeof(name), MF_BYCOMMAND) <= 0) return;
-  if (app_.LoadSkin(name)) app_.settings().skinName = name;
+  if (LoadSkin(name)) skinName_ = name;
+}
+
+bool MainWindow::LoadSkin(const std::string& name) {
+  if (!skin_.Load(window(), name)) return false;
+  ApplySkinColours();
+  // Every control paints again from the new pictures.
+  RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  return true;
+}
+
+void MainWindow::ApplySkinSetting(const std::string& name) {
+  skinName_ = name;
+  // The default skin is loaded already; another one named here replaces it.
+  if (name != settings::kDefaultSkinName) LoadSkin(name);
 }
 
 void MainWindow::SetUpControls() {
@@ -268,13 +292,13 @@ void MainWindow::SetUpControls() {
 void MainWindow::RegisterDropTarget() { platform::RegisterPathDropTarget(window()); }
 
 void MainWindow::LoadMenus() {
-  mainMenu_.reset(LoadMenuA(app_.instance(), "IDR_MENU"));
-  iconMenu_.reset(LoadMenuA(app_.instance(), "IDR_ICON"));
+  mainMenu_.reset(LoadMenuA(instance_, "IDR_MENU"));
+  iconMenu_.reset(LoadMenuA(instance_, "IDR_ICON"));
 }
 
 void MainWindow::CreateTooltips() {
   HWND tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, app_.instance(), nullptr);
+                                 CW_USEDEFAULT, CW_USEDEFAULT, window(), nullptr, instance_, nullptr);
   if (tooltip == nullptr) return;
   SetWindowPos(tooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   tooltip_ = tooltip;
@@ -298,7 +322,7 @@ void MainWindow::MoveVolumeKnob(int y) {
   RECT rect{};
   GetWindowRect(knob, &rect);
   MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&rect), 2);
-  MoveWindow(knob, rect.left, skin::ZoomUp(y, app_.skin().zoom()), rect.right - rect.left, rect.bottom - rect.top, TRUE);
+  MoveWindow(knob, rect.left, skin::ZoomUp(y, skin_.zoom()), rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
 
 void MainWindow::SetChecked(int commandId, bool checked, MenuScope scope) {
@@ -351,7 +375,7 @@ void MainWindow::ShowPlayingTitle(const std::string& title) {
     if (platform::WindowDc dc(display); dc) {
       GetTextExtentPoint32A(dc.get(), title.c_str(), static_cast<int>(title.size()), &extent);
     }
-    if (extent.cx > skin::ZoomUp(kMarqueeWidthLimit, app_.skin().zoom())) {
+    if (extent.cx > skin::ZoomUp(kMarqueeWidthLimit, skin_.zoom())) {
       marquee_ = true;
       shown += kMarqueeGap;
     }
@@ -406,7 +430,7 @@ void MainWindow::PlaceSeekKnob(int left) {
   HWND knob = seekKnob();
   if (knob == nullptr) return;
   const int row = KnobRow();
-  const int zoom = app_.skin().zoom();
+  const int zoom = skin_.zoom();
   const int size = skin::ZoomUp(skin::kKnobSize, zoom);
   MoveWindow(knob, skin::ZoomUp(left, zoom), row, size, size, TRUE);
   // The track under the knob's old place is painted again.
@@ -449,7 +473,7 @@ void MainWindow::ShowPostedPosition() {
     latest = posted_;
     posted_.pending = false;
   }
-  app_.engine().ShowPosition(latest.position, latest.generation);
+  engine_.ShowPosition(latest.position, latest.generation);
 }
 
 void MainWindow::OpenMediaFile() {
@@ -477,14 +501,14 @@ void MainWindow::OpenMediaFile() {
       ShowTitleText(platform::RefusalMessage(chosen.refusal));
     } else {
       ShowTitleText(chosen.path);
-      app_.engine().PlayOutsidePath(chosen.path);
+      engine_.PlayOutsidePath(chosen.path);
     }
   }
   FocusTitle();
 }
 
 bool MainWindow::OnMinimize() {
-  HWND playlist = app_.playlist().window();
+  HWND playlist = PlaylistHandle();
   playlistVisibleAtMinimize_ = playlist != nullptr && IsWindowVisible(playlist);
   if (playlistVisibleAtMinimize_) ShowWindow(playlist, SW_HIDE);
   if (!trayInUse_) return false;
@@ -501,7 +525,7 @@ void MainWindow::OnRestore() {
     UpdateWindow(window());
   }
   if (playlistVisibleAtMinimize_) {
-    if (HWND playlist = app_.playlist().window()) {
+    if (HWND playlist = PlaylistHandle()) {
       ShowWindow(playlist, SW_SHOW);
       UpdateWindow(playlist);
     }
@@ -510,7 +534,7 @@ void MainWindow::OnRestore() {
 }
 
 void MainWindow::OnMove() {
-  auto& state = app_.engine().state();
+  auto& state = engine_.state();
   const bool videoShown = !state.audioOnly;
   if (videoShown) {
     if (HWND video = VideoWindow()) {
@@ -521,13 +545,11 @@ void MainWindow::OnMove() {
     }
   }
   // With a video shown the playlist stays where it is; the video takes its place.
-  if (app_.settings().dockPlaylist && (state.state == playback::kStateClosed || !videoShown)) {
-    app_.playlist().DockUnder(window());
-  }
+  if (dockPlaylist_ && (state.state == playback::kStateClosed || !videoShown)) DockPlaylist();
 }
 
 void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
-  app_.skinnedControls().SetZoom(skin::ZoomForDpi(dpi));
+  skinnedControls_.SetZoom(skin::ZoomForDpi(dpi));
   // The suggested place keeps the window under the pointer that moved it; the size is
   // the face's at its integer zoom, which the system's proportional suggestion is not
   // between, say, 96 and 120 DPI.
@@ -559,7 +581,7 @@ void MainWindow::PlayPostedDrop() {
   droppedPath_.clear();
   // After the exit save nothing opens any more.
   if (path.empty() || savedForExit_) return;
-  app_.engine().PlayOutsidePath(path);
+  engine_.PlayOutsidePath(path);
 }
 
 void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
@@ -585,9 +607,8 @@ void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
 void MainWindow::SaveForExit() {
   if (savedForExit_) return;
   savedForExit_ = true;
-  app_.engine().StopAndClose();
-  app_.playlist().SaveDefaultPlaylist(window(), app_.appDirectory());
-  SaveSettings(app_);
+  engine_.StopAndClose();
+  if (hooks_.saveForExit) hooks_.saveForExit();
   if (trayInUse_) RemoveTrayIcon(window());
 }
 
@@ -598,7 +619,7 @@ void MainWindow::CloseSequence() {
 }
 
 void MainWindow::HandleHandoff(WPARAM wParam) {
-  auto& engine = app_.engine();
+  auto& engine = engine_;
   engine.StopAndClose();
   char path[platform::kPathCapacity] = {};
   if (GlobalGetAtomNameA(static_cast<ATOM>(wParam & 0xFFFF), path, sizeof(path)) == 0) return;
@@ -611,7 +632,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == taskbarCreatedMessage_ && message != 0 && trayWanted_ && !savedForExit_) ShowTrayIcon();
   switch (message) {
     case WM_INITDIALOG:
-      app_.RunStartupSequence();
+      if (hooks_.startUp) hooks_.startUp();
       return FALSE;  // the focus was set to the title display
     case WM_CLOSE:
       CloseSequence();
@@ -625,7 +646,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
       return TRUE;
     case WM_DESTROY:
-      app_.RunShutdownSequence();
+      if (hooks_.shutDown) hooks_.shutDown();
       return FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
@@ -670,10 +691,10 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 1);
       return TRUE;
     case WM_PAINT:
-      app_.skinnedControls().PaintFace(window());
+      skinnedControls_.PaintFace(window());
       return TRUE;
     case WM_DRAWITEM:
-      if (lParam != 0 && app_.skinnedControls().DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+      if (lParam != 0 && skinnedControls_.DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
         SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
         return TRUE;
       }
@@ -682,7 +703,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SendMessageA(window(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
       return FALSE;
     case WM_LBUTTONDBLCLK:
-      app_.HideAuxiliaryWindows();
+      if (hooks_.hideCompanions) hooks_.hideCompanions();
       return FALSE;
     case platform::kDropMessage:
       if (lParam != 0) OnDrop(wParam, reinterpret_cast<platform::DropInfo*>(lParam));
@@ -699,7 +720,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       HandleTrayNotification(window(), trayPopup(), static_cast<UINT>(lParam));
       return FALSE;
     case playback::kGraphEventMessage:
-      app_.engine().HandleGraphEvents();
+      engine_.HandleGraphEvents();
       return FALSE;
     case kPositionMessage:
       ShowPostedPosition();

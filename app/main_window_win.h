@@ -1,6 +1,8 @@
 // The main window: a modeless dialog that routes every user action through its
 // command table, shows what the playback engine reports, and runs the start-up
-// sequence while it initialises and the shutdown sequence when it ends.
+// sequence while it initialises and the shutdown sequence when it ends (its hooks).
+// It keeps the shell's live choices: always on top, the tray, the docked playlist,
+// the media keys and the skin.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "app/dialog_entry_points.h"
+#include "app/main_window_hooks_win.h"
 #include "app/media_keys_win.h"
 #include "app/title_display_win.h"
 #include "platform/command_table.h"
@@ -18,13 +21,14 @@
 #include "platform/modeless_dialog_win.h"
 #include "platform/win32_handles.h"
 #include "playback/media_session_win.h"
+#include "playback/playback_controller.h"
 #include "playback/playback_view.h"
 #include "resources/resource_ids.h"
 #include "settings/player_settings.h"
+#include "skin/skin_win.h"
+#include "skin/skinned_controls_win.h"
 
 namespace kestrun::app {
-
-class Application;
 
 inline constexpr char kMainWindowTitle[] = "Quenfold' Ambrel";
 // A position the timer thread read is waiting for the user-interface thread.
@@ -47,7 +51,8 @@ class MainWindow final : public platform::ModelessDialog,
                          public playback::PlaybackView,
                          public playback::SessionWindows {
  public:
-  explicit MainWindow(Application& app);
+  // The engine may still be under construction: it is only used once the window exists.
+  MainWindow(playback::PlaybackController& engine, skin::Skin& skin, skin::SkinnedControls& controls);
   ~MainWindow() override;
 
   HWND Create(HINSTANCE instance, platform::DialogRouter& router);
@@ -65,6 +70,18 @@ class MainWindow final : public platform::ModelessDialog,
   void ApplySkinColours();
   // Item index of the skin menu was chosen: load that skin and keep its name.
   void SelectSkin(int index);
+  // Switches to the named skin; false, with nothing changed, when it cannot be loaded.
+  bool LoadSkin(const std::string& name);
+  // The skin of the settings, loaded last at start-up since it repaints everything;
+  // its name is kept even when it cannot be loaded.
+  void ApplySkinSetting(const std::string& name);
+  const std::string& skinName() const { return skinName_; }
+  // "Top": the main window stays above other windows.
+  bool topmost() const { return topmost_; }
+  // "JoinPlayList": the playlist window follows the main window.
+  bool dockPlaylist() const { return dockPlaylist_; }
+  // "MediaKeys": the hot keys are claimed.
+  bool mediaKeysOn() const { return mediaKeysOn_; }
   // The tray icon exists (minimise hides the window into it).
   bool trayInUse() const { return trayInUse_; }
   // The user's choice of the tray, saved as "UseTask"; kept while the shell refuses the icon.
@@ -75,6 +92,8 @@ class MainWindow final : public platform::ModelessDialog,
   MediaKeys& mediaKeys() { return mediaKeys_; }
   // Where the commands that open other subsystems' windows go.
   DialogEntryPoints& entryPoints() { return entryPoints_; }
+  MainWindowHooks& hooks() { return hooks_; }
+  CompanionWindows& companions() { return companions_; }
 
   // Start-up pieces, in the order the application calls them.
   void SetUpControls();
@@ -92,7 +111,8 @@ class MainWindow final : public platform::ModelessDialog,
   void PlayDroppedPath(const std::string& path);
 
   // The main window's share of the settings: always on top, the volume knob, the tray
-  // icon and the docked playlist.
+  // icon, the docked playlist and the media keys (the skin: ApplySkinSetting). Gathering
+  // gives the skin's name too.
   void ApplySettings(const settings::PlayerSettings& loaded);
   void GatherSettings(settings::PlayerSettings& saved) const;
 
@@ -133,6 +153,9 @@ class MainWindow final : public platform::ModelessDialog,
   void SaveForExit();
   void MarqueeStep();
   void HandleHandoff(WPARAM wParam);
+  // The playlist window of the companions (nullptr: none) and its docking.
+  HWND PlaylistHandle() const;
+  void DockPlaylist();
   void TogglePlaylist();
   void ToggleTray();
   void SetTrayOff();
@@ -159,9 +182,14 @@ class MainWindow final : public platform::ModelessDialog,
   // Plays the dropped path that waited for kPlayDroppedMessage.
   void PlayPostedDrop();
 
-  Application& app_;
+  playback::PlaybackController& engine_;
+  skin::Skin& skin_;
+  skin::SkinnedControls& skinnedControls_;
+  HINSTANCE instance_ = nullptr;
   platform::CommandTable commands_;
   DialogEntryPoints entryPoints_;
+  MainWindowHooks hooks_;
+  CompanionWindows companions_;
   platform::MenuHandle mainMenu_;  // IDR_MENU; its sub-menu 0 is the main pop-up
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;
@@ -172,6 +200,10 @@ class MainWindow final : public platform::ModelessDialog,
   bool marquee_ = false;
   bool trayInUse_ = false;
   bool trayWanted_ = false;
+  bool topmost_ = false;
+  bool dockPlaylist_ = true;
+  bool mediaKeysOn_ = true;
+  std::string skinName_ = settings::kDefaultSkinName;
   bool savedForExit_ = false;
   // The latest dropped path, waiting for its kPlayDroppedMessage (at most one is queued).
   std::string droppedPath_;

@@ -35,17 +35,6 @@ platform::ShellPath PathFromCommandLine(const wchar_t* arguments, std::size_t li
   return platform::AnsiPathFromWide(text, limit);
 }
 
-// The message loop; keyboard navigation goes to the modeless dialogs first.
-int MessageLoop(const platform::DialogRouter& router) {
-  MSG message{};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (router.Route(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-  return static_cast<int>(message.wParam);
-}
-
 }  // namespace
 
 void ShowMainWindow(HWND main) {
@@ -115,7 +104,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   }
   ShowMainWindow(main);
 
-  return MessageLoop(app->router());
+  return app->RunMessageLoop();
 }
 
 }  // namespace kestrun::app

@@ -4,7 +4,7 @@
 #include <imm.h>
 #include <richedit.h>
 
-#include "app/application_win.h"
+#include "app/main_window_win.h"
 #include "platform/clipboard_win.h"
 #include "platform/limits.h"
 #include "resources/menu_ids.h"
@@ -49,15 +49,15 @@ void TitleDisplayKeys::SetVirtualKeyLookupForTesting(VirtualKeyLookup lookup) {
 int TitleDisplayKeys::CursorXInMain() const {
   POINT cursor{};
   GetCursorPos(&cursor);
-  ScreenToClient(app_.main().window(), &cursor);
+  ScreenToClient(main_.window(), &cursor);
   return cursor.x;
 }
 
 bool TitleDisplayKeys::HandleKey(WPARAM key) {
-  HWND main = app_.main().window();
+  HWND main = main_.window();
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (key == VK_CONTROL) {
-    app_.skinnedControls().OnZoneKey(true, CursorXInMain());
+    controls_.OnZoneKey(true, CursorXInMain());
     return false;
   }
   for (const auto& entry : kKeyCommands) {
@@ -69,7 +69,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
   switch (key) {
     case 'C':
       if (ctrl) {
-        platform::setClipboardText(main, app_.engine().state().currentPath.c_str());
+        platform::setClipboardText(main, engine_.state().currentPath.c_str());
         // The control's own copy would put its (empty) selection over the path.
         return true;
       } else {
@@ -77,7 +77,7 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
       }
       break;
     case 'Q':
-      app_.equalizerDialog().ToggleVisible();
+      if (main_.entryPoints().equalizer) main_.entryPoints().equalizer();
       break;
     case 'U':
       SendMessageA(main, WM_COMMAND, IsWindowVisible(main) ? IDM_MINIMIZE : IDM_RESTORE, 0);
@@ -87,9 +87,9 @@ bool TitleDisplayKeys::HandleKey(WPARAM key) {
         platform::ShellPath pasted;
         if (!platform::getClipboardPath(main, pasted)) return true;
         if (pasted.refused()) {
-          app_.main().ShowTitleText(platform::RefusalMessage(pasted.refusal));
+          main_.ShowTitleText(platform::RefusalMessage(pasted.refusal));
         } else if (!pasted.path.empty()) {
-          app_.engine().PlayOutsidePath(pasted.path);
+          engine_.PlayOutsidePath(pasted.path);
         }
         return true;  // the paste must not reach the control
       }
@@ -120,7 +120,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       return result;
     }
     case WM_KEYUP:
-      if (wParam == VK_CONTROL) self->app_.skinnedControls().OnZoneKey(false, self->CursorXInMain());
+      if (wParam == VK_CONTROL) self->controls_.OnZoneKey(false, self->CursorXInMain());
       break;
     case WM_CHAR:
     case WM_IME_CHAR:

@@ -6,14 +6,19 @@
 #include <windows.h>
 
 #include "platform/win32_handles.h"
+#include "playback/playback_controller.h"
+#include "skin/skinned_controls_win.h"
 
 namespace kestrun::app {
 
-class Application;
+class MainWindow;
 
 class TitleDisplayKeys {
  public:
-  explicit TitleDisplayKeys(Application& app) : app_(app) {}
+  // main: the window the keys' commands go to; engine: the path copied and pasted;
+  // controls: the zone marker that Ctrl shows.
+  TitleDisplayKeys(MainWindow& main, playback::PlaybackController& engine, skin::SkinnedControls& controls)
+      : main_(main), engine_(engine), controls_(controls) {}
   bool Install(HWND display);
   void Remove() { subclass_.Remove(); }
 
@@ -33,7 +38,9 @@ class TitleDisplayKeys {
 
   static VirtualKeyLookup virtualKeyLookup_;
 
-  Application& app_;
+  MainWindow& main_;
+  playback::PlaybackController& engine_;
+  skin::SkinnedControls& controls_;
   platform::WindowSubclass subclass_;
 };
 

@@ -1,12 +1,15 @@
-// What the playlist window needs from the rest of the player: playing a row, the
-// main window's focus, measuring a file's length with a real graph, the tag
-// editor, the rename pattern and the playlist's two tag settings. The application implements it; the
-// playlist knows nothing of the playback engine.
+// What the playlist window asks of the rest of the player (PlaylistHost: playing a
+// row, the main window's focus, measuring a file's length with a real graph, the tag
+// editor, editing the rename pattern) and the choices its tag commands read
+// (PlaylistPreferences), which the window keeps itself. The application implements
+// the host; the playlist knows nothing of the playback engine.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "settings/player_settings.h"
 
 namespace kestrun::playlist {
 
@@ -27,22 +30,22 @@ class PlaylistHost {
   // Shows the tag editor, loaded with path when it is one the editor reads (empty:
   // no row chosen, the editor is only shown).
   virtual void OpenTagEditor(const std::string& path) = 0;
+  // Lets the user edit the rename pattern in its dialog over the playlist window;
+  // pattern is changed only when the user confirms.
+  virtual void EditRenamePattern(std::string& pattern) = 0;
+};
 
-  // The user's rename pattern ("UserDefine"), which the user-pattern rename command
-  // expands; edited in its dialog over the playlist window.
-  virtual std::string renamePattern() const = 0;
-  virtual void EditRenamePattern() = 0;
-
+// The playlist's tag choices, loaded with the settings and changed from its menus.
+struct PlaylistPreferences {
   // "AlwaysTagRead": tags are read for rows as they are added.
-  virtual bool alwaysTagRead() const = 0;
-  virtual void setAlwaysTagRead(bool on) = 0;
-  // "AlwaysID3v1": MP3 titles come from ID3v1 only.
-  virtual bool alwaysId3v1() const = 0;
-  virtual void setAlwaysId3v1(bool on) = 0;
-  // "UnicodeTags": ID3v2.4 tags and UTF-16/UTF-8 texts are read too. Off unless a
-  // host keeps the choice.
-  virtual bool unicodeTags() const { return false; }
-  virtual void setUnicodeTags(bool) {}
+  bool alwaysTagRead = false;
+  // "AlwaysID3v1": MP3 titles come from ID3v1 only. Nothing until it was loaded or
+  // chosen: the menu then keeps its own state.
+  std::optional<bool> alwaysId3v1;
+  // "UnicodeTags": ID3v2.4 tags and UTF-16/UTF-8 texts are read too.
+  bool unicodeTags = false;
+  // "UserDefine": the pattern the user-pattern rename command expands.
+  std::string renamePattern = settings::kDefaultRenamePattern;
 };
 
 }  // namespace kestrun::playlist

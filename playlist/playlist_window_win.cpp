@@ -201,14 +201,12 @@ void PlaylistWindow::RegisterCommands() {
   AddCommand({IDM_TAG_AUTO}, Needs::Nothing, [this](int) { SetAlwaysId3v1(false); });
   AddCommand({IDM_TAG_ALWAYS_ID3V1}, Needs::Nothing, [this](int) { SetAlwaysId3v1(true); });
   AddCommand({IDM_TAG_UNICODE}, Needs::Nothing, [this](int) {
-    if (host_ == nullptr) return;
-    host_->setUnicodeTags(!host_->unicodeTags());
-    ShowUnicodeTags(host_->unicodeTags());
+    preferences_.unicodeTags = !preferences_.unicodeTags;
+    ShowUnicodeTags(preferences_.unicodeTags);
   });
   AddCommand({IDM_ALWAYS_TAG_READ}, Needs::Nothing, [this](int) {
-    if (host_ == nullptr) return;
-    host_->setAlwaysTagRead(!host_->alwaysTagRead());
-    CheckItem(popup(), IDM_ALWAYS_TAG_READ, host_->alwaysTagRead());
+    preferences_.alwaysTagRead = !preferences_.alwaysTagRead;
+    CheckItem(popup(), IDM_ALWAYS_TAG_READ, preferences_.alwaysTagRead);
   });
   AddCommand({IDM_TAG_EDITOR}, Needs::Nothing, run(&PlaylistWindow::OpenTagEditor));
   // Renaming walks the selected rows and changes their paths.
@@ -219,11 +217,13 @@ void PlaylistWindow::RegisterCommands() {
                const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
                if (!form) return;
                HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-               RenameSelectedRows(*rows_, *form, {host_->alwaysId3v1(), host_->renamePattern(), UnicodeConverter()});
+               RenameSelectedRows(*rows_, *form,
+                                  {preferences_.alwaysId3v1.value_or(false), preferences_.renamePattern,
+                                   UnicodeConverter()});
                SetCursor(previous);
              });
   AddCommand({IDM_RENAME_USER_PATTERN_SETUP}, Needs::Nothing, [this](int) {
-    if (host_ != nullptr) host_->EditRenamePattern();
+    if (host_ != nullptr) host_->EditRenamePattern(preferences_.renamePattern);
   });
 }
 
@@ -450,7 +450,7 @@ void PlaylistWindow::AddFolderByBrowser(bool tree) {
 
 void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
   if (!Allowed(Needs::IdleRows)) return;
-  runner_.ScanFolder(folder, tree, Lookup(), host_ != nullptr && host_->alwaysTagRead());
+  runner_.ScanFolder(folder, tree, Lookup(), preferences_.alwaysTagRead);
 }
 
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
@@ -533,16 +533,16 @@ void PlaylistWindow::OnRunEnded(const BulkRunner::Ending& ending) {
 }
 
 void PlaylistWindow::ReadTagsFrom(int first) {
-  if (host_ == nullptr || !host_->alwaysTagRead() || rows_->RowCount() == 0) return;
+  if (!preferences_.alwaysTagRead || rows_->RowCount() == 0) return;
   runner_.ReadTags(RowsFrom(*rows_, first), Lookup());
 }
 
 tags::AnsiFromUtf16 PlaylistWindow::UnicodeConverter() const {
-  return host_ != nullptr && host_->unicodeTags() ? tags::SystemAnsiFromUtf16 : nullptr;
+  return preferences_.unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr;
 }
 
 TitleLookup PlaylistWindow::Lookup() const {
-  const bool id3v1Only = host_ != nullptr && host_->alwaysId3v1();
+  const bool id3v1Only = preferences_.alwaysId3v1.value_or(false);
   const tags::AnsiFromUtf16 unicode = UnicodeConverter();
   return [id3v1Only, unicode](const std::string& path, std::string& title, std::string& artist) {
     LookUpTitleArtist(path, id3v1Only, title, artist, unicode);
@@ -560,7 +560,7 @@ void PlaylistWindow::OpenTagEditor() {
 }
 
 void PlaylistWindow::SetAlwaysId3v1(bool on) {
-  if (host_ != nullptr) host_->setAlwaysId3v1(on);
+  preferences_.alwaysId3v1 = on;
   ShowTagSource(on);
 }
 

@@ -28,6 +28,7 @@
 #include "playlist/row_drag_win.h"
 #include "playlist/row_order.h"
 #include "playlist/row_store.h"
+#include "settings/player_settings.h"
 
 namespace kestrun::playlist {
 
@@ -51,8 +52,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
 
   // Creates the window hidden, sets up its list control and loads the saved
   // playlist of appDirectory; errors are shown owned by mainWindow. host plays
-  // rows, measures lengths and holds the tag settings (null: those commands do
-  // nothing); router lets the long commands hand messages to the dialogs.
+  // rows, measures lengths, opens the tag editor and edits the rename pattern
+  // (null: those commands do nothing); router lets the long commands hand messages to the dialogs.
   HWND Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory, PlaylistHost* host = nullptr,
               platform::DialogRouter* router = nullptr);
 
@@ -66,7 +67,15 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // Moves the window so its top-left corner is the main window's bottom-left corner.
   void DockUnder(HWND mainWindow) const;
 
-  // The list's share of the settings. The column order: entry i is the column shown
+  // The window's share of the settings: the column order and the tag choices
+  // (playlist_window_settings_win.cpp). Gathering reads the column order from the
+  // list itself.
+  void ApplySettings(const settings::PlayerSettings& loaded);
+  void GatherSettings(settings::PlayerSettings& saved) const;
+  // The tag choices of the moment; the engine and the tag editor follow them too.
+  const PlaylistPreferences& preferences() const { return preferences_; }
+
+  // The column order: entry i is the column shown
   // at place i.
   void ApplyColumnOrder(const std::array<int, kColumnCount>& order);
   // The order the list shows now; nothing when it cannot be read.
@@ -139,7 +148,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void ShowRefusal(platform::PathRefusal refusal);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
-  // The system's conversion when the host's "UnicodeTags" is on, else none.
+  // The system's conversion when "UnicodeTags" is on, else none.
   tags::AnsiFromUtf16 UnicodeConverter() const;
   void ReadTagsFrom(int first);
   // A long command has ended: its refusals are told (a drop's once, at the drop's
@@ -166,6 +175,9 @@ class PlaylistWindow final : public platform::CompanionDialog {
   platform::WindowSubclass listHandler_;
   platform::CommandTable commands_;
   PlaylistHost* host_ = nullptr;
+  PlaylistPreferences preferences_;
+  // The order last applied: what is saved when the list cannot be read.
+  std::array<int, kColumnCount> appliedColumnOrder_{0, 1, 2, 3};
   bool topmost_ = false;
   bool addingDrops_ = false;  // ContinueDrops is on the stack (a message box inside a drop)
   BulkRunner runner_;

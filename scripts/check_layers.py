@@ -10,7 +10,10 @@ offending includes when one breaks a rule:
   equalizer/ui/*.h. A folder with code must have a list;
 - single files: a few files may include a folder their own folder's list leaves
   out (FILE_EXTRAS): in playback/ only the windows built from resource templates,
-  which handle their menus' ids, include resources/; the engine does not."""
+  which handle their menus' ids, include resources/; the engine does not;
+- the top: no folder but app/ includes app/, whatever a list or an extra says, and
+  outside app/application_win.* and app's tests no code names `Application&`: the
+  application wires its parts together and is handed to none of them."""
 import pathlib
 import re
 import sys
@@ -24,9 +27,11 @@ ALLOWED = {
     "equalizer": {"equalizer", "platform"},
     "equalizer/dsp": {"equalizer", "equalizer/dsp", "platform"},
     "equalizer/filter": {"equalizer", "equalizer/dsp", "equalizer/filter", "platform"},
-    "tags": {"platform", "resources", "tags"},
-    "playlist": {"platform", "resources", "tags", "playlist"},
+    # The settings record is plain data below the windows that apply and gather their
+    # own share of it (the playlist window among them).
     "settings": {"platform", "resources", "equalizer", "settings"},
+    "tags": {"platform", "resources", "tags"},
+    "playlist": {"platform", "resources", "tags", "settings", "playlist"},
     "playback": {"platform", "equalizer", "tags", "playlist", "settings", "playback"},
     "equalizer/ui": {"platform", "resources", "equalizer", "settings", "playback", "equalizer/ui"},
     "skin": {"platform", "resources", "settings", "playback", "skin"},
@@ -44,9 +49,16 @@ ALLOWED = {
 FILE_EXTRAS = {
     "playback/video_view_win": {"resources"},
     "playback/filter_list_win": {"resources"},
+    # Their tests drive the templates' controls.
+    "playback/tests/filter_list_test": {"resources"},
+    "playback/tests/video_view_test": {"resources"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+TOP = "app"
+# A reference to the whole application, as a parameter or a member.
+APPLICATION_REFERENCE = re.compile(r"\bApplication\s*&")
+APPLICATION_OWNERS = ("app/application_win.h", "app/application_win.cpp")
 
 
 def folder_of(path: str, folders):
@@ -82,12 +94,18 @@ def check(root: pathlib.Path, allowed=ALLOWED, extras=FILE_EXTRAS):
             problems.append(f"{relative}: folder {own} has no list of what it may include")
             continue
         permitted = allowed[own] | extras.get(relative.rsplit(".", 1)[0], set())
-        for target in INCLUDE.findall(source.read_text(errors="replace")):
+        text = source.read_text(errors="replace")
+        if (relative not in APPLICATION_OWNERS and not relative.startswith(TOP + "/tests/")
+                and APPLICATION_REFERENCE.search(text)):
+            problems.append(f"{relative}: takes Application& (only the application wires its parts)")
+        for target in INCLUDE.findall(text):
             used = folder_of(target, folders)
             if used is None:
                 continue
             used_layer = folder_of(target, layers)
-            if own_layer is not None and used_layer is not None and rank[used_layer] > rank[own_layer]:
+            if used_layer == TOP and own_layer != TOP:
+                problems.append(f"{relative}: includes {target} (nothing below {TOP} includes it)")
+            elif own_layer is not None and used_layer is not None and rank[used_layer] > rank[own_layer]:
                 problems.append(f"{relative}: includes {target} ({used_layer} comes after {own_layer})")
             elif used not in permitted:
                 problems.append(f"{relative}: includes {target} ({own} may not include {used})")

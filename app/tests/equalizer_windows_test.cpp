@@ -274,7 +274,7 @@ TEST_F(EqualizerWindowTest, SavedSettingsFollowTheWindowEvenWhenTheFilterMissedA
   Click(IDC_EQUALIZER_ENABLE);  // marked, but the flag could not change
   ASSERT_FALSE(Engine().options().equalizerOn);
 
-  app::SaveSettings(App());
+  App().SaveSettings();
   EXPECT_EQ(ReadDword("EQEnable"), 1u) << "the check box is what the user set";
   EXPECT_EQ(ReadDword("VREnable"), 1u);
   int saved[equalizer::kBandCount] = {};

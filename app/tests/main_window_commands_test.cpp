@@ -295,7 +295,7 @@ TEST_F(MainWindowCommandsTest, PlaylistVisibleAtMinimizeComesBackWithTheWindow) 
 TEST_F(MainWindowCommandsTest, WithAVideoShownTheViewFollowsAndThePlaylistStays) {
   HWND playlist = App().playlist().window();
   HWND video = App().videoView().window();
-  App().settings().dockPlaylist = true;
+  if (!Main().dockPlaylist()) SendMessageA(main_, WM_COMMAND, IDM_DOCK_PLAYLIST, 0);
   OpenAndPlay(MediaPath("video320.avi").c_str());
   ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
   ASSERT_FALSE(Player().audioOnly);

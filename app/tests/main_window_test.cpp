@@ -110,10 +110,11 @@ TEST(ApplicationLifetime, EveryWindowGoesWithItsOwner) {
   {
     app::Application second(GetModuleHandleA(nullptr), BinaryDirectory());
     ASSERT_NE(second.CreateMainWindow(), nullptr);
-    HWND all[6] = {second.main().window(),        second.playlist().window(),   second.tagEditor().window(),
-                   second.videoView().window(),   second.filterList().window(), second.equalizerDialog().window()};
+    const app::ApplicationTestAccess parts{second};
+    HWND all[6] = {parts.main().window(),        parts.playlist().window(),   parts.tagEditor().window(),
+                   parts.videoView().window(),   parts.filterList().window(), parts.equalizerDialog().window()};
     std::copy(all, all + 6, windows);
-    title = second.main().titleDisplay();
+    title = parts.main().titleDisplay();
     for (HWND window : windows) ASSERT_TRUE(IsWindow(window));
   }
   for (HWND window : windows) EXPECT_FALSE(IsWindow(window));

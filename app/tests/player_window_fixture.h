@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "app/tests/application_test_access.h"
 #include "app/application_win.h"
 #include "app/program_entry_win.h"
 #include "app/shell_texts.h"
@@ -44,12 +45,12 @@ class PlayerWindowTest : public ::testing::Test {
   void TearDown() override { Engine().StopAndClose(); }
 
  public:
-  static app::Application& App() { return *app_; }
-  static app::MainWindow& Main() { return app_->main(); }
-  static playback::PlaybackController& Engine() { return app_->engine(); }
-  static const playback::EngineState& Player() { return app_->engine().state(); }
-  static playback::DirectShowSession& Session() { return app_->session(); }
-  static playlist::RowStore* Rows() { return app_->playlist().rows(); }
+  static app::ApplicationTestAccess App() { return {*app_}; }
+  static app::MainWindow& Main() { return App().main(); }
+  static playback::PlaybackController& Engine() { return App().engine(); }
+  static const playback::EngineState& Player() { return App().engine().state(); }
+  static playback::DirectShowSession& Session() { return App().session(); }
+  static playlist::RowStore* Rows() { return App().playlist().rows(); }
   static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }
   // Hands every message waiting for this thread's windows to them, as the
   // program's loop would (a dropped path plays from such a message).

@@ -71,8 +71,11 @@ TEST_F(PlaylistInPlayerTest, TagSwitchesReachTheSettings) {
 }
 
 TEST_F(PlaylistInPlayerTest, DockedPlaylistFollowsTheMainWindow) {
-  const bool docked = App().settings().dockPlaylist;
-  App().settings().dockPlaylist = true;
+  const auto dock = [](bool on) {
+    if (Main().dockPlaylist() != on) SendMessageA(main_, WM_COMMAND, IDM_DOCK_PLAYLIST, 0);
+  };
+  const bool docked = Main().dockPlaylist();
+  dock(true);
   SetWindowPos(main_, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT mainRect{};
   RECT listRect{};
@@ -81,13 +84,13 @@ TEST_F(PlaylistInPlayerTest, DockedPlaylistFollowsTheMainWindow) {
   EXPECT_EQ(listRect.left, mainRect.left);
   EXPECT_EQ(listRect.top, mainRect.bottom);
   // Not docked: the playlist stays where it is.
-  App().settings().dockPlaylist = false;
+  dock(false);
   SetWindowPos(main_, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT after{};
   GetWindowRect(PlaylistWindow(), &after);
   EXPECT_EQ(after.left, listRect.left);
   EXPECT_EQ(after.top, listRect.top);
-  App().settings().dockPlaylist = docked;
+  dock(docked);
 }
 
 }  // namespace

@@ -68,8 +68,8 @@ class SettingsTest : public PlayerWindowTest {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft");
     PlayerWindowTest::TearDown();
   }
-  static void Load(bool fileGiven) { app::LoadSettings(App(), fileGiven); }
-  static void Save() { app::SaveSettings(App()); }
+  static void Load(bool fileGiven) { App().LoadSettings(fileGiven); }
+  static void Save() { App().SaveSettings(); }
   static HMENU MainPopup() { return Main().mainPopup(); }
   static HMENU TrayPopup() { return Main().trayPopup(); }
   static playback::GraphOptions& Options() { return Engine().options(); }
@@ -262,7 +262,7 @@ TEST_F(SettingsTest, MediaKeysAreOnForAFreshUserAndTheChoiceComesBackWithItsMark
   EXPECT_EQ(saved.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(AsNumber(saved), 0u);
 
-  App().settings().mediaKeys = true;
+  SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);  // on again, so the load has to turn it off
   Load(true);
   EXPECT_FALSE(App().settings().mediaKeys) << "a saved 0 keeps the keys to other programs";
   EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/application_win.h"
+#include "app/tests/application_test_access.h"
 #include "app/tests/kestrun_process.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
@@ -61,9 +62,9 @@ TEST(ShellCommands, VolumeTwiceShowsOneDialogAndThePlayerTakesItsDialogsAlong) {
   int count = 0;
   EnumThreadWindows(GetCurrentThreadId(), CountVolumeDialogs, reinterpret_cast<LPARAM>(&count));
   EXPECT_EQ(count, 1);
-  HWND volume = app->volumeDialog().window();
+  HWND volume = app::ApplicationTestAccess{*app}.volumeDialog().window();
   SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
-  HWND sleep = app->sleepTimerDialog().window();
+  HWND sleep = app::ApplicationTestAccess{*app}.sleepTimerDialog().window();
   ASSERT_NE(volume, nullptr);
   ASSERT_NE(sleep, nullptr);
   DestroyWindow(main);
@@ -98,20 +99,20 @@ ExpiryRun RunUntilExpiry(bool shutdownBox) {
   HWND main = app->CreateMainWindow();
   EXPECT_NE(main, nullptr);
   if (main == nullptr) return run;
-  if (auto* rows = app->playlist().rows()) rows->InsertRow(0, "C:\\music\\sleepy song.mp3");
-  app->engine().SetPlayMode(2);  // changed in this run only, so saved by the close
+  if (auto* rows = app::ApplicationTestAccess{*app}.playlist().rows()) rows->InsertRow(0, "C:\\music\\sleepy song.mp3");
+  app::ApplicationTestAccess{*app}.engine().SetPlayMode(2);  // changed in this run only, so saved by the close
 
   SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
-  HWND sleep = app->sleepTimerDialog().window();
+  HWND sleep = app::ApplicationTestAccess{*app}.sleepTimerDialog().window();
   EXPECT_NE(sleep, nullptr);
   if (sleep == nullptr) return run;
   EXPECT_TRUE(IsWindowVisible(sleep));
   SendMessageA(main, WM_COMMAND, IDM_SLEEP, 0);
-  EXPECT_EQ(app->sleepTimerDialog().window(), sleep) << "one sleep dialog";
+  EXPECT_EQ(app::ApplicationTestAccess{*app}.sleepTimerDialog().window(), sleep) << "one sleep dialog";
   SetDlgItemTextA(sleep, IDC_SLEEP_MINUTES, "1");
   CheckDlgButton(sleep, IDC_SLEEP_SHUTDOWN, shutdownBox ? BST_CHECKED : BST_UNCHECKED);
   SendMessageA(sleep, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  EXPECT_TRUE(app->sleepTimerDialog().running());
+  EXPECT_TRUE(app::ApplicationTestAccess{*app}.sleepTimerDialog().running());
 
   now += 60'000;
   // The dialog's own timer notices within a period and posts the close.

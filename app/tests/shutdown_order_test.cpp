@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program_entry_win.h"
+#include "app/tests/application_test_access.h"
 #include "app/tests/kestrun_process.h"
 
 namespace kestrun::testing {
@@ -32,7 +33,7 @@ TEST(ShutdownOrder, TitleDisplayDiesWhileItsLibraryIsLoaded) {
     ASSERT_TRUE(run.richEdit);
     run.app = std::make_unique<app::Application>(GetModuleHandleA(nullptr), BinaryDirectory());
     ASSERT_NE(run.app->CreateMainWindow(), nullptr);
-    HWND title = run.app->main().titleDisplay();
+    HWND title = app::ApplicationTestAccess{*run.app}.main().titleDisplay();
     ASSERT_NE(title, nullptr);
     ASSERT_TRUE(SetWindowSubclass(title, WatchDeath, 1, 0));
   }

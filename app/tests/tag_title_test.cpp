@@ -54,10 +54,11 @@ TEST_F(TagTitleTest, APlayedRowShowsTheTagsTheTagCommandWouldRead) {
   const std::string path = MediaPath("tagged-row.mp3");
   ASSERT_TRUE(WriteBytes(path, tags::testing::Id3v2TitleArtist("Song", "Band") + audio +
                                    tags::testing::Id3v1Bytes(tags::testing::TitleArtist("Old", "Name"))));
-  const bool tagRead = App().settings().alwaysTagRead;
-  App().settings().alwaysTagRead = false;
+  // The row is added without its tags, whatever "AlwaysTagRead" says.
+  const bool tagRead = App().playlist().preferences().alwaysTagRead;
+  if (tagRead) SendMessageA(App().playlist().window(), WM_COMMAND, IDM_ALWAYS_TAG_READ, 0);
   App().playlist().AddFiles({path});
-  App().settings().alwaysTagRead = tagRead;
+  if (tagRead) SendMessageA(App().playlist().window(), WM_COMMAND, IDM_ALWAYS_TAG_READ, 0);
   ASSERT_EQ(Rows()->RowCount(), 1);
   ASSERT_EQ(Rows()->Cell(0, playlist::Column::Title), "");
   Engine().PlayRow(0, path);
@@ -89,13 +90,18 @@ class UnicodeTagsTest : public PlayerWindowTest {
  protected:
   void SetUp() override {
     PlayerWindowTest::SetUp();
-    App().settings().unicodeTags = false;
+    TurnUnicodeTagsOff();
     App().playlist().ShowUnicodeTags(false);
   }
   void TearDown() override {
-    App().settings().unicodeTags = false;
+    TurnUnicodeTagsOff();
     App().playlist().ShowUnicodeTags(false);
     PlayerWindowTest::TearDown();
+  }
+  static void TurnUnicodeTagsOff() {
+    if (App().playlist().preferences().unicodeTags) {
+      SendMessageA(App().playlist().window(), WM_COMMAND, IDM_TAG_UNICODE, 0);
+    }
   }
   // Tag reading runs on a worker; its results reach the rows through the
   // playlist window's messages.

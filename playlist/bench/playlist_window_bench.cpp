@@ -34,6 +34,7 @@
 #include "playlist/playlist_window_win.h"
 #include "playlist/row_order.h"
 #include "playlist/tests/playlist_window_harness.h"
+#include "playlist/tests/change_settings_win.h"
 #include "resources/menu_ids.h"
 #include "tags/id3/id3v2.h"
 #include "tags/length/header_length.h"
@@ -66,12 +67,8 @@ std::optional<std::int64_t> GraphDuration(const std::string& path) {
   return duration;
 }
 
-// The player as the window sees it: tags are read as rows arrive, lengths come
-// from real graphs.
-void ActAsPlayer(kestrun::testing::FakePlaylistHost& host) {
-  host.tagRead = true;
-  host.measure = GraphDuration;
-}
+// The player as the window sees it: lengths come from real graphs.
+void ActAsPlayer(kestrun::testing::FakePlaylistHost& host) { host.measure = GraphDuration; }
 
 struct SilentErrors final : PlaylistFileErrors {
   void ShowWriteError(const std::string&, const std::string&) override {}
@@ -270,6 +267,8 @@ void RowOperations(const std::string& root, int count) {
     std::printf("no window\n");
     return;
   }
+  // Rows added by the bench get their tags read, as with "AlwaysTagRead" on.
+  kestrun::testing::SetAlwaysTagRead(window, true);
   SetWindowPos(window.window(), HWND_TOP, 0, 0, 500, 600, SWP_SHOWWINDOW | SWP_NOACTIVATE);
   UpdateWindow(window.window());
   HWND shown = window.list();
@@ -334,6 +333,7 @@ int LengthsOfFiles(int rowCount, char** files, int fileCount) {
   ActAsPlayer(host);
   PlaylistWindow window;
   if (window.Create(GetModuleHandleA(nullptr), nullptr, root, &host) == nullptr) return 1;
+  kestrun::testing::SetAlwaysTagRead(window, true);
   CoInitialize(nullptr);
   for (int i = 0; i < fileCount; ++i) {
     std::string bytes;
@@ -391,6 +391,7 @@ int main(int argc, char** argv) {
     std::printf("no window\n");
     return 1;
   }
+  kestrun::testing::SetAlwaysTagRead(window, true);
   if (!std::getenv("BENCH_HIDDEN")) ShowWindow(window.window(), SW_SHOWNA);
   RowStore& rows = *window.rows();
 

@@ -1,6 +1,6 @@
 // The player as the playlist window's tests and benchmarks see it: it records what
 // the window asks of it (rows played, lengths measured, the tag editor opened) and
-// answers with what the test chose (lengths, the tag settings, the rename pattern).
+// answers with the lengths the test chose.
 // Measuring can be held at a gate, so a test can catch a run half way.
 #pragma once
 
@@ -35,14 +35,7 @@ class FakePlaylistHost final : public playlist::PlaylistHost {
     return found->second;
   }
   void OpenTagEditor(const std::string& path) override { editorPaths.push_back(path); }
-  std::string renamePattern() const override { return pattern; }
-  void EditRenamePattern() override { ++patternEdits; }
-  bool alwaysTagRead() const override { return tagRead; }
-  void setAlwaysTagRead(bool on) override { tagRead = on; }
-  bool alwaysId3v1() const override { return id3v1; }
-  void setAlwaysId3v1(bool on) override { id3v1 = on; }
-  bool unicodeTags() const override { return unicode; }
-  void setUnicodeTags(bool on) override { unicode = on; }
+  void EditRenamePattern(std::string&) override { ++patternEdits; }
 
   // Measurements wait from Close() until Open().
   void Close() {
@@ -74,11 +67,7 @@ class FakePlaylistHost final : public playlist::PlaylistHost {
   // Called on the worker, inside the measurement, before the gate.
   std::function<void(const std::string& path)> onMeasure;
   std::vector<std::string> editorPaths;
-  std::string pattern = "%2 - %1";
   int patternEdits = 0;
-  bool tagRead = false;
-  bool id3v1 = false;
-  bool unicode = false;
 
  private:
   std::mutex mutex_;

@@ -23,6 +23,7 @@
 #include "playlist/folder_scan_win.h"
 #include "playlist/memory_row_store.h"
 #include "playlist/tests/playlist_window_harness.h"
+#include "playlist/tests/change_settings_win.h"
 #include "resources/menu_ids.h"
 #include "tags/formats/tests/container_builders.h"
 #include "tags/id3/id3v2.h"
@@ -111,7 +112,7 @@ TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   tree.Sub("sub");
   tree.File("sub\\c.mp3", "1234567");
   tree.File("sub\\d.wma", "12");
-  host_.tagRead = false;
+  testing::SetAlwaysTagRead(window_, false);
   window_.AddFolder(tree.path(), true);
   Settle(window_);
   ASSERT_EQ(rows().RowCount(), 4);
@@ -128,7 +129,7 @@ TEST_F(PlaylistAdditions, EveryAddedRowIsShownWhenTheRunEnds) {
     if (i % 100 == 0) tree.Sub("d" + std::to_string(i / 100));
     tree.File("d" + std::to_string(i / 100) + "\\t" + std::to_string(i) + ".mp3", "x");
   }
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   ShowWindow(window_.window(), SW_SHOWNA);
   window_.AddFolder(tree.path(), true);
   Settle(window_);
@@ -234,7 +235,7 @@ TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
   for (const bool tagRead : {true, false}) {
     SCOPED_TRACE(tagRead ? "tag reading on" : "tag reading off");
     rows().DeleteAllRows();
-    host_.tagRead = tagRead;
+    testing::SetAlwaysTagRead(window_, tagRead);
     std::atomic<bool> chosen{false};
     std::thread chooser(ChooseInDialog, window_.window(), song, &chosen);
     SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_ADD_FILES, 0);
@@ -292,7 +293,7 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
                             OggPage(7, 48000 * 61 + 312, 4, "x"));
   const std::string mislabelled = folder.File("d.ogg", "not an Ogg file");
   folder.File("e.txt", "text");
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   window_.AddFolder(folder.path(), false);
   Settle(window_);
   ASSERT_EQ(rows().RowCount(), 4) << "the text file is not a media file";

@@ -21,6 +21,7 @@
 #include "platform/testing/wide_files_win.h"
 #include "playlist/playlist_entry.h"
 #include "playlist/tests/playlist_window_harness.h"
+#include "playlist/tests/change_settings_win.h"
 #include "resources/menu_ids.h"
 #include "tags/editor/tests/editor_test_files.h"
 #include "tags/id3/id3v2.h"
@@ -234,17 +235,17 @@ TEST_F(PlaylistWindowTest, TopmostCloseAndTheTagSwitches) {
   EXPECT_EQ(host_.focused, 2);
 
   Command(IDM_ALWAYS_TAG_READ);
-  EXPECT_TRUE(host_.tagRead);
+  EXPECT_TRUE(window_.preferences().alwaysTagRead);
   EXPECT_TRUE(Checked(window_.popup(), IDM_ALWAYS_TAG_READ));
   Command(IDM_ALWAYS_TAG_READ);
-  EXPECT_FALSE(host_.tagRead);
+  EXPECT_FALSE(window_.preferences().alwaysTagRead);
   EXPECT_FALSE(Checked(window_.popup(), IDM_ALWAYS_TAG_READ));
   Command(IDM_TAG_ALWAYS_ID3V1);
-  EXPECT_TRUE(host_.id3v1);
+  EXPECT_EQ(window_.preferences().alwaysId3v1, std::optional<bool>(true));
   EXPECT_TRUE(Checked(window_.popup(), IDM_TAG_ALWAYS_ID3V1));
   EXPECT_FALSE(Checked(window_.popup(), IDM_TAG_AUTO));
   Command(IDM_TAG_AUTO);
-  EXPECT_FALSE(host_.id3v1);
+  EXPECT_EQ(window_.preferences().alwaysId3v1, std::optional<bool>(false));
   EXPECT_TRUE(Checked(window_.popup(), IDM_TAG_AUTO));
 
   // The tag editor opens with or without a row.
@@ -266,8 +267,11 @@ TEST_F(PlaylistWindowTest, EachRenameCommandRenamesTheSelectedRowInItsOwnForm) {
   appendRow(rows(), "other");
   appendRow(rows(), first);
   rows().SetSelected(1, true);
-  host_.id3v1 = true;  // the host's "AlwaysID3v1" choice reaches the rename
-  host_.pattern = "%3_%1";
+  // The "AlwaysID3v1" choice and the user's pattern reach the rename.
+  testing::ChangeSettings(window_, [](settings::PlayerSettings& share) {
+    share.alwaysId3v1 = true;
+    share.renamePattern = "%3_%1";
+  });
   const struct {
     int command;
     const char* name;
@@ -283,7 +287,7 @@ TEST_F(PlaylistWindowTest, EachRenameCommandRenamesTheSelectedRowInItsOwnForm) {
   }
   EXPECT_EQ(rows().Cell(0, Column::Path), "other") << "a row not selected is left alone";
 
-  host_.id3v1 = false;
+  Command(IDM_TAG_AUTO);
   Command(IDM_RENAME_TITLE);
   EXPECT_EQ(rows().Cell(1, Column::Path), folder.path() + "\\V2.mp3");
 }
@@ -388,7 +392,7 @@ TEST_F(PlaylistWindowTest, FolderAndFolderTree) {
   // With tag reading on, the added rows (and only those) get their titles.
   rows().DeleteAllRows();
   appendRow(rows(), "C:\\kept.mp3");
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   AddFolder(tree.root.path(), true);
   ASSERT_EQ(rows().RowCount(), 4);
   EXPECT_EQ(rows().Cell(0, Column::Title), "");
@@ -406,7 +410,7 @@ TEST_F(PlaylistWindowTest, FolderAndFolderTree) {
 TEST_F(PlaylistWindowTest, AddingAFolderKeepsAnsweringButRefusesRowCommands) {
   MediaTree tree;
   Fill(2, {0, 1});
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   HWND window = window_.window();
   // Waiting before the folder is added: handed out while it is.
   PostMessageA(window, WM_COMMAND, IDM_LIST_TOPMOST, 0);
@@ -438,7 +442,7 @@ TEST_F(PlaylistWindowTest, FilesDroppedOnTheList) {
   const std::string m3u = other.File("List.M3U", "C:\\one.mp3\r\nC:\\one.mp3\r\nC:\\two.wav");
   const std::string text = other.File("readme.txt");
   appendRow(rows(), "C:\\before.mp3");
-  host_.tagRead = true;
+  testing::SetAlwaysTagRead(window_, true);
   Drop(MakeDrop({tree.root.path(), m3u, text}));
   // The folder adds its own media files only, the playlist its entries (appended),
   // anything else itself.

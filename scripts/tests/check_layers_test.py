@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Runs scripts/check_layers.py on small made-up trees: an allowed include passes, and
 each kind of forbidden include fails the check with a line naming the file."""
+import importlib.util
 import pathlib
 import subprocess
 import sys
@@ -8,19 +9,31 @@ import tempfile
 import unittest
 
 CHECKER = pathlib.Path(__file__).resolve().parent.parent / "check_layers.py"
-ORDER = "foreach(subsystem\n    platform\n    resources\n    equalizer\n    tags\n    playlist\n    settings\n" \
+ORDER = "foreach(subsystem\n    platform\n    resources\n    equalizer\n    settings\n    tags\n    playlist\n" \
         "    playback\n    equalizer/ui\n    skin\n    shell\n    app)\nendforeach()\n"
 
 
+def load_checker():
+    spec = importlib.util.spec_from_file_location("check_layers", CHECKER)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
 class CheckLayers(unittest.TestCase):
+    @staticmethod
+    def write_tree(root, files):
+        (root / "CMakeLists.txt").write_text(ORDER)
+        for name, includes in files.items():
+            path = root / name
+            path.parent.mkdir(parents=True, exist_ok=True)
+            text = includes if isinstance(includes, str) else "".join(f'#include "{target}"\n' for target in includes)
+            path.write_text(text)
+
     def run_on(self, files):
         with tempfile.TemporaryDirectory() as folder:
             root = pathlib.Path(folder)
-            (root / "CMakeLists.txt").write_text(ORDER)
-            for name, includes in files.items():
-                path = root / name
-                path.parent.mkdir(parents=True, exist_ok=True)
-                path.write_text("".join(f'#include "{target}"\n' for target in includes))
+            self.write_tree(root, files)
             done = subprocess.run([sys.executable, str(CHECKER), str(root)], capture_output=True, text=True)
             return done.returncode, done.stdout
 
@@ -38,10 +51,18 @@ class CheckLayers(unittest.TestCase):
         self.assertIn("platform/file_io.cpp: includes playlist/playlist_entry.h", out)
 
     def test_include_earlier_in_order_but_not_in_the_folders_list_fails(self):
-        # settings comes after playlist, but settings may not include it.
-        code, out = self.run_on({"settings/store.cpp": ["playlist/playlist_entry.h"]})
+        # settings comes before tags, but tags may not include it.
+        code, out = self.run_on({"tags/id3/reader.cpp": ["settings/player_settings.h"]})
         self.assertEqual(code, 1)
-        self.assertIn("settings may not include playlist", out)
+        self.assertIn("tags may not include settings", out)
+
+    def test_the_playlist_window_may_read_the_settings_record(self):
+        code, out = self.run_on({"playlist/playlist_window_settings_win.cpp": ["settings/player_settings.h"]})
+        self.assertEqual(code, 0, out)
+        # The record stays below the windows: it may not include the playlist.
+        code, out = self.run_on({"settings/player_settings.h": ["playlist/playlist_entry.h"]})
+        self.assertEqual(code, 1)
+        self.assertIn("settings/player_settings.h: includes playlist/playlist_entry.h", out)
 
     def test_filter_may_not_include_the_players_equalizer_window(self):
         code, out = self.run_on({"equalizer/filter/module.cpp": ["equalizer/ui/equalizer_dialog_win.h"]})
@@ -72,6 +93,32 @@ class CheckLayers(unittest.TestCase):
         code, out = self.run_on({"shell/about_dialog_win.cpp": ["app/application_win.h"]})
         self.assertEqual(code, 1)
         self.assertIn("shell/about_dialog_win.cpp", out)
+
+    def test_no_list_or_extra_lets_a_lower_folder_include_app(self):
+        checker = load_checker()
+        allowed = dict(checker.ALLOWED)
+        allowed["skin"] = allowed["skin"] | {"app"}
+        extras = {"playback/video_view_win": {"app"}}
+        with tempfile.TemporaryDirectory() as folder:
+            root = pathlib.Path(folder)
+            self.write_tree(root, {"skin/skin_win.cpp": ["app/main_window_win.h"],
+                                   "playback/video_view_win.cpp": ["app/dialog_entry_points.h"]})
+            _, problems = checker.check(root, allowed, extras)
+        self.assertEqual(sorted(problems), [
+            "playback/video_view_win.cpp: includes app/dialog_entry_points.h (nothing below app includes it)",
+            "skin/skin_win.cpp: includes app/main_window_win.h (nothing below app includes it)",
+        ])
+
+    def test_only_the_application_itself_and_its_tests_name_application_references(self):
+        code, out = self.run_on({
+            "app/application_win.h": "class Application { Application(const Application&) = delete; };\n",
+            "app/tests/application_test_access.h": "struct ApplicationTestAccess { Application& app; };\n",
+        })
+        self.assertEqual(code, 0, out)
+        for name in ("app/main_window_win.h", "app/title_display_win.cpp", "skin/skin_win.h"):
+            code, out = self.run_on({name: "void Take(Application &app);\n"})
+            self.assertEqual(code, 1, name)
+            self.assertIn(f"{name}: takes Application&", out)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
-// The filters-in-use window in a real main window: its lines are the graph's
-// filters in order, it refills for a new graph while shown, the equalizer's line
-// toggles the player's equalizer window, and property frames open for filters that
-// have pages (ours among them) and for no other.
+// The filters-in-use window over a real session: its lines are the graph's filters
+// in order, it refills for a new graph while shown, the equalizer's line toggles the
+// player's equalizer window, and property frames open for filters that have pages
+// (ours among them) and for no other.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,11 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/tests/kestrun_process.h"
-#include "app/tests/player_window_fixture.h"
-#include "equalizer/filter/property_page.h"
+#include "equalizer/iequalizer.h"
 #include "playback/filter_list_win.h"
-#include "resources/menu_ids.h"
+#include "playback/tests/session_fixture_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::testing {
@@ -44,7 +42,7 @@ std::vector<std::string> GraphNames(IFilterGraph* graph) {
 std::vector<std::string> NamesWithPages(IFilterGraph* graph, bool withPages) {
   std::vector<std::string> names;
   for (const std::string& name : GraphNames(graph)) {
-    ComPtr<IBaseFilter> filter = playback::FindFilterByName(PlayerWindowTest::Session(), name.c_str());
+    ComPtr<IBaseFilter> filter = playback::FindFilterByName(SessionTest::Session(), name.c_str());
     ComPtr<ISpecifyPropertyPages> pages;
     CAUUID ids{};
     const bool has = filter && SUCCEEDED(filter.As(&pages)) && SUCCEEDED(pages->GetPages(&ids)) && ids.cElems > 0;
@@ -107,25 +105,35 @@ FoundFrame OpenAndCloseFrame(const playback::FilterInspection& graph, const std:
     PostMessageW(search.found, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(search.found, WM_CLOSE, 0, 0);
   });
-  opened = playback::ShowFilterProperties(graph, name.c_str(), PlayerWindowTest::main_);
+  opened = playback::ShowFilterProperties(graph, name.c_str(), SessionTest::EventWindow());
   helper.join();
   return result;
 }
 
-class FilterListTest : public PlayerWindowTest {
+class FilterListTest : public SessionTest {
  protected:
+  // The window is made once, wired as the player wires it: frames owned by the
+  // window that stands for the main one, the list refilled after each graph build.
+  static void SetUpTestSuite() {
+    SessionTest::SetUpTestSuite();
+    if (list_ != nullptr) return;
+    list_ = new playback::FilterListWindow(Session());
+    list_->Create(GetModuleHandleA(nullptr), Player().router);
+    list_->Connect(EventWindow(), [] { ++equalizerToggles_; });
+    Session().SetGraphBuiltHook([] { list_->RefillIfVisible(); });
+  }
   void SetUp() override {
-    PlayerWindowTest::SetUp();
-    window_ = App().filterList().window();
+    SessionTest::SetUp();
+    window_ = list_->window();
     ASSERT_NE(window_, nullptr);
     ShowWindow(window_, SW_HIDE);
-    if (App().equalizerDialog().window() != nullptr) ShowWindow(App().equalizerDialog().window(), SW_HIDE);
+    equalizerToggles_ = 0;
   }
   void TearDown() override {
     ShowWindow(window_, SW_HIDE);
-    if (App().equalizerDialog().window() != nullptr) ShowWindow(App().equalizerDialog().window(), SW_HIDE);
-    PlayerWindowTest::TearDown();
+    SessionTest::TearDown();
   }
+  static playback::FilterListWindow& List() { return *list_; }
   std::vector<std::string> Lines() {
     std::vector<std::string> lines;
     HWND list = GetDlgItem(window_, IDC_FILTER_LIST);
@@ -146,15 +154,17 @@ class FilterListTest : public PlayerWindowTest {
   }
 
   HWND window_ = nullptr;
+  static inline playback::FilterListWindow* list_ = nullptr;
+  static inline int equalizerToggles_ = 0;
 };
 
 TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGraph) {
-  SendMessageA(main_, WM_COMMAND, IDM_FILTERS, 0);
+  List().Toggle();
   ASSERT_TRUE(IsWindowVisible(window_));
   EXPECT_TRUE(Lines().empty()) << "no graph, no lines";
 
-  OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
+  ASSERT_EQ(State().state.load(), playback::kStatePlaying);
   const auto first = Lines();
   EXPECT_EQ(first, GraphNames(Session().interfacesForTests().graph));
   EXPECT_GE(first.size(), 2u);
@@ -164,39 +174,38 @@ TEST_F(FilterListTest, CommandShowsTheGraphsFiltersInOrderAndRefillsForTheNextGr
 
   // A new graph refills the shown window by itself.
   SendDlgItemMessageA(window_, IDC_FILTER_LIST, LB_RESETCONTENT, 0, 0);
-  OpenAndPlay(MediaPath("short.wav").c_str());
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  OpenAndPlay(TestMediaPath("short.wav").c_str());
+  ASSERT_EQ(State().state.load(), playback::kStatePlaying);
   EXPECT_EQ(Lines(), GraphNames(Session().interfacesForTests().graph));
 
   // Closing leaves the old lines until the next refill; the toggle hides.
   Engine().StopAndClose();
   EXPECT_FALSE(Lines().empty());
-  SendMessageA(main_, WM_COMMAND, IDM_FILTERS, 0);
+  List().Toggle();
   EXPECT_FALSE(IsWindowVisible(window_));
-  SendMessageA(main_, WM_COMMAND, IDM_FILTERS, 0);
+  List().Toggle();
   EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(FilterListTest, HiddenWindowIsNotRefilledByANewGraph) {
-  OpenAndPlay(MediaPath("tone.wav").c_str());
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
   ASSERT_TRUE(Session().HasGraph());
   EXPECT_TRUE(Lines().empty());
 }
 
 TEST_F(FilterListTest, EqualizerLineTogglesThePlayersWindow) {
   if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
-  OpenAndPlay(MediaPath("tone.wav").c_str());
-  App().filterList().Toggle();
-  HWND equalizer = App().equalizerDialog().window();
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
+  List().Toggle();
   DoubleClick(kEqualizerFilterNameAnsi);
-  EXPECT_TRUE(IsWindowVisible(equalizer));
+  EXPECT_EQ(equalizerToggles_, 1);
   DoubleClick(kEqualizerFilterNameAnsi);
-  EXPECT_FALSE(IsWindowVisible(equalizer));
+  EXPECT_EQ(equalizerToggles_, 2);
 }
 
 TEST_F(FilterListTest, PropertyFrameOpensForOurFilterWithItsPage) {
   if (!Session().Equalizer()) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
-  OpenAndPlay(MediaPath("tone.wav").c_str());
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
   ASSERT_TRUE(Session().HasGraph());
   bool opened = false;
   const FoundFrame frame = OpenAndCloseFrame(Session(), kEqualizerFilterNameAnsi, opened);
@@ -207,25 +216,25 @@ TEST_F(FilterListTest, PropertyFrameOpensForOurFilterWithItsPage) {
 }
 
 TEST_F(FilterListTest, FiltersWithoutPagesOrGraphOpenNothing) {
-  OpenAndPlay(MediaPath("tone.wav").c_str());
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
   ASSERT_TRUE(Session().HasGraph());
   // The platform's filters in a WAV graph name no pages: none of them may open a frame.
   const auto withoutPages = NamesWithPages(Session().interfacesForTests().graph, false);
   EXPECT_FALSE(withoutPages.empty());
   for (const std::string& name : withoutPages) {
-    EXPECT_FALSE(playback::ShowFilterProperties(Session(), name.c_str(), main_)) << name;
+    EXPECT_FALSE(playback::ShowFilterProperties(Session(), name.c_str(), EventWindow())) << name;
   }
   // A name that is not in the graph, and no graph at all.
-  EXPECT_FALSE(playback::ShowFilterProperties(Session(), "no such filter", main_));
+  EXPECT_FALSE(playback::ShowFilterProperties(Session(), "no such filter", EventWindow()));
   const auto names = GraphNames(Session().interfacesForTests().graph);
   Engine().StopAndClose();
   ASSERT_FALSE(names.empty());
-  EXPECT_FALSE(playback::ShowFilterProperties(Session(), names.front().c_str(), main_));
+  EXPECT_FALSE(playback::ShowFilterProperties(Session(), names.front().c_str(), EventWindow()));
 }
 
 TEST_F(FilterListTest, DoubleClickAfterCloseFindsNoGraphAndOpensNothing) {
-  OpenAndPlay(MediaPath("tone.wav").c_str());
-  App().filterList().Toggle();
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
+  List().Toggle();
   const auto lines = Lines();
   ASSERT_FALSE(lines.empty());
   Engine().StopAndClose();
@@ -237,6 +246,7 @@ TEST_F(FilterListTest, DoubleClickAfterCloseFindsNoGraphAndOpensNothing) {
   ASSERT_FALSE(other.empty());
   DoubleClick(other);
   EXPECT_EQ(Lines(), lines);
+  EXPECT_EQ(equalizerToggles_, 0);
 }
 
 }  // namespace

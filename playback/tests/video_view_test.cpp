@@ -1,6 +1,7 @@
-// The video view with real video graphs: sizes by zoom and aspect, full screen and
-// back, one-second seeking at the ends, moving together with the main window,
-// drops, and frame capture compared with ffmpeg's decode of the same frame.
+// The video view with real video graphs under a window standing for the main one:
+// the video surface between and during graphs, sizes by zoom and aspect, full screen
+// and back, one-second and frame steps, closing, and frame capture compared with
+// ffmpeg's decode of the same frame.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,20 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/tests/kestrun_process.h"
-#include "app/tests/player_window_fixture.h"
 #include "playback/frame_file.h"
-#include "platform/drop_target_win.h"
+#include "playback/tests/session_fixture_win.h"
+#include "playback/tests/video_view_files_win.h"
+#include "playback/video_view_win.h"
 #include "resources/menu_ids.h"
-#include "resources/resource_ids.h"
 
 namespace kestrun::testing {
 namespace {
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::uint32_t Read32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
@@ -30,45 +25,43 @@ std::uint32_t Read32(const std::string& bytes, std::size_t at) {
   return value;
 }
 
-std::string TitleDisplay() { return WindowText(PlayerWindowTest::Main().titleDisplay()); }
-
-std::string FrameFile(int number) { return playback::FrameFileName(BinaryDirectory(), number); }
-
-void RemoveFrameFiles() {
-  for (int n = 0; n < 100; ++n) DeleteFileA(FrameFile(n).c_str());
-}
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return SIZE{client.right - client.left, client.bottom - client.top};
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
-
-class VideoViewTest : public PlayerWindowTest {
+class VideoViewTest : public SessionTest {
  protected:
+  // The view is made once and wired as the player wires it, with the fixture's
+  // event window in the main window's place and the title display's texts kept.
+  static void SetUpTestSuite() {
+    SessionTest::SetUpTestSuite();
+    if (view_ != nullptr) return;
+    view_ = new playback::VideoViewWindow(Engine(), Session(), Session(), TestProgramDirectory());
+    playback::VideoViewHost host;
+    host.mainWindow = [] { return EventWindow(); };
+    host.mainTopmost = [] { return false; };
+    host.showTitleText = [](const std::string& text) { titleText_ = text; };
+    view_->SetHost(std::move(host));
+    view_->Create(GetModuleHandleA(nullptr), &Player().router);
+    Player().video = view_->window();
+    Session().SetVideoStartedHook([] { view_->ApplyZoomSetting(); });
+  }
   void SetUp() override {
-    PlayerWindowTest::SetUp();
+    SessionTest::SetUp();
     RemoveFrameFiles();
+    titleText_.clear();
   }
   void TearDown() override {
-    PlayerWindowTest::TearDown();
+    SessionTest::TearDown();
     RemoveFrameFiles();
     if (!Engine().options().useCapture) View().ToggleCapture();
   }
-  static playback::VideoViewWindow& View() { return App().videoView(); }
+  static playback::VideoViewWindow& View() { return *view_; }
+  // What the main window's title display was given last.
+  static std::string TitleDisplay() { return titleText_; }
   static HWND ViewWindow() { return View().window(); }
   static void Command(int id) { SendMessageA(ViewWindow(), WM_COMMAND, id, 0); }
   static void Key(WPARAM key) { SendMessageA(ViewWindow(), WM_KEYDOWN, key, 0); }
   static void PlayVideo(const char* name) {
-    OpenAndPlay(MediaPath(name).c_str());
-    ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << name;
-    ASSERT_FALSE(Player().audioOnly) << name;
+    OpenAndPlay(TestMediaPath(name));
+    ASSERT_EQ(State().state.load(), playback::kStatePlaying) << name;
+    ASSERT_FALSE(State().audioOnly) << name;
   }
   // The video renderer's rectangle inside the view.
   static RECT VideoRect() {
@@ -104,25 +97,19 @@ class VideoViewTest : public PlayerWindowTest {
     EXPECT_LE(total / bytes, meanLimit);
     EXPECT_LE(static_cast<double>(farOff) / bytes, 0.01);
   }
+
+  static inline playback::VideoViewWindow* view_ = nullptr;
+  static inline std::string titleText_;
 };
 
-TEST_F(VideoViewTest, NewVideoShowsAtNativeSizeUnderTheMainWindow) {
-  PlayVideo("video320.avi");
-  EXPECT_TRUE(IsWindowVisible(ViewWindow()));
-  const SIZE client = ClientSize(ViewWindow());
-  EXPECT_EQ(client.cx, 320);
-  EXPECT_EQ(client.cy, 240);
-  const RECT main = WindowRect(main_);
-  const RECT view = WindowRect(ViewWindow());
-  EXPECT_EQ(view.left, main.left);
-  EXPECT_EQ(view.top, main.bottom);
-  EXPECT_EQ(WindowText(ViewWindow()), "[video320.avi] Quenfold' Ambrel");
-}
-
 // The video surface the view draws through: between graphs every operation answers
+
 // nothing and touches nothing (a stale or null interface would crash the view's keys
+
 // after a close); during a video it gives the video's own size, not the window's or
+
 // a swapped one, places the renderer where asked, and reports the view as the drain.
+
 TEST_F(VideoViewTest, SurfaceIsInertBetweenGraphsAndAnswersForTheVideoDuringOne) {
   playback::VideoSurface& surface = Session();
   Engine().StopAndClose();
@@ -139,7 +126,7 @@ TEST_F(VideoViewTest, SurfaceIsInertBetweenGraphsAndAnswersForTheVideoDuringOne)
   EXPECT_EQ(surface.GrabFrame(frame), E_POINTER);
   EXPECT_TRUE(frame.pixels.empty());
   surface.SetFullScreen(true);
-  surface.SetMessageDrain(main_);
+  surface.SetMessageDrain(EventWindow());
   surface.BringVideoToFront();
   EXPECT_TRUE(Session().Filters().empty()) << "no filter of the last graph is kept";
 
@@ -238,8 +225,8 @@ TEST_F(VideoViewTest, FullScreenAndBackRestoresThePlacementAndCarriesToTheNextVi
 TEST_F(VideoViewTest, SecondStepsStopAtTheStartAndAtTheEnd) {
   PlayVideo("video320.avi");
   Engine().TogglePause();
-  ASSERT_EQ(Player().state.load(), playback::kStatePaused);
-  const std::int64_t duration = Player().duration;
+  ASSERT_EQ(State().state.load(), playback::kStatePaused);
+  const std::int64_t duration = State().duration;
   ASSERT_GT(duration, 2 * playback::kOneSecond);
 
   ASSERT_TRUE(Session().SeekTo(playback::kOneSecond / 2, false));
@@ -258,9 +245,9 @@ TEST_F(VideoViewTest, SecondStepsStopAtTheStartAndAtTheEnd) {
 
   // Space and H pause and resume.
   Key(VK_SPACE);
-  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
+  EXPECT_EQ(State().state.load(), playback::kStatePlaying);
   Key('H');
-  EXPECT_EQ(Player().state.load(), playback::kStatePaused);
+  EXPECT_EQ(State().state.load(), playback::kStatePaused);
 }
 
 TEST_F(VideoViewTest, FrameStepIsSilentUntilTheKeyIsReleased) {
@@ -289,57 +276,11 @@ TEST_F(VideoViewTest, FrameStepIsSilentUntilTheKeyIsReleased) {
   Engine().SetVolume(0);
 }
 
-TEST_F(VideoViewTest, MainWindowAndViewMoveTogether) {
-  PlayVideo("video320.avi");
-  SetWindowPos(main_, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  RECT main = WindowRect(main_);
-  RECT view = WindowRect(ViewWindow());
-  EXPECT_EQ(view.left, main.left);
-  EXPECT_EQ(view.top, main.bottom);
-
-  SetWindowPos(ViewWindow(), nullptr, 100, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  main = WindowRect(main_);
-  EXPECT_EQ(main.left, 100);
-  EXPECT_EQ(main.top, 300 - playback::kMainAboveView);
-  view = WindowRect(ViewWindow());
-  EXPECT_EQ(view.left, 100);
-  EXPECT_EQ(view.top, 300);
-}
-
-TEST_F(VideoViewTest, DropOnTheViewPlaysThePathOutsideThePlaylist) {
-  PlayVideo("video320.avi");
-  Engine().ResumeRow(3);
-  const std::string path = MediaPath("video322.avi");
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, path.size() + 1);
-  std::memcpy(GlobalLock(block), path.c_str(), path.size() + 1);
-  GlobalUnlock(block);
-  POINTL point{20, 20};
-  platform::DropInfo info;
-  info.point = &point;
-  info.format = CF_TEXT;
-  info.data = block;
-  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDragEnter, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.effect, 5u);
-  info.effect = 0;
-  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDragLeave, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.effect, 0u);
-  SendMessageA(ViewWindow(), platform::kDropMessage, platform::kDrop, reinterpret_cast<LPARAM>(&info));
-  GlobalFree(block);
-  // The drop returned with the old video still playing; the path plays from the
-  // message it left.
-  EXPECT_EQ(Player().currentPath, MediaPath("video320.avi"));
-  DispatchWaitingMessages();
-  EXPECT_EQ(Player().currentPath, path);
-  EXPECT_EQ(Player().currentTrackIndex, -1);
-  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_TRUE(IsWindowEnabled(Main().titleDisplay()));
-}
-
 TEST_F(VideoViewTest, CloseEndsPlaybackAndHidesTheView) {
   PlayVideo("video320.avi");
   Key('E');
   EXPECT_FALSE(IsWindowVisible(ViewWindow()));
-  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_EQ(State().state.load(), playback::kStateClosed);
   EXPECT_FALSE(Session().HasGraph());
 }
 
@@ -361,7 +302,7 @@ TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
     Key('C');
     const std::string name = FrameFile(number++);
     EXPECT_EQ(TitleDisplay(), "キャプチャー成功 " + name);
-    EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+    EXPECT_EQ(State().state.load(), playback::kStateClosed);
     EXPECT_FALSE(IsWindowVisible(ViewWindow()));
     const std::string file = ReadFileBytes(name);
     const std::size_t stride = playback::FrameRowBytes(c.width);
@@ -373,48 +314,9 @@ TEST_F(VideoViewTest, CaptureWritesTheFrameAsDecodedAndEndsPlayback) {
     EXPECT_EQ(Read32(file, 14), 40u);
     EXPECT_EQ(Read32(file, 18), static_cast<std::uint32_t>(c.width));
     EXPECT_EQ(Read32(file, 22), 240u);
-    ExpectPixelsMatch(file, ReadFileBytes(MediaPath(c.reference)), c.width, 240, c.meanLimit);
+    ExpectPixelsMatch(file, ReadFileBytes(TestMediaPath(c.reference)), c.width, 240, c.meanLimit);
   }
   EXPECT_EQ(View().captureCounter(), first + 2);
-}
-
-TEST_F(VideoViewTest, CaptureNeverReplacesAFileAndNumbersPerRun) {
-  const int first = View().captureCounter();
-  PlayVideo("video320.avi");
-  Command(IDM_VIEW_CAPTURE);
-  ASSERT_TRUE(std::ifstream(FrameFile(first)).good());
-  // The next number is the user's own file: it stays, the frame takes the one after.
-  { std::ofstream(FrameFile(first + 1), std::ios::binary) << "mine"; }
-  PlayVideo("video320.avi");
-  Command(IDM_VIEW_CAPTURE);
-  EXPECT_EQ(ReadFileBytes(FrameFile(first + 1)), "mine");
-  EXPECT_EQ(ReadFileBytes(FrameFile(first + 2)).size(), 54u + 230400u);
-  EXPECT_EQ(View().captureCounter(), first + 3);
-  RemoveFrameFiles();
-
-  // A new run of the program starts again at 00.
-  KestrunProcess player;
-  ASSERT_TRUE(player.Start("\"" + MediaPath("video320.avi") + "\""));
-  ASSERT_TRUE(player.WaitForMainWindow());
-  DWORD processId = 0;
-  GetWindowThreadProcessId(player.mainWindow(), &processId);
-  HWND view = nullptr;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        view = nullptr;
-        while ((view = FindWindowExA(nullptr, view, nullptr, "[video320.avi] Quenfold' Ambrel")) != nullptr) {
-          DWORD owner = 0;
-          GetWindowThreadProcessId(view, &owner);
-          if (owner == processId && IsWindowVisible(view)) return true;
-        }
-        return false;
-      },
-      20000));
-  PostMessageA(view, WM_COMMAND, IDM_VIEW_CAPTURE, 0);
-  EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == "キャプチャー成功 " + FrameFile(0); }, 20000))
-      << player.TitleText();
-  EXPECT_EQ(ReadFileBytes(FrameFile(0)).size(), 54u + 230400u);
-  EXPECT_EQ(player.Close(), 0);
 }
 
 TEST_F(VideoViewTest, CaptureSwitchActsOnLaterGraphsOnly) {
@@ -429,7 +331,7 @@ TEST_F(VideoViewTest, CaptureSwitchActsOnLaterGraphsOnly) {
   EXPECT_FALSE(Session().HasFrameGrabber());
   Command(IDM_VIEW_CAPTURE);
   EXPECT_EQ(TitleDisplay(), "キャプチャー失敗");
-  EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+  EXPECT_EQ(State().state.load(), playback::kStateClosed);
   EXPECT_FALSE(std::ifstream(FrameFile(first + 1)).good());
   EXPECT_EQ(View().captureCounter(), first + 1);
   Command(IDM_USE_CAPTURE);

@@ -1,5 +1,6 @@
-// The media session inside a real main window of the player: graphs built by
-// the platform's filter graph manager for generated media.
+// The media session under the playback engine, with a recording view in the main
+// window's place: graphs built by the platform's filter graph manager for generated
+// media.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,17 +8,15 @@
 
 #include <windows.h>
 
-#include "app/tests/kestrun_process.h"
-#include "app/tests/player_window_fixture.h"
 #include "equalizer/iequalizer.h"
 #include "platform/testing/process_threads_win.h"
+#include "platform/testing/real_input_win.h"
 #include "playback/filter_list_win.h"
-#include "resources/resource_ids.h"
+#include "playback/tests/session_fixture_win.h"
 #include "settings/settings_store.h"
 
 namespace kestrun::testing {
 namespace {
-
 
 // When Equalizer.ax is not there, a file source filter (output pin only, so the
 // graph never connects anything to it) stands in, to count references on.
@@ -30,9 +29,10 @@ ULONG RefCount(IUnknown* object) {
   return object->Release();
 }
 
-std::string TitleDisplay() { return WindowText(PlayerWindowTest::Main().titleDisplay()); }
+// What the main window's title display would show.
+std::string TitleDisplay() { return SessionTest::View().titleText; }
 
-class MediaSessionTest : public PlayerWindowTest {
+class MediaSessionTest : public SessionTest {
  protected:
   // Makes sure a filter sits in the equalizer's place, to count references on.
   IBaseFilter* EqualizerOrStandIn() {
@@ -55,28 +55,28 @@ class MediaSessionTest : public PlayerWindowTest {
     EXPECT_FALSE(session.seeking());
     EXPECT_FALSE(held.source);
     EXPECT_FALSE(held.openProgress);
-    EXPECT_EQ(Player().state.load(), playback::kStateClosed);
+    EXPECT_EQ(State().state.load(), playback::kStateClosed);
   }
 
 };
 
 TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
-  OpenAndPlay(MediaPath("tone.wav").c_str());
-  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_NEAR(static_cast<double>(Player().duration), 3.0e7, 1.0e5);
-  EXPECT_EQ(WindowText(main_), "tone.wav");
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
+  EXPECT_EQ(State().state.load(), playback::kStatePlaying);
+  EXPECT_NEAR(static_cast<double>(State().duration), 3.0e7, 1.0e5);
+  EXPECT_EQ(View().playingTitle, "tone.wav") << "the title the main window puts in its caption";
   EXPECT_EQ(TitleDisplay(), "tone.wav");
-  EXPECT_EQ(Player().audioOnly, true);
-  EXPECT_EQ(Player().currentPath, MediaPath("tone.wav"));
+  EXPECT_EQ(State().audioOnly, true);
+  EXPECT_EQ(State().currentPath, TestMediaPath("tone.wav"));
 }
 
 TEST_F(MediaSessionTest, EndOfStreamReachesMainWindowAndNormalModeStops) {
-  OpenAndPlay(MediaPath("short.wav").c_str());
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
-  // The graph posts its completion to the main window; the normal play mode closes.
-  EXPECT_TRUE(WaitUntil([] { return Player().state.load() == playback::kStateClosed; }, 15000));
+  OpenAndPlay(TestMediaPath("short.wav").c_str());
+  ASSERT_EQ(State().state.load(), playback::kStatePlaying);
+  // The graph posts its completion to the event window; the normal play mode closes.
+  EXPECT_TRUE(WaitUntil([] { return State().state.load() == playback::kStateClosed; }, 15000));
   EXPECT_FALSE(Session().HasGraph());
-  EXPECT_EQ(WindowText(Main().timeDisplay()), "00:00/00:01");
+  EXPECT_EQ(View().timeText, "00:00/00:01");
   EXPECT_EQ(TitleDisplay(), "short.wav");
 }
 
@@ -90,10 +90,10 @@ TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
     const char* text;
   };
   const Case cases[] = {
-      {MediaPath("junk.xyz"), "未対応のファイルです"},
+      {TestMediaPath("junk.xyz"), "未対応のファイルです"},
       {"D:\\Track01.cda", "CDの再生に失敗しました"},
       {"http://127.0.0.1:9/stream.mp3", "URLの再生に失敗"},
-      {MediaPath("missing.asx"), "asxファイルの展開に失敗"},
+      {TestMediaPath("missing.asx"), "asxファイルの展開に失敗"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -106,7 +106,7 @@ TEST_F(MediaSessionTest, EveryFailureShowsItsTextAndReleasesTheGraph) {
 }
 
 TEST_F(MediaSessionTest, MissingFilesFailAsUnsupportedAndLeaveNoThreadsBehind) {
-  const std::string cases[] = {MediaPath("gone.wav"), MediaPath("no folder\\gone.mp3"), MediaPath("")};
+  const std::string cases[] = {TestMediaPath("gone.wav"), TestMediaPath("no folder\\gone.mp3"), TestMediaPath("")};
   for (const std::string& path : cases) {
     SCOPED_TRACE(path);
     OpenAndPlay(path.c_str());
@@ -144,24 +144,26 @@ bool BothPinsConnected(IBaseFilter* filter) {
 // different object (a fresh one, or none) would leave the playing sound unchanged.
 TEST_F(MediaSessionTest, EqualizerWindowsReachTheFilterInThePlayingGraph) {
   if (Session().Equalizer() == nullptr) GTEST_SKIP() << "Equalizer.ax is not registered in this prefix";
-  OpenAndPlay(MediaPath("tone.wav").c_str());
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  OpenAndPlay(TestMediaPath("tone.wav").c_str());
+  ASSERT_EQ(State().state.load(), playback::kStatePlaying);
   const auto inGraph = playback::FindFilterByName(Session(), kEqualizerFilterNameAnsi);
   ASSERT_TRUE(inGraph);
   Microsoft::WRL::ComPtr<IUnknown> graphIdentity;
   Microsoft::WRL::ComPtr<IUnknown> windowsIdentity;
   ASSERT_EQ(inGraph.As(&graphIdentity), S_OK);
-  ASSERT_NE(App().equalizerAccess().Equalizer(), nullptr);
-  ASSERT_EQ(App().equalizerAccess().Equalizer()->QueryInterface(IID_PPV_ARGS(&windowsIdentity)), S_OK);
+  // What the equalizer windows are given.
+  const playback::EqualizerAccess& access = Session();
+  ASSERT_NE(access.Equalizer(), nullptr);
+  ASSERT_EQ(access.Equalizer()->QueryInterface(IID_PPV_ARGS(&windowsIdentity)), S_OK);
   EXPECT_EQ(graphIdentity.Get(), windowsIdentity.Get());
   // The same one object for the whole run, across graphs.
-  OpenAndPlay(MediaPath("short.wav").c_str());
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+  OpenAndPlay(TestMediaPath("short.wav").c_str());
+  ASSERT_EQ(State().state.load(), playback::kStatePlaying);
   EXPECT_EQ(playback::FindFilterByName(Session(), kEqualizerFilterNameAnsi).Get(), inGraph.Get());
 }
 
 TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
-  if (GetFileAttributesA((BinaryDirectory() + "\\Equalizer.ax").c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesA((TestProgramDirectory() + "\\Equalizer.ax").c_str()) == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "Equalizer.ax is not built in this tree";
   }
   // Start-up registered the filter next to the program and created it.
@@ -177,8 +179,8 @@ TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
   Engine().options().voiceRemovalOn = false;
   for (const char* name : {"tone.wav", "tone.mp3"}) {
     SCOPED_TRACE(name);
-    OpenAndPlay(MediaPath(name).c_str());
-    ASSERT_EQ(Player().state.load(), playback::kStatePlaying);
+    OpenAndPlay(TestMediaPath(name).c_str());
+    ASSERT_EQ(State().state.load(), playback::kStatePlaying);
     EXPECT_TRUE(BothPinsConnected(Session().Equalizer()));
     // What DirectShow plays keeps its own graph: the Media Foundation source is only
     // for files it refuses.
@@ -191,7 +193,7 @@ TEST_F(MediaSessionTest, RegisteredEqualizerSitsInTheDecodedAudioPath) {
 class AsxTest : public MediaSessionTest {
  protected:
   std::string WriteAsx(const std::string& name, const std::string& reference, const std::string& title) {
-    const std::string path = MediaPath(name);
+    const std::string path = TestMediaPath(name);
     std::ofstream out(path, std::ios::binary);
     out << "<ASX version=\"3.0\">\r\n<TITLE>" << title << "</TITLE>\r\n<ENTRY>\r\n<REF HREF=\"" << reference
         << "\"/>\r\n</ENTRY>\r\n</ASX>\r\n";
@@ -203,7 +205,7 @@ TEST_F(AsxTest, ReferenceToItselfPlaysNothing) {
   IBaseFilter* equalizer = EqualizerOrStandIn();
   const ULONG baseline = RefCount(equalizer);
   // References come back lower-cased, so the file's own path is written that way.
-  std::string self = MediaPath("self.asx");
+  std::string self = TestMediaPath("self.asx");
   for (auto& c : self) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   const std::string path = WriteAsx("self.asx", self, "Loop");
   OpenAndPlay(path.c_str());
@@ -212,10 +214,10 @@ TEST_F(AsxTest, ReferenceToItselfPlaysNothing) {
 }
 
 TEST_F(AsxTest, ReferenceToARealFilePlaysItWithTheAsxTitle) {
-  const std::string path = WriteAsx("tone-ref.asx", MediaPath("tone.wav"), "Asx Title");
+  const std::string path = WriteAsx("tone-ref.asx", TestMediaPath("tone.wav"), "Asx Title");
   OpenAndPlay(path.c_str());
-  EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
-  EXPECT_EQ(WindowText(main_), "Asx Title");
+  EXPECT_EQ(State().state.load(), playback::kStatePlaying);
+  EXPECT_EQ(View().caption, "Asx Title");
   EXPECT_EQ(TitleDisplay(), "Asx Title");
 }
 
