@@ -83,6 +83,7 @@ void AddTool(HWND tooltip, HWND owner, HWND control, const char* text) {
 MainWindow::MainWindow(Application& app)
     : app_(app),
       titleKeys_(app),
+      accessibility_([&app] { return 100 - settings::StoredVolumeFromPlayback(app.engine().state().volume); }),
       // The engine is not built yet; the keys only keep the reference for later.
       mediaKeys_(app.engine(),
                  [this](long volume) {
@@ -264,6 +265,12 @@ void MainWindow::SetUpControls() {
   }
 }
 
+bool MainWindow::InstallTitleKeys() {
+  accessibility_.Attach(window());
+  titleKeys_.SetFocusKeys([this](WPARAM key) { return accessibility_.OnKey(key); });
+  return titleKeys_.Install(titleDisplay());
+}
+
 void MainWindow::RegisterDropTarget() { platform::RegisterPathDropTarget(window()); }
 
 void MainWindow::LoadMenus() {
@@ -286,6 +293,7 @@ void MainWindow::ReleaseResources() {
   mediaKeys_.UnregisterHotKeys();
   platform::revokeDropTarget(window());
   titleKeys_.Remove();
+  accessibility_.Detach();
   mainMenu_.reset();
   iconMenu_.reset();
   tooltip_ = nullptr;  // destroyed with the main window, which owns it
@@ -326,6 +334,7 @@ void MainWindow::ShowWindowsMediaCore(bool on) { SetChecked(IDM_USE_WMP71, on, M
 
 void MainWindow::ShowTitleText(const std::string& text) {
   if (HWND title = titleDisplay()) SetWindowTextA(title, text.c_str());
+  accessibility_.ShowTitle(text);
 }
 
 void MainWindow::ShowCaption(const std::string& text) {
@@ -390,6 +399,7 @@ void MainWindow::ShowTimeText(const std::string& text) {
     SetWindowTextA(time, text.c_str());
     InvalidateRect(time, nullptr, FALSE);
   }
+  accessibility_.ShowTime(text);
 }
 
 int MainWindow::KnobRow() const {
@@ -645,6 +655,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     case WM_TIMER:
       if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
+      accessibility_.OnTimer(wParam);
       return FALSE;
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
@@ -659,6 +670,16 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOVE:
       OnMove();
       return FALSE;
+    case WM_ACTIVATE:
+      accessibility_.OnActivate(LOWORD(wParam) != WA_INACTIVE);
+      return FALSE;
+    case WM_GETOBJECT:
+      // The painted controls, for screen readers; other objects are the system's.
+      if (const LRESULT object = accessibility_.OnGetObject(wParam, lParam); object != 0) {
+        SetWindowLongPtrA(window(), DWLP_MSGRESULT, object);
+        return TRUE;
+      }
+      return FALSE;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
@@ -670,6 +691,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_PAINT:
       app_.skinnedControls().PaintFace(window());
+      accessibility_.PaintFocus();
       return TRUE;
     case WM_DRAWITEM:
       if (lParam != 0 && app_.skinnedControls().DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <utility>
+
 #include "platform/win32_handles.h"
 
 namespace kestrun::app {
@@ -16,6 +19,9 @@ class TitleDisplayKeys {
   explicit TitleDisplayKeys(Application& app) : app_(app) {}
   bool Install(HWND display);
   void Remove() { subclass_.Remove(); }
+  // Keys outside the key table (Tab, Space, Enter) offered first to handler, which
+  // answers true when it used the key.
+  void SetFocusKeys(std::function<bool(WPARAM key)> handler) { focusKeys_ = std::move(handler); }
 
   // How a VK_PROCESSKEY key-down is resolved to the key pressed (ImmGetVirtualKey
   // unless a test puts another in; nullptr puts it back).
@@ -35,6 +41,7 @@ class TitleDisplayKeys {
 
   Application& app_;
   platform::WindowSubclass subclass_;
+  std::function<bool(WPARAM key)> focusKeys_;
 };
 
 }  // namespace kestrun::app

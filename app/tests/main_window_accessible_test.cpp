@@ -1,0 +1,391 @@
+// The skinned main window as a screen reader meets it, from another process as one
+// does: the accessible object of a real Kestrun.exe through AccessibleObjectFromWindow,
+// its children's names, roles, states, places and values, its default actions, its
+// announcements, and the focus frame that real Tab and Space keys move and press.
+#include <windows.h>
+#include <oleacc.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/tests/kestrun_process.h"
+#include "platform/testing/real_input_win.h"
+#include "platform/win32_handles.h"
+#include "resources/resource_ids.h"
+
+namespace kestrun::testing {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr long kChildCount = 13;
+constexpr long kPlayChild = 2;
+constexpr long kStopChild = 4;
+constexpr long kOpenChild = 6;
+constexpr long kPlaylistChild = 7;
+constexpr long kSeekChild = 10;
+constexpr long kVolumeChild = 11;
+constexpr long kTimeChild = 12;
+constexpr long kTitleChild = 13;
+constexpr char kDemoFile[] = "kestrun-demo.wav";
+constexpr char kPlaylistCaption[] = "Quenfold' PlayList";
+
+VARIANT Child(long id) {
+  VARIANT child;
+  VariantInit(&child);
+  child.vt = VT_I4;
+  child.lVal = id;
+  return child;
+}
+
+std::wstring Wide(const std::string& ansi) {
+  std::wstring wide(ansi.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                                         static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  return wide;
+}
+
+// A text property of a child; "<failed>" when the call fails, "<none>" without text.
+template <typename Getter>
+std::wstring Text(Getter getter) {
+  BSTR text = nullptr;
+  if (FAILED(getter(&text))) return L"<failed>";
+  if (text == nullptr) return L"<none>";
+  std::wstring result(text, SysStringLen(text));
+  SysFreeString(text);
+  return result;
+}
+
+long Number(HRESULT (IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* face, long id) {
+  VARIANT answer;
+  VariantInit(&answer);
+  if (FAILED((face->*getter)(Child(id), &answer)) || answer.vt != VT_I4) return -1;
+  return answer.lVal;
+}
+
+// Keys with Shift held around them, as a person types Shift+Tab.
+bool PressWithShift(WORD key) {
+  INPUT inputs[4]{};
+  const WORD keys[4] = {VK_SHIFT, key, key, VK_SHIFT};
+  for (int i = 0; i < 4; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i];
+    inputs[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(keys[i], MAPVK_VK_TO_VSC));
+    inputs[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  return SendInput(4, inputs, sizeof(INPUT)) == 4;
+}
+
+// The visible top-level window of a process with a caption, or nullptr.
+HWND ProcessWindow(HWND sibling, const char* caption) {
+  struct Search {
+    DWORD process;
+    const char* caption;
+    HWND found;
+  } search{0, caption, nullptr};
+  GetWindowThreadProcessId(sibling, &search.process);
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != s->process || !IsWindowVisible(window) || WindowText(window) != s->caption) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Whole seconds of the position in a time text ("01:05/03:42" gives 65).
+int PositionSeconds(const std::string& timeText) {
+  int minutes = 0;
+  int seconds = 0;
+  return std::sscanf(timeText.c_str(), "%d:%d/", &minutes, &seconds) == 2 ? minutes * 60 + seconds : -1;
+}
+
+class AccessibleFaceTest : public ::testing::Test {
+ protected:
+  void Start(const std::string& arguments) {
+    ASSERT_TRUE(com_.ok());
+    ASSERT_TRUE(player_.Start(arguments));
+    ASSERT_TRUE(player_.WaitForMainWindow());
+    main_ = player_.mainWindow();
+    const HRESULT found = AccessibleObjectFromWindow(main_, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                     reinterpret_cast<void**>(face_.GetAddressOf()));
+    ASSERT_EQ(found, S_OK);
+    ASSERT_NE(face_, nullptr);
+  }
+  void StartPlayingDemo() {
+    ASSERT_NO_FATAL_FAILURE(Start("\"" + BinaryDirectory() + "\\" + kDemoFile + "\""));
+    ASSERT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) >= 1; }, 20000)) << player_.TimeText();
+  }
+  void TearDown() override {
+    face_.Reset();
+    if (main_ != nullptr) player_.Close();
+  }
+
+  std::wstring Name(long id) { return Text([&](BSTR* out) { return face_->get_accName(Child(id), out); }); }
+  std::wstring Value(long id) { return Text([&](BSTR* out) { return face_->get_accValue(Child(id), out); }); }
+  long Role(long id) { return Number(&IAccessible::get_accRole, face_.Get(), id); }
+  long State(long id) { return Number(&IAccessible::get_accState, face_.Get(), id); }
+  long Focused() {
+    VARIANT focus;
+    VariantInit(&focus);
+    if (face_->get_accFocus(&focus) != S_OK || focus.vt != VT_I4) return -1;
+    return focus.lVal;
+  }
+  RECT ControlRect(int controlId) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(main_, controlId), &rect);
+    return rect;
+  }
+
+  platform::ComApartment com_;
+  KestrunProcess player_;
+  HWND main_ = nullptr;
+  ComPtr<IAccessible> face_;
+};
+
+TEST_F(AccessibleFaceTest, EachPaintedControlIsAChildWithItsJapaneseNameRolePlaceAndAction) {
+  ASSERT_NO_FATAL_FAILURE(StartPlayingDemo());
+  LONG count = 0;
+  ASSERT_EQ(face_->get_accChildCount(&count), S_OK);
+  EXPECT_EQ(count, kChildCount);
+  EXPECT_EQ(Role(CHILDID_SELF), ROLE_SYSTEM_CLIENT);
+
+  struct Expected {
+    long id;
+    int control;
+    const wchar_t* name;
+    long role;
+  };
+  const Expected controls[] = {
+      {1, IDC_PREVIOUS_BUTTON, L"前の曲", ROLE_SYSTEM_PUSHBUTTON},
+      {2, IDC_PLAY_BUTTON, L"再生", ROLE_SYSTEM_PUSHBUTTON},
+      {3, IDC_PAUSE_BUTTON, L"一時停止", ROLE_SYSTEM_PUSHBUTTON},
+      {4, IDC_STOP_BUTTON, L"停止", ROLE_SYSTEM_PUSHBUTTON},
+      {5, IDC_NEXT_BUTTON, L"次の曲", ROLE_SYSTEM_PUSHBUTTON},
+      {6, IDC_OPEN_BUTTON, L"開く", ROLE_SYSTEM_PUSHBUTTON},
+      {7, IDC_PLAYLIST_BUTTON, L"プレイリスト", ROLE_SYSTEM_PUSHBUTTON},
+      {8, IDC_MINIMIZE_BUTTON, L"最小化", ROLE_SYSTEM_PUSHBUTTON},
+      {9, IDC_EXIT_BUTTON, L"終了", ROLE_SYSTEM_PUSHBUTTON},
+      {10, IDC_SEEK_KNOB, L"シーク", ROLE_SYSTEM_SLIDER},
+      {11, IDC_VOLUME_KNOB, L"ボリューム", ROLE_SYSTEM_SLIDER},
+  };
+  for (const Expected& control : controls) {
+    SCOPED_TRACE(control.id);
+    EXPECT_EQ(Name(control.id), control.name);
+    EXPECT_EQ(Role(control.id), control.role);
+    IDispatch* child = nullptr;
+    EXPECT_EQ(face_->get_accChild(Child(control.id), &child), S_FALSE) << "a simple child, no object of its own";
+    EXPECT_EQ(child, nullptr);
+    const long state = State(control.id);
+    EXPECT_EQ(state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_PRESSED), 0) << state;
+    EXPECT_NE(state & STATE_SYSTEM_FOCUSABLE, 0);
+
+    // Where the control is on the screen, and what is under its centre.
+    const RECT rect = ControlRect(control.control);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(face_->accLocation(&left, &top, &width, &height, Child(control.id)), S_OK);
+    EXPECT_EQ(left, rect.left);
+    EXPECT_EQ(top, rect.top);
+    EXPECT_EQ(width, rect.right - rect.left);
+    EXPECT_EQ(height, rect.bottom - rect.top);
+    VARIANT hit;
+    VariantInit(&hit);
+    ASSERT_EQ(face_->accHitTest((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, &hit), S_OK);
+    EXPECT_EQ(hit.vt, VT_I4);
+    EXPECT_EQ(hit.lVal, control.id);
+
+    const std::wstring action = Text([&](BSTR* out) { return face_->get_accDefaultAction(Child(control.id), out); });
+    if (control.role == ROLE_SYSTEM_PUSHBUTTON) {
+      EXPECT_EQ(action, L"押す");
+    } else {
+      EXPECT_EQ(action, L"<failed>") << "a knob is dragged, not pressed";
+    }
+  }
+
+  // The texts: the title as the title display shows it, the time as the time display.
+  EXPECT_EQ(Role(kTimeChild), ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(Role(kTitleChild), ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(Name(kTitleChild), Wide(player_.TitleText()));
+  EXPECT_NE(Name(kTitleChild).find(L"kestrun-demo"), std::wstring::npos) << "the playing file's title";
+  EXPECT_EQ(Name(CHILDID_SELF), Wide(player_.Caption()));
+
+  // Time, seek and volume values; the running time may turn a second between reads.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::string before = player_.TimeText();
+    const std::wstring time = Value(kTimeChild);
+    const std::wstring seek = Value(kSeekChild);
+    if (player_.TimeText() != before) continue;
+    EXPECT_EQ(time, Wide(before));
+    EXPECT_EQ(Name(kTimeChild), Wide(before));
+    const std::size_t slash = before.find('/');
+    ASSERT_NE(slash, std::string::npos) << before;
+    EXPECT_EQ(seek, Wide(before.substr(0, slash) + " / " + before.substr(slash + 1)));
+    EXPECT_EQ(before.substr(slash + 1), "00:20") << "the demo lasts 20 s";
+    break;
+  }
+  const std::wstring volume = Value(kVolumeChild);
+  const int percent = _wtoi(volume.c_str());
+  EXPECT_TRUE(percent >= 0 && percent <= 100 && std::to_wstring(percent) == volume) << volume;
+
+  // Ids outside the children are refused.
+  BSTR name = nullptr;
+  EXPECT_EQ(face_->get_accName(Child(kChildCount + 1), &name), E_INVALIDARG);
+  EXPECT_EQ(face_->get_accName(Child(-1), &name), E_INVALIDARG);
+
+  // The parent is the window's own object, which holds this client area (Wine's
+  // answers little more than that it is one).
+  ComPtr<IDispatch> parent;
+  ASSERT_EQ(face_->get_accParent(parent.GetAddressOf()), S_OK);
+  ComPtr<IAccessible> window;
+  EXPECT_EQ(parent.As(&window), S_OK);
+
+  // Navigation walks the children in order and stops at the ends.
+  VARIANT next;
+  VariantInit(&next);
+  ASSERT_EQ(face_->accNavigate(NAVDIR_FIRSTCHILD, Child(CHILDID_SELF), &next), S_OK);
+  EXPECT_EQ(next.lVal, 1);
+  ASSERT_EQ(face_->accNavigate(NAVDIR_NEXT, Child(1), &next), S_OK);
+  EXPECT_EQ(next.lVal, 2);
+  EXPECT_EQ(face_->accNavigate(NAVDIR_NEXT, Child(kChildCount), &next), S_FALSE);
+  ASSERT_EQ(face_->accNavigate(NAVDIR_RIGHT, Child(kPlayChild), &next), S_OK);
+  EXPECT_EQ(next.lVal, 3) << "pause is right of play";
+}
+
+TEST_F(AccessibleFaceTest, DefaultActionsWorkTheButtonsAsTheirClicksDo) {
+  ASSERT_NO_FATAL_FAILURE(StartPlayingDemo());
+  ASSERT_EQ(face_->accDoDefaultAction(Child(kStopChild)), S_OK);
+  ASSERT_TRUE(WaitUntil([&] { return player_.TimeText() == "00:00/00:00"; }, 10000)) << player_.TimeText();
+  Sleep(1500);
+  EXPECT_EQ(player_.TimeText(), "00:00/00:00") << "stopped";
+
+  // Play starts the same file again from its start, and the time runs.
+  ASSERT_EQ(face_->accDoDefaultAction(Child(kPlayChild)), S_OK);
+  EXPECT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) >= 2; }, 20000)) << player_.TimeText();
+  EXPECT_NE(player_.TimeText().find("/00:20"), std::string::npos) << player_.TimeText();
+
+  EXPECT_EQ(face_->accDoDefaultAction(Child(kSeekChild)), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(face_->accDoDefaultAction(Child(kTimeChild)), DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTimesASecondAtMost) {
+  // Events of the player's process, counted on this thread while it waits.
+  struct Counts {
+    int volume = 0;
+    int time = 0;
+    int title = 0;
+  };
+  static Counts counts;
+  counts = Counts{};
+  ASSERT_NO_FATAL_FAILURE(Start(""));
+  DWORD process = 0;
+  GetWindowThreadProcessId(main_, &process);
+  HWINEVENTHOOK hook = SetWinEventHook(
+      EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
+      [](HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+        if (object != OBJID_CLIENT) return;
+        if (event == EVENT_OBJECT_VALUECHANGE && child == kVolumeChild) ++counts.volume;
+        if (event == EVENT_OBJECT_VALUECHANGE && child == kTimeChild) ++counts.time;
+        if (event == EVENT_OBJECT_NAMECHANGE && child == kTitleChild) ++counts.title;
+      },
+      process, 0, WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+
+  BringToFront(main_);
+  DragWithMouse(CentreOf(GetDlgItem(main_, IDC_VOLUME_KNOB)), 0, -120);
+  EXPECT_TRUE(WaitUntil([&] { return Value(kVolumeChild) == L"100"; }, 5000)) << "at the top: full volume";
+  DragWithMouse(CentreOf(GetDlgItem(main_, IDC_VOLUME_KNOB)), 0, 120);
+  EXPECT_TRUE(WaitUntil([&] { return Value(kVolumeChild) == L"0"; }, 5000)) << "at the bottom: silent";
+  EXPECT_TRUE(WaitUntil([&] { return counts.volume >= 2; }, 3000)) << counts.volume;
+
+  // Five seconds of playing: the running time is announced about once a second, not
+  // at every tick of the position timer (five a second).
+  ASSERT_EQ(face_->accDoDefaultAction(Child(kOpenChild)), S_OK);
+  HWND open = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (open = ProcessWindow(main_, "Open Media File...")) != nullptr; }, 10000));
+  HWND name = FindWindowExA(GetDlgItem(open, 1148), nullptr, "Edit", nullptr);
+  ASSERT_NE(name, nullptr);
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((BinaryDirectory() + "\\" + kDemoFile).c_str()));
+  SendMessageA(open, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) >= 1; }, 20000)) << player_.TimeText();
+  counts.time = 0;
+  WaitUntil([] { return false; }, 5000);
+  EXPECT_GE(counts.time, 3);
+  EXPECT_LE(counts.time, 7);
+  EXPECT_GE(counts.title, 1) << "the new title";
+  UnhookWinEvent(hook);
+}
+
+TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramedButton) {
+  ASSERT_NO_FATAL_FAILURE(Start(""));
+  BringToFront(main_);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; }, 5000));
+  const RECT button = ControlRect(IDC_PLAYLIST_BUTTON);
+  RECT around = button;
+  InflateRect(&around, 4, 4);
+  const std::vector<DWORD> before = ScreenPixels(around);
+  EXPECT_EQ(Focused(), CHILDID_SELF) << "no frame before the first Tab";
+
+  for (int i = 0; i < kPlaylistChild; ++i) ASSERT_TRUE(PressKey(VK_TAB));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == kPlaylistChild; }, 5000)) << Focused();
+  EXPECT_NE(State(kPlaylistChild) & STATE_SYSTEM_FOCUSED, 0);
+  EXPECT_EQ(State(kOpenChild) & STATE_SYSTEM_FOCUSED, 0);
+
+  // The frame shows around the button; the button's own picture stays the skin's.
+  std::vector<DWORD> after;
+  WaitUntil(
+      [&] {
+        after = ScreenPixels(around);
+        return after != before;
+      },
+      3000);
+  const int width = around.right - around.left;
+  int ringChanged = 0;
+  int insideChanged = 0;
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    const int x = around.left + static_cast<int>(i) % width;
+    const int y = around.top + static_cast<int>(i) / width;
+    const bool inside = x >= button.left && x < button.right && y >= button.top && y < button.bottom;
+    if (after[i] != before[i]) ++(inside ? insideChanged : ringChanged);
+  }
+  EXPECT_GE(ringChanged, (button.right - button.left) / 2) << "a frame around the button";
+  EXPECT_EQ(insideChanged, 0) << "the skin's picture of the button is unchanged";
+
+  // Shift+Tab goes back; Tab comes round again.
+  ASSERT_TRUE(PressWithShift(VK_TAB));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == kOpenChild; }, 5000)) << Focused();
+  ASSERT_TRUE(PressKey(VK_TAB));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == kPlaylistChild; }, 5000)) << Focused();
+
+  // Space presses the framed button: the playlist window appears.
+  ASSERT_EQ(ProcessWindow(main_, kPlaylistCaption), nullptr);
+  ASSERT_TRUE(PressKey(VK_SPACE));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) != nullptr; }, 5000));
+  // And the key table's letters still work with the frame shown: C hides the playlist.
+  BringToFront(main_);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; }, 5000));
+  ASSERT_TRUE(PressKey('C'));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) == nullptr; }, 5000));
+  EXPECT_EQ(Focused(), kPlaylistChild) << "the frame stays where it was";
+}
+
+TEST_F(AccessibleFaceTest, AClientHoldingTheObjectAfterThePlayerClosedGetsAnErrorNotACrash) {
+  ASSERT_NO_FATAL_FAILURE(Start(""));
+  ASSERT_EQ(player_.Close(), 0);
+  main_ = nullptr;
+  LONG count = 0;
+  EXPECT_TRUE(FAILED(face_->get_accChildCount(&count)));
+  BSTR name = nullptr;
+  EXPECT_TRUE(FAILED(face_->get_accName(Child(kPlayChild), &name)));
+}
+
+}  // namespace
+}  // namespace kestrun::testing
