@@ -280,6 +280,7 @@ TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTi
   // Events of the player's process, counted on this thread while it waits.
   struct Counts {
     int volume = 0;
+    int seek = 0;
     int time = 0;
     int title = 0;
   };
@@ -294,6 +295,7 @@ TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTi
         if (object != OBJID_CLIENT) return;
         if (event == EVENT_OBJECT_VALUECHANGE && child == kVolumeChild) ++counts.volume;
         if (event == EVENT_OBJECT_VALUECHANGE && child == kTimeChild) ++counts.time;
+        if (event == EVENT_OBJECT_VALUECHANGE && child == kSeekChild) ++counts.seek;
         if (event == EVENT_OBJECT_NAMECHANGE && child == kTitleChild) ++counts.title;
       },
       process, 0, WINEVENT_OUTOFCONTEXT);
@@ -324,6 +326,15 @@ TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTi
   EXPECT_GE(counts.time, 3);
   EXPECT_LE(counts.time, 7);
   EXPECT_GE(counts.title, 1) << "the new title";
+
+  // Dragging the seek knob changes the time text at every move of the pointer; the
+  // seek value is still announced at most once a second, and the final one follows.
+  WaitUntil([] { return false; }, 300);
+  counts.seek = 0;
+  DragWithMouse(CentreOf(GetDlgItem(main_, IDC_SEEK_KNOB)), 150, 0);
+  WaitUntil([] { return false; }, 200);
+  EXPECT_GE(counts.seek, 1);
+  EXPECT_LE(counts.seek, 2) << "six moves in under a second";
   UnhookWinEvent(hook);
 }
 
