@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/tests/kestrun_process.h"
@@ -108,6 +110,35 @@ int PositionSeconds(const std::string& timeText) {
   int seconds = 0;
   return std::sscanf(timeText.c_str(), "%d:%d/", &minutes, &seconds) == 2 ? minutes * 60 + seconds : -1;
 }
+
+// The player's window events for its client area's children, counted on this thread
+// while it pumps messages (WaitUntil). One recorder at a time.
+class EventRecorder {
+ public:
+  explicit EventRecorder(HWND main) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(main, &process);
+    counts_.clear();
+    hook_ = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, Record, process, 0,
+                            WINEVENT_OUTOFCONTEXT);
+  }
+  ~EventRecorder() {
+    if (hook_ != nullptr) UnhookWinEvent(hook_);
+  }
+  EventRecorder(const EventRecorder&) = delete;
+  EventRecorder& operator=(const EventRecorder&) = delete;
+
+  bool hooked() const { return hook_ != nullptr; }
+  static int Count(DWORD event, long child) { return counts_[{event, child}]; }
+  static void Reset(DWORD event, long child) { counts_[{event, child}] = 0; }
+
+ private:
+  static void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+    if (object == OBJID_CLIENT) ++counts_[{event, child}];
+  }
+  static inline std::map<std::pair<DWORD, long>, int> counts_;
+  HWINEVENTHOOK hook_ = nullptr;
+};
 
 class AccessibleFaceTest : public ::testing::Test {
  protected:
@@ -277,36 +308,16 @@ TEST_F(AccessibleFaceTest, DefaultActionsWorkTheButtonsAsTheirClicksDo) {
 }
 
 TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTimesASecondAtMost) {
-  // Events of the player's process, counted on this thread while it waits.
-  struct Counts {
-    int volume = 0;
-    int seek = 0;
-    int time = 0;
-    int title = 0;
-  };
-  static Counts counts;
-  counts = Counts{};
   ASSERT_NO_FATAL_FAILURE(Start(""));
-  DWORD process = 0;
-  GetWindowThreadProcessId(main_, &process);
-  HWINEVENTHOOK hook = SetWinEventHook(
-      EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr,
-      [](HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
-        if (object != OBJID_CLIENT) return;
-        if (event == EVENT_OBJECT_VALUECHANGE && child == kVolumeChild) ++counts.volume;
-        if (event == EVENT_OBJECT_VALUECHANGE && child == kTimeChild) ++counts.time;
-        if (event == EVENT_OBJECT_VALUECHANGE && child == kSeekChild) ++counts.seek;
-        if (event == EVENT_OBJECT_NAMECHANGE && child == kTitleChild) ++counts.title;
-      },
-      process, 0, WINEVENT_OUTOFCONTEXT);
-  ASSERT_NE(hook, nullptr);
+  const EventRecorder events(main_);
+  ASSERT_TRUE(events.hooked());
 
   BringToFront(main_);
   DragWithMouse(CentreOf(GetDlgItem(main_, IDC_VOLUME_KNOB)), 0, -120);
   EXPECT_TRUE(WaitUntil([&] { return Value(kVolumeChild) == L"100"; }, 5000)) << "at the top: full volume";
   DragWithMouse(CentreOf(GetDlgItem(main_, IDC_VOLUME_KNOB)), 0, 120);
   EXPECT_TRUE(WaitUntil([&] { return Value(kVolumeChild) == L"0"; }, 5000)) << "at the bottom: silent";
-  EXPECT_TRUE(WaitUntil([&] { return counts.volume >= 2; }, 3000)) << counts.volume;
+  EXPECT_TRUE(WaitUntil([] { return EventRecorder::Count(EVENT_OBJECT_VALUECHANGE, kVolumeChild) >= 2; }, 3000));
 
   // Five seconds of playing: the running time is announced about once a second, not
   // at every tick of the position timer (five a second).
@@ -321,25 +332,25 @@ TEST_F(AccessibleFaceTest, ValuesFollowTheVolumeKnobAndChangesAreAnnouncedAFewTi
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>((BinaryDirectory() + "\\" + kDemoFile).c_str()));
   PostMessageA(open, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) >= 1; }, 20000)) << player_.TimeText();
-  counts.time = 0;
+  EventRecorder::Reset(EVENT_OBJECT_VALUECHANGE, kTimeChild);
   WaitUntil([] { return false; }, 5000);
-  EXPECT_GE(counts.time, 3);
-  EXPECT_LE(counts.time, 7);
-  EXPECT_GE(counts.title, 1) << "the new title";
+  EXPECT_GE(EventRecorder::Count(EVENT_OBJECT_VALUECHANGE, kTimeChild), 3);
+  EXPECT_LE(EventRecorder::Count(EVENT_OBJECT_VALUECHANGE, kTimeChild), 7);
+  EXPECT_GE(EventRecorder::Count(EVENT_OBJECT_NAMECHANGE, kTitleChild), 1) << "the new title";
 
   // Dragging the seek knob changes the time text at every move of the pointer; the
   // seek value is still announced at most once a second, and the final one follows.
   WaitUntil([] { return false; }, 300);
-  counts.seek = 0;
+  EventRecorder::Reset(EVENT_OBJECT_VALUECHANGE, kSeekChild);
   DragWithMouse(CentreOf(GetDlgItem(main_, IDC_SEEK_KNOB)), 150, 0);
   WaitUntil([] { return false; }, 200);
-  EXPECT_GE(counts.seek, 1);
-  EXPECT_LE(counts.seek, 2) << "six moves in under a second";
-  UnhookWinEvent(hook);
+  EXPECT_GE(EventRecorder::Count(EVENT_OBJECT_VALUECHANGE, kSeekChild), 1);
+  EXPECT_LE(EventRecorder::Count(EVENT_OBJECT_VALUECHANGE, kSeekChild), 2) << "six moves in under a second";
 }
 
 TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramedButton) {
   ASSERT_NO_FATAL_FAILURE(Start(""));
+  const EventRecorder events(main_);
   BringToFront(main_);
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; }, 5000));
   const RECT button = ControlRect(IDC_PLAYLIST_BUTTON);
@@ -352,6 +363,9 @@ TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramed
   ASSERT_TRUE(WaitUntil([&] { return Focused() == kPlaylistChild; }, 5000)) << Focused();
   EXPECT_NE(State(kPlaylistChild) & STATE_SYSTEM_FOCUSED, 0);
   EXPECT_EQ(State(kOpenChild) & STATE_SYSTEM_FOCUSED, 0);
+  // A screen reader follows the frame by its focus events, one for each control passed.
+  EXPECT_TRUE(WaitUntil([] { return EventRecorder::Count(EVENT_OBJECT_FOCUS, kPlaylistChild) == 1; }, 3000));
+  EXPECT_EQ(EventRecorder::Count(EVENT_OBJECT_FOCUS, 1), 1);
 
   // The frame shows around the button; the button's own picture stays the skin's.
   std::vector<DWORD> after;
@@ -389,6 +403,25 @@ TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramed
   ASSERT_TRUE(PressKey('C'));
   EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) == nullptr; }, 5000));
   EXPECT_EQ(Focused(), kPlaylistChild) << "the frame stays where it was";
+}
+
+TEST_F(AccessibleFaceTest, AButtonHeldDownWithTheMouseReadsPressed) {
+  ASSERT_NO_FATAL_FAILURE(Start(""));
+  BringToFront(main_);
+  HWND pause = GetDlgItem(main_, IDC_PAUSE_BUTTON);
+  const POINT centre = CentreOf(pause);
+  SetCursorPos(centre.x, centre.y);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  ASSERT_EQ(SendInput(1, &input, sizeof(INPUT)), 1u);
+  EXPECT_TRUE(WaitUntil([&] { return (State(3) & STATE_SYSTEM_PRESSED) != 0; }, 3000)) << State(3);
+  EXPECT_EQ(State(kPlayChild) & STATE_SYSTEM_PRESSED, 0);
+  // Let go off the button, so nothing is clicked.
+  SetCursorPos(centre.x, centre.y + 200);
+  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &input, sizeof(INPUT));
+  EXPECT_TRUE(WaitUntil([&] { return (State(3) & STATE_SYSTEM_PRESSED) == 0; }, 3000)) << State(3);
 }
 
 TEST_F(AccessibleFaceTest, AClientHoldingTheObjectAfterThePlayerClosedGetsAnErrorNotACrash) {
