@@ -171,10 +171,8 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
   }
 
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT id, BSTR* name) override {
-    if (name == nullptr) return E_POINTER;
-    *name = nullptr;
     FaceChild which{};
-    if (const HRESULT valid = Resolve(id, &which); FAILED(valid)) return valid;
+    if (const HRESULT valid = StartText(id, name, &which); FAILED(valid)) return valid;
     switch (which) {
       case FaceChild::None:
         return ReturnAnsi(WindowTextOf(owner_->window()), name);
@@ -187,10 +185,8 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     }
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT id, BSTR* value) override {
-    if (value == nullptr) return E_POINTER;
-    *value = nullptr;
     FaceChild which{};
-    if (const HRESULT valid = Resolve(id, &which); FAILED(valid)) return valid;
+    if (const HRESULT valid = StartText(id, value, &which); FAILED(valid)) return valid;
     switch (which) {
       case FaceChild::Seek:
         return ReturnAnsi(SeekValue(owner_->timeText()), value);
@@ -246,10 +242,8 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     return DISP_E_MEMBERNOTFOUND;
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT id, BSTR* shortcut) override {
-    if (shortcut == nullptr) return E_POINTER;
-    *shortcut = nullptr;
     FaceChild which{};
-    if (const HRESULT valid = Resolve(id, &which); FAILED(valid)) return valid;
+    if (const HRESULT valid = StartText(id, shortcut, &which); FAILED(valid)) return valid;
     const ChildInfo* info = InfoOf(which);
     if (info == nullptr || info->keys == nullptr) return DISP_E_MEMBERNOTFOUND;
     return ReturnText(info->keys, shortcut);
@@ -272,10 +266,8 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     return S_FALSE;  // nothing here is selected, only focused
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT id, BSTR* action) override {
-    if (action == nullptr) return E_POINTER;
-    *action = nullptr;
     FaceChild which{};
-    if (const HRESULT valid = Resolve(id, &which); FAILED(valid)) return valid;
+    if (const HRESULT valid = StartText(id, action, &which); FAILED(valid)) return valid;
     const ChildInfo* info = InfoOf(which);
     if (info == nullptr || info->kind != Kind::Button) return DISP_E_MEMBERNOTFOUND;
     return ReturnText(ResourceText(IDS_ACCESS_PRESS), action);
@@ -379,11 +371,15 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     *which = static_cast<FaceChild>(id.lVal);
     return S_OK;
   }
-  HRESULT NoText(const VARIANT& id, BSTR* text) const {
+  // The start of every text property: the out pointer checked and cleared, the child.
+  HRESULT StartText(const VARIANT& id, BSTR* text, FaceChild* which) const {
     if (text == nullptr) return E_POINTER;
     *text = nullptr;
+    return Resolve(id, which);
+  }
+  HRESULT NoText(const VARIANT& id, BSTR* text) const {
     FaceChild which{};
-    if (const HRESULT valid = Resolve(id, &which); FAILED(valid)) return valid;
+    if (const HRESULT valid = StartText(id, text, &which); FAILED(valid)) return valid;
     return DISP_E_MEMBERNOTFOUND;
   }
   HWND Control(FaceChild which) const { return GetDlgItem(owner_->window(), InfoOf(which)->controlId); }

@@ -85,23 +85,8 @@ bool PressWithShift(WORD key) {
 
 // The visible top-level window of a process with a caption, or nullptr.
 HWND ProcessWindow(HWND sibling, const char* caption) {
-  struct Search {
-    DWORD process;
-    const char* caption;
-    HWND found;
-  } search{0, caption, nullptr};
-  GetWindowThreadProcessId(sibling, &search.process);
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != s->process || !IsWindowVisible(window) || WindowText(window) != s->caption) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindProcessWindow(sibling,
+                           [caption](HWND window) { return IsWindowVisible(window) && WindowText(window) == caption; });
 }
 
 // Whole seconds of the position in a time text ("01:05/03:42" gives 65).
