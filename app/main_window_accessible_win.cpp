@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <climits>
 #include <new>
 #include <string_view>
@@ -10,7 +11,9 @@
 #include "app/main_window_win.h"
 #include "platform/com_object_win.h"
 #include "platform/shell_path_win.h"
+#include "platform/time_format.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_conversions.h"
 #include "skin/skin_layout.h"
 
 namespace kestrun::app {
@@ -446,8 +449,25 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
   MainWindowAccessibility* owner_;
 };
 
-MainWindowAccessibility::MainWindowAccessibility(std::function<int()> volumePercent)
-    : volumePercent_(std::move(volumePercent)),
+FaceActions PlayerFaceActions(playback::PlaybackController& engine, MediaKeyActions& volumeKeys) {
+  FaceActions actions;
+  actions.volumePercent = [&engine] { return 100 - settings::StoredVolumeFromPlayback(engine.state().volume); };
+  actions.stepVolume = [&volumeKeys](bool louder) {
+    volumeKeys.Run(louder ? MediaAction::VolumeUp : MediaAction::VolumeDown);
+  };
+  actions.seekBy = [&engine](int seconds) {
+    const auto& state = engine.state();
+    if (state.duration <= 0) return;
+    const double target = static_cast<double>(state.position) + seconds * static_cast<double>(platform::kUnitsPerSecond);
+    // As a release of the dragged knob there: nothing when nothing plays, the zone's
+    // start while a zone repeats.
+    engine.SeekToFraction(std::clamp(target / static_cast<double>(state.duration), 0.0, 1.0));
+  };
+  return actions;
+}
+
+MainWindowAccessibility::MainWindowAccessibility(FaceActions actions)
+    : actions_(std::move(actions)),
       announcements_{{FaceChild::Title, EVENT_OBJECT_NAMECHANGE, kQuickGapMs},
                      {FaceChild::Time, EVENT_OBJECT_NAMECHANGE, kTimeGapMs},
                      {FaceChild::Time, EVENT_OBJECT_VALUECHANGE, kTimeGapMs},
@@ -608,9 +628,29 @@ bool MainWindowAccessibility::OnKey(WPARAM key) {
     case VK_RETURN:
       if (!frameShown() || InfoOf(focused_)->kind != Kind::Button) return false;
       return Press(focused_);
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+      return MoveKnob(key);
     default:
       return false;
   }
+}
+
+bool MainWindowAccessibility::MoveKnob(WPARAM key) {
+  if (!frameShown()) return false;
+  // Right and up are later and louder, as on the system's sliders.
+  const bool forward = key == VK_RIGHT || key == VK_UP;
+  if (focused_ == FaceChild::Seek && actions_.seekBy) {
+    actions_.seekBy(forward ? kSeekKeySeconds : -kSeekKeySeconds);
+    return true;
+  }
+  if (focused_ == FaceChild::Volume && actions_.stepVolume) {
+    actions_.stepVolume(forward);
+    return true;
+  }
+  return false;
 }
 
 void MainWindowAccessibility::MoveFocus(bool backwards) {

@@ -8,8 +8,9 @@
 //
 // The same object keeps the keyboard focus among the controls: Tab and Shift+Tab
 // move a focus frame drawn on the face around a control (the skin's pictures stay as
-// they are) and Space or Enter press the framed button. The title display keeps the
-// real keyboard focus, so every key of its key table still works.
+// they are), Space or Enter press the framed button and the arrow keys move a framed
+// knob. The title display keeps the real keyboard focus, so every key of its key
+// table still works.
 //
 // Threading: everything here runs on the user-interface thread; remote clients reach
 // the accessible object through COM calls that arrive on that thread too.
@@ -20,7 +21,9 @@
 #include <functional>
 #include <string>
 
+#include "app/media_key_actions.h"
 #include "platform/win32_handles.h"
+#include "playback/playback_controller.h"
 
 namespace kestrun::app {
 
@@ -46,13 +49,26 @@ enum class FaceChild : long {
 };
 inline constexpr long kFaceChildCount = static_cast<long>(FaceChild::Title);
 
+// What the accessible face asks of the player beyond its windows.
+struct FaceActions {
+  // The player's volume as 0 (silent) to 100 (full).
+  std::function<int()> volumePercent;
+  // One step of the volume keys, louder or quieter; the knob follows.
+  std::function<void(bool louder)> stepVolume;
+  // Moves playback by seconds from where it is (back when negative).
+  std::function<void(int seconds)> seekBy;
+};
+// The actions on the engine, with the volume stepped as the volume keys step it.
+FaceActions PlayerFaceActions(playback::PlaybackController& engine, MediaKeyActions& volumeKeys);
+// How far one arrow key moves the seek knob.
+inline constexpr int kSeekKeySeconds = 5;
+
 // The window timer that sends the announcements held back by the throttle.
 inline constexpr UINT_PTR kAccessibleEventsTimer = 0x4143;
 
 class MainWindowAccessibility {
  public:
-  // volumePercent: the player's volume as 0 (silent) to 100 (full).
-  explicit MainWindowAccessibility(std::function<int()> volumePercent);
+  explicit MainWindowAccessibility(FaceActions actions);
   ~MainWindowAccessibility();
   MainWindowAccessibility(const MainWindowAccessibility&) = delete;
   MainWindowAccessibility& operator=(const MainWindowAccessibility&) = delete;
@@ -71,7 +87,8 @@ class MainWindowAccessibility {
   // After the face is painted: the focus frame over it.
   void PaintFocus();
   // A key-down in the title display: Tab and Shift+Tab move the focus frame, Space and
-  // Enter press the framed button. True when the key was used here.
+  // Enter press the framed button, the arrows move a framed knob. True when the key
+  // was used here.
   bool OnKey(WPARAM key);
 
   // What the title display shows now (a title, a path or a message).
@@ -85,7 +102,7 @@ class MainWindowAccessibility {
   bool frameShown() const;
   std::string title() const;
   std::string timeText() const;
-  int volumePercent() const { return volumePercent_ ? volumePercent_() : 0; }
+  int volumePercent() const { return actions_.volumePercent ? actions_.volumePercent() : 0; }
   // Presses a button as its click does: the same command, after the caller returned.
   bool Press(FaceChild child);
   // Puts the focus frame on a control (nothing for one that cannot take it).
@@ -109,7 +126,10 @@ class MainWindowAccessibility {
   void RefreshFrame();
   RECT FrameRect() const;
 
-  std::function<int()> volumePercent_;
+  // An arrow key on a framed knob; false when no knob is framed.
+  bool MoveKnob(WPARAM key);
+
+  FaceActions actions_;
   HWND main_ = nullptr;
   FaceAccessible* object_ = nullptr;  // one reference, ours, while attached
   platform::WindowSubclass seekWatch_;

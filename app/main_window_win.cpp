@@ -83,12 +83,12 @@ void AddTool(HWND tooltip, HWND owner, HWND control, const char* text) {
 MainWindow::MainWindow(Application& app)
     : app_(app),
       titleKeys_(app),
-      accessibility_([&app] { return 100 - settings::StoredVolumeFromPlayback(app.engine().state().volume); }),
       // The engine is not built yet; the keys only keep the reference for later.
       mediaKeys_(app.engine(),
                  [this](long volume) {
                    MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume)));
                  }),
+      accessibility_(PlayerFaceActions(app.engine(), mediaKeys_.actions())),
       handoffMessage_(RegisterWindowMessageA("kesopenfine")),
       taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
 

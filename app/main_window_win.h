@@ -166,9 +166,9 @@ class MainWindow final : public platform::ModelessDialog,
   platform::MenuHandle mainMenu_;  // IDR_MENU; its sub-menu 0 is the main pop-up
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;
+  MediaKeys mediaKeys_;
   // What screen readers and the Tab key find on the face.
   MainWindowAccessibility accessibility_;
-  MediaKeys mediaKeys_;
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
   UINT handoffMessage_ = 0;
   UINT taskbarCreatedMessage_ = 0;

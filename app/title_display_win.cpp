@@ -27,6 +27,22 @@ constexpr KeyCommand kKeyCommands[] = {
     {'S', IDM_SHUFFLE},      {'T', IDM_TOPMOST},
 };
 
+// Keys outside the table that move and press the focus frame over the face.
+bool IsFocusKey(WPARAM key) {
+  switch (key) {
+    case VK_TAB:
+    case VK_SPACE:
+    case VK_RETURN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 TitleDisplayKeys::VirtualKeyLookup TitleDisplayKeys::virtualKeyLookup_ = ImmGetVirtualKey;
@@ -113,7 +129,7 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       // act on the key that was pressed.
       const WPARAM key = wParam == VK_PROCESSKEY ? virtualKeyLookup_(window) : wParam;
       if (key == VK_PROCESSKEY || key == 0) return 0;
-      if ((key == VK_TAB || key == VK_SPACE || key == VK_RETURN) && self->focusKeys_ && self->focusKeys_(key)) {
+      if (IsFocusKey(key) && self->focusKeys_ && self->focusKeys_(key)) {
         return 0;
       }
       if (self->HandleKey(key)) return 0;

@@ -19,8 +19,8 @@ class TitleDisplayKeys {
   explicit TitleDisplayKeys(Application& app) : app_(app) {}
   bool Install(HWND display);
   void Remove() { subclass_.Remove(); }
-  // Keys outside the key table (Tab, Space, Enter) offered first to handler, which
-  // answers true when it used the key.
+  // Keys outside the key table (Tab, Space, Enter, the arrows) offered first to
+  // handler, which answers true when it used the key.
   void SetFocusKeys(std::function<bool(WPARAM key)> handler) { focusKeys_ = std::move(handler); }
 
   // How a VK_PROCESSKEY key-down is resolved to the key pressed (ImmGetVirtualKey

@@ -393,6 +393,36 @@ TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramed
   EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) != nullptr; }, 5000));
 }
 
+TEST_F(AccessibleFaceTest, ArrowKeysMoveAFramedKnob) {
+  ASSERT_NO_FATAL_FAILURE(StartPlayingDemo());
+  BringToFront(main_);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; }, 5000));
+  for (int i = 0; i < kSeekChild; ++i) ASSERT_TRUE(PressKey(VK_TAB));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == kSeekChild; }, 5000)) << Focused();
+
+  // Right goes five seconds on, Left five back.
+  const int before = PositionSeconds(player_.TimeText());
+  ASSERT_TRUE(PressKey(VK_RIGHT));
+  EXPECT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) >= before + 5; }, 3000))
+      << before << " then " << player_.TimeText();
+  const int later = PositionSeconds(player_.TimeText());
+  ASSERT_TRUE(PressKey(VK_LEFT));
+  EXPECT_TRUE(WaitUntil([&] { return PositionSeconds(player_.TimeText()) <= later - 3; }, 3000))
+      << later << " then " << player_.TimeText();
+
+  // Up and Down step the volume as the volume keys do.
+  ASSERT_TRUE(PressKey(VK_TAB));
+  ASSERT_TRUE(WaitUntil([&] { return Focused() == kVolumeChild; }, 5000)) << Focused();
+  for (int i = 0; i < 25 && Value(kVolumeChild) != L"100"; ++i) {
+    ASSERT_TRUE(PressKey(VK_UP));
+    WaitUntil([] { return false; }, 100);
+  }
+  EXPECT_EQ(Value(kVolumeChild), L"100");
+  ASSERT_TRUE(PressKey(VK_DOWN));
+  EXPECT_TRUE(WaitUntil([&] { return Value(kVolumeChild) == L"95"; }, 3000)) << Value(kVolumeChild);
+  EXPECT_EQ(Focused(), kVolumeChild) << "the arrows move the knob, not the frame";
+}
+
 TEST_F(AccessibleFaceTest, AButtonHeldDownWithTheMouseReadsPressed) {
   ASSERT_NO_FATAL_FAILURE(Start(""));
   BringToFront(main_);
