@@ -90,6 +90,7 @@ MainWindow::MainWindow(playback::PlaybackController& engine, skin::Skin& skin, s
                  [this](long volume) {
                    MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume)));
                  }),
+      accessibility_(PlayerFaceActions(engine, mediaKeys_.actions())),
       handoffMessage_(RegisterWindowMessageA("kesopenfine")),
       taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
 
@@ -289,6 +290,12 @@ void MainWindow::SetUpControls() {
   }
 }
 
+bool MainWindow::InstallTitleKeys() {
+  accessibility_.Attach(window());
+  titleKeys_.SetFocusKeys([this](WPARAM key) { return accessibility_.OnKey(key); });
+  return titleKeys_.Install(titleDisplay());
+}
+
 void MainWindow::RegisterDropTarget() { platform::RegisterPathDropTarget(window()); }
 
 void MainWindow::LoadMenus() {
@@ -311,6 +318,7 @@ void MainWindow::ReleaseResources() {
   mediaKeys_.UnregisterHotKeys();
   platform::revokeDropTarget(window());
   titleKeys_.Remove();
+  accessibility_.Detach();
   mainMenu_.reset();
   iconMenu_.reset();
   tooltip_ = nullptr;  // destroyed with the main window, which owns it
@@ -351,6 +359,7 @@ void MainWindow::ShowWindowsMediaCore(bool on) { SetChecked(IDM_USE_WMP71, on, M
 
 void MainWindow::ShowTitleText(const std::string& text) {
   if (HWND title = titleDisplay()) SetWindowTextA(title, text.c_str());
+  accessibility_.ShowTitle(text);
 }
 
 void MainWindow::ShowCaption(const std::string& text) {
@@ -415,6 +424,7 @@ void MainWindow::ShowTimeText(const std::string& text) {
     SetWindowTextA(time, text.c_str());
     InvalidateRect(time, nullptr, FALSE);
   }
+  accessibility_.ShowTime(text);
 }
 
 int MainWindow::KnobRow() const {
@@ -667,6 +677,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     case WM_TIMER:
       if (wParam == kMarqueeTimer && marquee_) MarqueeStep();
+      accessibility_.OnTimer(wParam);
       return FALSE;
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
@@ -681,6 +692,16 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOVE:
       OnMove();
       return FALSE;
+    case WM_ACTIVATE:
+      accessibility_.OnActivate(LOWORD(wParam) != WA_INACTIVE);
+      return FALSE;
+    case WM_GETOBJECT:
+      // The painted controls, for screen readers; other objects are the system's.
+      if (const LRESULT object = accessibility_.OnGetObject(wParam, lParam); object != 0) {
+        SetWindowLongPtrA(window(), DWLP_MSGRESULT, object);
+        return TRUE;
+      }
+      return FALSE;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
@@ -692,6 +713,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_PAINT:
       skinnedControls_.PaintFace(window());
+      accessibility_.PaintFocus();
       return TRUE;
     case WM_DRAWITEM:
       if (lParam != 0 && skinnedControls_.DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {

@@ -14,6 +14,7 @@
 
 #include "app/dialog_entry_points.h"
 #include "app/main_window_hooks_win.h"
+#include "app/main_window_accessible_win.h"
 #include "app/media_keys_win.h"
 #include "app/title_display_win.h"
 #include "platform/command_table.h"
@@ -100,7 +101,7 @@ class MainWindow final : public platform::ModelessDialog,
   // The main window takes dropped files and text through its drop target.
   void RegisterDropTarget();
   void LoadMenus();
-  bool InstallTitleKeys() { return titleKeys_.Install(titleDisplay()); }
+  bool InstallTitleKeys();
   void CreateTooltips();
   // Shutdown: the drop target, menus and the title display's keys go before the windows.
   void ReleaseResources();
@@ -194,6 +195,8 @@ class MainWindow final : public platform::ModelessDialog,
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;
   MediaKeys mediaKeys_;
+  // What screen readers and the Tab key find on the face.
+  MainWindowAccessibility accessibility_;
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it
   UINT handoffMessage_ = 0;
   UINT taskbarCreatedMessage_ = 0;

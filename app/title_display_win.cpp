@@ -27,6 +27,22 @@ constexpr KeyCommand kKeyCommands[] = {
     {'S', IDM_SHUFFLE},      {'T', IDM_TOPMOST},
 };
 
+// Keys outside the table that move and press the focus frame over the face.
+bool IsFocusKey(WPARAM key) {
+  switch (key) {
+    case VK_TAB:
+    case VK_SPACE:
+    case VK_RETURN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 TitleDisplayKeys::VirtualKeyLookup TitleDisplayKeys::virtualKeyLookup_ = ImmGetVirtualKey;
@@ -113,6 +129,9 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
       // act on the key that was pressed.
       const WPARAM key = wParam == VK_PROCESSKEY ? virtualKeyLookup_(window) : wParam;
       if (key == VK_PROCESSKEY || key == 0) return 0;
+      if (IsFocusKey(key) && self->focusKeys_ && self->focusKeys_(key)) {
+        return 0;
+      }
       if (self->HandleKey(key)) return 0;
       // Shift with an arrow key would select.
       const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
@@ -131,10 +150,16 @@ LRESULT CALLBACK TitleDisplayKeys::Procedure(HWND window, UINT message, WPARAM w
     case WM_ERASEBKGND:
       UpdateWindow(window);
       break;
-    case WM_GETDLGCODE:
+    case WM_GETDLGCODE: {
       // The dialog manager selects the whole text of a control that asks for it
-      // whenever it hands the main window's focus on (after a knob drag, say).
-      return DefSubclassProc(window, message, wParam, lParam) & ~DLGC_HASSETSEL;
+      // whenever it hands the main window's focus on (after a knob drag, say). Tab and
+      // Enter come here too, not to the dialog manager: they move and press the focus
+      // frame over the face's controls.
+      LRESULT code = (DefSubclassProc(window, message, wParam, lParam) & ~DLGC_HASSETSEL) | DLGC_WANTTAB;
+      const auto* asked = reinterpret_cast<const MSG*>(lParam);
+      if (asked != nullptr && asked->message == WM_KEYDOWN && asked->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
+      return code;
+    }
     case EM_SETSEL:
       // Any selection becomes an empty one at the start of the text.
       return DefSubclassProc(window, EM_SETSEL, 0, 0);

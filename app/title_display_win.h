@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <utility>
+
 #include "platform/win32_handles.h"
 #include "playback/playback_controller.h"
 #include "skin/skinned_controls_win.h"
@@ -21,6 +24,9 @@ class TitleDisplayKeys {
       : main_(main), engine_(engine), controls_(controls) {}
   bool Install(HWND display);
   void Remove() { subclass_.Remove(); }
+  // Keys outside the key table (Tab, Space, Enter, the arrows) offered first to
+  // handler, which answers true when it used the key.
+  void SetFocusKeys(std::function<bool(WPARAM key)> handler) { focusKeys_ = std::move(handler); }
 
   // How a VK_PROCESSKEY key-down is resolved to the key pressed (ImmGetVirtualKey
   // unless a test puts another in; nullptr puts it back).
@@ -42,6 +48,7 @@ class TitleDisplayKeys {
   playback::PlaybackController& engine_;
   skin::SkinnedControls& controls_;
   platform::WindowSubclass subclass_;
+  std::function<bool(WPARAM key)> focusKeys_;
 };
 
 }  // namespace kestrun::app

@@ -67,6 +67,7 @@
 #include "equalizer_dialog_ids.h"
 #include "shell_dialog_ids.h"
 #include "tag_dialog_ids.h"
+#include "main_window_access_ids.h"
 
 // Playlist window captions while a long command runs ("%d" the rows done, then all).
 #define IDS_PLAYLIST_ADDING 61001

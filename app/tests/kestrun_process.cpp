@@ -26,6 +26,26 @@ std::string WindowText(HWND window) {
   return std::string(buffer.data());
 }
 
+HWND FindProcessWindow(HWND sibling, const std::function<bool(HWND)>& wanted) {
+  struct Search {
+    DWORD process;
+    const std::function<bool(HWND)>* wanted;
+    HWND found;
+  } search{0, &wanted, nullptr};
+  GetWindowThreadProcessId(sibling, &search.process);
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != s->process || !(*s->wanted)(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 KestrunProcess::~KestrunProcess() {
   if (process_.hProcess != nullptr) {
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/testing/real_input_win.h"
@@ -46,6 +47,10 @@ class KestrunProcess {
   PROCESS_INFORMATION process_{};
   HWND main_ = nullptr;
 };
+
+// The first top-level window of the process that owns sibling for which wanted holds,
+// or nullptr.
+HWND FindProcessWindow(HWND sibling, const std::function<bool(HWND)>& wanted);
 
 // Reads a window's text through WM_GETTEXT with a large buffer (the rich-edit
 // control does not answer the length of its text to another process).

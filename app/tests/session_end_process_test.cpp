@@ -91,22 +91,7 @@ std::string ThreeRows() {
 }
 
 HWND PlaylistWindowOf(HWND main) {
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{0, nullptr};
-  GetWindowThreadProcessId(main, &search.process);
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != s->process || GetDlgItem(window, IDC_PLAYLIST_LIST) == nullptr) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindProcessWindow(main, [](HWND window) { return GetDlgItem(window, IDC_PLAYLIST_LIST) != nullptr; });
 }
 
 // Starts the player on three rows, removes the first with the playlist's own
