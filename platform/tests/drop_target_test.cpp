@@ -180,6 +180,28 @@ TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
   GlobalFree(block);
 }
 
+// Explorer's "Copy as path" text: quoted, one path per line, ending in CR/LF.
+TEST(DroppedPath, CopiedAsPathTextGivesItsFirstPathUnquoted) {
+  const std::wstring wide = L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n";
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (wide.size() + 1) * sizeof(wchar_t));
+  std::memcpy(GlobalLock(block), wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(block);
+  DropInfo info;
+  info.format = CF_UNICODETEXT;
+  info.data = block;
+  EXPECT_EQ(DroppedPath(info).path, "C:\\\x95\x5C 1.wav");
+  GlobalFree(block);
+
+  // A path of the full length fits once its quotes are gone.
+  const std::string longest = "C:\\" + std::string(kPathMaxLength - 3, 'a');
+  info.format = CF_TEXT;
+  info.data = TextBlock("\"" + longest + "\"\r\n");
+  const ShellPath path = DroppedPath(info);
+  EXPECT_FALSE(path.refused());
+  EXPECT_EQ(path.path, longest);
+  GlobalFree(info.data);
+}
+
 // A window that answers the target's message with copy | move.
 LRESULT CALLBACK CopyOrMoveProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kDropMessage) {
