@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "equalizer/iequalizer.h"
+#include "platform/shell_path_win.h"
 
 namespace kestrun::playback {
 namespace {
@@ -18,6 +19,10 @@ constexpr wchar_t kServerKeySuffix[] = L"\\InprocServer32";
 
 using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadEntry = HRESULT(STDAPICALLTYPE*)();
+using InstallEntry = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+
+// The module's own registration for the user alone (regsvr32 /n /i:user does the same).
+constexpr wchar_t kUserOnlyInstall[] = L"user";
 
 // Server paths are at most MAX_PATH characters (the module writes no longer one).
 std::wstring ReadDefault(HKEY root, const std::wstring& path) {
@@ -60,6 +65,18 @@ bool EqualizerRegisteredAt(const std::string& modulePath) {
   MultiByteToWideChar(CP_ACP, 0, modulePath.c_str(), -1, wide.data(), length);
   if (lstrcmpiW(registered.c_str(), wide.data()) == 0) return true;
   return lstrcmpiW(LongForm(registered).c_str(), LongForm(wide.data()).c_str()) == 0;
+}
+
+HRESULT RegisterEqualizerForUser(const std::string& modulePath) {
+  const std::wstring wide = platform::WideFromAnsi(modulePath);
+  if (wide.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  // The full path: the module is never looked for anywhere but where it was named.
+  const platform::ModuleHandle module(LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!module) return HRESULT_FROM_WIN32(GetLastError());
+  const auto install =
+      reinterpret_cast<InstallEntry>(reinterpret_cast<void*>(GetProcAddress(module.get(), "DllInstall")));
+  if (install == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return install(TRUE, kUserOnlyInstall);
 }
 
 HRESULT EqualizerModule::Create(const std::string& modulePath, IBaseFilter** filter) {

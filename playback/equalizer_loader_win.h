@@ -22,6 +22,13 @@ std::wstring RegisteredEqualizerPath();
 // registration of a copy elsewhere counts as none.
 bool EqualizerRegisteredAt(const std::string& modulePath);
 
+// Registers the Equalizer.ax at modulePath (an ANSI path) for this user alone through
+// its own DllInstall(TRUE, "user"), called in this process: no registration tool is
+// searched for or started, nothing waits on another process, and a module in a
+// user's folder is never registered for the whole machine. The module's answer, or
+// the code of the step that failed.
+HRESULT RegisterEqualizerForUser(const std::string& modulePath);
+
 // Equalizer.ax loaded from a path and asked for a new filter object.
 class EqualizerModule {
  public:
