@@ -25,6 +25,16 @@ HGLOBAL TextBlock(const std::string& text) {
   return block;
 }
 
+// A CF_UNICODETEXT block, likewise.
+HGLOBAL WideTextBlock(const std::wstring& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t));
+  if (void* data = GlobalLock(block)) {
+    std::memcpy(data, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(block);
+  }
+  return block;
+}
+
 struct Calls {
   int entered = 0;
   int ended = 0;
@@ -169,10 +179,7 @@ TEST(DroppedPath, WideFileDropsArePlayedWholeOrRefusedWithTheirMessage) {
 }
 
 TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
-  const std::wstring text = L"C:\\\u8868.wav";
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t));
-  std::memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(block);
+  HGLOBAL block = WideTextBlock(L"C:\\\u8868.wav");
   DropInfo info;
   info.format = CF_UNICODETEXT;
   info.data = block;
@@ -182,10 +189,7 @@ TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
 
 // Explorer's "Copy as path" text: quoted, one path per line, ending in CR/LF.
 TEST(DroppedPath, CopiedAsPathTextGivesItsFirstPathUnquoted) {
-  const std::wstring wide = L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n";
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (wide.size() + 1) * sizeof(wchar_t));
-  std::memcpy(GlobalLock(block), wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(block);
+  HGLOBAL block = WideTextBlock(L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n");
   DropInfo info;
   info.format = CF_UNICODETEXT;
   info.data = block;
