@@ -178,32 +178,29 @@ TEST(DroppedPath, WideFileDropsArePlayedWholeOrRefusedWithTheirMessage) {
   ExpectWholeFileOrRefusal(fits, PathRefusal::None, dir.File("\x95\x5C.wav"));
 }
 
-TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
-  HGLOBAL block = WideTextBlock(L"C:\\\u8868.wav");
+// The path a drop of one text block gives; the block is freed.
+ShellPath DroppedText(UINT format, HGLOBAL block) {
   DropInfo info;
-  info.format = CF_UNICODETEXT;
+  info.format = format;
   info.data = block;
-  EXPECT_EQ(DroppedPath(info).path, "C:\\\x95\x5C.wav");
+  ShellPath path = DroppedPath(info);
   GlobalFree(block);
+  return path;
+}
+
+TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
+  EXPECT_EQ(DroppedText(CF_UNICODETEXT, WideTextBlock(L"C:\\\u8868.wav")).path, "C:\\\x95\x5C.wav");
 }
 
 // Explorer's "Copy as path" text: quoted, one path per line, ending in CR/LF.
 TEST(DroppedPath, CopiedAsPathTextGivesItsFirstPathUnquoted) {
-  HGLOBAL block = WideTextBlock(L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n");
-  DropInfo info;
-  info.format = CF_UNICODETEXT;
-  info.data = block;
-  EXPECT_EQ(DroppedPath(info).path, "C:\\\x95\x5C 1.wav");
-  GlobalFree(block);
-
+  EXPECT_EQ(DroppedText(CF_UNICODETEXT, WideTextBlock(L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n")).path,
+            "C:\\\x95\x5C 1.wav");
   // A path of the full length fits once its quotes are gone.
   const std::string longest = "C:\\" + std::string(kPathMaxLength - 3, 'a');
-  info.format = CF_TEXT;
-  info.data = TextBlock("\"" + longest + "\"\r\n");
-  const ShellPath path = DroppedPath(info);
+  const ShellPath path = DroppedText(CF_TEXT, TextBlock("\"" + longest + "\"\r\n"));
   EXPECT_FALSE(path.refused());
   EXPECT_EQ(path.path, longest);
-  GlobalFree(info.data);
 }
 
 // A window that answers the target's message with copy | move.
