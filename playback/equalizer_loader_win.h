@@ -37,14 +37,22 @@ class EqualizerModule {
   EqualizerModule(const EqualizerModule&) = delete;
   EqualizerModule& operator=(const EqualizerModule&) = delete;
 
-  // Loads the module (once) and creates the filter; the failing step's code.
+  // Loads the module (once) and creates the filter; the failing step's code. The
+  // module's property page class is made known to COM in this process too (where
+  // COM does not see the user's registration, Wine's, the filter's property frame
+  // would otherwise find no page).
   HRESULT Create(const std::string& modulePath, IBaseFilter** filter);
-  // Unloads the module when none of its objects is alive any more.
+  // Takes the page class back and unloads the module when none of its objects is
+  // alive any more.
   void Unload();
   bool loaded() const { return static_cast<bool>(module_); }
 
  private:
+  using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  void RegisterPageClass(GetClassObjectEntry getClassObject, IBaseFilter* filter);
+
   platform::ModuleHandle module_;
+  DWORD pageClassCookie_ = 0;  // the page's class object in this process; 0: none
 };
 
 }  // namespace kestrun::playback

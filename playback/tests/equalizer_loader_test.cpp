@@ -91,6 +91,18 @@ TEST_F(EqualizerLookup, ModuleNextToTheProgramGivesAWorkingFilterWithoutRegistra
     int bands[15] = {};
     EXPECT_EQ(control->GetBands(bands), S_OK);
     EXPECT_EQ(bands[0], 24);
+    // The property frame creates the filter's page through COM: with nothing
+    // registered, the page's class must be known in this process.
+    ComPtr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(filter.As(&pages), S_OK);
+    CAUUID named{};
+    ASSERT_EQ(pages->GetPages(&named), S_OK);
+    ASSERT_EQ(named.cElems, 1u);
+    ComPtr<IPropertyPage> page;
+    EXPECT_EQ(CoCreateInstance(named.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
+    CoTaskMemFree(named.pElems);
+    page.Reset();
+    pages.Reset();
     // The filter joins a real graph.
     ComPtr<IGraphBuilder> graph;
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
