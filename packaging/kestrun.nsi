@@ -10,6 +10,7 @@
 Unicode true
 ; A 64-bit installer, so it can load the 64-bit filter to register it.
 Target amd64-unicode
+!include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "WinMessages.nsh"
 
@@ -59,6 +60,9 @@ Function un.onInit
 FunctionEnd
 
 Section "Kestrun"
+  ; An upgrade over a running copy: the player holds Kestrun.exe and Equalizer.ax
+  ; open, so it is closed (and has saved) before they are replaced.
+  Call CloseRunningPlayer
   SetOutPath "$INSTDIR"
   File "${STAGE}\Kestrun.exe"
   File "${STAGE}\Equalizer.ax"
@@ -103,6 +107,11 @@ Section "Kestrun"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ; The size the list of installed programs shows, in KB: the whole folder, skins and
+  ; uninstaller included.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
 
@@ -126,19 +135,19 @@ SectionEnd
 !macroend
 
 ; One extension ($0) in one class root: when it still names the player's class, the
-; class it named before ($1 from the backup) goes back, or the value goes when there
-; was none; an extension another program has taken since is left to it. Then the
-; player's class, and its entry among the extension's "Open with" classes, go.
+; class it named before (EARLIER) goes back, or the value goes when there was none;
+; an extension another program has taken since is left to it. Then the player's
+; class, and its entry among the extension's "Open with" classes, go.
 ; The machine's root takes these writes only where this account may write it.
-!macro GiveBackExtensionIn ROOT
+!macro GiveBackExtensionIn ROOT EARLIER
   ReadRegStr $2 ${ROOT} "${CLASSES}\.$0" ""
   ${If} $2 S== "KSRN$0"
-    ${If} $1 == ""
-    ${OrIf} $1 S== "notChanged"
-    ${OrIf} $1 S== "KSRN$0"
+    ${If} ${EARLIER} == ""
+    ${OrIf} ${EARLIER} S== "notChanged"
+    ${OrIf} ${EARLIER} S== "KSRN$0"
       DeleteRegValue ${ROOT} "${CLASSES}\.$0" ""
     ${Else}
-      WriteRegStr ${ROOT} "${CLASSES}\.$0" "" "$1"
+      WriteRegStr ${ROOT} "${CLASSES}\.$0" "" "${EARLIER}"
     ${EndIf}
   ${EndIf}
   DeleteRegValue ${ROOT} "${CLASSES}\.$0\OpenWithProgids" "KSRN$0"
@@ -148,17 +157,28 @@ SectionEnd
   ClearErrors
 !macroend
 
+; The backup holds the class the extension showed before (value e) and, apart from
+; it, the user's own value then (value e.user, empty when the user had none): only that
+; goes back into the user's classes, so a machine-wide class never becomes the user's
+; own. A backup of an earlier version has no e.user; its class goes back as it was.
 Function un.GiveBackExtension
   Exch $0  ; the extension, without the dot
   Push $1
   Push $2
+  Push $3
   ClearErrors
   ReadRegStr $1 HKCU "${BACKUP_KEY}" "$0"
   ${If} ${Errors}
     StrCpy $1 ""
   ${EndIf}
-  !insertmacro GiveBackExtensionIn HKCU
-  !insertmacro GiveBackExtensionIn HKLM
+  ClearErrors
+  ReadRegStr $3 HKCU "${BACKUP_KEY}" "$0.user"
+  ${If} ${Errors}
+    StrCpy $3 $1
+  ${EndIf}
+  !insertmacro GiveBackExtensionIn HKCU $3
+  !insertmacro GiveBackExtensionIn HKLM $1
+  Pop $3
   Pop $2
   Pop $1
   Pop $0
@@ -170,9 +190,12 @@ FunctionEnd
 !macroend
 
 ; The installed player's main window, or 0: a dialog with the title display and the
-; exit button, of a
-; process started from $INSTDIR\Kestrun.exe. The window is in $R0, its process id in $R7.
-Function un.FindRunningPlayer
+; exit button, of a process started from $INSTDIR\Kestrun.exe. The window is in $R0,
+; its process id in $R7. Both the installer (before it replaces the files) and the
+; uninstaller (before it deletes them) close a running player, so the functions are
+; made once for each, the uninstaller's with the "un." prefix NSIS asks for.
+!macro PlayerClosingFunctions PREFIX
+Function ${PREFIX}FindRunningPlayer
   Push $R1
   Push $R2
   Push $R3
@@ -210,10 +233,10 @@ FunctionEnd
 
 ; A running player is closed the way its own close button does it, so it saves its
 ; playlist and settings first, and waited for until its process has ended (its files
-; are deleted next); when it does not end, the user is asked.
-Function un.CloseRunningPlayer
+; are replaced or deleted next); when it does not end, the user is asked.
+Function ${PREFIX}CloseRunningPlayer
   ${Do}
-    Call un.FindRunningPlayer
+    Call ${PREFIX}FindRunningPlayer
     ${If} $R0 == 0
       Return
     ${EndIf}
@@ -233,6 +256,9 @@ Function un.CloseRunningPlayer
     ${EndIf}
   ${Loop}
 FunctionEnd
+!macroend
+!insertmacro PlayerClosingFunctions ""
+!insertmacro PlayerClosingFunctions "un."
 
 Section "Uninstall"
   Call un.CloseRunningPlayer

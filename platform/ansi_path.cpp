@@ -82,6 +82,33 @@ std::string UnquoteWhole(std::string_view text) {
   return std::string(text);
 }
 
+namespace {
+
+template <typename Char>
+std::basic_string_view<Char> FirstPathLine(std::basic_string_view<Char> text) {
+  const auto isBlank = [](Char c) { return c == Char(' ') || c == Char('\t'); };
+  while (!text.empty()) {
+    std::size_t end = 0;
+    while (end < text.size() && text[end] != Char('\r') && text[end] != Char('\n')) ++end;
+    std::basic_string_view<Char> line = text.substr(0, end);
+    text.remove_prefix(end < text.size() ? end + 1 : end);
+    while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && isBlank(line.back())) line.remove_suffix(1);
+    if (line.empty()) continue;
+    if (line.size() >= 2 && line.front() == Char('"') && line.back() == Char('"')) {
+      line = line.substr(1, line.size() - 2);
+    }
+    return line;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string_view PathInText(std::string_view text) { return FirstPathLine(text); }
+
+std::wstring_view PathInText(std::wstring_view text) { return FirstPathLine(text); }
+
 bool LooksLikeUrl(std::string_view text) {
   const std::size_t colon = text.find("://");
   if (colon == std::string_view::npos || colon < 2) return false;

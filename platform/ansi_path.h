@@ -31,6 +31,13 @@ std::string JoinFolderName(std::string_view folder, std::string_view name);
 std::wstring JoinFolderName(std::wstring_view folder, std::wstring_view name);
 // Removes enclosing double quotes only when the whole text is quoted.
 std::string UnquoteWhole(std::string_view text);
+// The path in a pasted or dropped text: its first line that holds more than
+// blanks, without the line end, the blanks around it and enclosing double quotes.
+// Explorer's "Copy as path" quotes each path and puts one per line; the player
+// opens one path, so the first is taken. The bytes looked for (CR, LF, space, tab
+// and the quote) are never trail bytes of a double-byte character.
+std::string_view PathInText(std::string_view text);
+std::wstring_view PathInText(std::wstring_view text);
 // True for "scheme://..." texts, as the player treats URLs.
 bool LooksLikeUrl(std::string_view text);
 // Case-insensitive ASCII comparison (extensions are compared this way).

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "platform/win32_handles.h"
 
@@ -24,17 +25,17 @@ bool getClipboardPath(HWND owner, ShellPath& path) {
       if (LockedGlobal<const wchar_t> text(data); text) {
         // The block may hold no terminator within its size.
         const std::size_t length = wcsnlen(text.get(), text.size() / sizeof(wchar_t));
-        path = AnsiPathFromWide(std::wstring_view(text.get(), length));
+        path = AnsiPathFromWide(PathInText(std::wstring_view(text.get(), length)));
         read = true;
       }
     }
   } else if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (LockedGlobal<const char> text(data); text) {
-      const std::size_t length = strnlen(text.get(), text.size());
-      if (length > kPathMaxLength) {
+      const std::string_view pasted = PathInText(std::string_view(text.get(), strnlen(text.get(), text.size())));
+      if (pasted.size() > kPathMaxLength) {
         path.refusal = PathRefusal::TooLong;
       } else {
-        path.path.assign(text.get(), length);
+        path.path.assign(pasted);
       }
       read = true;
     }

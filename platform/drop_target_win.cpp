@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ansi_path.h"
 #include "platform/ansi_text.h"
 #include "platform/com_object_win.h"
 #include "platform/debug_line.h"
@@ -93,19 +94,20 @@ ShellPath DroppedPath(const DropInfo& info) {
   if (info.format == CF_UNICODETEXT) {
     LockedGlobal<const wchar_t> text(info.data);
     if (!text) return {};
-    // A dropped text is a path or URL; the block may hold no terminator.
+    // A dropped text is a path or URL, perhaps quoted or several lines of them; the
+    // block may hold no terminator.
     const std::size_t length = wcsnlen(text.get(), text.size() / sizeof(wchar_t));
-    return AnsiPathFromWide(std::wstring_view(text.get(), length));
+    return AnsiPathFromWide(PathInText(std::wstring_view(text.get(), length)));
   }
   if (info.format == CF_TEXT) {
     LockedGlobal<const char> text(info.data);
     if (!text) return {};
-    const std::size_t length = strnlen(text.get(), text.size());
+    const std::string_view dropped = PathInText(std::string_view(text.get(), strnlen(text.get(), text.size())));
     ShellPath result;
-    if (length > kPathMaxLength) {
+    if (dropped.size() > kPathMaxLength) {
       result.refusal = PathRefusal::TooLong;
     } else {
-      result.path.assign(text.get(), length);
+      result.path.assign(dropped);
     }
     return result;
   }

@@ -36,7 +36,8 @@ struct DropInfo {
   IDataObject* dataObject = nullptr;
 };
 
-// The path a drop carries: its text (wide or ANSI) or its first file, as an ANSI path
+// The path a drop carries: its text (wide or ANSI; the first path of it, as
+// PathInText finds it) or its first file, as an ANSI path
 // of at most 259 bytes; refused (never cut) when it does not fit or has characters
 // the code page lacks and no short form helps. Empty when it carries neither.
 ShellPath DroppedPath(const DropInfo& info);

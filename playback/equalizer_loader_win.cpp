@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "equalizer/iequalizer.h"
+#include "platform/shell_path_win.h"
 
 namespace kestrun::playback {
 namespace {
@@ -16,8 +17,11 @@ constexpr wchar_t kUserServerKeyPrefix[] = L"Software\\Classes\\CLSID\\";
 constexpr wchar_t kServerKeyPrefix[] = L"CLSID\\";
 constexpr wchar_t kServerKeySuffix[] = L"\\InprocServer32";
 
-using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadEntry = HRESULT(STDAPICALLTYPE*)();
+using InstallEntry = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+
+// The module's own registration for the user alone (regsvr32 /n /i:user does the same).
+constexpr wchar_t kUserOnlyInstall[] = L"user";
 
 // Server paths are at most MAX_PATH characters (the module writes no longer one).
 std::wstring ReadDefault(HKEY root, const std::wstring& path) {
@@ -62,6 +66,18 @@ bool EqualizerRegisteredAt(const std::string& modulePath) {
   return lstrcmpiW(LongForm(registered).c_str(), LongForm(wide.data()).c_str()) == 0;
 }
 
+HRESULT RegisterEqualizerForUser(const std::string& modulePath) {
+  const std::wstring wide = platform::WideFromAnsi(modulePath);
+  if (wide.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  // The full path: the module is never looked for anywhere but where it was named.
+  const platform::ModuleHandle module(LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  if (!module) return HRESULT_FROM_WIN32(GetLastError());
+  const auto install =
+      reinterpret_cast<InstallEntry>(reinterpret_cast<void*>(GetProcAddress(module.get(), "DllInstall")));
+  if (install == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return install(TRUE, kUserOnlyInstall);
+}
+
 HRESULT EqualizerModule::Create(const std::string& modulePath, IBaseFilter** filter) {
   *filter = nullptr;
   if (!module_) {
@@ -75,10 +91,35 @@ HRESULT EqualizerModule::Create(const std::string& modulePath, IBaseFilter** fil
   ComPtr<IClassFactory> factory;
   HRESULT hr = getClassObject(CLSID_Equalizer, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
   if (FAILED(hr)) return hr;
-  return factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+  hr = factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+  if (FAILED(hr)) return hr;
+  if (pageClassCookie_ == 0) RegisterPageClass(getClassObject, *filter);
+  return hr;
+}
+
+void EqualizerModule::RegisterPageClass(GetClassObjectEntry getClassObject, IBaseFilter* filter) {
+  // The page the filter names, from the module's own factory. Without it only the
+  // property frame goes without its page; the filter works.
+  ComPtr<ISpecifyPropertyPages> pages;
+  CAUUID named{};
+  if (FAILED(filter->QueryInterface(IID_PPV_ARGS(&pages))) || FAILED(pages->GetPages(&named))) return;
+  const platform::CoTaskMem<GUID> held(named.pElems);
+  ComPtr<IClassFactory> pageFactory;
+  if (named.cElems == 0 || FAILED(getClassObject(named.pElems[0], IID_IClassFactory,
+                                                 reinterpret_cast<void**>(pageFactory.GetAddressOf())))) {
+    return;
+  }
+  if (FAILED(CoRegisterClassObject(named.pElems[0], pageFactory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                   &pageClassCookie_))) {
+    pageClassCookie_ = 0;
+  }
 }
 
 void EqualizerModule::Unload() {
+  if (pageClassCookie_ != 0) {
+    CoRevokeClassObject(pageClassCookie_);
+    pageClassCookie_ = 0;
+  }
   if (!module_) return;
   const auto canUnload = reinterpret_cast<CanUnloadEntry>(GetProcAddress(module_.get(), "DllCanUnloadNow"));
   // An object still alive keeps its code loaded for the rest of the run.

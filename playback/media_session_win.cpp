@@ -41,8 +41,6 @@ constexpr char kCdFailed[] = "CDの再生に失敗しました";
 // Registration of the equalizer.
 constexpr char kRegisterMarkerName[] = "RegisterEQ";
 constexpr char kRegisterMarkerValue[] = "004";
-constexpr char kRegisterCommandFormat[] = "%s /s \"%s\\%s\"";
-constexpr char kRegistrationTool[] = "REGSVR32";
 constexpr char kEqualizerFile[] = "Equalizer.ax";
 constexpr char kEqualizerFromModule[] = "Equalizer created from its module\n";
 constexpr char kEqualizerUnavailable[] = "Equalizer unavailable\n";
@@ -599,19 +597,14 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
   if (registered && SUCCEEDED(hr) && equalizer_) return;
   equalizer_.Reset();
 
-  char command[2 * platform::kPathCapacity + 32];
-  std::snprintf(command, sizeof(command), kRegisterCommandFormat, kRegistrationTool, appDirectory, kEqualizerFile);
-  DebugLine(command);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    platform::KernelHandle thread(process.hThread);
-    platform::KernelHandle child(process.hProcess);
-    WaitForSingleObject(child.get(), INFINITE);
-  }
+  // Registered in this process by the module's own entry point, for this user:
+  // a registration tool found by a bare name could be any program of that name in
+  // the program's folder or the current one (a media folder when started through an
+  // association), and the user's copy is no machine-wide server. The marker is
+  // written only for a registration that succeeded, so a failed one is tried again.
+  const HRESULT registration = RegisterEqualizerForUser(modulePath_);
   DebugLine("Register Equalizer");
-  if (settings::OpenSettingsKey(settings::kProductKey) != nullptr) {
+  if (SUCCEEDED(registration) && settings::OpenSettingsKey(settings::kProductKey) != nullptr) {
     settings::WriteSettingString(settings::kPlayerSubkey, kRegisterMarkerName, kRegisterMarkerValue);
   }
   settings::CloseSettingsKey();

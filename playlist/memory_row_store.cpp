@@ -186,6 +186,27 @@ void MemoryRowStore::InsertRowWithKey(int index, std::string_view path, int key)
   if (view_ != nullptr && !appending_) view_->RowsAppended(index, 1);
 }
 
+void MemoryRowStore::ApplyOrder(int first, std::span<const int> order) {
+  // Follows each cycle of the arrangement with one row held aside, so every row is
+  // moved once and no second copy of the range is needed.
+  const auto range = rows_.begin() + first;
+  std::vector<bool> placed(order.size(), false);
+  for (std::size_t start = 0; start < order.size(); ++start) {
+    if (placed[start]) continue;
+    Row held = std::move(range[static_cast<std::ptrdiff_t>(start)]);
+    std::size_t to = start;
+    for (;;) {
+      placed[to] = true;
+      const auto from = static_cast<std::size_t>(order[to] - first);
+      if (from == start) break;
+      range[static_cast<std::ptrdiff_t>(to)] = std::move(range[static_cast<std::ptrdiff_t>(from)]);
+      to = from;
+    }
+    range[static_cast<std::ptrdiff_t>(to)] = std::move(held);
+  }
+  Rearranged();
+}
+
 void MemoryRowStore::SetKey(int row, int key) {
   At(row).entry.key = key;
   keyIndexValid_ = false;

@@ -63,6 +63,8 @@ class MemoryRowStore final : public RowStore {
  protected:
   void InsertRowWithKey(int index, std::string_view path, int key) override;
   void SetKey(int row, int key) override;
+  // Moves the rows themselves, each once; the view is told once.
+  void ApplyOrder(int first, std::span<const int> order) override;
 
  private:
   struct Row {

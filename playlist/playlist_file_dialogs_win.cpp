@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "platform/shell_path_win.h"
 
@@ -28,12 +29,16 @@ constexpr char kOpenPlaylistTitle[] = "Open Media File...";
 constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
+// Room for the longest path the system's wide calls take, so a pick longer than the
+// player's paths still comes back from the dialog and is refused with its message.
+constexpr std::size_t kDialogPathCapacity = 32768;
+
 std::string ShowPlaylistDialog(HWND owner, bool save) {
   const platform::ModalTurn turn;
   if (!turn) return std::string();
   // Asked for wide, as every path from the shell is: never a cut path or one with "?"
   // for a character the code page lacks.
-  wchar_t path[platform::kPathCapacity] = {};
+  std::vector<wchar_t> path(kDialogPathCapacity, L'\0');
   const std::wstring filter = platform::WideFromAnsi(std::string_view(kPlaylistFilter, sizeof(kPlaylistFilter)));
   const std::wstring title = platform::WideFromAnsi(save ? kSavePlaylistTitle : kOpenPlaylistTitle);
   OPENFILENAMEW dialog{};
@@ -41,15 +46,22 @@ std::string ShowPlaylistDialog(HWND owner, bool save) {
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = static_cast<DWORD>(std::size(path));
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrTitle = title.c_str();
   dialog.lpstrDefExt = save ? L"m3u" : L"*";
   // The save dialog does not ask for an existing file: a playlist is saved to a
   // new name as often as over an old one.
   dialog.Flags = OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-  return chosen ? platform::ChosenAnsiPath(owner, path, platform::kErrorCaption) : std::string();
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) {
+    // Not a cancel: the pick did not fit even this buffer. Said, not dropped silently.
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+      MessageBoxA(owner, platform::kPathTooLong, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
+    return std::string();
+  }
+  return platform::ChosenAnsiPath(owner, std::wstring_view(path.data(), wcsnlen(path.data(), path.size())),
+                                  platform::kErrorCaption);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "playlist/row_order.h"
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,18 @@ constexpr int kDropZoneHeightCut = 10;
 constexpr int kScrollBand = 10;
 
 bool InList(const RowStore& rows, int row) { return row >= 0 && row < rows.RowCount(); }
+
+// Calls block(top, bottom) for each run of adjacent rows in an ascending list.
+template <typename Block>
+void ForEachBlock(const std::vector<int>& rows, Block block) {
+  std::size_t begin = 0;
+  for (std::size_t i = 1; i <= rows.size(); ++i) {
+    if (i == rows.size() || rows[i] != rows[i - 1] + 1) {
+      block(rows[begin], rows[i - 1]);
+      begin = i;
+    }
+  }
+}
 
 // Plain byte-wise comparison, as unsigned bytes.
 int CompareSortTexts(std::string_view a, std::string_view b) {
@@ -57,23 +70,32 @@ void swapRows(RowStore& rows, int a, int b) {
 }
 
 bool moveSelectedRowsUp(RowStore& rows) {
-  if (rows.RowCount() == 0) return false;
-  bool moved = false;
-  for (int row = rows.NextSelected(-1); row >= 0; row = rows.NextSelected(row)) {
-    if (row == 0) return false;
-    swapRows(rows, row, row - 1);
-    moved = true;
-  }
-  return moved;
+  const std::vector<int> selected = SelectedRows(rows);
+  if (selected.empty() || selected.front() == 0) return false;
+  // Each block of adjacent selected rows goes up one place and the row above it
+  // goes to just below it: one rearrangement for all blocks.
+  const int first = selected.front() - 1;
+  std::vector<int> order(static_cast<std::size_t>(selected.back() - first + 1));
+  std::iota(order.begin(), order.end(), first);
+  ForEachBlock(selected, [&](int top, int bottom) {
+    for (int row = top; row <= bottom; ++row) order[static_cast<std::size_t>(row - 1 - first)] = row;
+    order[static_cast<std::size_t>(bottom - first)] = top - 1;
+  });
+  return rows.ReorderRows(first, order);
 }
 
 bool moveSelectedRowsDown(RowStore& rows) {
-  const int count = rows.RowCount();
-  if (count == 0) return false;
   const std::vector<int> selected = SelectedRows(rows);
-  if (selected.empty() || selected.back() == count - 1) return false;
-  for (auto row = selected.rbegin(); row != selected.rend(); ++row) swapRows(rows, *row, *row + 1);
-  return true;
+  if (selected.empty() || selected.back() == rows.RowCount() - 1) return false;
+  // Each block goes down one place and the row below it to just above it.
+  const int first = selected.front();
+  std::vector<int> order(static_cast<std::size_t>(selected.back() + 1 - first + 1));
+  std::iota(order.begin(), order.end(), first);
+  ForEachBlock(selected, [&](int top, int bottom) {
+    for (int row = top; row <= bottom; ++row) order[static_cast<std::size_t>(row + 1 - first)] = row;
+    order[static_cast<std::size_t>(top - first)] = bottom + 1;
+  });
+  return rows.ReorderRows(first, order);
 }
 
 void moveRow(RowStore& rows, int from, int to) {
@@ -143,16 +165,44 @@ bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllo
     return false;
   }
 
-  const int first = snapshot.front();
-  const int last = snapshot.back();
-  const auto move = [&](int from, int to) {
-    for (int& row : followed) row = rowAfterMove(row, from, to, rows.RowCount());
-    moveRow(rows, from, to);
-  };
-  if (startRow < targetRow) {
-    for (auto row = snapshot.rbegin(); row != snapshot.rend(); ++row) move(*row, targetRow - (last - *row));
-  } else {
-    for (const int row : snapshot) move(row, targetRow + (row - first));
+  // Where each dragged row lands: the gaps between them kept, the last on the
+  // target when moving down, the first when moving up. Near either end of the list
+  // the places are kept inside it and two rows never land on one place.
+  const int count = rows.RowCount();
+  const auto dragged = static_cast<int>(snapshot.size());
+  const bool down = startRow < targetRow;
+  std::vector<int> landing(snapshot.size());
+  for (int k = 0; k < dragged; ++k) {
+    const int row = snapshot[static_cast<std::size_t>(k)];
+    const int wanted = down ? targetRow - (snapshot.back() - row) : targetRow + (row - snapshot.front());
+    landing[static_cast<std::size_t>(k)] = std::clamp(wanted, k, count - dragged + k);
+  }
+
+  // One rearrangement of the rows between the first and last place touched: the
+  // dragged rows at their places, every other row of that range in the places
+  // left, in its old order.
+  const int low = std::min(snapshot.front(), landing.front());
+  const int high = std::max(snapshot.back(), landing.back());
+  std::vector<int> order(static_cast<std::size_t>(high - low + 1), -1);
+  for (std::size_t k = 0; k < snapshot.size(); ++k) order[static_cast<std::size_t>(landing[k] - low)] = snapshot[k];
+  auto nextDragged = snapshot.begin();
+  auto place = order.begin();
+  for (int row = low; row <= high; ++row) {
+    if (nextDragged != snapshot.end() && *nextDragged == row) {
+      ++nextDragged;
+      continue;
+    }
+    place = std::find(place, order.end(), -1);
+    *place = row;
+  }
+  if (!rows.ReorderRows(low, order)) return false;
+
+  std::vector<int> newIndex(order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    newIndex[static_cast<std::size_t>(order[i] - low)] = low + static_cast<int>(i);
+  }
+  for (int& row : followed) {
+    if (row >= low && row <= high) row = newIndex[static_cast<std::size_t>(row - low)];
   }
   return true;
 }

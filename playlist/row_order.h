@@ -30,10 +30,12 @@ void sortByColumn(RowStore& rows, SortDirections& directions, int column);
 // a loses and b gains the selection.
 void swapRows(RowStore& rows, int a, int b);
 
-// Moves the selected rows up one place; nothing moves when row 0 is selected.
-// Returns whether rows moved.
+// Moves the selected rows up one place, blocks of adjacent rows as blocks, in one
+// pass over the rows; nothing moves when row 0 is selected. Rows keep their keys
+// and the selection travels with them. Returns whether rows moved.
 bool moveSelectedRowsUp(RowStore& rows);
-// Moves the selected rows down one place; nothing moves when the last row is selected.
+// Moves the selected rows down one place, as above; nothing moves when the last row
+// is selected.
 bool moveSelectedRowsDown(RowStore& rows);
 
 // Moves one row so that it ends at index `to`, selected, with a new key. A `from`
@@ -59,7 +61,8 @@ bool beginRowDrag(RowDrag& drag, const RowStore& rows, int startRow);
 // dragged rows there, keeping the gaps between them: when moving down the last
 // dragged row lands on the target, when moving up the first. Nothing moves when
 // the drop is not allowed, the target is -1, the start row or a dragged row, or
-// when the snapshot no longer fits the list. Returns whether rows moved. The drag
+// when the snapshot no longer fits the list. The rows move in one pass and keep
+// their keys; the rows between keep their order. Returns whether rows moved. The drag
 // is over afterwards in every case. Each index in `followed` (the list's focus and
 // selection anchor, which the list keeps by index) is carried along with its row.
 bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed,

@@ -51,6 +51,36 @@ void RowStore::AppendRows(std::vector<PlaylistEntry> entries) {
   for (const PlaylistEntry& entry : entries) WriteCells(*this, appendRow(*this, entry.path), entry);
 }
 
+bool RowStore::ReorderRows(int first, std::span<const int> order) {
+  const auto size = static_cast<int>(order.size());
+  if (first < 0 || size > RowCount() - first) return false;
+  std::vector<bool> seen(order.size(), false);
+  for (const int from : order) {
+    const int offset = from - first;
+    if (offset < 0 || offset >= size || seen[static_cast<std::size_t>(offset)]) return false;
+    seen[static_cast<std::size_t>(offset)] = true;
+  }
+  if (size > 0) ApplyOrder(first, order);
+  return true;
+}
+
+void RowStore::ApplyOrder(int first, std::span<const int> order) {
+  std::vector<PlaylistEntry> entries;
+  std::vector<bool> selected;
+  entries.reserve(order.size());
+  selected.reserve(order.size());
+  for (const int from : order) {
+    entries.push_back(ReadRow(*this, from));
+    selected.push_back(IsSelected(from));
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const int row = first + static_cast<int>(i);
+    WriteCells(*this, row, entries[i]);
+    SetKey(row, entries[i].key);
+    SetSelected(row, selected[i]);
+  }
+}
+
 void RowStore::SortByCell(Column column, const TextComparison& compare) {
   // The comparison of SortByKeys sees keys only, so each row's text is looked up
   // by its key, read once up front.

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ class RowStore {
   using TextComparison = std::function<int(std::string_view a, std::string_view b)>;
   virtual void SortByCell(Column column, const TextComparison& compare);
 
+  // Rearranges rows first .. first+order.size()-1 in one pass: the row at index
+  // first+i afterwards is the one that was at index order[i]. Each row takes its
+  // cells, key and selected flag along. Returns false, changing nothing, when order
+  // is not an arrangement of exactly those indexes.
+  bool ReorderRows(int first, std::span<const int> order);
+
   // Inserts a row at index (0..RowCount()) with `path` set, the other cells empty
   // and a key no other row has. Returns the new row's index.
   int InsertRow(int index, std::string_view path);
@@ -59,8 +66,12 @@ class RowStore {
  protected:
   // Stores the new row; index is within 0..RowCount().
   virtual void InsertRowWithKey(int index, std::string_view path, int key) = 0;
-  // Gives an existing row another key (used only when keys are renumbered).
+  // Gives an existing row another key (used when keys are renumbered, and when rows
+  // are rearranged by rewriting them in place).
   virtual void SetKey(int row, int key) = 0;
+  // Applies a checked arrangement (see ReorderRows). The default reads the rows
+  // concerned and writes them back in their new places.
+  virtual void ApplyOrder(int first, std::span<const int> order);
 
  private:
   int NewKey();

@@ -28,6 +28,8 @@
 #define IDC_ASSOC_WINDOWS_CHOICE 1201
 #define IDC_ASSOC_WINDOWS_CHOICE_TYPES 1202
 #define IDC_ASSOC_DEFAULT_APPS 1203
+// The type name of the player's file classes ("%s": the extension in capitals).
+#define IDS_ASSOC_TYPE_NAME 61201
 
 // Volume dialog (IDD_VOLUMEDLG).
 #define IDC_VOLUME_TRACKBAR 1062

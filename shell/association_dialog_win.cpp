@@ -69,7 +69,11 @@ std::vector<const AssociationRow*> AssociationDialog::ApplyAssociations(HWND dia
   for (std::size_t i = 0; i < kAssociationRows.size(); ++i) {
     checked[i] = IsDlgButtonChecked(dialog, kAssociationRows[i].controlId) == BST_CHECKED;
   }
-  std::vector<const AssociationRow*> failed = ApplyAssociationChoices(root_, backup_, checked, modulePath_);
+  // Without the text the classes simply go without a type name.
+  char typeName[128] = {};
+  LoadStringA(GetModuleHandleA(nullptr), IDS_ASSOC_TYPE_NAME, typeName, sizeof(typeName));
+  std::vector<const AssociationRow*> failed =
+      ApplyAssociationChoices(root_, backup_, checked, modulePath_, typeName);
   NotifyAssociationsChanged();
   return failed;
 }

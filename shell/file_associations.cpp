@@ -46,6 +46,23 @@ std::string ClassNameFor(std::string_view extension) {
   return name;
 }
 
+std::string UserClassBackupName(std::string_view extension) {
+  std::string name(extension);
+  name += ".user";
+  return name;
+}
+
+std::string TypeNameFor(std::string_view typeNameFormat, std::string_view extension) {
+  std::string upper(extension);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  std::string name(typeNameFormat);
+  const std::size_t slot = name.find("%s");
+  if (slot != std::string::npos) name.replace(slot, 2, upper);
+  return name;
+}
+
 std::string ExtensionKey(std::string_view extension) {
   std::string key = ".";
   key += extension;
@@ -67,6 +84,8 @@ std::string CommandKey(std::string_view className) {
   key += "\\command";
   return key;
 }
+
+std::string OpenVerbCommandKey(std::string_view className) { return ShellKey(className) + "\\open\\command"; }
 
 std::string DefaultIconKey(std::string_view className) {
   std::string key(className);
@@ -101,11 +120,16 @@ std::string IconEntry(std::string_view modulePath) {
 
 namespace {
 
-// The player's class: its verb, open command and icon.
-bool WriteOwnClass(ClassRoot& root, const std::string& className, std::string_view modulePath) {
+// The player's class: its type name (when there is one), its default verb and the
+// "open" verb with the same command, and its icon.
+bool WriteOwnClass(ClassRoot& root, const std::string& className, std::string_view extension,
+                   std::string_view modulePath, std::string_view typeNameFormat) {
   constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
-  return root.WriteDefault(kUser, ShellKey(className), kPlayVerb) &&
+  const std::string typeName = TypeNameFor(typeNameFormat, extension);
+  return (typeName.empty() || root.WriteDefault(kUser, className, typeName)) &&
+         root.WriteDefault(kUser, ShellKey(className), kPlayVerb) &&
          root.WriteDefault(kUser, CommandKey(className), OpenCommand(modulePath)) &&
+         root.WriteDefault(kUser, OpenVerbCommandKey(className), OpenCommand(modulePath)) &&
          root.WriteDefault(kUser, DefaultIconKey(className), IconEntry(modulePath));
 }
 
@@ -117,7 +141,7 @@ bool isAssociated(ClassRoot& root, std::string_view extension) {
 }
 
 bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension,
-                        std::string_view modulePath) {
+                        std::string_view modulePath, std::string_view typeNameFormat) {
   if (extension.empty() || modulePath.empty()) return false;
   constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
   const std::string className = ClassNameFor(extension);
@@ -125,12 +149,19 @@ bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_
   const std::optional<std::string> earlier = root.ReadDefault(extensionKey);
   const bool ours = earlier && *earlier == className;
   // The earlier class is kept before it is replaced: one that cannot be kept would be
-  // lost for good, so the extension stays as it is then.
-  if (!ours && earlier && !earlier->empty() && !backup.Write(std::string(extension), *earlier)) return false;
+  // lost for good, so the extension stays as it is then. The user's own value is kept
+  // apart from it ("" for none): only that goes back into the user's classes, so a
+  // class the user merely saw from the machine-wide ones never becomes the user's.
+  if (!ours && earlier && !earlier->empty()) {
+    const std::string own = root.ReadDefaultIn(kUser, extensionKey).value_or("");
+    if (!backup.Write(UserClassBackupName(extension), own) || !backup.Write(std::string(extension), *earlier)) {
+      return false;
+    }
+  }
   // The class is written whole (again, when it is ours already: the program may have
   // moved) before the extension names it, so the extension never names a class
   // without a command.
-  if (!WriteOwnClass(root, className, modulePath)) {
+  if (!WriteOwnClass(root, className, extension, modulePath, typeNameFormat)) {
     // A class of ours that an extension still names stays, however incomplete;
     // otherwise nothing of it is left behind.
     if (!ours && root.ReadDefaultIn(kUser, extensionKey) != className) root.DeleteTree(kUser, className);
@@ -153,7 +184,14 @@ RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::
   // Another program that took the extension over since keeps it.
   const std::optional<std::string> current = root.ReadDefault(extensionKey);
   if (!current || *current == className) {
-    if (!root.WriteDefault(kUser, extensionKey, earlier)) return RestoreResult::Failed;
+    std::string own = backup.Read(UserClassBackupName(extension));
+    if (own == kNotChanged) {
+      // Kept without the user's own value: the class goes back to the user unless the
+      // machine-wide classes give it already.
+      own = root.ReadDefaultIn(kMachine, extensionKey) == earlier ? "" : earlier;
+    }
+    const bool putBack = own.empty() ? root.DeleteValue(kUser, extensionKey, "") : root.WriteDefault(kUser, extensionKey, own);
+    if (!putBack) return RestoreResult::Failed;
   }
   // An earlier version of the player wrote the machine-wide classes; what it wrote there
   // is given back where that is allowed. Where it is not, the user's own entry above
@@ -164,10 +202,11 @@ RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::
   root.DeleteValue(kUser, OpenWithProgidsKey(extension), className);
   root.DeleteTree(kUser, className);
   backup.Write(name, kNotChanged);
+  backup.Write(UserClassBackupName(extension), kNotChanged);
   return RestoreResult::Restored;
 }
 
-bool registerApplication(ClassRoot& root, std::string_view modulePath) {
+bool registerApplication(ClassRoot& root, std::string_view modulePath, std::string_view typeNameFormat) {
   constexpr ClassRoot::Scope kUser = ClassRoot::Scope::User;
   if (modulePath.empty()) return false;
   bool written = root.WriteDefault(kUser, ApplicationCommandKey(modulePath), OpenCommand(modulePath));
@@ -181,7 +220,7 @@ bool registerApplication(ClassRoot& root, std::string_view modulePath) {
   for (const char* extension : kOpenWithOnlyExtensions) {
     const std::string className = ClassNameFor(extension);
     // The class is whole before a list names it.
-    const bool classWritten = WriteOwnClass(root, className, modulePath);
+    const bool classWritten = WriteOwnClass(root, className, extension, modulePath, typeNameFormat);
     written = classWritten && root.WriteValueName(kUser, OpenWithProgidsKey(extension), className) && written;
     written = root.WriteValueName(kUser, supportedTypes, ExtensionKey(extension)) && written;
   }
@@ -202,7 +241,8 @@ bool unregisterApplication(ClassRoot& root, std::string_view modulePath) {
 
 std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, AssociationBackup& backup,
                                                            const std::array<bool, kAssociationRowCount>& checked,
-                                                           std::string_view modulePath) {
+                                                           std::string_view modulePath,
+                                                           std::string_view typeNameFormat) {
   std::vector<const AssociationRow*> failed;
   bool anyChecked = false;
   for (std::size_t i = 0; i < kAssociationRows.size(); ++i) {
@@ -211,7 +251,7 @@ std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, Asso
     bool rowChanged = true;
     for (const char* extension : row.extensions) {
       if (extension[0] == '\0') continue;
-      const bool changed = checked[i] ? associateExtension(root, backup, extension, modulePath)
+      const bool changed = checked[i] ? associateExtension(root, backup, extension, modulePath, typeNameFormat)
                                       : restoreExtension(root, backup, extension) != RestoreResult::Failed;
       rowChanged = rowChanged && changed;
     }
@@ -220,7 +260,7 @@ std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, Asso
   // The entry under "Open with" is not tied to one type, so its failure names none;
   // the program still opens every type it was associated with above.
   if (anyChecked) {
-    registerApplication(root, modulePath);
+    registerApplication(root, modulePath, typeNameFormat);
   } else {
     unregisterApplication(root, modulePath);
   }

@@ -42,11 +42,19 @@ inline constexpr std::array<const char*, 8> kOpenWithOnlyExtensions = {"flac", "
 
 // "KSRN" + extension.
 std::string ClassNameFor(std::string_view extension);
+// The name under which the backup keeps the user's own class of an extension (the
+// value in the user's classes, apart from what the machine-wide ones give): e + ".user".
+std::string UserClassBackupName(std::string_view extension);
+// The type name of the player's class of an extension, shown in Explorer's Type column:
+// typeNameFormat with its "%s" replaced by the extension in capitals ("MP3"); empty
+// when the format is empty.
+std::string TypeNameFor(std::string_view typeNameFormat, std::string_view extension);
 // Key paths below a class root, all relative.
 std::string ExtensionKey(std::string_view extension);        // "." + e
 std::string OpenWithProgidsKey(std::string_view extension);  // "." + e\OpenWithProgids
 std::string ShellKey(std::string_view className);            // class\shell
 std::string CommandKey(std::string_view className);          // class\shell\<verb>\command
+std::string OpenVerbCommandKey(std::string_view className);  // class\shell\open\command
 std::string DefaultIconKey(std::string_view className);      // class\DefaultIcon
 // The program's entry for "Open with": Applications\<program file name>.
 std::string ApplicationKey(std::string_view modulePath);
@@ -78,7 +86,8 @@ class ClassRoot {
   // Adds a value named name with no text to key (creating it): the shell reads such
   // lists (OpenWithProgids, SupportedTypes) by their value names. False on failure.
   virtual bool WriteValueName(Scope scope, const std::string& key, const std::string& name) = 0;
-  // Removes the value name from key. False when it existed and could not be removed.
+  // Removes the value name from key; an empty name removes the key's default text.
+  // False when it existed and could not be removed.
   virtual bool DeleteValue(Scope scope, const std::string& key, const std::string& name) = 0;
   // Removes key with everything below it. False when it existed and could not be removed.
   virtual bool DeleteTree(Scope scope, const std::string& key) = 0;
@@ -101,13 +110,16 @@ class AssociationBackup {
 bool isAssociated(ClassRoot& root, std::string_view extension);
 
 // Makes the extension the player's among the user's classes: backs up a different
-// earlier class, writes the class's verb, command and icon (always, so a program that
-// moved repairs its class), then points "." + e at "KSRN" + e and lists the class under
-// the extension's OpenWithProgids. The class is complete before the extension names it.
-// An earlier class that cannot be backed up is not replaced, so it is never lost.
-// False when the extension is not wholly the player's afterwards.
+// earlier class (as the merged view shows it, and apart from that the user's own value,
+// "" when the user had none), writes the class's type name (TypeNameFor), its verbs
+// (the player's default verb and "open", which programs that ask for "open" use), their
+// command and its icon (always, so a program that moved repairs its class), then points
+// "." + e at "KSRN" + e and lists the class under the extension's OpenWithProgids. The
+// class is complete before the extension names it. An earlier class that cannot be
+// backed up is not replaced, so it is never lost. False when the extension is not
+// wholly the player's afterwards.
 bool associateExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension,
-                        std::string_view modulePath);
+                        std::string_view modulePath, std::string_view typeNameFormat = {});
 
 enum class RestoreResult {
   NothingKept,  // no backup: an extension that had no class stays the player's
@@ -115,17 +127,21 @@ enum class RestoreResult {
   Failed,       // the extension still names the player's class
 };
 
-// Puts the backed-up class back among the user's classes (and machine-wide, where an
-// earlier version of the player had written it there and that is allowed), removes the
-// player's class tree and its OpenWithProgids entry; the backup then reads kNotChanged.
-// An extension that meanwhile names another program's class keeps it.
+// Puts the user's own earlier value back among the user's classes (removing the
+// user's value when there was none, so a machine-wide class shows through again
+// instead of becoming the user's for good), and the backed-up class machine-wide where
+// an earlier version of the player had written it there and that is allowed; removes
+// the player's class tree and its OpenWithProgids entry; the backup then reads
+// kNotChanged. A backup made without the user's own value (by an earlier version)
+// gives the backed-up class back to the user unless the machine-wide classes name it
+// already. An extension that meanwhile names another program's class keeps it.
 RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::string_view extension);
 
 // Lists the program under "Open with" for every extension of the table and of
 // kOpenWithOnlyExtensions, with its own open command; each of the latter also gets
 // the player's class and lists it in its OpenWithProgids, leaving the type's default
 // as it is. False when an entry could not be written.
-bool registerApplication(ClassRoot& root, std::string_view modulePath);
+bool registerApplication(ClassRoot& root, std::string_view modulePath, std::string_view typeNameFormat = {});
 // Removes that entry, and the classes and OpenWithProgids entries of
 // kOpenWithOnlyExtensions. False when it stayed.
 bool unregisterApplication(ClassRoot& root, std::string_view modulePath);
@@ -136,7 +152,8 @@ bool unregisterApplication(ClassRoot& root, std::string_view modulePath);
 // entry otherwise. Returns the rows whose extensions could not all be changed.
 std::vector<const AssociationRow*> ApplyAssociationChoices(ClassRoot& root, AssociationBackup& backup,
                                                            const std::array<bool, kAssociationRowCount>& checked,
-                                                           std::string_view modulePath);
+                                                           std::string_view modulePath,
+                                                           std::string_view typeNameFormat = {});
 
 // The rows with an extension for which Windows' own setting names a class other than
 // the player's: Windows opens those types with its choice, whatever the class root says.

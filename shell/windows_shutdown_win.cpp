@@ -24,7 +24,7 @@ bool EnableShutdownPrivilege() {
 
 bool RequestWindowsShutdown() {
   if (!EnableShutdownPrivilege()) platform::DebugLine("No shutdown privilege\n");
-  return ExitWindowsEx(EWX_SHUTDOWN, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED) != FALSE;
+  return ExitWindowsEx(kSleepShutdownFlags, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED) != FALSE;
 }
 
 }  // namespace kestrun::shell

@@ -19,6 +19,9 @@ namespace {
 
 constexpr char kEqualizerClass[] = "CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
 constexpr DWORD kPlayTimeoutMs = 30000;
+// Where the player registers its filter: the user's own classes.
+constexpr char kUserFilterServer[] =
+    "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
 // The 32-bit filter's class in the user's 32-bit view, where the installer registers it.
 constexpr char kUserX86FilterClass[] = "Software\\Classes\\Wow6432Node\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
 constexpr WORD kMachineX86 = 0x014C;
@@ -156,6 +159,99 @@ TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
   DeleteFileA((folder + "\\default.m3u").c_str());
   RemoveDirectoryA(folder.c_str());
   EXPECT_EQ(PlayerRegistry(), before) << "the uninstaller leaves the player's registry as before the install";
+}
+
+std::string SetupProgram() { return PackageFolder() + "\\" KESTRUN_PACKAGE_NAME "-setup.exe"; }
+
+// A folder of that name in the temporary folder (not made here).
+std::string TempFolderNamed(const char* name) {
+  char base[MAX_PATH] = {};
+  GetTempPathA(sizeof(base), base);
+  return std::string(base) + name;
+}
+
+// Installs silently into folder; the installer's exit code.
+int InstallInto(const std::string& folder) { return RunAndWait("\"" + SetupProgram() + "\" /S /D=" + folder); }
+
+// Uninstalls silently (_?= keeps the uninstaller in place, so this process can wait
+// for it) and removes what stays by design: the uninstaller and the playlist.
+void UninstallFrom(const std::string& folder) {
+  EXPECT_EQ(RunAndWait("\"" + folder + "\\Uninstall.exe\" /S _?=" + folder), 0);
+  DeleteFileA((folder + "\\Uninstall.exe").c_str());
+  DeleteFileA((folder + "\\default.m3u").c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+// The file's last-write time, or 0 when it cannot be read.
+ULONGLONG WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Gives a file the last-write time of 1 January 2001, as an older version would have.
+bool MakeOld(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  SYSTEMTIME when{};
+  when.wYear = 2001;
+  when.wMonth = 1;
+  when.wDay = 1;
+  FILETIME old{};
+  const bool set = SystemTimeToFileTime(&when, &old) && SetFileTime(file, nullptr, nullptr, &old);
+  CloseHandle(file);
+  return set;
+}
+
+// Installing over an installed copy that is running: the installer closes the player
+// its normal way (it saves), replaces the files it holds and ends silently with 0;
+// the new copy then starts and plays.
+TEST(Installer, UpgradeOverARunningPlayerClosesItAndReplacesItsFiles) {
+  ForgetThePlayer();
+  const std::string folder = TempFolderNamed("Kestrun Upgrade Test");
+  ASSERT_EQ(InstallInto(folder), 0);
+  const std::string exe = folder + "\\Kestrun.exe";
+  const std::string filter = folder + "\\Equalizer.ax";
+  const ULONGLONG shipped = WriteTime(exe);
+  ASSERT_NE(shipped, 0u);
+  ASSERT_TRUE(MakeOld(exe));
+  ASSERT_TRUE(MakeOld(filter));
+  const ULONGLONG old = WriteTime(exe);
+  ASSERT_NE(old, shipped);
+
+  KestrunProcess player;
+  ASSERT_TRUE(player.StartProgram(exe, "\"" + MediaPath("tone.wav") + "\""));
+  ASSERT_TRUE(player.WaitForMainWindow());
+  ASSERT_TRUE(WaitUntil([&] { return player.Caption() == "tone.wav"; }, kPlayTimeoutMs)) << player.Caption();
+
+  EXPECT_EQ(InstallInto(folder), 0);
+  // Exit code 0: the player's own close sequence ran, not an end from outside.
+  EXPECT_EQ(player.WaitForExit(10000), 0) << "the installer closed the running player";
+  EXPECT_EQ(WriteTime(exe), shipped) << "Kestrun.exe replaced";
+  EXPECT_NE(WriteTime(filter), old) << "Equalizer.ax replaced";
+  PlaysTheTone(exe);
+  UninstallFrom(folder);
+  ForgetThePlayer();
+}
+
+// The list of installed programs shows the install's size, in KB.
+TEST(Installer, UninstallEntryGivesTheSizeInKilobytes) {
+  ForgetThePlayer();
+  const std::string folder = TempFolderNamed("Kestrun Size Test");
+  ASSERT_EQ(InstallInto(folder), 0);
+  DWORD kilobytes = 0;
+  DWORD size = sizeof(kilobytes);
+  EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun",
+                         "EstimatedSize", RRF_RT_REG_DWORD, nullptr, &kilobytes, &size),
+            ERROR_SUCCESS);
+  WIN32_FILE_ATTRIBUTE_DATA exe{};
+  ASSERT_TRUE(GetFileAttributesExA((folder + "\\Kestrun.exe").c_str(), GetFileExInfoStandard, &exe));
+  // At least the program itself, and not absurdly more than what was shipped.
+  EXPECT_GE(kilobytes, exe.nFileSizeLow / 1024);
+  EXPECT_LT(kilobytes, 200u * 1024u);
+  UninstallFrom(folder);
+  ForgetThePlayer();
 }
 
 // The installer names its product and version in its own version resource.
@@ -332,9 +428,12 @@ TEST(PortableZip, CopyRegisteredElsewhereRegistersItselfAtItsOwnPlace) {
             ERROR_SUCCESS);
   PlaysTheTone(folder + "\\Kestrun.exe");
 
+  // Registered for this user (whose classes win over the machine's), never for the
+  // whole machine from a folder of the user's.
   char server[MAX_PATH * 2] = {};
-  LONG size = sizeof(server);
-  ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), server, &size), ERROR_SUCCESS);
+  DWORD size = sizeof(server);
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, kUserFilterServer, nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
+            ERROR_SUCCESS);
   char expected[MAX_PATH * 2] = {};
   GetFullPathNameA((folder + "\\Equalizer.ax").c_str(), sizeof(expected), expected, nullptr);
   EXPECT_EQ(lstrcmpiA(server, expected), 0) << server << " vs " << expected;
@@ -348,12 +447,12 @@ TEST(PortableZip, UnpackedIntoAJapaneseFolderRegistersItsFilterAndPlays) {
   EXPECT_EQ(PeMachine(folder + "\\x86\\Equalizer.ax"), kMachineX86) << "the ZIP carries the 32-bit filter";
   PlaysTheTone(folder + "\\Kestrun.exe");
 
-  // The first start registered the filter next to the program.
+  // The first start registered the filter next to the program, for this user.
   char server[MAX_PATH * 2] = {};
-  LONG size = sizeof(server);
-  ASSERT_EQ(RegQueryValueA(HKEY_CLASSES_ROOT, (std::string(kEqualizerClass) + "\\InprocServer32").c_str(), server,
-                           &size),
+  DWORD size = sizeof(server);
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, kUserFilterServer, nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
             ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kEqualizerClass)) << "registered for the whole machine";
   char expected[MAX_PATH * 2] = {};
   GetFullPathNameA((folder + "\\Equalizer.ax").c_str(), sizeof(expected), expected, nullptr);
   EXPECT_EQ(lstrcmpiA(server, expected), 0) << server << " vs " << expected;

@@ -67,6 +67,30 @@ TEST(CommandLineText, QuotesRemovedOnlyWhenWholeTextIsQuoted) {
   EXPECT_EQ(UnquoteWhole("\""), "\"");
 }
 
+TEST(PastedText, CopiedPathsLoseQuotesLineEndsAndBlanks) {
+  struct Case {
+    const char* text;
+    const char* path;
+  };
+  for (const Case& c : {
+           Case{"\"C:\\a b\\c.mp3\"", "C:\\a b\\c.mp3"},          // Explorer's "Copy as path"
+           Case{"\"C:\\a.mp3\"\r\n", "C:\\a.mp3"},                  // copied with its line end
+           Case{"C:\\a.mp3\n", "C:\\a.mp3"},
+           Case{"\"C:\\a.mp3\"\r\n\"C:\\b.mp3\"\r\n", "C:\\a.mp3"},  // several files: the first
+           Case{"\r\n  \r\n\t\"C:\\a.mp3\" \r\nC:\\b.mp3", "C:\\a.mp3"},  // blank lines before it
+           Case{"  http://example.invalid/a.asx  ", "http://example.invalid/a.asx"},
+           Case{"C:\\\x95\x5C\\\x83\x41.mp3\r\n", "C:\\\x95\x5C\\\x83\x41.mp3"},  // double-byte kept whole
+           Case{"\"C:\\a.mp3", "\"C:\\a.mp3"},  // an unmatched quote stays: no such path
+           Case{"\"\"", ""},
+           Case{"\r\n \r\n", ""},
+           Case{"", ""},
+       }) {
+    EXPECT_EQ(PathInText(std::string_view(c.text)), c.path) << c.text;
+  }
+  EXPECT_EQ(PathInText(std::wstring_view(L"\"C:\\\u8868.wav\"\r\n\"C:\\b.wav\"")), L"C:\\\u8868.wav");
+  EXPECT_EQ(PathInText(std::wstring_view(L"\r\n")), L"");
+}
+
 TEST(CommandLineText, UrlsAndExtensions) {
   EXPECT_TRUE(LooksLikeUrl("http://example.invalid/a.asx"));
   EXPECT_TRUE(LooksLikeUrl("mms://host/x"));

@@ -25,6 +25,16 @@ HGLOBAL TextBlock(const std::string& text) {
   return block;
 }
 
+// A CF_UNICODETEXT block, likewise.
+HGLOBAL WideTextBlock(const std::wstring& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t));
+  if (void* data = GlobalLock(block)) {
+    std::memcpy(data, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(block);
+  }
+  return block;
+}
+
 struct Calls {
   int entered = 0;
   int ended = 0;
@@ -168,16 +178,29 @@ TEST(DroppedPath, WideFileDropsArePlayedWholeOrRefusedWithTheirMessage) {
   ExpectWholeFileOrRefusal(fits, PathRefusal::None, dir.File("\x95\x5C.wav"));
 }
 
-TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
-  const std::wstring text = L"C:\\\u8868.wav";
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t));
-  std::memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(block);
+// The path a drop of one text block gives; the block is freed.
+ShellPath DroppedText(UINT format, HGLOBAL block) {
   DropInfo info;
-  info.format = CF_UNICODETEXT;
+  info.format = format;
   info.data = block;
-  EXPECT_EQ(DroppedPath(info).path, "C:\\\x95\x5C.wav");
+  ShellPath path = DroppedPath(info);
   GlobalFree(block);
+  return path;
+}
+
+TEST(DroppedPath, WideTextIsReadBeforeAnsiAndConvertedWhole) {
+  EXPECT_EQ(DroppedText(CF_UNICODETEXT, WideTextBlock(L"C:\\\u8868.wav")).path, "C:\\\x95\x5C.wav");
+}
+
+// Explorer's "Copy as path" text: quoted, one path per line, ending in CR/LF.
+TEST(DroppedPath, CopiedAsPathTextGivesItsFirstPathUnquoted) {
+  EXPECT_EQ(DroppedText(CF_UNICODETEXT, WideTextBlock(L"\"C:\\\u8868 1.wav\"\r\n\"C:\\b.wav\"\r\n")).path,
+            "C:\\\x95\x5C 1.wav");
+  // A path of the full length fits once its quotes are gone.
+  const std::string longest = "C:\\" + std::string(kPathMaxLength - 3, 'a');
+  const ShellPath path = DroppedText(CF_TEXT, TextBlock("\"" + longest + "\"\r\n"));
+  EXPECT_FALSE(path.refused());
+  EXPECT_EQ(path.path, longest);
 }
 
 // A window that answers the target's message with copy | move.

@@ -10,7 +10,10 @@
 #include <string>
 
 #include "equalizer/iequalizer.h"
+#include "platform/testing/temp_dir.h"
 #include "playback/equalizer_loader_win.h"
+#include "playback/media_session_win.h"
+#include "settings/settings_store.h"
 
 namespace kestrun::playback {
 namespace {
@@ -88,6 +91,18 @@ TEST_F(EqualizerLookup, ModuleNextToTheProgramGivesAWorkingFilterWithoutRegistra
     int bands[15] = {};
     EXPECT_EQ(control->GetBands(bands), S_OK);
     EXPECT_EQ(bands[0], 24);
+    // The property frame creates the filter's page through COM: with nothing
+    // registered, the page's class must be known in this process.
+    ComPtr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(filter.As(&pages), S_OK);
+    CAUUID named{};
+    ASSERT_EQ(pages->GetPages(&named), S_OK);
+    ASSERT_EQ(named.cElems, 1u);
+    ComPtr<IPropertyPage> page;
+    EXPECT_EQ(CoCreateInstance(named.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
+    CoTaskMemFree(named.pElems);
+    page.Reset();
+    pages.Reset();
     // The filter joins a real graph.
     ComPtr<IGraphBuilder> graph;
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
@@ -107,6 +122,81 @@ TEST_F(EqualizerLookup, ModuleNextToTheProgramGivesAWorkingFilterWithoutRegistra
     EXPECT_FALSE(loader.loaded());
   }
   CoUninitialize();
+}
+
+class NoWindows final : public SessionWindows {
+ public:
+  HWND EventWindow() const override { return nullptr; }
+  HWND VideoWindow() const override { return nullptr; }
+};
+
+// The working directory of the test for one scope.
+class WorkingIn {
+ public:
+  explicit WorkingIn(const std::string& folder) {
+    GetCurrentDirectoryA(sizeof(before_), before_);
+    SetCurrentDirectoryA(folder.c_str());
+  }
+  ~WorkingIn() { SetCurrentDirectoryA(before_); }
+  WorkingIn(const WorkingIn&) = delete;
+  WorkingIn& operator=(const WorkingIn&) = delete;
+
+ private:
+  char before_[MAX_PATH] = {};
+};
+
+// Started from a media folder holding a program named like the registration tool
+// (as the folder of a file opened through an association may), with the player's
+// module in that folder too: the filter is registered for this user, in this
+// process, and that program never runs.
+TEST_F(EqualizerLookup, RegistrationRunsNoProgramFromTheFolderAndStaysWithTheUser) {
+  testing::TempDir folder;
+  ASSERT_TRUE(CopyFileA(module_.c_str(), folder.File("Equalizer.ax").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((BinaryFolder() + "\\fake_regsvr32.exe").c_str(), folder.File("regsvr32.exe").c_str(), FALSE));
+  char marker[16] = {};
+  settings::ReadSettingString(settings::kPlayerSubkey, "RegisterEQ", marker, sizeof(marker), "");
+  const std::string markerBefore = marker;
+  settings::WriteSettingString(settings::kPlayerSubkey, "RegisterEQ", "");
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  {
+    const WorkingIn inFolder(folder.path());
+    NoWindows windows;
+    DirectShowSession session(windows);
+    session.CreateOrRegisterEqualizer(folder.path().c_str());
+    EXPECT_TRUE(session.Equalizer()) << "the filter is there after registering";
+  }
+  CoUninitialize();
+
+  EXPECT_EQ(GetFileAttributesA(folder.File("regsvr32 ran.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "a program of the media folder ran";
+  EXPECT_TRUE(EqualizerRegisteredAt(folder.File("Equalizer.ax")));
+  char server[2 * MAX_PATH] = {};
+  DWORD size = sizeof(server);
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, kUserServerKey, nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
+            ERROR_SUCCESS)
+      << "registered in the user's classes";
+  EXPECT_EQ(lstrcmpiA(server, folder.File("Equalizer.ax").c_str()), 0) << server;
+  size = sizeof(server);
+  EXPECT_NE(RegGetValueA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + kMachineServerKey).c_str(), nullptr,
+                         RRF_RT_REG_SZ, nullptr, server, &size),
+            ERROR_SUCCESS)
+      << "a module in a user's folder registered for the machine: " << server;
+  settings::ReadSettingString(settings::kPlayerSubkey, "RegisterEQ", marker, sizeof(marker), "");
+  EXPECT_STREQ(marker, "004");
+
+  // The user's registration goes again through the module's own entry point.
+  if (HMODULE copy = LoadLibraryA(folder.File("Equalizer.ax").c_str())) {
+    using InstallEntry = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+    if (const auto install = reinterpret_cast<InstallEntry>(GetProcAddress(copy, "DllInstall"))) install(FALSE, L"user");
+    FreeLibrary(copy);
+  }
+  settings::WriteSettingString(settings::kPlayerSubkey, "RegisterEQ", markerBefore.c_str());
+}
+
+TEST_F(EqualizerLookup, RegistrationOfAMissingModuleFailsAndRegistersNothing) {
+  testing::TempDir folder;
+  EXPECT_HRESULT_FAILED(RegisterEqualizerForUser(folder.File("Equalizer.ax")));
+  EXPECT_TRUE(RegisteredEqualizerPath().empty());
 }
 
 }  // namespace

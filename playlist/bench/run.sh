@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${KESTRUN_BUILD_DIR:-$root/build/playlist-bench}"
 command -v cmake >/dev/null && command -v ninja >/dev/null || sudo apt-get install -y cmake ninja-build
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUN_ONLY=playlist \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUN_ONLY="tags;playlist" \
   -DKESTRUN_BUILD_TESTS=OFF -DKESTRUN_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target playlist_bench
 echo "== default allocator"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <set>
 
 #include "playlist/memory_row_store.h"
@@ -186,6 +188,117 @@ TEST(DropDraggedRows, FollowedIndexesStayWithTheirRows) {
           << "drag from " << drop.startRow << " to " << drop.target;
     }
   }
+}
+
+// Rows moved by the commands and by drops keep their keys: work that remembers a
+// row by its key (a length being measured) must find that row, not its old place.
+TEST(MovedRowsKeepTheirKeys, UpDownAndDrop) {
+  const auto expectKeysFollow = [](const MemoryRowStore& rows, const std::vector<PlaylistEntry>& before) {
+    for (const PlaylistEntry& entry : before) {
+      const int row = rows.RowOfKey(entry.key);
+      ASSERT_GE(row, 0) << entry.path;
+      EXPECT_EQ(rows.Cell(row, Column::Path), entry.path);
+    }
+  };
+  const auto entries = [](const MemoryRowStore& rows) {
+    std::vector<PlaylistEntry> all;
+    for (int row = 0; row < rows.RowCount(); ++row) all.push_back(ReadRow(rows, row));
+    return all;
+  };
+  MemoryRowStore rows = Numbered(8, {2, 3, 6});
+  std::vector<PlaylistEntry> before = entries(rows);
+  ASSERT_TRUE(moveSelectedRowsUp(rows));
+  expectKeysFollow(rows, before);
+  before = entries(rows);
+  ASSERT_TRUE(moveSelectedRowsDown(rows));
+  expectKeysFollow(rows, before);
+  before = entries(rows);
+  RowDrag drag;
+  beginRowDrag(drag, rows, 2);
+  ASSERT_TRUE(dropDraggedRows(rows, drag, 7, true));
+  EXPECT_EQ(Order(rows), "r0 r1 r4 r2* r3* r5 r7 r6*");
+  expectKeysFollow(rows, before);
+}
+
+// The commands as one swap per selected row: the behaviour the one-pass moves
+// must match, cell for cell and selection for selection.
+bool SwapEachSelectedRow(RowStore& rows, bool up) {
+  std::vector<int> selected = SelectedRows(rows);
+  if (selected.empty() || (up ? selected.front() == 0 : selected.back() == rows.RowCount() - 1)) return false;
+  if (!up) std::reverse(selected.begin(), selected.end());
+  for (const int row : selected) swapRows(rows, row, up ? row - 1 : row + 1);
+  return true;
+}
+
+// A drop as one moveRow per dragged row, as the rows were once placed; nullopt when
+// that sequence would move a row other than the dragged one (earlier moves shifted
+// it), where it is no reference.
+std::optional<std::string> DropOneRowAtATime(MemoryRowStore& rows, const std::vector<int>& snapshot, int startRow,
+                                             int target) {
+  std::vector<int> tracked = snapshot;
+  const int count = rows.RowCount();
+  const auto move = [&](std::size_t k, int to) {
+    if (tracked[k] != snapshot[k]) return false;
+    const int from = snapshot[k];
+    for (int& row : tracked) row = rowAfterMove(row, from, to, count);
+    moveRow(rows, from, to);
+    return true;
+  };
+  const std::size_t n = snapshot.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t k = startRow < target ? n - 1 - i : i;
+    const int to = startRow < target ? target - (snapshot.back() - snapshot[k]) : target + (snapshot[k] - snapshot[0]);
+    if (!move(k, to)) return std::nullopt;
+  }
+  return Order(rows);
+}
+
+TEST(OnePassMoves, MatchOneRowAtATimeOnRandomSelections) {
+  std::mt19937 random(20261208);
+  int dropsCompared = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const int count = 1 + static_cast<int>(random() % 12);
+    MemoryRowStore rows = Numbered(count);
+    for (int row = 0; row < count; ++row) rows.SetSelected(row, random() % 3 == 0);
+    const std::vector<int> selected = SelectedRows(rows);
+
+    for (const bool up : {true, false}) {
+      MemoryRowStore onePass = Numbered(count);
+      MemoryRowStore reference = Numbered(count);
+      for (const int row : selected) {
+        onePass.SetSelected(row, true);
+        reference.SetSelected(row, true);
+      }
+      const bool moved = up ? moveSelectedRowsUp(onePass) : moveSelectedRowsDown(onePass);
+      EXPECT_EQ(moved, SwapEachSelectedRow(reference, up));
+      EXPECT_EQ(Order(onePass), Order(reference)) << (up ? "up: " : "down: ") << Order(rows);
+    }
+
+    if (selected.empty()) continue;
+    const int startRow = selected[random() % selected.size()];
+    const int target = static_cast<int>(random() % static_cast<unsigned>(count));
+    if (std::find(selected.begin(), selected.end(), target) != selected.end()) continue;
+    MemoryRowStore reference = Numbered(count);
+    for (const int row : selected) reference.SetSelected(row, true);
+    const std::optional<std::string> expected = DropOneRowAtATime(reference, selected, startRow, target);
+    RowDrag drag;
+    beginRowDrag(drag, rows, startRow);
+    const std::string before = Order(rows);
+    ASSERT_TRUE(dropDraggedRows(rows, drag, target, true));
+    if (!expected) continue;
+    ++dropsCompared;
+    EXPECT_EQ(Order(rows), *expected) << before << " dragged from " << startRow << " to " << target;
+  }
+  EXPECT_GT(dropsCompared, 500);
+}
+
+// Dragged rows on both sides of the target: moving them one at a time by their old
+// indexes moved rows that were never dragged. Each dragged row must land, still
+// selected, with the rows in between keeping their order.
+TEST(DropDraggedRows, RowsOnBothSidesOfTheTargetAllArrive) {
+  EXPECT_EQ(Dropped({1, 7, 8}, 1, 5), "r1* r0 r2 r3 r7* r8* r4 r5 r6 r9");
+  EXPECT_EQ(Dropped({1, 2, 8}, 8, 4), "r0 r3 r4 r5 r1* r2* r6 r7 r9 r8*");
+  EXPECT_EQ(Dropped({5, 8}, 0, 3), "r5* r0 r1 r8* r2 r3 r4 r6 r7 r9");
 }
 
 TEST(ClassifyDragPosition, ZonesAroundTheClientArea) {

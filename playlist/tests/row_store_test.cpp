@@ -74,6 +74,34 @@ TEST(RowKeys, RowOfKeyIsNeverStaleAfterAnyChange) {
   ExpectKeysFindTheirRows(rows, removed);
   moveRow(rows, 0, rows.RowCount() - 1);  // the moved row gets a new key
   ExpectKeysFindTheirRows(rows, removed);
+  rows.ClearSelection();
+  rows.SetSelected(2, true);
+  rows.SetSelected(3, true);
+  moveSelectedRowsUp(rows);
+  ExpectKeysFindTheirRows(rows, removed);
+  RowDrag drag;
+  beginRowDrag(drag, rows, 1);
+  dropDraggedRows(rows, drag, rows.RowCount() - 1, true);
+  ExpectKeysFindTheirRows(rows, removed);
+}
+
+TEST(RowStorage, ReorderTakesOnlyAnArrangementOfItsOwnRange) {
+  MemoryRowStore rows;
+  for (const char* path : {"a", "b", "c", "d"}) appendRow(rows, path);
+  rows.SetSelected(1, true);
+  const std::vector<int> keys = Keys(rows);
+  for (const std::vector<int>& refused : {std::vector<int>{1, 1, 2}, std::vector<int>{0, 1, 2},
+                                          std::vector<int>{2, 3, 4}, std::vector<int>{-1, 1, 2}}) {
+    EXPECT_FALSE(rows.ReorderRows(1, refused));
+  }
+  EXPECT_FALSE(rows.ReorderRows(2, std::vector<int>{2, 3, 4}));  // past the end
+  EXPECT_FALSE(rows.ReorderRows(-1, std::vector<int>{}));
+  EXPECT_EQ(Keys(rows), keys) << "a refused arrangement changes nothing";
+  EXPECT_TRUE(rows.ReorderRows(1, std::vector<int>{3, 1, 2}));
+  EXPECT_EQ(rows.Cell(1, Column::Path) + rows.Cell(2, Column::Path) + rows.Cell(3, Column::Path), "dbc");
+  EXPECT_EQ(Keys(rows), (std::vector<int>{keys[0], keys[3], keys[1], keys[2]}));
+  EXPECT_TRUE(rows.IsSelected(2)) << "the selection goes with its row";
+  EXPECT_FALSE(rows.IsSelected(1));
 }
 
 TEST(RowStorage, AppendedRowsKeepTheirCellsAndGetKeysOfTheirOwn) {

@@ -165,13 +165,19 @@ TEST_F(ClassRootAssociations, WithoutEarlierClassTheExtensionStaysOursAfterResto
 
 TEST_F(ClassRootAssociations, EarlierMachineWideClassComesBackAndTheUsersClassTreeGoes) {
   SetDefault(HKEY_LOCAL_MACHINE, Under(kMachineClasses, ".kstold"), "OldPlayer.File");
-  ASSERT_TRUE(associateExtension(root_, backup_, "kstold", kModule));
+  ASSERT_TRUE(associateExtension(root_, backup_, "kstold", kModule, "%s file"));
   EXPECT_EQ(BackupValue("kstold"), "OldPlayer.File");
   EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, Under(kUserClasses, ".kstold")), "KSRNkstold");
   EXPECT_EQ(DefaultText(HKEY_LOCAL_MACHINE, Under(kMachineClasses, ".kstold")), "OldPlayer.File");
+  // Explorer's type name, and the "open" verb beside the player's own.
+  EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, Under(kUserClasses, "KSRNkstold")), "KSTOLD file");
+  EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, Under(kUserClasses, OpenVerbCommandKey("KSRNkstold"))),
+            "\"C:\\Program Files\\Kestrun\\Kestrun.exe\" \"%1\"");
 
   ASSERT_EQ(restoreExtension(root_, backup_, "kstold"), RestoreResult::Restored);
   EXPECT_EQ(real_.ReadDefault(".kstold"), "OldPlayer.File");
+  EXPECT_EQ(ValueText(HKEY_CURRENT_USER, Under(kUserClasses, ".kstold"), ""), std::nullopt)
+      << "the machine's class was copied into the user's own";
   EXPECT_EQ(BackupValue("kstold"), kNotChanged);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Under(kUserClasses, "KSRNkstold")))
       << "shell, command and icon keys included";

@@ -78,6 +78,12 @@ class MemoryClassRoot : public ClassRoot {
   }
   bool DeleteValue(Scope scope, const std::string& key, const std::string& name) override {
     MemoryHive& hive = Hive(scope);
+    if (name.empty()) {
+      if (hive.defaults.count(key) == 0) return true;
+      if (!hive.Writable(key)) return false;
+      hive.defaults.erase(key);
+      return true;
+    }
     auto found = hive.valueNames.find(key);
     if (found == hive.valueNames.end() || found->second.count(name) == 0) return true;
     if (!hive.Writable(key)) return false;
@@ -302,7 +308,8 @@ TEST(StandardAccount, EveryAssociationAndTheOpenWithEntryLandPerUser) {
   }
   EXPECT_EQ(root.user.valueNames[SupportedTypesKey(kModule)].size(), 24u + kOpenWithOnlyExtensions.size());
   EXPECT_EQ(root.user.Default(ApplicationCommandKey(kModule)), OpenCommand(kModule));
-  EXPECT_EQ(backup.values, (std::map<std::string, std::string>{{"wav", "soundrec"}, {"jpg", "jpegfile"}}));
+  EXPECT_EQ(backup.values, (std::map<std::string, std::string>{
+                               {"wav", "soundrec"}, {"wav.user", ""}, {"jpg", "jpegfile"}, {"jpg.user", ""}}));
 
   // Unchecking everything gives the earlier classes back and removes the entry.
   EXPECT_TRUE(ApplyAssociationChoices(root, backup, AllChecked(false), kModule).empty());
@@ -363,6 +370,61 @@ TEST(Administrator, MachineWideAssociationOfAnEarlierVersionIsGivenBackEverywher
   EXPECT_EQ(root.machine.Default(".wav"), "soundrec");
   EXPECT_FALSE(root.machine.HasKeyUnder("KSRNwav"));
   EXPECT_EQ(root.ReadDefault(".wav"), "soundrec");
+}
+
+// What the user saw came from the machine-wide classes: giving it back must not copy
+// it into the user's own, where it would hide every later machine-wide change.
+TEST(RestoreExtension, GivesBackTheUsersOwnValueExactly) {
+  MemoryClassRoot root;
+  MemoryBackup backup;
+  root.machine.defaults[".mp3"] = "WMP11.AssocFile.MP3";
+  ASSERT_TRUE(associateExtension(root, backup, "mp3", kModule));
+  ASSERT_EQ(restoreExtension(root, backup, "mp3"), RestoreResult::Restored);
+  EXPECT_EQ(root.user.Default(".mp3"), std::nullopt) << "the user had no value of their own";
+  EXPECT_EQ(root.ReadDefault(".mp3"), "WMP11.AssocFile.MP3");
+  root.machine.defaults[".mp3"] = "NewPlayer.mp3";
+  EXPECT_EQ(root.ReadDefault(".mp3"), "NewPlayer.mp3") << "a later machine-wide change shows through";
+
+  // The user's own class, hiding a machine-wide one, goes back as it was.
+  root.user.defaults[".wma"] = "MyPlayer.wma";
+  root.machine.defaults[".wma"] = "WMP11.AssocFile.WMA";
+  ASSERT_TRUE(associateExtension(root, backup, "wma", kModule));
+  ASSERT_EQ(restoreExtension(root, backup, "wma"), RestoreResult::Restored);
+  EXPECT_EQ(root.user.Default(".wma"), "MyPlayer.wma");
+  EXPECT_EQ(backup.Read("wma.user"), kNotChanged);
+}
+
+// Kept by an earlier version, with only the class the merged view showed.
+TEST(RestoreExtension, BackupWithoutTheUsersOwnValueGivesTheMachinesClassNoUserCopy) {
+  MemoryClassRoot root;
+  MemoryBackup backup;
+  root.machine.defaults[".avi"] = "avifile";
+  root.user.defaults[".avi"] = "KSRNavi";
+  backup.values["avi"] = "avifile";
+  ASSERT_EQ(restoreExtension(root, backup, "avi"), RestoreResult::Restored);
+  EXPECT_EQ(root.user.Default(".avi"), std::nullopt);
+  EXPECT_EQ(root.ReadDefault(".avi"), "avifile");
+  // One the machine-wide classes do not name is the user's own.
+  root.user.defaults[".mov"] = "KSRNmov";
+  backup.values["mov"] = "QuickTime.mov";
+  ASSERT_EQ(restoreExtension(root, backup, "mov"), RestoreResult::Restored);
+  EXPECT_EQ(root.user.Default(".mov"), "QuickTime.mov");
+}
+
+// Explorer's Type column shows the class's default text; programs that ask for the
+// "open" verb find one beside the player's own default verb.
+TEST(AssociateExtension, ClassHasATypeNameAndAnOpenVerb) {
+  MemoryClassRoot root;
+  MemoryBackup backup;
+  ASSERT_TRUE(associateExtension(root, backup, "mp3", kModule, "%s \x83\x74\x83\x40\x83\x43\x83\x8b"));
+  EXPECT_EQ(root.user.Default("KSRNmp3"), "MP3 \x83\x74\x83\x40\x83\x43\x83\x8b");
+  EXPECT_EQ(root.user.Default(OpenVerbCommandKey("KSRNmp3")), OpenCommand(kModule));
+  EXPECT_EQ(root.user.Default(ShellKey("KSRNmp3")), kPlayVerb) << "the player's verb stays the default";
+  EXPECT_EQ(TypeNameFor("", "wav"), "");
+  EXPECT_EQ(TypeNameFor("%s file", "m1v"), "M1V file");
+  EXPECT_TRUE(registerApplication(root, kModule, "%s type"));
+  EXPECT_EQ(root.user.Default("KSRNflac"), "FLAC type");
+  EXPECT_EQ(root.user.Default(OpenVerbCommandKey("KSRNflac")), OpenCommand(kModule));
 }
 
 TEST(WindowsChoice, TypesChosenInWindowsSettingsForAnotherProgramAreNamed) {

@@ -12,6 +12,7 @@
 #include "shell/about_dialog_win.h"
 #include "shell/about_text.h"
 #include "shell/sleep_timer_dialog_win.h"
+#include "shell/windows_shutdown_win.h"
 #include "shell/tests/modal_dialog_driver.h"
 #include "shell/volume_dialog_win.h"
 #include "shell/volume_mixer_win.h"
@@ -243,6 +244,14 @@ TEST_F(SleepTimerTest, ShutdownIsAskedOnlyWithItsBoxChecked) {
   Tick();
   EXPECT_EQ(expiries_, 1);
   EXPECT_TRUE(shutdownAsked_);
+}
+
+// A hung program must not hold the night's shutdown back; one that answers keeps
+// its chance to save.
+TEST(SleepShutdown, EndsHungProgramsButForcesNoOther) {
+  EXPECT_EQ(kSleepShutdownFlags & EWX_SHUTDOWN, static_cast<UINT>(EWX_SHUTDOWN));
+  EXPECT_EQ(kSleepShutdownFlags & EWX_FORCEIFHUNG, static_cast<UINT>(EWX_FORCEIFHUNG));
+  EXPECT_EQ(kSleepShutdownFlags & EWX_FORCE, 0u);
 }
 
 TEST_F(SleepTimerTest, PressingAgainStopsAndANonNumberNeverStarts) {
