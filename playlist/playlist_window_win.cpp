@@ -12,6 +12,7 @@
 #include "platform/drop_target_win.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shared_texts.h"
 #include "platform/win32_handles.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
@@ -33,7 +34,6 @@ const char kChooseFolderPrompt[] = "フォルダを選択してください";
 
 namespace {
 
-constexpr char kErrorCaption[] = "エラー";
 constexpr char kDragCursorName[] = "DRAG_CURSOR";
 constexpr UINT_PTR kListHandlerId = 1;
 struct ColumnSpec {
@@ -409,7 +409,7 @@ void PlaylistWindow::SavePlaylist(bool extended) {
 void PlaylistWindow::AddFilesByDialog() {
   const FileSelection selection = ShowAddFilesDialog(window(), kAddFilesBufferSize);
   if (selection.tooMany) {
-    MessageBoxA(window(), kTooManyFilesMessage, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(window(), kTooManyFilesMessage, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   if (!selection.chosen) return;
@@ -456,7 +456,7 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
   const char* message = platform::RefusalMessage(refusal);
   if (message == nullptr) return;
-  MessageBoxA(window(), message, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+  MessageBoxA(window(), message, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void PlaylistWindow::CancelRun() { runner_.Cancel(); }
