@@ -14,6 +14,7 @@
 #include "app/application_win.h"
 #include "app/program_entry_win.h"
 #include "app/shell_texts.h"
+#include "platform/testing/message_pump_win.h"
 
 namespace kestrun::testing {
 
@@ -51,16 +52,6 @@ class PlayerWindowTest : public ::testing::Test {
   static playback::DirectShowSession& Session() { return app_->session(); }
   static playlist::RowStore* Rows() { return app_->playlist().rows(); }
   static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }
-  // Hands every message waiting for this thread's windows to them, as the
-  // program's loop would (a dropped path plays from such a message).
-  static void DispatchWaitingMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-
   static inline app::Application* app_ = nullptr;
   static inline HWND main_ = nullptr;
 };

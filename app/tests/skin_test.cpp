@@ -13,6 +13,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
+#include "platform/testing/real_input_win.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/menu_ids.h"
 #include "skin/seek_geometry.h"
@@ -23,58 +24,7 @@ namespace kestrun::testing {
 namespace {
 
 // The pixels of a bitmap file or of a window on the screen, as 0x00RRGGBB.
-class Pixels {
- public:
-  static Pixels OfFile(const std::string& path) {
-    Pixels pixels;
-    HBITMAP bitmap =
-        static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (bitmap == nullptr) return pixels;
-    BITMAP info{};
-    GetObjectA(bitmap, sizeof(info), &info);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    pixels.Read(dc, info.bmWidth, info.bmHeight);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    return pixels;
-  }
-  static Pixels OfWindow(HWND window, int width, int height) {
-    Pixels pixels;
-    HDC screen = GetDC(window);
-    pixels.Read(screen, width, height);
-    ReleaseDC(window, screen);
-    return pixels;
-  }
-  COLORREF At(int x, int y) const { return values_[static_cast<std::size_t>(y) * width_ + x]; }
-  bool empty() const { return values_.empty(); }
-
- private:
-  void Read(HDC source, int width, int height) {
-    width_ = width;
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC copy = CreateCompatibleDC(source);
-    HBITMAP target = CreateDIBSection(copy, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(copy, target);
-    BitBlt(copy, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* data = static_cast<const DWORD*>(bits);
-    values_.assign(data, data + static_cast<std::size_t>(width) * height);
-    for (auto& value : values_) value &= 0xFFFFFF;
-    SelectObject(copy, old);
-    DeleteObject(target);
-    DeleteDC(copy);
-  }
-  int width_ = 0;
-  std::vector<COLORREF> values_;
-};
+using Pixels = Picture;
 
 // Counts pixels of an area that differ between the screen and the skin.
 int Differences(const Pixels& screen, int x, int y, const Pixels& skin, int sourceX, int sourceY, int width,
@@ -88,13 +38,7 @@ int Differences(const Pixels& screen, int x, int y, const Pixels& skin, int sour
   return different;
 }
 
-void Pump() {
-  MSG message;
-  for (int round = 0; round < 5; ++round) {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    Sleep(20);
-  }
-}
+void Pump() { PumpFor(5 * kPumpPollMs); }
 
 class SkinTest : public PlayerWindowTest {
  protected:
@@ -106,11 +50,11 @@ class SkinTest : public PlayerWindowTest {
     Pump();
   }
   static std::string SkinFile(const std::string& name) { return BinaryDirectory() + "\\Skin\\" + name + "\\skin.bmp"; }
-  static Pixels Screen() { return Pixels::OfWindow(main_, skin::kFaceWidth, skin::kFaceHeight); }
+  static Pixels Screen() { return WindowPicture(main_, skin::kFaceWidth, skin::kFaceHeight); }
 };
 
 TEST_F(SkinTest, FaceAndButtonsAreTheSkinsPixels) {
-  const Pixels skin = Pixels::OfFile(SkinFile("default"));
+  const Pixels skin = BitmapFilePicture(SkinFile("default"));
   ASSERT_FALSE(skin.empty());
   const Pixels screen = Screen();
   // Strips of the face that no control covers.
@@ -134,7 +78,7 @@ TEST_F(SkinTest, FaceAndButtonsAreTheSkinsPixels) {
 }
 
 TEST_F(SkinTest, APressedButtonShowsItsPressedPicture) {
-  const Pixels skin = Pixels::OfFile(SkinFile("default"));
+  const Pixels skin = BitmapFilePicture(SkinFile("default"));
   const auto* previous = skin::FindElement(IDC_PREVIOUS_BUTTON);
   HWND button = GetDlgItem(main_, IDC_PREVIOUS_BUTTON);
   SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -167,7 +111,7 @@ TEST_F(SkinTest, SkinMenuSwitchesTheFaceAndKeepsTheNameOnlyWhenItLoaded) {
   SendMessageA(main_, WM_COMMAND, 25000 + sakura, 0);
   Pump();
   EXPECT_EQ(App().settings().skinName, "sakura");
-  const Pixels pink = Pixels::OfFile(SkinFile("sakura"));
+  const Pixels pink = BitmapFilePicture(SkinFile("sakura"));
   EXPECT_EQ(Differences(Screen(), 0, 0, pink, 0, 0, 300, 5), 0);
 
   // A skin whose bitmap is missing changes nothing.
