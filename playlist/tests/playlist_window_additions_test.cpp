@@ -72,9 +72,9 @@ void Settle(const PlaylistWindow& window) {
 
 using Folder = kestrun::testing::TempDir;
 
-// An MP3 file in folder that is nothing but an ID3v2 tag with this title.
+// An MP3 file in folder: an ID3v2 tag with this title before four bytes of data.
 std::string TaggedMp3(const Folder& folder, const std::string& name, const std::string& title) {
-  const std::string file = folder.File(name);
+  const std::string file = folder.Write(name, "data");
   tags::TagFields fields;
   fields.title = title;
   tags::WriteId3v2Fields(file, fields);
