@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 #include <windows.h>
@@ -20,6 +19,8 @@
 #include "equalizer/filter/property_page.h"
 #include "equalizer/filter/tests/com_helpers.h"
 #include "equalizer/iequalizer.h"
+#include "platform/testing/modal_dialog_driver_win.h"
+#include "platform/testing/registry_value_win.h"
 #include "playback/filter_list_win.h"
 #include "resources/resource_ids.h"
 #include "resources/menu_ids.h"
@@ -57,41 +58,22 @@ std::pair<BOOL, BOOL> FilterSwitches(IUnknown* filter) {
 }
 
 DWORD ReadDword(const char* name) {
-  DWORD value = 0xFFFFFFFF;
-  DWORD size = sizeof(value);
-  RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-  return value;
+  return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name).value_or(0xFFFFFFFF);
 }
 
 std::string ReadText(const char* name) {
-  char text[256] = {};
-  DWORD size = sizeof(text);
-  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  return text;
+  return ReadRegistryText(HKEY_CURRENT_USER, kPlayerKey, name).value_or(std::string());
 }
 
-// Runs body on a helper thread once a top-level window of this process with caption
-// appears, while this thread runs the modal code in start(). Returns whether the
-// window was found.
+// Runs body on the shown top-level window of this thread with caption, from inside
+// the modal loop that start() runs. Returns whether the window was found.
 template <typename Start, typename Body>
 bool DriveModal(const wchar_t* caption, Start start, Body body) {
-  bool found = false;
-  std::thread helper([&] {
-    HWND window = nullptr;
-    for (int tries = 0; tries < 200 && window == nullptr; ++tries) {
-      Sleep(50);
-      window = FindWindowW(nullptr, caption);
-      if (window != nullptr && !IsWindowVisible(window)) window = nullptr;
-    }
-    if (window == nullptr) return;
-    found = true;
-    body(window);
+  ModalDialogDriver::Run([caption] { return FindWindowW(nullptr, caption); }, body, [&] {
+    start();
+    return INT_PTR{0};
   });
-  start();
-  helper.join();
-  return found;
+  return ModalDialogDriver::acted();
 }
 
 class EqualizerWindowTest : public PlayerWindowTest {

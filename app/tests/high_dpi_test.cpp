@@ -38,48 +38,12 @@ int ExpectedDpi() {
 }
 
 // The pixels of skin.bmp (0x00RRGGBB), rows top-down.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<DWORD> pixels;
-  DWORD At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-
 Picture ReadSkin(const std::string& name) {
-  Picture picture;
-  const std::string path = BinaryDirectory() + "\\Skin\\" + name + "\\skin.bmp";
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-  if (bitmap == nullptr) return picture;
-  BITMAP info{};
-  GetObjectA(bitmap, sizeof(info), &info);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof(format.bmiHeader);
-  format.bmiHeader.biWidth = info.bmWidth;
-  format.bmiHeader.biHeight = -info.bmHeight;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  picture.pixels.resize(static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
-  HDC screen = GetDC(nullptr);
-  if (GetDIBits(screen, bitmap, 0, info.bmHeight, picture.pixels.data(), &format, DIB_RGB_COLORS) == info.bmHeight) {
-    picture.width = info.bmWidth;
-    picture.height = info.bmHeight;
-    for (auto& pixel : picture.pixels) pixel &= 0xFFFFFF;
-  }
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  return picture;
+  return BitmapFilePicture(BinaryDirectory() + "\\Skin\\" + name + "\\skin.bmp");
 }
 
-void Pump(int rounds = 5) {
-  MSG message;
-  for (int round = 0; round < rounds; ++round) {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(20);
-  }
-}
+// Five rounds of the pump by default, as the window settles after a change.
+void Pump(int rounds = 5) { PumpFor(static_cast<DWORD>(rounds) * kPumpPollMs); }
 
 RECT ClientSize(HWND window) {
   RECT client{};

@@ -17,6 +17,9 @@
 #include "app/tray_icon_win.h"
 #include "platform/drop_target_win.h"
 #include "platform/shell_path_win.h"
+#include "platform/testing/clipboard_text_win.h"
+#include "platform/testing/fake_data_object_win.h"
+#include "platform/testing/modal_dialog_driver_win.h"
 #include "platform/testing/temp_dir.h"
 #include "platform/testing/wide_files_win.h"
 #include "resources/menu_ids.h"
@@ -26,65 +29,6 @@ namespace {
 
 bool IsChecked(HMENU menu, int id) {
   return menu != nullptr && (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
-// A data object that offers one clipboard format as global memory.
-class TestDataObject final : public IDataObject {
- public:
-  TestDataObject(UINT format, std::string bytes) : format_(format), bytes_(std::move(bytes)) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-      *object = static_cast<IDataObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the test's stack
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* wanted, STGMEDIUM* medium) override {
-    if (QueryGetData(wanted) != S_OK) return DV_E_FORMATETC;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes_.size());
-    std::memcpy(GlobalLock(block), bytes_.data(), bytes_.size());
-    GlobalUnlock(block);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = block;
-    medium->pUnkForRelease = nullptr;
-    ++fetched;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* wanted) override {
-    return wanted->cfFormat == format_ && (wanted->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-  int fetched = 0;
-
- private:
-  UINT format_;
-  std::string bytes_;
-  ULONG references_ = 1;
-};
-
-std::string TextBytes(const std::string& text) { return text + '\0'; }
-
-// A CF_HDROP block naming files (ANSI, double-zero ended).
-std::string FileDropBytes(const std::vector<std::string>& files) {
-  DROPFILES header{};
-  header.pFiles = sizeof(DROPFILES);
-  header.fWide = FALSE;
-  std::string bytes(reinterpret_cast<const char*>(&header), sizeof(header));
-  for (const auto& file : files) bytes += file + '\0';
-  bytes += '\0';
-  return bytes;
 }
 
 class MainWindowCommandsTest : public PlayerWindowTest {
@@ -213,19 +157,6 @@ class CtrlHeld {
   BYTE saved_[256] = {};
 };
 
-std::string ClipboardText() {
-  std::string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-      text = bytes;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
-
 TEST_F(MainWindowCommandsTest, CtrlCCopiesThePathAndCtrlVPlaysAPastedOne) {
   HWND title = Main().titleDisplay();
   const std::string tone = MediaPath("tone.wav");
@@ -239,13 +170,7 @@ TEST_F(MainWindowCommandsTest, CtrlCCopiesThePathAndCtrlVPlaysAPastedOne) {
   EXPECT_FALSE(IsWindowVisible(App().playlist().window())) << "Ctrl+C is not the playlist key";
 
   const std::string shortTone = MediaPath("short.wav");
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, shortTone.size() + 1);
-  std::memcpy(GlobalLock(block), shortTone.c_str(), shortTone.size() + 1);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
+  ASSERT_TRUE(SetClipboardText(shortTone));
   Engine().ResumeRow(3);
   {
     CtrlHeld ctrl;
@@ -333,7 +258,7 @@ TEST_F(MainWindowCommandsTest, DoubleClickOnTheBodyHidesTheAuxiliaryWindows) {
 }
 
 TEST_F(MainWindowCommandsTest, DragAnswersAndALeaveGivesTheKeysBack) {
-  TestDataObject text(CF_TEXT, TextBytes("C:\\music\\x.mp3"));
+  FakeDataObject text(CF_TEXT, TextDropBytes("C:\\music\\x.mp3"));
   const auto answers = Drag(text, false);
   EXPECT_EQ(answers, (std::vector<DWORD>{DROPEFFECT_COPY | DROPEFFECT_LINK, DROPEFFECT_COPY | DROPEFFECT_LINK, 0}));
   EXPECT_FALSE(enabledWhileDragging) << "the title display is disabled while something is dragged over";
@@ -352,7 +277,7 @@ TEST_F(MainWindowCommandsTest, DroppedOrPastedLongTextIsRefusedNotCut) {
   const std::string before = MediaPath("short.wav");
   Engine().PlayOutsidePath(before);
   std::string ascii(300, 'a');
-  TestDataObject text(CF_TEXT, TextBytes(ascii));
+  FakeDataObject text(CF_TEXT, TextDropBytes(ascii));
   Drag(text, true);
   EXPECT_EQ(std::string(Player().currentPath), before);
   EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), platform::kPathTooLong);
@@ -361,7 +286,7 @@ TEST_F(MainWindowCommandsTest, DroppedOrPastedLongTextIsRefusedNotCut) {
   // "ab" and then double-byte characters: a byte cut at 259 would end in a lone lead byte.
   std::string japanese = "ab";
   while (japanese.size() < 300) japanese += "\x82\xA0";
-  TestDataObject dropped(CF_TEXT, TextBytes(japanese));
+  FakeDataObject dropped(CF_TEXT, TextDropBytes(japanese));
   SetWindowTextA(Main().titleDisplay(), "");
   Drag(dropped, true);
   EXPECT_EQ(std::string(Player().currentPath), before);
@@ -369,18 +294,12 @@ TEST_F(MainWindowCommandsTest, DroppedOrPastedLongTextIsRefusedNotCut) {
 
   // A text that fits whole, up to its last double-byte character, is taken.
   const std::string fits = japanese.substr(0, 258);
-  TestDataObject whole(CF_TEXT, TextBytes(fits));
+  FakeDataObject whole(CF_TEXT, TextDropBytes(fits));
   Drag(whole, true);
   EXPECT_EQ(std::string(Player().currentPath), fits);
 
   const std::string pasted = "xy" + japanese.substr(2);
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, pasted.size() + 1);
-  std::memcpy(GlobalLock(block), pasted.c_str(), pasted.size() + 1);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
+  ASSERT_TRUE(SetClipboardText(pasted));
   SetWindowTextA(Main().titleDisplay(), "");
   {
     CtrlHeld ctrl;
@@ -399,18 +318,9 @@ TEST_F(MainWindowCommandsTest, PastedWideTextPlaysTheFileItselfOrIsRefused) {
   const std::wstring korean = files.File(L"\uD55C\uAD6D\uC5B4.wav", testing::ReadBytes(MediaPath("short.wav")));
   ASSERT_FALSE(korean.empty());
   const std::size_t bytes = (korean.size() + 1) * sizeof(wchar_t);
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  std::memcpy(GlobalLock(wide), korean.c_str(), bytes);
-  GlobalUnlock(wide);
-  SetClipboardData(CF_UNICODETEXT, wide);
-  // The ANSI form a careless reader would take instead.
-  HGLOBAL ansi = GlobalAlloc(GMEM_MOVEABLE, 4);
-  std::memcpy(GlobalLock(ansi), "???", 4);
-  GlobalUnlock(ansi);
-  SetClipboardData(CF_TEXT, ansi);
-  CloseClipboard();
+  // With the ANSI form a careless reader would take instead.
+  ASSERT_TRUE(SetClipboardFormats({{CF_UNICODETEXT, std::string(reinterpret_cast<const char*>(korean.c_str()), bytes)},
+                                   {CF_TEXT, std::string("???", 4)}}));
   Engine().StopAndClose();
   SetWindowTextA(Main().titleDisplay(), "");
   {
@@ -435,7 +345,7 @@ TEST_F(MainWindowCommandsTest, PastedWideTextPlaysTheFileItselfOrIsRefused) {
 // and plays from the message the drop left.
 TEST_F(MainWindowCommandsTest, ADropReturnsBeforeItsFileOpensAndPlaysItAfterwards) {
   const std::string path = MediaPath("short.wav");
-  TestDataObject text(CF_TEXT, TextBytes(path));
+  FakeDataObject text(CF_TEXT, TextDropBytes(path));
   const UINT formats[] = {CF_TEXT, CF_HDROP};
   IDropTarget* target = platform::NewDropTarget(main_, platform::kDropMessage, formats, 2);
   ASSERT_NE(target, nullptr);
@@ -452,7 +362,7 @@ TEST_F(MainWindowCommandsTest, ADropReturnsBeforeItsFileOpensAndPlaysItAfterward
   EXPECT_EQ(TitleDisplayText(Main().titleDisplay()), path) << "the dropped path shows at once";
 
   // Two drops before the message comes: the later path plays, once.
-  TestDataObject second(CF_TEXT, TextBytes(MediaPath("tone.wav")));
+  FakeDataObject second(CF_TEXT, TextDropBytes(MediaPath("tone.wav")));
   effect = DROPEFFECT_COPY;
   target = platform::NewDropTarget(main_, platform::kDropMessage, formats, 2);
   target->DragEnter(&second, 0, POINTL{10, 10}, &effect);
@@ -465,7 +375,7 @@ TEST_F(MainWindowCommandsTest, ADropReturnsBeforeItsFileOpensAndPlaysItAfterward
 }
 
 TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
-  TestDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
+  FakeDataObject files(CF_HDROP, FileDropBytes({MediaPath("short.wav"), MediaPath("tone.wav")}));
   Drag(files, true);
   EXPECT_FALSE(openedInsideDrop);
   EXPECT_EQ(Player().currentPath, MediaPath("short.wav"));
@@ -474,35 +384,12 @@ TEST_F(MainWindowCommandsTest, DroppedFilesPlayTheFirstOnly) {
   EXPECT_EQ(Rows()->RowCount(), 0) << "dropped files do not enter the playlist";
 }
 
-// Chooses path in the open dialog owned by owner; closes the dialog whatever happens,
-// so the test never hangs on it.
-void ChooseInOpenDialog(HWND owner, const std::string& path, std::atomic<bool>& chosen, std::string& title) {
-  HWND dialog = nullptr;
-  WaitUntil([&] { return (dialog = OwnedDialog(owner)) != nullptr; }, 20000);
-  if (dialog == nullptr) return;
-  char text[64] = {};
-  GetWindowTextA(dialog, text, sizeof(text));
-  title = text;
-  // The file-name box: an edit inside the combo box 1148, or the edit 1152.
-  HWND edit = nullptr;
-  if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
-  if (edit == nullptr) edit = GetDlgItem(dialog, 1152);
-  if (edit == nullptr) edit = GetDlgItem(dialog, 1148);
-  if (edit != nullptr) {
-    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    chosen = true;
-  }
-  // Still open after a while: give up rather than hang.
-  if (!WaitUntil([&] { return !IsWindow(dialog); }, 10000)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
 TEST_F(MainWindowCommandsTest, OpenDialogPlaysTheChosenFileOutsideThePlaylist) {
   const std::string tone = MediaPath("tone.wav");
   std::atomic<bool> chosen{false};
   std::string title;
   Engine().ResumeRow(2);
-  std::thread chooser(ChooseInOpenDialog, main_, tone, std::ref(chosen), std::ref(title));
+  std::thread chooser([&] { chosen = ChooseInFileDialog(main_, tone, &title); });
   SendMessageA(main_, WM_COMMAND, IDC_OPEN_BUTTON, 0);  // returns when the dialog closed
   chooser.join();
   ASSERT_TRUE(chosen.load());

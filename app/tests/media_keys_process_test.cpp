@@ -15,6 +15,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "platform/testing/real_input_win.h"
+#include "platform/testing/registry_value_win.h"
 #include "resources/menu_ids.h"
 #include "settings/settings_conversions.h"
 
@@ -24,44 +25,17 @@ namespace {
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 constexpr DWORD kPlayTimeoutMs = 30000;
 
-std::optional<DWORD> ReadNumber(const char* name) {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
-
+std::optional<DWORD> ReadNumber(const char* name) { return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name); }
 void WriteNumber(const char* name, std::optional<DWORD> value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  if (value) {
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
-  } else {
-    RegDeleteValueA(key, name);
-  }
-  RegCloseKey(key);
+  WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name, value);
 }
 
 // Puts the player's values back as they were before the test.
 class SavedNumbers {
- public:
-  SavedNumbers() {
-    for (const char* name : kNames) saved_.push_back(ReadNumber(name));
-  }
-  ~SavedNumbers() {
-    for (std::size_t i = 0; i < saved_.size(); ++i) WriteNumber(kNames[i], saved_[i]);
-  }
-  SavedNumbers(const SavedNumbers&) = delete;
-  SavedNumbers& operator=(const SavedNumbers&) = delete;
-
  private:
-  static constexpr const char* kNames[] = {"MediaKeys", "Volume", "UseTask"};
-  std::vector<std::optional<DWORD>> saved_;
+  ScopedRegistryValue mediaKeys_{HKEY_CURRENT_USER, kPlayerKey, "MediaKeys"};
+  ScopedRegistryValue volume_{HKEY_CURRENT_USER, kPlayerKey, "Volume"};
+  ScopedRegistryValue useTask_{HKEY_CURRENT_USER, kPlayerKey, "UseTask"};
 };
 
 // A silent 8 kHz mono 8-bit WAV of the given length: long enough that the track is

@@ -242,10 +242,7 @@ TEST_F(PlaybackControlTest, PositionUpdatesRacingGraphTeardownNeverCrash) {
   int cycles = 0;
   for (; cycles < 300; ++cycles) {
     Engine().OpenAndPlay(MediaPath(cycles % 2 ? "tone.wav" : "short.wav").c_str());
-    if (cycles % 3 == 0) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    }
+    if (cycles % 3 == 0) DispatchWaitingMessages();
     Engine().StopAndClose();
   }
   stop = true;

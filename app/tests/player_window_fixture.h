@@ -15,6 +15,7 @@
 #include "app/application_win.h"
 #include "app/program_entry_win.h"
 #include "app/shell_texts.h"
+#include "platform/testing/message_pump_win.h"
 
 namespace kestrun::testing {
 
@@ -52,16 +53,6 @@ class PlayerWindowTest : public ::testing::Test {
   static playback::DirectShowSession& Session() { return App().session(); }
   static playlist::RowStore* Rows() { return App().playlist().rows(); }
   static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }
-  // Hands every message waiting for this thread's windows to them, as the
-  // program's loop would (a dropped path plays from such a message).
-  static void DispatchWaitingMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-
   static inline app::Application* app_ = nullptr;
   static inline HWND main_ = nullptr;
 };

@@ -16,14 +16,7 @@ class PlaylistInPlayerTest : public PlayerWindowTest {
   // The command, and the long command it starts (on worker threads) run to its end.
   void Command(int id) {
     SendMessageA(PlaylistWindow(), WM_COMMAND, id, 0);
-    for (int i = 0; i < 30000 && App().playlist().busy(); ++i) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-      Sleep(1);
-    }
+    WaitUntil([] { return !App().playlist().busy(); }, 30000);
   }
 };
 

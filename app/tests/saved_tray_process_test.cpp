@@ -10,6 +10,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "platform/testing/real_input_win.h"
+#include "platform/testing/registry_value_win.h"
 #include "app/tray_icon_win.h"
 #include "resources/resource_ids.h"
 
@@ -19,40 +20,12 @@ namespace {
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 constexpr char kUseTray[] = "UseTask";
 
-std::optional<DWORD> ReadUseTray() {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, kUseTray, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-void WriteUseTray(std::optional<DWORD> value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  if (value) {
-    RegSetValueExA(key, kUseTray, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
-  } else {
-    RegDeleteValueA(key, kUseTray);
-  }
-  RegCloseKey(key);
-}
+std::optional<DWORD> ReadUseTray() { return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, kUseTray); }
+void WriteUseTray(std::optional<DWORD> value) { WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, kUseTray, value); }
 
 // Puts the value back as it was before the test.
-class SavedUseTray {
- public:
-  SavedUseTray() : saved_(ReadUseTray()) {}
-  ~SavedUseTray() { WriteUseTray(saved_); }
-  SavedUseTray(const SavedUseTray&) = delete;
-  SavedUseTray& operator=(const SavedUseTray&) = delete;
-
- private:
-  std::optional<DWORD> saved_;
+struct SavedUseTray : ScopedRegistryValue {
+  SavedUseTray() : ScopedRegistryValue(HKEY_CURRENT_USER, kPlayerKey, kUseTray) {}
 };
 
 // Clicks the player's minimise button with the real pointer.

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "app/tests/kestrun_process.h"
+#include "platform/testing/registry_value_win.h"
+#include "platform/testing/temp_dir.h"
 #include "resources/menu_ids.h"
 #include "resources/resource_ids.h"
 
@@ -22,39 +22,8 @@ namespace {
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 constexpr char kTop[] = "Top";
 
-std::optional<DWORD> ReadTop() {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueA(HKEY_CURRENT_USER, kPlayerKey, kTop, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-void WriteTop(std::optional<DWORD> value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  if (value) {
-    RegSetValueExA(key, kTop, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value), sizeof(DWORD));
-  } else {
-    RegDeleteValueA(key, kTop);
-  }
-  RegCloseKey(key);
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+std::optional<DWORD> ReadTop() { return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, kTop); }
+void WriteTop(std::optional<DWORD> value) { WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, kTop, value); }
 
 // The player's own "default.m3u" and "Top" value, put back as they were after the test.
 class SavedPlayerState {
@@ -62,15 +31,14 @@ class SavedPlayerState {
   SavedPlayerState()
       : path_(BinaryDirectory() + "\\default.m3u"),
         existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES),
-        playlist_(existed_ ? ReadText(path_) : std::string()),
-        top_(ReadTop()) {}
+        playlist_(existed_ ? ReadBytes(path_) : std::string()),
+        top_(HKEY_CURRENT_USER, kPlayerKey, kTop) {}
   ~SavedPlayerState() {
     if (existed_) {
-      WriteText(path_, playlist_);
+      WriteBytes(path_, playlist_);
     } else {
       DeleteFileA(path_.c_str());
     }
-    WriteTop(top_);
   }
   SavedPlayerState(const SavedPlayerState&) = delete;
   SavedPlayerState& operator=(const SavedPlayerState&) = delete;
@@ -80,7 +48,7 @@ class SavedPlayerState {
   std::string path_;
   bool existed_;
   std::string playlist_;
-  std::optional<DWORD> top_;
+  ScopedRegistryValue top_;
 };
 
 // Three rows the player loads at start: the first is the one the test removes.
@@ -115,7 +83,7 @@ void StartAndChange(KestrunProcess& player, HWND& main) {
 }
 
 void ExpectChangesSaved(const SavedPlayerState& state) {
-  const std::string saved = ReadText(state.path());
+  const std::string saved = ReadBytes(state.path());
   EXPECT_EQ(saved.find(kRemovedName), std::string::npos) << "the removed row is gone:\n" << saved;
   EXPECT_NE(saved.find(MediaPath("short.wav")), std::string::npos) << saved;
   EXPECT_NE(saved.find(MediaPath("tone.wav")), std::string::npos) << saved;
@@ -124,7 +92,7 @@ void ExpectChangesSaved(const SavedPlayerState& state) {
 
 TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
   SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
+  WriteBytes(restore.path(), ThreeRows());
   WriteTop(0);
   KestrunProcess player;
   HWND main = nullptr;
@@ -142,7 +110,7 @@ TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
 
 TEST(SessionEnd, ACancelledEndSavesNothingAndTheCloseAfterASessionEndDoesNotSaveAgain) {
   SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
+  WriteBytes(restore.path(), ThreeRows());
   WriteTop(0);
   KestrunProcess player;
   HWND main = nullptr;
@@ -151,19 +119,19 @@ TEST(SessionEnd, ACancelledEndSavesNothingAndTheCloseAfterASessionEndDoesNotSave
   // Another program refused the end: wParam FALSE, the session goes on.
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 10000, &answer));
-  EXPECT_EQ(ReadText(restore.path()), ThreeRows()) << "a session that goes on saves nothing yet";
+  EXPECT_EQ(ReadBytes(restore.path()), ThreeRows()) << "a session that goes on saves nothing yet";
 
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 20000, &answer));
   ExpectChangesSaved(restore);
   // Written once: a later close must leave what the session end wrote.
-  WriteText(restore.path(), "marker\r\n");
+  WriteBytes(restore.path(), "marker\r\n");
   EXPECT_EQ(player.Close(), 0);
-  EXPECT_EQ(ReadText(restore.path()), "marker\r\n") << "the close saved a second time";
+  EXPECT_EQ(ReadBytes(restore.path()), "marker\r\n") << "the close saved a second time";
 }
 
 TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
   SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
+  WriteBytes(restore.path(), ThreeRows());
   WriteTop(0);
   KestrunProcess player;
   HWND main = nullptr;
@@ -181,7 +149,7 @@ TEST(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
   std::string rows = "#EXTM3U\r\n";
   // A file no graph takes: each row costs a graph build.
   for (int i = 0; i < kRows; ++i) rows += MediaPath(kRemovedName) + "\r\n";
-  WriteText(restore.path(), rows);
+  WriteBytes(restore.path(), rows);
   KestrunProcess player;
   ASSERT_TRUE(player.Start(""));
   ASSERT_TRUE(player.WaitForMainWindow());
@@ -200,7 +168,7 @@ TEST(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
   PostMessageA(player.mainWindow(), WM_CLOSE, 0, 0);
   EXPECT_EQ(player.WaitForExit(30000), 0);
   EXPECT_LT(GetTickCount() - start, 10000u) << "the close waited for the run";
-  const std::string saved = ReadText(restore.path());
+  const std::string saved = ReadBytes(restore.path());
   std::size_t count = 0;
   for (std::size_t at = saved.find(kRemovedName); at != std::string::npos; at = saved.find(kRemovedName, at + 1)) {
     ++count;

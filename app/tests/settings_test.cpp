@@ -8,6 +8,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
+#include "platform/testing/registry_value_win.h"
 #include "resources/menu_ids.h"
 #include "settings/settings_store.h"
 
@@ -16,41 +17,22 @@ namespace {
 
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 
-struct RawValue {
-  bool present = false;
-  DWORD type = 0;
-  std::string data;
-};
-
-RawValue ReadRaw(const char* name) {
-  RawValue value;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  DWORD size = 0;
-  if (RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-    value.data.resize(size);
-    RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.data.data()), &size);
-    value.present = true;
-  }
-  RegCloseKey(key);
-  return value;
+// A value of the player's key as stored; type REG_NONE and no bytes when missing.
+RegistryValue ReadRaw(const char* name) {
+  return ReadRegistryValue(HKEY_CURRENT_USER, kPlayerKey, name).value_or(RegistryValue{});
 }
 
 void WriteRaw(const char* name, DWORD type, const std::string& data) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
-  RegCloseKey(key);
+  ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, kPlayerKey, name, RegistryValue{type, data}));
 }
 
 void WriteNumber(const char* name, DWORD number) {
-  WriteRaw(name, REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof(number)));
+  ASSERT_TRUE(WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name, number));
 }
 
-DWORD AsNumber(const RawValue& value) {
+DWORD AsNumber(const RegistryValue& value) {
   DWORD number = 0;
-  std::copy_n(value.data.data(), std::min<std::size_t>(value.data.size(), 4), reinterpret_cast<char*>(&number));
+  std::copy_n(value.bytes.data(), std::min<std::size_t>(value.bytes.size(), 4), reinterpret_cast<char*>(&number));
   return number;
 }
 
@@ -122,24 +104,24 @@ TEST_F(SettingsTest, SavedValuesHaveTheirExactTypesAndComeBack) {
   std::copy(bands, bands + 15, Options().bands.begin());
   Save();
 
-  const RawValue playmode = ReadRaw("Playmode");
+  const RegistryValue playmode = ReadRaw("Playmode");
   EXPECT_EQ(playmode.type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(playmode.data.size(), 4u);
+  EXPECT_EQ(playmode.bytes.size(), 4u);
   EXPECT_EQ(AsNumber(playmode), 2u);
   EXPECT_EQ(AsNumber(ReadRaw("PlayNum")), 0u) << "no current row is written as row 0";
   EXPECT_EQ(player.currentTrackIndex, 0);
   EXPECT_EQ(AsNumber(ReadRaw("Volume")), 50u);
-  const RawValue equalizer = ReadRaw("Equalizer");
+  const RegistryValue equalizer = ReadRaw("Equalizer");
   EXPECT_EQ(equalizer.type, static_cast<DWORD>(REG_SZ));
   const std::string text = "0 48 24 24 24 24 24 24 24 24 24 24 24 24 30 ";
-  EXPECT_EQ(equalizer.data, text + '\0') << "REG_SZ data counts its terminating NUL";
-  const RawValue skin = ReadRaw("SkinName");
-  EXPECT_EQ(skin.data, std::string("default") + '\0');
+  EXPECT_EQ(equalizer.bytes, text + '\0') << "REG_SZ data counts its terminating NUL";
+  const RegistryValue skin = ReadRaw("SkinName");
+  EXPECT_EQ(skin.bytes, std::string("default") + '\0');
   for (const char* name : {"SpeedSeek", "Top", "JoinPlayList", "List1", "List4", "AlwaysTagRead", "UseTask",
                            "UseCapture", "UseWMP71", "AlwaysID3v1", "EQEnable", "VREnable"}) {
-    const RawValue value = ReadRaw(name);
-    EXPECT_TRUE(value.present) << name;
-    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << name;
+    const auto value = ReadRegistryValue(HKEY_CURRENT_USER, kPlayerKey, name);
+    EXPECT_TRUE(value.has_value()) << name;
+    EXPECT_EQ(value.value_or(RegistryValue{}).type, static_cast<DWORD>(REG_DWORD)) << name;
   }
 
   Engine().SetPlayMode(0);
@@ -258,7 +240,7 @@ TEST_F(SettingsTest, MediaKeysAreOnForAFreshUserAndTheChoiceComesBackWithItsMark
   SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
   EXPECT_FALSE(IsChecked(MainPopup(), IDM_MEDIA_KEYS));
   Save();
-  const RawValue saved = ReadRaw("MediaKeys");
+  const RegistryValue saved = ReadRaw("MediaKeys");
   EXPECT_EQ(saved.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(AsNumber(saved), 0u);
 

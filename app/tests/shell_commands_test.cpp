@@ -12,6 +12,7 @@
 #include "app/application_win.h"
 #include "app/tests/application_test_access.h"
 #include "app/tests/kestrun_process.h"
+#include "platform/testing/registry_value_win.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
 
@@ -20,22 +21,13 @@ namespace {
 
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 
+// A number the player stored, 0xDEAD when it stored none.
 DWORD StoredNumber(const char* name) {
-  HKEY key = nullptr;
-  DWORD value = 0xDEAD;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  DWORD size = sizeof(value);
-  RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-  RegCloseKey(key);
-  return value;
+  return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name).value_or(0xDEAD);
 }
 
 void StoreNumber(const char* name, DWORD value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-  RegCloseKey(key);
+  ASSERT_TRUE(WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name, value));
 }
 
 void LoadTitleDisplayLibrary() {

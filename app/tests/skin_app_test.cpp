@@ -30,7 +30,7 @@ class SkinTest : public PlayerWindowTest {
     Pump();
   }
   static std::string SkinFile(const std::string& name) { return BinaryDirectory() + "\\Skin\\" + name + "\\skin.bmp"; }
-  static Pixels Screen() { return Pixels::OfWindow(main_, skin::kFaceWidth, skin::kFaceHeight); }
+  static Pixels Screen() { return WindowPicture(main_, skin::kFaceWidth, skin::kFaceHeight); }
 };
 
 TEST_F(SkinTest, SkinMenuSwitchesTheFaceAndKeepsTheNameOnlyWhenItLoaded) {
@@ -47,7 +47,7 @@ TEST_F(SkinTest, SkinMenuSwitchesTheFaceAndKeepsTheNameOnlyWhenItLoaded) {
   SendMessageA(main_, WM_COMMAND, 25000 + sakura, 0);
   Pump();
   EXPECT_EQ(App().settings().skinName, "sakura");
-  const Pixels pink = Pixels::OfFile(SkinFile("sakura"));
+  const Pixels pink = BitmapFilePicture(SkinFile("sakura"));
   EXPECT_EQ(Differences(Screen(), 0, 0, pink, 0, 0, 300, 5), 0);
 
   // A skin whose bitmap is missing changes nothing.

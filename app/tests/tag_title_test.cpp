@@ -106,19 +106,8 @@ class UnicodeTagsTest : public PlayerWindowTest {
   // Tag reading runs on a worker; its results reach the rows through the
   // playlist window's messages.
   static void SettleRuns() {
-    for (int i = 0; i < 10000 && App().playlist().busy(); ++i) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-      Sleep(1);
-    }
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+    WaitUntil([] { return !App().playlist().busy(); }, 10000);
+    DispatchWaitingMessages();
   }
   static void Command(int id) { SendMessageA(App().playlist().window(), WM_COMMAND, id, 0); }
   static bool Checked() {

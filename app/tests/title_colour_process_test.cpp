@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "app/tests/kestrun_process.h"
+#include "platform/testing/real_input_win.h"
+#include "platform/testing/registry_value_win.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_layout.h"
 
@@ -69,116 +71,22 @@ void RemoveSkin(const std::string& name) {
   RemoveDirectoryA(folder.c_str());
 }
 
-// The player's stored settings, put back after the test: its close saves them all,
-// and the test moves the volume knob and chooses a skin.
-class SavedSettings {
- public:
-  SavedSettings() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    for (DWORD index = 0;; ++index) {
-      char name[256] = {};
-      DWORD nameSize = sizeof(name);
-      DWORD type = 0;
-      std::vector<BYTE> data(4096);
-      DWORD dataSize = static_cast<DWORD>(data.size());
-      if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS) break;
-      data.resize(dataSize);
-      values_.push_back({name, type, std::move(data)});
-    }
-    RegCloseKey(key);
-  }
-  ~SavedSettings() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-      return;
-    }
-    // Values the run added go; the others get their old data back.
-    for (;;) {
-      char name[256] = {};
-      DWORD nameSize = sizeof(name);
-      bool removed = false;
-      for (DWORD index = 0; RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) ==
-                            ERROR_SUCCESS;
-           ++index, nameSize = sizeof(name)) {
-        if (!Has(name)) {
-          RegDeleteValueA(key, name);
-          removed = true;
-          break;
-        }
-      }
-      if (!removed) break;
-    }
-    for (const Value& value : values_) {
-      RegSetValueExA(key, value.name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
-    }
-    RegCloseKey(key);
-  }
-  SavedSettings(const SavedSettings&) = delete;
-  SavedSettings& operator=(const SavedSettings&) = delete;
-
- private:
-  struct Value {
-    std::string name;
-    DWORD type;
-    std::vector<BYTE> data;
-  };
-  bool Has(const std::string& name) const {
-    for (const Value& value : values_) {
-      if (value.name == name) return true;
-    }
-    return false;
-  }
-  std::vector<Value> values_;
-};
-
 std::optional<std::string> StoredSkinName() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-  char value[MAX_PATH] = {};
-  DWORD size = sizeof(value) - 1;
-  const LONG read = RegQueryValueExA(key, kSkinNameValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
-  if (read != ERROR_SUCCESS) return std::nullopt;
-  return std::string(value);
+  return ReadRegistryText(HKEY_CURRENT_USER, kPlayerKey, kSkinNameValue);
 }
 
 void StoreSkinName(const std::string& name) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPlayerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, kSkinNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
-                 static_cast<DWORD>(name.size() + 1));
-  RegCloseKey(key);
+  ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, kPlayerKey, kSkinNameValue, name));
 }
 
 // What the screen shows of a window, as 0x00BBGGRR values.
 std::vector<COLORREF> ScreenPixels(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
   std::vector<COLORREF> pixels;
-  if (width <= 0 || height <= 0) return pixels;
-  HDC screen = GetDC(nullptr);
-  HDC copy = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(copy, bitmap);
-  BitBlt(copy, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  SelectObject(copy, old);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof(format.bmiHeader);
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  std::vector<DWORD> bits(static_cast<size_t>(width) * height);
-  GetDIBits(copy, bitmap, 0, height, bits.data(), &format, DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(copy);
-  ReleaseDC(nullptr, screen);
-  for (DWORD bgr : bits) pixels.push_back(RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF));
+  for (DWORD rgb : kestrun::testing::ScreenPixels(rect)) {
+    pixels.push_back(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+  }
   return pixels;
 }
 
@@ -263,7 +171,9 @@ class TitleColour : public ::testing::Test {
     RemoveSkin(kGreenSkin);
   }
 
-  SavedSettings saved_;
+  // The player's stored settings, put back after the test: its close saves them all,
+  // and the test moves the volume knob and chooses a skin.
+  ScopedRegistryKey saved_{HKEY_CURRENT_USER, kPlayerKey};
   std::unique_ptr<KestrunProcess> player_ = std::make_unique<KestrunProcess>();
 };
 

@@ -20,6 +20,7 @@
 #include "app/tests/kestrun_process.h"
 #include "app/tests/player_window_fixture.h"
 #include "app/title_display_win.h"
+#include "platform/testing/clipboard_text_win.h"
 #include "platform/testing/real_input_win.h"
 #include "resources/menu_ids.h"
 
@@ -30,29 +31,6 @@ constexpr wchar_t kEffectCaption[] = L"エフェクト設定";
 constexpr char kOpenCaption[] = "Open Media File...";
 
 using Observed = std::map<std::string, std::string>;
-
-std::string ClipboardText() {
-  std::string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
-      text = bytes;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
-
-void SetClipboardText(const std::string& text) {
-  if (!OpenClipboard(nullptr)) return;
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
-}
 
 // Closes the modal dialogs a key may open (the effect dialog, the open dialog) and
 // remembers which of them appeared.
@@ -107,21 +85,10 @@ class TitleKeysByRealInput : public PlayerWindowTest {
   // first) until condition holds or timeoutMs passes.
   template <typename Condition>
   static bool PumpUntil(Condition condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (App().router().Route(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-      if (condition()) return true;
-      if (GetTickCount() - start > timeoutMs) return condition();
-      Sleep(20);
-    }
+    return WaitUntil(condition, timeoutMs, [](MSG& message) { return App().router().Route(message); });
   }
   static void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
+    PumpFor(ms, [](MSG& message) { return App().router().Route(message); });
   }
 
   static void HideCompanions() {
@@ -309,27 +276,6 @@ TEST_F(TitleKeysByRealInput, EveryKeyDoesItsOwnCommandAndNothingElse) {
   }
 }
 
-// Presses key with modifier held around it (Shift+Insert, Ctrl+Z), or alone.
-bool PressWith(WORD modifier, WORD key) {
-  std::vector<INPUT> inputs;
-  auto add = [&inputs](WORD vk, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    // Insert, Delete and End are keys of the extended block.
-    if (vk == VK_INSERT || vk == VK_DELETE || vk == VK_END || vk == VK_HOME) flags |= KEYEVENTF_EXTENDEDKEY;
-    input.ki.dwFlags = flags;
-    inputs.push_back(input);
-  };
-  if (modifier != 0) add(modifier, 0);
-  add(key, 0);
-  add(key, KEYEVENTF_KEYUP);
-  if (modifier != 0) add(modifier, KEYEVENTF_KEYUP);
-  const UINT count = static_cast<UINT>(inputs.size());
-  return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
-}
-
 TEST_F(TitleKeysByRealInput, EditingKeysPasteUndoAndImeTextLeaveTheTitleAsItIs) {
   HWND title = Main().titleDisplay();
   Main().ShowTitleText("one.wav");
@@ -351,7 +297,7 @@ TEST_F(TitleKeysByRealInput, EditingKeysPasteUndoAndImeTextLeaveTheTitleAsItIs) 
   };
   for (const auto& edit : edits) {
     SCOPED_TRACE(edit.name);
-    ASSERT_TRUE(PressWith(edit.modifier, edit.key));
+    ASSERT_TRUE(PressKeyWith(edit.modifier, edit.key));
     Pump(150);
     EXPECT_EQ(WindowText(title), "one.wav");
   }

@@ -61,9 +61,6 @@ class TopmostOrder : public PlayerWindowTest {
     PlayerWindowTest::TearDown();
   }
   static bool Topmost() { return (GetMenuState(Main().mainPopup(), IDM_TOPMOST, MF_BYCOMMAND) & MF_CHECKED) != 0; }
-  static void Pump(DWORD ms) {
-    WaitUntil([] { return false; }, ms);
-  }
   // The other window active and over the player, and staying so for a moment (a
   // late activation of the player would lift it again).
   static bool OtherActiveOverPlayer(HWND other) {
@@ -82,7 +79,7 @@ class TopmostOrder : public PlayerWindowTest {
   // The topmost item of the main pop-up, as the user picks it.
   static void PickTopmost() {
     SendMessageA(main_, WM_COMMAND, IDM_TOPMOST, 0);
-    Pump(100);
+    PumpFor(100);
   }
 };
 

@@ -7,101 +7,43 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "platform/testing/message_pump_win.h"
+#include "platform/testing/modal_dialog_driver_win.h"
 
 namespace kestrun::testing {
 
-// Presses and releases key; with ctrl, Ctrl is held around it.
-inline bool PressKey(WORD key, bool ctrl = false) {
+// Presses and releases key with modifier (VK_CONTROL, VK_SHIFT) held around it, or
+// alone when modifier is 0.
+inline bool PressKeyWith(WORD modifier, WORD key) {
   std::vector<INPUT> inputs;
   auto add = [&inputs](WORD vk, DWORD flags) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = vk;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    // Insert, Delete, Home and End are keys of the extended block.
+    if (vk == VK_INSERT || vk == VK_DELETE || vk == VK_END || vk == VK_HOME) flags |= KEYEVENTF_EXTENDEDKEY;
     input.ki.dwFlags = flags;
     inputs.push_back(input);
   };
-  if (ctrl) add(VK_CONTROL, 0);
+  if (modifier != 0) add(modifier, 0);
   add(key, 0);
   add(key, KEYEVENTF_KEYUP);
-  if (ctrl) add(VK_CONTROL, KEYEVENTF_KEYUP);
+  if (modifier != 0) add(modifier, KEYEVENTF_KEYUP);
   const UINT count = static_cast<UINT>(inputs.size());
   return SendInput(count, inputs.data(), sizeof(INPUT)) == count;
 }
+
+// Presses and releases key; with ctrl, Ctrl is held around it.
+inline bool PressKey(WORD key, bool ctrl = false) { return PressKeyWith(ctrl ? VK_CONTROL : 0, key); }
 
 // Makes window the foreground window (its thread then gets the keys).
 inline void BringToFront(HWND window) {
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(window);
-}
-
-// Polls condition every 50 ms, pumping this thread's messages, until it holds or
-// timeoutMs passes. Returns the condition's last value.
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > timeoutMs) return condition();
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    Sleep(50);
-  }
-}
-
-// The visible top-level window of thread that holds control, other than exclude; or
-// nullptr.
-inline HWND FindThreadDialog(DWORD thread, int control, HWND exclude = nullptr) {
-  struct Search {
-    int control;
-    HWND exclude;
-    HWND found;
-  } search{control, exclude, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (window != s->exclude && IsWindowVisible(window) && GetDlgItem(window, s->control) != nullptr) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// The visible dialog (window class "#32770") that owner owns, on owner's thread; or nullptr.
-inline HWND OwnedDialog(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetWindowThreadProcessId(owner, nullptr),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(lParam);
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof(name));
-        if (GetWindow(window, GW_OWNER) != search->owner || std::strcmp(name, "#32770") != 0 ||
-            !IsWindowVisible(window)) {
-          return TRUE;
-        }
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-inline HWND WaitForThreadDialog(DWORD thread, int control, DWORD timeoutMs = 10000) {
-  HWND dialog = nullptr;
-  WaitUntil([&] { return (dialog = FindThreadDialog(thread, control)) != nullptr; }, timeoutMs);
-  return dialog;
 }
 
 // The normalised coordinate of SendInput that lands on pixel (rounded up, so the
@@ -196,13 +138,12 @@ inline POINT CentreOf(HWND window) {
 
 inline bool ClickCentreOf(HWND window) { return ClickAt(CentreOf(window)); }
 
-// The screen's pixels (0x00RRGGBB) of a rectangle in screen coordinates, row by row.
-inline std::vector<DWORD> ScreenPixels(const RECT& rect) {
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  std::vector<DWORD> pixels(static_cast<std::size_t>(width) * height);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+// The pixels (0x00RRGGBB) of a width x height area at x, y of a device context, row by
+// row from the top; empty when they cannot be read.
+inline std::vector<DWORD> PixelsOf(HDC source, int x, int y, int width, int height) {
+  std::vector<DWORD> pixels;
+  if (width <= 0 || height <= 0) return pixels;
+  HDC memory = CreateCompatibleDC(source);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -211,19 +152,71 @@ inline std::vector<DWORD> ScreenPixels(const RECT& rect) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
     GdiFlush();
-    const auto* source = static_cast<const DWORD*>(bits);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
+    const auto* read = static_cast<const DWORD*>(bits);
+    pixels.assign(read, read + static_cast<std::size_t>(width) * height);
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
     SelectObject(memory, old);
     DeleteObject(bitmap);
   }
   DeleteDC(memory);
+  return pixels;
+}
+
+// The screen's pixels (0x00RRGGBB) of a rectangle in screen coordinates, row by row.
+inline std::vector<DWORD> ScreenPixels(const RECT& rect) {
+  HDC screen = GetDC(nullptr);
+  std::vector<DWORD> pixels = PixelsOf(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+// An image's pixels (0x00RRGGBB), rows top-down; empty when it could not be read.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> pixels;
+  DWORD At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  bool empty() const { return pixels.empty(); }
+};
+
+// The pixels of a bitmap file, as the system loads it.
+inline Picture BitmapFilePicture(const std::string& path) {
+  Picture picture;
+  HBITMAP bitmap = static_cast<HBITMAP>(
+      LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (bitmap == nullptr) return picture;
+  BITMAP info{};
+  GetObjectA(bitmap, sizeof(info), &info);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  picture.pixels = PixelsOf(dc, 0, 0, info.bmWidth, info.bmHeight);
+  if (!picture.pixels.empty()) {
+    picture.width = info.bmWidth;
+    picture.height = info.bmHeight;
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return picture;
+}
+
+// What a window shows of its top-left width x height, read through its own device
+// context.
+inline Picture WindowPicture(HWND window, int width, int height) {
+  Picture picture;
+  HDC dc = GetDC(window);
+  picture.pixels = PixelsOf(dc, 0, 0, width, height);
+  ReleaseDC(window, dc);
+  if (!picture.pixels.empty()) {
+    picture.width = width;
+    picture.height = height;
+  }
+  return picture;
 }
 
 // Pixels whose brightest channel is below a third: the check mark, the frame, the text.

@@ -1,9 +1,18 @@
 #include "platform/testing/temp_dir.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace kestrun::testing {
 
@@ -38,6 +47,35 @@ std::string TempDir::File(const std::string& name) const {
 #else
   return path_ + "/" + name;
 #endif
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+  const std::string path = File(name);
+  if (!WriteBytes(path, bytes)) throw std::runtime_error("cannot write " + path);
+  return path;
+}
+
+std::string TempDir::Folder(const std::string& name) const {
+  const std::string path = File(name);
+  // The C runtime's call, so that a name reads as WriteBytes reads it (the ANSI code
+  // page on Windows).
+#ifdef _WIN32
+  const int made = _mkdir(path.c_str());
+#else
+  const int made = mkdir(path.c_str(), 0777);
+#endif
+  if (made != 0 && errno != EEXIST) throw std::runtime_error("cannot make " + path);
+  return path;
+}
+
+std::string SourceTreePath(const std::string& relative) {
+  const char* source = std::getenv("KESTRUN_SOURCE_DIR");
+  std::string dir = source != nullptr ? source : ".";
+#ifdef _WIN32
+  // Under Wine the source tree is reached through the drive that maps "/".
+  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+#endif
+  return dir + "/" + relative;
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {

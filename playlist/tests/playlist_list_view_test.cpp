@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/testing/real_input_win.h"
+#include "platform/testing/temp_dir.h"
 #include "playlist/playlist_entry.h"
 #include "playlist/tests/playlist_window_harness.h"
 #include "resources/menu_ids.h"
@@ -23,36 +24,6 @@ namespace kestrun::playlist {
 namespace {
 
 using kestrun::testing::WaitUntil;
-
-// A folder under the temporary directory, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(sizeof(base), base);
-    path_ = std::string(base) + "kestrun-listview-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~ScratchFolder() {
-    std::string list = path_;
-    list.append(2, '\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = list.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
-  }
-  const std::string& path() const { return path_; }
-  void Write(const std::string& name, const std::string& content) const {
-    HANDLE file = CreateFileA((path_ + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-
- private:
-  std::string path_;
-};
 
 class ListViewTest : public ::testing::Test {
  protected:
@@ -299,7 +270,7 @@ TEST_F(ListViewTest, TypingFindsTheRowWhosePathStartsWithTheLetters) {
 // last one can be scrolled to and clicked, and a header click sorts them all.
 TEST_F(ListViewTest, HundredThousandRowsLoadAndShow) {
   constexpr int kRows = 100000;
-  ScratchFolder program;
+  kestrun::testing::TempDir program;
   std::string text = "#EXTM3U\r\n";
   for (int i = 0; i < kRows; ++i) {
     const std::string number = std::to_string(i);

@@ -24,6 +24,7 @@
 #include "playlist/memory_row_store.h"
 #include "playlist/tests/playlist_window_harness.h"
 #include "playlist/tests/change_settings_win.h"
+#include "platform/testing/temp_dir.h"
 #include "resources/menu_ids.h"
 #include "tags/formats/tests/container_builders.h"
 #include "tags/id3/id3v2.h"
@@ -35,52 +36,16 @@ using testing::MakeDrop;
 using testing::PumpMessages;
 using testing::Settle;
 
-// A folder under the temporary directory, removed with everything in it.
-class Folder {
- public:
-  Folder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(sizeof(base), base);
-    path_ = std::string(base) + "kestrun-additions-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(counter_++);
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~Folder() {
-    std::string list = path_;
-    list.append(2, '\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = list.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
-  }
-  const std::string& path() const { return path_; }
-  std::string Sub(const std::string& name) const {
-    const std::string folder = path_ + "\\" + name;
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-  }
-  std::string File(const std::string& name, const std::string& content = "data") const {
-    const std::string file = path_ + "\\" + name;
-    HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(handle, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(handle);
-    return file;
-  }
-  // An MP3 file that is nothing but an ID3v2 tag with this title.
-  std::string TaggedMp3(const std::string& name, const std::string& title) const {
-    const std::string file = File(name);
-    tags::TagFields fields;
-    fields.title = title;
-    tags::WriteId3v2Fields(file, fields);
-    return file;
-  }
+using Folder = kestrun::testing::TempDir;
 
- private:
-  std::string path_;
-  static inline int counter_ = 0;
-};
+// An MP3 file in folder: an ID3v2 tag with this title before four bytes of data.
+std::string TaggedMp3(const Folder& folder, const std::string& name, const std::string& title) {
+  const std::string file = folder.Write(name, "data");
+  tags::TagFields fields;
+  fields.title = title;
+  tags::WriteId3v2Fields(file, fields);
+  return file;
+}
 
 class PlaylistAdditions : public ::testing::Test {
  protected:
@@ -97,7 +62,7 @@ class PlaylistAdditions : public ::testing::Test {
 // program must be read when the window is made, before anything else is added.
 TEST_F(PlaylistAdditions, TheAutomaticPlaylistNextToTheProgramFillsTheNewWindow) {
   Folder program;
-  program.File("default.m3u", "#EXTM3U\r\n#EXTINF:12,First\r\nC:\\music\\one.mp3\r\nC:\\music\\two.wav\r\n");
+  program.Write("default.m3u", "#EXTM3U\r\n#EXTINF:12,First\r\nC:\\music\\one.mp3\r\nC:\\music\\two.wav\r\n");
   Create(program.path());
   EXPECT_EQ(Cells(Column::Path), (std::vector<std::string>{"C:\\music\\one.mp3", "C:\\music\\two.wav"}));
 }
@@ -107,11 +72,11 @@ TEST_F(PlaylistAdditions, TheAutomaticPlaylistNextToTheProgramFillsTheNewWindow)
 TEST_F(PlaylistAdditions, FolderTreeRowsHaveNoSizeTitleWithoutTagReading) {
   Create("C:\\nonexistent-folder");
   Folder tree;
-  tree.File("a.mp3", "12345");
-  tree.File("b.wav", "123");
-  tree.Sub("sub");
-  tree.File("sub\\c.mp3", "1234567");
-  tree.File("sub\\d.wma", "12");
+  tree.Write("a.mp3", "12345");
+  tree.Write("b.wav", "123");
+  tree.Folder("sub");
+  tree.Write("sub\\c.mp3", "1234567");
+  tree.Write("sub\\d.wma", "12");
   testing::SetAlwaysTagRead(window_, false);
   window_.AddFolder(tree.path(), true);
   Settle(window_);
@@ -126,8 +91,8 @@ TEST_F(PlaylistAdditions, EveryAddedRowIsShownWhenTheRunEnds) {
   Folder tree;
   constexpr int kFiles = 400;
   for (int i = 0; i < kFiles; ++i) {
-    if (i % 100 == 0) tree.Sub("d" + std::to_string(i / 100));
-    tree.File("d" + std::to_string(i / 100) + "\\t" + std::to_string(i) + ".mp3", "x");
+    if (i % 100 == 0) tree.Folder("d" + std::to_string(i / 100));
+    tree.Write("d" + std::to_string(i / 100) + "\\t" + std::to_string(i) + ".mp3", "x");
   }
   testing::SetAlwaysTagRead(window_, true);
   ShowWindow(window_.window(), SW_SHOWNA);
@@ -207,37 +172,18 @@ TEST_F(PlaylistAdditions, AShareTopFolderIsScannedAndItsFilesJoined) {
   EXPECT_EQ(sortedPaths(), expected);
 }
 
-// Chooses path in the add-files dialog from another thread, as a user types it;
-// closes the dialog whatever happens so the test never hangs on it.
-void ChooseInDialog(HWND owner, std::string path, std::atomic<bool>* chosen) {
-  HWND dialog = nullptr;
-  for (int i = 0; i < 400 && (dialog = kestrun::testing::OwnedDialog(owner)) == nullptr; ++i) Sleep(50);
-  if (dialog == nullptr) return;
-  HWND edit = nullptr;
-  if (HWND combo = GetDlgItem(dialog, 1148)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
-  if (edit == nullptr) edit = GetDlgItem(dialog, 1152);
-  if (edit == nullptr) edit = GetDlgItem(dialog, 1148);
-  if (edit != nullptr) {
-    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    *chosen = true;
-  }
-  for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
-  if (IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
 // "AlwaysTagRead" decides for files from the add-files dialog as for every other
 // way in: on, the new row has its tag title at once; off, it has none.
 TEST_F(PlaylistAdditions, AddFilesDialogReadsTagsExactlyWhenTagReadingIsOn) {
   Create("C:\\nonexistent-folder");
   Folder media;
-  const std::string song = media.TaggedMp3("song.mp3", "Tagged Title");
+  const std::string song = TaggedMp3(media, "song.mp3", "Tagged Title");
   for (const bool tagRead : {true, false}) {
     SCOPED_TRACE(tagRead ? "tag reading on" : "tag reading off");
     rows().DeleteAllRows();
     testing::SetAlwaysTagRead(window_, tagRead);
     std::atomic<bool> chosen{false};
-    std::thread chooser(ChooseInDialog, window_.window(), song, &chosen);
+    std::thread chooser([&] { chosen = kestrun::testing::ChooseInFileDialog(window_.window(), song); });
     SendMessageA(window_.window(), WM_COMMAND, IDM_LIST_ADD_FILES, 0);
     chooser.join();
     Settle(window_);
@@ -287,12 +233,12 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
   using namespace tags::testing;
   Create("C:\\nonexistent-folder");
   Folder folder;
-  folder.File("a.flac", FlacFile(VorbisComment({"TITLE=Flac song", "ARTIST=Flac band"}), 9096));
-  folder.File("b.m4a", Mp4File(Mvhd(1000, 125000) + Ilst(Item("\xA9nam", 1, "Mp4 song"))));
-  folder.File("c.opus", OggPage(7, 0, 2, OpusHead(312)) + OggPage(7, 0, 0, "OpusTags" + VorbisComment({"TITLE=Opus song"})) +
+  folder.Write("a.flac", FlacFile(VorbisComment({"TITLE=Flac song", "ARTIST=Flac band"}), 9096));
+  folder.Write("b.m4a", Mp4File(Mvhd(1000, 125000) + Ilst(Item("\xA9nam", 1, "Mp4 song"))));
+  folder.Write("c.opus", OggPage(7, 0, 2, OpusHead(312)) + OggPage(7, 0, 0, "OpusTags" + VorbisComment({"TITLE=Opus song"})) +
                             OggPage(7, 48000 * 61 + 312, 4, "x"));
-  const std::string mislabelled = folder.File("d.ogg", "not an Ogg file");
-  folder.File("e.txt", "text");
+  const std::string mislabelled = folder.Write("d.ogg", "not an Ogg file");
+  folder.Write("e.txt", "text");
   testing::SetAlwaysTagRead(window_, true);
   window_.AddFolder(folder.path(), false);
   Settle(window_);
@@ -324,8 +270,8 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
 // A folder of count empty MP3 files, and the paths a scan of it adds, in the order
 // the system lists them.
 std::vector<std::string> MediaFolder(const Folder& root, const std::string& name, int count) {
-  const std::string folder = root.Sub(name);
-  for (int i = 0; i < count; ++i) root.File(name + "\\f" + std::to_string(i) + ".mp3");
+  const std::string folder = root.Folder(name);
+  for (int i = 0; i < count; ++i) root.Write(name + "\\f" + std::to_string(i) + ".mp3", "");
   MemoryRowStore scanned;
   addFolderFiles(folder, scanned);
   std::vector<std::string> paths;
@@ -342,8 +288,8 @@ TEST_F(PlaylistAdditions, ADropKeepsItsOrderWhileItsFoldersAreScanned) {
   Folder root;
   const std::vector<std::string> first = MediaFolder(root, "first", 3);
   const std::vector<std::string> second = MediaFolder(root, "second", 2);
-  root.File("second\\notes.txt");
-  const std::string m3u = root.File("list.m3u", "#EXTM3U\r\nC:\\listed1.mp3\r\nC:\\listed2.wav\r\n");
+  root.Write("second\\notes.txt", "");
+  const std::string m3u = root.Write("list.m3u", "#EXTM3U\r\nC:\\listed1.mp3\r\nC:\\listed2.wav\r\n");
   ASSERT_EQ(first.size(), 3u);
   ASSERT_EQ(second.size(), 2u);
   HWND list = window_.list();

@@ -8,38 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/message_pump_win.h"
+#include "platform/testing/modal_dialog_driver_win.h"
 #include "resources/resource_ids.h"
 #include "shell/about_dialog_win.h"
 #include "shell/about_text.h"
 #include "shell/sleep_timer_dialog_win.h"
 #include "shell/windows_shutdown_win.h"
-#include "shell/tests/modal_dialog_driver.h"
 #include "shell/volume_dialog_win.h"
 #include "shell/volume_mixer_win.h"
 
 namespace kestrun::shell {
 namespace {
 
+using kestrun::testing::DispatchWaitingMessages;
+using kestrun::testing::WaitUntil;
+
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
-
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Pump();
-    Sleep(20);
-  }
-  return true;
-}
 
 std::string Text(HWND dialog, int control) {
   char text[64] = {};
@@ -94,7 +79,7 @@ void DragThumb(HWND bar, int dx) {
   SendMessageA(bar, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + dx / 2, y));
   SendMessageA(bar, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + dx, y));
   SendMessageA(bar, WM_LBUTTONUP, 0, MAKELPARAM(x + dx, y));
-  Pump();
+  DispatchWaitingMessages();
 }
 
 int Position(HWND bar) { return static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0)); }
@@ -105,7 +90,7 @@ TEST(VolumeDialog, OneDialogFollowsTheMixerAndOnlyTheMouseWritesIt) {
   HWND first = dialog.Open(Instance());
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(dialog.Open(Instance()), first);
-  Pump();
+  DispatchWaitingMessages();
   EXPECT_EQ(VisibleVolumeDialogs(), 1);
   EXPECT_EQ(log.opened, 1);
 
@@ -117,7 +102,7 @@ TEST(VolumeDialog, OneDialogFollowsTheMixerAndOnlyTheMouseWritesIt) {
   SendMessageA(bar, WM_KEYDOWN, VK_RIGHT, 0);
   SendMessageA(bar, WM_KEYUP, VK_RIGHT, 0);
   SendMessageA(bar, WM_KEYDOWN, VK_NEXT, 0);
-  Pump();
+  DispatchWaitingMessages();
   EXPECT_NE(Position(bar), 3200);
   EXPECT_TRUE(log.writes.empty());
 
@@ -223,16 +208,16 @@ TEST_F(SleepTimerTest, CountsDownWhileHiddenAndExpiresOnce) {
   Press(IDCANCEL);
   EXPECT_FALSE(IsWindowVisible(window_));
   now_ = 1'000'000 + 59'000;
-  ASSERT_TRUE(WaitFor([&] { return Text(window_, IDC_SLEEP_SECONDS) == "01"; }, 3000))
+  ASSERT_TRUE(WaitUntil([&] { return Text(window_, IDC_SLEEP_SECONDS) == "01"; }, 3000))
       << Text(window_, IDC_SLEEP_SECONDS);
   EXPECT_EQ(expiries_, 0);
   now_ = 1'000'000 + 60'000;
-  ASSERT_TRUE(WaitFor([&] { return expiries_ > 0; }, 3000));
+  ASSERT_TRUE(WaitUntil([&] { return expiries_ > 0; }, 3000));
   EXPECT_FALSE(shutdownAsked_);
   EXPECT_FALSE(dialog_.running());
   Tick();
   Sleep(1100);
-  Pump();
+  DispatchWaitingMessages();
   EXPECT_EQ(expiries_, 1) << "the close is asked for once";
 }
 
@@ -284,7 +269,7 @@ TEST(AboutDialog, ShowsTheBuiltVersionAndOpensTheHomePageStayingOpen) {
   });
   std::string version;
   bool openAfterHomePage = false;
-  const INT_PTR result = testing::ModalDriver::Run(
+  const INT_PTR result = kestrun::testing::ModalDialogDriver::Run(
       IDC_ABOUT_HOMEPAGE,
       [&](HWND dialog) {
         version = Text(dialog, IDC_ABOUT_VERSION);

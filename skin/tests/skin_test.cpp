@@ -56,7 +56,7 @@ class SkinTest : public SessionTest {
   static std::string SkinFile(const std::string& name) {
     return TestProgramDirectory() + "\\Skin\\" + name + "\\skin.bmp";
   }
-  static Pixels Screen() { return Pixels::OfWindow(face_, skin::kFaceWidth, skin::kFaceHeight); }
+  static Pixels Screen() { return WindowPicture(face_, skin::kFaceWidth, skin::kFaceHeight); }
 
   static inline HWND face_ = nullptr;
   static inline skin::Skin* skin_ = nullptr;
@@ -86,7 +86,7 @@ class SkinTest : public SessionTest {
 };
 
 TEST_F(SkinTest, FaceAndButtonsAreTheSkinsPixels) {
-  const Pixels skin = Pixels::OfFile(SkinFile("default"));
+  const Pixels skin = BitmapFilePicture(SkinFile("default"));
   ASSERT_FALSE(skin.empty());
   const Pixels screen = Screen();
   // Strips of the face that no control covers.
@@ -110,7 +110,7 @@ TEST_F(SkinTest, FaceAndButtonsAreTheSkinsPixels) {
 }
 
 TEST_F(SkinTest, APressedButtonShowsItsPressedPicture) {
-  const Pixels skin = Pixels::OfFile(SkinFile("default"));
+  const Pixels skin = BitmapFilePicture(SkinFile("default"));
   const auto* previous = skin::FindElement(IDC_PREVIOUS_BUTTON);
   HWND button = GetDlgItem(face_, IDC_PREVIOUS_BUTTON);
   SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/fake_data_object_win.h"
 #include "resources/menu_ids.h"
 
 namespace {
@@ -382,63 +383,22 @@ unsigned long long UnixMainThreadTicks(int pid) {
 // and drop carries the data object into the player's process, and a window that takes
 // drops gets it there. The drag ends with a drop once the pointer has been moved onto
 // the target and the target has been asked at least twice.
-class FileDrag final : public IDataObject, public IDropSource {
+class FileDrag final : public kestrun::testing::FakeDataObject, public IDropSource {
  public:
-  explicit FileDrag(std::string names) : names_(std::move(names)) {}
+  explicit FileDrag(const std::vector<std::string>& files)
+      : FakeDataObject(CF_HDROP, kestrun::testing::FileDropBytes(files)) {}
 
   // IUnknown: the object lives on the driver's stack for one drag.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDataObject) {
-      *out = static_cast<IDataObject*>(this);
-    } else if (iid == IID_IDropSource) {
+    if (out != nullptr && iid == IID_IDropSource) {
       *out = static_cast<IDropSource*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
+      AddRef();
+      return S_OK;
     }
-    AddRef();
-    return S_OK;
+    return FakeDataObject::QueryInterface(iid, out);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
-
-  // IDataObject: a CF_HDROP block, made afresh for each request.
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names_.size());
-    if (memory == nullptr) return E_OUTOFMEMORY;
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), names_.data(), names_.size());
-    GlobalUnlock(memory);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;
-    ++fetched_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    if (format == nullptr) return E_INVALIDARG;
-    return format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) != 0 ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-    if (out != nullptr) out->ptd = nullptr;
-    return DATA_S_SAMEFORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
-    if (direction != DATADIR_GET) return E_NOTIMPL;
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    return SHCreateStdEnumFmtEtc(1, &format, out);
-  }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return FakeDataObject::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return FakeDataObject::Release(); }
 
   // IDropSource: dropped once the pointer is there; given up after a while.
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
@@ -455,16 +415,12 @@ class FileDrag final : public IDataObject, public IDropSource {
     askedOnArrival_ = asked_;
     arrived_ = true;
   }
-  int fetched() const { return fetched_; }
 
  private:
-  std::string names_;
-  LONG references_ = 1;
   std::atomic<bool> arrived_{false};
   std::atomic<long> asked_{0};
   long askedOnArrival_ = 0;
   DWORD started_ = 0;
-  int fetched_ = 0;
 };
 
 // How often the Linux process' main thread has been switched out; a thread stuck on a
@@ -1249,14 +1205,12 @@ void Soak::Drop() {
   if (HWND view = VideoWindow()) targets.push_back(view);
   HWND target = OneOf(targets);
   if (!IsWindowEnabled(GetAncestor(target, GA_ROOT))) return;  // a disabled window takes no drop
-  std::string names;
+  std::vector<std::string> names;
   const int count = 1 + Pick(3);
   for (int i = 0; i < count; ++i) {
     const int kind = Pick(10);
-    names += (kind < 6 ? OneOf(corpus_.media) : kind < 8 ? OneOf(corpus_.playlists) : OneOf(corpus_.folders));
-    names.push_back('\0');
+    names.push_back(kind < 6 ? OneOf(corpus_.media) : kind < 8 ? OneOf(corpus_.playlists) : OneOf(corpus_.folders));
   }
-  names.push_back('\0');
   // Never a WM_DROPFILES posted from here: it would carry a memory handle of this
   // process, which the system does not carry over, so the player would read, and free,
   // whatever block of its own has that handle (an edit box's text, say) and fail later

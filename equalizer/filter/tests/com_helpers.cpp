@@ -113,6 +113,22 @@ std::vector<std::uint8_t> TestSignal(int frames, std::uint32_t seed) {
   return data;
 }
 
+DWORD Regsvr32(const std::wstring& switches) {
+  std::wstring command = L"regsvr32.exe " + switches + L" \"" + Module().path + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return ~0u;
+  }
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
 std::wstring Widen(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
   const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(),

@@ -39,6 +39,10 @@ struct EqualizerModule {
 };
 const EqualizerModule& Module();
 
+// Runs the system's regsvr32 with switches on Equalizer.ax and waits up to a minute
+// for it; its exit code, or ~0 when it could not be run.
+DWORD Regsvr32(const std::wstring& switches);
+
 // A new filter straight from the module's factory (no registration needed).
 ComPtr<IBaseFilter> CreateEqualizer();
 // The object's reference count, measured by an AddRef/Release pair.

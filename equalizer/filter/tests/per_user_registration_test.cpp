@@ -29,22 +29,6 @@ constexpr wchar_t kFilterClassKey[] = L"CLSID\\{E4322820-88AC-ED99-7035-28DDFC32
 constexpr wchar_t kScratchClasses[] = L"Software\\Kestrun registration test classes";
 constexpr DWORD kMeritDoNotUse = 0x00200000;
 
-DWORD Regsvr32(const std::wstring& switches) {
-  std::wstring command = L"regsvr32.exe " + switches + L" \"" + Module().path + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return ~0u;
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = ~0u;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code;
-}
-
 // The user's classes of this test's own bitness, where its module registers.
 std::wstring UserClasses() { return UserClassesKeyPath() + L"\\"; }
 

@@ -17,25 +17,6 @@ constexpr wchar_t kFilterName[] = L"Quenfold' Equalizer";
 constexpr DWORD kMeritDoNotUse = 0x00200000;
 
 // Runs "regsvr32 [/u] /s <module>" and returns its exit code.
-DWORD Regsvr32(bool unregister) {
-  std::wstring command = L"regsvr32.exe ";
-  if (unregister) command += L"/u ";
-  command += L"/s \"" + Module().path + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return ~0u;
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = ~0u;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code;
-}
-
 std::wstring ReadString(const wchar_t* keyPath, const wchar_t* name, bool* found) {
   wchar_t value[MAX_PATH * 2] = {};
   DWORD bytes = sizeof value - sizeof(wchar_t);
@@ -119,9 +100,9 @@ class Registration : public ::testing::Test {
 };
 
 TEST_F(Registration, Regsvr32WritesTheClassKeysAndOneFilterEntry) {
-  ASSERT_EQ(Regsvr32(true), 0u);
-  ASSERT_EQ(Regsvr32(false), 0u);
-  ASSERT_EQ(Regsvr32(false), 0u) << "registering again is harmless";
+  ASSERT_EQ(Regsvr32(L"/u /s"), 0u);
+  ASSERT_EQ(Regsvr32(L"/s"), 0u);
+  ASSERT_EQ(Regsvr32(L"/s"), 0u) << "registering again is harmless";
 
   bool found = false;
   EXPECT_EQ(ReadString(kClassKey, nullptr, &found), kFilterName);
@@ -145,11 +126,11 @@ TEST_F(Registration, Regsvr32WritesTheClassKeysAndOneFilterEntry) {
 }
 
 TEST_F(Registration, UnregisteringRemovesEverythingAndSucceedsWhenNothingIsThere) {
-  ASSERT_EQ(Regsvr32(false), 0u);
-  ASSERT_EQ(Regsvr32(true), 0u);
+  ASSERT_EQ(Regsvr32(L"/s"), 0u);
+  ASSERT_EQ(Regsvr32(L"/u /s"), 0u);
   EXPECT_FALSE(ClassKeyExists());
   EXPECT_EQ(FindFilterEntries().count, 0);
-  EXPECT_EQ(Regsvr32(true), 0u) << "nothing registered is not a failure";
+  EXPECT_EQ(Regsvr32(L"/u /s"), 0u) << "nothing registered is not a failure";
   EXPECT_EQ(Module().unregisterServer(), S_OK);
 
   // In-process registration gives the same result as the tool's.

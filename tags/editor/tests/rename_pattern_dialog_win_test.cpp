@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/modal_dialog_driver_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::tags {
@@ -50,12 +51,9 @@ void CALLBACK FinishLater(HWND, UINT, UINT_PTR timer, DWORD) {
   if (HWND dialog = FindPatternDialog(); dialog != nullptr && script != nullptr) Finish(dialog);
 }
 
-void CALLBACK Drive(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = FindPatternDialog();
-  // The modal loop shows the dialog once it is idle; act on what the user sees.
-  if (dialog == nullptr || !IsWindowVisible(dialog) || script == nullptr || script->done) return;
+// Types the pattern into the shown dialog, records the samples and ends it.
+void Drive(HWND dialog) {
   script->done = true;
-  KillTimer(nullptr, timer);
   script->initialSample = Text(dialog, IDC_RENAME_SAMPLE);
   HWND edit = GetDlgItem(dialog, IDC_RENAME_PATTERN);
   SendMessageA(edit, EM_SETSEL, 0, -1);
@@ -78,21 +76,27 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR timer, DWORD) {
   Finish(dialog);
 }
 
-std::optional<std::string> RunDialog(Script& run, const std::string& pattern) {
+// Runs show() while Drive works the dialog it opens.
+template <typename Show>
+auto WithDriver(Script& run, Show show) {
   script = &run;
-  SetTimer(nullptr, 0, 50, Drive);
-  auto chosen = ShowRenamePatternDialog(GetModuleHandleA(nullptr), nullptr, pattern);
+  decltype(show()) chosen{};
+  kestrun::testing::ModalDialogDriver::Run(FindPatternDialog, Drive, [&] {
+    chosen = show();
+    return INT_PTR{0};
+  });
   script = nullptr;
   return chosen;
+}
+
+std::optional<std::string> RunDialog(Script& run, const std::string& pattern) {
+  return WithDriver(run, [&] { return ShowRenamePatternDialog(GetModuleHandleA(nullptr), nullptr, pattern); });
 }
 
 TEST(RenamePatternDialog, SampleFollowsTypedKeysAndSetStoresThePattern) {
   Script run;
   std::string stored = "%2 - %1";
-  script = &run;
-  SetTimer(nullptr, 0, 50, Drive);
-  EXPECT_TRUE(EditRenamePattern(GetModuleHandleA(nullptr), nullptr, stored));
-  script = nullptr;
+  EXPECT_TRUE(WithDriver(run, [&] { return EditRenamePattern(GetModuleHandleA(nullptr), nullptr, stored); }));
   ASSERT_TRUE(run.done);
   EXPECT_EQ(run.initialSample, "Artist - Title");
   ASSERT_EQ(run.samples.size(), 10u);

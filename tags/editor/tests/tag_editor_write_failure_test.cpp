@@ -49,21 +49,11 @@ class LockedFile {
 
 class TagEditorWriteFailure : public TagEditorFixture {
  protected:
-  // Pumps this thread's messages until condition holds or timeoutMs passes.
+  // Pumps this thread's messages (the editor's router first) until condition holds
+  // or timeoutMs passes.
   template <typename Condition>
   bool PumpUntil(Condition condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-      MSG message;
-      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (router.Route(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-      }
-      if (condition()) return true;
-      if (GetTickCount() - start > timeoutMs) return condition();
-      Sleep(20);
-    }
+    return kestrun::testing::WaitUntil(condition, timeoutMs, [this](MSG& message) { return router.Route(message); });
   }
   // Clicks 書込 with the real pointer and waits for the status to change.
   void ClickWrite() {

@@ -28,24 +28,15 @@
 
 #include "tags/id3/id3v1.h"
 #include "tags/id3/id3v2.h"
+#include "tags/id3/tests/tag_builder.h"
 
 extern char** environ;
 
 namespace {
 
+using namespace kestrun::tags::testing;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-std::string Syncsafe(std::uint32_t n) {
-  return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
-          static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
-}
-
-std::string Frame(const std::string& id, const std::string& data) {
-  const auto n = static_cast<std::uint32_t>(data.size());
-  return id + std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
-                          static_cast<char>(n), 0, 0} + data;
-}
 
 // Valid MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz: 417 bytes each) of noise.
 std::string AudioFrames(std::mt19937& random, std::size_t frames) {
@@ -82,14 +73,12 @@ void MakeFiles(const fs::path& dir, int count) {
     const std::string artist = "Artist " + std::to_string(i % 97);
     std::string tag;
     if (i % 10 != 9) {
-      std::string frames = Frame("TIT2", std::string(1, '\0') + title) + Frame("TPE1", std::string(1, '\0') + artist) +
-                           Frame("TALB", std::string(1, '\0') + "Album " + std::to_string(i % 13)) +
-                           Frame("TRCK", std::string(1, '\0') + std::to_string(i % 20 + 1)) +
-                           Frame("TCON", std::string(1, '\0') + "(17)Rock") +
-                           Frame("COMM", std::string("\0eng\0", 5) + "generated");
-      if (i % 4 == 0) frames += Frame("APIC", std::string("\0image/jpeg\0\x03\0", 14) + std::string(4096, 'p'));
-      frames += std::string(1024, '\0');
-      tag = "ID3" + std::string("\x03\x00\x00", 3) + Syncsafe(static_cast<std::uint32_t>(frames.size())) + frames;
+      std::string frames = Frame23("TIT2", Text(title)) + Frame23("TPE1", Text(artist)) +
+                           Frame23("TALB", Text("Album " + std::to_string(i % 13))) +
+                           Frame23("TRCK", Text(std::to_string(i % 20 + 1))) + Frame23("TCON", Text("(17)Rock")) +
+                           Frame23("COMM", std::string("\0eng\0", 5) + "generated");
+      if (i % 4 == 0) frames += Frame23("APIC", std::string("\0image/jpeg\0\x03\0", 14) + std::string(4096, 'p'));
+      tag = Tag(frames, 1024);
     }
     std::ofstream out(dir / ("track" + std::to_string(i) + ".mp3"), std::ios::binary);
     out << tag << AudioFrames(random, 60) << Id3v1(title, artist);
@@ -195,8 +184,7 @@ int main(int argc, char** argv) {
   {
     std::mt19937 random(1);
     std::ofstream out(big, std::ios::binary);
-    const std::string tag = "ID3" + std::string("\x03\x00\x00", 3) + Syncsafe(64) +
-                            Frame("TIT2", std::string(1, '\0') + "Old") + std::string(64 - 14, '\0');
+    const std::string tag = Tag(Frame23("TIT2", Text("Old")), 64 - 14);
     out << tag;
     const std::string chunk = AudioFrames(random, 2515);  // about 1 MB
     for (long written = 0; written < bigMb * 1024 * 1024; written += static_cast<long>(chunk.size())) out << chunk;

@@ -2,9 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "platform/testing/temp_dir.h"
 
 namespace kestrun::tags::testing {
 
@@ -65,13 +66,7 @@ inline std::uint32_t TagSizeOf(const std::string& file) {
 
 // A malformed fixture file from the test data folder.
 inline std::string FixturePath(const std::string& name) {
-  const char* source = std::getenv("KESTRUN_SOURCE_DIR");
-  std::string dir = source != nullptr ? source : ".";
-#ifdef _WIN32
-  // Under Wine the source tree is reached through the drive that maps "/".
-  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
-#endif
-  return dir + "/tags/id3/tests/data/" + name;
+  return kestrun::testing::SourceTreePath("tags/id3/tests/data/" + name);
 }
 
 }  // namespace kestrun::tags::testing

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/testing/temp_dir.h"
+#include "tags/id3/tests/tag_builder.h"
 
 namespace kestrun::tags {
 namespace {
@@ -324,30 +325,28 @@ TEST(Id3v2Span, CountsHeaderBodyAndFooterAndRefusesBadSizes) {
 }
 
 TEST(HeaderLengthFile, SkipsTheTagsAroundTheAudioAndChoosesByExtension) {
-  testing::TempDir dir;
+  kestrun::testing::TempDir dir;
   const std::string audio = Repeat(Frame(9) + Frame(9, true), 200);
   // A tag of 20,000 bytes (a cover picture, say) puts the audio past the first read.
   constexpr std::uint32_t kBody = 19990;
-  std::string tag("ID3\x03\x00\x00", 6);
-  for (const int shift : {21, 14, 7, 0}) tag.push_back(static_cast<char>((kBody >> shift) & 0x7F));
-  tag.append(kBody, '\0');
+  const std::string tag = testing::Tag("", kBody);
   std::string id3v1 = "TAG";
   id3v1.append(125, 'x');
   const std::string path = dir.File("song.MP3");
-  ASSERT_TRUE(testing::WriteBytes(path, tag + audio + id3v1));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(path, tag + audio + id3v1));
   EXPECT_EQ(ReadHeaderDuration(path), static_cast<std::int64_t>(audio.size()) * 8 * kSecond / 128000);
 
   const std::string wav = dir.File("tone.wav");
-  ASSERT_TRUE(testing::WriteBytes(wav, Wav(1, 4000, 12000, 12000)));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(wav, Wav(1, 4000, 12000, 12000)));
   EXPECT_EQ(ReadHeaderDuration(wav), 3 * kSecond);
   // The same bytes under another name are not looked at, nor is a missing file.
   const std::string other = dir.File("tone.ogg");
-  ASSERT_TRUE(testing::WriteBytes(other, Wav(1, 4000, 12000, 12000)));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(other, Wav(1, 4000, 12000, 12000)));
   EXPECT_EQ(ReadHeaderDuration(other), std::nullopt);
   EXPECT_EQ(ReadHeaderDuration(dir.File("missing.wav")), std::nullopt);
   // A tag that claims more than the file holds.
   const std::string liar = dir.File("liar.mp3");
-  ASSERT_TRUE(testing::WriteBytes(liar, std::string("ID3\x03\x00\x00\x7f\x7f\x7f\x7f", 10) + audio));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(liar, std::string("ID3\x03\x00\x00\x7f\x7f\x7f\x7f", 10) + audio));
   EXPECT_EQ(ReadHeaderDuration(liar), std::nullopt);
 }
 

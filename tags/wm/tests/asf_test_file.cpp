@@ -1,5 +1,7 @@
 #include "tags/wm/tests/asf_test_file.h"
 
+#include <cstring>
+
 #include "tags/wm/asf_header.h"
 
 namespace kestrun::tags::testing {
@@ -108,6 +110,19 @@ std::uint64_t RecordedFileSize(const std::string& file) {
     at += size;
   }
   return 0;
+}
+
+WmFields Fields(const char* title, const char* artist, const char* album, const char* year, const char* comment,
+                const char* track, const char* genre) {
+  WmFields f{};
+  std::strncpy(f.title, title, sizeof f.title - 1);
+  std::strncpy(f.artist, artist, sizeof f.artist - 1);
+  std::strncpy(f.album, album, sizeof f.album - 1);
+  std::strncpy(f.year, year, sizeof f.year - 1);
+  std::strncpy(f.comment, comment, sizeof f.comment - 1);
+  std::strncpy(f.track, track, sizeof f.track - 1);
+  std::strncpy(f.genre, genre, sizeof f.genre - 1);
+  return f;
 }
 
 }  // namespace kestrun::tags::testing

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tags/wm/wm_fields.h"
+
 namespace kestrun::tags::testing {
 
 // Extended Content Description value types as stored in files.
@@ -41,5 +43,9 @@ std::string BuildTaggedAsf(const std::vector<std::pair<std::u16string, std::stri
 std::uint64_t HeaderSizeOf(const std::string& file);
 // The file size recorded in the File Properties Object (0 when none is found).
 std::uint64_t RecordedFileSize(const std::string& file);
+
+// The seven fields of a tag, each cut to its capacity.
+WmFields Fields(const char* title, const char* artist, const char* album, const char* year, const char* comment,
+                const char* track, const char* genre);
 
 }  // namespace kestrun::tags::testing

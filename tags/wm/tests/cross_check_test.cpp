@@ -10,6 +10,7 @@
 
 #include "platform/testing/command_output.h"
 #include "platform/testing/temp_dir.h"
+#include "tags/wm/tests/asf_test_file.h"
 #include "tags/wm/wm_fields.h"
 
 namespace kestrun::tags {
@@ -18,6 +19,7 @@ namespace {
 using kestrun::testing::ReadBytes;
 using kestrun::testing::MutagenPython;
 using kestrun::testing::TempDir;
+using tags::testing::Fields;
 
 std::string RunCommand(const std::string& command) { return kestrun::testing::CommandOutput(command); }
 bool Have(const std::string& tool) { return kestrun::testing::HaveTool(tool); }
@@ -28,19 +30,6 @@ std::string ScriptPath() { return KESTRUN_WM_MUTAGEN_DUMP; }
 // ASCII-escaped output of the tools.
 void ExpectJsonHas(const std::string& json, const std::string& pair) {
   EXPECT_NE(json.find(pair), std::string::npos) << "missing " << pair << " in " << json;
-}
-
-WmFields Fields(const char* title, const char* artist, const char* album, const char* year, const char* comment,
-                const char* track, const char* genre) {
-  WmFields f{};
-  std::strncpy(f.title, title, sizeof f.title - 1);
-  std::strncpy(f.artist, artist, sizeof f.artist - 1);
-  std::strncpy(f.album, album, sizeof f.album - 1);
-  std::strncpy(f.year, year, sizeof f.year - 1);
-  std::strncpy(f.comment, comment, sizeof f.comment - 1);
-  std::strncpy(f.track, track, sizeof f.track - 1);
-  std::strncpy(f.genre, genre, sizeof f.genre - 1);
-  return f;
 }
 
 class CrossCheck : public ::testing::Test {

@@ -2,7 +2,6 @@
 // build (under Wine) reads real encoder output too.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/testing/temp_dir.h"
@@ -16,13 +15,7 @@ using kestrun::testing::TempDir;
 using kestrun::testing::WriteBytes;
 
 std::string FixturePath(const std::string& name) {
-  const char* source = std::getenv("KESTRUN_SOURCE_DIR");
-  std::string dir = source != nullptr ? source : ".";
-#ifdef _WIN32
-  // Under Wine the source tree is reached through the drive that maps "/".
-  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
-#endif
-  return dir + "/tags/wm/tests/data/" + name;
+  return kestrun::testing::SourceTreePath("tags/wm/tests/data/" + name);
 }
 
 TEST(WmFixtures, EncoderOutputReadsAsTagged) {

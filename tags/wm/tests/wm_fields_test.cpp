@@ -54,19 +54,6 @@ class WmFieldsTest : public ::testing::Test {
     EXPECT_TRUE(ReadWmFields(path.c_str(), f));
     return f;
   }
-  static WmFields Fields(const char* title, const char* artist, const char* album, const char* year,
-                         const char* comment, const char* track, const char* genre) {
-    WmFields f{};
-    std::strncpy(f.title, title, sizeof f.title - 1);
-    std::strncpy(f.artist, artist, sizeof f.artist - 1);
-    std::strncpy(f.album, album, sizeof f.album - 1);
-    std::strncpy(f.year, year, sizeof f.year - 1);
-    std::strncpy(f.comment, comment, sizeof f.comment - 1);
-    std::strncpy(f.track, track, sizeof f.track - 1);
-    std::strncpy(f.genre, genre, sizeof f.genre - 1);
-    return f;
-  }
-
   TempDir dir_;
 };
 
