@@ -193,7 +193,7 @@ void Application::RunStartupSequence() {
   main_.FocusTitle();
 }
 
-// The effect dialog (40083), the filters-in-use toggle (40089), the equalizer line of
+// The effect dialog (IDM_EFFECTS), the filters-in-use toggle (IDM_FILTERS), the equalizer line of
 // the filter list and the refill after each graph build.
 void Application::ConnectEqualizerWindows() {
   filterList_.Connect(main_.window(), [this] { equalizerDialog_.ToggleVisible(); });

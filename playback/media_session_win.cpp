@@ -58,6 +58,8 @@ constexpr char kNoPinsLine[] = "Failed Enum Pins\n";
 constexpr char kEqualizerNotAddedLine[] = "Equalizer not in the graph\n";
 constexpr char kEffectNotLoadedLine[] = "Effect not loaded\n";
 constexpr char kEffectNotAddedLine[] = "Effect not in the graph\n";
+// Written on every registration attempt, without a line end, as it always was.
+constexpr char kRegisterEqualizerLine[] = "Register Equalizer";
 // With the result code of a failed build.
 constexpr char kBuildFailedLine[] = "Graph build failed";
 constexpr char kMfSourceFailedLine[] = "Media Foundation source failed";
@@ -603,7 +605,7 @@ void DirectShowSession::CreateOrRegisterEqualizer(const char* appDirectory) {
   // association), and the user's copy is no machine-wide server. The marker is
   // written only for a registration that succeeded, so a failed one is tried again.
   const HRESULT registration = RegisterEqualizerForUser(modulePath_);
-  DebugLine("Register Equalizer");
+  DebugLine(kRegisterEqualizerLine);
   if (SUCCEEDED(registration) && settings::OpenSettingsKey(settings::kProductKey) != nullptr) {
     settings::WriteSettingString(settings::kPlayerSubkey, kRegisterMarkerName, kRegisterMarkerValue);
   }
