@@ -19,7 +19,7 @@
 #include "equalizer/ui/equalizer_dialog_win.h"
 #include "platform/modeless_dialog_win.h"
 #include "platform/shell_path_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/filter_list_win.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"

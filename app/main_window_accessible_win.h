@@ -22,7 +22,7 @@
 #include <string>
 
 #include "app/media_key_actions.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/playback_controller.h"
 
 namespace kestrun::app {

@@ -20,7 +20,7 @@
 #include "platform/command_table.h"
 #include "platform/drop_target_win.h"
 #include "platform/modeless_dialog_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"
 #include "playback/playback_view.h"

@@ -12,7 +12,7 @@
 #include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::app {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/application_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::app {
 

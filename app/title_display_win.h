@@ -8,7 +8,7 @@
 #include <functional>
 #include <utility>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/playback_controller.h"
 #include "skin/skinned_controls_win.h"
 

@@ -5,7 +5,7 @@
 
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::platform {
 namespace {

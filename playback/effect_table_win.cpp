@@ -1,4 +1,4 @@
-#include "playback/effect_table.h"
+#include "playback/effect_table_win.h"
 
 #include <dmo.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/ansi_text.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::playback {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::playback {
 

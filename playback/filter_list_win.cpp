@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "equalizer/iequalizer.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::playback {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "playback/dshow_uuids.h"
+#include "playback/dshow_uuids_win.h"
 #include "playback/frame_file.h"
 
 namespace kestrun::playback {

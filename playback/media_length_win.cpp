@@ -9,9 +9,9 @@
 #include "platform/ansi_path.h"
 #include "platform/file_io.h"
 #include "platform/limits.h"
-#include "playback/dshow_uuids.h"
+#include "playback/dshow_uuids_win.h"
 #include "playback/mf_media_reader_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::playback {
 

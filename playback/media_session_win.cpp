@@ -19,7 +19,7 @@
 #include "playback/mf_source_filter_win.h"
 #include "playback/playback_view.h"
 #include "playlist/asx_file.h"
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::playback {
 

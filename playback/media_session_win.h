@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
-#include "playback/dshow_uuids.h"
-#include "playback/effect_table.h"
+#include "platform/win32_handles_win.h"
+#include "playback/dshow_uuids_win.h"
+#include "playback/effect_table_win.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/media_backend.h"
 #include "playback/media_surfaces_win.h"

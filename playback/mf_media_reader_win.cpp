@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "platform/com_object_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/iso_media_check.h"
 
 namespace kestrun::playback {

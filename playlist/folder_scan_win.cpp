@@ -11,7 +11,7 @@
 #include "platform/ansi_path.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playlist/media_files.h"
 #include "playlist/playlist_entry.h"
 

@@ -13,7 +13,7 @@
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
 #include "platform/shared_texts.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playlist/m3u_file.h"
 #include "playlist/media_files.h"
 #include "playlist/memory_row_store.h"

@@ -21,7 +21,7 @@
 #include "platform/companion_dialog_win.h"
 #include "platform/modeless_dialog_win.h"
 #include "platform/shell_path_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playlist/bulk_runner_win.h"
 #include "playlist/entry_tags.h"
 #include "playlist/playlist_host.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::settings {
 namespace {

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
-#include "settings/settings_store.h"
+#include "platform/win32_handles_win.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::shell {
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/modeless_dialog_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "resources/shell_dialog_ids.h"
 #include "shell/volume_mixer.h"
 

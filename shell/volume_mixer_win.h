@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "shell/volume_mixer.h"
 
 namespace kestrun::shell {

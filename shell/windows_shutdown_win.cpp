@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/debug_line.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::shell {
 namespace {

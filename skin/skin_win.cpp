@@ -8,7 +8,7 @@
 
 #include "platform/debug_line.h"
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "resources/menu_ids.h"
 #include "settings/player_settings.h"
 #include "skin/skin_layout.h"

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/playback_controller.h"
 #include "playback/playback_view.h"
 #include "skin/seek_track.h"

@@ -16,7 +16,7 @@
 
 #include "app/tests/kestrun_process.h"
 #include "platform/testing/real_input_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "resources/resource_ids.h"
 
 namespace kestrun::testing {

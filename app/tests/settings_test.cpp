@@ -10,7 +10,7 @@
 #include "app/tests/player_window_fixture.h"
 #include "platform/testing/registry_value_win.h"
 #include "resources/menu_ids.h"
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::testing {
 namespace {

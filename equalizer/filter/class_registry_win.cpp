@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::equalizer {
 namespace {

@@ -9,7 +9,7 @@
 #include "equalizer/band_slider.h"
 #include "equalizer/filter/module.h"
 #include "equalizer/filter/property_page_ids.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::equalizer {
 namespace {

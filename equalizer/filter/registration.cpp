@@ -14,7 +14,7 @@
 #include "equalizer/filter/module.h"
 #include "equalizer/filter/property_page.h"
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::equalizer {
 namespace {

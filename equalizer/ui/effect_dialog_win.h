@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "playback/effect_table.h"
+#include "playback/effect_table_win.h"
 
 namespace kestrun::equalizer {
 

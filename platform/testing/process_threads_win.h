@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::testing {
 

@@ -1,4 +1,4 @@
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_view.h"
 

@@ -13,7 +13,7 @@
 #include "platform/testing/temp_dir.h"
 #include "playback/equalizer_loader_win.h"
 #include "playback/media_session_win.h"
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::playback {
 namespace {

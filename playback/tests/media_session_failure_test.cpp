@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/testing/temp_dir.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "playback/media_session_win.h"
 #include "playback/tests/fake_playback.h"
 

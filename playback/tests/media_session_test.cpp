@@ -13,7 +13,7 @@
 #include "platform/testing/real_input_win.h"
 #include "playback/filter_list_win.h"
 #include "playback/tests/session_fixture_win.h"
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 namespace kestrun::testing {
 namespace {

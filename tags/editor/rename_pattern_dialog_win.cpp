@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/modal_guard_win.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 #include "resources/resource_ids.h"
 #include "tags/editor/rename_by_tag.h"
 

@@ -16,7 +16,7 @@
 #include "equalizer/filter/class_registry_win.h"
 #include "equalizer/filter/tests/com_helpers.h"
 #include "platform/testing/temp_dir.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::equalizer::testing {
 namespace {

@@ -1,10 +1,10 @@
-#include "settings/settings_store.h"
+#include "settings/settings_store_win.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "platform/limits.h"
-#include "platform/win32_handles.h"
+#include "platform/win32_handles_win.h"
 
 namespace kestrun::settings {
 namespace {
