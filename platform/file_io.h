@@ -17,19 +17,7 @@
 namespace kestrun::platform {
 
 // The steps of the file layer that tests can make fail.
-enum class FileStep {
-  Open,
-  Size,
-  Read,
-  Write,
-  Seek,
-  Truncate,
-  TempName,
-  Move,
-  Delete,
-  Attributes,
-  Count
-};
+enum class FileStep { Open, Size, Read, Write, Seek, Truncate, TempName, Move, Delete, Attributes, Count };
 
 // Fault injection for tests: FailAt(step, n) makes the n-th call (1-based) of that
 // step from now on fail. Calls are counted per step. Reset() clears everything.

@@ -33,8 +33,7 @@ bool File::Open(const std::string& path, OpenMode mode) {
     disposition = CREATE_ALWAYS;
   }
   if (mode == OpenMode::Read) share |= FILE_SHARE_WRITE;
-  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = h;
   return true;
@@ -92,9 +91,7 @@ bool File::TruncateHere() {
   return SetEndOfFile(static_cast<HANDLE>(handle_)) != 0;
 }
 
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsMissingFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());

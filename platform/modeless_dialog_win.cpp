@@ -50,8 +50,8 @@ ModelessDialog::~ModelessDialog() {
 HWND ModelessDialog::Create(HINSTANCE instance, const char* resource, HWND owner, DialogRouter* router,
                             std::optional<DialogSlot> slot) {
   Destroy();
-  HWND created = CreateDialogParamA(instance, resource, owner, &ModelessDialog::DialogProc,
-                                    reinterpret_cast<LPARAM>(this));
+  HWND created =
+      CreateDialogParamA(instance, resource, owner, &ModelessDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   return Attach(created, router, slot);
 }
 

@@ -60,8 +60,8 @@ class ModelessDialog {
   // and registers it with router in slot when both are given; with a router, the dialog
   // passes on the WM_APPCOMMAND it does not handle. Returns the window or nullptr.
   // A window this object already had is destroyed first.
-  HWND Create(HINSTANCE instance, const char* resource, HWND owner,
-              DialogRouter* router = nullptr, std::optional<DialogSlot> slot = std::nullopt);
+  HWND Create(HINSTANCE instance, const char* resource, HWND owner, DialogRouter* router = nullptr,
+              std::optional<DialogSlot> slot = std::nullopt);
   // The same from a template in memory (CreateDialogIndirectParamA).
   HWND CreateIndirect(HINSTANCE instance, const DLGTEMPLATE* dialog_template, HWND owner,
                       DialogRouter* router = nullptr, std::optional<DialogSlot> slot = std::nullopt);

@@ -12,8 +12,7 @@ namespace kestrun::playback {
 namespace {
 
 // {F3602B3F-0592-48DF-A4CD-674721E7EBEB}
-constexpr GUID kDmoCategoryAudioEffect = {
-    0xF3602B3F, 0x0592, 0x48DF, {0xA4, 0xCD, 0x67, 0x47, 0x21, 0xE7, 0xEB, 0xEB}};
+constexpr GUID kDmoCategoryAudioEffect = {0xF3602B3F, 0x0592, 0x48DF, {0xA4, 0xCD, 0x67, 0x47, 0x21, 0xE7, 0xEB, 0xEB}};
 
 // The ANSI form of name in capacity bytes, cut before a character that would not fit
 // whole (a lead byte never stands alone at the end).
@@ -49,8 +48,7 @@ void FillEffectEntry(EffectEntry& entry, const OfferedEffect& effect) {
 int FillEffectTable(EffectTable& table) {
   for (auto& entry : table) entry = EffectEntry{};
   Microsoft::WRL::ComPtr<IEnumDMO> effects;
-  if (FAILED(DMOEnum(kDmoCategoryAudioEffect, DMO_ENUMF_INCLUDE_KEYED, 0, nullptr, 0, nullptr, &effects)) ||
-      !effects) {
+  if (FAILED(DMOEnum(kDmoCategoryAudioEffect, DMO_ENUMF_INCLUDE_KEYED, 0, nullptr, 0, nullptr, &effects)) || !effects) {
     return 0;
   }
   int filled = 0;

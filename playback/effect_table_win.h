@@ -20,7 +20,7 @@ struct EffectEntry {
   int enabled = 0;
   CLSID clsid{};
   Microsoft::WRL::ComPtr<IBaseFilter> wrapper;
-  char ansiName[kEffectNameCapacity] = {};      // shown in the effect dialog
+  char ansiName[kEffectNameCapacity] = {};     // shown in the effect dialog
   wchar_t wideName[kEffectNameCapacity] = {};  // the wrapper's name in the graph
 
   // A row that no effect filled: shown empty, never inserted.

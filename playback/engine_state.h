@@ -36,8 +36,8 @@ enum PlayMode : int {
 // What every graph is built with; read when a graph is built, so a change takes
 // effect from the next file on.
 struct GraphOptions {
-  bool useCapture = true;   // frame grabber in video graphs
-  bool useWmp71 = false;    // wma, wmv and asf through the Windows Media core
+  bool useCapture = true;  // frame grabber in video graphs
+  bool useWmp71 = false;   // wma, wmv and asf through the Windows Media core
   bool equalizerOn = false;
   bool voiceRemovalOn = false;
   equalizer::BandValues bands = equalizer::FlatBands();

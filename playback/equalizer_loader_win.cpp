@@ -85,8 +85,7 @@ HRESULT EqualizerModule::Create(const std::string& modulePath, IBaseFilter** fil
     module_.reset(LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module_) return HRESULT_FROM_WIN32(GetLastError());
   }
-  const auto getClassObject =
-      reinterpret_cast<GetClassObjectEntry>(GetProcAddress(module_.get(), "DllGetClassObject"));
+  const auto getClassObject = reinterpret_cast<GetClassObjectEntry>(GetProcAddress(module_.get(), "DllGetClassObject"));
   if (getClassObject == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   ComPtr<IClassFactory> factory;
   HRESULT hr = getClassObject(CLSID_Equalizer, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));

@@ -27,8 +27,8 @@ HRESULT ConnectedInfoHeader(ISampleGrabber* grabber, std::vector<std::uint8_t>& 
   HRESULT hr = grabber->GetConnectedMediaType(&type);
   if (FAILED(hr)) return hr;
   hr = S_OK;
-  if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB24 ||
-      type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) || type.pbFormat == nullptr) {
+  if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB24 || type.formattype != FORMAT_VideoInfo ||
+      type.cbFormat < sizeof(VIDEOINFOHEADER) || type.pbFormat == nullptr) {
     hr = VFW_E_INVALIDMEDIATYPE;
   } else {
     const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
@@ -43,8 +43,8 @@ HRESULT ConnectedInfoHeader(ISampleGrabber* grabber, std::vector<std::uint8_t>& 
 
 }  // namespace
 
-HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking,
-                         IMediaEventEx* events, GrabbedFrame& frame) {
+HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking, IMediaEventEx* events,
+                         GrabbedFrame& frame) {
   if (grabber == nullptr || control == nullptr || seeking == nullptr) return E_POINTER;
 
   HRESULT hr = grabber->SetBufferSamples(TRUE);

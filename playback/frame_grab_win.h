@@ -22,7 +22,7 @@ inline constexpr DWORD kGrabCompletionTimeoutMs = 10000;
 // RGB24 video connection (a format it cannot give as RGB); VFW_E_TIMEOUT when the
 // graph does not deliver in time. Without events the run is not waited for. Leaves
 // the grabber in one-shot, buffering mode: the caller switches it back.
-HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking,
-                         IMediaEventEx* events, GrabbedFrame& frame);
+HRESULT GrabCurrentFrame(ISampleGrabber* grabber, IMediaControl* control, IMediaSeeking* seeking, IMediaEventEx* events,
+                         GrabbedFrame& frame);
 
 }  // namespace kestrun::playback

@@ -153,8 +153,8 @@ HRESULT OpenMediaSource(const wchar_t* path, DWORD timeoutMs, ComPtr<IMFMediaSou
 
 // Whether the file is MPEG-4 cut off before its movie box.
 bool IsIsoMediaWithoutMovie(const wchar_t* path) {
-  platform::FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (!file || !GetFileSizeEx(file.get(), &size)) return false;
   const auto read = [&](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
@@ -327,8 +327,8 @@ HRESULT MfMediaReader::SelectVideo() {
   video_.width = static_cast<UINT32>(size >> 32);
   video_.height = static_cast<UINT32>(size & 0xFFFFFFFF);
   // Even sizes only (NV12 halves both), and nothing a frame buffer cannot hold.
-  if (video_.width == 0 || video_.height == 0 || video_.width > 8192 || video_.height > 8192 ||
-      video_.width % 2 != 0 || video_.height % 2 != 0) {
+  if (video_.width == 0 || video_.height == 0 || video_.width > 8192 || video_.height > 8192 || video_.width % 2 != 0 ||
+      video_.height % 2 != 0) {
     return MF_E_INVALIDMEDIATYPE;
   }
   UINT64 rate = 0;

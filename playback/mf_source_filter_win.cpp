@@ -540,8 +540,8 @@ HRESULT MfOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
   // The enumerator keeps the filter (and so the pin and its type) alive.
   ComPtr<IBaseFilter> owner(static_cast<IBaseFilter*>(&filter_));
   const PinType* type = type_.get();
-  *types = new (std::nothrow) ListEnumerator<IEnumMediaTypes, AM_MEDIA_TYPE*>(
-      1, [owner, type](ULONG, AM_MEDIA_TYPE** out) {
+  *types =
+      new (std::nothrow) ListEnumerator<IEnumMediaTypes, AM_MEDIA_TYPE*>(1, [owner, type](ULONG, AM_MEDIA_TYPE** out) {
         auto* copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
         if (copy == nullptr) return E_OUTOFMEMORY;
         const HRESULT hr = type->CopyTo(*copy);
@@ -621,17 +621,29 @@ HRESULT MfOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
   };
   LONGLONG start = filter_.position_;
   switch (currentHow) {
-    case AM_SEEKING_AbsolutePositioning: start = *current; break;
+    case AM_SEEKING_AbsolutePositioning:
+      start = *current;
+      break;
     case AM_SEEKING_RelativePositioning:
-    case AM_SEEKING_IncrementalPositioning: start += *current; break;
-    default: break;
+    case AM_SEEKING_IncrementalPositioning:
+      start += *current;
+      break;
+    default:
+      break;
   }
   LONGLONG end = filter_.segmentStop_;
   switch (stopHow) {
-    case AM_SEEKING_AbsolutePositioning: end = *stop; break;
-    case AM_SEEKING_RelativePositioning: end += *stop; break;
-    case AM_SEEKING_IncrementalPositioning: end = start + *stop; break;
-    default: break;
+    case AM_SEEKING_AbsolutePositioning:
+      end = *stop;
+      break;
+    case AM_SEEKING_RelativePositioning:
+      end += *stop;
+      break;
+    case AM_SEEKING_IncrementalPositioning:
+      end = start + *stop;
+      break;
+    default:
+      break;
   }
   start = clamp(start);
   end = clamp(end);
@@ -696,8 +708,7 @@ HRESULT MfSourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
   const MfStream checked = reader->hasAudio() ? MfStream::Audio : MfStream::Video;
   if (reader->Read(checked, first) != MfMediaReader::ReadResult::Data) return VFW_E_INVALID_FILE_FORMAT;
   if (reader->hasAudio()) {
-    pins_.push_back(
-        std::make_unique<MfOutputPin>(*this, MfStream::Audio, std::make_unique<PinType>(reader->format())));
+    pins_.push_back(std::make_unique<MfOutputPin>(*this, MfStream::Audio, std::make_unique<PinType>(reader->format())));
   }
   if (reader->hasVideo()) {
     const NvFrameFormat& video = reader->videoFormat();
@@ -749,8 +760,8 @@ HRESULT MfSourceFilter::EnumPins(IEnumPins** pins) {
   // The pins exist once a file is loaded; the enumerator keeps the filter alive.
   std::vector<ComPtr<IPin>> list;
   for (const auto& pin : pins_) list.emplace_back(static_cast<IPin*>(pin.get()));
-  *pins = new (std::nothrow) ListEnumerator<IEnumPins, IPin*>(
-      static_cast<ULONG>(list.size()), [list](ULONG index, IPin** out) {
+  *pins = new (std::nothrow)
+      ListEnumerator<IEnumPins, IPin*>(static_cast<ULONG>(list.size()), [list](ULONG index, IPin** out) {
         *out = list[index].Get();
         (*out)->AddRef();
         return S_OK;
@@ -898,15 +909,14 @@ void MfOutputPin::StreamLoop() {
   bool discontinuity = true;
   bool ended = false;
   while (!stopping_) {
-    const bool going = stream_ == MfStream::Audio ? DeliverAudio(discontinuity, ended)
-                                                  : DeliverVideo(discontinuity, ended);
+    const bool going =
+        stream_ == MfStream::Audio ? DeliverAudio(discontinuity, ended) : DeliverVideo(discontinuity, ended);
     if (!going) break;
   }
   if (ended && !stopping_) connected_->EndOfStream();
 }
 
-bool MfOutputPin::Send(IMediaSample* sample, LONGLONG mediaStart, LONGLONG mediaEnd, long bytes,
-                       bool& discontinuity) {
+bool MfOutputPin::Send(IMediaSample* sample, LONGLONG mediaStart, LONGLONG mediaEnd, long bytes, bool& discontinuity) {
   const LONGLONG segmentStart = filter_.segmentStart_;
   const double rate = filter_.rate_;
   REFERENCE_TIME start = static_cast<REFERENCE_TIME>((mediaStart - segmentStart) / rate);

@@ -24,7 +24,6 @@ namespace {
 
 constexpr char kIconName[] = "MY_ICON";
 
-
 }  // namespace
 
 void VideoViewWindow::RegisterDropTarget() {
@@ -145,8 +144,7 @@ void VideoViewWindow::ToggleFullScreen() {
     // Back where and as large as it was before.
     if (placementSaved_) {
       const RECT& r = placementBeforeFullScreen_;
-      SetWindowPos(window(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(window(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
       placementSaved_ = false;
     }
     FitVideo();

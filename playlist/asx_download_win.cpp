@@ -13,8 +13,7 @@ namespace {
 constexpr char kUrlmonLibrary[] = "urlmon.dll";
 constexpr char kDownloadFunction[] = "URLDownloadToFileA";
 
-using DownloadFn = HRESULT(WINAPI*)(void* caller, const char* url, const char* file, DWORD reserved,
-                                    void* callback);
+using DownloadFn = HRESULT(WINAPI*)(void* caller, const char* url, const char* file, DWORD reserved, void* callback);
 
 DownloadFn BindDownload() {
   static const DownloadFn bound = []() -> DownloadFn {

@@ -21,9 +21,7 @@ constexpr char kTempPrefix[] = "qnf";
 // ASX files are small; anything larger than this is not one.
 constexpr std::uint64_t kMaxAsxBytes = 16u << 20;
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
@@ -47,8 +45,7 @@ std::string ToLowerAnsi(std::string_view text) {
 }
 
 // The text between the first opening tag and the first closing tag after it.
-std::string Between(std::string_view text, std::string_view lower, std::string_view open,
-                    std::string_view close) {
+std::string Between(std::string_view text, std::string_view lower, std::string_view open, std::string_view close) {
   const std::size_t at = lower.find(open);
   if (at == std::string_view::npos) return {};
   const std::size_t start = at + open.size();
@@ -135,8 +132,7 @@ int readAsxFile(const char* path, char* reference, char* title, char* author) {
   return 1;
 }
 
-long downloadAndReadAsx(AsxDownloader& downloader, const char* url, char* reference, char* title,
-                        char* author) {
+long downloadAndReadAsx(AsxDownloader& downloader, const char* url, char* reference, char* title, char* author) {
   ClearBuffers(reference, title, author);
   std::string directory;
   std::string temporary;

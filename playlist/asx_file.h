@@ -53,8 +53,7 @@ class AsxDownloader {
 // readAsxFile does and deletes it. Returns 0 on success, else a negative error:
 // the download's own error, or kAsxLocalFailure. No temporary file is left behind
 // in any case; on failure the buffers hold empty texts.
-long downloadAndReadAsx(AsxDownloader& downloader, const char* url, char* reference, char* title,
-                        char* author);
+long downloadAndReadAsx(AsxDownloader& downloader, const char* url, char* reference, char* title, char* author);
 
 #ifdef _WIN32
 // The same through the system's URL download call into the user's temporary folder.

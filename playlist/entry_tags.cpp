@@ -11,9 +11,7 @@
 namespace kestrun::playlist {
 namespace {
 
-std::string CutTag(const std::string& text) {
-  return std::string(platform::CutAnsiText(text, kTagBufferSize - 1));
-}
+std::string CutTag(const std::string& text) { return std::string(platform::CutAnsiText(text, kTagBufferSize - 1)); }
 
 }  // namespace
 

@@ -33,8 +33,7 @@ constexpr char kWriteErrorText[] =
     "\x83\x8a\x83X\x83g(default.m3u)\x82\xf0\x8d\xed\x8f\x9c\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2"
     "\x81\x42";
 // "プレイリスト読込エラー"
-constexpr char kReadErrorText[] =
-    "\x83v\x83\x8c\x83\x43\x83\x8a\x83X\x83g\x93\xc7\x8d\x9e\x83G\x83\x89\x81[";
+constexpr char kReadErrorText[] = "\x83v\x83\x8c\x83\x43\x83\x8a\x83X\x83g\x93\xc7\x8d\x9e\x83G\x83\x89\x81[";
 
 constexpr char kTempPrefix[] = "kpl";
 // Bytes reserved per row before building, as estimates of a row's size.
@@ -148,9 +147,8 @@ WriteOutcome WriteReplacing(const std::string& path, const std::string& bytes) {
 
 // An empty list writes emptyText, or leaves the file alone when there is none.
 template <typename Append>
-SaveResult Save(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors,
-                std::size_t bytesPerRow, Append append, bool stagesAsCaption,
-                std::string_view emptyText = {}) {
+SaveResult Save(const RowStore& rows, const std::string& path, PlaylistFileErrors& errors, std::size_t bytesPerRow,
+                Append append, bool stagesAsCaption, std::string_view emptyText = {}) {
   const int count = rows.RowCount();
   if (count == 0 && emptyText.empty()) return SaveResult::EmptyList;
   const char* stage = kStageReserve;
@@ -185,8 +183,9 @@ PlaylistEntry ParseInfoLine(std::string_view line) {
   line.remove_prefix(kInfoTag.size());
   const std::size_t comma = line.find(',');
   const std::string_view seconds = line.substr(0, std::min(comma, kMaxSecondsField));
-  const std::string_view name =
-      comma == std::string_view::npos ? std::string_view() : platform::CutAnsiText(line.substr(comma + 1), kMaxInfoName);
+  const std::string_view name = comma == std::string_view::npos
+                                    ? std::string_view()
+                                    : platform::CutAnsiText(line.substr(comma + 1), kMaxInfoName);
   PlaylistEntry entry;
   entry.length = FormatLength(LeadingNumber(seconds));
   const std::size_t separator = name.find(kArtistSeparator);

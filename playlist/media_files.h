@@ -13,9 +13,9 @@ namespace kestrun::playlist {
 // DirectShow types, then the FLAC, MP4/AAC and Ogg types that current Windows
 // decodes through Media Foundation.
 inline constexpr std::string_view kMediaExtensions[] = {
-    ".mp3", ".wav", ".wma", ".mid", ".mpa", ".mp2",  ".snd", ".au",  ".aif", ".aiff", ".midi",
-    ".rmi", ".cda", ".avi", ".qt",  ".mov", ".mpg",  ".mpeg", ".m1v", ".wmv", ".asf",
-    ".flac", ".m4a", ".m4b", ".mp4", ".aac", ".opus", ".ogg", ".oga"};
+    ".mp3",  ".wav",  ".wma", ".mid", ".mpa", ".mp2", ".snd",  ".au",   ".aif", ".aiff",
+    ".midi", ".rmi",  ".cda", ".avi", ".qt",  ".mov", ".mpg",  ".mpeg", ".m1v", ".wmv",
+    ".asf",  ".flac", ".m4a", ".m4b", ".mp4", ".aac", ".opus", ".ogg",  ".oga"};
 
 // True when the file name's extension (double-byte aware, case-insensitive) is one
 // of kMediaExtensions.

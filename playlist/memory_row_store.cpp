@@ -13,10 +13,14 @@ namespace {
 template <typename Entry>
 auto& CellOf(Entry& entry, Column column) {
   switch (column) {
-    case Column::Path: return entry.path;
-    case Column::Title: return entry.title;
-    case Column::Artist: return entry.artist;
-    case Column::Length: break;
+    case Column::Path:
+      return entry.path;
+    case Column::Title:
+      return entry.title;
+    case Column::Artist:
+      return entry.artist;
+    case Column::Length:
+      break;
   }
   return entry.length;
 }

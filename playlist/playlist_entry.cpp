@@ -21,8 +21,7 @@ std::string entryDisplayName(std::string_view path, std::string_view title, std:
   return name;
 }
 
-void entryDisplayName(const char* path, const char* title, const char* artist, char* out,
-                      std::size_t outSize) {
+void entryDisplayName(const char* path, const char* title, const char* artist, char* out, std::size_t outSize) {
   const auto view = [](const char* text) { return text ? std::string_view(text) : std::string_view(); };
   platform::CopyToBuffer(entryDisplayName(view(path), view(title), view(artist)), out, outSize);
 }

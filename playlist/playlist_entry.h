@@ -40,8 +40,7 @@ std::string entryDisplayName(std::string_view path, std::string_view title, std:
 
 // The same into a caller's buffer of outSize bytes (cut to fit, always
 // terminated). Null texts count as empty.
-void entryDisplayName(const char* path, const char* title, const char* artist, char* out,
-                      std::size_t outSize);
+void entryDisplayName(const char* path, const char* title, const char* artist, char* out, std::size_t outSize);
 
 // "%02d:%02d" of seconds / 60 and seconds % 60; negative values count as 0.
 std::string FormatLength(long long seconds);

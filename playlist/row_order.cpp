@@ -159,8 +159,7 @@ bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllo
   if (std::find(snapshot.begin(), snapshot.end(), targetRow) != snapshot.end()) return false;
   // Rows may have been removed while the drag ran; a snapshot that no longer
   // matches the list would move the wrong rows.
-  if (!std::is_sorted(snapshot.begin(), snapshot.end()) || snapshot.front() < 0 ||
-      snapshot.back() >= rows.RowCount() ||
+  if (!std::is_sorted(snapshot.begin(), snapshot.end()) || snapshot.front() < 0 || snapshot.back() >= rows.RowCount() ||
       std::adjacent_find(snapshot.begin(), snapshot.end()) != snapshot.end()) {
     return false;
   }
@@ -207,8 +206,7 @@ bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllo
   return true;
 }
 
-DragZone ClassifyDragPosition(int x, int y, int clientLeft, int clientTop, int clientRight,
-                              int clientBottom) {
+DragZone ClassifyDragPosition(int x, int y, int clientLeft, int clientTop, int clientRight, int clientBottom) {
   if (x < clientLeft || x > clientRight) return DragZone::Outside;
   const int top = clientTop + kDropZoneTopInset;
   const int bottom = top + (clientBottom - clientTop) - kDropZoneHeightCut;

@@ -65,8 +65,7 @@ bool beginRowDrag(RowDrag& drag, const RowStore& rows, int startRow);
 // their keys; the rows between keep their order. Returns whether rows moved. The drag
 // is over afterwards in every case. Each index in `followed` (the list's focus and
 // selection anchor, which the list keeps by index) is carried along with its row.
-bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed,
-                     std::span<int> followed = {});
+bool dropDraggedRows(RowStore& rows, RowDrag& drag, int targetRow, bool dropAllowed, std::span<int> followed = {});
 
 // Ends the drag without moving anything (mouse capture lost).
 void cancelRowDrag(RowDrag& drag);
@@ -77,7 +76,6 @@ void cancelRowDrag(RowDrag& drag);
 // scroll the list), or anywhere else.
 enum class DragZone { Drop, ScrollDown, ScrollUp, Outside };
 inline constexpr int kDragScrollPixels = 8;
-DragZone ClassifyDragPosition(int x, int y, int clientLeft, int clientTop, int clientRight,
-                              int clientBottom);
+DragZone ClassifyDragPosition(int x, int y, int clientLeft, int clientTop, int clientRight, int clientBottom);
 
 }  // namespace kestrun::playlist

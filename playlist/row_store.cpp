@@ -120,7 +120,9 @@ std::vector<int> SelectedRows(const RowStore& rows) {
 
 namespace {
 
-unsigned char AsciiLower(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c; }
+unsigned char AsciiLower(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
 
 }  // namespace
 

@@ -92,8 +92,7 @@ std::vector<int> SelectedRows(const RowStore& rows);
 // the rows before it when `wrap` is set) whose path starts with `prefix` (or, when
 // `wholeText`, is exactly it), single-byte letters compared without case; -1 when
 // no row does. A start outside the list counts as row 0.
-int FindRowByPathPrefix(const RowStore& rows, std::string_view prefix, int start, bool wrap,
-                        bool wholeText = false);
+int FindRowByPathPrefix(const RowStore& rows, std::string_view prefix, int start, bool wrap, bool wholeText = false);
 // The comparison it uses, for texts in the system code page (isLead tells lead bytes).
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix,
                             platform::LeadByteTest isLead = platform::IsLeadByte);

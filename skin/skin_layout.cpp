@@ -5,7 +5,7 @@
 namespace kestrun::skin {
 namespace {
 
-constexpr int kButtonIds[kButtonCount] = {IDC_PREVIOUS_BUTTON, IDC_PLAY_BUTTON, IDC_PAUSE_BUTTON, IDC_STOP_BUTTON,
+constexpr int kButtonIds[kButtonCount] = {IDC_PREVIOUS_BUTTON, IDC_PLAY_BUTTON, IDC_PAUSE_BUTTON,   IDC_STOP_BUTTON,
                                           IDC_NEXT_BUTTON,     IDC_OPEN_BUTTON, IDC_PLAYLIST_BUTTON};
 constexpr int kButtonLeft = 41;
 constexpr int kButtonSpacing = 28;
@@ -18,15 +18,9 @@ std::array<SkinElement, kElementCount> BuildElements() {
   std::array<SkinElement, kElementCount> elements{};
   for (int i = 0; i < kButtonCount; ++i) {
     const Point source = ButtonSource(i);
-    elements[i] = {kButtonIds[i],
-                   kButtonLeft + kButtonSpacing * i,
-                   kButtonTop,
-                   kButtonWidth,
-                   kButtonHeight,
-                   source.x,
-                   source.y,
-                   source.x,
-                   source.y + kPressedOffset};
+    elements[i] = {
+        kButtonIds[i], kButtonLeft + kButtonSpacing * i, kButtonTop, kButtonWidth, kButtonHeight, source.x, source.y,
+        source.x,      source.y + kPressedOffset};
   }
   elements[7] = {IDC_MINIMIZE_BUTTON, 261, 7, 11, 11, 340, 42, 340, 42};
   elements[8] = {IDC_EXIT_BUTTON, 279, 7, 11, 11, 340, 53, 340, 53};

@@ -33,8 +33,8 @@ inline constexpr int kVolumeTop = 17;
 inline constexpr int kVolumeBottom = 66;
 
 struct SkinElement {
-  int id;       // control id
-  int x;        // placement on the face
+  int id;  // control id
+  int x;   // placement on the face
   int y;
   int width;
   int height;

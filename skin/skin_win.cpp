@@ -40,8 +40,8 @@ platform::GdiObject ZoomedBitmap(HBITMAP bitmap, int zoom) {
     platform::WindowDc screen(nullptr);
     if (!screen) return {};
     // The bitmap may not be selected into a surface while its bits are read.
-    if (GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,
-                  DIB_RGB_COLORS) != info.bmHeight) {
+    if (GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format, DIB_RGB_COLORS) !=
+        info.bmHeight) {
       return {};
     }
   }

@@ -19,8 +19,8 @@ constexpr int kTimeFontHeight = 13;
 constexpr int kTimeTextHeight = 12;
 
 HFONT CreateTimeFont(const char* face, int zoom) {
-  return CreateFontA(ZoomUp(kTimeFontHeight, zoom), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, face);
+  return CreateFontA(ZoomUp(kTimeFontHeight, zoom), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, face);
 }
 
 // Whether dc, with font selected, really uses the face asked for.
@@ -319,7 +319,7 @@ LRESULT CALLBACK SkinnedControls::TimeProc(HWND window, UINT message, WPARAM wPa
       // The static control would paint the new text at once on its dialog brush,
       // and the skin only afterwards: store the text alone and let WM_PAINT draw it.
       const LRESULT stored = IsWindowUnicode(window) ? DefWindowProcW(window, message, wParam, lParam)
-                                                      : DefWindowProcA(window, message, wParam, lParam);
+                                                     : DefWindowProcA(window, message, wParam, lParam);
       InvalidateRect(window, nullptr, FALSE);
       return stored;
     }

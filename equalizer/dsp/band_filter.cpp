@@ -55,10 +55,8 @@ void BandFilter::Configure(float samplingPeriod, float centre, float quality, fl
   // Scale so that the magnitude of the stored section at the centre is the gain.
   const double cosTheta = std::cos(omegaT);
   const double sinTheta = std::sin(omegaT);
-  const double poleMagnitude =
-      std::sqrt(Square((double{a2_} + 1.0) * cosTheta + a1_) + Square((1.0 - a2_) * sinTheta));
-  const double zeroMagnitude =
-      std::sqrt(Square((double{b2_} + 1.0) * cosTheta + b1_) + Square((1.0 - b2_) * sinTheta));
+  const double poleMagnitude = std::sqrt(Square((double{a2_} + 1.0) * cosTheta + a1_) + Square((1.0 - a2_) * sinTheta));
+  const double zeroMagnitude = std::sqrt(Square((double{b2_} + 1.0) * cosTheta + b1_) + Square((1.0 - b2_) * sinTheta));
   g_ = static_cast<float>(gain * poleMagnitude / zeroMagnitude);
 }
 

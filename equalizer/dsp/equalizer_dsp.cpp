@@ -9,9 +9,9 @@
 
 namespace kestrun::equalizer {
 
-const std::array<float, kBandCount> BandCentreFrequencies = {
-    24.8f,   39.4f,   62.5f,   99.2f,   157.5f,  250.0f,   396.9f,  630.0f,
-    1000.0f, 1587.4f, 2519.8f, 4000.0f, 6349.6f, 10079.3f, 15999.9f};
+const std::array<float, kBandCount> BandCentreFrequencies = {24.8f,   39.4f,   62.5f,   99.2f,    157.5f,
+                                                             250.0f,  396.9f,  630.0f,  1000.0f,  1587.4f,
+                                                             2519.8f, 4000.0f, 6349.6f, 10079.3f, 15999.9f};
 
 namespace {
 
@@ -67,8 +67,7 @@ bool AllZero(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 float BandGain(int bandValue) {
-  const double exponent =
-      static_cast<double>(bandValue - kBandValueFlat) * kDecibelsPerStep * kAmplitudePerDecibel;
+  const double exponent = static_cast<double>(bandValue - kBandValueFlat) * kDecibelsPerStep * kAmplitudePerDecibel;
   return static_cast<float>(std::pow(10.0, exponent));
 }
 
@@ -120,9 +119,7 @@ const char* DspPathName(DspPath path) {
 
 SectionBanks::SectionBanks() : path_(WidestDspPath()) {}
 
-void SectionBanks::SetPath(DspPath path) {
-  path_ = IsDspPathSupported(path) ? path : DspPath::Plain;
-}
+void SectionBanks::SetPath(DspPath path) { path_ = IsDspPathSupported(path) ? path : DspPath::Plain; }
 
 // ---------------------------------------------------------------------------
 // Configuration
@@ -209,8 +206,7 @@ double RoundedStep(const detail::LaneSet& s, int lane, double x0) {
   if (std::fabs(exact) >= detail::kFloatMinNormal) {
     return static_cast<float>(exact);
   }
-  const double magnitude =
-      (std::fabs(exact) + detail::kSubnormalRounder) - detail::kSubnormalRounder;
+  const double magnitude = (std::fabs(exact) + detail::kSubnormalRounder) - detail::kSubnormalRounder;
   return std::copysign(magnitude, exact);
 }
 
@@ -287,8 +283,7 @@ void EqualizeVector(SectionBanks& banks, DspPath path, std::uint8_t* data, long 
 
 }  // namespace
 
-void EqualizeSample(SectionBanks& banks, std::uint8_t* data, long length, int bytesPerSample,
-                    int blockAlign) {
+void EqualizeSample(SectionBanks& banks, std::uint8_t* data, long length, int bytesPerSample, int blockAlign) {
   if (data == nullptr || !IsStereo16(bytesPerSample, blockAlign) || length <= 0) {
     return;
   }
@@ -347,10 +342,8 @@ void RemoveVoice(std::uint8_t* data, long length, int bytesPerSample, int blockA
   for (long at = 0; at + kStereoBlockAlign16 <= length; at += kStereoBlockAlign16) {
     const std::int32_t left = detail::ReadSample(data + at);
     const std::int32_t right = detail::ReadSample(data + at + 2);
-    detail::WriteSample(data + at,
-                        static_cast<std::int16_t>(std::clamp(right - left, -32768, 32767)));
-    detail::WriteSample(data + at + 2,
-                        static_cast<std::int16_t>(std::clamp(left - right, -32768, 32767)));
+    detail::WriteSample(data + at, static_cast<std::int16_t>(std::clamp(right - left, -32768, 32767)));
+    detail::WriteSample(data + at + 2, static_cast<std::int16_t>(std::clamp(left - right, -32768, 32767)));
   }
 }
 

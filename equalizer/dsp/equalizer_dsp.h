@@ -76,8 +76,7 @@ void RecomputeBands(SectionBanks& banks, const int* bandValues);
 // The equalizer pass over interleaved PCM, in place. Works only on 16-bit stereo
 // (bytesPerSample 2, blockAlign 4) and leaves anything else untouched, as it does
 // a buffer of fewer than two frames. Samples of -32768 come out as -32767.
-void EqualizeSample(SectionBanks& banks, std::uint8_t* data, long length, int bytesPerSample,
-                    int blockAlign);
+void EqualizeSample(SectionBanks& banks, std::uint8_t* data, long length, int bytesPerSample, int blockAlign);
 
 // The voice-removal pass, in place: left becomes R - L and right L - R, clamped to
 // 16 bits. 16-bit stereo only; anything else is left untouched.

@@ -25,8 +25,8 @@ struct Avx2 {
     const Reg magnitude = _mm256_andnot_pd(signBit, r);
     const Reg tiny = _mm256_cmp_pd(magnitude, _mm256_set1_pd(kFloatMinNormal), _CMP_LT_OQ);
     const Reg quantum = _mm256_set1_pd(kSubnormalRounder);
-    const Reg small = _mm256_or_pd(_mm256_sub_pd(_mm256_add_pd(magnitude, quantum), quantum),
-                                   _mm256_and_pd(signBit, r));
+    const Reg small =
+        _mm256_or_pd(_mm256_sub_pd(_mm256_add_pd(magnitude, quantum), quantum), _mm256_and_pd(signBit, r));
     return _mm256_blendv_pd(RoundToFloat(r), small, tiny);
   }
   static Reg ShiftIn(Reg prev, Reg cur) {
@@ -35,9 +35,9 @@ struct Avx2 {
     return _mm256_shuffle_pd(middle, cur, 0x5);
   }
   static Reg Select(unsigned bits, Reg a, Reg b) {
-    const Reg mask = _mm256_castsi256_pd(_mm256_set_epi64x(
-        -static_cast<long long>((bits >> 3) & 1), -static_cast<long long>((bits >> 2) & 1),
-        -static_cast<long long>((bits >> 1) & 1), -static_cast<long long>(bits & 1)));
+    const Reg mask = _mm256_castsi256_pd(
+        _mm256_set_epi64x(-static_cast<long long>((bits >> 3) & 1), -static_cast<long long>((bits >> 2) & 1),
+                          -static_cast<long long>((bits >> 1) & 1), -static_cast<long long>(bits & 1)));
     return _mm256_blendv_pd(b, a, mask);
   }
 };

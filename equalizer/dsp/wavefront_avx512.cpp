@@ -25,23 +25,17 @@ struct Avx512 {
     const __m512i signBit = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
     const __m512i bits = _mm512_castpd_si512(r);
     const Reg magnitude = _mm512_castsi512_pd(_mm512_andnot_si512(signBit, bits));
-    const __mmask8 tiny =
-        _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(kFloatMinNormal), _CMP_LT_OQ);
+    const __mmask8 tiny = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(kFloatMinNormal), _CMP_LT_OQ);
     const Reg quantum = _mm512_set1_pd(kSubnormalRounder);
-    const __m512i rounded =
-        _mm512_castpd_si512(_mm512_sub_pd(_mm512_add_pd(magnitude, quantum), quantum));
-    const Reg small =
-        _mm512_castsi512_pd(_mm512_or_si512(rounded, _mm512_and_si512(signBit, bits)));
+    const __m512i rounded = _mm512_castpd_si512(_mm512_sub_pd(_mm512_add_pd(magnitude, quantum), quantum));
+    const Reg small = _mm512_castsi512_pd(_mm512_or_si512(rounded, _mm512_and_si512(signBit, bits)));
     return _mm512_mask_blend_pd(tiny, RoundToFloat(r), small);
   }
   static Reg ShiftIn(Reg prev, Reg cur) {
     // The 16-lane concatenation cur:prev moved down by seven lanes.
-    return _mm512_castsi512_pd(
-        _mm512_alignr_epi64(_mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
+    return _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
   }
-  static Reg Select(unsigned bits, Reg a, Reg b) {
-    return _mm512_mask_blend_pd(static_cast<__mmask8>(bits), b, a);
-  }
+  static Reg Select(unsigned bits, Reg a, Reg b) { return _mm512_mask_blend_pd(static_cast<__mmask8>(bits), b, a); }
 };
 
 }  // namespace

@@ -88,8 +88,7 @@ class Wavefront {
     Reg y0[kVectors];
     for (int i = 0; i < kVectors; ++i) {
       // g * (x0 + b1 x1 + b2 x2) - (a1 y1 + a2 y2), in this order.
-      const Reg zeros =
-          Isa::Add(Isa::Add(x0[i], Isa::Mul(b1_[i], x1_[i])), Isa::Mul(b2_[i], x2_[i]));
+      const Reg zeros = Isa::Add(Isa::Add(x0[i], Isa::Mul(b1_[i], x1_[i])), Isa::Mul(b2_[i], x2_[i]));
       const Reg poles = Isa::Add(Isa::Mul(a1_[i], y1_[i]), Isa::Mul(a2_[i], y2_[i]));
       const Reg exact = Isa::Sub(Isa::Mul(g_[i], zeros), poles);
       if constexpr (kQuiet) {

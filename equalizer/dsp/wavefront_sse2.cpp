@@ -24,14 +24,13 @@ struct Sse2 {
     const Reg magnitude = _mm_andnot_pd(signBit, r);
     const Reg tiny = _mm_cmplt_pd(magnitude, _mm_set1_pd(kFloatMinNormal));
     const Reg quantum = _mm_set1_pd(kSubnormalRounder);
-    const Reg small =
-        _mm_or_pd(_mm_sub_pd(_mm_add_pd(magnitude, quantum), quantum), _mm_and_pd(signBit, r));
+    const Reg small = _mm_or_pd(_mm_sub_pd(_mm_add_pd(magnitude, quantum), quantum), _mm_and_pd(signBit, r));
     return _mm_or_pd(_mm_and_pd(tiny, small), _mm_andnot_pd(tiny, RoundToFloat(r)));
   }
   static Reg ShiftIn(Reg prev, Reg cur) { return _mm_shuffle_pd(prev, cur, 1); }
   static Reg Select(unsigned bits, Reg a, Reg b) {
-    const Reg mask = _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bits >> 1) & 1),
-                                                     -static_cast<long long>(bits & 1)));
+    const Reg mask =
+        _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bits >> 1) & 1), -static_cast<long long>(bits & 1)));
     return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
   }
 };

@@ -22,8 +22,7 @@ inline std::wstring ClassText(REFCLSID classId) {
 }
 
 // The category every ordinary DirectShow filter is listed in, as a key path.
-inline constexpr wchar_t kFilterCategoryInstanceKey[] =
-    L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\";
+inline constexpr wchar_t kFilterCategoryInstanceKey[] = L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\";
 
 // The user's class root of this module's own bitness, below HKEY_CURRENT_USER. A
 // 32-bit module on 64-bit Windows registers in the user's 32-bit view
@@ -51,8 +50,8 @@ class Win32ClassRegistry final : public ClassRegistry {
   // The machine's classes are left to the system's own redirection (the mapper
   // writes there too); the user's are opened as UserClassesKeyPath says.
   REGSAM View(ClassScope scope) const { return scope == ClassScope::Machine ? 0 : kUserClassesAccess; }
-  RegistrationResult SetBinary(ClassScope scope, const std::wstring& keyPath, const wchar_t* name,
-                               const BYTE* data, DWORD size);
+  RegistrationResult SetBinary(ClassScope scope, const std::wstring& keyPath, const wchar_t* name, const BYTE* data,
+                               DWORD size);
 
   HKEY machineRoot_;
   HKEY userRoot_;

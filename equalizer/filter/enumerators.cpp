@@ -99,8 +99,7 @@ HRESULT CreatePinEnumerator(std::vector<ComPtr<IPin>> pins, IEnumPins** out) {
 }
 
 HRESULT CreateMediaTypeEnumerator(std::vector<MediaType> types, IEnumMediaTypes** out) {
-  using Enumerator =
-      SnapshotEnumerator<IEnumMediaTypes, MediaType, AM_MEDIA_TYPE*, MediaTypeTraits>;
+  using Enumerator = SnapshotEnumerator<IEnumMediaTypes, MediaType, AM_MEDIA_TYPE*, MediaTypeTraits>;
   return Create<Enumerator>(std::move(types), out);
 }
 

@@ -57,8 +57,7 @@ HRESULT ReadNumber(IStream* stream, int* value) {
 
 }  // namespace
 
-const FilterSetup kEqualizerSetup = {&CLSID_Equalizer, kEqualizerFilterName, MERIT_DO_NOT_USE,
-                                     2, kPins};
+const FilterSetup kEqualizerSetup = {&CLSID_Equalizer, kEqualizerFilterName, MERIT_DO_NOT_USE, 2, kPins};
 
 HRESULT CEqualizer::Create(IUnknown* outer, IUnknown** inner) {
   *inner = nullptr;
@@ -71,8 +70,7 @@ HRESULT CEqualizer::Create(IUnknown* outer, IUnknown** inner) {
   return S_OK;
 }
 
-CEqualizer::CEqualizer(IUnknown* outer)
-    : InPlaceTransformFilter(outer, CLSID_Equalizer, &kEqualizerSetup) {
+CEqualizer::CEqualizer(IUnknown* outer) : InPlaceTransformFilter(outer, CLSID_Equalizer, &kEqualizerSetup) {
   std::fill(std::begin(bands_), std::end(bands_), kBandValueFlat);
   ModuleObjectCreated();
 }
@@ -80,12 +78,12 @@ CEqualizer::CEqualizer(IUnknown* outer)
 CEqualizer::~CEqualizer() { ModuleObjectDestroyed(); }
 
 HRESULT CEqualizer::NonDelegatingQueryInterface(REFIID iid, void** out) {
-  const HRESULT own = platform::QueryInterfaceFrom(
-      iid, out,
-      {{&IID_IEqualizer, static_cast<IEqualizer*>(this)},
-       {&IID_IPersistStream, static_cast<IPersistStream*>(this)},
-       {&IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages*>(this)},
-       {&IID_IEqualizerSwitches, static_cast<IEqualizerSwitches*>(this)}});
+  const HRESULT own =
+      platform::QueryInterfaceFrom(iid, out,
+                                   {{&IID_IEqualizer, static_cast<IEqualizer*>(this)},
+                                    {&IID_IPersistStream, static_cast<IPersistStream*>(this)},
+                                    {&IID_ISpecifyPropertyPages, static_cast<ISpecifyPropertyPages*>(this)},
+                                    {&IID_IEqualizerSwitches, static_cast<IEqualizerSwitches*>(this)}});
   if (own != E_NOINTERFACE) return own;
   return InPlaceTransformFilter::NonDelegatingQueryInterface(iid, out);
 }
@@ -163,8 +161,8 @@ HRESULT CEqualizer::EnableVoiceRemoval(BOOL enable) {
 
 HRESULT CEqualizer::CheckInputType(const AM_MEDIA_TYPE& type) {
   // A PCM format block may be the 16-byte PCMWAVEFORMAT without cbSize.
-  if (type.majortype != MEDIATYPE_Audio || type.formattype != FORMAT_WaveFormatEx ||
-      type.pbFormat == nullptr || type.cbFormat < sizeof(PCMWAVEFORMAT)) {
+  if (type.majortype != MEDIATYPE_Audio || type.formattype != FORMAT_WaveFormatEx || type.pbFormat == nullptr ||
+      type.cbFormat < sizeof(PCMWAVEFORMAT)) {
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
   const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);

@@ -37,9 +37,7 @@ class CEqualizer final : public InPlaceTransformFilter,
   explicit CEqualizer(IUnknown* outer);
   ~CEqualizer() override;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return outer_->QueryInterface(iid, out);
-  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return outer_->QueryInterface(iid, out); }
   ULONG STDMETHODCALLTYPE AddRef() override { return outer_->AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return outer_->Release(); }
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** out) override;

@@ -29,8 +29,7 @@ REGFILTER2 VersionOneRecord(const FilterSetup& setup) {
 }
 
 bool IsNotFound(HRESULT hr) {
-  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-         hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
 HRESULT RegisterWithMapper2(IFilterMapper2* mapper, const FilterSetup& setup, bool add) {
@@ -59,8 +58,8 @@ HRESULT RegisterWithMapper(IFilterMapper* mapper, const FilterSetup& setup, bool
   hr = mapper->RegisterFilter(*setup.clsid, setup.name, setup.merit);
   for (ULONG i = 0; SUCCEEDED(hr) && i < setup.pinCount; ++i) {
     const REGFILTERPINS& pin = setup.pins[i];
-    hr = mapper->RegisterPin(*setup.clsid, pin.strName, pin.bRendered, pin.bOutput, pin.bZero,
-                             pin.bMany, *pin.clsConnectsToFilter, pin.strConnectsToPin);
+    hr = mapper->RegisterPin(*setup.clsid, pin.strName, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
+                             *pin.clsConnectsToFilter, pin.strConnectsToPin);
     for (UINT t = 0; SUCCEEDED(hr) && t < pin.nMediaTypes; ++t) {
       hr = mapper->RegisterPinType(*setup.clsid, pin.strName, *pin.lpMediaType[t].clsMajorType,
                                    *pin.lpMediaType[t].clsMinorType);
@@ -76,8 +75,7 @@ HRESULT RegisterWithMapper(IFilterMapper* mapper, const FilterSetup& setup, bool
 
 HRESULT RegisterFilterSetup(const FilterSetup& setup, bool add) {
   ComPtr<IFilterMapper2> mapper2;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&mapper2));
+  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mapper2));
   if (SUCCEEDED(hr)) {
     return RegisterWithMapper2(mapper2.Get(), setup, add);
   }

@@ -77,9 +77,8 @@ bool MediaTypeMatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE
     if (partial.formattype != candidate.formattype || partial.cbFormat != candidate.cbFormat) {
       return false;
     }
-    if (partial.cbFormat != 0 &&
-        (partial.pbFormat == nullptr || candidate.pbFormat == nullptr ||
-         std::memcmp(partial.pbFormat, candidate.pbFormat, partial.cbFormat) != 0)) {
+    if (partial.cbFormat != 0 && (partial.pbFormat == nullptr || candidate.pbFormat == nullptr ||
+                                  std::memcmp(partial.pbFormat, candidate.pbFormat, partial.cbFormat) != 0)) {
       return false;
     }
   }

@@ -17,10 +17,10 @@ namespace {
 constexpr wchar_t kPageTemplate[] = L"IDD_EQUALIZER_PAGE";
 constexpr wchar_t kPageTitle[] = L"イコライザ";
 
-constexpr int kSliderIds[kEqualizerBandCount] = {
-    IDC_PAGE_BAND_1,  IDC_PAGE_BAND_2,  IDC_PAGE_BAND_3,  IDC_PAGE_BAND_4,  IDC_PAGE_BAND_5,
-    IDC_PAGE_BAND_6,  IDC_PAGE_BAND_7,  IDC_PAGE_BAND_8,  IDC_PAGE_BAND_9,  IDC_PAGE_BAND_10,
-    IDC_PAGE_BAND_11, IDC_PAGE_BAND_12, IDC_PAGE_BAND_13, IDC_PAGE_BAND_14, IDC_PAGE_BAND_15};
+constexpr int kSliderIds[kEqualizerBandCount] = {IDC_PAGE_BAND_1,  IDC_PAGE_BAND_2,  IDC_PAGE_BAND_3,  IDC_PAGE_BAND_4,
+                                                 IDC_PAGE_BAND_5,  IDC_PAGE_BAND_6,  IDC_PAGE_BAND_7,  IDC_PAGE_BAND_8,
+                                                 IDC_PAGE_BAND_9,  IDC_PAGE_BAND_10, IDC_PAGE_BAND_11, IDC_PAGE_BAND_12,
+                                                 IDC_PAGE_BAND_13, IDC_PAGE_BAND_14, IDC_PAGE_BAND_15};
 
 INT_PTR CALLBACK MeasureProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
@@ -84,8 +84,7 @@ HRESULT EqualizerPropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
   // The sliders are trackbars; a host that never loaded the common controls gets them here.
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  HWND created = CreateDialogParamW(ModuleHandle(), kPageTemplate, parent, &DialogProc,
-                                    reinterpret_cast<LPARAM>(this));
+  HWND created = CreateDialogParamW(ModuleHandle(), kPageTemplate, parent, &DialogProc, reinterpret_cast<LPARAM>(this));
   if (created == nullptr) return E_OUTOFMEMORY;
   Move(rect);
   return S_OK;
@@ -174,8 +173,7 @@ void EqualizerPropertyPage::LayOut(int width) {
     }
   }
   const int levelWidth = naturalWidth_ - levelColumn;
-  const double bandScale =
-      levelColumn > 0 ? std::max(0.0, static_cast<double>(width - levelWidth)) / levelColumn : 1.0;
+  const double bandScale = levelColumn > 0 ? std::max(0.0, static_cast<double>(width - levelWidth)) / levelColumn : 1.0;
   // Band labels that no longer fit their narrower places give up every second one
   // (25, 63, 160 ... 16K stay), which then takes twice the room.
   LONG firstLeft = 0;
@@ -234,8 +232,8 @@ void EqualizerPropertyPage::ShowFilterState() {
   if (control_) {
     control_->GetBands(bands);
     Microsoft::WRL::ComPtr<IEqualizerSwitches> switches;
-    if (SUCCEEDED(control_->QueryInterface(IID_IEqualizerSwitches,
-                                           reinterpret_cast<void**>(switches.GetAddressOf())))) {
+    if (SUCCEEDED(
+            control_->QueryInterface(IID_IEqualizerSwitches, reinterpret_cast<void**>(switches.GetAddressOf())))) {
       switches->GetSwitches(&equalizerOn, &voiceRemovalOn);
     }
   }

@@ -71,7 +71,6 @@ class EqualizerPropertyPage final : public platform::ComObject<IPropertyPage> {
   // right edge; the switches and the reset button keep their size at the left.
   void LayOut(int width);
 
-
   Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
   Microsoft::WRL::ComPtr<IEqualizer> control_;
   HWND window_ = nullptr;

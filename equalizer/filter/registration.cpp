@@ -28,8 +28,8 @@ HRESULT FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_F
 // the writes through it are refused as they would be on the key itself.
 LONG OpenClassRoot(HKEY parent, const wchar_t* path, REGSAM view, platform::RegistryKey& key) {
   HKEY opened = nullptr;
-  LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | view,
-                               nullptr, &opened, nullptr);
+  LONG error = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | view, nullptr,
+                               &opened, nullptr);
   if (error == ERROR_ACCESS_DENIED) error = RegOpenKeyExW(parent, path, 0, KEY_READ | view, &opened);
   key.reset(opened);
   return error;

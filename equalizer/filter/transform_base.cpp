@@ -30,8 +30,7 @@ void CopyName(const std::wstring& name, wchar_t* out, size_t capacity) {
 // Bytes of one frame of an audio type, so a copied sample is never split inside a
 // frame; 1 when the format does not say.
 long FrameBytes(const AM_MEDIA_TYPE& type) {
-  if (type.formattype == FORMAT_WaveFormatEx && type.cbFormat >= sizeof(WAVEFORMATEX) &&
-      type.pbFormat != nullptr) {
+  if (type.formattype == FORMAT_WaveFormatEx && type.cbFormat >= sizeof(WAVEFORMATEX) && type.pbFormat != nullptr) {
     const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
     return format->nBlockAlign > 0 ? format->nBlockAlign : 1;
   }
@@ -43,15 +42,14 @@ long FrameBytes(const AM_MEDIA_TYPE& type) {
 // ---------------------------------------------------------------------------------
 // TransformPin
 
-TransformPin::TransformPin(InPlaceTransformFilter* filter, PIN_DIRECTION direction,
-                           const wchar_t* name)
+TransformPin::TransformPin(InPlaceTransformFilter* filter, PIN_DIRECTION direction, const wchar_t* name)
     : filter_(filter), direction_(direction), name_(name) {}
 
 TransformPin::~TransformPin() = default;
 
 HRESULT TransformPin::QueryInterface(REFIID iid, void** out) {
-  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
-                                                 {&IID_IPin, static_cast<IPin*>(this)}});
+  return platform::QueryInterfaceFrom(
+      iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)}, {&IID_IPin, static_cast<IPin*>(this)}});
 }
 
 ULONG TransformPin::AddRef() { return filter_->AddRef(); }
@@ -91,8 +89,7 @@ HRESULT TransformPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
   return IsConnected() ? S_OK : VFW_E_NO_ACCEPTABLE_TYPES;
 }
 
-HRESULT TransformPin::TryTypesFrom(IEnumMediaTypes* types, IPin* receivePin,
-                                   const AM_MEDIA_TYPE* partial) {
+HRESULT TransformPin::TryTypesFrom(IEnumMediaTypes* types, IPin* receivePin, const AM_MEDIA_TYPE* partial) {
   AM_MEDIA_TYPE* type = nullptr;
   while (types->Next(1, &type, nullptr) == S_OK) {
     HRESULT hr = VFW_E_NO_ACCEPTABLE_TYPES;
@@ -297,9 +294,10 @@ TransformInputPin::TransformInputPin(InPlaceTransformFilter* filter)
     : TransformPin(filter, PINDIR_INPUT, kInputPinName) {}
 
 HRESULT TransformInputPin::QueryInterface(REFIID iid, void** out) {
-  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
-                                                 {&IID_IPin, static_cast<IPin*>(this)},
-                                                 {&IID_IMemInputPin, static_cast<IMemInputPin*>(this)}});
+  return platform::QueryInterfaceFrom(iid, out,
+                                      {{&IID_IUnknown, static_cast<IPin*>(this)},
+                                       {&IID_IPin, static_cast<IPin*>(this)},
+                                       {&IID_IMemInputPin, static_cast<IMemInputPin*>(this)}});
 }
 
 HRESULT TransformInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
@@ -467,8 +465,7 @@ HRESULT TransformInputPin::DeliverCopy(IMediaSample* sample) {
     // Times, flags and a type change belong to the first piece; later pieces of a
     // split sample carry none.
     const bool first = offset == 0;
-    copy->SetTime(first && timeResult == S_OK ? &start : nullptr,
-                  first && timeResult == S_OK ? &stop : nullptr);
+    copy->SetTime(first && timeResult == S_OK ? &start : nullptr, first && timeResult == S_OK ? &stop : nullptr);
     if (first && timeResult == VFW_S_NO_STOP_TIME) {
       copy->SetTime(&start, nullptr);
     }
@@ -590,9 +587,10 @@ HRESULT TransformOutputPin::QueryInterface(REFIID iid, void** out) {
     }
     return inner->QueryInterface(iid, out);
   }
-  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, static_cast<IPin*>(this)},
-                                                 {&IID_IPin, static_cast<IPin*>(this)},
-                                                 {&IID_IQualityControl, static_cast<IQualityControl*>(this)}});
+  return platform::QueryInterfaceFrom(iid, out,
+                                      {{&IID_IUnknown, static_cast<IPin*>(this)},
+                                       {&IID_IPin, static_cast<IPin*>(this)},
+                                       {&IID_IQualityControl, static_cast<IQualityControl*>(this)}});
 }
 
 HRESULT TransformOutputPin::SeekingObject(IUnknown** inner) {
@@ -601,8 +599,8 @@ HRESULT TransformOutputPin::SeekingObject(IUnknown** inner) {
   Lock lock(filter_->seekingLock_);
   if (seeking_ == nullptr) {
     IUnknown* made = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_SeekingPassThru, static_cast<IPin*>(this),
-                                  CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&made));
+    HRESULT hr = CoCreateInstance(CLSID_SeekingPassThru, static_cast<IPin*>(this), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&made));
     if (FAILED(hr)) {
       return hr;
     }
@@ -663,8 +661,7 @@ HRESULT TransformOutputPin::CompleteConnect(IPin* peer) {
 HRESULT TransformOutputPin::DecideAllocator() {
   const TransformInputPin& input = filter_->input_;
   IMemAllocator* upstream = input.allocator();
-  if (upstream != nullptr && !input.allocatorReadOnly() &&
-      SUCCEEDED(downstream_->NotifyAllocator(upstream, FALSE))) {
+  if (upstream != nullptr && !input.allocatorReadOnly() && SUCCEEDED(downstream_->NotifyAllocator(upstream, FALSE))) {
     allocator_ = upstream;
     passThrough_ = true;
     return S_OK;
@@ -689,9 +686,8 @@ HRESULT TransformOutputPin::DecideAllocator() {
   }
   ALLOCATOR_PROPERTIES properties = wanted;
   properties.cBuffers = std::max({properties.cBuffers, upstreamProperties.cBuffers, 2L});
-  properties.cbBuffer = std::max(properties.cbBuffer, upstreamProperties.cbBuffer > 0
-                                                          ? upstreamProperties.cbBuffer
-                                                          : kDefaultBufferBytes);
+  properties.cbBuffer = std::max(properties.cbBuffer,
+                                 upstreamProperties.cbBuffer > 0 ? upstreamProperties.cbBuffer : kDefaultBufferBytes);
   properties.cbAlign = std::max(properties.cbAlign, 1L);
   properties.cbPrefix = std::max(properties.cbPrefix, 0L);
   ALLOCATOR_PROPERTIES actual = {};
@@ -728,9 +724,7 @@ void TransformOutputPin::BreakConnect() {
   passThrough_ = false;
 }
 
-HRESULT TransformOutputPin::Active() {
-  return allocator_ ? allocator_->Commit() : S_OK;
-}
+HRESULT TransformOutputPin::Active() { return allocator_ ? allocator_->Commit() : S_OK; }
 
 void TransformOutputPin::Inactive() {
   if (allocator_) {
@@ -764,13 +758,8 @@ HRESULT TransformOutputPin::SetSink(IQualityControl* sink) {
 // ---------------------------------------------------------------------------------
 // InPlaceTransformFilter
 
-InPlaceTransformFilter::InPlaceTransformFilter(IUnknown* outer, const CLSID& clsid,
-                                               const FilterSetup* setup)
-    : outer_(outer != nullptr ? outer : &inner_),
-      clsid_(clsid),
-      setup_(setup),
-      input_(this),
-      output_(this) {
+InPlaceTransformFilter::InPlaceTransformFilter(IUnknown* outer, const CLSID& clsid, const FilterSetup* setup)
+    : outer_(outer != nullptr ? outer : &inner_), clsid_(clsid), setup_(setup), input_(this), output_(this) {
   inner_.self = this;
 }
 
@@ -780,11 +769,12 @@ HRESULT InPlaceTransformFilter::NonDelegatingQueryInterface(REFIID iid, void** o
   // IUnknown is the inner unknown, so that an aggregating object can hold the
   // filter's own reference count; every other interface delegates to outer_.
   IBaseFilter* filter = this;
-  return platform::QueryInterfaceFrom(iid, out, {{&IID_IUnknown, &inner_},
-                                                 {&IID_IBaseFilter, filter},
-                                                 {&IID_IMediaFilter, filter},
-                                                 {&IID_IPersist, filter},
-                                                 {&IID_IAMovieSetup, static_cast<IAMovieSetup*>(this)}});
+  return platform::QueryInterfaceFrom(iid, out,
+                                      {{&IID_IUnknown, &inner_},
+                                       {&IID_IBaseFilter, filter},
+                                       {&IID_IMediaFilter, filter},
+                                       {&IID_IPersist, filter},
+                                       {&IID_IAMovieSetup, static_cast<IAMovieSetup*>(this)}});
 }
 
 ULONG InPlaceTransformFilter::NonDelegatingAddRef() { return ++references_; }

@@ -142,16 +142,14 @@ class TransformInputPin final : public TransformPin, public IMemInputPin {
   HRESULT STDMETHODCALLTYPE EndOfStream() override;
   HRESULT STDMETHODCALLTYPE BeginFlush() override;
   HRESULT STDMETHODCALLTYPE EndFlush() override;
-  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
-                                       double rate) override;
+  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
   // IMemInputPin
   HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override;
   HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override;
   HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES* properties) override;
   HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
-  HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
-                                            long* processed) override;
+  HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count, long* processed) override;
   HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override;
 
   IMemAllocator* allocator() const { return allocator_.Get(); }
@@ -184,9 +182,7 @@ class TransformOutputPin final : public TransformPin, public IQualityControl {
   HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_UNEXPECTED; }
   HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_UNEXPECTED; }
   HRESULT STDMETHODCALLTYPE EndFlush() override { return E_UNEXPECTED; }
-  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override {
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
   // IQualityControl
   HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* self, Quality quality) override;
@@ -227,9 +223,7 @@ class InPlaceTransformFilter : public INonDelegatingUnknown, public IBaseFilter,
 
   // IUnknown of every interface goes to the outer unknown (this object itself when
   // not aggregated).
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return outer_->QueryInterface(iid, out);
-  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return outer_->QueryInterface(iid, out); }
   ULONG STDMETHODCALLTYPE AddRef() override { return outer_->AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return outer_->Release(); }
 

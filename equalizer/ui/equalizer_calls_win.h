@@ -21,8 +21,7 @@ template <typename Call>
 bool CallEqualizer(IUnknown* filter, Call call) {
   if (filter == nullptr) return false;
   Microsoft::WRL::ComPtr<IEqualizer> control;
-  if (FAILED(filter->QueryInterface(IID_IEqualizer, reinterpret_cast<void**>(control.GetAddressOf()))) ||
-      !control) {
+  if (FAILED(filter->QueryInterface(IID_IEqualizer, reinterpret_cast<void**>(control.GetAddressOf()))) || !control) {
     platform::DebugLine(kNoEqualizerInterface);
     return false;
   }

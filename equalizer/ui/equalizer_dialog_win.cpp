@@ -9,10 +9,10 @@
 namespace kestrun::equalizer {
 namespace {
 
-constexpr int kSliderIds[kBandCount] = {
-    IDC_BAND_SLIDER_1,  IDC_BAND_SLIDER_2,  IDC_BAND_SLIDER_3,  IDC_BAND_SLIDER_4,  IDC_BAND_SLIDER_5,
-    IDC_BAND_SLIDER_6,  IDC_BAND_SLIDER_7,  IDC_BAND_SLIDER_8,  IDC_BAND_SLIDER_9,  IDC_BAND_SLIDER_10,
-    IDC_BAND_SLIDER_11, IDC_BAND_SLIDER_12, IDC_BAND_SLIDER_13, IDC_BAND_SLIDER_14, IDC_BAND_SLIDER_15};
+constexpr int kSliderIds[kBandCount] = {IDC_BAND_SLIDER_1,  IDC_BAND_SLIDER_2,  IDC_BAND_SLIDER_3,  IDC_BAND_SLIDER_4,
+                                        IDC_BAND_SLIDER_5,  IDC_BAND_SLIDER_6,  IDC_BAND_SLIDER_7,  IDC_BAND_SLIDER_8,
+                                        IDC_BAND_SLIDER_9,  IDC_BAND_SLIDER_10, IDC_BAND_SLIDER_11, IDC_BAND_SLIDER_12,
+                                        IDC_BAND_SLIDER_13, IDC_BAND_SLIDER_14, IDC_BAND_SLIDER_15};
 
 // Shown when the run has no equalizer filter (Equalizer.ax missing or refusing to
 // load): the window says so, once, and its controls stay disabled.
@@ -85,8 +85,7 @@ int EqualizerDialog::SliderIndex(HWND control) const {
 void EqualizerDialog::SendSliders() {
   for (int band = 0; band < kBandCount; ++band) {
     if (sliders_[band] == nullptr) continue;
-    options_.bands[band] =
-        BandFromSliderPosition(static_cast<int>(SendMessageA(sliders_[band], TBM_GETPOS, 0, 0)));
+    options_.bands[band] = BandFromSliderPosition(static_cast<int>(SendMessageA(sliders_[band], TBM_GETPOS, 0, 0)));
   }
   // The filter gets its own copy: the interface takes a writable array.
   BandValues bands = options_.bands;

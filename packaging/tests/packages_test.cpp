@@ -20,8 +20,7 @@ namespace {
 constexpr char kEqualizerClass[] = "CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
 constexpr DWORD kPlayTimeoutMs = 30000;
 // Where the player registers its filter: the user's own classes.
-constexpr char kUserFilterServer[] =
-    "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
+constexpr char kUserFilterServer[] = "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
 // The 32-bit filter's class in the user's 32-bit view, where the installer registers it.
 constexpr char kUserX86FilterClass[] = "Software\\Classes\\Wow6432Node\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
 constexpr WORD kMachineX86 = 0x014C;
@@ -306,8 +305,7 @@ void AssociatePerUser(const std::string& extension, const std::string& exe) {
   ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, (classes + "." + extension + "\\OpenWithProgids").c_str(),
                             className.c_str(), REG_NONE, nullptr, 0),
             ERROR_SUCCESS);
-  SetDefault(HKEY_CURRENT_USER, classes + "Applications\\Kestrun.exe\\shell\\open\\command",
-             "\"" + exe + "\" \"%1\"");
+  SetDefault(HKEY_CURRENT_USER, classes + "Applications\\Kestrun.exe\\shell\\open\\command", "\"" + exe + "\" \"%1\"");
   ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, (classes + "Applications\\Kestrun.exe\\SupportedTypes").c_str(),
                             ("." + extension).c_str(), REG_SZ, "", 1),
             ERROR_SUCCESS);
@@ -341,8 +339,8 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
   char server[MAX_PATH * 2] = {};
   DWORD size = sizeof(server);
   EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER,
-                         "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32",
-                         nullptr, RRF_RT_REG_SZ, nullptr, server, &size),
+                         "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32", nullptr,
+                         RRF_RT_REG_SZ, nullptr, server, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(lstrcmpiA(server, (folder + "\\Equalizer.ax").c_str()), 0) << server;
   // And the 32-bit filter for 32-bit programs, in the user's 32-bit view.
@@ -391,8 +389,7 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids"));
   EXPECT_EQ(DefaultText(HKEY_CURRENT_USER, "Software\\Classes\\.avi"), "OtherPlayer.avi");
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\Kestrun.exe"));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER,
-                         "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUserX86FilterClass));
 
   // Shipped skins go; the user's own stay.
@@ -423,9 +420,9 @@ TEST(PortableZip, CopyRegisteredElsewhereRegistersItselfAtItsOwnPlace) {
   ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, serverKey.c_str(), REG_SZ, elsewhere.c_str(),
                          static_cast<DWORD>(elsewhere.size())),
             ERROR_SUCCESS);
-  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft\\Tovrin\\Player", "RegisterEQ", REG_SZ,
-                            "004", 4),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft\\Tovrin\\Player", "RegisterEQ", REG_SZ, "004", 4),
+      ERROR_SUCCESS);
   PlaysTheTone(folder + "\\Kestrun.exe");
 
   // Registered for this user (whose classes win over the machine's), never for the

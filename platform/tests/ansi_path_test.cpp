@@ -73,10 +73,10 @@ TEST(PastedText, CopiedPathsLoseQuotesLineEndsAndBlanks) {
     const char* path;
   };
   for (const Case& c : {
-           Case{"\"C:\\a b\\c.mp3\"", "C:\\a b\\c.mp3"},          // Explorer's "Copy as path"
-           Case{"\"C:\\a.mp3\"\r\n", "C:\\a.mp3"},                  // copied with its line end
+           Case{"\"C:\\a b\\c.mp3\"", "C:\\a b\\c.mp3"},  // Explorer's "Copy as path"
+           Case{"\"C:\\a.mp3\"\r\n", "C:\\a.mp3"},        // copied with its line end
            Case{"C:\\a.mp3\n", "C:\\a.mp3"},
-           Case{"\"C:\\a.mp3\"\r\n\"C:\\b.mp3\"\r\n", "C:\\a.mp3"},  // several files: the first
+           Case{"\"C:\\a.mp3\"\r\n\"C:\\b.mp3\"\r\n", "C:\\a.mp3"},       // several files: the first
            Case{"\r\n  \r\n\t\"C:\\a.mp3\" \r\nC:\\b.mp3", "C:\\a.mp3"},  // blank lines before it
            Case{"  http://example.invalid/a.asx  ", "http://example.invalid/a.asx"},
            Case{"C:\\\x95\x5C\\\x83\x41.mp3\r\n", "C:\\\x95\x5C\\\x83\x41.mp3"},  // double-byte kept whole

@@ -18,7 +18,9 @@ std::string Repeat(const std::string& text, int times) {
   return all;
 }
 
-std::string Cut(const std::string& text, std::size_t max) { return std::string(CutAnsiText(text, max, IsCp932LeadByte)); }
+std::string Cut(const std::string& text, std::size_t max) {
+  return std::string(CutAnsiText(text, max, IsCp932LeadByte));
+}
 
 TEST(CutAnsiTextSplitsNoCharacter, CutInsideACharacterDropsTheWholeCharacter) {
   // The 30-byte ID3v1 title: "A" and 16 double-byte characters are 33 bytes, and

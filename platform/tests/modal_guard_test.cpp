@@ -66,8 +66,8 @@ void OpenGuardedDialog(HWND owner, DLGPROC proc) {
     return;
   }
   const std::vector<DWORD> dialogTemplate = EmptyDialogTemplate();
-  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()),
-                          owner, proc, 0);
+  DialogBoxIndirectParamA(GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()), owner,
+                          proc, 0);
 }
 
 LRESULT CALLBACK SecondWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,10 +111,10 @@ class ModalTurnTest : public ::testing::Test {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "KestrunModalTurnTest";
     RegisterClassA(&windowClass);
-    scene_.owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
-    scene_.second = CreateWindowA("KestrunModalTurnTest", "second", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 0, 200,
-                                  100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    scene_.owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    scene_.second = CreateWindowA("KestrunModalTurnTest", "second", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(scene_.owner, nullptr);
     ASSERT_NE(scene_.second, nullptr);
     g_scene = &scene_;

@@ -278,8 +278,8 @@ TEST_F(ModelessDialogTest, RouterOffersMessagesToEveryDialog) {
 
   // A window outside every registered dialog is left to the normal dispatch.
   {
-    HWND loose = CreateWindowExA(0, "BUTTON", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+    HWND loose =
+        CreateWindowExA(0, "BUTTON", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(loose, nullptr);
     MSG message = TabFor(loose);
     EXPECT_FALSE(router_.Route(message));

@@ -98,8 +98,7 @@ TEST(AnsiPathFromWide, RealFilesTooLongOrUnrepresentableUseTheShortFormOrAreRefu
 }
 
 TEST(AnsiPathFromWide, MissingFileWithoutShortFormIsRefusedForItsReason) {
-  EXPECT_EQ(AnsiPathFromWide(L"C:\\no\\such\\" + std::wstring(140, L'\u97F3') + L".wav").refusal,
-            PathRefusal::TooLong);
+  EXPECT_EQ(AnsiPathFromWide(L"C:\\no\\such\\" + std::wstring(140, L'\u97F3') + L".wav").refusal, PathRefusal::TooLong);
   EXPECT_EQ(AnsiPathFromWide(L"C:\\no\\such\\\uD55C.wav").refusal, PathRefusal::Unrepresentable);
 }
 

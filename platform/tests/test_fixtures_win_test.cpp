@@ -142,11 +142,12 @@ TEST(MessagePump, FilterTakesMessagesBeforeTheirWindow) {
   PostMessageA(window, WM_APP + 1, 0, 0);
   PostMessageA(window, WM_APP + 2, 0, 0);
   std::vector<UINT> taken;
-  EXPECT_TRUE(WaitUntil([&] { return taken.size() == 2; }, 2000, [&](MSG& message) {
-    if (message.message < WM_APP) return false;
-    taken.push_back(message.message);
-    return true;
-  }));
+  EXPECT_TRUE(WaitUntil([&] { return taken.size() == 2; }, 2000,
+                        [&](MSG& message) {
+                          if (message.message < WM_APP) return false;
+                          taken.push_back(message.message);
+                          return true;
+                        }));
   EXPECT_EQ(taken, (std::vector<UINT>{WM_APP + 1, WM_APP + 2}));
   DestroyWindow(window);
 }
@@ -170,7 +171,8 @@ TEST(ModalDialogDriver, ActsOnceOnTheShownDialogFromInsideItsLoop) {
   EXPECT_TRUE(ModalDialogDriver::acted());
 
   // A show that opens nothing: the actions never run, and no timer is left behind.
-  const INT_PTR none = ModalDialogDriver::Run(IDNO, [&](HWND) { ++actions; }, [] { return INT_PTR{5}; });
+  const INT_PTR none = ModalDialogDriver::Run(
+      IDNO, [&](HWND) { ++actions; }, [] { return INT_PTR{5}; });
   EXPECT_EQ(none, 5);
   EXPECT_FALSE(ModalDialogDriver::acted());
   Sleep(150);

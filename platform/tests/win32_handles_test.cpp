@@ -60,8 +60,7 @@ TEST(UniqueHandle, PutClosesTheOldHandleForAnOutParameter) {
   // Checked before the call: the system may hand out the freed value again.
   EXPECT_FALSE(IsOpen(old_event));
   EXPECT_EQ(*slot, nullptr);
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), source, GetCurrentProcess(), slot, 0, FALSE,
-                              DUPLICATE_SAME_ACCESS));
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), source, GetCurrentProcess(), slot, 0, FALSE, DUPLICATE_SAME_ACCESS));
   EXPECT_TRUE(IsOpen(copy.get()));
   EXPECT_NE(copy.get(), source);
   CloseHandle(source);
@@ -195,8 +194,7 @@ LRESULT CALLBACK BaseProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK AddingSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                DWORD_PTR data) {
+LRESULT CALLBACK AddingSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
   const LRESULT below = DefSubclassProc(window, message, wParam, lParam);
   return message == WM_APP ? below + static_cast<LRESULT>(data) : below;
 }

@@ -110,9 +110,10 @@ int main(int argc, char** argv) {
   std::vector<double> later(startMs.begin() + 1, startMs.end());
   std::sort(later.begin(), later.end());
   const double median = later.empty() ? startMs[0] : later[later.size() / 2];
-  std::printf("%s: start to sound %.1f ms first, %.1f ms median of %zu more; "
-              "%.2f s of processor time over %d s of play (%.1f %%), position reached %.1f s\n",
-              path.c_str(), startMs[0], median, later.size(), cpu, playSeconds, 100.0 * cpu / playSeconds,
-              static_cast<double>(position) / 1e7);
+  std::printf(
+      "%s: start to sound %.1f ms first, %.1f ms median of %zu more; "
+      "%.2f s of processor time over %d s of play (%.1f %%), position reached %.1f s\n",
+      path.c_str(), startMs[0], median, later.size(), cpu, playSeconds, 100.0 * cpu / playSeconds,
+      static_cast<double>(position) / 1e7);
   return 0;
 }

@@ -187,7 +187,8 @@ TEST_F(EqualizerLookup, RegistrationRunsNoProgramFromTheFolderAndStaysWithTheUse
   // The user's registration goes again through the module's own entry point.
   if (HMODULE copy = LoadLibraryA(folder.File("Equalizer.ax").c_str())) {
     using InstallEntry = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
-    if (const auto install = reinterpret_cast<InstallEntry>(GetProcAddress(copy, "DllInstall"))) install(FALSE, L"user");
+    if (const auto install = reinterpret_cast<InstallEntry>(GetProcAddress(copy, "DllInstall")))
+      install(FALSE, L"user");
     FreeLibrary(copy);
   }
   settings::WriteSettingString(settings::kPlayerSubkey, "RegisterEQ", markerBefore.c_str());

@@ -160,8 +160,8 @@ TEST_F(NumberedFrameFiles, NoFreeNumberBeforeTheLimitFails) {
 }
 
 TEST_F(NumberedFrameFiles, FailedStepLeavesNoFileAndTheCounter) {
-  for (platform::FileStep step : {platform::FileStep::TempName, platform::FileStep::Open, platform::FileStep::Write,
-                                  platform::FileStep::Move}) {
+  for (platform::FileStep step :
+       {platform::FileStep::TempName, platform::FileStep::Open, platform::FileStep::Write, platform::FileStep::Move}) {
     platform::FileFaults::Reset();
     platform::FileFaults::FailAt(step, 1);
     int counter = 5;

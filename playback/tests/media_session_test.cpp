@@ -21,8 +21,7 @@ namespace {
 // When Equalizer.ax is not there, a file source filter (output pin only, so the
 // graph never connects anything to it) stands in, to count references on.
 // {E436EBB5-524F-11CE-9F53-0020AF0BA770}
-constexpr CLSID kClsidFileSource = {
-    0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+constexpr CLSID kClsidFileSource = {0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 
 ULONG RefCount(IUnknown* object) {
   object->AddRef();
@@ -57,7 +56,6 @@ class MediaSessionTest : public SessionTest {
     EXPECT_FALSE(held.openProgress);
     EXPECT_EQ(State().state.load(), playback::kStateClosed);
   }
-
 };
 
 TEST_F(MediaSessionTest, PlaysWavAndReportsDuration) {
@@ -222,6 +220,5 @@ TEST_F(AsxTest, ReferenceToARealFilePlaysItWithTheAsxTitle) {
 }
 
 }  // namespace
-
 
 }  // namespace kestrun::testing

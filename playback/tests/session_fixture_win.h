@@ -29,9 +29,7 @@ inline std::string TestProgramDirectory() {
 }
 
 // A file of the media the build makes for the tests.
-inline std::string TestMediaPath(const std::string& name) {
-  return TestProgramDirectory() + "\\testmedia\\" + name;
-}
+inline std::string TestMediaPath(const std::string& name) { return TestProgramDirectory() + "\\testmedia\\" + name; }
 
 class SessionTest : public ::testing::Test {
  public:

@@ -10,8 +10,8 @@ namespace {
 TEST(NextTrack, StartsAtRowZeroAndWraps) {
   EXPECT_EQ(NextTrackIndex(-1, 5), 0);
   EXPECT_EQ(NextTrackIndex(0, 5), 1);
-  EXPECT_EQ(NextTrackIndex(4, 5), 0);   // repeat all on the last row wraps to row 0
-  EXPECT_EQ(NextTrackIndex(9, 5), 0);   // an index beyond the list (rows were removed)
+  EXPECT_EQ(NextTrackIndex(4, 5), 0);  // repeat all on the last row wraps to row 0
+  EXPECT_EQ(NextTrackIndex(9, 5), 0);  // an index beyond the list (rows were removed)
   EXPECT_EQ(NextTrackIndex(0, 1), 0);
 }
 

@@ -26,8 +26,8 @@ void Fill(MemoryRowStore& rows, int count) {
   const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
   for (int i = 0; i < count; ++i) {
     const std::string n = std::to_string(next() % 1000000);
-    const int row = appendRow(rows, "C:\\\x89\xb9\x8a\x79\\\x83\x41\x83\x8b\x83\x6f\x83\x80 " + n +
-                                        "\\\x8b\xc8 " + std::to_string(i) + ".mp3");
+    const int row = appendRow(rows, "C:\\\x89\xb9\x8a\x79\\\x83\x41\x83\x8b\x83\x6f\x83\x80 " + n + "\\\x8b\xc8 " +
+                                        std::to_string(i) + ".mp3");
     rows.SetCell(row, Column::Title, "\x8b\xc8\x96\xbc " + n);
     rows.SetCell(row, Column::Artist, next() % 4 ? "\x89\xcc\x8e\xe8 " + std::to_string(next() % 500) : "");
     rows.SetCell(row, Column::Length, FormatLength(next() % 900));
@@ -111,8 +111,7 @@ int main() {
   selectEveryFifth(moving);
   beginRowDrag(drag, moving, kMoveRows - 4);
   const double dragUp = Time([&] { dropDraggedRows(moving, drag, 0, true); });
-  std::printf("drag %d of %d rows: %8.2f ms down, %8.2f ms up\n", moving.SelectedCount(), kMoveRows, dragDown,
-              dragUp);
+  std::printf("drag %d of %d rows: %8.2f ms down, %8.2f ms up\n", moving.SelectedCount(), kMoveRows, dragDown, dragUp);
 
   std::filesystem::remove_all(dir);
   return errors.count == 0 ? 0 : 1;

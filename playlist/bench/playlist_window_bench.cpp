@@ -349,8 +349,7 @@ int LengthsOfFiles(int rowCount, char** files, int fileCount) {
     }
     const char* dot = std::strrchr(files[i], '.');
     const std::string kind = std::string(files[i]) + " (" + std::to_string(bytes.size()) + " bytes)";
-    MeasureLengths(window, root + "\\f" + std::to_string(i), kind.c_str(), bytes, dot != nullptr ? dot : "",
-                   rowCount);
+    MeasureLengths(window, root + "\\f" + std::to_string(i), kind.c_str(), bytes, dot != nullptr ? dot : "", rowCount);
   }
   window.Destroy();
   RemoveTree(root);

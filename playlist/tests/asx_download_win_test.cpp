@@ -44,9 +44,7 @@ class LoopbackServer {
     thread_.join();
     WSACleanup();
   }
-  std::string Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
  private:
   void Serve() {
@@ -62,9 +60,10 @@ class LoopbackServer {
       }
       const bool found = request.rfind("GET /show.asx ", 0) == 0;
       const std::string body = found ? kAsxBody : "not here";
-      const std::string response = std::string(found ? "HTTP/1.0 200 OK" : "HTTP/1.0 404 Not Found") +
-                                   "\r\nContent-Type: video/x-ms-asf\r\nContent-Length: " +
-                                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+      const std::string response =
+          std::string(found ? "HTTP/1.0 200 OK" : "HTTP/1.0 404 Not Found") +
+          "\r\nContent-Type: video/x-ms-asf\r\nContent-Length: " + std::to_string(body.size()) +
+          "\r\nConnection: close\r\n\r\n" + body;
       send(client, response.data(), static_cast<int>(response.size()), 0);
       shutdown(client, SD_SEND);
       closesocket(client);
@@ -86,7 +85,8 @@ int QnfFiles() {
   HANDLE find = FindFirstFileA(pattern.c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return 0;
   int count = 0;
-  do ++count; while (FindNextFileA(find, &found));
+  do ++count;
+  while (FindNextFileA(find, &found));
   FindClose(find);
   return count;
 }

@@ -48,8 +48,8 @@ TEST(ParseAsx, TitleAndAuthorKeepTheirCaseAndNeedBothTags) {
 
 TEST(ParseAsx, LongFieldsAreCutAtTheLimitsWithoutSplittingACharacter) {
   const std::string longText(300, 'x');
-  const AsxInfo info = ParseAsx("<title>" + longText + "</title><author>" + longText + "</author><ref href=\"" +
-                                longText + "\"/>");
+  const AsxInfo info =
+      ParseAsx("<title>" + longText + "</title><author>" + longText + "</author><ref href=\"" + longText + "\"/>");
   EXPECT_EQ(info.title.size(), kAsxTextSize - 1);
   EXPECT_EQ(info.author.size(), kAsxTextSize - 1);
   EXPECT_EQ(info.reference.size(), platform::kPathMaxLength);

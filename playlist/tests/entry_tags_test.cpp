@@ -76,15 +76,16 @@ TEST(BulkRun, ASecondRunStartedFromThePumpIsRefused) {
   BulkRun bulk;
   std::vector<int> visited;
   int refused = 0;
-  const bool ran = bulk.Run(rows, AllRows(rows), [&](int row) { visited.push_back(row); },
-                            [&] {
-                              // What a dispatched command would try while the walk goes on.
-                              if (!bulk.Run(rows, AllRows(rows), [&](int) { visited.push_back(-1); }, {})) {
-                                ++refused;
-                              }
-                              EXPECT_TRUE(bulk.running());
-                              return true;
-                            });
+  const bool ran = bulk.Run(
+      rows, AllRows(rows), [&](int row) { visited.push_back(row); },
+      [&] {
+        // What a dispatched command would try while the walk goes on.
+        if (!bulk.Run(rows, AllRows(rows), [&](int) { visited.push_back(-1); }, {})) {
+          ++refused;
+        }
+        EXPECT_TRUE(bulk.running());
+        return true;
+      });
   EXPECT_TRUE(ran);
   EXPECT_EQ(visited, (std::vector<int>{0, 1, 2, 3}));
   EXPECT_EQ(refused, 4);
@@ -97,7 +98,8 @@ TEST(BulkRun, StopsWhenThePumpSaysSoOrTheRowsAreGone) {
   MemoryRowStore rows = Rows(5);
   BulkRun bulk;
   std::vector<int> visited;
-  bulk.Run(rows, AllRows(rows), [&](int row) { visited.push_back(row); }, [&] { return visited.size() < 2; });
+  bulk.Run(
+      rows, AllRows(rows), [&](int row) { visited.push_back(row); }, [&] { return visited.size() < 2; });
   EXPECT_EQ(visited, (std::vector<int>{0, 1}));
 
   visited.clear();

@@ -35,8 +35,8 @@ struct RecordedErrors final : PlaylistFileErrors {
   std::vector<std::string> captions, reads;
 };
 
-void AddRow(RowStore& rows, const std::string& path, const std::string& title = "",
-            const std::string& artist = "", const std::string& length = "") {
+void AddRow(RowStore& rows, const std::string& path, const std::string& title = "", const std::string& artist = "",
+            const std::string& length = "") {
   const int row = appendRow(rows, path);
   rows.SetCell(row, Column::Title, title);
   rows.SetCell(row, Column::Artist, artist);
@@ -129,7 +129,7 @@ TEST(PlainReader, LinesAndLineBreaks) {
       {"A\r\nA\r\nB", {"A", "B"}},  // the lead line is skipped
       {"C:\\only one.mp3", {"C:\\only one.mp3"}},
       {"", {}},
-      {"A\r\nA\r\nB\r\n", {"A", "B"}},  // no empty row from a final line break
+      {"A\r\nA\r\nB\r\n", {"A", "B"}},      // no empty row from a final line break
       {"A\nA\nBC\nDE", {"A", "BC", "DE"}},  // bare line feeds keep whole paths
       {"A\r\n\r\nB\r\n  \r\nC", {"B", "C"}},
       {std::string("A\r\nB\r\nC\0D\r\nE", 12), {"B", "C"}},  // a zero byte ends the text
@@ -148,9 +148,9 @@ TEST(ExtendedReader, InputOutsideTheWritersLayout) {
   const std::pair<std::string, std::vector<std::string>> cases[] = {
       {"#EXTM3U\r\n#EXTINF:5,T\r\nP\r\n", {"P|T||00:05"}},  // final line break
       {"#EXTM3U\n#EXTINF:65,A - T\nP1\n#EXTINF:1,U\nP2", {"P1|T|A|01:05", "P2|U||00:01"}},
-      {"#EXTM3U\r\n#EXTINF:65\r\nP", {"P|||01:05"}},                           // no comma
-      {"#EXTM3U\r\nP1\r\n#EXTINF:1,U\r\nP2", {"P1|||", "P2|U||00:01"}},      // no info line
-      {"#EXTM3U\r\n\r\n#EXTINF:1,U\r\n\r\nP\r\n\r\n", {"P|U||00:01"}},       // blank lines
+      {"#EXTM3U\r\n#EXTINF:65\r\nP", {"P|||01:05"}},                                  // no comma
+      {"#EXTM3U\r\nP1\r\n#EXTINF:1,U\r\nP2", {"P1|||", "P2|U||00:01"}},               // no info line
+      {"#EXTM3U\r\n\r\n#EXTINF:1,U\r\n\r\nP\r\n\r\n", {"P|U||00:01"}},                // blank lines
       {"#EXTM3U\r\n#EXTINF:1,X\r\n#EXTINF:2,K\r\nP\r\n#EXTINF:3,E", {"P|K||00:02"}},  // info without path
       {"#EXTM3U\r\n#PLAYLIST:x\r\n#EXTINF:1,U\r\nP", {"P|U||00:01"}},
       {"#EXTM3U", {}},
@@ -178,9 +178,9 @@ TEST(M3uReader, PathBlankWithinTheLimitGaveARowLostOnSave) {
   const std::string minimised = "#EXTM3U\r\n" + blanks + "p#P";
   const std::pair<std::string, std::vector<std::string>> extended[] = {
       {minimised, {}},
-      {"#EXTM3U\r\n#EXTINF:1,U\r\n" + blanks + "X\r\nQ", {"Q|U||00:01"}},  // the info waits for a path
-      {"#EXTM3U\r\n" + std::string(259, '\r') + "X\r\nQ", {"Q|||"}},         // CRs cut off the field
-      {"#EXTM3U\r\n" + std::string(258, '\t') + "\x82\xa0\r\nQ", {"Q|||"}},  // a split character cut off
+      {"#EXTM3U\r\n#EXTINF:1,U\r\n" + blanks + "X\r\nQ", {"Q|U||00:01"}},                // the info waits for a path
+      {"#EXTM3U\r\n" + std::string(259, '\r') + "X\r\nQ", {"Q|||"}},                     // CRs cut off the field
+      {"#EXTM3U\r\n" + std::string(258, '\t') + "\x82\xa0\r\nQ", {"Q|||"}},              // a split character cut off
       {"#EXTM3U\r\n" + std::string(258, ' ') + "pX", {std::string(258, ' ') + "p|||"}},  // not blank
   };
   for (const auto& [text, rows] : extended) {

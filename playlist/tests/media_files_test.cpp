@@ -12,18 +12,16 @@ TEST(MediaFileName, ExtensionsOfTheListInAnyCaseOnly) {
     const char* name;
     bool media;
   };
-  const Case cases[] = {
-      {"a.mp3", true},         {"A.MP3", true},        {"x.Mpeg", true},
-      {"clip.m1v", true},      {"song.aiff", true},    {"b.asx", false},
-      {"list.m3u", false},     {"cover.jpg", false},   {"notes.txt", false},
-      {"mp3", false},          {"a.mp3.txt", false},   {"noext", false},
-      {"dir.mp3\\file", false},  // the dot belongs to a folder, not to the file
-      {".mp3", true},
-      {"a.flac", true},        {"b.M4A", true},        {"c.m4b", true},
-      {"d.mp4", true},         {"e.AAC", true},        {"f.opus", true},
-      {"g.ogg", true},         {"h.Oga", true},        {"i.ogv", false},
-      {"j.m4v", false},
-  };
+  const Case cases[] =
+      {
+          {"a.mp3", true},          {"A.MP3", true},  {"x.Mpeg", true},     {"clip.m1v", true},
+          {"song.aiff", true},      {"b.asx", false}, {"list.m3u", false},  {"cover.jpg", false},
+          {"notes.txt", false},     {"mp3", false},   {"a.mp3.txt", false}, {"noext", false},
+          {"dir.mp3\\file", false},  // the dot belongs to a folder, not to the file
+          {".mp3", true},           {"a.flac", true}, {"b.M4A", true},      {"c.m4b", true},
+          {"d.mp4", true},          {"e.AAC", true},  {"f.opus", true},     {"g.ogg", true},
+          {"h.Oga", true},          {"i.ogv", false}, {"j.m4v", false},
+      };
   for (const Case& c : cases) EXPECT_EQ(IsMediaFileName(c.name), c.media) << c.name;
 }
 

@@ -85,11 +85,13 @@ TEST_F(PlaylistBackground, EscTypedInTheListStopsTheRunAndTheCaptionComesBack) {
   // The workers finish the files in hand and take no others.
   const std::size_t inHand = host_.Measured().size();
   host_.Open();
-  testing::WaitUntil([&] {
-    const auto lengths = Lengths();
-    return std::count_if(lengths.begin(), lengths.end(), [](const auto& l) { return !l.second.empty(); }) >=
-           static_cast<long>(inHand);
-  }, 3000);
+  testing::WaitUntil(
+      [&] {
+        const auto lengths = Lengths();
+        return std::count_if(lengths.begin(), lengths.end(), [](const auto& l) { return !l.second.empty(); }) >=
+               static_cast<long>(inHand);
+      },
+      3000);
   Sleep(200);
   PumpMessages();
   EXPECT_EQ(host_.Measured().size(), inHand);

@@ -130,9 +130,11 @@ TEST_F(ListViewTest, ClicksAndShiftClicksSelectTheRows) {
   Open();
   Fill({"r0", "r1", "r2", "r3", "r4", "r5"});
   ASSERT_TRUE(ClickAndWait(RowPoint(1), [&] { return SelectedPaths() == "r1 "; })) << SelectedPaths();
-  ASSERT_TRUE(ClickAndWait(RowPoint(4), [&] { return SelectedPaths() == "r1 r2 r3 r4 "; }, VK_SHIFT))
+  ASSERT_TRUE(ClickAndWait(
+      RowPoint(4), [&] { return SelectedPaths() == "r1 r2 r3 r4 "; }, VK_SHIFT))
       << SelectedPaths();
-  ASSERT_TRUE(ClickAndWait(RowPoint(2), [&] { return SelectedPaths() == "r1 r3 r4 "; }, VK_CONTROL))
+  ASSERT_TRUE(ClickAndWait(
+      RowPoint(2), [&] { return SelectedPaths() == "r1 r3 r4 "; }, VK_CONTROL))
       << SelectedPaths();
   EXPECT_EQ(ShownSelection(), SelectedPaths());
   // A plain click starts again.
@@ -144,7 +146,8 @@ TEST_F(ListViewTest, SelectionStaysWithItsRowsThroughSortDragAndRemoval) {
   Open();
   Fill({"m0", "m1", "m2", "m3", "m4", "m5", "m6", "m7"});
   ASSERT_TRUE(ClickAndWait(RowPoint(1), [&] { return SelectedPaths() == "m1 "; }));
-  ASSERT_TRUE(ClickAndWait(RowPoint(3), [&] { return SelectedPaths() == "m1 m3 "; }, VK_CONTROL));
+  ASSERT_TRUE(ClickAndWait(
+      RowPoint(3), [&] { return SelectedPaths() == "m1 m3 "; }, VK_CONTROL));
 
   // First click on the title column sorts descending: the selected rows move to
   // other places and their selection goes with them, in the rows and on screen.
@@ -236,7 +239,8 @@ TEST_F(ListViewTest, ALargeSelectionClearedOrRemovedLeavesNoneShown) {
   EXPECT_EQ(ListView_GetNextItem(list(), -1, LVNI_FOCUSED), 201);
   UpdateWindow(list());
   ASSERT_TRUE(ClickAndWait(RowPoint(top + 1), [&] { return SelectedRows(rows()) == std::vector<int>{top + 1}; }));
-  ASSERT_TRUE(ClickAndWait(RowPoint(top + 3), [&] { return SelectedRows(rows()).size() == 3; }, VK_SHIFT));
+  ASSERT_TRUE(ClickAndWait(
+      RowPoint(top + 3), [&] { return SelectedRows(rows()).size() == 3; }, VK_SHIFT));
   EXPECT_EQ(SelectedRows(rows()), (std::vector<int>{top + 1, top + 2, top + 3}));
   EXPECT_EQ(ShownSelection(), SelectedPaths());
 

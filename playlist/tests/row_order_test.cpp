@@ -118,7 +118,7 @@ TEST(SwapAndMoveRow, CellsMoveSelectionFollows) {
   moveRow(rows, 5, 0);
   EXPECT_EQ(Order(rows), "r5* r2 r0* r3 r4 r1*");
   EXPECT_GE(rows.Key(0), 6) << "a moved row is a new row with a new key";
-  moveRow(rows, 6, 0);  // outside the list: nothing
+  moveRow(rows, 6, 0);   // outside the list: nothing
   moveRow(rows, 0, 10);  // kept inside the list
   EXPECT_EQ(Order(rows), "r2 r0* r3 r4 r1* r5*");
 }
@@ -140,11 +140,11 @@ TEST(DropDraggedRows, GapsAreKept) {
 
 TEST(DropDraggedRows, CancelledDropsMoveNothing) {
   const std::string unchanged = "r0 r1 r2* r3 r4* r5 r6 r7 r8 r9";
-  EXPECT_EQ(Dropped({2, 4}, 2, 4), unchanged);          // onto a dragged row
-  EXPECT_EQ(Dropped({2, 4}, 1, 1), unchanged);          // onto the start row
-  EXPECT_EQ(Dropped({2, 4}, 2, -1), unchanged);         // no row under the cursor
-  EXPECT_EQ(Dropped({2, 4}, 2, 10), unchanged);         // past the list
-  EXPECT_EQ(Dropped({2, 4}, 2, 7, false), unchanged);   // drop not allowed
+  EXPECT_EQ(Dropped({2, 4}, 2, 4), unchanged);         // onto a dragged row
+  EXPECT_EQ(Dropped({2, 4}, 1, 1), unchanged);         // onto the start row
+  EXPECT_EQ(Dropped({2, 4}, 2, -1), unchanged);        // no row under the cursor
+  EXPECT_EQ(Dropped({2, 4}, 2, 10), unchanged);        // past the list
+  EXPECT_EQ(Dropped({2, 4}, 2, 7, false), unchanged);  // drop not allowed
 }
 
 TEST(DropDraggedRows, ArithmeticOutsideTheListIsKeptInside) {

@@ -90,8 +90,8 @@ TEST(RowStorage, ReorderTakesOnlyAnArrangementOfItsOwnRange) {
   for (const char* path : {"a", "b", "c", "d"}) appendRow(rows, path);
   rows.SetSelected(1, true);
   const std::vector<int> keys = Keys(rows);
-  for (const std::vector<int>& refused : {std::vector<int>{1, 1, 2}, std::vector<int>{0, 1, 2},
-                                          std::vector<int>{2, 3, 4}, std::vector<int>{-1, 1, 2}}) {
+  for (const std::vector<int>& refused :
+       {std::vector<int>{1, 1, 2}, std::vector<int>{0, 1, 2}, std::vector<int>{2, 3, 4}, std::vector<int>{-1, 1, 2}}) {
     EXPECT_FALSE(rows.ReorderRows(1, refused));
   }
   EXPECT_FALSE(rows.ReorderRows(2, std::vector<int>{2, 3, 4}));  // past the end
@@ -221,17 +221,15 @@ TEST(KeyboardSearch, FindsTheNextPathStartingWithTheTypedText) {
     bool wrap;
     int found;
   } cases[] = {
-      {"b", 0, true, 1},        // letters match either case
-      {"b", 2, true, 3},        // from the start row on
-      {"b", 4, true, 1},        // wrapping round to the top
-      {"b", 4, false, -1},      // or not
-      {"htt", 1, true, 2},      // a longer typed text
-      {"http://b", 0, true, 2},
-      {"x", 0, true, -1},
-      {"", 3, true, 3},         // nothing typed: the start row
-      {"b", 99, true, 1},       // a start outside the list counts as row 0
-      {"\x82\x41", 0, true, 5},  // a double-byte character matches only itself,
-      {"\x82\x61", 0, true, -1},  // its trail byte is not a letter to fold
+      {"b", 0, true, 1},                                                // letters match either case
+      {"b", 2, true, 3},                                                // from the start row on
+      {"b", 4, true, 1},                                                // wrapping round to the top
+      {"b", 4, false, -1},                                              // or not
+      {"htt", 1, true, 2},                                              // a longer typed text
+      {"http://b", 0, true, 2},  {"x", 0, true, -1}, {"", 3, true, 3},  // nothing typed: the start row
+      {"b", 99, true, 1},                                               // a start outside the list counts as row 0
+      {"\x82\x41", 0, true, 5},                                         // a double-byte character matches only itself,
+      {"\x82\x61", 0, true, -1},                                        // its trail byte is not a letter to fold
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FindRowByPathPrefix(rows, c.prefix, c.start, c.wrap), c.found) << c.prefix << " from " << c.start;

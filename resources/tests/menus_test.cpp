@@ -22,9 +22,7 @@ struct MenuDestroyer {
 };
 using MenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
 
-MenuHandle LoadNamedMenu(const char* name) {
-  return MenuHandle(LoadMenuA(GetModuleHandleA(nullptr), name));
-}
+MenuHandle LoadNamedMenu(const char* name) { return MenuHandle(LoadMenuA(GetModuleHandleA(nullptr), name)); }
 
 struct Item {
   UINT id = 0;
@@ -124,11 +122,10 @@ TEST_F(MenusTest, MainAndTrayPopupsBothCarryTheSharedToggles) {
 TEST_F(MenusTest, MainPopupOffersEveryMainWindowCommand) {
   const auto commands = Commands(mainPopup_);
   const UINT expected[] = {
-      IDM_EXIT,     IDM_PLAY,        IDM_PAUSE,    IDM_STOP,     IDM_SHUFFLE,   IDM_REPEAT_ALL,
-      IDM_REPEAT_ONE, IDM_FAST_SEEK, IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5,
-      IDM_TOPMOST,  IDM_USE_TRAY,    IDM_NEXT,     IDM_PREVIOUS, IDM_PLAYLIST,  IDM_OPEN,
-      IDM_MINIMIZE, IDM_ASSOCIATIONS, IDM_VOLUME,  IDM_ABOUT,    IDM_SLEEP,     IDM_EFFECTS,
-      IDM_USE_WMP71, IDM_FILTERS,    IDM_DOCK_PLAYLIST};
+      IDM_EXIT,      IDM_PLAY,     IDM_PAUSE,     IDM_STOP,      IDM_SHUFFLE,  IDM_REPEAT_ALL,   IDM_REPEAT_ONE,
+      IDM_FAST_SEEK, IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0,  IDM_RATE_0_5, IDM_TOPMOST,      IDM_USE_TRAY,
+      IDM_NEXT,      IDM_PREVIOUS, IDM_PLAYLIST,  IDM_OPEN,      IDM_MINIMIZE, IDM_ASSOCIATIONS, IDM_VOLUME,
+      IDM_ABOUT,     IDM_SLEEP,    IDM_EFFECTS,   IDM_USE_WMP71, IDM_FILTERS,  IDM_DOCK_PLAYLIST};
   for (UINT id : expected) EXPECT_TRUE(commands.count(id)) << id;
   for (const auto& [id, item] : commands) EXPECT_FALSE(item.state & MFS_CHECKED) << id;
 
@@ -154,17 +151,15 @@ TEST_F(MenusTest, PlaylistMenusOfferEveryPlaylistCommand) {
   const auto context = Commands(listContext_);
   const auto bar = Commands(listBar_.get());
   for (UINT id : {IDM_TAG_AUTO, IDM_TAG_ALWAYS_ID3V1, IDM_ALWAYS_TAG_READ, IDM_PLAY, IDM_TAG_EDITOR,
-                  IDM_TAGS_READ_SELECTED, IDM_TAGS_READ_ALL, IDM_LENGTH_SELECTED, IDM_LENGTH_ALL,
-                  IDM_LIST_MOVE_UP, IDM_LIST_MOVE_DOWN, IDM_LIST_REMOVE_SELECTED,
-                  IDM_LIST_REMOVE_ALL, IDM_RENAME_PAREN_ARTIST_TITLE, IDM_RENAME_TITLE,
-                  IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE, IDM_RENAME_ARTIST_DASH_TITLE,
+                  IDM_TAGS_READ_SELECTED, IDM_TAGS_READ_ALL, IDM_LENGTH_SELECTED, IDM_LENGTH_ALL, IDM_LIST_MOVE_UP,
+                  IDM_LIST_MOVE_DOWN, IDM_LIST_REMOVE_SELECTED, IDM_LIST_REMOVE_ALL, IDM_RENAME_PAREN_ARTIST_TITLE,
+                  IDM_RENAME_TITLE, IDM_RENAME_PAREN_ARTIST_ALBUM_TITLE, IDM_RENAME_ARTIST_DASH_TITLE,
                   IDM_RENAME_USER_PATTERN, IDM_RENAME_USER_PATTERN_SETUP}) {
     EXPECT_TRUE(context.count(id)) << id;
   }
-  for (UINT id : {IDM_LIST_OPEN, IDM_LIST_SAVE_EXTENDED_M3U, IDM_LIST_SAVE_PLAIN_M3U,
-                  IDM_LIST_CLOSE, IDM_LIST_ADD_FILES, IDM_LIST_ADD_FOLDER,
-                  IDM_LIST_ADD_FOLDER_TREE, IDM_LIST_TOPMOST, IDM_LIST_MOVE_UP_BAR,
-                  IDM_LIST_MOVE_DOWN_BAR}) {
+  for (UINT id : {IDM_LIST_OPEN, IDM_LIST_SAVE_EXTENDED_M3U, IDM_LIST_SAVE_PLAIN_M3U, IDM_LIST_CLOSE,
+                  IDM_LIST_ADD_FILES, IDM_LIST_ADD_FOLDER, IDM_LIST_ADD_FOLDER_TREE, IDM_LIST_TOPMOST,
+                  IDM_LIST_MOVE_UP_BAR, IDM_LIST_MOVE_DOWN_BAR}) {
     EXPECT_TRUE(bar.count(id)) << id;
   }
   // Automatic tag choice is the default, and the settings leave the resource
@@ -177,9 +172,8 @@ TEST_F(MenusTest, PlaylistMenusOfferEveryPlaylistCommand) {
 
 TEST_F(MenusTest, ViewMenuStartsWithCaptureOn) {
   const auto commands = Commands(viewBar_.get());
-  for (UINT id : {IDM_VIEW_ZOOM_50, IDM_VIEW_ZOOM_100, IDM_VIEW_ZOOM_200, IDM_VIEW_ASPECT_4_3,
-                  IDM_VIEW_ASPECT_16_9, IDM_VIEW_FULL_SCREEN, IDM_VIEW_CAPTURE, IDM_USE_CAPTURE,
-                  IDM_STOP}) {
+  for (UINT id : {IDM_VIEW_ZOOM_50, IDM_VIEW_ZOOM_100, IDM_VIEW_ZOOM_200, IDM_VIEW_ASPECT_4_3, IDM_VIEW_ASPECT_16_9,
+                  IDM_VIEW_FULL_SCREEN, IDM_VIEW_CAPTURE, IDM_USE_CAPTURE, IDM_STOP}) {
     EXPECT_TRUE(commands.count(id)) << id;
   }
   ASSERT_TRUE(commands.count(IDM_USE_CAPTURE));
@@ -307,8 +301,7 @@ TEST_F(MenusTest, AccessKeysAreUniqueWithinEachPopup) {
         }
         const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(t[i + 1])));
         auto [it, added] = keysByPopup[item.where].emplace(key, t);
-        EXPECT_TRUE(added) << name << item.where << ": '" << key << "' used by " << it->second
-                           << " and " << t;
+        EXPECT_TRUE(added) << name << item.where << ": '" << key << "' used by " << it->second << " and " << t;
         break;
       }
     }

@@ -27,8 +27,8 @@ TEST(VolumeSetting, RoundTripsThroughThePlaybackVolume) {
 }
 
 TEST(VolumeSetting, QuotientTruncatesTowardZero) {
-  EXPECT_EQ(StoredVolumeFromPlayback(-34), 1);   // 1.03
-  EXPECT_EQ(StoredVolumeFromPlayback(-65), 1);   // 1.97
+  EXPECT_EQ(StoredVolumeFromPlayback(-34), 1);  // 1.03
+  EXPECT_EQ(StoredVolumeFromPlayback(-65), 1);  // 1.97
   EXPECT_EQ(StoredVolumeFromPlayback(-32), 0);
   EXPECT_EQ(StoredVolumeFromPlayback(-9998), 302);  // 302.97
 }

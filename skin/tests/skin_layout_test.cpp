@@ -16,14 +16,13 @@ TEST(VolumeKnob, FollowsThePointerInDecibelStepsAndMutesAtTheBottom) {
     long volume;
   };
   const Case cases[] = {
-      {17, 15, 0},          // the top: 0 dB (n = 100, q = 33)
-      {18, 16, -100},       // one pixel lower: n = 97, q = 32
-      {41, 39, -1600},      // n = 51, q = 17
-      {65, 63, -10000},     // n = 2, q = 0: silence
-      {66, 64, -10000},     // the bottom itself
-      {67, 66, -10000},     // below the track: held at the bottom
-      {500, 66, -10000},
-      {16, 17, 0},          // above the track: held at the top
+      {17, 15, 0},                     // the top: 0 dB (n = 100, q = 33)
+      {18, 16, -100},                  // one pixel lower: n = 97, q = 32
+      {41, 39, -1600},                 // n = 51, q = 17
+      {65, 63, -10000},                // n = 2, q = 0: silence
+      {66, 64, -10000},                // the bottom itself
+      {67, 66, -10000},                // below the track: held at the bottom
+      {500, 66, -10000}, {16, 17, 0},  // above the track: held at the top
       {-40, 17, 0},
   };
   for (const auto& c : cases) {
@@ -66,8 +65,7 @@ TEST(SkinElements, ButtonPicturesComeFromTheIndexRuleAndNothingOverlaps) {
   for (const auto& a : SkinElements()) {
     for (const auto& b : SkinElements()) {
       if (a.id >= b.id) continue;
-      const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                         b.y + b.height <= a.y;
+      const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
       EXPECT_TRUE(apart) << a.id << " and " << b.id;
     }
   }

@@ -116,8 +116,8 @@ TEST_F(SkinTest, APressedButtonShowsItsPressedPicture) {
   SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   Pump();
   Pixels screen = Screen();
-  EXPECT_EQ(Differences(screen, previous->x, previous->y, skin, previous->pressedX, previous->pressedY,
-                        previous->width, previous->height),
+  EXPECT_EQ(Differences(screen, previous->x, previous->y, skin, previous->pressedX, previous->pressedY, previous->width,
+                        previous->height),
             0);
   // Released outside the button: no command, the normal picture again.
   SendMessageA(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 200));

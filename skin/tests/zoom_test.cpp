@@ -72,8 +72,8 @@ TEST(ZoomPixels, EachPixelBecomesABlockOfItsOwnColour) {
 
 TEST(ZoomPixels, RefusesSizesThePixelsDoNotHold) {
   const std::vector<std::uint32_t> source = {1, 2, 3, 4, 5, 6};
-  EXPECT_TRUE(ZoomPixels(source, 3, 3, 2).empty());   // a row short
-  EXPECT_TRUE(ZoomPixels(source, 7, 1, 2).empty());   // a row longer than all pixels
+  EXPECT_TRUE(ZoomPixels(source, 3, 3, 2).empty());  // a row short
+  EXPECT_TRUE(ZoomPixels(source, 7, 1, 2).empty());  // a row longer than all pixels
   EXPECT_TRUE(ZoomPixels(source, 0, 2, 2).empty());
   EXPECT_TRUE(ZoomPixels(source, 3, -2, 2).empty());
   EXPECT_TRUE(ZoomPixels(source, 3, 2, 0).empty());

@@ -50,8 +50,7 @@ void ReplaceAll(std::string& text, std::string_view placeholder, std::string_vie
 }
 
 void ExpandPatternWith(std::string& pattern, const PatternTexts& texts) {
-  const std::string* values[] = {&texts.title, &texts.artist, &texts.album,
-                                 &texts.year,  &texts.comment, &texts.track};
+  const std::string* values[] = {&texts.title, &texts.artist, &texts.album, &texts.year, &texts.comment, &texts.track};
   for (std::size_t i = 0; i < std::size(kPlaceholders); ++i) ReplaceAll(pattern, kPlaceholders[i], *values[i]);
 }
 

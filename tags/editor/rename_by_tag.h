@@ -19,11 +19,11 @@ namespace kestrun::tags {
 
 // The form codes of the rename commands.
 enum class RenameForm : int {
-  ArtistTitle = 1,        // "(artist) title"
-  ArtistAlbumTitle = 2,   // "(artist - album) title"
-  Title = 3,              // "title"
-  ArtistDashTitle = 5,    // "artist - title"
-  UserPattern = 6,        // the "UserDefine" pattern expanded
+  ArtistTitle = 1,       // "(artist) title"
+  ArtistAlbumTitle = 2,  // "(artist - album) title"
+  Title = 3,             // "title"
+  ArtistDashTitle = 5,   // "artist - title"
+  UserPattern = 6,       // the "UserDefine" pattern expanded
 };
 
 // The six texts a pattern can use (the genre is not among them).
@@ -85,15 +85,15 @@ std::string RenameExtensionOf(std::string_view path);
 bool MoveKeepingReadOnly(const std::string& oldPath, const std::string& newPath);
 
 struct RenameOptions {
-  bool alwaysId3v1 = false;                      // "AlwaysID3v1"
-  std::string userPattern = kDefaultUserPattern; // "UserDefine"
+  bool alwaysId3v1 = false;                       // "AlwaysID3v1"
+  std::string userPattern = kDefaultUserPattern;  // "UserDefine"
   AnsiFromUtf16 unicodeTags = nullptr;            // "UnicodeTags": the conversion, or none
 };
 
 // Reads the file's tags by its extension (.mp3: ID3v2 when the file begins with
 // "ID3" and alwaysId3v1 is off, else ID3v1; .wma, .wmv, .asf: Windows Media; FLAC,
-// MP4 and Ogg files: their own metadata) into the pattern texts. False when the chosen source cannot be read or the file is
-// of any other type. unicodeTags: ID3v2.4 and Unicode texts too, converted by it.
+// MP4 and Ogg files: their own metadata) into the pattern texts. False when the chosen source cannot be read or the
+// file is of any other type. unicodeTags: ID3v2.4 and Unicode texts too, converted by it.
 bool ReadRenameTexts(const std::string& path, bool alwaysId3v1, PatternTexts& texts,
                      AnsiFromUtf16 unicodeTags = nullptr);
 

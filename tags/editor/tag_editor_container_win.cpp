@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kNoticeFallback[] = "書き込めません";
 // The edit fields that a read-only file locks.
-constexpr std::array<int, 6> kTextFields = {IDC_TAG_TITLE, IDC_TAG_ARTIST, IDC_TAG_ALBUM,
+constexpr std::array<int, 6> kTextFields = {IDC_TAG_TITLE, IDC_TAG_ARTIST,  IDC_TAG_ALBUM,
                                             IDC_TAG_YEAR,  IDC_TAG_COMMENT, IDC_TAG_TRACK};
 // The widened status text, in dialog units: from its own left edge to the fields'
 // right edge, two lines high, above the radio buttons.
@@ -60,8 +60,8 @@ void TagEditorDialog::ShowContainerTags(const std::string& path) {
   AllowWriting(false);
   TagFields fields;
   const bool read = ReadContainerTags(path, fields, UnicodeConverter());
-  const std::array<const std::string*, 6> texts = {&fields.title, &fields.artist,
-                                                   &fields.album, &fields.year, &fields.comment, &fields.track};
+  const std::array<const std::string*, 6> texts = {&fields.title, &fields.artist,  &fields.album,
+                                                   &fields.year,  &fields.comment, &fields.track};
   for (std::size_t i = 0; i < kTextFields.size(); ++i) SetDlgItemTextA(dialog, kTextFields[i], texts[i]->c_str());
   SetDlgItemTextA(dialog, IDC_TAG_GENRE, fields.genre.c_str());
   SetDlgItemTextA(dialog, IDC_TAG_GENRE_NUMBER, "");

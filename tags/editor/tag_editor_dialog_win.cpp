@@ -69,8 +69,8 @@ void SelectSource(HWND dialog, TagSource source) {
 
 void SelectGenreByName(HWND dialog, const char* name) {
   HWND genre = GetDlgItem(dialog, IDC_TAG_GENRE);
-  const LRESULT index = SendMessageA(genre, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(name));
+  const LRESULT index =
+      SendMessageA(genre, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
   SendMessageA(genre, CB_SETCURSEL, index == CB_ERR ? 0 : static_cast<WPARAM>(index), 0);
 }
 
@@ -141,8 +141,8 @@ unsigned char SelectedGenreSlot(HWND dialog) {
       std::string name(static_cast<std::size_t>(length) + 1, '\0');
       SendMessageA(genre, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(name.data()));
       name.resize(static_cast<std::size_t>(length));
-      const LRESULT slot = SendDlgItemMessageA(dialog, IDC_TAG_GENRE_SLOTS, CB_FINDSTRINGEXACT,
-                                               static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+      const LRESULT slot = SendDlgItemMessageA(dialog, IDC_TAG_GENRE_SLOTS, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(name.c_str()));
       if (slot != CB_ERR && slot < kGenreSlots) return static_cast<unsigned char>(slot);
     }
   }
@@ -345,8 +345,8 @@ void TagEditorDialog::SaveMp3Tags(const std::string& path) {
     AnsiFromUtf16 toAnsi = UnicodeConverter();
     if (id3v2Shown_) {
       const std::array<std::string, 7>& shown = *id3v2Shown_;
-      changed = {fields.title != shown[0],   fields.artist != shown[1], fields.album != shown[2],
-                 fields.year != shown[3],    fields.comment != shown[4], fields.track != shown[5],
+      changed = {fields.title != shown[0], fields.artist != shown[1],  fields.album != shown[2],
+                 fields.year != shown[3],  fields.comment != shown[4], fields.track != shown[5],
                  fields.genre != shown[6]};
       toAnsi = id3v2ReadWith_;
     }

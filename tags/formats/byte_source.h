@@ -24,9 +24,7 @@ class ByteSource {
   virtual bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 
   // True when [offset, offset + length) lies inside the source (overflow-safe).
-  bool Holds(std::uint64_t offset, std::uint64_t length) const {
-    return offset <= Size() && length <= Size() - offset;
-  }
+  bool Holds(std::uint64_t offset, std::uint64_t length) const { return offset <= Size() && length <= Size() - offset; }
   // n bytes at offset into bytes (resized); false when they are not all there.
   bool Read(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& bytes);
   // Up to out.size() bytes at offset, cut at the end of the source; how many were
@@ -77,7 +75,7 @@ class ExtentSource final : public ByteSource {
 
  private:
   struct Extent {
-    std::uint64_t start;   // in the base source
+    std::uint64_t start;  // in the base source
     std::uint64_t length;
   };
   ByteSource& base_;

@@ -143,7 +143,8 @@ std::optional<Timing> SoundTrackTiming(ByteSource& source, const Atom& moov) {
     const auto hdlr = FindChild(source, *mdia, kHdlr);
     std::vector<std::uint8_t> handler;
     // Version and flags, a predefined word, then the handler type.
-    if (!hdlr || !source.Read(hdlr->body, static_cast<std::size_t>(std::min<std::uint64_t>(hdlr->length, 12)), handler) ||
+    if (!hdlr ||
+        !source.Read(hdlr->body, static_cast<std::size_t>(std::min<std::uint64_t>(hdlr->length, 12)), handler) ||
         handler.size() < 12 || std::memcmp(handler.data() + 8, "soun", 4) != 0) {
       continue;
     }
@@ -178,7 +179,7 @@ std::optional<ItemData> FirstData(std::span<const std::uint8_t> item) {
     platform::ByteReader data(body);
     ItemData result;
     result.type = data.U32Be() & 0x00FFFFFF;  // the top byte is a version
-    data.Skip(4);                              // locale
+    data.Skip(4);                             // locale
     if (!data.ok()) return std::nullopt;
     result.value = data.TakeRest();
     return result;

@@ -219,7 +219,8 @@ std::optional<ContainerInfo> ReadOgg(ByteSource& source, ContainerParts parts, A
   }
   if (Wants(parts, ContainerParts::Length)) {
     const auto granule = LastGranule(source, stream->serial);
-    if (granule && *granule > stream->preSkip) result.duration = SamplesToUnits(*granule - stream->preSkip, stream->rate);
+    if (granule && *granule > stream->preSkip)
+      result.duration = SamplesToUnits(*granule - stream->preSkip, stream->rate);
   }
   return result;
 }

@@ -29,9 +29,8 @@ struct NameSlot {
   Slot slot;
 };
 constexpr NameSlot kNames[] = {
-    {"TITLE", kTitle},   {"ARTIST", kArtist},       {"ALBUM", kAlbum},
-    {"DATE", kYear},     {"COMMENT", kComment},     {"TRACKNUMBER", kTrack},
-    {"GENRE", kGenre},   {"DESCRIPTION", kDescription},
+    {"TITLE", kTitle},     {"ARTIST", kArtist},     {"ALBUM", kAlbum}, {"DATE", kYear},
+    {"COMMENT", kComment}, {"TRACKNUMBER", kTrack}, {"GENRE", kGenre}, {"DESCRIPTION", kDescription},
 };
 
 std::uint32_t U32At(ByteSource& source, std::uint64_t offset, bool& ok) {

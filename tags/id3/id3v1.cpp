@@ -129,9 +129,7 @@ TagFields DecodeId3v1Record(const unsigned char* record) {
   return fields;
 }
 
-std::string Id3v1GenreNumberText(const unsigned char* record) {
-  return std::to_string(record[kId3v1GenreOffset]);
-}
+std::string Id3v1GenreNumberText(const unsigned char* record) { return std::to_string(record[kId3v1GenreOffset]); }
 
 void EncodeId3v1Record(const TagFields& fields, unsigned char* record) {
   std::memset(record, ' ', kId3v1Size);

@@ -54,8 +54,8 @@ constexpr std::uint8_t kFrame24Compressed = 0x08;
 constexpr std::uint8_t kFrame24Encrypted = 0x04;
 constexpr std::uint8_t kFrame24Unsynchronised = 0x02;
 constexpr std::uint8_t kFrame24DataLength = 0x01;
-constexpr std::uint16_t kFrame24Format = kFrame24Grouped | kFrame24Compressed | kFrame24Encrypted |
-                                         kFrame24Unsynchronised | kFrame24DataLength;
+constexpr std::uint16_t kFrame24Format =
+    kFrame24Grouped | kFrame24Compressed | kFrame24Encrypted | kFrame24Unsynchronised | kFrame24DataLength;
 constexpr std::uint8_t kEncodingLatin = 0;
 constexpr std::uint8_t kEncodingUtf16 = 1;
 constexpr std::uint8_t kEncodingUtf16BigEndian = 2;
@@ -80,9 +80,8 @@ constexpr IdTranslation kV22Ids[] = {
     {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TSI", "TSIZ"}, {"TSS", "TSSE"}, {"TT1", "TIT1"},
     {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"},
     {"ULT", "USLT"}, {"WAF", "WOAF"}, {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"},
-    {"WPB", "WPUB"}, {"WXX", "WXXX"},
-    {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSP", "TSOP"}, {"TSA", "TSOA"}, {"TS2", "TSO2"}, {"TSC", "TSOC"},
-    {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"}, {"PCS", "PCST"},
+    {"WPB", "WPUB"}, {"WXX", "WXXX"}, {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSP", "TSOP"}, {"TSA", "TSOA"},
+    {"TS2", "TSO2"}, {"TSC", "TSOC"}, {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"}, {"PCS", "PCST"},
 };
 
 const IdTranslation* FindV22Id(Bytes id) {
@@ -263,9 +262,7 @@ void AppendEncoded(std::uint8_t encoding, std::u16string_view wide, std::string_
 }
 
 // A text of the tag as the callers get it: at most max bytes of whole characters.
-std::string CutText(const std::string& text, std::size_t max) {
-  return std::string(platform::CutAnsiText(text, max));
-}
+std::string CutText(const std::string& text, std::size_t max) { return std::string(platform::CutAnsiText(text, max)); }
 
 enum class HeaderProbe { Present, Absent, Unreadable };
 
@@ -352,7 +349,8 @@ void Id3v2Tag::Reset() {
 
 std::uint32_t Id3v2Tag::FrameKey(std::string_view id) {
   std::uint32_t key = 0;
-  for (std::size_t i = 0; i < 4 && i < id.size(); ++i) key |= std::uint32_t{static_cast<std::uint8_t>(id[i])} << (8 * i);
+  for (std::size_t i = 0; i < 4 && i < id.size(); ++i)
+    key |= std::uint32_t{static_cast<std::uint8_t>(id[i])} << (8 * i);
   return key;
 }
 
@@ -671,8 +669,8 @@ std::vector<std::uint8_t> Id3v2Tag::EncodeText24(std::string_view id, std::strin
                                                  const Id3v2Frame* old) const {
   // The frame's own encoding stays; text beyond ASCII that a single-byte (or
   // new) frame cannot hold goes in as UTF-8.
-  std::uint8_t encoding = old != nullptr && !old->data.empty() && old->data[0] <= kEncodingUtf8 ? old->data[0]
-                                                                                             : kEncodingLatin;
+  std::uint8_t encoding =
+      old != nullptr && !old->data.empty() && old->data[0] <= kEncodingUtf8 ? old->data[0] : kEncodingLatin;
   if (encoding == kEncodingLatin && IsBeyondAscii(text)) encoding = kEncodingUtf8;
   std::u16string wide;
   if (encoding != kEncodingLatin) {
@@ -789,9 +787,8 @@ std::vector<std::uint8_t> Id3v2Tag::SerializeFrames() const {
   std::vector<const Id3v2Frame*> order;
   order.reserve(frames_.size());
   for (const Id3v2Frame& frame : frames_) order.push_back(&frame);
-  std::stable_sort(order.begin(), order.end(), [](const Id3v2Frame* a, const Id3v2Frame* b) {
-    return FrameKey(a->Id()) < FrameKey(b->Id());
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Id3v2Frame* a, const Id3v2Frame* b) { return FrameKey(a->Id()) < FrameKey(b->Id()); });
   const bool v24 = version_ == 0x0400;
   const bool allUnsynchronised = v24 && (header_[5] & kFlagUnsynchronised);
   std::vector<std::uint8_t> out;
@@ -1074,10 +1071,10 @@ Id3v2WriteResult WriteFields(const std::string& path, const TagFields& fields, c
   if (tag.Version() == 0x0400 && toUtf16 == nullptr) {
     // ID3v2.4 text beyond ASCII needs the way back to Unicode; without it the
     // change could not be written, and the write must not claim it was.
-    const std::pair<bool, const std::string*> texts[] = {
-        {set.title, &fields.title}, {set.artist, &fields.artist}, {set.album, &fields.album},
-        {set.year, &fields.year},   {set.comment, &fields.comment}, {set.track, &fields.track},
-        {set.genre, &fields.genre}};
+    const std::pair<bool, const std::string*> texts[] = {{set.title, &fields.title},     {set.artist, &fields.artist},
+                                                         {set.album, &fields.album},     {set.year, &fields.year},
+                                                         {set.comment, &fields.comment}, {set.track, &fields.track},
+                                                         {set.genre, &fields.genre}};
     for (const auto& [wanted, text] : texts) {
       if (wanted && IsBeyondAscii(*text)) return Id3v2WriteResult::Failed;
     }

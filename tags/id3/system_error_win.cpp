@@ -6,8 +6,7 @@ namespace kestrun::tags {
 
 int LastSystemError() {
   const DWORD code = GetLastError();
-  return (code == 0 || code == static_cast<DWORD>(-1)) ? static_cast<int>(ERROR_GEN_FAILURE)
-                                                       : static_cast<int>(code);
+  return (code == 0 || code == static_cast<DWORD>(-1)) ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(code);
 }
 
 void ClearSystemError() { SetLastError(0); }

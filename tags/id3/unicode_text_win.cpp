@@ -13,7 +13,8 @@ std::string SystemAnsiFromUtf16(std::u16string_view text) {
   const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return {};
   std::string out(static_cast<std::size_t>(needed), '\0');
-  const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, out.data(), needed, nullptr, nullptr);
+  const int written =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, out.data(), needed, nullptr, nullptr);
   out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return out;
 }
@@ -24,7 +25,8 @@ std::u16string SystemUtf16FromAnsi(std::string_view text) {
   const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
   if (needed <= 0) return {};
   std::u16string out(static_cast<std::size_t>(needed), u'\0');
-  const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, reinterpret_cast<wchar_t*>(out.data()), needed);
+  const int written =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, reinterpret_cast<wchar_t*>(out.data()), needed);
   out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return out;
 }

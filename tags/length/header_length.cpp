@@ -53,8 +53,9 @@ constexpr std::uint16_t kWaveExtensible = 0xFFFE;
 constexpr std::uint32_t kExtensibleFmtBytes = 40;
 
 bool Is(Bytes bytes, std::string_view text) {
-  return bytes.size() == text.size() && std::equal(bytes.begin(), bytes.end(), text.begin(),
-                                                   [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); });
+  return bytes.size() == text.size() &&
+         std::equal(bytes.begin(), bytes.end(), text.begin(),
+                    [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); });
 }
 
 // units = count * unitsPerSecond * numerator / denominator without overflow for
@@ -96,13 +97,12 @@ std::optional<Frame> DecodeFrame(const platform::ByteReader& at) {
   platform::ByteReader header(at.Peek(4));
   const std::uint32_t word = header.U32Be();
   if (!header.ok() || (word >> 21) != 0x7FF) return std::nullopt;
-  static constexpr int kKbps[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static constexpr int kKbps[2][3][15] = {{{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                                           {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                           {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+                                          {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                           {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                                           {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
   static constexpr int kRates[3] = {44100, 48000, 32000};
   const int versionBits = static_cast<int>((word >> 19) & 3);
   const int layerBits = static_cast<int>((word >> 17) & 3);
@@ -310,8 +310,9 @@ std::uint64_t Lyrics3v1Span(ByteSource& source, std::uint64_t end, std::uint64_t
   const std::size_t searched = static_cast<std::size_t>(std::min<std::uint64_t>(kLyrics1MostBytes, available));
   const std::vector<std::uint8_t> bytes = ReadStretch(source, end - searched, searched);
   if (bytes.size() != searched) return 0;
-  const auto begin = std::search(bytes.begin(), bytes.end() - kLyrics1End.size(), kLyricsBegin.begin(),
-                                 kLyricsBegin.end(), [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); });
+  const auto begin =
+      std::search(bytes.begin(), bytes.end() - kLyrics1End.size(), kLyricsBegin.begin(), kLyricsBegin.end(),
+                  [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); });
   if (begin == bytes.end() - kLyrics1End.size()) return 0;
   return static_cast<std::uint64_t>(bytes.end() - begin);
 }

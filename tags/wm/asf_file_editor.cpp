@@ -75,8 +75,8 @@ class AsfFileEditor final : public WmMetadataEditor, private WmHeaderInfo {
   WmEditorKind Kind() const override { return WmEditorKind::Own; }
 
  private:
-  WmResult GetAttributeByName(std::uint16_t* stream, const char16_t* name, WmAttrType* type,
-                              std::uint8_t* value, std::uint16_t* length) override {
+  WmResult GetAttributeByName(std::uint16_t* stream, const char16_t* name, WmAttrType* type, std::uint8_t* value,
+                              std::uint16_t* length) override {
     if (stream == nullptr || name == nullptr || type == nullptr || length == nullptr) return kWmInvalidArg;
     if (*stream != kWmFileLevelStream) return kWmNotFound;
     std::string bytes;
@@ -91,8 +91,8 @@ class AsfFileEditor final : public WmMetadataEditor, private WmHeaderInfo {
     return kWmOk;
   }
 
-  WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type,
-                        const std::uint8_t* value, std::uint16_t length) override {
+  WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type, const std::uint8_t* value,
+                        std::uint16_t length) override {
     if (name == nullptr || (value == nullptr && length != 0)) return kWmInvalidArg;
     if (stream != kWmFileLevelStream) return kWmInvalidArg;
     std::string bytes = length == 0 ? std::string() : std::string(reinterpret_cast<const char*>(value), length);

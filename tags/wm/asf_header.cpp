@@ -9,8 +9,7 @@ namespace kestrun::tags {
 namespace {
 
 // GUIDs are stored with their first three fields little-endian.
-constexpr AsfGuid MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3,
-                           std::array<std::uint8_t, 8> d4) {
+constexpr AsfGuid MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3, std::array<std::uint8_t, 8> d4) {
   AsfGuid g{};
   for (int i = 0; i < 4; ++i) g[i] = static_cast<std::uint8_t>(d1 >> (8 * i));
   for (int i = 0; i < 2; ++i) g[4 + i] = static_cast<std::uint8_t>(d2 >> (8 * i));
@@ -20,8 +19,7 @@ constexpr AsfGuid MakeGuid(std::uint32_t d1, std::uint16_t d2, std::uint16_t d3,
 }
 
 // The Content Description Object's five texts, in their stored order.
-constexpr const char16_t* kDescriptionNames[5] = {u"Title", u"Author", u"Copyright", u"Description",
-                                                  u"Rating"};
+constexpr const char16_t* kDescriptionNames[5] = {u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
 
 // File Properties Object: offsets of the file size and the flags, and its size.
 constexpr std::size_t kFileSizeOffset = 40;
@@ -94,25 +92,44 @@ int DescriptionIndex(const std::u16string& name) {
 
 bool ToStoredType(WmAttrType type, std::uint16_t& stored) {
   switch (type) {
-    case WmAttrType::String: stored = kStoredString; return true;
-    case WmAttrType::Binary: stored = kStoredBytes; return true;
-    case WmAttrType::Bool: stored = kStoredBool; return true;
-    case WmAttrType::Dword: stored = kStoredDword; return true;
-    case WmAttrType::Qword: stored = kStoredQword; return true;
-    case WmAttrType::Word: stored = kStoredWord; return true;
-    case WmAttrType::Guid: return false;  // the object has no GUID type
+    case WmAttrType::String:
+      stored = kStoredString;
+      return true;
+    case WmAttrType::Binary:
+      stored = kStoredBytes;
+      return true;
+    case WmAttrType::Bool:
+      stored = kStoredBool;
+      return true;
+    case WmAttrType::Dword:
+      stored = kStoredDword;
+      return true;
+    case WmAttrType::Qword:
+      stored = kStoredQword;
+      return true;
+    case WmAttrType::Word:
+      stored = kStoredWord;
+      return true;
+    case WmAttrType::Guid:
+      return false;  // the object has no GUID type
   }
   return false;
 }
 
 WmAttrType FromStoredType(std::uint16_t stored) {
   switch (stored) {
-    case kStoredString: return WmAttrType::String;
-    case kStoredBytes: return WmAttrType::Binary;
-    case kStoredBool: return WmAttrType::Bool;
-    case kStoredDword: return WmAttrType::Dword;
-    case kStoredQword: return WmAttrType::Qword;
-    default: return WmAttrType::Word;
+    case kStoredString:
+      return WmAttrType::String;
+    case kStoredBytes:
+      return WmAttrType::Binary;
+    case kStoredBool:
+      return WmAttrType::Bool;
+    case kStoredDword:
+      return WmAttrType::Dword;
+    case kStoredQword:
+      return WmAttrType::Qword;
+    default:
+      return WmAttrType::Word;
   }
 }
 
@@ -120,19 +137,21 @@ WmAttrType FromStoredType(std::uint16_t stored) {
 std::size_t FixedSize(WmAttrType type) {
   switch (type) {
     case WmAttrType::Dword:
-    case WmAttrType::Bool: return 4;
-    case WmAttrType::Qword: return 8;
-    case WmAttrType::Word: return 2;
-    default: return 0;
+    case WmAttrType::Bool:
+      return 4;
+    case WmAttrType::Qword:
+      return 8;
+    case WmAttrType::Word:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 }  // namespace
 
-const AsfGuid kAsfHeaderObject =
-    MakeGuid(0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-const AsfGuid kAsfDataObject =
-    MakeGuid(0x75B22636, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
+const AsfGuid kAsfHeaderObject = MakeGuid(0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
+const AsfGuid kAsfDataObject = MakeGuid(0x75B22636, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
 const AsfGuid kAsfFilePropertiesObject =
     MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, {0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
 const AsfGuid kAsfContentDescriptionObject =
@@ -265,8 +284,8 @@ WmResult AsfHeader::Set(const std::u16string& name, WmAttrType type, std::string
   if (!ToStoredType(type, stored)) return kWmInvalidArg;
   // Names longer than a 16-bit byte count can hold cannot be stored.
   if ((name.size() + 1) * 2 > 0xFFFF) return kWmInvalidArg;
-  auto it = std::find_if(extended_.begin(), extended_.end(),
-                         [&](const ExtendedAttribute& a) { return a.name == name; });
+  auto it =
+      std::find_if(extended_.begin(), extended_.end(), [&](const ExtendedAttribute& a) { return a.name == name; });
   if (it != extended_.end()) {
     it->storedType = stored;
     it->value = std::move(value);
@@ -274,9 +293,8 @@ WmResult AsfHeader::Set(const std::u16string& name, WmAttrType type, std::string
     if (extended_.size() >= 0xFFFF) return kWmFail;
     extended_.push_back({name, stored, std::move(value)});
   }
-  const bool present = std::any_of(objects_.begin(), objects_.end(), [](const Object& o) {
-    return o.part == Part::ExtendedContentDescription;
-  });
+  const bool present = std::any_of(objects_.begin(), objects_.end(),
+                                   [](const Object& o) { return o.part == Part::ExtendedContentDescription; });
   if (!present) objects_.push_back({Part::ExtendedContentDescription, {}});
   return kWmOk;
 }
@@ -318,13 +336,19 @@ std::string AsfHeader::Serialize() const {
   std::size_t propertiesAt = 0;
   for (const auto& o : objects_) {
     switch (o.part) {
-      case Part::ContentDescription: out += SerializeContentDescription(); break;
-      case Part::ExtendedContentDescription: out += SerializeExtendedContentDescription(); break;
+      case Part::ContentDescription:
+        out += SerializeContentDescription();
+        break;
+      case Part::ExtendedContentDescription:
+        out += SerializeExtendedContentDescription();
+        break;
       case Part::FileProperties:
         propertiesAt = out.size();
         out += o.bytes;
         break;
-      case Part::Opaque: out += o.bytes; break;
+      case Part::Opaque:
+        out += o.bytes;
+        break;
     }
   }
   PatchLe(out, 16, out.size(), 8);

@@ -34,9 +34,9 @@ enum class WmAttrType : std::uint16_t {
   Dword = 0,   // 32-bit number
   String = 1,  // UTF-16 text with its terminating zero
   Binary = 2,
-  Bool = 3,    // 32 bits
-  Qword = 4,   // 64-bit number
-  Word = 5,    // 16-bit number
+  Bool = 3,   // 32 bits
+  Qword = 4,  // 64-bit number
+  Word = 5,   // 16-bit number
   Guid = 6,
 };
 
@@ -52,8 +52,8 @@ class WmHeaderInfo {
   virtual WmResult GetAttributeByName(std::uint16_t* stream, const char16_t* name, WmAttrType* type,
                                       std::uint8_t* value, std::uint16_t* length) = 0;
   // Adds the attribute or replaces its value.
-  virtual WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type,
-                                const std::uint8_t* value, std::uint16_t length) = 0;
+  virtual WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type, const std::uint8_t* value,
+                                std::uint16_t length) = 0;
 };
 
 enum class WmEditorKind { Runtime, Own };

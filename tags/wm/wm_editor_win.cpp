@@ -24,8 +24,8 @@ class RuntimeHeaderInfo final : public WmHeaderInfo {
  public:
   explicit RuntimeHeaderInfo(ComPtr<IWMHeaderInfo> info) : info_(std::move(info)) {}
 
-  WmResult GetAttributeByName(std::uint16_t* stream, const char16_t* name, WmAttrType* type,
-                              std::uint8_t* value, std::uint16_t* length) override {
+  WmResult GetAttributeByName(std::uint16_t* stream, const char16_t* name, WmAttrType* type, std::uint8_t* value,
+                              std::uint16_t* length) override {
     if (type == nullptr) return kWmInvalidArg;
     WMT_ATTR_DATATYPE runtimeType = WMT_TYPE_DWORD;
     const HRESULT hr = info_->GetAttributeByName(stream, reinterpret_cast<LPCWSTR>(name), &runtimeType, value, length);
@@ -33,8 +33,8 @@ class RuntimeHeaderInfo final : public WmHeaderInfo {
     return hr;
   }
 
-  WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type,
-                        const std::uint8_t* value, std::uint16_t length) override {
+  WmResult SetAttribute(std::uint16_t stream, const char16_t* name, WmAttrType type, const std::uint8_t* value,
+                        std::uint16_t length) override {
     return info_->SetAttribute(stream, reinterpret_cast<LPCWSTR>(name), static_cast<WMT_ATTR_DATATYPE>(type), value,
                                length);
   }
@@ -119,8 +119,7 @@ WmCreateEditorFn BindWmCreateEditor() {
   static const WmCreateEditorFn bound = [] {
     HMODULE module = LoadLibraryA(kRuntimeLibrary);
     if (module == nullptr) return WmCreateEditorFn{nullptr};
-    return reinterpret_cast<WmCreateEditorFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, kCreateEditorExport)));
+    return reinterpret_cast<WmCreateEditorFn>(reinterpret_cast<void*>(GetProcAddress(module, kCreateEditorExport)));
   }();
   return bound;
 }

@@ -15,8 +15,8 @@ constexpr const char* kWideCharset = "UTF-16LE";
 
 // Runs iconv over the input; on an unconvertible sequence, skips unitBytes of
 // input and emits the substitute bytes.
-std::string Convert(const char* to, const char* from, const char* in, std::size_t inBytes,
-                    std::size_t unitBytes, std::string_view substitute) {
+std::string Convert(const char* to, const char* from, const char* in, std::size_t inBytes, std::size_t unitBytes,
+                    std::string_view substitute) {
   std::string result;
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return result;
@@ -43,7 +43,8 @@ std::string Convert(const char* to, const char* from, const char* in, std::size_
 }  // namespace
 
 std::u16string AnsiToWide(std::string_view text) {
-  const std::string bytes = Convert(kWideCharset, kAnsiCharset, text.data(), text.size(), 1, std::string_view("?\0", 2));
+  const std::string bytes =
+      Convert(kWideCharset, kAnsiCharset, text.data(), text.size(), 1, std::string_view("?\0", 2));
   std::u16string wide(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < wide.size(); ++i) {
     wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |

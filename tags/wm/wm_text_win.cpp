@@ -10,8 +10,8 @@ std::u16string AnsiToWide(std::string_view text) {
   const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (n <= 0) return {};
   std::u16string wide(static_cast<std::size_t>(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                      reinterpret_cast<wchar_t*>(wide.data()), n);
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(wide.data()),
+                      n);
   return wide;
 }
 

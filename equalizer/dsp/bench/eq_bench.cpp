@@ -70,8 +70,7 @@ struct Run {
   signals::Pcm output;
 };
 
-Run Equalize(eq::DspPath path, const signals::Pcm& input, const std::vector<std::size_t>& sizes,
-             const int* bands) {
+Run Equalize(eq::DspPath path, const signals::Pcm& input, const std::vector<std::size_t>& sizes, const int* bands) {
   eq::SectionBanks banks;
   banks.SetPath(path);
   eq::RecomputeBands(banks, bands);
@@ -101,9 +100,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--write-wav") == 0 && i + 1 < argc) {
       wavPath = argv[++i];
     } else {
-      std::fprintf(stderr,
-                   "usage: %s [--minutes N] [--paths plain,sse2,avx2,avx512] [--write-wav FILE]\n",
-                   argv[0]);
+      std::fprintf(stderr, "usage: %s [--minutes N] [--paths plain,sse2,avx2,avx512] [--write-wav FILE]\n", argv[0]);
       return 2;
     }
   }
@@ -119,16 +116,13 @@ int main(int argc, char** argv) {
   for (int i = 0; i < eq::kBandCount; ++i) {
     bands[i] = i % 2 == 0 ? kUp : kDown;
   }
-  std::printf(
-      "audio: %.0f s of 44.1 kHz 16-bit stereo in %zu media samples; widest path here: %s\n",
-      audioSeconds, sizes.size(), eq::DspPathName(eq::WidestDspPath()));
+  std::printf("audio: %.0f s of 44.1 kHz 16-bit stereo in %zu media samples; widest path here: %s\n", audioSeconds,
+              sizes.size(), eq::DspPathName(eq::WidestDspPath()));
 
   const Run reference = Equalize(eq::DspPath::Plain, input, sizes, bands);
-  const std::uint64_t referenceHash =
-      signals::Fingerprint(reference.output.data(), reference.output.size());
+  const std::uint64_t referenceHash = signals::Fingerprint(reference.output.data(), reference.output.size());
   bool allSame = true;
-  for (eq::DspPath path :
-       {eq::DspPath::Plain, eq::DspPath::Sse2, eq::DspPath::Avx2, eq::DspPath::Avx512}) {
+  for (eq::DspPath path : {eq::DspPath::Plain, eq::DspPath::Sse2, eq::DspPath::Avx2, eq::DspPath::Avx512}) {
     if (pathList.find(eq::DspPathName(path)) == std::string::npos) {
       continue;
     }
@@ -139,9 +133,8 @@ int main(int argc, char** argv) {
     const Run run = path == eq::DspPath::Plain ? reference : Equalize(path, input, sizes, bands);
     const bool same = run.output == reference.output;
     allSame = allSame && same;
-    std::printf("%-7s %8.3f s CPU  %7.0fx real time  output %s\n", eq::DspPathName(path),
-                run.cpuSeconds, audioSeconds / run.cpuSeconds,
-                same ? "identical to plain" : "DIFFERS FROM PLAIN");
+    std::printf("%-7s %8.3f s CPU  %7.0fx real time  output %s\n", eq::DspPathName(path), run.cpuSeconds,
+                audioSeconds / run.cpuSeconds, same ? "identical to plain" : "DIFFERS FROM PLAIN");
   }
   std::printf("output fingerprint %016llx\n", static_cast<unsigned long long>(referenceHash));
 
@@ -154,8 +147,7 @@ int main(int argc, char** argv) {
   const eq::DspPath widest = eq::WidestDspPath();
   const Run loudRun = Equalize(widest, signals::NoisePcm(quietFrames, 6), quietSizes, bands);
   const Run quietRun = Equalize(widest, quiet, quietSizes, bands);
-  std::printf(
-      "%s on 60 s of noise: %.0fx real time; on 0.1 s of noise then silence: %.0fx real time\n",
-      eq::DspPathName(widest), 60.0 / loudRun.cpuSeconds, 60.0 / quietRun.cpuSeconds);
+  std::printf("%s on 60 s of noise: %.0fx real time; on 0.1 s of noise then silence: %.0fx real time\n",
+              eq::DspPathName(widest), 60.0 / loudRun.cpuSeconds, 60.0 / quietRun.cpuSeconds);
   return allSame ? 0 : 1;
 }

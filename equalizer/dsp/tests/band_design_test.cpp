@@ -23,8 +23,8 @@ double ResponseDb(const BandFilter& section, double hertz) {
   const BandFilter::Coefficients c = section.coefficients();
   const std::complex<double> z1 = std::polar(1.0, -2.0 * std::numbers::pi * hertz / kRate);
   const std::complex<double> z2 = z1 * z1;
-  const std::complex<double> h = double{c.g} * (1.0 + double{c.b1} * z1 + double{c.b2} * z2) /
-                                 (1.0 + double{c.a1} * z1 + double{c.a2} * z2);
+  const std::complex<double> h =
+      double{c.g} * (1.0 + double{c.b1} * z1 + double{c.b2} * z2) / (1.0 + double{c.a1} * z1 + double{c.a2} * z2);
   return 20.0 * std::log10(std::abs(h));
 }
 
@@ -152,9 +152,7 @@ TEST(BandFilterDesign, EveryReachableDesignMatchesTheRecordedCoefficients) {
   ConfigureBand(section, 8, 48);
   const BandFilter::Coefficients c = section.coefficients();
   EXPECT_NEAR(c.a2, std::exp(-2.0 / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0), 1e-6);
-  EXPECT_NEAR(
-      c.b2, std::exp(-2.0 * std::pow(10.0, 0.75) / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0),
-      1e-6);
+  EXPECT_NEAR(c.b2, std::exp(-2.0 * std::pow(10.0, 0.75) / 6.0 * 2.0 * std::numbers::pi * 1000.0 / 44100.0), 1e-6);
 }
 
 // ---------------------------------------------------------------------------
@@ -197,8 +195,7 @@ double MeasuredGainDb(int band, int value, double hertz) {
   }
   // Skip two seconds of settling (the 25 Hz band rings for about 0.1 s).
   const std::size_t from = 2 * 44100;
-  return 20.0 *
-         std::log10(MeasuredAmplitude(output, from, hertz) / MeasuredAmplitude(input, from, hertz));
+  return 20.0 * std::log10(MeasuredAmplitude(output, from, hertz) / MeasuredAmplitude(input, from, hertz));
 }
 
 TEST(EqualizerResponse, EachBandBoostsAndCutsFifteenDecibelsAtItsCentre) {
@@ -214,8 +211,7 @@ TEST(EqualizerResponse, MeasuredCutMirrorsMeasuredBoost) {
     for (int k : {4, 16}) {
       for (double ratio : {1.0, 1.4}) {
         const double hertz = BandCentreFrequencies[band] * ratio;
-        EXPECT_NEAR(MeasuredGainDb(band, 24 + k, hertz) + MeasuredGainDb(band, 24 - k, hertz), 0.0,
-                    0.05)
+        EXPECT_NEAR(MeasuredGainDb(band, 24 + k, hertz) + MeasuredGainDb(band, 24 - k, hertz), 0.0, 0.05)
             << "band " << band + 1 << " k " << k << " ratio " << ratio;
       }
     }

@@ -14,14 +14,12 @@ namespace {
 
 // The section's recursion from a known state with a given set of coefficients,
 // to tell which coefficients a block was filtered with.
-std::vector<float> Expected(const BandFilter::Coefficients& c, BandFilter::State s,
-                            const std::vector<float>& in) {
+std::vector<float> Expected(const BandFilter::Coefficients& c, BandFilter::State s, const std::vector<float>& in) {
   std::vector<float> out(in.size());
   double x1 = s.x1, x2 = s.x2, y1 = s.y1, y2 = s.y2;
   for (std::size_t k = 0; k < in.size(); ++k) {
     const double x0 = in[k];
-    out[k] =
-        static_cast<float>(double{c.g} * (x0 + c.b1 * x1 + c.b2 * x2) - (c.a1 * y1 + c.a2 * y2));
+    out[k] = static_cast<float>(double{c.g} * (x0 + c.b1 * x1 + c.b2 * x2) - (c.a1 * y1 + c.a2 * y2));
     x2 = x1;
     x1 = x0;
     y2 = y1;
@@ -94,10 +92,8 @@ TEST(BandFilterConcurrency, RecomputeBandsWhileEqualizingEveryPath) {
         }
         for (int band = 0; band < kBandCount; ++band) {
           const float gain = BandGain(bands[band]);
-          banks.left[band].Configure(kSamplingPeriod, BandCentreFrequencies[band], kBandQuality,
-                                     gain);
-          banks.right[band].Configure(kSamplingPeriod, BandCentreFrequencies[band], kBandQuality,
-                                      gain);
+          banks.left[band].Configure(kSamplingPeriod, BandCentreFrequencies[band], kBandQuality, gain);
+          banks.right[band].Configure(kSamplingPeriod, BandCentreFrequencies[band], kBandQuality, gain);
         }
       }
     });

@@ -43,8 +43,7 @@ Pcm SinePcm(std::size_t frames, double hertz, double amplitude) {
   const double kTwoPi = 6.283185307179586;
   Pcm pcm(frames * 4);
   for (std::size_t i = 0; i < frames; ++i) {
-    const auto value =
-        static_cast<std::int16_t>(std::lround(amplitude * std::sin(kTwoPi * hertz * i / 44100.0)));
+    const auto value = static_cast<std::int16_t>(std::lround(amplitude * std::sin(kTwoPi * hertz * i / 44100.0)));
     SetSample(pcm, i, 0, value);
     SetSample(pcm, i, 1, value);
   }
@@ -65,7 +64,7 @@ Pcm MixedPcm(std::size_t frames, std::uint64_t seed) {
     phase += step;
     const std::int32_t p = static_cast<std::int32_t>(phase >> 16) - 32768;  // -32768..32767
     const std::int32_t s = (p * (32768 - (p < 0 ? -p : p))) >> 14;          // about -16384..16384
-    const bool silent = (i / 44100) % 7 == 6;  // one silent second in seven
+    const bool silent = (i / 44100) % 7 == 6;                               // one silent second in seven
     const auto left = static_cast<std::int16_t>(silent ? 0 : s);
     const auto right = static_cast<std::int16_t>(silent ? 0 : noise.Between(-12000, 12000));
     SetSample(pcm, i, 0, left);

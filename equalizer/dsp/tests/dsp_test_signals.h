@@ -35,7 +35,6 @@ Pcm MixedPcm(std::size_t frames, std::uint64_t seed);
 std::vector<std::size_t> MediaSampleSizes(std::size_t totalFrames, std::uint64_t seed);
 
 // FNV-1a over bytes, for comparing long outputs with recorded values.
-std::uint64_t Fingerprint(const std::uint8_t* data, std::size_t size,
-                          std::uint64_t basis = 0xCBF29CE484222325ull);
+std::uint64_t Fingerprint(const std::uint8_t* data, std::size_t size, std::uint64_t basis = 0xCBF29CE484222325ull);
 
 }  // namespace kestrun::equalizer::testing

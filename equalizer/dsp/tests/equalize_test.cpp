@@ -18,8 +18,7 @@ namespace {
 
 using testing::Pcm;
 
-constexpr std::array<DspPath, 4> kAllPaths = {DspPath::Plain, DspPath::Sse2, DspPath::Avx2,
-                                              DspPath::Avx512};
+constexpr std::array<DspPath, 4> kAllPaths = {DspPath::Plain, DspPath::Sse2, DspPath::Avx2, DspPath::Avx512};
 
 std::vector<DspPath> SupportedPaths() {
   std::vector<DspPath> paths;
@@ -62,8 +61,7 @@ std::vector<BandFilter::State> States(const SectionBanks& banks) {
 }
 
 bool SameStates(const std::vector<BandFilter::State>& a, const std::vector<BandFilter::State>& b) {
-  return a.size() == b.size() &&
-         std::memcmp(a.data(), b.data(), a.size() * sizeof(BandFilter::State)) == 0;
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(BandFilter::State)) == 0;
 }
 
 std::size_t FirstDifference(const Pcm& a, const Pcm& b) {
@@ -241,8 +239,7 @@ TEST(EqualizeSample, StateCarriesOverBetweenMediaSamples) {
       Pcm twice = input;
       Equalize(parts, twice, 0, split);
       Equalize(parts, twice, split, 6000 - split);
-      EXPECT_EQ(FirstDifference(twice, once), std::string::npos)
-          << DspPathName(path) << " split at " << split;
+      EXPECT_EQ(FirstDifference(twice, once), std::string::npos) << DspPathName(path) << " split at " << split;
       EXPECT_TRUE(SameStates(States(parts), States(whole))) << DspPathName(path);
     }
   }
@@ -286,15 +283,9 @@ TEST(EqualizeSample, OtherFormatsAndTinySamplesPassUntouched) {
     int blockAlign;
   };
   const Case cases[] = {
-      {"16-bit mono", 4000, 2, 2},
-      {"8-bit stereo", 4000, 1, 2},
-      {"8-bit mono", 4000, 1, 1},
-      {"24-bit stereo", 3996, 3, 6},
-      {"32-bit stereo", 4000, 4, 8},
-      {"16-bit 6 channels", 3996, 2, 12},
-      {"one frame", 4, 2, 4},
-      {"one frame and a half", 6, 2, 4},
-      {"empty", 0, 2, 4},
+      {"16-bit mono", 4000, 2, 2},   {"8-bit stereo", 4000, 1, 2},      {"8-bit mono", 4000, 1, 1},
+      {"24-bit stereo", 3996, 3, 6}, {"32-bit stereo", 4000, 4, 8},     {"16-bit 6 channels", 3996, 2, 12},
+      {"one frame", 4, 2, 4},        {"one frame and a half", 6, 2, 4}, {"empty", 0, 2, 4},
       {"negative length", -8, 2, 4},
   };
   for (DspPath path : SupportedPaths()) {

@@ -57,9 +57,8 @@ TEST(RemoveVoice, StopsBeforeAPartialFrame) {
   Pcm data = testing::NoisePcm(3, 9);
   const Pcm input = data;
   RemoveVoice(data.data(), 10, 2, 4);  // two frames and half of a third
-  EXPECT_EQ(
-      testing::SampleAt(data, 1, 0),
-      std::clamp(testing::SampleAt(input, 1, 1) - testing::SampleAt(input, 1, 0), -32768, 32767));
+  EXPECT_EQ(testing::SampleAt(data, 1, 0),
+            std::clamp(testing::SampleAt(input, 1, 1) - testing::SampleAt(input, 1, 0), -32768, 32767));
   EXPECT_EQ(std::vector<std::uint8_t>(data.begin() + 8, data.end()),
             std::vector<std::uint8_t>(input.begin() + 8, input.end()));
 }

@@ -40,8 +40,8 @@ class FakeRegistry final : public ClassRegistry {
   RegistrationResult DeleteTree(ClassScope scope, const std::wstring& keyPath) override {
     bool found = false;
     for (auto it = keys.begin(); it != keys.end();) {
-      const bool below = it->first.first == scope && (it->first.second == keyPath ||
-                                                      it->first.second.rfind(keyPath + L"\\", 0) == 0);
+      const bool below =
+          it->first.first == scope && (it->first.second == keyPath || it->first.second.rfind(keyPath + L"\\", 0) == 0);
       if (!below) {
         ++it;
         continue;
@@ -75,8 +75,7 @@ TEST(StandardAccountRegistration, RefusedMachineRootPutsBothClassesAndTheFilterE
   FakeRegistry registry;
   registry.machineRefuses = true;
   ClassScope landed = ClassScope::Machine;
-  EXPECT_EQ(RegisterServer(registry, Module(L"C:\\Portable\\Equalizer.ax"), RegistrationPlace::MachineOrUser,
-                           &landed),
+  EXPECT_EQ(RegisterServer(registry, Module(L"C:\\Portable\\Equalizer.ax"), RegistrationPlace::MachineOrUser, &landed),
             kRegistrationOk)
       << "a refused machine root is not a failure when the user's classes take it";
   EXPECT_EQ(landed, ClassScope::User);

@@ -54,8 +54,7 @@ ULONG RefCount(IUnknown* object) {
   return object->Release();
 }
 
-bool WriteWav(const std::wstring& path, const PcmFormat& format,
-              const std::vector<std::uint8_t>& data) {
+bool WriteWav(const std::wstring& path, const PcmFormat& format, const std::vector<std::uint8_t>& data) {
   std::vector<std::uint8_t> file;
   auto put32 = [&](std::uint32_t v) {
     for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -80,8 +79,7 @@ bool WriteWav(const std::wstring& path, const PcmFormat& format,
   tag("data");
   put32(static_cast<std::uint32_t>(data.size()));
   file.insert(file.end(), data.begin(), data.end());
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -97,8 +95,10 @@ std::vector<std::uint8_t> TestSignal(int frames, std::uint32_t seed) {
   for (int i = 0; i < frames; ++i) {
     noise = noise * 1664525u + 1013904223u;
     const double t = i / 44100.0;
-    const double left = 9000 * std::sin(2 * 3.14159265358979323846 * 60 * t) + 6000 * std::sin(2 * 3.14159265358979323846 * 3100 * t);
-    const double right = 8000 * std::sin(2 * 3.14159265358979323846 * 250 * t) + 5000 * std::sin(2 * 3.14159265358979323846 * 9000 * t);
+    const double left =
+        9000 * std::sin(2 * 3.14159265358979323846 * 60 * t) + 6000 * std::sin(2 * 3.14159265358979323846 * 3100 * t);
+    const double right =
+        8000 * std::sin(2 * 3.14159265358979323846 * 250 * t) + 5000 * std::sin(2 * 3.14159265358979323846 * 9000 * t);
     const int jitter = static_cast<int>(noise >> 20) - 2048;
     auto sample = [&](double v) {
       int s = static_cast<int>(v) + jitter;
@@ -131,8 +131,7 @@ DWORD Regsvr32(const std::wstring& switches) {
 
 std::wstring Widen(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(),
-                                    static_cast<int>(wide.size()));
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
   wide.resize(n > 0 ? n - 1 : 0);
   return wide;
 }
@@ -241,8 +240,7 @@ HRESULT GrabberGraph::Complete(IBaseFilter* equalizer, IBaseFilter* source) {
   if (FAILED(hr = graph->AddFilter(grabberFilter.Get(), L"Grabber"))) return hr;
   if (FAILED(hr = graph->AddFilter(renderer.Get(), L"Null"))) return hr;
   // The graph puts the file's parser between the source and the equalizer.
-  if (FAILED(hr = graph->Connect(FirstPin(source, PINDIR_OUTPUT).Get(),
-                                 FirstPin(equalizer, PINDIR_INPUT).Get())))
+  if (FAILED(hr = graph->Connect(FirstPin(source, PINDIR_OUTPUT).Get(), FirstPin(equalizer, PINDIR_INPUT).Get())))
     return hr;
   if (FAILED(hr = graph->ConnectDirect(FirstPin(equalizer, PINDIR_OUTPUT).Get(),
                                        FirstPin(grabberFilter.Get(), PINDIR_INPUT).Get(), nullptr)))

@@ -108,8 +108,7 @@ class FailingStream final : public IStream {
 
 TEST_F(FilterObject, ClassObjectAnswersOnlyItsClassAndFactoryInterfaces) {
   ComPtr<IUnknown> object;
-  EXPECT_EQ(Module().getClassObject(CLSID_FilterGraph, IID_IClassFactory, &object),
-            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(Module().getClassObject(CLSID_FilterGraph, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(Module().getClassObject(CLSID_Equalizer, IID_IPersist, &object), E_NOINTERFACE);
   EXPECT_EQ(Module().getClassObject(CLSID_Equalizer, IID_IClassFactory, nullptr), E_POINTER);
@@ -137,8 +136,8 @@ TEST_F(FilterObject, ClassObjectAnswersOnlyItsClassAndFactoryInterfaces) {
 TEST_F(FilterObject, InterfaceTableAndIdentity) {
   ComPtr<IBaseFilter> filter = CreateEqualizer();
   ASSERT_NE(filter, nullptr);
-  const IID supported[] = {IID_IUnknown, IID_IBaseFilter, IID_IMediaFilter, IID_IPersist,
-                           IID_IAMovieSetup, IID_IEqualizer, IID_IPersistStream};
+  const IID supported[] = {IID_IUnknown,     IID_IBaseFilter, IID_IMediaFilter,  IID_IPersist,
+                           IID_IAMovieSetup, IID_IEqualizer,  IID_IPersistStream};
   ComPtr<IUnknown> identity;
   ASSERT_EQ(filter->QueryInterface(IID_PPV_ARGS(&identity)), S_OK);
   for (const IID& iid : supported) {
@@ -233,8 +232,7 @@ TEST_F(FilterObject, SavedStateHasTheExactTextAndLoadsBack) {
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
   ASSERT_EQ(persist->Save(stream.Get(), FALSE), S_OK);
   EXPECT_EQ(persist->IsDirty(), S_OK) << "a save that does not clear leaves it dirty";
-  const std::string expected =
-      SavedBytes({0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 1, 0});
+  const std::string expected = SavedBytes({0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 1, 0});
   const std::string saved = ContentsOf(stream.Get());
   EXPECT_EQ(saved, expected);
   EXPECT_EQ(saved.size(), 432u);
@@ -277,8 +275,7 @@ TEST_F(FilterObject, DamagedSavedStateIsRefused) {
   EXPECT_EQ(Bands(eq.Get()), expected);
 
   // Ends in the middle of the saved numbers.
-  EXPECT_EQ(persist->Load(StreamOf(SavedBytes({0, 1, 2}).substr(0, 60)).Get()),
-            VFW_E_INVALID_FILE_FORMAT);
+  EXPECT_EQ(persist->Load(StreamOf(SavedBytes({0, 1, 2}).substr(0, 60)).Get()), VFW_E_INVALID_FILE_FORMAT);
   EXPECT_EQ(persist->Load(StreamOf("").Get()), VFW_E_INVALID_FILE_FORMAT);
   EXPECT_EQ(persist->Load(nullptr), E_POINTER);
 

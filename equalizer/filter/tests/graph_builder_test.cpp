@@ -30,8 +30,7 @@ class GraphBuilder : public ::testing::Test {
   // whether the equalizer sits between the decoder and a renderer.
   void RenderWithEqualizer(const std::wstring& file) {
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&graph)), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
     ASSERT_EQ(graph->AddFilter(filter.Get(), L"Equalizer"), S_OK);
     const HRESULT hr = graph->RenderFile(file.c_str(), nullptr);
     EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;

@@ -116,8 +116,8 @@ struct RoundFigures {
 
 // One graph from creation to release; a failed step is recorded, and the caller
 // stops after the graph that had it.
-void PlayOneGraph(IBaseFilter* filter, const std::wstring& file, int round, std::mt19937& random,
-                  StepClock& testClock, StepClock& control, RoundFigures& figures) {
+void PlayOneGraph(IBaseFilter* filter, const std::wstring& file, int round, std::mt19937& random, StepClock& testClock,
+                  StepClock& control, RoundFigures& figures) {
   SCOPED_TRACE(round);
   const ULONG filterRefs = RefCount(filter);
 
@@ -153,8 +153,7 @@ void PlayOneGraph(IBaseFilter* filter, const std::wstring& file, int round, std:
     Sleep(50 + random() % 250);
     testClock.Begin(round, "seek while running");
     LONGLONG position = static_cast<LONGLONG>(random() % 80) * duration / 100;
-    EXPECT_EQ(seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr,
-                                    AM_SEEKING_NoPositioning),
+    EXPECT_EQ(seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning),
               S_OK);
 
     if (random() % 2 == 0) {
@@ -235,10 +234,9 @@ TEST(EqualizerGraphStress, GraphsComeAndGoWhileTheControlsChangeFromAnotherThrea
         std::fflush(stdout);
       }
     }
-    std::printf(
-        "%d graphs in %.1f s, %d played to the end, %d control calls, longest step %lu ms (%s)\n",
-        g_graphs, (GetTickCount() - started) / 1000.0, figures.completed, figures.controlCalls,
-        static_cast<unsigned long>(watchdog.longestMs()), watchdog.longestStep().c_str());
+    std::printf("%d graphs in %.1f s, %d played to the end, %d control calls, longest step %lu ms (%s)\n", g_graphs,
+                (GetTickCount() - started) / 1000.0, figures.completed, figures.controlCalls,
+                static_cast<unsigned long>(watchdog.longestMs()), watchdog.longestStep().c_str());
     EXPECT_EQ(kept.Detach()->Release(), 0u);
   }
   EXPECT_EQ(Module().canUnloadNow(), S_OK) << "an equalizer object outlived its last reference";
@@ -313,7 +311,8 @@ int main(int argc, char** argv) {
       kestrun::equalizer::testing::NumberFromEnvironment("KESTRUN_EQ_STRESS_SEED", static_cast<int>(GetTickCount())));
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--graphs=", 9) == 0) g_graphs = std::atoi(argv[i] + 9);
-    if (std::strncmp(argv[i], "--seed=", 7) == 0) g_seed = static_cast<unsigned>(std::strtoul(argv[i] + 7, nullptr, 10));
+    if (std::strncmp(argv[i], "--seed=", 7) == 0)
+      g_seed = static_cast<unsigned>(std::strtoul(argv[i] + 7, nullptr, 10));
   }
   return RUN_ALL_TESTS();
 }

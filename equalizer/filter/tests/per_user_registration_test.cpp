@@ -120,9 +120,9 @@ TEST_F(StandardAccount, RefusedMachineRootPutsTheClassesAndTheMapperRecordUnderT
   HKEY machine = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, &machine), ERROR_SUCCESS);
   HKEY user = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kScratchClasses, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &user,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, kScratchClasses, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &user, nullptr),
+      ERROR_SUCCESS);
   {
     Win32ClassRegistry real(machine, user, kTestSetup);
     RefusingMachineRoot registry(real);
@@ -160,9 +160,7 @@ TEST_F(StandardAccount, PerUserInstallRegistersForTheUserAloneAndTheModuleServes
   ASSERT_EQ(Regsvr32(L"/s /n /i:user"), 0u);
   const std::wstring userServer = UserClasses() + kFilterServerKey;
   EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, userServer).c_str(), Module().path.c_str()), 0);
-  EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, UserClasses() + kPageServerKey).c_str(),
-                      Module().path.c_str()),
-            0);
+  EXPECT_EQ(lstrcmpiW(ReadString(HKEY_CURRENT_USER, UserClasses() + kPageServerKey).c_str(), Module().path.c_str()), 0);
   const std::wstring entry = UserClasses() + kFilterCategoryInstanceKey + kFilterClass;
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, entry, L"FriendlyName"), L"Quenfold' Equalizer");
   EXPECT_FALSE(ReadBinary(HKEY_CURRENT_USER, entry, L"FilterData").empty());
@@ -172,8 +170,7 @@ TEST_F(StandardAccount, PerUserInstallRegistersForTheUserAloneAndTheModuleServes
   // Windows would create the class through COM now; Wine 8 does not look in the
   // user's classes. Either way, the module's own factory needs no registration.
   ComPtr<IBaseFilter> viaCom;
-  const HRESULT com =
-      CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&viaCom));
+  const HRESULT com = CoCreateInstance(CLSID_Equalizer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&viaCom));
   EXPECT_TRUE(com == S_OK || com == REGDB_E_CLASSNOTREG) << std::hex << com;
   viaCom.Reset();
 
@@ -200,8 +197,8 @@ TEST_F(StandardAccount, PerUserInstallRegistersForTheUserAloneAndTheModuleServes
 TEST_F(StandardAccount, MachineRegistrationRemovesAUserCopyThatWouldHideIt) {
   ASSERT_EQ(Regsvr32(L"/s /n /i:user"), 0u);
   ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, UserClasses() + kFilterClassKey));
-  const std::vector<BYTE> userRecord = ReadBinary(
-      HKEY_CURRENT_USER, UserClasses() + kFilterCategoryInstanceKey + kFilterClass, L"FilterData");
+  const std::vector<BYTE> userRecord =
+      ReadBinary(HKEY_CURRENT_USER, UserClasses() + kFilterCategoryInstanceKey + kFilterClass, L"FilterData");
   ASSERT_EQ(Regsvr32(L"/s"), 0u);
   // The per-user record is the one the system's mapper writes, pins and all.
   EXPECT_EQ(ReadBinary(HKEY_CLASSES_ROOT, std::wstring(kFilterCategoryInstanceKey) + kFilterClass, L"FilterData"),
@@ -221,8 +218,8 @@ TEST_F(StandardAccount, ThirtyTwoBitUserRegistrationLeavesTheSixtyFourBitOneAlon
   const std::wstring sixtyFourBitServer = std::wstring(L"Software\\Classes\\") + kFilterServerKey;
   const std::wstring sixtyFourBitModule = L"C:\\Program Files\\Kestrun\\Equalizer.ax";
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sixtyFourBitServer.c_str(), 0, nullptr, 0,
-                            KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sixtyFourBitServer.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY,
+                            nullptr, &key, nullptr),
             ERROR_SUCCESS);
   const platform::RegistryKey server(key);
   ASSERT_EQ(RegSetValueExW(server.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(sixtyFourBitModule.c_str()),
@@ -252,7 +249,8 @@ TEST_F(StandardAccount, ThirtyTwoBitUserRegistrationLeavesTheSixtyFourBitOneAlon
   EXPECT_EQ(sixtyFourBitEntry(), sixtyFourBitModule);
 
   RegDeleteTreeW(server.get(), nullptr);
-  RegDeleteKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kFilterClassKey + L"\\InprocServer32").c_str(),
+  RegDeleteKeyExW(HKEY_CURRENT_USER,
+                  (std::wstring(L"Software\\Classes\\") + kFilterClassKey + L"\\InprocServer32").c_str(),
                   KEY_WOW64_64KEY, 0);
   RegDeleteKeyExW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kFilterClassKey).c_str(), KEY_WOW64_64KEY,
                   0);

@@ -15,8 +15,7 @@ std::u16string Formatted(std::int32_t value) {
 }
 
 // Feeds the text and returns the reader's last step and the units it consumed.
-PersistedNumberReader::Step Read(const std::u16string& text, std::int32_t* value,
-                                 size_t* consumed = nullptr) {
+PersistedNumberReader::Step Read(const std::u16string& text, std::int32_t* value, size_t* consumed = nullptr) {
   PersistedNumberReader reader;
   auto step = PersistedNumberReader::Step::More;
   size_t i = 0;
@@ -45,8 +44,7 @@ TEST(PersistedNumberReader, ReadsBackEveryFormattedValueWhole) {
   for (std::int32_t value : {0, 1, 24, 48, -1, -24, 2147483647, -2147483647 - 1}) {
     std::int32_t read = 12345;
     size_t consumed = 0;
-    ASSERT_EQ(Read(Formatted(value), &read, &consumed), PersistedNumberReader::Step::Done)
-        << value;
+    ASSERT_EQ(Read(Formatted(value), &read, &consumed), PersistedNumberReader::Step::Done) << value;
     EXPECT_EQ(read, value);
     EXPECT_EQ(consumed, 12u) << "the blank ends the number";
   }
@@ -64,22 +62,21 @@ TEST(PersistedNumberReader, AcceptsEveryTerminator) {
 
 TEST(PersistedNumberReader, RefusesMalformedNumbers) {
   const std::u16string cases[] = {
-      u"12x",          // letter inside
-      u"1-2 ",         // sign not first
-      u"--1 ",         // two signs
-      u" ",            // no digit
-      u"- ",           // sign without digit
-      u"+1 ",          // plus sign is not ours
-      u"02147483648 ", // one past the largest value
-      u"-2147483649 ", // one past the smallest value
+      u"12x",           // letter inside
+      u"1-2 ",          // sign not first
+      u"--1 ",          // two signs
+      u" ",             // no digit
+      u"- ",            // sign without digit
+      u"+1 ",           // plus sign is not ours
+      u"02147483648 ",  // one past the largest value
+      u"-2147483649 ",  // one past the smallest value
       u"99999999999999999999 ",
       std::u16string(100, u'0') + u" ",  // endless leading zeros
-      u"1\u0661 ",     // a digit of another script
+      u"1\u0661 ",                       // a digit of another script
   };
   for (const auto& text : cases) {
     std::int32_t read = 0;
-    EXPECT_EQ(Read(text, &read), PersistedNumberReader::Step::Malformed)
-        << std::string(text.begin(), text.end());
+    EXPECT_EQ(Read(text, &read), PersistedNumberReader::Step::Malformed) << std::string(text.begin(), text.end());
   }
 }
 

@@ -24,8 +24,7 @@ std::wstring ReadString(const wchar_t* keyPath, const wchar_t* name, bool* found
   HKEY key = nullptr;
   *found = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
   if (*found) {
-    *found = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) ==
-                 ERROR_SUCCESS &&
+    *found = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS &&
              type == REG_SZ;
     RegCloseKey(key);
   }
@@ -52,8 +51,7 @@ struct FilterEntry {
 FilterEntry FindFilterEntries() {
   FilterEntry entry;
   ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&devices)))) {
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices)))) {
     return entry;
   }
   ComPtr<IEnumMoniker> monikers;
@@ -77,8 +75,8 @@ FilterEntry FindFilterEntries() {
     }
     VariantClear(&value);
     // The mapper's binary record starts with its version and the merit.
-    if (SUCCEEDED(bag->Read(L"FilterData", &value, nullptr)) &&
-        value.vt == (VT_ARRAY | VT_UI1) && value.parray->rgsabound[0].cElements >= 8) {
+    if (SUCCEEDED(bag->Read(L"FilterData", &value, nullptr)) && value.vt == (VT_ARRAY | VT_UI1) &&
+        value.parray->rgsabound[0].cElements >= 8) {
       const auto* bytes = static_cast<const BYTE*>(value.parray->pvData);
       entry.merit = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | static_cast<DWORD>(bytes[7]) << 24;
     }

@@ -16,8 +16,7 @@ constexpr DWORD kPollMs = 200;
 // Reads a word of this process's memory without faulting on a bad address.
 bool ReadWord(DWORD64 address, DWORD64* value) {
   SIZE_T read = 0;
-  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), value, sizeof *value,
-                           &read) &&
+  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), value, sizeof *value, &read) &&
          read == sizeof *value;
 }
 
@@ -40,8 +39,7 @@ std::vector<DWORD64> Unwind(CONTEXT context) {
     void* handlerData = nullptr;
     DWORD64 establisher = 0;
     const DWORD64 previousSp = context.Rsp;
-    RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher,
-                     nullptr);
+    RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher, nullptr);
     if (context.Rsp <= previousSp) break;  // no progress: a damaged or foreign frame
   }
   return frames;
@@ -83,8 +81,7 @@ class Symbolizer {
       symbol->MaxNameLen = 255;
       DWORD64 displacement = 0;
       if (fromAddress_(GetCurrentProcess(), address, &displacement, symbol)) {
-        std::snprintf(line, sizeof line, " (%s+0x%llx)", symbol->Name,
-                      static_cast<unsigned long long>(displacement));
+        std::snprintf(line, sizeof line, " (%s+0x%llx)", symbol->Name, static_cast<unsigned long long>(displacement));
         text += line;
       }
     }

@@ -40,8 +40,7 @@ class Streaming : public ::testing::Test {
     CoUninitialize();
   }
 
-  std::wstring Wav(const std::string& name, const PcmFormat& format,
-                   const std::vector<std::uint8_t>& data) {
+  std::wstring Wav(const std::string& name, const PcmFormat& format, const std::vector<std::uint8_t>& data) {
     const std::wstring path = Widen(temp.File(name));
     EXPECT_TRUE(WriteWav(path, format, data));
     return path;
@@ -61,16 +60,14 @@ struct Processing {
 // What the filter must deliver: the input cut where the graph cut it, each piece
 // run through the same passes in order, the section state carried along.
 std::vector<std::uint8_t> Expected(const std::vector<std::uint8_t>& input,
-                                   const std::vector<std::vector<std::uint8_t>>& chunks,
-                                   const int* bands, Processing p,
+                                   const std::vector<std::vector<std::uint8_t>>& chunks, const int* bands, Processing p,
                                    const int* laterBands = nullptr, size_t changeAfter = 0) {
   SectionBanks banks;
   RecomputeBands(banks, bands);
   std::vector<std::uint8_t> out;
   size_t offset = 0;
   for (size_t i = 0; i < chunks.size(); ++i) {
-    std::vector<std::uint8_t> piece(input.begin() + offset,
-                                    input.begin() + offset + chunks[i].size());
+    std::vector<std::uint8_t> piece(input.begin() + offset, input.begin() + offset + chunks[i].size());
     offset += piece.size();
     const long length = static_cast<long>(piece.size());
     if (p.equalize) EqualizeSample(banks, piece.data(), length, 2, 4);
@@ -144,15 +141,14 @@ TEST_F(Streaming, EightBitAndFloatStreamsDoNotConnect) {
     // The parser's output straight to the equalizer, no converter between.
     ComPtr<IGraphBuilder> builder;
     ComPtr<IBaseFilter> source, parser;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&builder)), S_OK);
-    ASSERT_EQ(CoCreateInstance(kClsidWaveParser, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&parser)), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder)), S_OK);
+    ASSERT_EQ(CoCreateInstance(kClsidWaveParser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&parser)), S_OK);
     ASSERT_EQ(builder->AddSourceFilter(Wav("refused.wav", format, data).c_str(), L"Source", &source), S_OK);
     ASSERT_EQ(builder->AddFilter(parser.Get(), L"Parser"), S_OK);
     ASSERT_EQ(builder->AddFilter(filter.Get(), L"Equalizer"), S_OK);
     ASSERT_EQ(builder->ConnectDirect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
-                                     FirstPin(parser.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
+                                     FirstPin(parser.Get(), PINDIR_INPUT).Get(), nullptr),
+              S_OK);
     ComPtr<IPin> parserOut = FirstPin(parser.Get(), PINDIR_OUTPUT);
     ComPtr<IPin> input = FirstPin(filter.Get(), PINDIR_INPUT);
     EXPECT_TRUE(FAILED(builder->ConnectDirect(parserOut.Get(), input.Get(), nullptr)));
@@ -181,10 +177,11 @@ TEST_F(Streaming, CopiesIntoTheDownstreamBuffersWhenOursAreRefused) {
   ComPtr<OwnBufferSink> sink;
   sink.Attach(new OwnBufferSink);
   ASSERT_EQ(builder->AddFilter(sink.Get(), L"Sink"), S_OK);
-  ASSERT_EQ(builder->Connect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
-                             FirstPin(filter.Get(), PINDIR_INPUT).Get()), S_OK);
-  ASSERT_EQ(builder->ConnectDirect(FirstPin(filter.Get(), PINDIR_OUTPUT).Get(),
-                                   static_cast<IPin*>(sink.Get()), nullptr), S_OK);
+  ASSERT_EQ(builder->Connect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(), FirstPin(filter.Get(), PINDIR_INPUT).Get()),
+            S_OK);
+  ASSERT_EQ(
+      builder->ConnectDirect(FirstPin(filter.Get(), PINDIR_OUTPUT).Get(), static_cast<IPin*>(sink.Get()), nullptr),
+      S_OK);
   ComPtr<IMediaFilter> timing;
   ASSERT_EQ(builder.As(&timing), S_OK);
   timing->SetSyncSource(nullptr);
@@ -234,9 +231,7 @@ TEST_F(Streaming, DurationAndSeekingWorkThroughTheFilter) {
   ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
   EXPECT_EQ(duration, 4 * 10000000LL);
   LONGLONG start = 3 * 10000000LL;
-  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
-                                  AM_SEEKING_NoPositioning),
-            S_OK);
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
   ASSERT_TRUE(graph.RunToCompletion());
   const auto output1 = graph.collector.Joined();
   const std::vector<std::uint8_t> lastSecond(input.end() - kRate * 4, input.end());
@@ -258,8 +253,7 @@ TEST_F(Streaming, SeekingWhileRunningFlushesAndStartsAgainCleanly) {
   }
   // Back to the start while samples are flowing: a flush passes through the filter.
   LONGLONG start = 0;
-  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
-                                  AM_SEEKING_NoPositioning), S_OK);
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
   long code = 0;
   EXPECT_EQ(events->WaitForCompletion(120000, &code), S_OK);
   control->Stop();
@@ -286,8 +280,7 @@ TEST_F(Streaming, BandChangeDuringStreamingAppliesFromTheNextSampleWithStateKept
   ASSERT_TRUE(graph.RunToCompletion());
   const auto chunks = graph.collector.Chunks();
   ASSERT_GT(chunks.size(), kChangeAfter + 1);
-  EXPECT_TRUE(graph.collector.Joined() ==
-              Expected(input, chunks, kShapedBands, {true, false}, later, kChangeAfter));
+  EXPECT_TRUE(graph.collector.Joined() == Expected(input, chunks, kShapedBands, {true, false}, later, kChangeAfter));
   graph.collector.onChunk = nullptr;
 }
 

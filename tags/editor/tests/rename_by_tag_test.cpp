@@ -119,8 +119,7 @@ TEST(RenameName, NamesThatWouldLeaveTheDirectoryAreRefused) {
   for (const char* bad : {"..\\up", "../up", "sub\\x", "C:x", "..", ".", "", "   ", "a/b"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
   // "表" in the system's code page ends in 0x5C; it is a character, not a separator.
-  for (const char* good : {"\x95\x5C", "Title (Live)", "a..b", "...", "%1"})
-    EXPECT_TRUE(IsPlainFileName(good)) << good;
+  for (const char* good : {"\x95\x5C", "Title (Live)", "a..b", "...", "%1"}) EXPECT_TRUE(IsPlainFileName(good)) << good;
 }
 
 TEST(RenameName, ANameEndingInHalfACharacterIsRefused) {
@@ -182,8 +181,8 @@ TEST_F(RenameFiles, ReadOnlyStaysReadOnlyWhetherTheMoveWorksOrNot) {
 TEST_F(RenameFiles, TagTextsNeverMoveAFileOutOfItsDirectory) {
   TempDir outside;  // a directory the ".." would reach, if a title were trusted
   ASSERT_TRUE(platform::FileExists(dir.path()));
-  for (const std::string& title : {std::string("..") + Sep() + "escaped", std::string("sub") + Sep() + "x",
-                                   std::string("C:evil")}) {
+  for (const std::string& title :
+       {std::string("..") + Sep() + "escaped", std::string("sub") + Sep() + "x", std::string("C:evil")}) {
     const std::string path = Mp3("x.mp3", TitleArtist(title, ""));
     EXPECT_FALSE(RenameFileByTag(path, RenameForm::Title, options)) << title;
     EXPECT_TRUE(platform::FileExists(path)) << title;
@@ -216,8 +215,8 @@ TEST_F(RenameFiles, TagSourceFollowsExtensionAndSetting) {
   // An ID3v2.4 file begins with "ID3" but cannot be read: not renamed, unless the
   // ID3v1 record is asked for.
   const std::string v24 = dir.File("v24.mp3");
-  ASSERT_TRUE(WriteBytes(v24, Tag(Frame23("TIT2", Text("v2")), 0, 4) + Audio() +
-                                  Id3v1Bytes(TitleArtist("From v1", ""))));
+  ASSERT_TRUE(
+      WriteBytes(v24, Tag(Frame23("TIT2", Text("v2")), 0, 4) + Audio() + Id3v1Bytes(TitleArtist("From v1", ""))));
   EXPECT_FALSE(RenameFileByTag(v24, RenameForm::Title, options));
   options.alwaysId3v1 = true;
   EXPECT_EQ(RenameFileByTag(v24, RenameForm::Title, options), dir.File("From v1.mp3"));
@@ -226,19 +225,18 @@ TEST_F(RenameFiles, TagSourceFollowsExtensionAndSetting) {
   options.alwaysId3v1 = false;
   options.userPattern = "%6 %2 - %1";
   const std::string v23 = dir.File("v23.MP3");
-  ASSERT_TRUE(WriteBytes(v23, Tag(Frame23("TIT2", Text("Song")) + Frame23("TPE1", Text("Band")) +
-                                  Frame23("TRCK", Text("7/12"))) +
-                                  Audio()));
+  ASSERT_TRUE(WriteBytes(
+      v23,
+      Tag(Frame23("TIT2", Text("Song")) + Frame23("TPE1", Text("Band")) + Frame23("TRCK", Text("7/12"))) + Audio()));
   EXPECT_FALSE(RenameFileByTag(v23, RenameForm::UserPattern, options)) << "'/' of the track is refused";
-  ASSERT_TRUE(WriteBytes(v23, Tag(Frame23("TIT2", Text("Song")) + Frame23("TPE1", Text("Band")) +
-                                  Frame23("TRCK", Text("7"))) +
-                                  Audio()));
+  ASSERT_TRUE(WriteBytes(
+      v23, Tag(Frame23("TIT2", Text("Song")) + Frame23("TPE1", Text("Band")) + Frame23("TRCK", Text("7"))) + Audio()));
   EXPECT_EQ(RenameFileByTag(v23, RenameForm::UserPattern, options), dir.File("7 Band - Song.MP3"));
 
   // Windows Media attributes.
   TestAsf layout;
-  layout.description = std::array<std::string, 5>{Utf16z(u"Wm"), Utf16z(u"Author"), Utf16z(u""), Utf16z(u""),
-                                                  Utf16z(u"")};
+  layout.description =
+      std::array<std::string, 5>{Utf16z(u"Wm"), Utf16z(u"Author"), Utf16z(u""), Utf16z(u""), Utf16z(u"")};
   const std::string wma = dir.File("w.wma");
   ASSERT_TRUE(WriteBytes(wma, BuildAsf(layout)));
   EXPECT_EQ(RenameFileByTag(wma, RenameForm::ArtistTitle, options), dir.File("(Author) Wm.wma"));
@@ -250,8 +248,9 @@ TEST_F(RenameFiles, FlacMp4AndOggFilesAreRenamedFromTheirOwnTags) {
   options.userPattern = "%6 %2 - %1";
   EXPECT_EQ(RenameFileByTag(flac, RenameForm::UserPattern, options), dir.File("4 Band - Song.flac"));
   const std::string m4a = dir.File("y.m4a");
-  ASSERT_TRUE(WriteBytes(m4a, Mp4File(Mvhd(1000, 5000) + Ilst(Item("\xA9nam", 1, "Tune") +
-                                                               Item("\xA9" "ART", 1, "Player")))));
+  ASSERT_TRUE(WriteBytes(m4a, Mp4File(Mvhd(1000, 5000) + Ilst(Item("\xA9nam", 1, "Tune") + Item("\xA9"
+                                                                                                "ART",
+                                                                                                1, "Player")))));
   EXPECT_EQ(RenameFileByTag(m4a, RenameForm::ArtistTitle, options), dir.File("(Player) Tune.m4a"));
   // A file of these types without a comment block is left alone.
   const std::string bare = dir.File("z.flac");
@@ -290,8 +289,8 @@ TEST_F(RenameFiles, RowsGetTheirNewPathsAndFailuresKeepTheirs) {
                                       {2, Mp3("three.mp3", TitleArtist("Third", "X"))}};
   const auto before = cells;
   const int renamed = RenameByTag(
-      {0, 1, 2}, [&](int row) { return cells.at(row); },
-      [&](int row, const std::string& path) { cells[row] = path; }, RenameForm::ArtistDashTitle, options);
+      {0, 1, 2}, [&](int row) { return cells.at(row); }, [&](int row, const std::string& path) { cells[row] = path; },
+      RenameForm::ArtistDashTitle, options);
   EXPECT_EQ(renamed, 2);
   EXPECT_EQ(cells[0], dir.File("First.mp3"));
   EXPECT_EQ(cells[1], before.at(1));

@@ -42,9 +42,7 @@ void TypeKey(HWND edit, char character) {
 
 HWND FindPatternDialog() { return FindWindowA("#32770", kCaption); }
 
-void Finish(HWND dialog) {
-  SendMessageA(GetDlgItem(dialog, script->finishWithOk ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
-}
+void Finish(HWND dialog) { SendMessageA(GetDlgItem(dialog, script->finishWithOk ? IDOK : IDCANCEL), BM_CLICK, 0, 0); }
 
 void CALLBACK FinishLater(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);

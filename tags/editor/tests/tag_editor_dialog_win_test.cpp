@@ -130,8 +130,8 @@ TEST_F(TagEditorWindow, BothTagsThenId3v1ValuesWrittenIntoId3v2) {
 
 TEST_F(TagEditorWindow, WriteIntoAnId3v24TagIsRefusedAndTheFileStaysAsItWas) {
   const std::string path = Kept("v24.mp3");
-  const std::string original =
-      tags::testing::Tag(Frame23("TIT2", tags::testing::Text("Four")), 64, 4) + Audio() + Id3v1Bytes(TitleArtist("V1 title", "V1 artist"));
+  const std::string original = tags::testing::Tag(Frame23("TIT2", tags::testing::Text("Four")), 64, 4) + Audio() +
+                               Id3v1Bytes(TitleArtist("V1 title", "V1 artist"));
   ASSERT_TRUE(WriteBytes(path, original));
   editor.Open(path);
   Click(IDC_TAG_SOURCE_ID3V2);
@@ -152,17 +152,20 @@ TEST_F(TagEditorWindow, TypedTitleLeavesEveryOtherFrameAsItWas) {
   for (int i = 0; i < 100; ++i) album += "あ";  // 200 bytes in the code page
   ASSERT_EQ(album.size(), 200u);
   const std::string utf16Artist("\x01\xFF\xFE\xE5\x65\x2C\x67", 7);  // "日本"
-  const std::string frames =
-      Frame23("TIT2", tags::testing::Text("Old title")) + Frame23("TPE1", utf16Artist) +
-      Frame23("TALB", tags::testing::Text(album)) +
-      Frame23("TXXX", std::string("\0replaygain_track_gain\0-6.20 dB", 31)) +
-      Frame23("TXXX", std::string("\0replaygain_track_peak\0" "0.988", 28)) +
-      Frame23("TXXX", std::string("\0MusicBrainz Album Id\0" "0d8c5c", 28)) +
-      Frame23("COMM", std::string("\0engiTunNORM\0 0000021A 00000000", 31)) +
-      Frame23("COMM", std::string("\0eng\0the comment", 16)) +
-      Frame23("APIC", std::string("\0image/png\0\x03\0front", 17)) +
-      Frame23("APIC", std::string("\0image/png\0\x04\0back", 16)) +
-      Frame23("PRIV", std::string("owner\0private", 13));
+  const std::string frames = Frame23("TIT2", tags::testing::Text("Old title")) + Frame23("TPE1", utf16Artist) +
+                             Frame23("TALB", tags::testing::Text(album)) +
+                             Frame23("TXXX", std::string("\0replaygain_track_gain\0-6.20 dB", 31)) +
+                             Frame23("TXXX", std::string("\0replaygain_track_peak\0"
+                                                         "0.988",
+                                                         28)) +
+                             Frame23("TXXX", std::string("\0MusicBrainz Album Id\0"
+                                                         "0d8c5c",
+                                                         28)) +
+                             Frame23("COMM", std::string("\0engiTunNORM\0 0000021A 00000000", 31)) +
+                             Frame23("COMM", std::string("\0eng\0the comment", 16)) +
+                             Frame23("APIC", std::string("\0image/png\0\x03\0front", 17)) +
+                             Frame23("APIC", std::string("\0image/png\0\x04\0back", 16)) +
+                             Frame23("PRIV", std::string("owner\0private", 13));
   const std::string audio = Audio();
   ASSERT_TRUE(WriteBytes(path, tags::testing::Tag(frames, 100) + audio));
   Id3v2Tag before;
@@ -210,8 +213,10 @@ TEST_F(TagEditorWindow, TypedTitleLeavesEveryOtherFrameAsItWas) {
   // Frames are written sorted by ID; frames of one ID keep their order.
   for (const char* id : {"TPE1", "TALB", "TXXX", "COMM", "APIC", "PRIV"}) {
     std::vector<const Id3v2Frame*> was, is;
-    for (const Id3v2Frame& f : before.Frames()) if (f.Id() == id) was.push_back(&f);
-    for (const Id3v2Frame& f : written.Frames()) if (f.Id() == id) is.push_back(&f);
+    for (const Id3v2Frame& f : before.Frames())
+      if (f.Id() == id) was.push_back(&f);
+    for (const Id3v2Frame& f : written.Frames())
+      if (f.Id() == id) is.push_back(&f);
     ASSERT_EQ(was.size(), is.size()) << id;
     for (std::size_t i = 0; i < was.size(); ++i) {
       EXPECT_TRUE(was[i]->data == is[i]->data && was[i]->flags == is[i]->flags) << id << " #" << i;
@@ -300,8 +305,8 @@ TEST_F(TagEditorWindow, BlankId3v1YearAfterAFileWithAYear) {
 TEST_F(TagEditorWindow, WindowsMediaFileDisablesTheTagChoice) {
   const std::string path = Kept("song.wma");
   TestAsf layout;
-  layout.description = std::array<std::string, 5>{Utf16z(u"Old title"), Utf16z(u"Old author"), Utf16z(u""),
-                                                  Utf16z(u""), Utf16z(u"")};
+  layout.description =
+      std::array<std::string, 5>{Utf16z(u"Old title"), Utf16z(u"Old author"), Utf16z(u""), Utf16z(u""), Utf16z(u"")};
   const std::string original = BuildAsf(layout);
   ASSERT_TRUE(WriteBytes(path, original));
   editor.Open(path);

@@ -71,8 +71,8 @@ class TagEditorWriteFailure : public TagEditorFixture {
 TEST_F(TagEditorWriteFailure, LockedFileShowsTheFailureAndStaysUnchanged) {
   TempDir dir;
   TestAsf layout;
-  layout.description = std::array<std::string, 5>{Utf16z(u"Old title"), Utf16z(u"Old author"), Utf16z(u""),
-                                                  Utf16z(u""), Utf16z(u"")};
+  layout.description =
+      std::array<std::string, 5>{Utf16z(u"Old title"), Utf16z(u"Old author"), Utf16z(u""), Utf16z(u""), Utf16z(u"")};
   struct Case {
     const char* name;
     std::string bytes;

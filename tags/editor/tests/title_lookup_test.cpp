@@ -41,22 +41,22 @@ TEST(TagFormatByExtension, EveryReaderChoosesByTheSameRule) {
     const char* path;
     TagFormat format;
   } cases[] = {
-      {"C:\\m\\a.mp3", TagFormat::Id3},       {"a.MP3", TagFormat::Id3},
-      {"b.Mid", TagFormat::Midi},               {"c.wma", TagFormat::WindowsMedia},
-      {"d.WMV", TagFormat::WindowsMedia},       {"e.asf", TagFormat::WindowsMedia},
-      {"f.wav", TagFormat::None},               {"g.midi", TagFormat::None},
-      {"h.mp3.bak", TagFormat::None},           {"C:\\x.mp3\\noext", TagFormat::None},
-      {"\x95\x5C.mid", TagFormat::Midi},        {"", TagFormat::None},
-      {"i.FLAC", TagFormat::Container},         {"j.m4b", TagFormat::Container},
-      {"k.oga", TagFormat::Container},          {"l.opus.txt", TagFormat::None},
+      {"C:\\m\\a.mp3", TagFormat::Id3},   {"a.MP3", TagFormat::Id3},
+      {"b.Mid", TagFormat::Midi},         {"c.wma", TagFormat::WindowsMedia},
+      {"d.WMV", TagFormat::WindowsMedia}, {"e.asf", TagFormat::WindowsMedia},
+      {"f.wav", TagFormat::None},         {"g.midi", TagFormat::None},
+      {"h.mp3.bak", TagFormat::None},     {"C:\\x.mp3\\noext", TagFormat::None},
+      {"\x95\x5C.mid", TagFormat::Midi},  {"", TagFormat::None},
+      {"i.FLAC", TagFormat::Container},   {"j.m4b", TagFormat::Container},
+      {"k.oga", TagFormat::Container},    {"l.opus.txt", TagFormat::None},
   };
   for (const auto& c : cases) EXPECT_EQ(TagFormatOf(c.path), c.format) << c.path;
 }
 
 TEST_F(TitleLookup, Mp3PrefersId3v2UnlessAlwaysId3v1) {
   const std::string path = dir.File("both.mp3");
-  ASSERT_TRUE(WriteBytes(path, Id3v2TitleArtist("V2 title", "V2 artist") + Audio() +
-                                   Id3v1Bytes(TitleArtist("V1 title", "V1 artist"))));
+  ASSERT_TRUE(WriteBytes(
+      path, Id3v2TitleArtist("V2 title", "V2 artist") + Audio() + Id3v1Bytes(TitleArtist("V1 title", "V1 artist"))));
   Found found = Lookup(path, false);
   EXPECT_EQ(found.title, "V2 title");
   EXPECT_EQ(found.artist, "V2 artist");
@@ -76,8 +76,11 @@ TEST_F(TitleLookup, ReadableId3v2WithoutTitleDoesNotFallBack) {
 
 TEST_F(TitleLookup, UnicodeTagsReadVersion24AndUnicodeTextsOnlyWhenSwitchedOn) {
   const std::string v24 = dir.File("v24u.mp3");
-  ASSERT_TRUE(WriteBytes(v24, Tag(Frame23("TIT2", std::string("\x03" "Uni\xC3\x84", 6)), 0, 4) + Audio() +
-                                  Id3v1Bytes(TitleArtist("Fallback", ""))));
+  ASSERT_TRUE(WriteBytes(v24, Tag(Frame23("TIT2", std::string("\x03"
+                                                              "Uni\xC3\x84",
+                                                              6)),
+                                  0, 4) +
+                                  Audio() + Id3v1Bytes(TitleArtist("Fallback", ""))));
   const std::string v23 = dir.File("v23u.mp3");
   ASSERT_TRUE(WriteBytes(v23, Tag(Frame23("TIT2", std::string("\x01\xFF\xFEU\0n\0", 7)), 0) + Audio() +
                                   Id3v1Bytes(TitleArtist("Fallback", ""))));
@@ -99,8 +102,8 @@ TEST_F(TitleLookup, UnicodeTagsReadVersion24AndUnicodeTextsOnlyWhenSwitchedOn) {
 TEST_F(TitleLookup, UnreadableId3v2FallsBackToId3v1) {
   // ID3v2.4 is not read by the player; the ID3v1 record answers instead.
   const std::string path = dir.File("v24.mp3");
-  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", Text("v2.4")), 0, 4) + Audio() +
-                                   Id3v1Bytes(TitleArtist("Fallback", ""))));
+  ASSERT_TRUE(
+      WriteBytes(path, Tag(Frame23("TIT2", Text("v2.4")), 0, 4) + Audio() + Id3v1Bytes(TitleArtist("Fallback", ""))));
   EXPECT_EQ(Lookup(path, false).title, "Fallback");
 }
 
@@ -123,8 +126,8 @@ TEST_F(TitleLookup, WindowsMediaTitleAndAuthor) {
   ASSERT_TRUE(WriteBytes(path, BuildTaggedAsf({{u"WM/AlbumTitle", "Album"}})));
   // The Content Description Object carries Title and Author.
   TestAsf layout;
-  layout.description = std::array<std::string, 5>{Utf16z(u"WM title"), Utf16z(u"WM author"), Utf16z(u""),
-                                                  Utf16z(u""), Utf16z(u"")};
+  layout.description =
+      std::array<std::string, 5>{Utf16z(u"WM title"), Utf16z(u"WM author"), Utf16z(u""), Utf16z(u""), Utf16z(u"")};
   ASSERT_TRUE(WriteBytes(path, BuildAsf(layout)));
   const Found found = Lookup(path, false);
   EXPECT_TRUE(found.read);

@@ -32,7 +32,8 @@ inline std::string FlacBlock(int type, const std::string& body, bool last) {
   return std::string(1, static_cast<char>(type | (last ? 0x80 : 0))) + Be(body.size(), 3) + body;
 }
 inline std::string FlacStreamInfo(std::uint32_t rate, std::uint64_t samples, std::uint16_t blockSize = 4096) {
-  const std::uint64_t packed = (std::uint64_t{rate} << 44) | (std::uint64_t{1} << 41) | (std::uint64_t{15} << 36) | samples;
+  const std::uint64_t packed =
+      (std::uint64_t{rate} << 44) | (std::uint64_t{1} << 41) | (std::uint64_t{15} << 36) | samples;
   return Be(blockSize, 2) + Be(blockSize, 2) + Be(0, 3) + Be(0, 3) + Be(packed, 8) + std::string(16, '\x11');
 }
 inline std::uint8_t FlacCrc8(const std::string& bytes) {
@@ -63,9 +64,12 @@ inline std::string FlacFile(const std::string& comment, std::uint64_t declaredSa
 }
 
 // ---- MP4
-inline std::string Atom(const std::string& type, const std::string& body) { return Be(body.size() + 8, 4) + type + body; }
+inline std::string Atom(const std::string& type, const std::string& body) {
+  return Be(body.size() + 8, 4) + type + body;
+}
 inline std::string Mvhd(std::uint32_t timescale, std::uint64_t duration, bool version1 = false) {
-  if (version1) return Atom("mvhd", std::string("\x01\0\0\0", 4) + Be(0, 16) + Be(timescale, 4) + Be(duration, 8) + Be(0, 80));
+  if (version1)
+    return Atom("mvhd", std::string("\x01\0\0\0", 4) + Be(0, 16) + Be(timescale, 4) + Be(duration, 8) + Be(0, 80));
   return Atom("mvhd", Be(0, 4) + Be(0, 8) + Be(timescale, 4) + Be(duration, 4) + Be(0, 80));
 }
 inline std::string Mdhd(std::uint32_t timescale, std::uint64_t duration) {
@@ -115,6 +119,8 @@ inline std::string OggPage(std::uint32_t serial, std::uint64_t granule, int flag
 inline std::string VorbisIdPacket(std::uint32_t rate) {
   return std::string("\x01vorbis", 7) + Le(0, 4) + "\x02" + Le(rate, 4) + Le(0, 12) + "\xB8\x01";
 }
-inline std::string OpusHead(std::uint16_t preSkip) { return "OpusHead\x01\x02" + Le(preSkip, 2) + Le(48000, 4) + Le(0, 3); }
+inline std::string OpusHead(std::uint16_t preSkip) {
+  return "OpusHead\x01\x02" + Le(preSkip, 2) + Le(48000, 4) + Le(0, 3);
+}
 
 }  // namespace kestrun::tags::testing

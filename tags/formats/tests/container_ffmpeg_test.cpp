@@ -19,7 +19,8 @@ using kestrun::testing::TempDir;
 std::string RunCommand(const std::string& command) { return kestrun::testing::CommandOutput(command); }
 
 bool HaveEncoder(const std::string& name) {
-  return RunCommand("ffmpeg -hide_banner -encoders 2>/dev/null | grep -w ' " + name + " '").find(name) != std::string::npos;
+  return RunCommand("ffmpeg -hide_banner -encoders 2>/dev/null | grep -w ' " + name + " '").find(name) !=
+         std::string::npos;
 }
 
 constexpr char kTitle[] = "日本語のタイトル";
@@ -42,8 +43,8 @@ double DecodedSeconds(const std::string& path) {
 TEST(ContainerFilesFromFfmpeg, TagsAndLengthsMatchTheIndependentTools) {
   if (RunCommand("command -v ffmpeg ffprobe").empty()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
   const Made made[] = {
-      {"a.flac", "flac", false},      {"aac.m4a", "aac", false},      {"alac.m4a", "alac", false},
-      {"book.m4b", "aac", false},     {"a.opus", "libopus", true},    {"vorbis.ogg", "libvorbis", false},
+      {"a.flac", "flac", false},   {"aac.m4a", "aac", false},   {"alac.m4a", "alac", false},
+      {"book.m4b", "aac", false},  {"a.opus", "libopus", true}, {"vorbis.ogg", "libvorbis", false},
       {"flac.oga", "flac", false},
   };
   TempDir dir;
@@ -53,9 +54,10 @@ TEST(ContainerFilesFromFfmpeg, TagsAndLengthsMatchTheIndependentTools) {
     const std::string path = dir.File(m.file);
     // 7.3 s of a tone at 44.1 kHz: neither a whole number of seconds nor of frames.
     RunCommand("ffmpeg -v error -y -f lavfi -i sine=f=440:d=7.3:r=44100 -c:a " + std::string(m.encoder) +
-        " -metadata 'title=" + kTitle + "' -metadata 'artist=" + kArtist +
-        "' -metadata album=Album -metadata date=2009-05-01 -metadata comment=Note -metadata track=3/12"
-        " -metadata genre=Rock '" + path + "'");
+               " -metadata 'title=" + kTitle + "' -metadata 'artist=" + kArtist +
+               "' -metadata album=Album -metadata date=2009-05-01 -metadata comment=Note -metadata track=3/12"
+               " -metadata genre=Rock '" +
+               path + "'");
     TagFields fields;
     ASSERT_TRUE(ReadContainerTags(path, fields, Utf8FromUtf16));
     EXPECT_EQ(fields.title, kTitle);
@@ -72,7 +74,8 @@ TEST(ContainerFilesFromFfmpeg, TagsAndLengthsMatchTheIndependentTools) {
     const auto ours = ReadContainerDuration(path);
     ASSERT_TRUE(ours);
     const double seconds = static_cast<double>(*ours) / 1e7;
-    const double probed = std::stod(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'"));
+    const double probed =
+        std::stod(RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'"));
     if (m.probeCountsPreSkip) {
       EXPECT_NEAR(probed - seconds, 312.0 / 48000, 1e-4) << "libopus's pre-skip of 312 samples";
     } else {

@@ -24,9 +24,9 @@ std::optional<ContainerInfo> Read(const std::string& bytes, ContainerParts parts
 
 std::int64_t Units(double seconds) { return static_cast<std::int64_t>(seconds * 1e7 + 0.5); }
 
-const std::vector<std::string> kComments = {"title=Ti", "ARTIST=Ar", "Album=Al", "DATE=2009-05-01",
-                                            "DESCRIPTION=De", "COMMENT=Co", "TRACKNUMBER=3/12", "GENRE=Rock",
-                                            "TITLE=second title is ignored"};
+const std::vector<std::string> kComments = {"title=Ti",         "ARTIST=Ar",      "Album=Al",
+                                            "DATE=2009-05-01",  "DESCRIPTION=De", "COMMENT=Co",
+                                            "TRACKNUMBER=3/12", "GENRE=Rock",     "TITLE=second title is ignored"};
 
 void ExpectFields(const TagFields& f) {
   EXPECT_EQ(f.title, "Ti");
@@ -109,8 +109,23 @@ TEST(VorbisComment, LongValuesAreCutWholeAndLackingCharactersBecomeTheDefault) {
 }
 
 TEST(Mp4Reader, MovieHeaderLengthAndItemListInBothVersions) {
-  const std::string items = Item("\xA9nam", 1, "Ti") + Item("\xA9" "ART", 1, "Ar") + Item("\xA9" "alb", 1, "Al") +
-                            Item("\xA9" "day", 1, "2009-05-01T00:00:00Z") + Item("\xA9" "cmt", 1, "Co") +
+  const std::string items = Item("\xA9nam", 1, "Ti") +
+                            Item(
+                                "\xA9"
+                                "ART",
+                                1, "Ar") +
+                            Item(
+                                "\xA9"
+                                "alb",
+                                1, "Al") +
+                            Item(
+                                "\xA9"
+                                "day",
+                                1, "2009-05-01T00:00:00Z") +
+                            Item(
+                                "\xA9"
+                                "cmt",
+                                1, "Co") +
                             Item("trkn", 0, Be(0, 2) + Be(3, 2) + Be(12, 2) + Be(0, 2)) + Item("\xA9gen", 1, "Rock") +
                             Item("gnre", 0, Be(2, 2)) + Item("covr", 13, std::string(70000, '\x01'));
   for (bool version1 : {false, true}) {
@@ -133,7 +148,7 @@ TEST(Mp4Reader, GenreNumbersUtf16TextsAndQuickTimeMeta) {
   const auto info = Read(Mp4File(Mvhd(1000, 5000) + Ilst(items, false)));
   ASSERT_TRUE(info);
   EXPECT_EQ(info->fields.title, "\xE6\x97\xA5\xE6\x9C\xAC");  // 日本
-  EXPECT_EQ(info->fields.genre, "Rock");                       // ID3v1 genre 17, stored plus one
+  EXPECT_EQ(info->fields.genre, "Rock");                      // ID3v1 genre 17, stored plus one
 }
 
 TEST(Mp4Reader, LengthFromTheSoundTrackWithoutMovieHeaderAnd64BitAtoms) {
@@ -141,7 +156,8 @@ TEST(Mp4Reader, LengthFromTheSoundTrackWithoutMovieHeaderAnd64BitAtoms) {
   EXPECT_EQ(Read(Mp4File(tracks))->duration, Units(2.0));
   // moov with a 64-bit size.
   const std::string moovBody = Mvhd(1000, 2500);
-  const std::string large = Atom("ftyp", "M4A " + Be(0, 4)) + Be(1, 4) + "moov" + Be(moovBody.size() + 16, 8) + moovBody;
+  const std::string large =
+      Atom("ftyp", "M4A " + Be(0, 4)) + Be(1, 4) + "moov" + Be(moovBody.size() + 16, 8) + moovBody;
   EXPECT_EQ(Read(large)->duration, Units(2.5));
 }
 
@@ -180,7 +196,11 @@ TEST(OggReader, VorbisOpusAndFlacLengthsAndComments) {
   ASSERT_TRUE(opus);
   EXPECT_EQ(opus->duration, Units(3.3)) << "pre-skip taken off, at 48 kHz";
   ExpectFields(opus->fields);
-  const std::string flacId = std::string("\x7F" "FLAC\x01\x00\x00\x01", 9) + "fLaC" + FlacBlock(0, FlacStreamInfo(44100, 0), false);
+  const std::string flacId = std::string(
+                                 "\x7F"
+                                 "FLAC\x01\x00\x00\x01",
+                                 9) +
+                             "fLaC" + FlacBlock(0, FlacStreamInfo(44100, 0), false);
   const auto flac = Read(OggFile(flacId, FlacBlock(4, comment, true), 145530));
   ASSERT_TRUE(flac);
   EXPECT_EQ(flac->duration, Units(3.3));
@@ -188,7 +208,8 @@ TEST(OggReader, VorbisOpusAndFlacLengthsAndComments) {
 }
 
 TEST(OggReader, LastPageMustBeWholeAndOfTheStream) {
-  const std::string file = OggFile(OpusHead(312), "OpusTags" + VorbisComment({"TITLE=t"}, std::string(300, 'v')), 96312);
+  const std::string file =
+      OggFile(OpusHead(312), "OpusTags" + VorbisComment({"TITLE=t"}, std::string(300, 'v')), 96312);
   // Cut inside the last page: timed to the page before it (granule 1000).
   EXPECT_EQ(Read(file.substr(0, file.size() - 5))->duration, SamplesToUnits(1000 - 312, 48000));
   std::string corrupt = file;
@@ -207,7 +228,8 @@ TEST(OggReader, BrokenHeadersGiveNothing) {
   std::string notFirst = file;
   notFirst[5] = 0;
   EXPECT_FALSE(Read(notFirst)) << "first page without its beginning-of-stream flag";
-  EXPECT_FALSE(Read(OggFile("OpusHead\x10\x02" + Le(312, 2) + Le(48000, 4) + Le(0, 3), comment, 9000))) << "unknown major version";
+  EXPECT_FALSE(Read(OggFile("OpusHead\x10\x02" + Le(312, 2) + Le(48000, 4) + Le(0, 3), comment, 9000)))
+      << "unknown major version";
   EXPECT_FALSE(Read(OggFile(std::string("Speex   ") + std::string(60, 'x'), comment, 9000))) << "other codec";
   const auto noComment = Read(file.substr(0, 100));
   ASSERT_TRUE(noComment) << "cut inside the comment packet";

@@ -104,8 +104,8 @@ TEST(Id3v1Encode, TrackByteOnlyForNumbersFrom1To255) {
   const struct {
     const char* text;
     unsigned char byte;
-  } cases[] = {{"0", 0x20}, {"", 0x20}, {"300", 0x20}, {"256", 0x20}, {"-3", 0x20}, {"x", 0x20},
-               {"12", 12},  {"255", 255}, {"1", 1},    {"7/12", 7},  {" 9", 9},   {"99999999999", 0x20}};
+  } cases[] = {{"0", 0x20}, {"", 0x20},   {"300", 0x20}, {"256", 0x20}, {"-3", 0x20}, {"x", 0x20},
+               {"12", 12},  {"255", 255}, {"1", 1},      {"7/12", 7},   {" 9", 9},    {"99999999999", 0x20}};
   for (const auto& c : cases) {
     TagFields f;
     f.track = c.text;
@@ -132,8 +132,8 @@ TEST(Id3v1Decode, TrimsOnlyBlankPaddedFields) {
   unsigned char record[kId3v1Size];
   std::memset(record, ' ', sizeof record);
   std::memcpy(record, "TAG", 3);
-  std::memcpy(record + 3, "Title", 5);                 // blank padded: trimmed
-  std::memcpy(record + 33, "Art  \0\0\0\0", 9);        // zero padded after blanks: kept
+  std::memcpy(record + 3, "Title", 5);           // blank padded: trimmed
+  std::memcpy(record + 33, "Art  \0\0\0\0", 9);  // zero padded after blanks: kept
   std::memset(record + 33 + 9, 0, 21);
   std::memcpy(record + 63, std::string(30, 'B').data(), 30);  // full field
   record[126] = 0x20;
@@ -156,8 +156,11 @@ TEST(Id3v1Decode, TrackAndGenreBytes) {
     const char* trackText;
     unsigned char genre;
     const char* genreName;
-  } cases[] = {{0, "0", 200, "Blues"}, {12, "12", 253, "Moemoe(J)"}, {255, "255", 248, "Blues"},
-               {0x20, "", 0, "Blues"}, {1, "1", 147, "Synthpop"}};
+  } cases[] = {{0, "0", 200, "Blues"},
+               {12, "12", 253, "Moemoe(J)"},
+               {255, "255", 248, "Blues"},
+               {0x20, "", 0, "Blues"},
+               {1, "1", 147, "Synthpop"}};
   for (const auto& c : cases) {
     record[126] = c.track;
     record[127] = c.genre;
@@ -252,14 +255,24 @@ TEST(GenreLists, DifferOnlyInTheKnownSlots) {
     int slot;
     const char* v1;
     const char* v2;
-  } differences[] = {
-      {25, "Euro-tecno", "Euro-Techno"}, {29, "Juzz+Funk", "Jazz+Funk"}, {40, "AlternRock", "Alt. Rock"},
-      {59, "Gangsta", "Gangsta Rap"}, {60, "Top 40", "Top 4"}, {67, "Psychadelic", "Psychedelic"},
-      {85, "Bedob", "Bebob"}, {90, "Avantagarde", "Avantgarde"}, {93, "Psychadelic Rock", "Psychedelic Rock"},
-      {96, "Big band", "Big Band"}, {101, "SpeechChanson", "Speech"}, {118, "Rhytmic Soul", "Rhythmic Soul"},
-      {123, "Acapella", "A Cappella"}, {127, "Dram & Bass", "Drum & Bass"},
-      {136, "Chiristian Gangsta Rap", "Christian Gangsta Rap"}, {248, "", "Heavy Rock(J)"},
-      {249, "", "Doom Rock(J)"}, {250, "", "J-POP(J)"}};
+  } differences[] = {{25, "Euro-tecno", "Euro-Techno"},
+                     {29, "Juzz+Funk", "Jazz+Funk"},
+                     {40, "AlternRock", "Alt. Rock"},
+                     {59, "Gangsta", "Gangsta Rap"},
+                     {60, "Top 40", "Top 4"},
+                     {67, "Psychadelic", "Psychedelic"},
+                     {85, "Bedob", "Bebob"},
+                     {90, "Avantagarde", "Avantgarde"},
+                     {93, "Psychadelic Rock", "Psychedelic Rock"},
+                     {96, "Big band", "Big Band"},
+                     {101, "SpeechChanson", "Speech"},
+                     {118, "Rhytmic Soul", "Rhythmic Soul"},
+                     {123, "Acapella", "A Cappella"},
+                     {127, "Dram & Bass", "Drum & Bass"},
+                     {136, "Chiristian Gangsta Rap", "Christian Gangsta Rap"},
+                     {248, "", "Heavy Rock(J)"},
+                     {249, "", "Doom Rock(J)"},
+                     {250, "", "J-POP(J)"}};
   bool differs[256] = {};
   for (const auto& d : differences) {
     EXPECT_STREQ(GenreNames[d.slot], d.v1) << d.slot;

@@ -23,7 +23,7 @@ using platform::FileStep;
 
 struct Scenario {
   const char* name;
-  std::string original;  // the file before the write
+  std::string original;            // the file before the write
   AnsiFromUtf16 toAnsi = nullptr;  // Unicode reading for the write
 };
 
@@ -36,13 +36,12 @@ TagFields Fields() {
   return f;
 }
 
-const FileStep kSteps[] = {FileStep::Open, FileStep::Size,     FileStep::Read,   FileStep::Write,
-                           FileStep::Seek, FileStep::TempName, FileStep::Move,   FileStep::Delete,
-                           FileStep::Attributes};
+const FileStep kSteps[] = {FileStep::Open,     FileStep::Size, FileStep::Read,   FileStep::Write,     FileStep::Seek,
+                           FileStep::TempName, FileStep::Move, FileStep::Delete, FileStep::Attributes};
 
 const char* StepName(FileStep step) {
-  static const char* const names[] = {"open", "size", "read", "write", "seek", "truncate", "temporary name",
-                                      "move", "delete", "attributes"};
+  static const char* const names[] = {"open",     "size",           "read", "write",  "seek",
+                                      "truncate", "temporary name", "move", "delete", "attributes"};
   return names[static_cast<int>(step)];
 }
 
@@ -85,8 +84,8 @@ void RunEveryFault(const Scenario& scenario) {
                                      << expected.size();
       } else {
         ++failures;
-        EXPECT_TRUE(now == scenario.original) << "a failed write changed the file (" << now.size() << " bytes, was "
-                                              << scenario.original.size() << ")";
+        EXPECT_TRUE(now == scenario.original)
+            << "a failed write changed the file (" << now.size() << " bytes, was " << scenario.original.size() << ")";
       }
       // Only a failed delete may leave a file behind.
       if (step != FileStep::Delete) {
@@ -98,9 +97,7 @@ void RunEveryFault(const Scenario& scenario) {
   EXPECT_GT(failures, 0);
 }
 
-TEST(Id3v2Faults, CreatingATagOnAnUntaggedFile) {
-  RunEveryFault({"create", Audio(20000)});
-}
+TEST(Id3v2Faults, CreatingATagOnAnUntaggedFile) { RunEveryFault({"create", Audio(20000)}); }
 
 TEST(Id3v2Faults, GrowingAnExistingTag) {
   RunEveryFault({"grow", Tag(Frame23("TIT2", Text("Old")) + Frame23("TXXX", Text("kept")), 8) + Audio(20000)});

@@ -50,8 +50,11 @@ class Id3v2KeepFrames : public ::testing::Test {
 
 TEST_F(Id3v2KeepFrames, RepeatedFramesSurviveAWriteInTheirOrder) {
   const std::string frames = Frame23("TXXX", Bin("\0gain\0-6 dB", 11)) + Frame23("TIT2", Text("Old")) +
-                             Frame23("TXXX", Bin("\0peak\0" "0.9", 9)) + Frame23("PRIV", Bin("a\0one", 5)) +
-                             Frame23("PRIV", Bin("b\0two", 5)) + Frame23("APIC", Bin("\0image/png\0\x03\0f", 14)) +
+                             Frame23("TXXX", Bin("\0peak\0"
+                                                 "0.9",
+                                                 9)) +
+                             Frame23("PRIV", Bin("a\0one", 5)) + Frame23("PRIV", Bin("b\0two", 5)) +
+                             Frame23("APIC", Bin("\0image/png\0\x03\0f", 14)) +
                              Frame23("APIC", Bin("\0image/png\0\x04\0b", 14));
   const std::string path = WriteFile("many.mp3", Tag(frames, 200));
   ASSERT_EQ(WriteId3v2Changes(path, Title("New"), TitleOnly()), Id3v2WriteResult::Written);
@@ -60,11 +63,13 @@ TEST_F(Id3v2KeepFrames, RepeatedFramesSurviveAWriteInTheirOrder) {
   EXPECT_EQ(tag.GetTitle(), "New");
   ASSERT_EQ(tag.Frames().size(), 7u);
   const std::string bytes = ReadBytes(path);
-  for (const auto& [first, second] : {std::pair{Frame23("TXXX", Bin("\0gain\0-6 dB", 11)),
-                                                Frame23("TXXX", Bin("\0peak\0" "0.9", 9))},
-                                      std::pair{Frame23("PRIV", Bin("a\0one", 5)), Frame23("PRIV", Bin("b\0two", 5))},
-                                      std::pair{Frame23("APIC", Bin("\0image/png\0\x03\0f", 14)),
-                                                Frame23("APIC", Bin("\0image/png\0\x04\0b", 14))}}) {
+  for (const auto& [first, second] :
+       {std::pair{Frame23("TXXX", Bin("\0gain\0-6 dB", 11)), Frame23("TXXX", Bin("\0peak\0"
+                                                                                 "0.9",
+                                                                                 9))},
+        std::pair{Frame23("PRIV", Bin("a\0one", 5)), Frame23("PRIV", Bin("b\0two", 5))},
+        std::pair{Frame23("APIC", Bin("\0image/png\0\x03\0f", 14)),
+                  Frame23("APIC", Bin("\0image/png\0\x04\0b", 14))}}) {
     const std::size_t a = bytes.find(first);
     const std::size_t b = bytes.find(second);
     ASSERT_NE(a, std::string::npos);
@@ -135,10 +140,14 @@ TEST_F(Id3v2KeepFrames, SevenEmptyFieldsGiveAFileAnEmptyTag) {
 
 TEST_F(Id3v2KeepFrames, ReplacedFrameDropsTheFormatFlagsOfItsOldData) {
   // ID3v2.3: compressed (4-byte size first), encrypted and grouped frames.
-  const std::string path = WriteFile(
-      "flags.mp3", Tag(Frame23("TIT2", Bin("\0\0\0\x05xxxx", 8), 0x2080) + Frame23("TPE1", Bin("\x01" "Artist", 7), 0x0040) +
-                           Frame23("TALB", Bin("\x01\0Album", 7), 0x0020),
-                       100));
+  const std::string path = WriteFile("flags.mp3", Tag(Frame23("TIT2", Bin("\0\0\0\x05xxxx", 8), 0x2080) +
+                                                          Frame23("TPE1",
+                                                                  Bin("\x01"
+                                                                      "Artist",
+                                                                      7),
+                                                                  0x0040) +
+                                                          Frame23("TALB", Bin("\x01\0Album", 7), 0x0020),
+                                                      100));
   TagFields fields;
   fields.title = "T";
   fields.artist = "A";
@@ -175,10 +184,10 @@ TEST_F(Id3v2KeepFrames, Version22WithAFrameWithoutCounterpartIsNotWritten) {
   EXPECT_TRUE(ReadBytes(path) == original) << "the refused file is byte-identical";
 
   // Without the CRM frame the whole tag converts, picture included.
-  const std::string convertible =
-      WriteFile("v22ok.mp3", Tag(Frame22("TT2", Text("Title")) + Frame22("PIC", Bin("\0JPG\x03\0jpeg", 10)) +
-                                     Frame22("TP1", Text("Artist")),
-                                 20, 2));
+  const std::string convertible = WriteFile(
+      "v22ok.mp3",
+      Tag(Frame22("TT2", Text("Title")) + Frame22("PIC", Bin("\0JPG\x03\0jpeg", 10)) + Frame22("TP1", Text("Artist")),
+          20, 2));
   ASSERT_EQ(WriteId3v2Changes(convertible, fields, TitleOnly()), Id3v2WriteResult::Written);
   const std::string bytes = ReadBytes(convertible);
   EXPECT_EQ(bytes.substr(3, 2), Bin("\x03\0", 2));
@@ -193,12 +202,21 @@ const std::string kNihonUtf8 = Bin("\xE6\x97\xA5\xE6\x9C\xAC", 6);
 TEST_F(Id3v2KeepFrames, Version24StaysVersion24WithUntouchedFramesAsStored) {
   // A grouped, unsynchronised frame with a data-length indicator, a compressed
   // one (unreadable), and a UTF-16 title that the write replaces.
-  const std::string grouped = Frame24("TPE1", Bin("\x07", 1) + Syncsafe(5) + Bin("\x00\xFF\x00\xE0" "A", 5), 0x4043);
+  const std::string grouped = Frame24("TPE1",
+                                      Bin("\x07", 1) + Syncsafe(5) +
+                                          Bin("\x00\xFF\x00\xE0"
+                                              "A",
+                                              5),
+                                      0x4043);
   const std::string compressed = Frame24("TALB", Syncsafe(9) + Bin("\x78\x9C\x01\x02", 4), 0x0009);
   const std::string priv = Frame24("PRIV", Bin("who\0data", 8));
-  const std::string path = WriteFile(
-      "v24.mp3", Tag(Frame24("TIT2", Syncsafe(5) + Bin("\x01\xFF\xFE" "O\0", 5), 0x4001) + grouped + compressed + priv,
-                     300, 4));
+  const std::string path = WriteFile("v24.mp3", Tag(Frame24("TIT2",
+                                                            Syncsafe(5) + Bin("\x01\xFF\xFE"
+                                                                              "O\0",
+                                                                              5),
+                                                            0x4001) +
+                                                        grouped + compressed + priv,
+                                                    300, 4));
   const std::string original = ReadBytes(path);
   EXPECT_EQ(WriteId3v2Changes(path, Title("x"), TitleOnly()), Id3v2WriteResult::Version24Refused)
       << "not without Unicode reading";
@@ -229,18 +247,24 @@ TEST_F(Id3v2KeepFrames, Version24StaysVersion24WithUntouchedFramesAsStored) {
   ASSERT_EQ(WriteId3v2Changes(path, more, set, Utf8FromUtf16, Utf16FromUtf8), Id3v2WriteResult::Written);
   const std::string again = ReadBytes(path);
   EXPECT_NE(again.find(Frame24("TDRC", Text("2024"))), std::string::npos) << "the year frame of ID3v2.4";
-  EXPECT_NE(again.find(Frame24("COMM", Bin("\x03" "eng\0", 5) + kNihonUtf8)), std::string::npos);
+  EXPECT_NE(again.find(Frame24("COMM", Bin("\x03"
+                                           "eng\0",
+                                           5) +
+                                           kNihonUtf8)),
+            std::string::npos);
 }
 
 TEST_F(Id3v2KeepFrames, Version24WrittenAsAWholeUnsynchronisedTagStaysReadable) {
   // The tag's unsynchronisation flag makes every frame unsynchronised: the new
   // frame is written so too.
-  const std::string path = WriteFile(
-      "v24u.mp3", Tag(Frame24("TIT2", Bin("\x01\xFF\0\xFE" "O\0", 6)) + Frame24("TPE1", Text("Keep")), 100, 4, 0, 0x80));
+  const std::string path = WriteFile("v24u.mp3", Tag(Frame24("TIT2", Bin("\x01\xFF\0\xFE"
+                                                                         "O\0",
+                                                                         6)) +
+                                                         Frame24("TPE1", Text("Keep")),
+                                                     100, 4, 0, 0x80));
   ASSERT_EQ(WriteId3v2Changes(path, Title(kNihonUtf8), TitleOnly(), Utf8FromUtf16, Utf16FromUtf8),
             Id3v2WriteResult::Written);
-  EXPECT_NE(ReadBytes(path).find(Frame24("TIT2", Bin("\x01\xFF\0\xFE\xE5\x65\x2C\x67", 8), 0x0002)),
-            std::string::npos);
+  EXPECT_NE(ReadBytes(path).find(Frame24("TIT2", Bin("\x01\xFF\0\xFE\xE5\x65\x2C\x67", 8), 0x0002)), std::string::npos);
   TagFields fields;
   ASSERT_TRUE(ReadId3v2Fields(path, fields, Utf8FromUtf16));
   EXPECT_EQ(fields.title, kNihonUtf8);
@@ -258,8 +282,13 @@ TEST_F(Id3v2KeepFrames, Version24VariantsOfOtherWritersAreRead) {
   const std::string longTitle(199, 'x');
   const auto plain = [](const std::string& id, const std::string& data) {
     const auto n = static_cast<std::uint32_t>(data.size());
-    return id + std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
-                            static_cast<char>(n), 0, 0} + data;
+    return id + std::string{static_cast<char>(n >> 24),
+                            static_cast<char>(n >> 16),
+                            static_cast<char>(n >> 8),
+                            static_cast<char>(n),
+                            0,
+                            0} +
+           data;
   };
   const std::string plainSizes = Tag(plain("TIT2", Text(longTitle)) + plain("TPE1", Text("After")), 20, 4) + audio_;
   ASSERT_EQ(tag.ParseTag(reinterpret_cast<const std::uint8_t*>(plainSizes.data()), plainSizes.size()), 0);

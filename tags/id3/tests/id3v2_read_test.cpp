@@ -36,10 +36,9 @@ TEST(Id3v2Parse, Version23FramesUpToPaddingFirstDuplicateWins) {
 }
 
 TEST(Id3v2Parse, Version22IdsAreTranslatedAndTheTagBecomesVersion23) {
-  const char* const pairs[][2] = {{"TT2", "TIT2"}, {"TRK", "TRCK"}, {"TP1", "TPE1"}, {"TAL", "TALB"},
-                                  {"TYE", "TYER"}, {"TCO", "TCON"}, {"COM", "COMM"}, {"TCM", "TCOM"},
-                                  {"TOA", "TOPE"}, {"TCR", "TCOP"}, {"WXX", "WXXX"}, {"TSS", "TSSE"},
-                                  {"TEN", "TENC"}};
+  const char* const pairs[][2] = {{"TT2", "TIT2"}, {"TRK", "TRCK"}, {"TP1", "TPE1"}, {"TAL", "TALB"}, {"TYE", "TYER"},
+                                  {"TCO", "TCON"}, {"COM", "COMM"}, {"TCM", "TCOM"}, {"TOA", "TOPE"}, {"TCR", "TCOP"},
+                                  {"WXX", "WXXX"}, {"TSS", "TSSE"}, {"TEN", "TENC"}};
   std::string frames;
   for (const auto& p : pairs) frames += Frame22(p[0], std::string("\0eng\0", 5) + p[1]);
   Id3v2Tag tag;
@@ -68,17 +67,22 @@ TEST(Id3v2Parse, Version22UnknownFrameIsReadOverButBlocksTheWrite) {
 }
 
 TEST(Id3v2Parse, Version22PictureLinkAndTheRestOfTheListConvert) {
-  const std::string frames =
-      Frame22("PIC", std::string("\0JPG\x03" "cover\0", 11) + "jpegdata") +
-      Frame22("PIC", std::string("\x01PNG\x04\xFF\xFE\0\0", 9) + "pngdata") +
-      Frame22("LNK", std::string("TT2http://x\0", 12)) + Frame22("TCP", Text("1")) +
-      Frame22("TPA", Text("1/2")) + Frame22("ULT", std::string("\0eng\0words", 10)) +
-      Frame22("CRM", std::string("owner\0encrypted", 15));
+  const std::string frames = Frame22("PIC", std::string("\0JPG\x03"
+                                                        "cover\0",
+                                                        11) +
+                                                "jpegdata") +
+                             Frame22("PIC", std::string("\x01PNG\x04\xFF\xFE\0\0", 9) + "pngdata") +
+                             Frame22("LNK", std::string("TT2http://x\0", 12)) + Frame22("TCP", Text("1")) +
+                             Frame22("TPA", Text("1/2")) + Frame22("ULT", std::string("\0eng\0words", 10)) +
+                             Frame22("CRM", std::string("owner\0encrypted", 15));
   Id3v2Tag tag;
   ASSERT_EQ(Parse(tag, Tag(frames, 0, 2, 0)), 0);
   ASSERT_EQ(tag.FrameCount("APIC"), 2u);
   const auto dataOf = [](const Id3v2Frame& f) { return std::string(f.data.begin(), f.data.end()); };
-  EXPECT_EQ(dataOf(tag.Frames()[0]), std::string("\0image/jpeg\0\x03" "cover\0", 19) + "jpegdata");
+  EXPECT_EQ(dataOf(tag.Frames()[0]), std::string("\0image/jpeg\0\x03"
+                                                 "cover\0",
+                                                 19) +
+                                         "jpegdata");
   EXPECT_EQ(dataOf(tag.Frames()[1]), std::string("\x01image/png\0\x04\xFF\xFE\0\0", 16) + "pngdata");
   EXPECT_EQ(dataOf(tag.FrameAt("LINK")), std::string("TIT2http://x\0", 13));
   EXPECT_EQ(tag.FrameCount("TCMP"), 1u);
@@ -111,14 +115,13 @@ TEST(Id3v2Parse, UnsupportedVersionsAreNoTag) {
 }
 
 TEST(Id3v2Text, RulesOfEachFrameKind) {
-  const std::string frames =
-      Frame23("TIT2", std::string("\x01\xFF\xFET\0", 5)) +           // UTF-16: not read
-      Frame23("TPE1", std::string("\0Artist\0", 8)) +                // terminated text
-      Frame23("COMM", std::string("\0engdesc\0Comment", 16)) +       // with a description
-      Frame23("WXXX", std::string("\0d\0http://x", 11)) +            // URL with description
-      Frame23("WOAR", std::string("\0no end", 7)) +                  // description without end
-      Frame23("CTOC", std::string("\0chapter", 8)) +                 // a "C" frame that is not COMM
-      Frame23("APIC", std::string("\0image/png\0", 11));
+  const std::string frames = Frame23("TIT2", std::string("\x01\xFF\xFET\0", 5)) +      // UTF-16: not read
+                             Frame23("TPE1", std::string("\0Artist\0", 8)) +           // terminated text
+                             Frame23("COMM", std::string("\0engdesc\0Comment", 16)) +  // with a description
+                             Frame23("WXXX", std::string("\0d\0http://x", 11)) +       // URL with description
+                             Frame23("WOAR", std::string("\0no end", 7)) +             // description without end
+                             Frame23("CTOC", std::string("\0chapter", 8)) +            // a "C" frame that is not COMM
+                             Frame23("APIC", std::string("\0image/png\0", 11));
   Id3v2Tag tag;
   ASSERT_EQ(Parse(tag, Tag(frames)), 0);
   EXPECT_EQ(tag.GetTitle(), "");
@@ -148,9 +151,9 @@ TEST(Id3v2Genre, ReadingStripsNumberReferences) {
   const struct {
     const char* tcon;
     const char* genre;
-  } cases[] = {{"(17)Rock", "Rock"}, {"(17)(18)Rock", "Rock"}, {"(17)", ""},      {"(13)", ""},
-               {"((paren)", "(paren)"}, {"Rock", "Rock"},   {"(17", "(17"},      {"", ""},
-               {"(1)((x)", "(x)"},   {"\x81(x)", "\x81(x)"}};
+  } cases[] = {{"(17)Rock", "Rock"},    {"(17)(18)Rock", "Rock"}, {"(17)", ""},   {"(13)", ""},
+               {"((paren)", "(paren)"}, {"Rock", "Rock"},         {"(17", "(17"}, {"", ""},
+               {"(1)((x)", "(x)"},      {"\x81(x)", "\x81(x)"}};
   for (const auto& c : cases) {
     Id3v2Tag tag;
     tag.SetText("TCON", c.tcon);
@@ -162,9 +165,9 @@ TEST(Id3v2Genre, WritingNumbersNamesOfTheId3v2List) {
   const struct {
     const char* name;
     const char* tcon;
-  } cases[] = {{"Rock", "(17)Rock"},           {"Juzz+Funk", "Juzz+Funk"}, {"Jazz+Funk", "(29)Jazz+Funk"},
-               {"Anime(J)", "Anime(J)"},       {"J-POP(J)", "(250)J-POP(J)"}, {"Blues", "(0)Blues"},
-               {"rock", "rock"},               {"My own", "My own"}};
+  } cases[] = {{"Rock", "(17)Rock"},     {"Juzz+Funk", "Juzz+Funk"},    {"Jazz+Funk", "(29)Jazz+Funk"},
+               {"Anime(J)", "Anime(J)"}, {"J-POP(J)", "(250)J-POP(J)"}, {"Blues", "(0)Blues"},
+               {"rock", "rock"},         {"My own", "My own"}};
   for (const auto& c : cases) {
     Id3v2Tag tag;
     tag.SetGenre(c.name);
@@ -190,7 +193,8 @@ TEST(Id3v2Write, FramesAreSerialisedByTheirLastCharacterFirst) {
   std::vector<std::string> order;
   for (std::size_t pos = 0; pos + 10 <= body.size();) {
     order.emplace_back(reinterpret_cast<const char*>(&body[pos]), 4);
-    const std::size_t size = (std::size_t{body[pos + 4]} << 24) | (body[pos + 5] << 16) | (body[pos + 6] << 8) | body[pos + 7];
+    const std::size_t size =
+        (std::size_t{body[pos + 4]} << 24) | (body[pos + 5] << 16) | (body[pos + 6] << 8) | body[pos + 7];
     pos += 10 + size;
   }
   EXPECT_EQ(order, (std::vector<std::string>{"TPE1", "TIT2", "TALB", "TRCK", "COMM", "TCON", "TYER", "TXXX"}));
@@ -198,7 +202,8 @@ TEST(Id3v2Write, FramesAreSerialisedByTheirLastCharacterFirst) {
 
 TEST(Id3v2Write, FramesOfFewerThanTwoBytesAreLeftOut) {
   Id3v2Tag tag;
-  ASSERT_EQ(Parse(tag, Tag(Frame23("TIT2", "") + Frame23("TPE1", std::string(1, '\0')) + Frame23("TALB", Text("A")))), 0);
+  ASSERT_EQ(Parse(tag, Tag(Frame23("TIT2", "") + Frame23("TPE1", std::string(1, '\0')) + Frame23("TALB", Text("A")))),
+            0);
   EXPECT_EQ(tag.Frames().size(), 3u);
   EXPECT_EQ(tag.SerializeFrames(), Bytes(Frame23("TALB", Text("A"))));
 }
@@ -268,7 +273,8 @@ TEST(Id3v2Read, FieldsAreCutTo128BytesWithoutSplittingACharacter) {
   const std::string path = dir.File("long.mp3");
   const std::string title = std::string(127, 'a') + "\x83\x41" + "bc";  // the double-byte char straddles 128
   const std::string artist(300, 'b');
-  ASSERT_TRUE(kestrun::testing::WriteBytes(path, Tag(Frame23("TIT2", Text(title)) + Frame23("TPE1", Text(artist))) + Audio(10)));
+  ASSERT_TRUE(kestrun::testing::WriteBytes(
+      path, Tag(Frame23("TIT2", Text(title)) + Frame23("TPE1", Text(artist))) + Audio(10)));
   std::string t, a;
   ASSERT_TRUE(ReadId3v2TitleArtist(path, t, a));
   EXPECT_EQ(t, std::string(127, 'a'));

@@ -70,29 +70,63 @@ TEST(Id3v2UnicodeText, EveryEncodingAndByteOrderDecodes) {
   // Single-byte texts are passed on as they are, whatever the version.
   EXPECT_EQ(TitleOf(Text("\x93\xFA\x96\x7B"), 4), "\x93\xFA\x96\x7B");
   // An unknown encoding byte reads as no text.
-  EXPECT_EQ(TitleOf(Bin("\x04" "abc", 4), 4), "");
+  EXPECT_EQ(TitleOf(Bin("\x04"
+                        "abc",
+                        4),
+                    4),
+            "");
 }
 
 TEST(Id3v2UnicodeText, TextEndsAtItsTerminatorNotAtAZeroByteInsideACharacter) {
   // "A" in UTF-16LE is 41 00: a zero byte that is not a terminator.
-  EXPECT_EQ(TitleOf(Bin("\x01\xFF\xFE" "A\0B\0\0\0C\0", 11), 4), "AB");
+  EXPECT_EQ(TitleOf(Bin("\x01\xFF\xFE"
+                        "A\0B\0\0\0C\0",
+                        11),
+                    4),
+            "AB");
   EXPECT_EQ(TitleOf(Bin("\x02\0A\0B\0\0\0C", 10), 4), "AB");
-  EXPECT_EQ(TitleOf(Bin("\x03" "AB\0C", 5), 4), "AB");
+  EXPECT_EQ(TitleOf(Bin("\x03"
+                        "AB\0C",
+                        5),
+                    4),
+            "AB");
 }
 
 TEST(Id3v2UnicodeText, CharactersTheCodePageLacksBecomeItsDefaultCharacter) {
   // A surrogate pair (U+1F600) is one character, so one "?".
-  EXPECT_EQ(TitleOf(Bin("\x01\xFF\xFE" "a\0\x3D\xD8\x00\xDE" "b\0", 11), 3, AsciiOrDefaultChar), "a?b");
+  EXPECT_EQ(TitleOf(Bin("\x01\xFF\xFE"
+                        "a\0\x3D\xD8\x00\xDE"
+                        "b\0",
+                        11),
+                    3, AsciiOrDefaultChar),
+            "a?b");
   EXPECT_EQ(TitleOf(kUtf8Nihon, 4, AsciiOrDefaultChar), "??");
 }
 
 TEST(Id3v2UnicodeText, CommentAndUrlDescriptionsInUnicodeAreSkipped) {
   Id3v2Tag tag;
-  const std::string comm = Bin("\x01" "eng" "\xFF\xFE" "d\0\0\0" "\xFF\xFE" "h\0i\0", 16);
-  const std::string wxxx = Bin("\x01\xFF\xFE" "d\0\0\0" "http://x", 15);
+  const std::string comm =
+      Bin("\x01"
+          "eng"
+          "\xFF\xFE"
+          "d\0\0\0"
+          "\xFF\xFE"
+          "h\0i\0",
+          16);
+  const std::string wxxx =
+      Bin("\x01\xFF\xFE"
+          "d\0\0\0"
+          "http://x",
+          15);
   // The comment field is the COMM whose description is empty (a lone
   // byte-order mark counts as empty).
-  const std::string empty = Bin("\x01" "eng" "\xFF\xFE\0\0" "\xFF\xFE" "h\0i\0", 14);
+  const std::string empty =
+      Bin("\x01"
+          "eng"
+          "\xFF\xFE\0\0"
+          "\xFF\xFE"
+          "h\0i\0",
+          14);
   ASSERT_EQ(Parse(tag, Tag(Frame23("COMM", comm) + Frame23("WXXX", wxxx) + Frame23("COMM", empty), 0), Utf8FromUtf16),
             0);
   EXPECT_EQ(tag.GetComment(), "hi");
@@ -114,8 +148,7 @@ TEST(Id3v2Version24, FrameSizesAreSyncsafe) {
   // 200 bytes: syncsafe 00 00 01 48; read as a plain number it would be 328.
   const std::string longTitle(199, 'x');
   Id3v2Tag tag;
-  ASSERT_EQ(Parse(tag, Tag(Frame24("TIT2", Text(longTitle)) + Frame24("TPE1", Text("After")), 0, 4), Utf8FromUtf16),
-            0);
+  ASSERT_EQ(Parse(tag, Tag(Frame24("TIT2", Text(longTitle)) + Frame24("TPE1", Text("After")), 0, 4), Utf8FromUtf16), 0);
   EXPECT_EQ(tag.Version(), 0x0400);
   EXPECT_EQ(tag.GetTitle(), longTitle);
   EXPECT_EQ(tag.GetArtist(), "After");
@@ -154,7 +187,12 @@ TEST(Id3v2SystemCodePage, TextsBecomeShiftJisAndTheRestTheDefaultCharacter) {
   EXPECT_EQ(TitleOf(kUtf8Nihon, 4, SystemAnsiFromUtf16), "\x93\xFA\x96\x7B");
   EXPECT_EQ(TitleOf(kUtf16BeNihon, 4, SystemAnsiFromUtf16), "\x93\xFA\x96\x7B");
   // "Ä" (no best-fit "A") and a Hangul syllable are not in the code page.
-  EXPECT_EQ(TitleOf(Bin("\x03" "a\xC3\x84" "b\xED\x95\x9C", 8), 4, SystemAnsiFromUtf16), "a?b?");
+  EXPECT_EQ(TitleOf(Bin("\x03"
+                        "a\xC3\x84"
+                        "b\xED\x95\x9C",
+                        8),
+                    4, SystemAnsiFromUtf16),
+            "a?b?");
 }
 #endif
 
@@ -180,7 +218,10 @@ TEST_F(Id3v2UnicodeWrite, Version24TagIsRefusedWithoutUnicodeReadingAndTheFileSt
 TEST_F(Id3v2UnicodeWrite, UnchangedUnicodeFramesStayByteIdentical) {
   const std::string path = dir_.File("u.mp3");
   const std::string title = Frame23("TIT2", kUtf16LeBomNihon, 0x2000);
-  const std::string comment = Frame23("COMM", Bin("\x01" "eng\xFF\xFE\0\0\xFF\xFE" "c\0", 12));
+  const std::string comment = Frame23("COMM", Bin("\x01"
+                                                  "eng\xFF\xFE\0\0\xFF\xFE"
+                                                  "c\0",
+                                                  12));
   ASSERT_TRUE(WriteBytes(path, Tag(title + comment + Frame23("TPE1", Text("Old")), 200) + audio_));
   for (AnsiFromUtf16 toAnsi : {static_cast<AnsiFromUtf16>(nullptr), &AsciiOrDefaultChar}) {
     TagFields fields;
@@ -222,7 +263,10 @@ const std::string kUtf8Memo = Bin("\xE3\x83\xA1\xE3\x83\xA2", 6);
 
 TEST_F(Id3v2UnicodeWrite, ChangedUnicodeFieldWithWideTextGoesBackAsUtf16) {
   const std::string path = dir_.File("w.mp3");
-  const std::string comment = Frame23("COMM", Bin("\x01" "eng\xFF\xFE\0\0\xFF\xFE" "c\0", 12));
+  const std::string comment = Frame23("COMM", Bin("\x01"
+                                                  "eng\xFF\xFE\0\0\xFF\xFE"
+                                                  "c\0",
+                                                  12));
   ASSERT_TRUE(WriteBytes(path, Tag(Frame23("TIT2", kUtf16LeBomNihon, 0x2000) + comment +
                                        Frame23("TALB", Text("Plain")) + Frame23("TPE1", kUtf16LeBomNihon),
                                    200) +
@@ -244,7 +288,9 @@ TEST_F(Id3v2UnicodeWrite, ChangedUnicodeFieldWithWideTextGoesBackAsUtf16) {
   };
   EXPECT_EQ(frame("TIT2"), Bin("\x01\xFF\xFE\xB0\x65\x57\x30\x44\x30", 9));
   EXPECT_EQ(tag.FrameAt("TIT2").flags, 0x2000) << "the frame keeps its flags";
-  EXPECT_EQ(frame("COMM"), Bin("\x01" "eng\xFF\xFE\0\0\xFF\xFE\xE1\x30\xE2\x30", 14));
+  EXPECT_EQ(frame("COMM"), Bin("\x01"
+                               "eng\xFF\xFE\0\0\xFF\xFE\xE1\x30\xE2\x30",
+                               14));
   EXPECT_EQ(frame("TALB"), Text(kUtf8Memo));
   EXPECT_EQ(frame("TPE1"), Text("Band"));
 

@@ -88,7 +88,9 @@ TEST_F(Id3v2WriteFile, CreatedTagGrowsWhenTheFieldsNeedMoreThanItsPadding) {
 
 TEST_F(Id3v2WriteFile, CreatedTitleIsTheFileNameWithoutDoubleByteConfusion) {
   // 0x95 0x5C is one Shift-JIS character whose trail byte looks like "\".
-  const std::string name = "\x95\x5C" "x.mp3";
+  const std::string name =
+      "\x95\x5C"
+      "x.mp3";
   const std::string path = dir_.File(name);
   ASSERT_TRUE(WriteBytes(path, audio_));
   Id3v2Tag tag;
@@ -96,7 +98,9 @@ TEST_F(Id3v2WriteFile, CreatedTitleIsTheFileNameWithoutDoubleByteConfusion) {
   EXPECT_EQ(tag.CreateTag(path), kId3v2NoTag) << "a tag is created only once";
   Id3v2Tag loaded;
   ASSERT_EQ(loaded.LoadTag(path), 0);
-  EXPECT_EQ(loaded.GetTitle(), "\x95\x5C" "x");
+  EXPECT_EQ(loaded.GetTitle(),
+            "\x95\x5C"
+            "x");
 }
 
 TEST_F(Id3v2WriteFile, LongerTitleWithinThePaddingRewritesOnlyTheTag) {
@@ -130,8 +134,9 @@ TEST_F(Id3v2WriteFile, TagGrowsThroughATemporaryFileWithPadding) {
 
 TEST_F(Id3v2WriteFile, SecondCommentFrameIsKeptOnWrite) {
   const std::string path = dir_.File("c.mp3");
-  ASSERT_TRUE(WriteBytes(path, Tag(Frame23("COMM", std::string("\0eng\0one", 8)) +
-                                       Frame23("COMM", std::string("\0eng\0two", 8)), 100) + audio_));
+  ASSERT_TRUE(WriteBytes(
+      path, Tag(Frame23("COMM", std::string("\0eng\0one", 8)) + Frame23("COMM", std::string("\0eng\0two", 8)), 100) +
+                audio_));
   TagFields f;
   f.title = "x";
   f.comment = "one";

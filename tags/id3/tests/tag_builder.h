@@ -10,8 +10,8 @@
 namespace kestrun::tags::testing {
 
 inline std::string Syncsafe(std::uint32_t n) {
-  return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
-          static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+  return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F), static_cast<char>((n >> 7) & 0x7F),
+          static_cast<char>(n & 0x7F)};
 }
 
 inline std::string Frame23(const std::string& id, const std::string& data, std::uint16_t flags = 0) {

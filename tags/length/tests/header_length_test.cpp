@@ -95,8 +95,8 @@ TEST(WavHeaderLength, DataChunkLongerThanTheFileCountsWhatTheFileHolds) {
 }
 
 TEST(WavHeaderLength, GivesNothingWhereTheHeaderDoesNotSettleIt) {
-  EXPECT_EQ(WavOf(Wav(2, 1000, 1000, 1000)), std::nullopt);   // compressed (ADPCM)
-  EXPECT_EQ(WavOf(Wav(1, 0, 1000, 1000)), std::nullopt);      // no byte rate
+  EXPECT_EQ(WavOf(Wav(2, 1000, 1000, 1000)), std::nullopt);  // compressed (ADPCM)
+  EXPECT_EQ(WavOf(Wav(1, 0, 1000, 1000)), std::nullopt);     // no byte rate
   std::string noData = Wav(1, 1000, 0, 0);
   noData.resize(noData.size() - 8);
   EXPECT_EQ(WavOf(noData), std::nullopt);

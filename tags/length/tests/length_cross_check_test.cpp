@@ -97,9 +97,10 @@ TEST_F(LengthCrossCheck, ApeAndLyrics3TagsBehindTheAudioAreNotAudio) {
   const std::string python = testing::MutagenPython();
   ASSERT_FALSE(python.empty()) << "python3 with mutagen is needed";
   const std::string writeApe =
-      python + " -c \"import sys, mutagen.apev2 as a; t = a.APEv2(); t['Title'] = 'Song'; "
-               "t['Cover Art (Front)'] = a.APEValue(b'cover.jpg\\0' + open(sys.argv[2], 'rb').read(), a.BINARY); "
-               "t.save(sys.argv[1])\" ";
+      python +
+      " -c \"import sys, mutagen.apev2 as a; t = a.APEv2(); t['Title'] = 'Song'; "
+      "t['Cover Art (Front)'] = a.APEValue(b'cover.jpg\\0' + open(sys.argv[2], 'rb').read(), a.BINARY); "
+      "t.save(sys.argv[1])\" ";
   const std::string art = dir_.File("art.bin");
   ASSERT_TRUE(testing::WriteBytes(art, CoverArt(150'000)));
 
@@ -107,8 +108,7 @@ TEST_F(LengthCrossCheck, ApeAndLyrics3TagsBehindTheAudioAreNotAudio) {
   // variable-rate one without a header, and one that already ends in ID3v1.
   int made = 0;
   for (const char* options : {"-b:a 128k -write_xing 0", "-q:a 2 -write_xing 0", "-b:a 96k -write_id3v1 1"}) {
-    const std::string path =
-        Encode("ape" + std::to_string(++made) + ".mp3", std::string("-c:a libmp3lame ") + options);
+    const std::string path = Encode("ape" + std::to_string(++made) + ".mp3", std::string("-c:a libmp3lame ") + options);
     EXPECT_EQ(CommandOutput(writeApe + ShellQuoted(path) + " " + ShellQuoted(art) + " 2>&1"), "");
     ExpectDecodedLength(path);
   }

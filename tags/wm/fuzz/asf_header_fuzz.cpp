@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kestrun::tags::ReadAsfHeaderSize({data, size}, declared);
   AsfHeader header;
   if (!header.Parse({data, size})) return 0;
-  const char16_t* names[] = {u"Title", u"Author", u"Description", u"WM/AlbumTitle", u"WM/Genre",
-                             u"WM/GenreID", u"WM/Year", u"WM/Track"};
+  const char16_t* names[] = {u"Title",    u"Author",     u"Description", u"WM/AlbumTitle",
+                             u"WM/Genre", u"WM/GenreID", u"WM/Year",     u"WM/Track"};
   WmAttrType type{};
   std::string value;
   for (const char16_t* name : names) header.Get(name, type, value);

@@ -105,7 +105,8 @@ TEST(AsfHeaderParse, RefusesEveryInconsistentSizeOrCount) {
        [extended](std::string& h) { h.replace(extended + 26, 2, std::string("\xF0\xFF", 2)); }},
       {"extended value type unknown",
        [extended](std::string& h) { h.replace(extended + 28 + 28, 2, std::string("\x07\x00", 2)); }},
-      {"cut inside an object", [](std::string& h) {
+      {"cut inside an object",
+       [](std::string& h) {
          h.resize(h.size() - 5);
          h.replace(16, 8, Le64(h.size()));
        }},
@@ -205,8 +206,8 @@ TEST(AsfHeaderWrite, RepeatedDescriptionTextsAmongExtendedAttributesFollowTheNew
   // Some writers store "title"/"Author" a second time as extended attributes.
   TestAsf layout;
   layout.description = std::array<std::string, 5>{Utf16z(u"Old"), Utf16z(u"Old"), "", "", ""};
-  layout.extended = std::vector<TestAttribute>{{u"title", kString, Utf16z(u"Old")},
-                                             {u"Author", kString, Utf16z(u"Old")}};
+  layout.extended =
+      std::vector<TestAttribute>{{u"title", kString, Utf16z(u"Old")}, {u"Author", kString, Utf16z(u"Old")}};
   AsfHeader parsed;
   ASSERT_TRUE(parsed.Parse(Bytes(HeaderOf(BuildAsf(layout)))));
   ASSERT_EQ(parsed.Set(u"Title", WmAttrType::String, Utf16z(u"New")), kWmOk);

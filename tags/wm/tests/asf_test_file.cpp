@@ -9,9 +9,7 @@ namespace {
 
 std::string Guid(const AsfGuid& g) { return std::string(reinterpret_cast<const char*>(g.data()), g.size()); }
 
-std::string Object(const AsfGuid& g, const std::string& body) {
-  return Guid(g) + Le64(24 + body.size()) + body;
-}
+std::string Object(const AsfGuid& g, const std::string& body) { return Guid(g) + Le64(24 + body.size()) + body; }
 
 }  // namespace
 
@@ -46,11 +44,13 @@ std::uint64_t ReadLe(const std::string& bytes, std::size_t at, std::size_t width
 }
 
 std::string BuildAsf(const TestAsf& layout) {
-  auto le16 = [](std::size_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; };
+  auto le16 = [](std::size_t v) {
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+  };
   std::vector<std::string> objects;
   // File Properties: file id, file size (patched), dates and counts, flags, packet sizes, bitrate.
-  std::string props = std::string(16, '\x11') + Le64(0) + Le64(0) + Le64(1) + Le64(5000000) + Le64(5000000) +
-                      Le64(0) + Le32(layout.flags) + Le32(3200) + Le32(3200) + Le32(64000);
+  std::string props = std::string(16, '\x11') + Le64(0) + Le64(0) + Le64(1) + Le64(5000000) + Le64(5000000) + Le64(0) +
+                      Le32(layout.flags) + Le32(3200) + Le32(3200) + Le32(64000);
   objects.push_back(Object(kAsfFilePropertiesObject, props));
   if (layout.description) {
     std::string body;

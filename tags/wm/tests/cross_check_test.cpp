@@ -16,8 +16,8 @@
 namespace kestrun::tags {
 namespace {
 
-using kestrun::testing::ReadBytes;
 using kestrun::testing::MutagenPython;
+using kestrun::testing::ReadBytes;
 using kestrun::testing::TempDir;
 using tags::testing::Fields;
 
@@ -34,9 +34,7 @@ void ExpectJsonHas(const std::string& json, const std::string& pair) {
 
 class CrossCheck : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(Have("ffmpeg") && Have("ffprobe")) << "ffmpeg and ffprobe are needed";
-  }
+  void SetUp() override { ASSERT_TRUE(Have("ffmpeg") && Have("ffprobe")) << "ffmpeg and ffprobe are needed"; }
 
   // Makes a tagged file; video adds a small test picture stream.
   std::string Make(const std::string& name, bool video, const std::string& metadata) {
@@ -53,7 +51,7 @@ class CrossCheck : public ::testing::Test {
 
   static std::string Decoded(const std::string& path, const char* stream) {
     return RunCommand("ffmpeg -nostdin -hide_banner -loglevel error -i '" + path + "' -map 0:" + stream +
-               " -f md5 - 2>&1");
+                      " -f md5 - 2>&1");
   }
 
   static std::string Probe(const std::string& path) {
@@ -93,8 +91,8 @@ TEST_F(CrossCheck, WrittenFieldsAreReadByMutagenAndFfprobe) {
     const std::string path = Make(video ? "out.wmv" : "out.wma", video, "-metadata title=Old -metadata artist=Old");
     // Shift-JIS "te su to" as the title; a long album makes the header grow.
     const std::string album(100, 'a');
-    ASSERT_TRUE(WriteWmFields(path.c_str(),
-                              Fields("\x83\x65\x83\x58\x83\x67", "Singer", album.c_str(), "2024", "Notes", "300", "Rock")));
+    ASSERT_TRUE(WriteWmFields(
+        path.c_str(), Fields("\x83\x65\x83\x58\x83\x67", "Singer", album.c_str(), "2024", "Notes", "300", "Rock")));
     const std::string tags = RunCommand(python + " '" + ScriptPath() + "' '" + path + "' 2>&1");
     ExpectJsonHas(tags, "\"Title\": [\"\\u30c6\\u30b9\\u30c8\"]");
     ExpectJsonHas(tags, "\"Author\": [\"Singer\"");  // ffmpeg keeps a second copy, which must match

@@ -150,8 +150,8 @@ TEST_F(WmFieldsTest, NumericGenreIdNamesItsSlot) {
     std::u16string genreId;
     const char* shown;
   } cases[] = {
-      {u"", u"17", "Rock"},   {u"", u"0", "Blues"},     {u"", u"200", ""},        {u"", u"Rock", "Rock"},
-      {u"", u"255", "Anime(J)"}, {u"", u"256", "256"},  {u"Pop", u"17", "Pop"},   {u"", u"-1", "-1"},
+      {u"", u"17", "Rock"},      {u"", u"0", "Blues"}, {u"", u"200", ""},      {u"", u"Rock", "Rock"},
+      {u"", u"255", "Anime(J)"}, {u"", u"256", "256"}, {u"Pop", u"17", "Pop"}, {u"", u"-1", "-1"},
   };
   for (const auto& c : cases) {
     std::vector<std::pair<std::u16string, std::string>> attrs = {{u"WM/GenreID", Utf16z(c.genreId)}};
@@ -178,9 +178,8 @@ TEST_F(WmFieldsTest, WriteStoresTheTrackOneLowerInItsLow8Bits) {
 }
 
 TEST_F(WmFieldsTest, WriteThenReadGivesTheFieldsBack) {
-  const std::string path = Put(BuildTaggedAsf({{u"Title", Utf16z(u"Old title")},
-                                               {u"WM/Genre", Utf16z(u"Pop")},
-                                               {u"WM/Picture", Utf16z(u"keep me")}}));
+  const std::string path = Put(BuildTaggedAsf(
+      {{u"Title", Utf16z(u"Old title")}, {u"WM/Genre", Utf16z(u"Pop")}, {u"WM/Picture", Utf16z(u"keep me")}}));
   // Shift-JIS text must survive the trip through UTF-16.
   const char* japanese = "\x83\x65\x83\x58\x83\x67";  // katakana "te su to"
   ASSERT_TRUE(WriteWmFields(path.c_str(), Fields(japanese, "Artist", "Album", "2024", "Comment", "3", "Rock")));

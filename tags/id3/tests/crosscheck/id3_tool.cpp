@@ -60,8 +60,7 @@ int main(int argc, char** argv) {
     f.comment = FromHex(argv[7]);
     f.track = FromHex(argv[8]);
     f.genre = FromHex(argv[9]);
-    return kestrun::tags::WriteId3v2Fields(path, f, toAnsi, unicode ? kestrun::tags::Utf16FromUtf8 : nullptr) ? 0
-                                                                                                         : 1;
+    return kestrun::tags::WriteId3v2Fields(path, f, toAnsi, unicode ? kestrun::tags::Utf16FromUtf8 : nullptr) ? 0 : 1;
   }
   if (command == "read" || command == "read-unicode") {
     TagFields f;
@@ -82,8 +81,8 @@ int main(int argc, char** argv) {
       f.title = FromHex(argv[4]);
       changed.title = true;
     }
-    const auto result = kestrun::tags::WriteId3v2Changes(path, f, changed, wide ? kestrun::tags::Utf8FromUtf16 : nullptr,
-                                                         wide ? kestrun::tags::Utf16FromUtf8 : nullptr);
+    const auto result = kestrun::tags::WriteId3v2Changes(
+        path, f, changed, wide ? kestrun::tags::Utf8FromUtf16 : nullptr, wide ? kestrun::tags::Utf16FromUtf8 : nullptr);
     return result == kestrun::tags::Id3v2WriteResult::Written ? 0 : 1;
   }
   if (command == "frames") {
