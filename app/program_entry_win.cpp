@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/application_win.h"
@@ -13,6 +14,7 @@
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles.h"
+#include "resources/resource_ids.h"
 
 namespace kestrun::app {
 namespace {
@@ -33,6 +35,17 @@ platform::ShellPath PathFromCommandLine(const wchar_t* arguments, std::size_t li
   const std::wstring text = CommandLinePathText(arguments);
   if (text.empty()) return {};
   return platform::AnsiPathFromWide(text, limit);
+}
+
+// The one message at start when the program's folder cannot be used.
+void ShowProgramFolderRefusal(HINSTANCE instance, platform::PathRefusal refusal) {
+  char text[512] = {};
+  if (refusal == platform::PathRefusal::TooLong ||
+      LoadStringA(instance, IDS_PROGRAM_FOLDER_UNUSABLE, text, sizeof(text)) == 0) {
+    MessageBoxA(nullptr, platform::kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    return;
+  }
+  MessageBoxA(nullptr, text, kMainWindowTitle, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -76,13 +89,15 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
     return 0;
   }
 
-  // Equalizer.ax, the skins and the saved playlist are found next to the program.
-  char module[platform::kPathCapacity] = {};
-  const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
-  const auto directory = ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written,
-                                                            sizeof(module));
+  // Equalizer.ax, the skins and the saved playlist are found next to the program. The
+  // folder is read wide and taken by its short name where the code page lacks a
+  // character of its long one; a folder with neither is told, not used with "?" in it.
+  const platform::ShellPath module = platform::ModuleAnsiPath(nullptr);
+  const auto directory =
+      module.refused() ? std::nullopt
+                       : ApplicationDirectoryFromModulePath(module.path, module.path.size(), module.path.size() + 1);
   if (!directory) {
-    MessageBoxA(nullptr, platform::kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    ShowProgramFolderRefusal(instance, module.refusal);
     return 1;
   }
 
