@@ -6,9 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/application_win.h"
 #include "app/command_line.h"
+#include "app/instance_handoff_win.h"
 #include "app/shell_texts.h"
 #include "platform/debug_line.h"
 #include "platform/limits.h"
@@ -24,6 +26,8 @@ constexpr char kHandoffMessageName[] = "kesopenfine";
 constexpr char kInstanceMutexName[] = "Quenfold'Ambrel";
 constexpr DWORD kHandoffWaitMs = 350;
 constexpr std::size_t kAtomNameLimit = 255;
+constexpr DWORD kFindPlayerWaitMs = 5000;
+constexpr DWORD kFindPlayerPollMs = 100;
 
 constexpr LONG_PTR kRemovedStyles = 0xC40000;  // WS_CAPTION | WS_THICKFRAME
 constexpr LONG_PTR kAddedStyles = 0xA0000;     // WS_SYSMENU | WS_MINIMIZEBOX
@@ -66,6 +70,30 @@ void HandOffPath(const char* path) {
   Sleep(kHandoffWaitMs);
 }
 
+void HandOffToRunningPlayers(const wchar_t* commandLine) {
+  const std::wstring text = CommandLinePathText(commandLine);
+  if (text.empty()) return;
+  // The first start may still be building its main window (Explorer starts one process
+  // per file of a selection at once): look for it a while before giving up on it.
+  std::vector<HWND> players = FindHandoffWindows();
+  for (DWORD waited = 0; players.empty() && waited < kFindPlayerWaitMs; waited += kFindPlayerPollMs) {
+    Sleep(kFindPlayerPollMs);
+    players = FindHandoffWindows();
+  }
+  if (!players.empty()) {
+    if (SendHandoff(players, text) == 0) platform::DebugLine("Hand-off not taken\n");
+    return;
+  }
+  // No marked window: a player of an older kind may still hear the broadcast.
+  const platform::ShellPath path = PathFromCommandLine(commandLine, kAtomNameLimit);
+  if (!path.path.empty()) {
+    HandOffPath(path.path.c_str());
+  } else if (path.refused()) {
+    // An atom holds at most 255 characters; a cut path would name another file.
+    platform::DebugLine("Path too long to hand over\n");
+  }
+}
+
 int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   const std::wstring_view arguments =
       CommandLineArguments(wholeCommandLine != nullptr ? wholeCommandLine : L"");
@@ -77,15 +105,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   const bool shiftHeld = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
 
   if (alreadyRunning && !shiftHeld) {
-    if (commandLine[0] != L'\0') {
-      const platform::ShellPath path = PathFromCommandLine(commandLine, kAtomNameLimit);
-      if (!path.path.empty()) {
-        HandOffPath(path.path.c_str());
-      } else if (path.refused()) {
-        // An atom holds at most 255 characters; a cut path would name another file.
-        platform::DebugLine("Path too long to hand over\n");
-      }
-    }
+    if (commandLine[0] != L'\0') HandOffToRunningPlayers(commandLine);
     return 0;
   }
 
