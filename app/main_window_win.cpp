@@ -677,7 +677,6 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       if (hooks_.startUp) hooks_.startUp();
-      AcceptHandoffs(window(), handoffMessage_);
       return FALSE;  // the focus was set to the title display
     case WM_CLOSE:
       CloseSequence();

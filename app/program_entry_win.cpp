@@ -137,6 +137,9 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
     platform::DebugLine("Cannot create the main window\n");
     return 1;
   }
+  // Only the program's own run takes hand-offs: a main window that a host makes without
+  // running its message loop would hold every second start until its send times out.
+  AcceptHandoffs(main, RegisterWindowMessageA(kHandoffMessageName));
   ShowMainWindow(main);
 
   return app->RunMessageLoop();
