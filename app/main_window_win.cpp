@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/instance_handoff_win.h"
 #include "app/playback_commands.h"
 #include "app/shell_texts.h"
 #include "app/tray_icon_win.h"
@@ -629,11 +630,44 @@ void MainWindow::CloseSequence() {
 }
 
 void MainWindow::HandleHandoff(WPARAM wParam) {
-  auto& engine = engine_;
-  engine.StopAndClose();
+  // The sender deletes the atom soon: read it before stopping, which may take long.
   char path[platform::kPathCapacity] = {};
   if (GlobalGetAtomNameA(static_cast<ATOM>(wParam & 0xFFFF), path, sizeof(path)) == 0) return;
-  engine.OpenAndPlay(path);
+  QueueHandoff(platform::ShellPath{path});
+}
+
+bool MainWindow::TakeHandoff(const COPYDATASTRUCT* data) {
+  // The record lives only during the send: copy it before anything else.
+  std::optional<std::wstring> text = HandoffPathFromCopyData(data);
+  if (!text || savedForExit_) return false;
+  QueueHandoff(platform::AnsiPathFromWide(*text, platform::kPathMaxLength));
+  return true;
+}
+
+void MainWindow::QueueHandoff(platform::ShellPath path) {
+  if (savedForExit_) return;
+  handoffs_.push_back(std::move(path));
+  if (!handoffPosted_) handoffPosted_ = PostMessageA(window(), kPlayHandoffMessage, 0, 0) != 0;
+}
+
+void MainWindow::PlayQueuedHandoffs() {
+  handoffPosted_ = false;
+  // Building a graph may pump messages and take a further hand-off: the loop that is
+  // running plays it after the one before it.
+  if (playingHandoffs_) return;
+  playingHandoffs_ = true;
+  while (!handoffs_.empty() && !savedForExit_) {
+    const platform::ShellPath path = std::move(handoffs_.front());
+    handoffs_.pop_front();
+    if (path.refused()) {
+      // A path that cannot be named in the code page is told, and what plays goes on.
+      ShowTitleText(platform::RefusalMessage(path.refusal));
+      continue;
+    }
+    engine_.StopAndClose();
+    engine_.OpenAndPlay(path.path);
+  }
+  playingHandoffs_ = false;
 }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -656,6 +690,7 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
       return TRUE;
     case WM_DESTROY:
+      StopAcceptingHandoffs(window());
       if (hooks_.shutDown) hooks_.shutDown();
       return FALSE;
     case WM_COMMAND: {
@@ -750,6 +785,13 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kPlayDroppedMessage:
       PlayPostedDrop();
       return FALSE;
+    case kPlayHandoffMessage:
+      PlayQueuedHandoffs();
+      return FALSE;
+    case WM_COPYDATA:
+      SetWindowLongPtrA(window(), DWLP_MSGRESULT,
+                        TakeHandoff(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE);
+      return TRUE;
     default:
       break;
   }

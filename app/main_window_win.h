@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/command_table.h"
 #include "platform/drop_target_win.h"
 #include "platform/modeless_dialog_win.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles_win.h"
 #include "playback/media_session_win.h"
 #include "playback/playback_controller.h"
@@ -37,6 +39,9 @@ inline constexpr UINT kPositionMessage = WM_APP + 1;
 // A dropped path waits to be played: the drop itself returns first, so the program
 // the drag came from is not held while a graph is built.
 inline constexpr UINT kPlayDroppedMessage = WM_APP + 2;
+// Hand-offs from second starts wait to be played: the sender is answered first, and
+// every path is played in the order it came.
+inline constexpr UINT kPlayHandoffMessage = WM_APP + 3;
 inline constexpr UINT_PTR kMarqueeTimer = 5;
 inline constexpr UINT kMarqueePeriodMs = 850;
 // Titles wider than this many face pixels (times the skin's zoom) scroll.
@@ -153,7 +158,14 @@ class MainWindow final : public platform::ModelessDialog,
   // window closes first.
   void SaveForExit();
   void MarqueeStep();
+  // The broadcast hand-off: the atom's name is read at once, before anything can stop.
   void HandleHandoff(WPARAM wParam);
+  // WM_COPYDATA from a second start; true when it was a hand-off and was taken.
+  bool TakeHandoff(const COPYDATASTRUCT* data);
+  // Queues a hand-off for kPlayHandoffMessage.
+  void QueueHandoff(platform::ShellPath path);
+  // Stops and plays each waiting hand-off in order.
+  void PlayQueuedHandoffs();
   // The playlist window of the companions (nullptr: none) and its docking.
   HWND PlaylistHandle() const;
   void DockPlaylist();
@@ -211,6 +223,10 @@ class MainWindow final : public platform::ModelessDialog,
   // The latest dropped path, waiting for its kPlayDroppedMessage (at most one is queued).
   std::string droppedPath_;
   bool droppedPathPosted_ = false;
+  // Hand-offs taken and not yet played, oldest first.
+  std::deque<platform::ShellPath> handoffs_;
+  bool handoffPosted_ = false;
+  bool playingHandoffs_ = false;
   bool playlistVisibleAtMinimize_ = false;
 
   // The latest position the timer posted; at most one kPositionMessage waits in the

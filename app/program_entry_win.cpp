@@ -4,15 +4,19 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/application_win.h"
 #include "app/command_line.h"
+#include "app/instance_handoff_win.h"
 #include "app/shell_texts.h"
 #include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles_win.h"
+#include "resources/resource_ids.h"
 
 namespace kestrun::app {
 namespace {
@@ -22,6 +26,8 @@ constexpr char kHandoffMessageName[] = "kesopenfine";
 constexpr char kInstanceMutexName[] = "Quenfold'Ambrel";
 constexpr DWORD kHandoffWaitMs = 350;
 constexpr std::size_t kAtomNameLimit = 255;
+constexpr DWORD kFindPlayerWaitMs = 5000;
+constexpr DWORD kFindPlayerPollMs = 100;
 
 constexpr LONG_PTR kRemovedStyles = 0xC40000;  // WS_CAPTION | WS_THICKFRAME
 constexpr LONG_PTR kAddedStyles = 0xA0000;     // WS_SYSMENU | WS_MINIMIZEBOX
@@ -33,6 +39,17 @@ platform::ShellPath PathFromCommandLine(const wchar_t* arguments, std::size_t li
   const std::wstring text = CommandLinePathText(arguments);
   if (text.empty()) return {};
   return platform::AnsiPathFromWide(text, limit);
+}
+
+// The one message at start when the program's folder cannot be used.
+void ShowProgramFolderRefusal(HINSTANCE instance, platform::PathRefusal refusal) {
+  char text[512] = {};
+  if (refusal == platform::PathRefusal::TooLong ||
+      LoadStringA(instance, IDS_PROGRAM_FOLDER_UNUSABLE, text, sizeof(text)) == 0) {
+    MessageBoxA(nullptr, platform::kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    return;
+  }
+  MessageBoxA(nullptr, text, kMainWindowTitle, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
@@ -53,6 +70,30 @@ void HandOffPath(const char* path) {
   Sleep(kHandoffWaitMs);
 }
 
+void HandOffToRunningPlayers(const wchar_t* commandLine) {
+  const std::wstring text = CommandLinePathText(commandLine);
+  if (text.empty()) return;
+  // The first start may still be building its main window (Explorer starts one process
+  // per file of a selection at once): look for it a while before giving up on it.
+  std::vector<HWND> players = FindHandoffWindows();
+  for (DWORD waited = 0; players.empty() && waited < kFindPlayerWaitMs; waited += kFindPlayerPollMs) {
+    Sleep(kFindPlayerPollMs);
+    players = FindHandoffWindows();
+  }
+  if (!players.empty()) {
+    if (SendHandoff(players, text) == 0) platform::DebugLine("Hand-off not taken\n");
+    return;
+  }
+  // No marked window: a player of an older kind may still hear the broadcast.
+  const platform::ShellPath path = PathFromCommandLine(commandLine, kAtomNameLimit);
+  if (!path.path.empty()) {
+    HandOffPath(path.path.c_str());
+  } else if (path.refused()) {
+    // An atom holds at most 255 characters; a cut path would name another file.
+    platform::DebugLine("Path too long to hand over\n");
+  }
+}
+
 int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   const std::wstring_view arguments =
       CommandLineArguments(wholeCommandLine != nullptr ? wholeCommandLine : L"");
@@ -64,25 +105,19 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
   const bool shiftHeld = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
 
   if (alreadyRunning && !shiftHeld) {
-    if (commandLine[0] != L'\0') {
-      const platform::ShellPath path = PathFromCommandLine(commandLine, kAtomNameLimit);
-      if (!path.path.empty()) {
-        HandOffPath(path.path.c_str());
-      } else if (path.refused()) {
-        // An atom holds at most 255 characters; a cut path would name another file.
-        platform::DebugLine("Path too long to hand over\n");
-      }
-    }
+    if (commandLine[0] != L'\0') HandOffToRunningPlayers(commandLine);
     return 0;
   }
 
-  // Equalizer.ax, the skins and the saved playlist are found next to the program.
-  char module[platform::kPathCapacity] = {};
-  const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
-  const auto directory = ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written,
-                                                            sizeof(module));
+  // Equalizer.ax, the skins and the saved playlist are found next to the program. The
+  // folder is read wide and taken by its short name where the code page lacks a
+  // character of its long one; a folder with neither is told, not used with "?" in it.
+  const platform::ShellPath module = platform::ModuleAnsiPath(nullptr);
+  const auto directory =
+      module.refused() ? std::nullopt
+                       : ApplicationDirectoryFromModulePath(module.path, module.path.size(), module.path.size() + 1);
   if (!directory) {
-    MessageBoxA(nullptr, platform::kPathTooLong, kMainWindowTitle, MB_OK | MB_ICONERROR);
+    ShowProgramFolderRefusal(instance, module.refusal);
     return 1;
   }
 
@@ -102,6 +137,9 @@ int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
     platform::DebugLine("Cannot create the main window\n");
     return 1;
   }
+  // Only the program's own run takes hand-offs: a main window that a host makes without
+  // running its message loop would hold every second start until its send times out.
+  AcceptHandoffs(main, RegisterWindowMessageA(kHandoffMessageName));
   ShowMainWindow(main);
 
   return app->RunMessageLoop();

@@ -28,8 +28,13 @@ void ShowMainWindow(HWND main);
 // GetCommandLineW gives it); returns the exit code.
 int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine);
 
-// Second instance: hands path to every running player through a global atom and
-// the registered hand-off message, then waits for them to read it.
+// Second instance: hands the path of the command line (arguments only) to every
+// running player's main window; where none is found, through the broadcast below.
+void HandOffToRunningPlayers(const wchar_t* commandLine);
+
+// Hands path to every running player through a global atom and the registered
+// hand-off message, then waits for them to read it (for players that take no
+// WM_COPYDATA).
 void HandOffPath(const char* path);
 
 }  // namespace kestrun::app

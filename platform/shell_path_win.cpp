@@ -84,6 +84,28 @@ ShellPath AnsiPathFromWide(std::wstring_view wide, std::size_t maxLength) {
   return viaShort.refused() ? direct : viaShort;
 }
 
+std::wstring ModuleFileNameWide(HMODULE module) {
+  // The call cuts the path to the buffer without an error on some systems, so the
+  // buffer grows until the path and its terminator fit with room to spare.
+  std::wstring buffer(kPathCapacity, L'\0');
+  while (buffer.size() <= 32768 * 2) {
+    const DWORD written = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (written == 0) return {};
+    if (written < buffer.size() - 1) {
+      buffer.resize(written);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return {};
+}
+
+ShellPath ModuleAnsiPath(HMODULE module) {
+  const std::wstring wide = ModuleFileNameWide(module);
+  if (wide.empty()) return ShellPath{std::string(), PathRefusal::Unrepresentable};
+  return AnsiPathFromWide(wide, kPathMaxLength);
+}
+
 std::wstring WideFromAnsi(std::string_view ansi) {
   if (ansi.empty() || ansi.size() > static_cast<std::size_t>(INT_MAX)) return {};
   const int length = static_cast<int>(ansi.size());

@@ -44,6 +44,14 @@ ShellPath ConvertWideText(std::wstring_view wide, UINT codePage, std::size_t max
 // is refused and the file system has a short one that fits and converts back.
 ShellPath AnsiPathFromWide(std::wstring_view wide, std::size_t maxLength = kPathMaxLength);
 
+// The full path of a module file (nullptr: the program) as the system keeps it, wide and
+// whole however long; empty when the call fails.
+std::wstring ModuleFileNameWide(HMODULE module);
+
+// The module's path as an ANSI path (see AnsiPathFromWide): its short form where the
+// folder's name has characters the code page lacks, or refused where there is none.
+ShellPath ModuleAnsiPath(HMODULE module);
+
 // A path chosen in a wide file dialog, as AnsiPathFromWide makes it; a refused one is
 // told to the user in a message box over owner (with caption) and comes back empty,
 // as a cancelled choice does.

@@ -75,3 +75,7 @@
 #define IDS_PLAYLIST_MEASURING 61003
 // The tag editor's status text for files whose tags are shown read-only.
 #define IDS_TAG_READ_ONLY 61010
+// Shown once at start when the program's own folder has no name the system code page
+// can hold (and no short name): the player could find neither its skins, its
+// equalizer nor its playlist there.
+#define IDS_PROGRAM_FOLDER_UNUSABLE 61020

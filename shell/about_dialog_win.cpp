@@ -4,22 +4,22 @@
 
 #include <vector>
 
-#include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shell_path_win.h"
 #include "resources/resource_ids.h"
 #include "shell/about_text.h"
 
 namespace kestrun::shell {
 
 std::string ModuleVersionLine(HMODULE module) {
-  char path[platform::kPathCapacity] = {};
-  const DWORD length = GetModuleFileNameA(module, path, sizeof(path));
-  if (length == 0 || length >= sizeof(path)) return kAboutVersionPrefix;
+  // Read by the wide name: the program's folder may hold characters the code page lacks.
+  const std::wstring path = platform::ModuleFileNameWide(module);
+  if (path.empty()) return kAboutVersionPrefix;
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) return kAboutVersionPrefix;
   std::vector<char> block(size);
-  if (!GetFileVersionInfoA(path, 0, size, block.data())) return kAboutVersionPrefix;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return kAboutVersionPrefix;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
   char root[] = "\\";

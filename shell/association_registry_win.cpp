@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "platform/limits.h"
+#include "platform/shell_path_win.h"
 #include "platform/win32_handles_win.h"
 #include "settings/settings_store_win.h"
 
@@ -134,11 +134,8 @@ bool SettingsAssociationBackup::Write(const std::string& extension, const std::s
 }
 
 std::string ModulePath() {
-  char path[platform::kPathCapacity] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
-  // A cut path would name another program.
-  if (length == 0 || length >= sizeof(path)) return {};
-  return std::string(path, length);
+  // A path cut or holding "?" would name another program: such a path is empty.
+  return platform::ModuleAnsiPath(nullptr).path;
 }
 
 void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }

@@ -63,22 +63,22 @@ bool KestrunProcess::Start(const std::string& arguments) {
 
 bool KestrunProcess::StartWide(const std::wstring& arguments) {
   const std::string exe = BinaryDirectory() + "\\Kestrun.exe";
-  const std::string folder = BinaryDirectory();
-  const auto widen = [](const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-    return wide;
-  };
-  const std::wstring wideExe = widen(exe);
-  std::wstring commandLine = L"\"" + wideExe + L"\" " + arguments;
+  std::wstring wideExe(exe.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_ACP, 0, exe.data(), static_cast<int>(exe.size()), wideExe.data(),
+                                         static_cast<int>(wideExe.size()));
+  wideExe.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  return StartProgramWide(wideExe, arguments);
+}
+
+bool KestrunProcess::StartProgramWide(const std::wstring& exe, const std::wstring& arguments) {
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+  std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back(L'\0');
-  return CreateProcessW(wideExe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        widen(folder).c_str(), &startup, &process_) != 0;
+  return CreateProcessW(exe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process_) != 0;
 }
 
 bool KestrunProcess::StartProgram(const std::string& exe, const std::string& arguments) {

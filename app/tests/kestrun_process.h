@@ -29,6 +29,8 @@ class KestrunProcess {
   bool StartWide(const std::wstring& arguments);
   // Starts another copy of the player (an installed or unpacked one) in its folder.
   bool StartProgram(const std::string& exe, const std::string& arguments);
+  // The same through the wide call, for folders the code page cannot name.
+  bool StartProgramWide(const std::wstring& exe, const std::wstring& arguments);
   // Waits for the main window (the dialog holding the title display).
   bool WaitForMainWindow(DWORD timeoutMs = 30000);
   // Waits for the process to end; returns its exit code, or -1 on time-out.
