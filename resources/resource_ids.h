@@ -73,5 +73,7 @@
 #define IDS_PLAYLIST_ADDING 61001
 #define IDS_PLAYLIST_READING_TAGS 61002
 #define IDS_PLAYLIST_MEASURING 61003
+// A long command ended because its worker threads could not be started.
+#define IDS_PLAYLIST_NO_WORKERS 61004
 // The tag editor's status text for files whose tags are shown read-only.
 #define IDS_TAG_READ_ONLY 61010
