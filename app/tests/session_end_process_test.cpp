@@ -125,13 +125,23 @@ void ExpectChangesSaved(const SavedPlayerState& state) {
   EXPECT_EQ(ReadTop(), std::optional<DWORD>(1)) << "\"Top\" switched on in the session";
 }
 
-TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
-  SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
-  WriteTop(0);
+// Each test's player, and the player's own files put back after it.
+class SessionEnd : public ::testing::Test {
+ protected:
+  // The player on three rows with the first removed and "Top" switched on.
+  void StartChanged() {
+    WriteText(restore.path(), ThreeRows());
+    WriteTop(0);
+    StartAndChange(player, main);
+  }
+
+  SavedPlayerState restore;  // put back after the player has gone
   KestrunProcess player;
   HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+};
+
+TEST_F(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
 
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer));
@@ -146,13 +156,8 @@ TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
 // The Restart Manager (an installer or an updater replacing a file the player has
 // loaded) ends the session of this program only: the process must go, or the file
 // stays locked and a hidden player keeps running with nothing saved any more.
-TEST(SessionEnd, ARestartManagerCloseEndsTheProcessAndSavesTheSession) {
-  SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
-  WriteTop(0);
-  KestrunProcess player;
-  HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+TEST_F(SessionEnd, ARestartManagerCloseEndsTheProcessAndSavesTheSession) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
 
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 10000, &answer));
@@ -164,13 +169,8 @@ TEST(SessionEnd, ARestartManagerCloseEndsTheProcessAndSavesTheSession) {
   ExpectChangesSaved(restore);
 }
 
-TEST(SessionEnd, ACancelledEndSavesNothingAndTheEndAfterItClosesThePlayer) {
-  SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
-  WriteTop(0);
-  KestrunProcess player;
-  HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+TEST_F(SessionEnd, ACancelledEndSavesNothingAndTheEndAfterItClosesThePlayer) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
 
   // Another program refused the end: wParam FALSE, the session goes on.
   DWORD_PTR answer = 0;
@@ -183,13 +183,8 @@ TEST(SessionEnd, ACancelledEndSavesNothingAndTheEndAfterItClosesThePlayer) {
   ExpectChangesSaved(restore);
 }
 
-TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
-  SavedPlayerState restore;
-  WriteText(restore.path(), ThreeRows());
-  WriteTop(0);
-  KestrunProcess player;
-  HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+TEST_F(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(player.WaitForExit(30000), 0);
   ExpectChangesSaved(restore);
@@ -197,14 +192,12 @@ TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
 
 // The lengths of a long playlist are being measured on worker threads when the
 // player is closed: it ends at once and cleanly, and the autosave holds every row.
-TEST(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
-  SavedPlayerState restore;
+TEST_F(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
   constexpr int kRows = 3000;
   std::string rows = "#EXTM3U\r\n";
   // A file no graph takes: each row costs a graph build.
   for (int i = 0; i < kRows; ++i) rows += MediaPath(kRemovedName) + "\r\n";
   WriteText(restore.path(), rows);
-  KestrunProcess player;
   ASSERT_TRUE(player.Start(""));
   ASSERT_TRUE(player.WaitForMainWindow());
   HWND playlist = PlaylistWindowOf(player.mainWindow());

@@ -150,7 +150,9 @@ TEST(RowWorkThreads, CancelStopsTakingJobsAndTheProducerAndEnds) {
 RowWork::StartThread FailingAfter(int allowed) {
   auto started = std::make_shared<std::atomic<int>>(0);
   return [started, allowed](std::function<void()> body) {
-    if (started->fetch_add(1) >= allowed) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    if (started->fetch_add(1) >= allowed) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
     return std::thread(std::move(body));
   };
 }
