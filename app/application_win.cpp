@@ -24,6 +24,11 @@
 namespace kestrun::app {
 namespace {
 
+// The longest the exit spends on each of its waits: adding dropped folders, and the
+// playlist's workers ending. A path that never answers must not keep a hidden
+// process (and its single-instance mutex and locked files) alive.
+constexpr int kExitWaitMs = 2000;
+
 // What the playlist window asks of the player: the engine plays its rows, the main
 // window takes the focus back, a graph measures lengths, the tag editor opens.
 class ApplicationPlaylistHost final : public playlist::PlaylistHost {
@@ -85,8 +90,15 @@ void Application::Wire() {
   hooks.startUp = [this] { RunStartupSequence(); };
   hooks.shutDown = [this] { RunShutdownSequence(); };
   hooks.saveForExit = [this] {
+    // Files dropped while a long command ran are still waiting for its end: they
+    // belong in the saved list.
+    playlist_.AddWaitingDropsForExit(kExitWaitMs);
     playlist_.SaveDefaultPlaylist(main_.window(), appDirectory_);
     SaveSettings();
+    // Saved first, so a worker that never answers costs nothing; then the workers
+    // end before the graph, the filters and the COM apartment go (their graphs
+    // share the sound device with the player's).
+    playlist_.StopWorkersForExit(kExitWaitMs);
   };
   hooks.hideCompanions = [this] { HideAuxiliaryWindows(); };
   CompanionWindows& companions = main_.companions();
@@ -208,7 +220,9 @@ void Application::ConnectEqualizerWindows() {
 }
 
 void Application::RunShutdownSequence() {
-  // A window destroyed without closing (never by the user) still ends playback.
+  // A window destroyed without closing (never by the user) still ends the playlist's
+  // workers first and then playback.
+  playlist_.StopWorkersForExit(kExitWaitMs);
   engine_.StopAndClose();
   positionTimer_.Stop();
   engine_.AttachPlaylist(nullptr);

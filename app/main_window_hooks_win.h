@@ -16,8 +16,8 @@ struct MainWindowHooks {
   std::function<void()> startUp;
   // WM_DESTROY: the player's shutdown sequence.
   std::function<void()> shutDown;
-  // The close or the end of the session, after the engine stopped: the playlist
-  // into "default.m3u" and the settings.
+  // The close or the end of the session, before the engine stops: the playlist
+  // into "default.m3u" and the settings; then the playlist's workers end.
   std::function<void()> saveForExit;
   // A double-click on the face hides the auxiliary windows.
   std::function<void()> hideCompanions;

@@ -618,8 +618,11 @@ void MainWindow::OnDrop(WPARAM event, platform::DropInfo* info) {
 void MainWindow::SaveForExit() {
   if (savedForExit_) return;
   savedForExit_ = true;
-  engine_.StopAndClose();
+  // The playlist and the settings first: a graph whose Stop blocks (a stalled
+  // network stream, a hung decoder) must not keep them from the disk, since at the
+  // end of a session Windows ends a program that stops answering.
   if (hooks_.saveForExit) hooks_.saveForExit();
+  engine_.StopAndClose();
   if (trayInUse_) RemoveTrayIcon(window());
 }
 
@@ -685,8 +688,11 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, TRUE);
       return TRUE;
     case WM_ENDSESSION:
-      // Windows ends the process soon after this returns, without a WM_CLOSE: save now.
-      if (wParam != FALSE) SaveForExit();
+      // The session ends, or the Restart Manager (ENDSESSION_CLOSEAPP: an installer
+      // replacing a file the player holds) closes the player. Windows sends no
+      // WM_CLOSE and may end the process soon after this returns, or leave it running
+      // when only this program had to go: close now, so the process ends either way.
+      if (wParam != FALSE) CloseSequence();
       SetWindowLongPtrA(window(), DWLP_MSGRESULT, 0);
       return TRUE;
     case WM_DESTROY:

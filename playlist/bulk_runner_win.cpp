@@ -148,9 +148,9 @@ void BulkRunner::Attach(HWND window, RowStore& rows, RowListView* view, EndHandl
 
 void BulkRunner::Detach() {
   if (window_ != nullptr) KillTimer(window_, kWorkTimerId);
-  // Workers end before the rows they report to go.
-  work_.reset();
-  retired_.clear();
+  // Workers end before the rows they report to go; the exit waits a bounded time.
+  constexpr int kExitWaitMs = 2000;
+  StopWorkers(kExitWaitMs);
   runMark_.reset();
   scanRefusals_.reset();
   drops_.clear();
@@ -158,6 +158,19 @@ void BulkRunner::Detach() {
   view_ = nullptr;
   rows_ = nullptr;
   window_ = nullptr;
+}
+
+void BulkRunner::StopWorkers(int limitMs) {
+  if (work_ != nullptr) retired_.push_back(std::move(work_));
+  const DWORD start = GetTickCount();
+  for (std::unique_ptr<RowWork>& work : retired_) {
+    const DWORD spent = GetTickCount() - start;
+    const int left = spent >= static_cast<DWORD>(limitMs) ? 0 : limitMs - static_cast<int>(spent);
+    // Still in a job: the threads keep the work (and the sound device it holds)
+    // until the process ends; freeing it would join them without limit.
+    if (!work->CancelAndWait(left)) static_cast<void>(work.release());
+  }
+  retired_.clear();
 }
 
 HCURSOR BulkRunner::RunCursor() const {
@@ -197,6 +210,20 @@ bool BulkRunner::ScanFolder(const std::string& folder, bool tree, TitleLookup lo
 }
 
 void BulkRunner::Start(Kind kind, std::unique_ptr<RowWork> work, bool tagNewRows) {
+  if (work->startFailed()) {
+    // No thread to run it on (the system is out of threads or memory): the run ends
+    // at once, and the window tells the user.
+    kind_ = kind;
+    runMark_.reset();
+    retired_.push_back(std::move(work));
+    SetTimer(window_, kWorkTimerId, kWorkTimerMs, nullptr);
+    char caption[256] = {};
+    GetWindowTextA(window_, caption, sizeof(caption));
+    savedCaption_ = caption;
+    startFailed_ = true;
+    End(true);
+    return;
+  }
   runMark_ = std::make_unique<BulkRun::Scope>(bulk_);
   work_ = std::move(work);
   kind_ = kind;
@@ -308,6 +335,7 @@ void BulkRunner::End(bool cancelled) {
   Ending ending;
   ending.kind = kind_;
   ending.cancelled = cancelled;
+  ending.startFailed = std::exchange(startFailed_, false);
   if (const std::shared_ptr<ScanRefusals> refusals = std::move(scanRefusals_)) ending.refused = refusals->first;
   if (onEnd_) onEnd_(ending);
 }

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/shell_path_win.h"
@@ -50,6 +51,8 @@ class BulkRunner {
   struct Ending {
     Kind kind = Kind::Tags;
     bool cancelled = false;
+    // No worker thread could be started: the run did nothing (cancelled is set too).
+    bool startFailed = false;
     platform::PathRefusal refused = platform::PathRefusal::None;
   };
   using EndHandler = std::function<void(const Ending& ending)>;
@@ -66,9 +69,18 @@ class BulkRunner {
   // what the workers deliver; view (may be null) is told the rows in batches.
   // onEnd is called on the user-interface thread after a run has ended.
   void Attach(HWND window, RowStore& rows, RowListView* view, EndHandler onEnd);
-  // The window is going: the timer stops and every worker ends; nothing they found
-  // is applied any more and no end is reported. Waiting drops are dropped.
+  // The window is going: the timer stops and every worker ends (see StopWorkers);
+  // nothing they found is applied any more and no end is reported. Waiting drops
+  // are dropped: the program adds them first (TakeWaitingDrops).
   void Detach();
+
+  // The program is ending: every worker is cancelled and waited for, limitMs in
+  // all. A work whose threads are still in a job then (a graph build or a folder
+  // listing on a path that never answers) is let go with its threads and what they
+  // hold (the sound device), which the process's end takes down; a work that ended
+  // is joined and freed, its sound device released after its last worker. No end
+  // is reported.
+  void StopWorkers(int limitMs);
 
   // A long command is under way (a worker run or a marked step of the window).
   bool running() const { return bulk_.running(); }
@@ -98,6 +110,8 @@ class BulkRunner {
   DroppedFiles* CurrentDrop() { return drops_.empty() ? nullptr : &drops_.front(); }
   // Takes the first drop out of the queue (it is done or stopped).
   DroppedFiles FinishDrop();
+  // Takes every drop out of the queue, the first first.
+  std::deque<DroppedFiles> TakeWaitingDrops() { return std::exchange(drops_, {}); }
 
  private:
   // Applies operation to the rows of walk on that many workers.
@@ -124,6 +138,7 @@ class BulkRunner {
   std::shared_ptr<ScanRefusals> scanRefusals_;
   std::string savedCaption_;
   bool progressShown_ = false;
+  bool startFailed_ = false;  // the run under way could not start its threads
   DWORD lastCaption_ = 0;
   std::deque<DroppedFiles> drops_;
 };

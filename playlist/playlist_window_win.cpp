@@ -516,7 +516,45 @@ void PlaylistWindow::ContinueDrops() {
   addingDrops_ = false;
 }
 
+namespace {
+
+// At exit nobody is there to answer an error box: a dropped playlist file that
+// cannot be read is left out (the file itself is untouched).
+class QuietPlaylistFileErrors : public PlaylistFileErrors {
+ public:
+  void ShowWriteError(const std::string&, const std::string&) override {}
+  void ShowReadError(const std::string&) override {}
+};
+
+}  // namespace
+
+void PlaylistWindow::AddWaitingDropsForExit(int limitMs) {
+  if (rows_ == nullptr) return;
+  const DWORD start = GetTickCount();
+  const ScanPump inTime = [&] { return GetTickCount() - start < static_cast<DWORD>(limitMs); };
+  QuietPlaylistFileErrors quiet;
+  for (DroppedFiles& drop : runner_.TakeWaitingDrops()) {
+    for (std::size_t at = drop.next; at < drop.paths.size(); ++at) {
+      const std::string& path = drop.paths[at];
+      const DWORD attributes = GetFileAttributesA(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (inTime()) addFolderFiles(path, *rows_, inTime);
+      } else if (IsM3uFileName(path)) {
+        loadPlaylistFile(*rows_, path, quiet);
+      } else {
+        appendRow(*rows_, path);
+      }
+    }
+  }
+}
+
 void PlaylistWindow::OnRunEnded(const BulkRunner::Ending& ending) {
+  if (ending.startFailed) {
+    char text[256] = {};
+    if (LoadStringA(GetModuleHandleA(nullptr), IDS_PLAYLIST_NO_WORKERS, text, sizeof(text)) > 0) {
+      MessageBoxA(window(), text, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
+  }
   DroppedFiles* drop = runner_.CurrentDrop();
   if (drop != nullptr && drop->started()) {
     // The run was the scan of a dropped folder.

@@ -64,6 +64,14 @@ class PlaylistWindow final : public platform::CompanionDialog {
   HMENU popup() const { return popupMenu_ ? GetSubMenu(popupMenu_.get(), 0) : nullptr; }
   // Saves the rows as the automatic playlist.
   void SaveDefaultPlaylist(HWND mainWindow, const std::string& appDirectory) const;
+  // The program is ending: the files of drops still waiting for a run's end are
+  // added now (folders with their own media files, as far as limitMs allows;
+  // playlist files that cannot be read are left out without a message box), so
+  // the exit save holds them.
+  void AddWaitingDropsForExit(int limitMs);
+  // The program is ending: the long command's workers are cancelled and waited
+  // for at most limitMs (what they found is not applied).
+  void StopWorkersForExit(int limitMs) { runner_.StopWorkers(limitMs); }
   // Moves the window so its top-left corner is the main window's bottom-left corner.
   void DockUnder(HWND mainWindow) const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <system_error>
 #include <utility>
 
 #include "platform/ansi_path.h"
@@ -49,12 +50,48 @@ RowChange ReadTagsChange(const RowJob& job, const TitleLookup& lookup) {
   return change;
 }
 
-RowWork::RowWork(int threads, Operation operation, ThreadHook threadStart, ThreadHook threadEnd)
-    : operation_(std::move(operation)), threadStart_(std::move(threadStart)), threadEnd_(std::move(threadEnd)) {
+RowWork::RowWork(int threads, Operation operation, ThreadHook threadStart, ThreadHook threadEnd,
+                 StartThread startThread)
+    : operation_(std::move(operation)),
+      startThread_(std::move(startThread)),
+      threadStart_(std::move(threadStart)),
+      threadEnd_(std::move(threadEnd)) {
   if (threads < 1) threads = 1;
-  liveThreads_ = threads;
   threads_.reserve(static_cast<std::size_t>(threads) + 1);
-  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  for (int i = 0; i < threads; ++i) {
+    {
+      const std::lock_guard lock(mutex_);
+      ++liveThreads_;
+    }
+    if (!Launch([this] { Work(); })) break;
+  }
+}
+
+bool RowWork::Launch(std::function<void()> body) {
+  try {
+    threads_.push_back(startThread_ ? startThread_(std::move(body)) : std::thread(std::move(body)));
+    return true;
+  } catch (const std::system_error&) {
+    // Out of threads or memory: the work cannot go on. The counted thread never ran.
+    startFailed_ = true;
+    Cancel();
+    ThreadEnded();
+    return false;
+  }
+}
+
+void RowWork::ThreadEnded() {
+  {
+    const std::lock_guard lock(mutex_);
+    --liveThreads_;
+  }
+  ended_.notify_all();
+}
+
+bool RowWork::CancelAndWait(int limitMs) {
+  Cancel();
+  std::unique_lock lock(mutex_);
+  return ended_.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return liveThreads_ == 0; });
 }
 
 RowWork::~RowWork() {
@@ -70,7 +107,7 @@ void RowWork::Produce(std::function<void(const Deliver& deliver)> producer) {
     producing_ = true;
     ++liveThreads_;
   }
-  threads_.emplace_back([this, producer = std::move(producer)] {
+  const bool started = Launch([this, producer = std::move(producer)] {
     const Deliver deliver = [this](std::vector<NewRow> rows) {
       if (cancelled_) return false;
       const std::lock_guard lock(mutex_);
@@ -78,10 +115,16 @@ void RowWork::Produce(std::function<void(const Deliver& deliver)> producer) {
       return true;
     };
     producer(deliver);
+    {
+      const std::lock_guard lock(mutex_);
+      producing_ = false;
+    }
+    ThreadEnded();
+  });
+  if (!started) {
     const std::lock_guard lock(mutex_);
     producing_ = false;
-    --liveThreads_;
-  });
+  }
 }
 
 void RowWork::Add(std::vector<RowJob> jobs) {
@@ -148,8 +191,7 @@ void RowWork::Work() {
     ++done_;
   }
   if (threadEnd_) threadEnd_();
-  const std::lock_guard lock(mutex_);
-  --liveThreads_;
+  ThreadEnded();
 }
 
 }  // namespace kestrun::playlist

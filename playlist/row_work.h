@@ -65,8 +65,14 @@ class RowWork {
   // apartment, for example).
   using ThreadHook = std::function<void()>;
 
-  // threads workers apply operation to the jobs added.
-  RowWork(int threads, Operation operation, ThreadHook threadStart = {}, ThreadHook threadEnd = {});
+  // Starts a thread running body; throws std::system_error when none can be made
+  // (std::thread's own behaviour, the default).
+  using StartThread = std::function<std::thread(std::function<void()> body)>;
+
+  // threads workers apply operation to the jobs added. A thread that cannot be
+  // started cancels the work (see startFailed); the threads already running end.
+  RowWork(int threads, Operation operation, ThreadHook threadStart = {}, ThreadHook threadEnd = {},
+          StartThread startThread = {});
   // Cancels and waits for every thread (a job under way is finished first).
   ~RowWork();
   RowWork(const RowWork&) = delete;
@@ -84,6 +90,13 @@ class RowWork {
   // Workers take no further job and the producer is told to stop.
   void Cancel();
   bool cancelled() const { return cancelled_; }
+  // A worker or the producer could not be started: the work was cancelled.
+  bool startFailed() const { return startFailed_; }
+
+  // Cancels and waits at most limitMs for every thread to end; true when all have
+  // ended (the destructor then joins at once). A thread still in a job (a graph
+  // build on a path that never answers) is not waited for beyond the limit.
+  bool CancelAndWait(int limitMs);
 
   struct Batch {
     std::vector<NewRow> added;
@@ -101,12 +114,17 @@ class RowWork {
 
  private:
   void Work();
+  // Runs body on a new thread; false, with the work cancelled, when none can be made.
+  bool Launch(std::function<void()> body);
+  void ThreadEnded();
 
   Operation operation_;
+  StartThread startThread_;
   ThreadHook threadStart_;
   ThreadHook threadEnd_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable ended_;
   std::deque<RowJob> jobs_;
   int added_ = 0;
   bool inputClosed_ = false;
@@ -116,6 +134,7 @@ class RowWork {
   std::deque<RowChange> changed_;
   std::atomic<bool> cancelled_{false};
   std::atomic<int> done_{0};
+  std::atomic<bool> startFailed_{false};
   std::vector<std::thread> threads_;
 };
 

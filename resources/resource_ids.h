@@ -73,6 +73,8 @@
 #define IDS_PLAYLIST_ADDING 61001
 #define IDS_PLAYLIST_READING_TAGS 61002
 #define IDS_PLAYLIST_MEASURING 61003
+// A long command ended because its worker threads could not be started.
+#define IDS_PLAYLIST_NO_WORKERS 61004
 // The tag editor's status text for files whose tags are shown read-only.
 #define IDS_TAG_READ_ONLY 61010
 // Shown once at start when the program's own folder has no name the system code page

@@ -1,6 +1,7 @@
 // A real Kestrun.exe at the end of a Windows session (log-off, restart, shutdown):
 // Windows sends WM_QUERYENDSESSION and WM_ENDSESSION and then ends the process
-// without a WM_CLOSE. What the user changed in the session must be on disk by then.
+// without a WM_CLOSE. What the user changed in the session must be on disk by then,
+// and the player closes itself (the Restart Manager ends only this program's session).
 // Also the ordinary close from another process, which must rewrite the playlist.
 #include <windows.h>
 #include <commctrl.h>
@@ -78,8 +79,10 @@ void StartAndChange(KestrunProcess& player, HWND& main) {
   ASSERT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
   SendMessageA(playlist, WM_COMMAND, IDM_LIST_REMOVE_SELECTED, 0);
   ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  // Handled before the send returns. (Its WS_EX_TOPMOST cannot be read back under
+  // Wine, which leaves it off a window that owns a topmost tooltip; the saved value
+  // is what the tests check.)
   SendMessageA(main, WM_COMMAND, IDM_TOPMOST, 0);
-  ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000));
 }
 
 void ExpectChangesSaved(const SavedPlayerState& state) {
@@ -90,52 +93,66 @@ void ExpectChangesSaved(const SavedPlayerState& state) {
   EXPECT_EQ(ReadTop(), std::optional<DWORD>(1)) << "\"Top\" switched on in the session";
 }
 
-TEST(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
-  SavedPlayerState restore;
-  WriteBytes(restore.path(), ThreeRows());
-  WriteTop(0);
+// Each test's player, and the player's own files put back after it.
+class SessionEnd : public ::testing::Test {
+ protected:
+  // The player on three rows with the first removed and "Top" switched on.
+  void StartChanged() {
+    WriteBytes(restore.path(), ThreeRows());
+    WriteTop(0);
+    StartAndChange(player, main);
+  }
+
+  SavedPlayerState restore;  // put back after the player has gone
   KestrunProcess player;
   HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+};
+
+TEST_F(SessionEnd, TheSessionsChangesAreOnDiskBeforeWindowsEndsThePlayer) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
 
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &answer));
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the player lets the session end";
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 20000, &answer));
-  // As Windows does once every window has answered: no close, no destroy.
-  ASSERT_EQ(player.WaitForExit(0), -1) << "the player must not end by itself";
-  player.Terminate();
+  // Windows may end the process from now on: the files are written already.
+  ExpectChangesSaved(restore);
+  // No WM_CLOSE comes; the player closes by itself.
+  EXPECT_EQ(player.WaitForExit(15000), 0);
+}
+
+// The Restart Manager (an installer or an updater replacing a file the player has
+// loaded) ends the session of this program only: the process must go, or the file
+// stays locked and a hidden player keeps running with nothing saved any more.
+TEST_F(SessionEnd, ARestartManagerCloseEndsTheProcessAndSavesTheSession) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
+
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 20000, &answer));
+  const int exitCode = player.WaitForExit(15000);
+  if (exitCode == -1) player.Terminate();
+  EXPECT_EQ(exitCode, 0) << "the player still runs after the Restart Manager closed it";
   ExpectChangesSaved(restore);
 }
 
-TEST(SessionEnd, ACancelledEndSavesNothingAndTheCloseAfterASessionEndDoesNotSaveAgain) {
-  SavedPlayerState restore;
-  WriteBytes(restore.path(), ThreeRows());
-  WriteTop(0);
-  KestrunProcess player;
-  HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+TEST_F(SessionEnd, ACancelledEndSavesNothingAndTheEndAfterItClosesThePlayer) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
 
   // Another program refused the end: wParam FALSE, the session goes on.
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 10000, &answer));
   EXPECT_EQ(ReadBytes(restore.path()), ThreeRows()) << "a session that goes on saves nothing yet";
+  EXPECT_EQ(player.WaitForExit(0), -1) << "a session that goes on keeps the player";
 
   ASSERT_TRUE(SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 20000, &answer));
+  EXPECT_EQ(player.WaitForExit(15000), 0);
   ExpectChangesSaved(restore);
-  // Written once: a later close must leave what the session end wrote.
-  WriteBytes(restore.path(), "marker\r\n");
-  EXPECT_EQ(player.Close(), 0);
-  EXPECT_EQ(ReadBytes(restore.path()), "marker\r\n") << "the close saved a second time";
 }
 
-TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
-  SavedPlayerState restore;
-  WriteBytes(restore.path(), ThreeRows());
-  WriteTop(0);
-  KestrunProcess player;
-  HWND main = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartAndChange(player, main));
+TEST_F(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
+  ASSERT_NO_FATAL_FAILURE(StartChanged());
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(player.WaitForExit(30000), 0);
   ExpectChangesSaved(restore);
@@ -143,14 +160,12 @@ TEST(SessionEnd, AnOrdinaryCloseFromAnotherProcessRewritesThePlaylist) {
 
 // The lengths of a long playlist are being measured on worker threads when the
 // player is closed: it ends at once and cleanly, and the autosave holds every row.
-TEST(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
-  SavedPlayerState restore;
+TEST_F(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow) {
   constexpr int kRows = 3000;
   std::string rows = "#EXTM3U\r\n";
   // A file no graph takes: each row costs a graph build.
   for (int i = 0; i < kRows; ++i) rows += MediaPath(kRemovedName) + "\r\n";
   WriteBytes(restore.path(), rows);
-  KestrunProcess player;
   ASSERT_TRUE(player.Start(""));
   ASSERT_TRUE(player.WaitForMainWindow());
   HWND playlist = PlaylistWindowOf(player.mainWindow());

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "playlist/bulk_run.h"
@@ -138,6 +143,79 @@ TEST(RowWorkThreads, CancelStopsTakingJobsAndTheProducerAndEnds) {
   EXPECT_TRUE(producerStopped);
   EXPECT_LT(deliveries.load(), 100000);
   EXPECT_LT(started.load(), 200);
+}
+
+// A thread start that fails after `allowed` threads, as std::thread does when the
+// system has no more threads or memory to give.
+RowWork::StartThread FailingAfter(int allowed) {
+  auto started = std::make_shared<std::atomic<int>>(0);
+  return [started, allowed](std::function<void()> body) {
+    if (started->fetch_add(1) >= allowed) {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+    return std::thread(std::move(body));
+  };
+}
+
+TEST(RowWorkThreads, AThreadThatCannotStartCancelsTheWorkInsteadOfEndingTheProgram) {
+  MemoryRowStore rows;
+  for (int i = 0; i < 50; ++i) appendRow(rows, "p" + std::to_string(i));
+  for (const int allowed : {0, 2}) {
+    SCOPED_TRACE(allowed);
+    std::atomic<int> done{0};
+    RowWork work(
+        4,
+        [&](const RowJob& job) {
+          ++done;
+          return LengthChange(job, "x");
+        },
+        {}, {}, FailingAfter(allowed));
+    EXPECT_TRUE(work.startFailed());
+    EXPECT_TRUE(work.cancelled());
+    work.Add(JobsForRows(rows, AllRows(rows)));
+    work.CloseInput();
+    // The threads that did start end: the run is over, not waiting forever.
+    EXPECT_TRUE(Drain(work, rows).finished);
+    EXPECT_EQ(done.load(), 0);
+  }
+}
+
+TEST(RowWorkThreads, AProducerThatCannotStartEndsTheWork) {
+  MemoryRowStore rows;
+  RowWork work(
+      1, [](const RowJob& job) { return LengthChange(job, "x"); }, {}, {}, FailingAfter(1));
+  bool ran = false;
+  work.Produce([&](const RowWork::Deliver&) { ran = true; });
+  EXPECT_TRUE(work.startFailed());
+  const RowWork::Batch rest = Drain(work, rows);
+  EXPECT_TRUE(rest.finished);
+  EXPECT_FALSE(ran);
+}
+
+// The exit waits a bounded time: a worker stuck in a job (a path that never answers)
+// does not hold it, and one that ends in time is reported as ended.
+TEST(RowWorkThreads, CancelAndWaitGivesUpOnAStuckWorkerAtItsLimit) {
+  MemoryRowStore rows;
+  appendRow(rows, "never-answers");
+  std::mutex gate;
+  std::unique_lock held(gate);
+  std::atomic<bool> inJob{false};
+  {
+    RowWork work(1, [&](const RowJob& job) {
+      inJob = true;
+      const std::lock_guard wait(gate);
+      return LengthChange(job, "x");
+    });
+    work.Add(JobsForRows(rows, AllRows(rows)));
+    work.CloseInput();
+    while (!inJob) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(work.CancelAndWait(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // The job answers at last: the worker ends and the wait says so.
+    held.unlock();
+    EXPECT_TRUE(work.CancelAndWait(10000));
+  }
 }
 
 TEST(RowWorkThreads, FoundRowsArriveInTheOrderTheProducerFoundThem) {
