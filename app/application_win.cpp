@@ -186,7 +186,7 @@ void Application::RunStartupSequence() {
   }
 
   main_.CreateTooltips();
-  if (playlist_.list() != nullptr) DragAcceptFiles(playlist_.list(), TRUE);
+  // The playlist's list takes files through a drop target of its own.
   DragAcceptFiles(main_.window(), TRUE);
   if (videoView_.window() != nullptr) DragAcceptFiles(videoView_.window(), TRUE);
   equalizerDialog_.Synchronize();
