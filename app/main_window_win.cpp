@@ -182,13 +182,15 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
 }
 
 void MainWindow::UseMediaKeys(bool on) {
-  mediaKeysOn_ = on;
   if (on) {
     mediaKeys_.RegisterHotKeys(window());
   } else {
     mediaKeys_.UnregisterHotKeys();
   }
-  SetChecked(IDM_MEDIA_KEYS, on, MenuScope::MainMenu);
+  // The switch and its mark show what the player holds: when other programs hold all
+  // four keys, it is off, and choosing it again tries to claim them again.
+  mediaKeysOn_ = on && mediaKeys_.holdsAny();
+  SetChecked(IDM_MEDIA_KEYS, mediaKeysOn_, MenuScope::MainMenu);
 }
 
 void MainWindow::GatherSettings(settings::PlayerSettings& saved) const {
