@@ -12,6 +12,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "platform/shell_path_win.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
@@ -75,7 +76,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       aboutDialog_(appDirectory_),
       volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
       sleepClock_(shell::SystemUptimeMs),
-      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { SleepExpired(shutdown); }),
+      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { return SleepExpired(shutdown); }),
       windowsShutdown_([] { shell::RequestWindowsShutdown(); }) {
   Wire();
 }
@@ -123,9 +124,21 @@ void Application::Wire() {
   session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }
 
-void Application::SleepExpired(bool shutdownWindows) {
+bool Application::SleepExpired(bool shutdownWindows) {
+  HWND main = main_.window();
+  if (main == nullptr) return true;
+  // A modal dialog runs its own loop on this thread with the main window (or a window
+  // the main window owns) below it: a close handled in that loop would destroy the
+  // dialog's owner and the parts its code still uses. The dialog is cancelled first and
+  // the close waits for its end; a box the player shows without the turn (its owner
+  // then disabled) is waited for.
+  if (platform::ModalTurn::Taken() || !IsWindowEnabled(main)) {
+    platform::ModalTurn::CancelOpenDialog();
+    return false;
+  }
   shutdownAfterClose_ = shutdownWindows;
-  if (main_.window() != nullptr) PostMessageA(main_.window(), WM_CLOSE, 0, 0);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  return true;
 }
 
 Application::~Application() {
