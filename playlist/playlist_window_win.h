@@ -184,7 +184,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
   std::array<int, kColumnCount> appliedColumnOrder_{0, 1, 2, 3};
   bool topmost_ = false;
   bool addingDrops_ = false;  // ContinueDrops is on the stack (a message box inside a drop)
-  bool listDropTarget_ = false;  // the list is registered as a drop target
+  bool listDropTarget_ = false;   // the list is registered as a drop target
   bool dragOffersFiles_ = false;  // the drag over the list carries a file list
   BulkRunner runner_;
   RowDragger dragger_;

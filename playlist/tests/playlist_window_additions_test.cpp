@@ -429,7 +429,6 @@ TEST_F(PlaylistAdditions, TheWindowAnswersDuringABigDroppedFolderScan) {
   EXPECT_EQ(Cells(Column::Path), files);
 }
 
-
 // Files dragged onto the list with the system's drag and drop. The list takes them
 // through a drop target of its own, which gets the file list carried into this process
 // (a drag from another process does not reach a window that only accepts WM_DROPFILES

@@ -1455,7 +1455,8 @@ int Soak::Run() {
   log_.open(options_.log.empty() ? folder_ + "\\soak.log" : options_.log, std::ios::trunc);
   start_ = GetTickCount();
   std::printf("soak: seed %u, %d s (replay with --seed=%u --seconds=%d%s%s)\n", options_.seed, options_.seconds,
-              options_.seed, options_.seconds, options_.drags ? "" : " --no-drags", options_.noVideo ? " --no-video" : "");
+              options_.seed, options_.seconds, options_.drags ? "" : " --no-drags",
+              options_.noVideo ? " --no-video" : "");
   std::fflush(stdout);
 
   // The player as users get it, with an empty playlist.
@@ -1602,7 +1603,9 @@ int main(int argc, char** argv) {
     } else if (argument == "--trace-memory") {
       options.traceMemory = true;
     } else {
-      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--no-drags] [--no-video] [--trace-memory]\n");
+      std::fprintf(
+          stderr,
+          "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--no-drags] [--no-video] [--trace-memory]\n");
       return 2;
     }
   }
