@@ -12,6 +12,7 @@
 
 #include "platform/ansi_text.h"
 #include "platform/limits.h"
+#include "platform/modal_guard_win.h"
 #include "platform/shell_path_win.h"
 #include "playback/media_length_win.h"
 #include "playlist/playlist_entry.h"
@@ -80,7 +81,7 @@ Application::Application(HINSTANCE instance, std::string appDirectory)
       aboutDialog_(appDirectory_),
       volumeDialog_([] { return std::make_unique<shell::SpeakerVolume>(); }),
       sleepClock_(shell::SystemUptimeMs),
-      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { SleepExpired(shutdown); }),
+      sleepTimerDialog_([this] { return sleepClock_(); }, [this](bool shutdown) { return SleepExpired(shutdown); }),
       windowsShutdown_([] { shell::RequestWindowsShutdown(); }) {
   Wire();
 }
@@ -135,9 +136,21 @@ void Application::Wire() {
   session_.SetVideoStartedHook([this] { videoView_.ApplyZoomSetting(); });
 }
 
-void Application::SleepExpired(bool shutdownWindows) {
+bool Application::SleepExpired(bool shutdownWindows) {
+  HWND main = main_.window();
+  if (main == nullptr) return true;
+  // A modal dialog runs its own loop on this thread with the main window (or a window
+  // the main window owns) below it: a close handled in that loop would destroy the
+  // dialog's owner and the parts its code still uses. The dialog is cancelled first and
+  // the close waits for its end; a box the player shows without the turn (its owner
+  // then disabled) is waited for.
+  if (platform::ModalTurn::Taken() || !IsWindowEnabled(main)) {
+    platform::ModalTurn::CancelOpenDialog();
+    return false;
+  }
   shutdownAfterClose_ = shutdownWindows;
-  if (main_.window() != nullptr) PostMessageA(main_.window(), WM_CLOSE, 0, 0);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  return true;
 }
 
 Application::~Application() {
@@ -198,7 +211,7 @@ void Application::RunStartupSequence() {
   }
 
   main_.CreateTooltips();
-  if (playlist_.list() != nullptr) DragAcceptFiles(playlist_.list(), TRUE);
+  // The playlist's list takes files through a drop target of its own.
   DragAcceptFiles(main_.window(), TRUE);
   if (videoView_.window() != nullptr) DragAcceptFiles(videoView_.window(), TRUE);
   equalizerDialog_.Synchronize();

@@ -80,8 +80,10 @@ class Application {
   // Gathers each part's share of the settings and writes them.
   void SaveSettings();
   void ConnectEqualizerWindows();
-  // The sleep timer ran out: close as the user would, then shut down if asked.
-  void SleepExpired(bool shutdownWindows);
+  // The sleep timer ran out: close as the user would, then shut down if asked. False
+  // while a modal dialog of the player is open: it is asked to close, and the timer
+  // asks again.
+  bool SleepExpired(bool shutdownWindows);
 
   HINSTANCE instance_;
   std::string appDirectory_;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <iterator>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "platform/debug_line.h"
 #include "platform/limits.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shared_texts.h"
 #include "platform/shell_path_win.h"
 #include "playlist/media_file_filter.h"
 #include "playlist/playlist_entry.h"
@@ -183,13 +185,15 @@ void MainWindow::ApplySettings(const settings::PlayerSettings& loaded) {
 }
 
 void MainWindow::UseMediaKeys(bool on) {
-  mediaKeysOn_ = on;
   if (on) {
     mediaKeys_.RegisterHotKeys(window());
   } else {
     mediaKeys_.UnregisterHotKeys();
   }
-  SetChecked(IDM_MEDIA_KEYS, on, MenuScope::MainMenu);
+  // The switch and its mark show what the player holds: when other programs hold all
+  // four keys, it is off, and choosing it again tries to claim them again.
+  mediaKeysOn_ = on && mediaKeys_.holdsAny();
+  SetChecked(IDM_MEDIA_KEYS, mediaKeysOn_, MenuScope::MainMenu);
 }
 
 void MainWindow::GatherSettings(settings::PlayerSettings& saved) const {
@@ -487,12 +491,17 @@ void MainWindow::ShowPostedPosition() {
   engine_.ShowPosition(latest.position, latest.generation);
 }
 
+MainWindow::OpenDialogApi MainWindow::SystemOpenDialog() {
+  return {[](OPENFILENAMEW* dialog) { return GetOpenFileNameW(dialog); }, [] { return CommDlgExtendedError(); }};
+}
+
 void MainWindow::OpenMediaFile() {
   const platform::ModalTurn turn;
   if (!turn) return;
   // Asked for wide, and made an ANSI path as dropped files are (never a cut path or
-  // one with "?" for a character the code page lacks).
-  wchar_t path[MAX_PATH] = {};
+  // one with "?" for a character the code page lacks). A pick too long for the player
+  // comes back in this buffer and is refused with its message, never failing unseen.
+  std::vector<wchar_t> path(platform::kDialogPathCapacity, L'\0');
   const std::wstring filter = platform::WideFromAnsi(playlist::MediaFileFilter());
   const std::wstring title = platform::WideFromAnsi(kOpenDialogTitle);
   const std::wstring extension = platform::WideFromAnsi(kOpenDefaultExtension);
@@ -501,13 +510,19 @@ void MainWindow::OpenMediaFile() {
   dialog.hwndOwner = window();
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.lpstrTitle = title.c_str();
   dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = OFN_READONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (GetOpenFileNameW(&dialog)) {
-    const platform::ShellPath chosen = platform::AnsiPathFromWide(path);
+  if (!openDialog_.show(&dialog)) {
+    // Not a cancel: the pick did not fit even this buffer.
+    if (openDialog_.lastError() == FNERR_BUFFERTOOSMALL) {
+      MessageBoxA(window(), platform::kPathTooLong, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
+  } else {
+    const platform::ShellPath chosen =
+        platform::AnsiPathFromWide(std::wstring_view(path.data(), wcsnlen(path.data(), path.size())));
     if (chosen.refused()) {
       ShowTitleText(platform::RefusalMessage(chosen.refusal));
     } else {

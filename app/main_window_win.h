@@ -6,9 +6,11 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -124,6 +126,15 @@ class MainWindow final : public platform::ModelessDialog,
 
   // Moves the volume knob to y in client pixels.
   void MoveVolumeKnob(int y);
+
+  // The open dialog: shows it (GetOpenFileNameW) and tells why it last failed
+  // (CommDlgExtendedError; 0 for a cancel). Tests put their own here.
+  struct OpenDialogApi {
+    std::function<BOOL(OPENFILENAMEW*)> show;
+    std::function<DWORD()> lastError;
+  };
+  static OpenDialogApi SystemOpenDialog();
+  void SetOpenDialog(OpenDialogApi api) { openDialog_ = std::move(api); }
   // Sets a check mark in the main window's pop-up menu and, when asked, the tray menu.
   void SetChecked(int commandId, bool checked, MenuScope scope);
 
@@ -207,6 +218,7 @@ class MainWindow final : public platform::ModelessDialog,
   platform::MenuHandle iconMenu_;  // IDR_ICON; its sub-menu 0 is the tray pop-up
   TitleDisplayKeys titleKeys_;
   MediaKeys mediaKeys_;
+  OpenDialogApi openDialog_ = SystemOpenDialog();
   // What screen readers and the Tab key find on the face.
   MainWindowAccessibility accessibility_;
   HWND tooltip_ = nullptr;  // owned by the main window, destroyed with it

@@ -80,6 +80,13 @@ bool MediaKeys::holds(UINT virtualKey) const {
   return false;
 }
 
+bool MediaKeys::holdsAny() const {
+  for (bool held : held_) {
+    if (held) return true;
+  }
+  return false;
+}
+
 bool MediaKeys::OnAppCommand(LPARAM lParam) {
   const MediaAction action = MediaActionFromAppCommand(GET_APPCOMMAND_LPARAM(lParam));
   if (action == MediaAction::None) return false;

@@ -53,6 +53,8 @@ class MediaKeys {
   void UnregisterHotKeys();
   // Whether the key is claimed by the player now.
   bool holds(UINT virtualKey) const;
+  // Whether any of the four keys is claimed by the player now.
+  bool holdsAny() const;
 
   // WM_APPCOMMAND: true when it was a media key (acted on, or dropped as the echo of
   // a hot key); false leaves it to the default handling.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/ansi_path.h"
@@ -124,6 +125,20 @@ ShellPath DroppedFile(HDROP drop, UINT index) {
   if (copied == 0) return {};
   wide.resize(copied < length ? copied : length);
   return AnsiPathFromWide(wide);
+}
+
+DroppedFileList DroppedFiles(HDROP drop) {
+  DroppedFileList list;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    ShellPath path = DroppedFile(drop, i);
+    if (path.refused()) {
+      if (list.refused == PathRefusal::None) list.refused = path.refusal;
+    } else if (!path.path.empty()) {
+      list.paths.push_back(std::move(path.path));
+    }
+  }
+  return list;
 }
 
 IDropTarget* NewDropTarget(HWND window, UINT message, const UINT* formats, int formatCount) {

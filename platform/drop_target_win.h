@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/shell_path_win.h"
 
@@ -43,6 +44,14 @@ struct DropInfo {
 ShellPath DroppedPath(const DropInfo& info);
 // File index of a CF_HDROP list, read wide and made an ANSI path the same way.
 ShellPath DroppedFile(HDROP drop, UINT index);
+
+// Every file of a CF_HDROP list, read as DroppedFile does; a refused one is left out
+// and the first refusal kept.
+struct DroppedFileList {
+  std::vector<std::string> paths;
+  PathRefusal refused = PathRefusal::None;
+};
+DroppedFileList DroppedFiles(HDROP drop);
 
 // A new target for window (one reference, the caller's); null when it cannot be made.
 // registerDropTarget hands one to the platform; tests call it directly.

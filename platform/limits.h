@@ -9,6 +9,10 @@ namespace kestrun::platform {
 // for the terminator as well.
 inline constexpr std::size_t kPathCapacity = 260;
 inline constexpr std::size_t kPathMaxLength = kPathCapacity - 1;
+// The characters a file dialog may write one chosen path into: the longest path the
+// system's wide calls take, so a pick longer than the player's paths still comes back
+// and is refused with its message.
+inline constexpr std::size_t kDialogPathCapacity = 32768;
 
 // The main window's face in pixels: the skin bitmap's left part, the window's
 // client area, and the height the video view keeps below the main window's top.

@@ -52,23 +52,36 @@ ModalTurn::~ModalTurn() {
 
 bool ModalTurn::Taken() { return State().taken; }
 
-bool ModalTurn::BringOpenDialogToFront() {
+// The window the user can act on while the turn is taken: the newest visible, enabled
+// one made since, which is the dialog itself or a prompt it opened (which leaves the
+// dialog disabled below it); null when there is none.
+static HWND OpenDialogWindow() {
   const TurnState& state = State();
-  if (!state.taken) return false;
-  // The window the user can act on is the newest visible, enabled one: the dialog
-  // itself, or a prompt it opened, which leaves the dialog disabled below it.
+  if (!state.taken) return nullptr;
   for (HWND window : ThreadWindows(state.thread)) {
     if (std::find(state.windowsBefore.begin(), state.windowsBefore.end(), window) != state.windowsBefore.end()) {
       continue;
     }
     if (!IsWindowVisible(window) || !IsWindowEnabled(window)) continue;
     if (GetWindow(window, GW_OWNER) == nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_POPUP) == 0) continue;
-    SetForegroundWindow(window);
-    SetActiveWindow(window);
-    BringWindowToTop(window);
-    return true;
+    return window;
   }
-  return false;
+  return nullptr;
+}
+
+bool ModalTurn::BringOpenDialogToFront() {
+  HWND window = OpenDialogWindow();
+  if (window == nullptr) return false;
+  SetForegroundWindow(window);
+  SetActiveWindow(window);
+  BringWindowToTop(window);
+  return true;
+}
+
+bool ModalTurn::CancelOpenDialog() {
+  HWND window = OpenDialogWindow();
+  // Posted, not sent: the dialog handles it in its own loop, as a click on its close box.
+  return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) != FALSE;
 }
 
 INT_PTR PassAppCommandToOwner(HWND dialog, WPARAM wParam, LPARAM lParam) {

@@ -35,6 +35,10 @@ class ModalTurn {
   // Brings the open modal dialog (or the prompt it opened on top of itself) to the
   // front; false when none is open or it cannot be found.
   static bool BringOpenDialogToFront();
+  // Asks the open modal dialog (or the prompt it opened on top of itself) to close as
+  // its close box would; false when none is open or it cannot be found. The dialog ends
+  // later, in its own loop; a prompt without a cancel answer stays.
+  static bool CancelOpenDialog();
 
  private:
   bool held_ = false;

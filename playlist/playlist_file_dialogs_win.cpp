@@ -29,16 +29,12 @@ constexpr char kOpenPlaylistTitle[] = "Open Media File...";
 constexpr char kSavePlaylistTitle[] = "Save M3U...";
 constexpr char kAddFilesTitle[] = "Open Media Files...";
 
-// Room for the longest path the system's wide calls take, so a pick longer than the
-// player's paths still comes back from the dialog and is refused with its message.
-constexpr std::size_t kDialogPathCapacity = 32768;
-
 std::string ShowPlaylistDialog(HWND owner, bool save) {
   const platform::ModalTurn turn;
   if (!turn) return std::string();
   // Asked for wide, as every path from the shell is: never a cut path or one with "?"
   // for a character the code page lacks.
-  std::vector<wchar_t> path(kDialogPathCapacity, L'\0');
+  std::vector<wchar_t> path(platform::kDialogPathCapacity, L'\0');
   const std::wstring filter = platform::WideFromAnsi(std::string_view(kPlaylistFilter, sizeof(kPlaylistFilter)));
   const std::wstring title = platform::WideFromAnsi(save ? kSavePlaylistTitle : kOpenPlaylistTitle);
   OPENFILENAMEW dialog{};

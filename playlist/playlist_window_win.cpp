@@ -36,6 +36,11 @@ namespace {
 
 constexpr char kDragCursorName[] = "DRAG_CURSOR";
 constexpr UINT_PTR kListHandlerId = 1;
+// Posted to the list after a drop was queued: the files are added once the drag has
+// ended, outside the drop call (which holds the dragging program until it returns).
+constexpr UINT kAddQueuedDropsMessage = WM_APP + 0x21;
+// What the list takes from the system's drag and drop: a file list.
+constexpr UINT kListDropFormats[] = {CF_HDROP};
 struct ColumnSpec {
   const char* header;
   int width;
@@ -83,6 +88,9 @@ void PlaylistWindow::TearDown() {
   // and what they found is not applied.
   runner_.Detach();
   dragger_.Detach();
+  // The drop target names the list: it goes before the list does.
+  if (listDropTarget_) platform::revokeDropTarget(list_);
+  listDropTarget_ = false;
   // The list's handler must be off before the window goes.
   listHandler_.Remove();
   list_ = nullptr;
@@ -134,6 +142,14 @@ void PlaylistWindow::SetUpList(HINSTANCE instance) {
   runner_.Attach(window(), *rows_, view_.get(), [this](const BulkRunner::Ending& ending) { OnRunEnded(ending); });
   dragger_.Attach(list_, *rows_, view_.get(), LoadCursorA(instance, kDragCursorName));
   listHandler_.Install(list_, &PlaylistWindow::ListProc, kListHandlerId, reinterpret_cast<DWORD_PTR>(this));
+  // Files come through the system's drag and drop, which carries the file list into this
+  // process. A list that only accepts WM_DROPFILES is not reached by every drag from
+  // another process (Wine's drag and drop refuses it: no data fetched, no effect), and a
+  // WM_DROPFILES posted by another process names a memory block of that process.
+  // WM_DROPFILES stays the way in only where the target cannot be registered.
+  listDropTarget_ = platform::registerDropTarget(list_, platform::kDropMessage, kListDropFormats,
+                                                 static_cast<int>(std::size(kListDropFormats)));
+  if (!listDropTarget_) DragAcceptFiles(list_, TRUE);
 }
 
 void PlaylistWindow::RescaleColumns(int dpi) {
@@ -472,6 +488,33 @@ void PlaylistWindow::AddDroppedPaths(const std::vector<std::string>& paths, plat
   ContinueDrops();
 }
 
+void PlaylistWindow::OnListDrop(WPARAM event, platform::DropInfo* info) {
+  switch (event) {
+    case platform::kDragEnter:
+      dragOffersFiles_ = info->format == CF_HDROP && info->data != nullptr;
+      break;
+    case platform::kDragLeave:
+      dragOffersFiles_ = false;
+      break;
+    case platform::kDrop: {
+      dragOffersFiles_ = false;
+      if (info->format != CF_HDROP || info->data == nullptr || rows_ == nullptr) break;
+      // The block belongs to the drop target, which releases it after this message.
+      const platform::DroppedFileList dropped = platform::DroppedFiles(static_cast<HDROP>(info->data));
+      DroppedFiles drop;
+      drop.paths = dropped.paths;
+      drop.refused = dropped.refused;
+      runner_.QueueDrop(std::move(drop));
+      PostMessageA(list_, kAddQueuedDropsMessage, 0, 0);
+      info->effect = DROPEFFECT_COPY;
+      return;
+    }
+    default:
+      break;
+  }
+  info->effect = dragOffersFiles_ ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+}
+
 void PlaylistWindow::ContinueDrops() {
   // A dropped playlist file's error box hands out messages; a drop arriving then
   // joins the queue and this loop adds it.
@@ -656,22 +699,20 @@ bool PlaylistWindow::OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       return false;  // the list handles the key as well
     case WM_DROPFILES: {
       const auto drop = reinterpret_cast<HDROP>(wParam);
-      const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-      std::vector<std::string> paths;
-      platform::PathRefusal refused = platform::PathRefusal::None;
-      for (UINT i = 0; i < count; ++i) {
-        // Read wide: an ANSI read cuts a long path and turns unknown characters into "?".
-        platform::ShellPath path = platform::DroppedFile(drop, i);
-        if (path.refused()) {
-          if (refused == platform::PathRefusal::None) refused = path.refusal;
-        } else if (!path.path.empty()) {
-          paths.push_back(std::move(path.path));
-        }
-      }
+      // Read wide: an ANSI read cuts a long path and turns unknown characters into "?".
+      const platform::DroppedFileList dropped = platform::DroppedFiles(drop);
       DragFinish(drop);
-      AddDroppedPaths(paths, refused);
+      AddDroppedPaths(dropped.paths, dropped.refused);
       return true;
     }
+    case platform::kDropMessage:
+      if (lParam != 0) OnListDrop(wParam, reinterpret_cast<platform::DropInfo*>(lParam));
+      result = 0;
+      return true;
+    case kAddQueuedDropsMessage:
+      ContinueDrops();
+      result = 0;
+      return true;
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:

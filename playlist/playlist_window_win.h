@@ -19,6 +19,7 @@
 
 #include "platform/command_table.h"
 #include "platform/companion_dialog_win.h"
+#include "platform/drop_target_win.h"
 #include "platform/modeless_dialog_win.h"
 #include "platform/shell_path_win.h"
 #include "platform/win32_handles_win.h"
@@ -173,6 +174,9 @@ class PlaylistWindow final : public platform::CompanionDialog {
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR data);
   bool OnListMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // The list's drop target (platform::kDropMessage): files dragged onto it with the
+  // system's drag and drop are queued as a drop and added once the drag has ended.
+  void OnListDrop(WPARAM event, platform::DropInfo* info);
 
   HWND list_ = nullptr;
   int columnDpi_ = 96;  // the DPI the list's column widths are measured at
@@ -188,6 +192,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   std::array<int, kColumnCount> appliedColumnOrder_{0, 1, 2, 3};
   bool topmost_ = false;
   bool addingDrops_ = false;  // ContinueDrops is on the stack (a message box inside a drop)
+  bool listDropTarget_ = false;   // the list is registered as a drop target
+  bool dragOffersFiles_ = false;  // the drag over the list carries a file list
   BulkRunner runner_;
   RowDragger dragger_;
   SortDirections sortDirections_;

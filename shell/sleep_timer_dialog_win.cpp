@@ -58,10 +58,11 @@ void SleepTimerDialog::Tick() {
     SetDlgItemTextA(window(), IDC_SLEEP_SECONDS, SecondsText(reading.seconds).c_str());
     return;
   }
-  // Once: the close it starts takes a while, and the timer would ask again meanwhile.
+  // Asked again at the next tick while the player cannot close yet; once the close is
+  // under way the count stops, since the close takes a while and the timer would ask again.
   const bool shutdownWindows = IsDlgButtonChecked(window(), IDC_SLEEP_SHUTDOWN) == BST_CHECKED;
+  if (onExpired_ && !onExpired_(shutdownWindows)) return;
   Stop();
-  if (onExpired_) onExpired_(shutdownWindows);
 }
 
 INT_PTR SleepTimerDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {

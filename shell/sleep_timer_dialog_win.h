@@ -19,9 +19,11 @@ inline constexpr UINT kSleepTimerPeriodMs = 950;
 
 class SleepTimerDialog final : public platform::ModelessDialog {
  public:
-  // Called once when the count runs out; shutdownWindows: the box asking for Windows to
-  // shut down too was checked.
-  using ExpiryHandler = std::function<void(bool shutdownWindows)>;
+  // Called when the count runs out; shutdownWindows: the box asking for Windows to
+  // shut down too was checked. True when the close is under way; false when it cannot
+  // start yet (a modal dialog of the player is still open): the handler is called again
+  // at each tick until it answers true.
+  using ExpiryHandler = std::function<bool(bool shutdownWindows)>;
 
   SleepTimerDialog(SleepCountdown::Clock clock, ExpiryHandler onExpired)
       : countdown_(std::move(clock)), onExpired_(std::move(onExpired)) {}

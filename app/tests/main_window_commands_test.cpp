@@ -399,6 +399,57 @@ TEST_F(MainWindowCommandsTest, OpenDialogPlaysTheChosenFileOutsideThePlaylist) {
   EXPECT_EQ(Player().state.load(), playback::kStatePlaying);
 }
 
+// The open dialog as the system answers a pick of path: one that does not fit the
+// buffer it was given fails with FNERR_BUFFERTOOSMALL.
+struct PickInOpenDialog {
+  std::wstring path;
+  DWORD error = 0;
+  DWORD offeredCapacity = 0;
+
+  app::MainWindow::OpenDialogApi Api() {
+    return {[this](OPENFILENAMEW* dialog) {
+              offeredCapacity = dialog->nMaxFile;
+              if (path.size() + 1 > dialog->nMaxFile) {
+                error = FNERR_BUFFERTOOSMALL;
+                return FALSE;
+              }
+              path.copy(dialog->lpstrFile, path.size());
+              dialog->lpstrFile[path.size()] = L'\0';
+              error = 0;
+              return TRUE;
+            },
+            [this] { return error; }};
+  }
+};
+
+TEST_F(MainWindowCommandsTest, AnOpenPickTooLongForThePlayerIsToldNeverDroppedUnseen) {
+  HWND title = GetDlgItem(main_, IDC_TITLE_DISPLAY);
+  std::wstring deep = L"C:\\";
+  for (int i = 0; i < 30; ++i) deep += L"folder" + std::to_wstring(1000 + i) + L"\\";
+  PickInOpenDialog pick{deep + L"tone.wav"};  // longer than MAX_PATH, well within the system's limit
+  Main().SetOpenDialog(pick.Api());
+  SetWindowTextA(title, "before");
+  SendMessageA(main_, WM_COMMAND, IDC_OPEN_BUTTON, 0);
+  EXPECT_GE(pick.offeredCapacity, 32768u);
+  EXPECT_EQ(WindowText(title), platform::kPathTooLong) << "the pick came back and was refused with its reason";
+
+  // A pick that fits no buffer at all: said in a box, not dropped.
+  pick.path.assign(40000, L'x');
+  std::atomic<bool> boxSeen{false};
+  std::thread closer([&] {
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = OwnedDialog(main_)) != nullptr; }, 10000)) return;
+    char text[128] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    boxSeen = std::strcmp(text, platform::kPathTooLong) == 0;
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  SendMessageA(main_, WM_COMMAND, IDC_OPEN_BUTTON, 0);
+  closer.join();
+  Main().SetOpenDialog(app::MainWindow::SystemOpenDialog());
+  EXPECT_TRUE(boxSeen.load());
+}
+
 TEST(KestrunProcessKeys, TrayThenKeyXClosesTheRealPlayer) {
   KestrunProcess player;
   ASSERT_TRUE(player.Start(""));

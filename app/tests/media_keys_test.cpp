@@ -202,6 +202,23 @@ TEST_F(MediaKeysTest, TheSwitchClaimsAndGivesBackTheHotKeysWithItsMark) {
   EXPECT_EQ(State(), playback::kStatePlaying);
 }
 
+TEST_F(MediaKeysTest, TheSwitchStaysOffWhenOtherProgramsHoldEveryKey) {
+  if (Main().mediaKeysOn()) SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
+  for (const app::MediaHotKey& key : app::kMediaHotKeys) refused.insert(key.virtualKey);
+  SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
+  EXPECT_FALSE(MenuChecked(IDM_MEDIA_KEYS)) << "the mark would claim keys the player does not hold";
+  EXPECT_FALSE(Main().mediaKeysOn());
+  EXPECT_FALSE(App().settings().mediaKeys);
+
+  // Once the other program lets one key go, choosing the item again claims it.
+  refused.erase(VK_MEDIA_NEXT_TRACK);
+  claimed.clear();
+  SendMessageA(main_, WM_COMMAND, IDM_MEDIA_KEYS, 0);
+  EXPECT_TRUE(MenuChecked(IDM_MEDIA_KEYS));
+  EXPECT_EQ(claimed, (std::set<UINT>{VK_MEDIA_NEXT_TRACK}));
+  EXPECT_TRUE(Main().mediaKeysOn());
+}
+
 TEST_F(MediaKeysTest, APressArrivingAsHotKeyAndAppCommandActsOnce) {
   std::uint32_t now = 5000;
   Keys().SetClock([&now] { return now; });

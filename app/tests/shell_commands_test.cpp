@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "app/application_win.h"
 #include "app/tests/application_test_access.h"
 #include "app/tests/kestrun_process.h"
+#include "platform/modal_guard_win.h"
+#include "platform/testing/real_input_win.h"
 #include "platform/testing/registry_value_win.h"
 #include "platform/testing/temp_dir.h"
 #include "resources/resource_ids.h"
@@ -69,12 +73,35 @@ struct ExpiryRun {
   bool shutdownCalled = false;
   bool savedBeforeShutdown = false;
   bool mainWindowGone = false;
+  // When the main window was destroyed: a modal dialog still open, the about box still there.
+  bool modalOpenAtDestroy = false;
+  bool aboutAliveAtDestroy = false;
   std::string playlist;
   DWORD playMode = 0;
 };
 
-// Runs a player until its sleep timer of one minute runs out on a clock of the test's own.
-ExpiryRun RunUntilExpiry(bool shutdownBox) {
+// What the main window's WM_DESTROY finds, seen by a hook on the test's thread.
+struct DestroyWatch {
+  HWND main = nullptr;
+  std::atomic<HWND> about{nullptr};
+  ExpiryRun* run = nullptr;
+};
+DestroyWatch* g_destroyWatch = nullptr;
+
+LRESULT CALLBACK WatchMainDestroy(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && g_destroyWatch != nullptr && sent->message == WM_DESTROY &&
+      sent->hwnd == g_destroyWatch->main) {
+    g_destroyWatch->run->modalOpenAtDestroy = platform::ModalTurn::Taken();
+    const HWND about = g_destroyWatch->about.load();
+    g_destroyWatch->run->aboutAliveAtDestroy = about != nullptr && IsWindow(about);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Runs a player until its sleep timer of one minute runs out on a clock of the test's own;
+// aboutOpen: the count runs out while the about box (a modal dialog) is open.
+ExpiryRun RunUntilExpiry(bool shutdownBox, bool aboutOpen = false) {
   ExpiryRun run;
   LoadTitleDisplayLibrary();
   TempDir directory;
@@ -82,8 +109,8 @@ ExpiryRun RunUntilExpiry(bool shutdownBox) {
   StoreNumber("Playmode", 0);
 
   auto app = std::make_unique<app::Application>(GetModuleHandleA(nullptr), directory.path());
-  std::uint64_t now = 50'000;
-  app->SetSleepClock([&] { return now; });
+  std::atomic<std::uint64_t> now{50'000};
+  app->SetSleepClock([&] { return now.load(); });
   app->SetWindowsShutdown([&] {
     run.shutdownCalled = true;
     run.savedBeforeShutdown = !ReadBytes(playlistPath).empty() && StoredNumber("Playmode") == 2;
@@ -106,9 +133,38 @@ ExpiryRun RunUntilExpiry(bool shutdownBox) {
   SendMessageA(sleep, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   EXPECT_TRUE(app::ApplicationTestAccess{*app}.sleepTimerDialog().running());
 
-  now += 60'000;
+  DestroyWatch watch;
+  watch.main = main;
+  watch.run = &run;
+  g_destroyWatch = &watch;
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchMainDestroy, nullptr, GetCurrentThreadId());
+  EXPECT_NE(hook, nullptr);
+  std::thread clock;
+  if (aboutOpen) {
+    // The about box runs its own loop on this thread: the time runs out from another one
+    // once the box shows, and the sleep dialog's timer fires inside that loop.
+    const DWORD thread = GetCurrentThreadId();
+    clock = std::thread([&] {
+      HWND about = nullptr;
+      const DWORD start = GetTickCount();
+      while ((about = FindThreadDialog(thread, IDC_ABOUT_VERSION)) == nullptr && GetTickCount() - start < 10000) {
+        Sleep(50);
+      }
+      watch.about = about;
+      now += 60'000;
+    });
+    PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
+  } else {
+    now += 60'000;
+  }
   // The dialog's own timer notices within a period and posts the close.
   run.mainWindowGone = WaitUntil([&] { return !IsWindow(main); }, 20000);
+  if (clock.joinable()) clock.join();
+  if (hook != nullptr) UnhookWindowsHookEx(hook);
+  g_destroyWatch = nullptr;
+  if (aboutOpen) {
+    EXPECT_NE(watch.about.load(), nullptr) << "the about box never showed";
+  }
   run.playlist = ReadBytes(playlistPath);
   run.playMode = StoredNumber("Playmode");
   app.reset();
@@ -122,6 +178,16 @@ TEST(SleepExpiry, ClosesThePlayerSavingPlaylistAndSettings) {
   EXPECT_NE(run.playlist.find("sleepy song.mp3"), std::string::npos) << run.playlist;
   EXPECT_EQ(run.playMode, 2u);
   EXPECT_FALSE(run.shutdownCalled);
+}
+
+TEST(SleepExpiry, AModalDialogOpenAtTheEndIsClosedBeforeThePlayer) {
+  const ExpiryRun run = RunUntilExpiry(true, true);
+  EXPECT_TRUE(run.mainWindowGone);
+  EXPECT_FALSE(run.modalOpenAtDestroy) << "the main window was destroyed under its modal dialog";
+  EXPECT_FALSE(run.aboutAliveAtDestroy);
+  EXPECT_NE(run.playlist.find("sleepy song.mp3"), std::string::npos) << run.playlist;
+  EXPECT_TRUE(run.shutdownCalled);
+  EXPECT_TRUE(run.savedBeforeShutdown);
 }
 
 TEST(SleepExpiry, ShutsWindowsDownOnlyAfterTheCloseSavedEverything) {

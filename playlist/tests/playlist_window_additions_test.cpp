@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/drop_target_win.h"
 #include "platform/testing/real_input_win.h"
+#include "platform/win32_handles_win.h"
 #include "playlist/folder_scan_win.h"
 #include "playlist/memory_row_store.h"
 #include "playlist/tests/playlist_window_harness.h"
@@ -371,6 +373,60 @@ TEST_F(PlaylistAdditions, TheWindowAnswersDuringABigDroppedFolderScan) {
   EXPECT_EQ(unanswered, 0);
   EXPECT_GT(answered, 0);
   EXPECT_EQ(Cells(Column::Path), files);
+}
+
+// Files dragged onto the list with the system's drag and drop. The list takes them
+// through a drop target of its own, which gets the file list carried into this process
+// (a drag from another process does not reach a window that only accepts WM_DROPFILES
+// under Wine), and adds them once the drag has ended, in their order.
+// OLE on the test's thread from before the window is made until after it is gone.
+struct OleFirst {
+  platform::OleSession ole_;
+};
+
+class PlaylistListDropTarget : protected OleFirst, public PlaylistAdditions {
+ protected:
+  // Reports event to the list as the drop target does; returns the effect written.
+  DWORD Report(platform::DropEvent event, UINT format, HGLOBAL data) {
+    POINTL point{};
+    platform::DropInfo info;
+    info.point = &point;
+    info.format = format;
+    info.data = data;
+    SendMessageA(window_.list(), platform::kDropMessage, event, reinterpret_cast<LPARAM>(&info));
+    return info.effect;
+  }
+};
+
+TEST_F(PlaylistListDropTarget, DraggedFilesArriveThroughTheTargetAfterTheDrag) {
+  ASSERT_TRUE(ole_.ok());
+  Create(testing::kNoAppDirectory);
+  HWND list = window_.list();
+  // The list is a drop target: a second registration is refused.
+  const UINT formats[] = {CF_HDROP};
+  IDropTarget* probe = platform::NewDropTarget(list, WM_NULL, formats, 1);
+  ASSERT_NE(probe, nullptr);
+  const HRESULT second = RegisterDragDrop(list, probe);
+  if (second == S_OK) RevokeDragDrop(list);
+  probe->Release();
+  EXPECT_EQ(second, DRAGDROP_E_ALREADYREGISTERED) << "only WM_DROPFILES would reach the list";
+
+  HGLOBAL files = MakeDrop({"C:\\one.mp3", "C:\\two.wav", "C:\\three.mp3"});
+  EXPECT_EQ(Report(platform::kDragEnter, CF_HDROP, files), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(Report(platform::kDragOver, 0, nullptr), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(Report(platform::kDrop, CF_HDROP, files), static_cast<DWORD>(DROPEFFECT_COPY));
+  GlobalFree(files);  // the target's block: the list copied what it needs
+  EXPECT_EQ(rows().RowCount(), 0) << "added inside the drop call, which holds the dragging program";
+  PumpMessages();
+  ASSERT_TRUE(Settle(window_));
+  EXPECT_EQ(Cells(Column::Path), (std::vector<std::string>{"C:\\one.mp3", "C:\\two.wav", "C:\\three.mp3"}));
+
+  // A drag without files is refused over the list, and its drop adds nothing.
+  EXPECT_EQ(Report(platform::kDragEnter, 0, nullptr), static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(Report(platform::kDragOver, 0, nullptr), static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(Report(platform::kDrop, 0, nullptr), static_cast<DWORD>(DROPEFFECT_NONE));
+  PumpMessages();
+  EXPECT_EQ(rows().RowCount(), 3);
 }
 
 }  // namespace

@@ -174,6 +174,7 @@ class SleepTimerTest : public ::testing::Test {
                 [this](bool shutdown) {
                   ++expiries_;
                   shutdownAsked_ = shutdown;
+                  return expiries_ > refusedCloses_;
                 }) {}
   void SetUp() override {
     ASSERT_NE(dialog_.Open(Instance()), nullptr);
@@ -189,6 +190,8 @@ class SleepTimerTest : public ::testing::Test {
 
   std::uint64_t now_ = 1'000'000;
   int expiries_ = 0;
+  // How many times the player answers that it cannot close yet.
+  int refusedCloses_ = 0;
   bool shutdownAsked_ = false;
   SleepTimerDialog dialog_;
   HWND window_ = nullptr;
@@ -229,6 +232,24 @@ TEST_F(SleepTimerTest, ShutdownIsAskedOnlyWithItsBoxChecked) {
   Tick();
   EXPECT_EQ(expiries_, 1);
   EXPECT_TRUE(shutdownAsked_);
+}
+
+TEST_F(SleepTimerTest, AClosePutOffIsAskedForAgainUntilItStarts) {
+  refusedCloses_ = 2;  // a modal dialog of the player stays open for two ticks
+  SetDlgItemTextA(window_, IDC_SLEEP_MINUTES, "1");
+  Press(IDOK);
+  now_ += 60'000;
+  Tick();
+  EXPECT_EQ(expiries_, 1);
+  EXPECT_TRUE(dialog_.running()) << "a close that could not start would be lost";
+  Tick();
+  EXPECT_EQ(expiries_, 2);
+  Tick();
+  EXPECT_EQ(expiries_, 3);
+  EXPECT_FALSE(dialog_.running());
+  EXPECT_FALSE(MinutesReadOnly());
+  Tick();
+  EXPECT_EQ(expiries_, 3) << "asked no more once the close started";
 }
 
 // A hung program must not hold the night's shutdown back; one that answers keeps

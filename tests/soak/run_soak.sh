@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A long soak run of the real player under Wine:
-#   bash tests/soak/run_soak.sh [seconds] [seed] [driver options: --no-video, --drags, --trace-memory]
+#   bash tests/soak/run_soak.sh [seconds] [seed] [driver options: --no-video, --no-drags, --trace-memory]
 # Builds only the player, the equalizer, the skins, the test media and the driver,
 # starts the build tree's Wine session and runs the driver; its log is
 # build/windows/bin/soak/soak.log (one line per action and per health probe).

@@ -4,14 +4,14 @@
 // commands of the main window, the playlist window and the video view, the title
 // display's keys, clicks on buttons, knob drags and equalizer slider moves with the
 // real pointer, files and playlists picked in the player's own open dialogs, hand-offs
-// from second starts, skin switches and every dialog opened and closed; with --drags,
-// files dragged onto its windows too.
+// from second starts, skin switches, every dialog opened and closed, and files dragged
+// onto its windows with the system's drag and drop (unless --no-drags).
 //
 // Every few seconds it checks that the player answers within 2 s and records its
 // private bytes, handle count and GDI and USER objects. At the end it closes the
 // player normally and checks the exit code, the saved default.m3u and the settings.
 //
-//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video] [--trace-memory]
+//   soak_driver.exe [--seed=N] [--seconds=N] [--log=path] [--no-drags] [--no-video] [--trace-memory]
 //
 // The seed is printed first; the same seed gives the same sequence of actions.
 // Exit code 0 when the player survived; 1 with the reasons printed otherwise.
@@ -69,9 +69,8 @@ struct Options {
   int seconds = 60;
   std::string log;
   // Files dragged onto the player with the system's drag and drop (off: the paths are
-  // only logged; under Wine the player has ended by itself soon after some of these drops,
-  // not yet told apart from Wine's own drag and drop between processes).
-  bool drags = false;
+  // only logged).
+  bool drags = true;
   // No video files in the corpus (so no video view either): under Wine every video
   // graph leaves its Direct3D worker thread and its memory behind, even in a plain
   // program that releases everything, so growth is measured without them.
@@ -1410,7 +1409,8 @@ int Soak::Run() {
   log_.open(options_.log.empty() ? folder_ + "\\soak.log" : options_.log, std::ios::trunc);
   start_ = GetTickCount();
   std::printf("soak: seed %u, %d s (replay with --seed=%u --seconds=%d%s%s)\n", options_.seed, options_.seconds,
-              options_.seed, options_.seconds, options_.drags ? " --drags" : "", options_.noVideo ? " --no-video" : "");
+              options_.seed, options_.seconds, options_.drags ? "" : " --no-drags",
+              options_.noVideo ? " --no-video" : "");
   std::fflush(stdout);
 
   // The player as users get it, with an empty playlist.
@@ -1549,13 +1549,17 @@ int main(int argc, char** argv) {
     } else if (argument.rfind("--log=", 0) == 0) {
       options.log = argument.substr(6);
     } else if (argument == "--drags") {
-      options.drags = true;
+      options.drags = true;  // the default; kept for older command lines
+    } else if (argument == "--no-drags") {
+      options.drags = false;
     } else if (argument == "--no-video") {
       options.noVideo = true;
     } else if (argument == "--trace-memory") {
       options.traceMemory = true;
     } else {
-      std::fprintf(stderr, "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--drags] [--no-video] [--trace-memory]\n");
+      std::fprintf(
+          stderr,
+          "usage: soak_driver [--seed=N] [--seconds=N] [--log=path] [--no-drags] [--no-video] [--trace-memory]\n");
       return 2;
     }
   }
