@@ -23,6 +23,10 @@ constexpr DWORD kPlayTimeoutMs = 30000;
 constexpr char kUserFilterServer[] = "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}\\InprocServer32";
 // The 32-bit filter's class in the user's 32-bit view, where the installer registers it.
 constexpr char kUserX86FilterClass[] = "Software\\Classes\\Wow6432Node\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}";
+// The filter's property page, a class of its own that every registration writes beside it.
+constexpr char kPageClass[] = "CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}";
+constexpr char kUserPageClass[] = "Software\\Classes\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}";
+constexpr char kUserX86PageClass[] = "Software\\Classes\\Wow6432Node\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}";
 constexpr WORD kMachineX86 = 0x014C;
 constexpr WORD kMachineX64 = 0x8664;
 
@@ -59,9 +63,9 @@ std::string PlayerRegistry() {
   std::string dump;
   DumpKey(HKEY_CURRENT_USER, "Software\\QuenfoldSoft", dump);
   DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}", dump);
-  DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}", dump);
+  DumpKey(HKEY_CURRENT_USER, kUserPageClass, dump);
   DumpKey(HKEY_CURRENT_USER, kUserX86FilterClass, dump);
-  DumpKey(HKEY_CURRENT_USER, "Software\\Classes\\Wow6432Node\\CLSID\\{E4322822-88AC-ED99-7035-28DDFC327682}", dump);
+  DumpKey(HKEY_CURRENT_USER, kUserX86PageClass, dump);
   DumpKey(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun", dump);
   DumpKey(HKEY_CLASSES_ROOT, kEqualizerClass, dump);
   DumpKey(HKEY_CLASSES_ROOT, ".wav", dump);
@@ -115,12 +119,19 @@ void PlaysTheTone(const std::string& exe) {
 }
 
 // Starts from a user who never had the player: no settings, no filter registered.
+// The page class goes too: a copy registered by an earlier run (a portable folder)
+// left it naming that copy, and an uninstall rightly removes it with the filter.
 void ForgetThePlayer() {
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QuenfoldSoft");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kEqualizerClass);
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, kPageClass);
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "KSRNwav");
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{E4322820-88AC-ED99-7035-28DDFC327682}");
   RegDeleteTreeA(HKEY_CURRENT_USER, kUserX86FilterClass);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kUserPageClass);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kUserX86PageClass);
+  // An install a failed run did not take back.
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kestrun");
 }
 
 TEST(Installer, InstallsPlaysAndUninstallsWithoutATrace) {
@@ -362,7 +373,8 @@ TEST(Uninstaller, GivesBackEveryTypeKeepsOthersAndUserSkinsAndClosesThePlayer) {
 
   // A skin of the user's own, and a picture the user added to a shipped skin.
   const std::string ownSkin = folder + "\\Skin\\mine";
-  ASSERT_TRUE(CreateDirectoryA(ownSkin.c_str(), nullptr));
+  // A run that stopped half-way may have left it (and the install) behind.
+  ASSERT_TRUE(CreateDirectoryA(ownSkin.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
   ASSERT_TRUE(kestrun::testing::WriteBytes(ownSkin + "\\skin.bmp", "BM user's own"));
   ASSERT_TRUE(kestrun::testing::WriteBytes(folder + "\\Skin\\default\\mine.bmp", "BM user's own"));
 
