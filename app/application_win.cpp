@@ -127,9 +127,7 @@ void Application::Wire() {
     playlist_.Lookup()(path, title, artist);
   });
   // Titles everywhere read Unicode tag texts while the playlist's choice is on.
-  auto unicodeTags = [this] {
-    return playlist_.preferences().unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr;
-  };
+  auto unicodeTags = [this] { return playlist_.preferences().unicodeTags ? tags::SystemAnsiFromUtf16 : nullptr; };
   engine_.SetUnicodeTagsSource(unicodeTags);
   tagEditor_.SetUnicodeTagsSource(unicodeTags);
   // Every new video is sized by the view's zoom setting.

@@ -38,9 +38,9 @@ enum class Kind { Button, Slider, Text };
 struct ChildInfo {
   FaceChild child;
   int controlId;
-  UINT nameId;           // 0: the name is the text the control shows
+  UINT nameId;  // 0: the name is the text the control shows
   Kind kind;
-  const wchar_t* keys;   // the title display's key for the same command
+  const wchar_t* keys;  // the title display's key for the same command
 };
 
 constexpr ChildInfo kChildren[kFaceChildCount] = {
@@ -130,10 +130,10 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     IAccessible* self = this;
-    return platform::QueryInterfaceFrom(iid, out,
-                                        {platform::ComInterfaceEntry{&IID_IUnknown, self},
-                                         platform::ComInterfaceEntry{&IID_IDispatch, self},
-                                         platform::ComInterfaceEntry{&kIidAccessible, self}});
+    return platform::QueryInterfaceFrom(
+        iid, out,
+        {platform::ComInterfaceEntry{&IID_IUnknown, self}, platform::ComInterfaceEntry{&IID_IDispatch, self},
+         platform::ComInterfaceEntry{&kIidAccessible, self}});
   }
 
   // IDispatch: clients call the methods directly; there is no type information.
@@ -413,8 +413,7 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     const Kind kind = InfoOf(which)->kind;
     if (kind == Kind::Text) state |= STATE_SYSTEM_READONLY;
     if (kind != Kind::Text) state |= STATE_SYSTEM_FOCUSABLE;
-    if (kind == Kind::Button && control != nullptr &&
-        (SendMessageW(control, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) {
+    if (kind == Kind::Button && control != nullptr && (SendMessageW(control, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) {
       state |= STATE_SYSTEM_PRESSED;
     }
     if (owner_->frameShown() && owner_->focused() == which) state |= STATE_SYSTEM_FOCUSED;
@@ -430,10 +429,9 @@ class FaceAccessible final : public platform::ComObject<IAccessible> {
     for (const ChildInfo& info : kChildren) {
       if (info.child == from || !Shown(Control(info.child))) continue;
       const RECT b = ScreenRectOfChild(info.child);
-      const bool beyond = (direction == NAVDIR_LEFT && b.right <= a.left) ||
-                          (direction == NAVDIR_RIGHT && b.left >= a.right) ||
-                          (direction == NAVDIR_UP && b.bottom <= a.top) ||
-                          (direction == NAVDIR_DOWN && b.top >= a.bottom);
+      const bool beyond =
+          (direction == NAVDIR_LEFT && b.right <= a.left) || (direction == NAVDIR_RIGHT && b.left >= a.right) ||
+          (direction == NAVDIR_UP && b.bottom <= a.top) || (direction == NAVDIR_DOWN && b.top >= a.bottom);
       if (!beyond) continue;
       const long long dx = (b.left + b.right - a.left - a.right) / 2;
       const long long dy = (b.top + b.bottom - a.top - a.bottom) / 2;
@@ -458,7 +456,8 @@ FaceActions PlayerFaceActions(playback::PlaybackController& engine, MediaKeyActi
   actions.seekBy = [&engine](int seconds) {
     const auto& state = engine.state();
     if (state.duration <= 0) return;
-    const double target = static_cast<double>(state.position) + seconds * static_cast<double>(platform::kUnitsPerSecond);
+    const double target =
+        static_cast<double>(state.position) + seconds * static_cast<double>(platform::kUnitsPerSecond);
     // As a release of the dragged knob there: nothing when nothing plays, the zone's
     // start while a zone repeats.
     engine.SeekToFraction(std::clamp(target / static_cast<double>(state.duration), 0.0, 1.0));
@@ -597,8 +596,8 @@ bool MainWindowAccessibility::OnTimer(UINT_PTR id) {
   return true;
 }
 
-LRESULT CALLBACK MainWindowAccessibility::KnobWatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                    UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK MainWindowAccessibility::KnobWatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                    DWORD_PTR data) {
   if (message == WM_WINDOWPOSCHANGED) {
     auto* self = reinterpret_cast<MainWindowAccessibility*>(data);
     const int id = GetDlgCtrlID(window);

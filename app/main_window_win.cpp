@@ -51,11 +51,16 @@ struct ToolText {
 };
 // Tooltips of the main window's controls.
 constexpr ToolText kToolTexts[] = {
-    {IDC_PLAY_BUTTON, "再生"},        {IDC_PAUSE_BUTTON, "一時停止"},
-    {IDC_STOP_BUTTON, "停止"},        {IDC_PREVIOUS_BUTTON, "前の曲"},
-    {IDC_NEXT_BUTTON, "次の曲"},      {IDC_OPEN_BUTTON, "開く"},
-    {IDC_PLAYLIST_BUTTON, "プレイリスト"}, {IDC_MINIMIZE_BUTTON, "最小化"},
-    {IDC_EXIT_BUTTON, "終了"},        {IDC_VOLUME_KNOB, "ボリューム"},
+    {IDC_PLAY_BUTTON, "再生"},
+    {IDC_PAUSE_BUTTON, "一時停止"},
+    {IDC_STOP_BUTTON, "停止"},
+    {IDC_PREVIOUS_BUTTON, "前の曲"},
+    {IDC_NEXT_BUTTON, "次の曲"},
+    {IDC_OPEN_BUTTON, "開く"},
+    {IDC_PLAYLIST_BUTTON, "プレイリスト"},
+    {IDC_MINIMIZE_BUTTON, "最小化"},
+    {IDC_EXIT_BUTTON, "終了"},
+    {IDC_VOLUME_KNOB, "ボリューム"},
     {IDC_SEEK_KNOB, "シーク"},
 };
 
@@ -89,10 +94,9 @@ MainWindow::MainWindow(playback::PlaybackController& engine, skin::Skin& skin, s
       skinnedControls_(controls),
       titleKeys_(*this, engine, controls),
       // The engine may not be built yet; the keys only keep the reference for later.
-      mediaKeys_(engine,
-                 [this](long volume) {
-                   MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume)));
-                 }),
+      mediaKeys_(
+          engine,
+          [this](long volume) { MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume))); }),
       accessibility_(PlayerFaceActions(engine, mediaKeys_.actions())),
       handoffMessage_(RegisterWindowMessageA("kesopenfine")),
       taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
@@ -251,8 +255,7 @@ void MainWindow::ApplySkinColours() {
   SendMessageA(title, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   SendMessageA(title, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   // The rich-edit control cannot be transparent: it takes the face's colour under it.
-  SendMessageA(title, EM_SETBKGNDCOLOR, 0,
-               static_cast<LPARAM>(skin_.ColourAt(skin::kTitleX + 1, skin::kTitleY + 1)));
+  SendMessageA(title, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(skin_.ColourAt(skin::kTitleX + 1, skin::kTitleY + 1)));
   if (HWND time = timeDisplay()) InvalidateRect(time, nullptr, TRUE);
 }
 

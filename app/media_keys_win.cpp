@@ -38,8 +38,9 @@ MediaAction MediaActionFromAppCommand(int command) {
 }
 
 MediaKeys::HotKeyApi MediaKeys::SystemHotKeyApi() {
-  return {[](HWND owner, int id, UINT modifiers, UINT key) { return RegisterHotKey(owner, id, modifiers, key) != FALSE; },
-          [](HWND owner, int id) { UnregisterHotKey(owner, id); }};
+  return {
+      [](HWND owner, int id, UINT modifiers, UINT key) { return RegisterHotKey(owner, id, modifiers, key) != FALSE; },
+      [](HWND owner, int id) { UnregisterHotKey(owner, id); }};
 }
 
 MediaKeys::MediaKeys(playback::PlaybackController& engine, std::function<void(long volume)> showVolume)

@@ -95,8 +95,7 @@ void HandOffToRunningPlayers(const wchar_t* commandLine) {
 }
 
 int RunProgram(HINSTANCE instance, const wchar_t* wholeCommandLine) {
-  const std::wstring_view arguments =
-      CommandLineArguments(wholeCommandLine != nullptr ? wholeCommandLine : L"");
+  const std::wstring_view arguments = CommandLineArguments(wholeCommandLine != nullptr ? wholeCommandLine : L"");
   // The view ends where the system's text ends, so it is terminated.
   const wchar_t* commandLine = arguments.empty() ? L"" : arguments.data();
   HANDLE created = CreateMutexA(nullptr, TRUE, kInstanceMutexName);

@@ -20,10 +20,10 @@ struct KeyCommand {
 };
 // Keys that send a command to the main window.
 constexpr KeyCommand kKeyCommands[] = {
-    {'1', IDM_RATE_2_0},     {'2', IDM_RATE_1_25}, {'3', IDM_RATE_1_0},      {'4', IDM_RATE_0_5},
-    {'A', IDM_REPEAT_ALL},   {'B', IDM_VOLUME},    {'E', IDC_STOP_BUTTON},   {'F', IDM_FILTERS},
-    {'H', IDC_PAUSE_BUTTON}, {'K', IDM_FAST_SEEK}, {'L', IDM_SLEEP},         {'M', IDM_EFFECTS},
-    {'N', IDC_NEXT_BUTTON},  {'O', IDM_OPEN_KEY},  {'P', IDM_PLAY_KEY},      {'R', IDM_REPEAT_ONE},
+    {'1', IDM_RATE_2_0},     {'2', IDM_RATE_1_25}, {'3', IDM_RATE_1_0},    {'4', IDM_RATE_0_5},
+    {'A', IDM_REPEAT_ALL},   {'B', IDM_VOLUME},    {'E', IDC_STOP_BUTTON}, {'F', IDM_FILTERS},
+    {'H', IDC_PAUSE_BUTTON}, {'K', IDM_FAST_SEEK}, {'L', IDM_SLEEP},       {'M', IDM_EFFECTS},
+    {'N', IDC_NEXT_BUTTON},  {'O', IDM_OPEN_KEY},  {'P', IDM_PLAY_KEY},    {'R', IDM_REPEAT_ONE},
     {'S', IDM_SHUFFLE},      {'T', IDM_TOPMOST},
 };
 

@@ -6,9 +6,7 @@
 
 namespace kestrun::platform {
 
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 bool IsLeadByte(unsigned char byte) {
 #ifdef _WIN32
@@ -50,8 +48,7 @@ std::string DirectoryOf(std::string_view path) {
   if (name == 0) return {};
   std::string dir(path.substr(0, name));
   // Keep "C:\" whole; drop the separator otherwise.
-  if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') &&
-      !(dir.size() == 3 && dir[1] == ':')) {
+  if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && !(dir.size() == 3 && dir[1] == ':')) {
     dir.pop_back();
   }
   return dir;
@@ -114,8 +111,8 @@ bool LooksLikeUrl(std::string_view text) {
   if (colon == std::string_view::npos || colon < 2) return false;
   for (std::size_t i = 0; i < colon; ++i) {
     const char c = text[i];
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '+' || c == '-' || c == '.';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
     if (!ok) return false;
   }
   return true;

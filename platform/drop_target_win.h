@@ -32,8 +32,8 @@ struct DropInfo {
   POINTL* point = nullptr;  // the cursor, in screen coordinates
   DWORD effect = 0;         // written by the window: the effects it accepts
   DWORD keyState = 0;
-  UINT format = 0;          // the first offered format of the target's list; 0 if none
-  HGLOBAL data = nullptr;   // that format's data
+  UINT format = 0;         // the first offered format of the target's list; 0 if none
+  HGLOBAL data = nullptr;  // that format's data
   IDataObject* dataObject = nullptr;
 };
 
@@ -70,8 +70,8 @@ bool RegisterPathDropTarget(HWND window);
 
 // What a window does around a drop; every member may be empty.
 struct DropHandlers {
-  std::function<void()> entered;                   // a drag came over the window
-  std::function<void()> ended;                     // it left, or was dropped
+  std::function<void()> entered;                    // a drag came over the window
+  std::function<void()> ended;                      // it left, or was dropped
   std::function<void(const std::string&)> dropped;  // after ended: the drop's path, "" when none
   std::function<void(const char*)> refused;         // after ended, instead: why the path was refused
 };

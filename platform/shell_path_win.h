@@ -22,8 +22,8 @@ inline constexpr char kPathUnrepresentable[] = "このパスの文字はこの�
 
 enum class PathRefusal {
   None,
-  TooLong,           // the ANSI form is longer than the limit
-  Unrepresentable,   // the code page has no character for part of the path
+  TooLong,          // the ANSI form is longer than the limit
+  Unrepresentable,  // the code page has no character for part of the path
 };
 
 // The message for a refusal; null for None.

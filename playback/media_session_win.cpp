@@ -66,15 +66,12 @@ constexpr char kMfSourceFailedLine[] = "Media Foundation source failed";
 
 // The frame grabber has no class identifier in the mingw headers.
 // {C1F400A0-3F08-11D3-9F0B-006008039E37}
-constexpr CLSID kClsidSampleGrabber = {
-    0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+constexpr CLSID kClsidSampleGrabber = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
 // The audio-CD source filter of the media player installation.
 // {CA9067FF-777D-4B65-AA5F-C0B27E3EC75D}
-constexpr CLSID kClsidCdFilter = {
-    0xCA9067FF, 0x777D, 0x4B65, {0xAA, 0x5F, 0xC0, 0xB2, 0x7E, 0x3E, 0xC7, 0x5D}};
+constexpr CLSID kClsidCdFilter = {0xCA9067FF, 0x777D, 0x4B65, {0xAA, 0x5F, 0xC0, 0xB2, 0x7E, 0x3E, 0xC7, 0x5D}};
 // The DMO wrapper filter. {94297043-BD82-4DFD-B0DE-8177739C6D20}
-constexpr CLSID kClsidDmoWrapperFilter = {
-    0x94297043, 0xBD82, 0x4DFD, {0xB0, 0xDE, 0x81, 0x77, 0x73, 0x9C, 0x6D, 0x20}};
+constexpr CLSID kClsidDmoWrapperFilter = {0x94297043, 0xBD82, 0x4DFD, {0xB0, 0xDE, 0x81, 0x77, 0x73, 0x9C, 0x6D, 0x20}};
 // DMO category the effect wrappers are initialised with (the audio-decoder one).
 // {57F2DB8B-E6BB-4513-9D43-DCD2A6593125}
 constexpr GUID kDmoCategoryAudioDecoder = {
@@ -162,8 +159,7 @@ OpenOutcome DirectShowSession::FollowAsx(const std::string& path, bool isUrl, Pl
 
 void DirectShowSession::InsertFrameGrabber(bool keepAsSource) {
   ComPtr<IBaseFilter> grabberFilter;
-  if (FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&grabberFilter)))) {
+  if (FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&grabberFilter)))) {
     return;
   }
   if (FAILED(grabberFilter.As(&grabber_))) return;
@@ -191,8 +187,8 @@ void DirectShowSession::InsertEffects() {
     if (entry.enabled != 1 || !entry.HasEffect()) continue;
     if (!entry.wrapper) {
       DebugLine(kWrapperCreatingLine);
-      const HRESULT hr = CoCreateInstance(kClsidDmoWrapperFilter, nullptr, CLSCTX_INPROC_SERVER,
-                                          IID_PPV_ARGS(&entry.wrapper));
+      const HRESULT hr =
+          CoCreateInstance(kClsidDmoWrapperFilter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&entry.wrapper));
       DebugLine(kWrapperCreatedLine);
       if (!entry.wrapper) DebugLine(kWrapperMissingLine);
       if (FAILED(hr) || !entry.wrapper) {
@@ -469,8 +465,8 @@ bool DirectShowSession::SetRate(double rate) {
 bool DirectShowSession::SetVolume(long volume) { return basicAudio_ && SUCCEEDED(basicAudio_->put_Volume(volume)); }
 
 bool DirectShowSession::RouteEvents() {
-  return events_ && SUCCEEDED(events_->SetNotifyWindow(reinterpret_cast<OAHWND>(windows_.EventWindow()),
-                                                     kGraphEventMessage, 0));
+  return events_ &&
+         SUCCEEDED(events_->SetNotifyWindow(reinterpret_cast<OAHWND>(windows_.EventWindow()), kGraphEventMessage, 0));
 }
 
 bool DirectShowSession::NextEvent(long& code) {

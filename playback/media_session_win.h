@@ -119,7 +119,7 @@ class DirectShowSession final : public MediaBackend,
     IVideoWindow* videoWindow;
   };
   InterfacesForTests interfacesForTests() const {
-    return {graph_.Get(),  control_.Get(),    events_.Get(),     source_.Get(),
+    return {graph_.Get(),        control_.Get(),    events_.Get(),     source_.Get(),
             openProgress_.Get(), basicAudio_.Get(), videoWindow_.Get()};
   }
   IMediaSeeking* seeking() const { return seeking_.Get(); }

@@ -201,9 +201,8 @@ bool BulkRunner::ScanFolder(const std::string& folder, bool tree, TitleLookup lo
   // the workers as they arrive.
   auto refusals = std::make_shared<ScanRefusals>();
   std::unique_ptr<RowWork> work = MakeWork(TagOperation(std::move(lookup)), WorkerCount());
-  work->Produce([folder, tree, refusals](const RowWork::Deliver& deliver) {
-    ScanInto(folder, tree, *refusals, deliver);
-  });
+  work->Produce(
+      [folder, tree, refusals](const RowWork::Deliver& deliver) { ScanInto(folder, tree, *refusals, deliver); });
   scanRefusals_ = std::move(refusals);
   Start(Kind::Adding, std::move(work), tagNewRows);
   return true;
@@ -250,9 +249,9 @@ void BulkRunner::ShowProgress() {
   progressShown_ = true;
   lastCaption_ = now;
   char format[128] = {};
-  const UINT id = kind_ == Kind::Lengths                   ? IDS_PLAYLIST_MEASURING
+  const UINT id = kind_ == Kind::Lengths                ? IDS_PLAYLIST_MEASURING
                   : kind_ == Kind::Tags || inputClosed_ ? IDS_PLAYLIST_READING_TAGS
-                                                         : IDS_PLAYLIST_ADDING;
+                                                        : IDS_PLAYLIST_ADDING;
   if (LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof(format)) == 0) return;
   char text[192] = {};
   if (id == IDS_PLAYLIST_ADDING) {

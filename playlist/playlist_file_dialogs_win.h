@@ -16,8 +16,8 @@ std::string ShowSavePlaylistDialog(HWND owner);
 
 // What the add-files dialog returns.
 struct FileSelection {
-  bool chosen = false;       // OK was pressed and the names fit
-  bool tooMany = false;      // the names did not fit the buffer; nothing was chosen
+  bool chosen = false;   // OK was pressed and the names fit
+  bool tooMany = false;  // the names did not fit the buffer; nothing was chosen
   std::vector<std::string> paths;
   // Why the first chosen file that was left out was (its path did not fit or did not
   // convert, nor its short form); None when every file is in paths.

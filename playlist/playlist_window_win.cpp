@@ -54,11 +54,13 @@ struct LetterKey {
   int command;
 };
 constexpr LetterKey kLetterKeys[] = {
-    {'A', IDM_LIST_REMOVE_ALL},       {'C', IDM_LIST_CLOSE},         {'D', IDM_LIST_MOVE_DOWN},
-    {'E', IDM_TAGS_READ_ALL},         {'I', IDM_TAG_EDITOR},         {'N', IDM_LIST_SAVE_PLAIN_M3U},
-    {'O', IDM_LIST_OPEN},             {'P', IDM_PLAY},               {'Q', IDM_LENGTH_SELECTED},
-    {'R', IDM_LIST_REMOVE_SELECTED},  {'S', IDM_TAGS_READ_SELECTED}, {'U', IDM_LIST_MOVE_UP},
-    {'W', IDM_LENGTH_ALL},            {'X', IDM_LIST_SAVE_EXTENDED_M3U},
+    {'A', IDM_LIST_REMOVE_ALL},    {'C', IDM_LIST_CLOSE},
+    {'D', IDM_LIST_MOVE_DOWN},     {'E', IDM_TAGS_READ_ALL},
+    {'I', IDM_TAG_EDITOR},         {'N', IDM_LIST_SAVE_PLAIN_M3U},
+    {'O', IDM_LIST_OPEN},          {'P', IDM_PLAY},
+    {'Q', IDM_LENGTH_SELECTED},    {'R', IDM_LIST_REMOVE_SELECTED},
+    {'S', IDM_TAGS_READ_SELECTED}, {'U', IDM_LIST_MOVE_UP},
+    {'W', IDM_LENGTH_ALL},         {'X', IDM_LIST_SAVE_EXTENDED_M3U},
 };
 
 // The cursor while the window adds a drop's files itself; the arrow comes back
@@ -100,8 +102,8 @@ void PlaylistWindow::TearDown() {
 
 RowStore* PlaylistWindow::rows() const { return rows_.get(); }
 
-HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory,
-                            PlaylistHost* host, platform::DialogRouter* router) {
+HWND PlaylistWindow::Create(HINSTANCE instance, HWND mainWindow, const std::string& appDirectory, PlaylistHost* host,
+                            platform::DialogRouter* router) {
   host_ = host;
   mainWindow_ = mainWindow;
   if (CreateHidden(instance, "IDD_LISTDLG", nullptr, router) == nullptr) return nullptr;
@@ -233,9 +235,9 @@ void PlaylistWindow::RegisterCommands() {
                const std::optional<tags::RenameForm> form = RenameFormForCommand(id);
                if (!form) return;
                HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-               RenameSelectedRows(*rows_, *form,
-                                  {preferences_.alwaysId3v1.value_or(false), preferences_.renamePattern,
-                                   UnicodeConverter()});
+               RenameSelectedRows(
+                   *rows_, *form,
+                   {preferences_.alwaysId3v1.value_or(false), preferences_.renamePattern, UnicodeConverter()});
                SetCursor(previous);
              });
   AddCommand({IDM_RENAME_USER_PATTERN_SETUP}, Needs::Nothing, [this](int) {
@@ -403,7 +405,9 @@ void PlaylistWindow::SortByColumn(int column) {
   // The list keeps its focus and shift-click anchor by index; they follow their
   // rows through the sort, found again by key.
   const int count = rows_->RowCount();
-  const auto keyAt = [&](int row) { return row >= 0 && row < count ? std::optional<int>(rows_->Key(row)) : std::nullopt; };
+  const auto keyAt = [&](int row) {
+    return row >= 0 && row < count ? std::optional<int>(rows_->Key(row)) : std::nullopt;
+  };
   const std::optional<int> focusKey = keyAt(ListView_GetNextItem(list_, -1, LVNI_FOCUSED));
   const std::optional<int> anchorKey = keyAt(ListView_GetSelectionMark(list_));
   sortByColumn(*rows_, sortDirections_, column);

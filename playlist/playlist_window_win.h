@@ -1,10 +1,9 @@
 // The playlist window (IDD_LISTDLG): its list control shows the playlist's rows,
-// which live in memory behind it (MemoryRowStore, shown by RowListView). Created hidden at start-up, filled from the saved playlist; closing it
-// hides it. Its commands come from the menu bar, the right-click menu and letter
-// keys on the list; rows are added by dialogs, folder scans and files dropped on
-// the list, and reordered by header clicks, the move commands and row drags.
-// The long commands run on worker threads through a BulkRunner, and row drags are
-// a RowDragger's; the window dispatches to them and to its commands.
+// which live in memory behind it (MemoryRowStore, shown by RowListView). Created hidden at start-up, filled from the
+// saved playlist; closing it hides it. Its commands come from the menu bar, the right-click menu and letter keys on the
+// list; rows are added by dialogs, folder scans and files dropped on the list, and reordered by header clicks, the move
+// commands and row drags. The long commands run on worker threads through a BulkRunner, and row drags are a
+// RowDragger's; the window dispatches to them and to its commands.
 #pragma once
 
 #include <windows.h>
@@ -191,7 +190,7 @@ class PlaylistWindow final : public platform::CompanionDialog {
   // The order last applied: what is saved when the list cannot be read.
   std::array<int, kColumnCount> appliedColumnOrder_{0, 1, 2, 3};
   bool topmost_ = false;
-  bool addingDrops_ = false;  // ContinueDrops is on the stack (a message box inside a drop)
+  bool addingDrops_ = false;      // ContinueDrops is on the stack (a message box inside a drop)
   bool listDropTarget_ = false;   // the list is registered as a drop target
   bool dragOffersFiles_ = false;  // the drag over the list carries a file list
   BulkRunner runner_;

@@ -161,8 +161,7 @@ RowWork::Batch RowWork::Take(std::size_t most) {
   batch.added.assign(std::make_move_iterator(found_.begin()), std::make_move_iterator(found_.begin() + rows));
   found_.erase(found_.begin(), found_.begin() + rows);
   const std::size_t changes = std::min(most, changed_.size());
-  batch.changed.assign(std::make_move_iterator(changed_.begin()),
-                       std::make_move_iterator(changed_.begin() + changes));
+  batch.changed.assign(std::make_move_iterator(changed_.begin()), std::make_move_iterator(changed_.begin() + changes));
   changed_.erase(changed_.begin(), changed_.begin() + changes);
   batch.producerDone = !producing_ && found_.empty();
   batch.finished = liveThreads_ == 0 && found_.empty() && changed_.empty();

@@ -72,8 +72,7 @@ std::vector<const AssociationRow*> AssociationDialog::ApplyAssociations(HWND dia
   // Without the text the classes simply go without a type name.
   char typeName[128] = {};
   LoadStringA(GetModuleHandleA(nullptr), IDS_ASSOC_TYPE_NAME, typeName, sizeof(typeName));
-  std::vector<const AssociationRow*> failed =
-      ApplyAssociationChoices(root_, backup_, checked, modulePath_, typeName);
+  std::vector<const AssociationRow*> failed = ApplyAssociationChoices(root_, backup_, checked, modulePath_, typeName);
   NotifyAssociationsChanged();
   return failed;
 }

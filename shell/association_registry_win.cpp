@@ -55,8 +55,7 @@ std::optional<std::string> ReadText(const RegistryPlace& place, const std::strin
   }
   char text[kClassNameCapacity + 1] = {};
   size = kClassNameCapacity;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-      ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   return std::string(text);
@@ -70,7 +69,10 @@ RegistryClassRoot::RegistryClassRoot()
 
 RegistryClassRoot::RegistryClassRoot(RegistryPlace user, RegistryPlace machine, RegistryPlace merged,
                                      RegistryPlace fileExts)
-    : user_(std::move(user)), machine_(std::move(machine)), merged_(std::move(merged)), fileExts_(std::move(fileExts)) {}
+    : user_(std::move(user)),
+      machine_(std::move(machine)),
+      merged_(std::move(merged)),
+      fileExts_(std::move(fileExts)) {}
 
 std::optional<std::string> RegistryClassRoot::ReadDefault(const std::string& key) {
   if (std::optional<std::string> own = ReadText(user_, key, nullptr)) return own;
@@ -96,8 +98,8 @@ bool RegistryClassRoot::WriteValueName(Scope scope, const std::string& path, con
 
 bool RegistryClassRoot::DeleteValue(Scope scope, const std::string& path, const std::string& name) {
   platform::RegistryKey key;
-  const LONG opened = RegOpenKeyExA(PlaceOf(scope).root, FullPath(PlaceOf(scope), path).c_str(), 0, KEY_SET_VALUE,
-                                    key.put());
+  const LONG opened =
+      RegOpenKeyExA(PlaceOf(scope).root, FullPath(PlaceOf(scope), path).c_str(), 0, KEY_SET_VALUE, key.put());
   if (opened == ERROR_FILE_NOT_FOUND) return true;
   if (opened != ERROR_SUCCESS) return false;
   const LONG deleted = RegDeleteValueA(key.get(), name.c_str());
@@ -127,8 +129,7 @@ std::string SettingsAssociationBackup::Read(const std::string& extension) {
 
 bool SettingsAssociationBackup::Write(const std::string& extension, const std::string& className) {
   if (settings::OpenSettingsKey(settings::kProductKey) == nullptr) return false;
-  const bool written =
-      settings::WriteSettingString(settings::kRegistrySubkey, extension.c_str(), className.c_str());
+  const bool written = settings::WriteSettingString(settings::kRegistrySubkey, extension.c_str(), className.c_str());
   settings::CloseSettingsKey();
   return written;
 }

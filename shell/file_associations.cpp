@@ -190,7 +190,8 @@ RestoreResult restoreExtension(ClassRoot& root, AssociationBackup& backup, std::
       // machine-wide classes give it already.
       own = root.ReadDefaultIn(kMachine, extensionKey) == earlier ? "" : earlier;
     }
-    const bool putBack = own.empty() ? root.DeleteValue(kUser, extensionKey, "") : root.WriteDefault(kUser, extensionKey, own);
+    const bool putBack =
+        own.empty() ? root.DeleteValue(kUser, extensionKey, "") : root.WriteDefault(kUser, extensionKey, own);
     if (!putBack) return RestoreResult::Failed;
   }
   // An earlier version of the player wrote the machine-wide classes; what it wrote there

@@ -35,8 +35,7 @@ constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 constexpr wchar_t kEffectCaption[] = L"エフェクト設定";
 
 // {E436EBB5-524F-11CE-9F53-0020AF0BA770}: answers no IEqualizer.
-constexpr CLSID kClsidFileSource = {
-    0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+constexpr CLSID kClsidFileSource = {0xE436EBB5, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 
 equalizer::BandValues FilterBands(IUnknown* filter) {
   equalizer::BandValues bands{};
@@ -69,10 +68,11 @@ std::string ReadText(const char* name) {
 // the modal loop that start() runs. Returns whether the window was found.
 template <typename Start, typename Body>
 bool DriveModal(const wchar_t* caption, Start start, Body body) {
-  ModalDialogDriver::Run([caption] { return FindWindowW(nullptr, caption); }, body, [&] {
-    start();
-    return INT_PTR{0};
-  });
+  ModalDialogDriver::Run([caption] { return FindWindowW(nullptr, caption); }, body,
+                         [&] {
+                           start();
+                           return INT_PTR{0};
+                         });
   return ModalDialogDriver::acted();
 }
 
@@ -98,9 +98,7 @@ class EqualizerWindowTest : public PlayerWindowTest {
     PlayerWindowTest::TearDown();
   }
   // Takes the run's filter away (or puts a stand-in in its place) for a test.
-  void ReplaceFilter(ComPtr<IBaseFilter> standIn) {
-    held_ = Session().ReplaceEqualizerForTests(standIn);
-  }
+  void ReplaceFilter(ComPtr<IBaseFilter> standIn) { held_ = Session().ReplaceEqualizerForTests(standIn); }
   int SliderPosition(int band) {
     return static_cast<int>(SendMessageA(App().equalizerDialog().Slider(band), TBM_GETPOS, 0, 0));
   }
@@ -300,7 +298,8 @@ class EffectDialogTest : public PlayerWindowTest {
     PlayerWindowTest::TearDown();
   }
   static bool OpenEffects(std::function<void(HWND)> body) {
-    return DriveModal(kEffectCaption, [] { SendMessageA(main_, WM_COMMAND, IDM_EFFECTS, 0); }, std::move(body));
+    return DriveModal(
+        kEffectCaption, [] { SendMessageA(main_, WM_COMMAND, IDM_EFFECTS, 0); }, std::move(body));
   }
   static HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_EFFECT_LIST); }
   static void Check(HWND dialog, int row, bool checked) {

@@ -146,7 +146,8 @@ class HighDpiTest : public PlayerWindowTest {
       int wrong = 0;
       for (int y = 0; y < element.height * zoom; ++y) {
         for (int x = 0; x < element.width * zoom; ++x) {
-          if (shown(placed.left + x, placed.top + y) != skin.At(element.normalX + x / zoom, element.normalY + y / zoom)) {
+          if (shown(placed.left + x, placed.top + y) !=
+              skin.At(element.normalX + x / zoom, element.normalY + y / zoom)) {
             ++wrong;
           }
         }

@@ -19,8 +19,8 @@ std::string WindowText(HWND window) {
   if (window == nullptr) return {};
   std::vector<char> buffer(4096, '\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                           5000, &copied)) {
     return {};
   }
   return std::string(buffer.data());
@@ -89,8 +89,8 @@ bool KestrunProcess::StartProgram(const std::string& exe, const std::string& arg
   startup.cb = sizeof(startup);
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
-  return CreateProcessA(exe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &process_) != 0;
+  return CreateProcessA(exe.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process_) != 0;
 }
 
 namespace {
@@ -104,8 +104,7 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM lParam) {
   auto* context = reinterpret_cast<FindContext*>(lParam);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner == context->processId && GetDlgItem(window, IDC_TITLE_DISPLAY) != nullptr &&
-      IsWindowVisible(window)) {
+  if (owner == context->processId && GetDlgItem(window, IDC_TITLE_DISPLAY) != nullptr && IsWindowVisible(window)) {
     context->found = window;
     return FALSE;
   }

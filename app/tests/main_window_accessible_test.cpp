@@ -146,8 +146,12 @@ class AccessibleFaceTest : public ::testing::Test {
     if (main_ != nullptr) player_.Close();
   }
 
-  std::wstring Name(long id) { return Text([&](BSTR* out) { return face_->get_accName(Child(id), out); }); }
-  std::wstring Value(long id) { return Text([&](BSTR* out) { return face_->get_accValue(Child(id), out); }); }
+  std::wstring Name(long id) {
+    return Text([&](BSTR* out) { return face_->get_accName(Child(id), out); });
+  }
+  std::wstring Value(long id) {
+    return Text([&](BSTR* out) { return face_->get_accValue(Child(id), out); });
+  }
   long Role(long id) { return Number(&IAccessible::get_accRole, face_.Get(), id); }
   long State(long id) { return Number(&IAccessible::get_accState, face_.Get(), id); }
   long Focused() {

@@ -249,8 +249,8 @@ TEST_F(MainWindowCommandsTest, DoubleClickOnTheBodyHidesTheAuxiliaryWindows) {
   SendMessageA(Main().titleDisplay(), WM_KEYDOWN, 'Q', 0);
   SendMessageA(main_, WM_COMMAND, IDM_VOLUME, 0);
   SendMessageA(main_, WM_COMMAND, IDM_SLEEP, 0);
-  const HWND windows[] = {App().playlist().window(), App().equalizerDialog().window(),
-                          App().volumeDialog().window(), App().sleepTimerDialog().window()};
+  const HWND windows[] = {App().playlist().window(), App().equalizerDialog().window(), App().volumeDialog().window(),
+                          App().sleepTimerDialog().window()};
   for (HWND window : windows) ASSERT_TRUE(window != nullptr && IsWindowVisible(window));
   SendMessageA(main_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(150, 40));
   for (HWND window : windows) EXPECT_FALSE(IsWindowVisible(window));

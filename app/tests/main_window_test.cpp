@@ -76,9 +76,10 @@ TEST_F(MainWindowTest, EveryCommandOfTheMainMenuHasAHandler) {
   HMENU popup = Main().mainPopup();
   ASSERT_NE(popup, nullptr);
   // The playback and window commands that exist today; dialogs come with their windows.
-  for (int id : {IDM_EXIT, IDM_PLAY, IDM_PAUSE, IDM_STOP, IDM_NEXT, IDM_PREVIOUS, IDM_SHUFFLE, IDM_REPEAT_ALL,
-                 IDM_REPEAT_ONE, IDM_FAST_SEEK, IDM_RATE_2_0, IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5,
-                 IDM_TOPMOST, IDM_USE_TRAY, IDM_PLAYLIST, IDM_DOCK_PLAYLIST, IDM_USE_WMP71, IDM_MINIMIZE}) {
+  for (int id :
+       {IDM_EXIT,       IDM_PLAY,       IDM_PAUSE,     IDM_STOP,          IDM_NEXT,      IDM_PREVIOUS, IDM_SHUFFLE,
+        IDM_REPEAT_ALL, IDM_REPEAT_ONE, IDM_FAST_SEEK, IDM_RATE_2_0,      IDM_RATE_1_25, IDM_RATE_1_0, IDM_RATE_0_5,
+        IDM_TOPMOST,    IDM_USE_TRAY,   IDM_PLAYLIST,  IDM_DOCK_PLAYLIST, IDM_USE_WMP71, IDM_MINIMIZE}) {
     EXPECT_TRUE(Main().commands().Has(id)) << id;
   }
 }
@@ -94,8 +95,8 @@ TEST_F(MainWindowTest, DialogCommandsReachTheirEntryPoints) {
   entries.effects = [&] { reached.push_back(IDM_EFFECTS); };
   entries.filterList = [&] { reached.push_back(IDM_FILTERS); };
   entries.skin = [&](int index) { reached.push_back(IDM_SKIN_FIRST + index); };
-  const std::vector<int> sent = {IDM_ASSOCIATIONS, IDM_VOLUME, IDM_ABOUT, IDM_SLEEP, IDM_EFFECTS,
-                                 IDM_FILTERS,      25000,      25999};
+  const std::vector<int> sent = {IDM_ASSOCIATIONS, IDM_VOLUME,  IDM_ABOUT, IDM_SLEEP,
+                                 IDM_EFFECTS,      IDM_FILTERS, 25000,     25999};
   for (int id : sent) SendMessageA(main_, WM_COMMAND, id, 0);
   SendMessageA(main_, WM_COMMAND, 26000, 0);  // past the skin menu's range
   entries = saved;
@@ -111,8 +112,8 @@ TEST(ApplicationLifetime, EveryWindowGoesWithItsOwner) {
     app::Application second(GetModuleHandleA(nullptr), BinaryDirectory());
     ASSERT_NE(second.CreateMainWindow(), nullptr);
     const app::ApplicationTestAccess parts{second};
-    HWND all[6] = {parts.main().window(),        parts.playlist().window(),   parts.tagEditor().window(),
-                   parts.videoView().window(),   parts.filterList().window(), parts.equalizerDialog().window()};
+    HWND all[6] = {parts.main().window(),      parts.playlist().window(),   parts.tagEditor().window(),
+                   parts.videoView().window(), parts.filterList().window(), parts.equalizerDialog().window()};
     std::copy(all, all + 6, windows);
     title = parts.main().titleDisplay();
     for (HWND window : windows) ASSERT_TRUE(IsWindow(window));

@@ -103,8 +103,8 @@ class FrontWindow {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "KestrunMediaKeysFront";
     RegisterClassA(&windowClass);
-    window_ = CreateWindowExA(WS_EX_TOPMOST, windowClass.lpszClassName, "front", WS_POPUP | WS_VISIBLE, 400, 300,
-                              200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    window_ = CreateWindowExA(WS_EX_TOPMOST, windowClass.lpszClassName, "front", WS_POPUP | WS_VISIBLE, 400, 300, 200,
+                              100, nullptr, nullptr, windowClass.hInstance, nullptr);
     keys_ = 0;
     hotKeys_ = 0;
   }

@@ -61,9 +61,7 @@ class MediaKeysTest : public PlayerWindowTest {
     MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&rect), 2);
     return rect.top;
   }
-  static bool MenuChecked(int id) {
-    return (GetMenuState(Main().mainPopup(), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
-  }
+  static bool MenuChecked(int id) { return (GetMenuState(Main().mainPopup(), id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
 
   std::set<UINT> refused;
   std::set<UINT> claimed;

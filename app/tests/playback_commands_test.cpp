@@ -88,9 +88,7 @@ TEST_F(PlaybackCommandsTest, SwitchesAndTransportIdsReachTheirOperations) {
   EXPECT_EQ(engine.state().currentPath, "C:\\music\\a.mp3");
 }
 
-TEST_F(PlaybackCommandsTest, RegisteringTwiceIsRefused) {
-  EXPECT_FALSE(RegisterPlaybackCommands(table, engine, view));
-}
+TEST_F(PlaybackCommandsTest, RegisteringTwiceIsRefused) { EXPECT_FALSE(RegisterPlaybackCommands(table, engine, view)); }
 
 }  // namespace
 }  // namespace kestrun::app

@@ -19,7 +19,6 @@
 namespace kestrun::testing {
 namespace {
 
-
 constexpr DWORD kEndOfTrackTimeoutMs = 15000;
 
 // The threads of this process.
@@ -139,7 +138,8 @@ TEST_F(PlaybackControlTest, RepeatAllOverFilesThatEndAtOnceStopsAfterARound) {
   const int threadsBefore = ThreadCount();
   const unsigned before = Session().graphsBuilt();
   Engine().PlayRow(0, paths[0]);
-  ASSERT_EQ(Player().state.load(), playback::kStatePlaying) << "the empty file must play for this test to mean anything";
+  ASSERT_EQ(Player().state.load(), playback::kStatePlaying)
+      << "the empty file must play for this test to mean anything";
 
   // Graph events are handled the moment they come, as the program's own loop does.
   for (const DWORD start = GetTickCount();

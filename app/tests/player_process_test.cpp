@@ -82,8 +82,9 @@ void ExpectPlaysOrRefuses(const std::wstring& file, const char* refusal) {
   KestrunProcess player;
   ASSERT_TRUE(player.StartWide(L"\"" + file + L"\""));
   ASSERT_TRUE(player.WaitForMainWindow());
-  EXPECT_TRUE(WaitUntil([&] { return player.TitleText() == refusal || player.TimeText().find("/00:01") != std::string::npos; },
-                        kPlayTimeoutMs))
+  EXPECT_TRUE(
+      WaitUntil([&] { return player.TitleText() == refusal || player.TimeText().find("/00:01") != std::string::npos; },
+                kPlayTimeoutMs))
       << player.TitleText() << " / " << player.TimeText();
   if (player.TitleText() != refusal) {
     // Playing: the caption is the file's (short) name, never one with "?".

@@ -29,8 +29,8 @@ class PlayerWindowTest : public ::testing::Test {
     LoadLibraryA("RICHED32.DLL");
     char module[MAX_PATH] = {};
     const DWORD written = GetModuleFileNameA(nullptr, module, sizeof(module));
-    const auto directory = app::ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)),
-                                                                   written, sizeof(module));
+    const auto directory =
+        app::ApplicationDirectoryFromModulePath(std::string_view(module, sizeof(module)), written, sizeof(module));
     // Lives as long as the test process.
     app_ = new app::Application(GetModuleHandleA(nullptr), directory.value_or("."));
     main_ = app_->CreateMainWindow();

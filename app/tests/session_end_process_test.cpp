@@ -174,11 +174,13 @@ TEST_F(SessionEnd, ClosingWhileLengthsAreMeasuredEndsTheWorkersAndSavesEveryRow)
   GetWindowTextA(playlist, idle, sizeof(idle));
   PostMessageA(playlist, WM_COMMAND, IDM_LENGTH_ALL, 0);
   // The caption shows the progress once the run is under way.
-  ASSERT_TRUE(WaitUntil([&] {
-    char caption[256] = {};
-    GetWindowTextA(playlist, caption, sizeof(caption));
-    return std::string(caption) != idle;
-  }, 10000));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        char caption[256] = {};
+        GetWindowTextA(playlist, caption, sizeof(caption));
+        return std::string(caption) != idle;
+      },
+      10000));
   const DWORD start = GetTickCount();
   PostMessageA(player.mainWindow(), WM_CLOSE, 0, 0);
   EXPECT_EQ(player.WaitForExit(30000), 0);

@@ -26,9 +26,7 @@ namespace {
 constexpr char kPlayerKey[] = "Software\\QuenfoldSoft\\Tovrin\\Player";
 
 // A number the player stored, 0xDEAD when it stored none.
-DWORD StoredNumber(const char* name) {
-  return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name).value_or(0xDEAD);
-}
+DWORD StoredNumber(const char* name) { return ReadRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name).value_or(0xDEAD); }
 
 void StoreNumber(const char* name, DWORD value) {
   ASSERT_TRUE(WriteRegistryDword(HKEY_CURRENT_USER, kPlayerKey, name, value));

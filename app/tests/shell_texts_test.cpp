@@ -22,7 +22,9 @@ TEST(ApplicationDirectory, CutOrFailedModulePathIsRefused) {
 }
 
 TEST(MarqueeText, DoubleByteCharactersMoveWhole) {
-  const std::string text = "\x8B\xC8" "A";  // 曲A in 932
+  const std::string text =
+      "\x8B\xC8"
+      "A";  // 曲A in 932
   const std::string once = RotateMarqueeText(text);
   EXPECT_EQ(once, "A\x8B\xC8");
   EXPECT_EQ(RotateMarqueeText(once), text);

@@ -132,8 +132,7 @@ TEST(MfSourceFilter, PositionsSetThroughTheGraphBoundTheDeliveredSound) {
   ASSERT_EQ(graph.graph.As(&seeking), S_OK);
   LONGLONG start = kSecond;
   LONGLONG stop = 2 * kSecond;
-  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning),
-            S_OK);
+  ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
   ASSERT_TRUE(graph.RunToCompletion());
   const double bytes = static_cast<double>(graph.collector.Joined().size());
   EXPECT_NEAR(bytes, 44100.0 * 4, 0.02 * 44100 * 4);

@@ -91,9 +91,9 @@ TEST(TagEditorProcess, ReadAndWriteThroughTheRealWindows) {
                                                  Frame23("TCON", Text("(17)Rock")) + Frame23("TRCK", Text("3"))) +
                                   audio));
   tags::testing::TestAsf layout;
-  layout.description = std::array<std::string, 5>{tags::testing::Utf16z(u"WMA title"),
-                                                  tags::testing::Utf16z(u"WMA author"), tags::testing::Utf16z(u""),
-                                                  tags::testing::Utf16z(u""), tags::testing::Utf16z(u"")};
+  layout.description =
+      std::array<std::string, 5>{tags::testing::Utf16z(u"WMA title"), tags::testing::Utf16z(u"WMA author"),
+                                 tags::testing::Utf16z(u""), tags::testing::Utf16z(u""), tags::testing::Utf16z(u"")};
   const std::string wma = dir.File("editor.wma");
   ASSERT_TRUE(WriteBytes(wma, tags::testing::BuildAsf(layout)));
 

@@ -129,9 +129,10 @@ TEST_F(UnicodeTagsTest, TheSwitchReadsUtf16TitlesInTheListTheMainTitleAndTheEdit
   const std::string audio = ReadBytes(MediaPath("tone.mp3"));
   ASSERT_FALSE(audio.empty());
   const std::string path = MediaPath("utf16-title.mp3");
-  const std::string file =
-      tags::testing::Tag(tags::testing::Frame23("TIT2", Utf16Text(u"日本語の歌")) +
-                         tags::testing::Frame23("TPE1", tags::testing::Text("Band")), 64) + audio;
+  const std::string file = tags::testing::Tag(tags::testing::Frame23("TIT2", Utf16Text(u"日本語の歌")) +
+                                                  tags::testing::Frame23("TPE1", tags::testing::Text("Band")),
+                                              64) +
+                           audio;
   ASSERT_TRUE(WriteBytes(path, file));
   playlist::appendRow(*Rows(), path);
 

@@ -58,9 +58,11 @@ bool MakeSkin(const std::string& name, COLORREF text) {
   }
   const std::string folder = SkinFolder(name);
   CreateDirectoryA(folder.c_str(), nullptr);
-  std::ofstream(folder + "\\skin.bmp", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  std::ofstream(folder + "\\color.txt") << "[TEXT]\r\nRED=" << int{GetRValue(text)} << "\r\nGREEN=" << int{GetGValue(text)}
-                                        << "\r\nBLUE=" << int{GetBValue(text)} << "\r\n";
+  std::ofstream(folder + "\\skin.bmp", std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(folder + "\\color.txt") << "[TEXT]\r\nRED=" << int{GetRValue(text)}
+                                        << "\r\nGREEN=" << int{GetGValue(text)} << "\r\nBLUE=" << int{GetBValue(text)}
+                                        << "\r\n";
   return true;
 }
 
@@ -71,9 +73,7 @@ void RemoveSkin(const std::string& name) {
   RemoveDirectoryA(folder.c_str());
 }
 
-std::optional<std::string> StoredSkinName() {
-  return ReadRegistryText(HKEY_CURRENT_USER, kPlayerKey, kSkinNameValue);
-}
+std::optional<std::string> StoredSkinName() { return ReadRegistryText(HKEY_CURRENT_USER, kPlayerKey, kSkinNameValue); }
 
 void StoreSkinName(const std::string& name) {
   ASSERT_TRUE(WriteRegistryText(HKEY_CURRENT_USER, kPlayerKey, kSkinNameValue, name));

@@ -92,8 +92,8 @@ class TitleKeysByRealInput : public PlayerWindowTest {
   }
 
   static void HideCompanions() {
-    for (HWND window : {App().volumeDialog().window(), App().sleepTimerDialog().window(),
-                        App().filterList().window(), App().equalizerDialog().window(), App().playlist().window()}) {
+    for (HWND window : {App().volumeDialog().window(), App().sleepTimerDialog().window(), App().filterList().window(),
+                        App().equalizerDialog().window(), App().playlist().window()}) {
       if (window != nullptr) ShowWindow(window, SW_HIDE);
     }
   }
@@ -192,44 +192,77 @@ TEST_F(TitleKeysByRealInput, EveryKeyDoesItsOwnCommandAndNothingElse) {
       {"3: rate 1.0", '3', false, play, {{"rate 1.0", "checked"}}, false, false, none},
       {"4: rate 0.5", '4', false, play, {{"rate 0.5", "checked"}}, false, false, none},
       {"A: repeat all", 'A', false, none, {{"repeat all", "checked"}}, false, false, command(IDM_REPEAT_ALL)},
-      {"B: volume", 'B', false, none, {{"volume window", "shown"}}, false, false,
-       hide([] { return App().volumeDialog().window(); })},
-      {"C: playlist", 'C', false, none, {{"playlist window", "shown"}}, false, false,
-       hide([] { return App().playlist().window(); })},
+      {"B: volume", 'B', false, none, {{"volume window", "shown"}}, false, false, hide([] {
+         return App().volumeDialog().window();
+       })},
+      {"C: playlist", 'C', false, none, {{"playlist window", "shown"}}, false, false, hide([] {
+         return App().playlist().window();
+       })},
       {"Ctrl+C: copy the path", 'C', true, play, {{"clipboard", tone}}, false, false, none},
       {"E: stop", 'E', false, play, {{"playing", "closed"}}, false, false, none},
-      {"F: filter list", 'F', false, none, {{"filter list", "shown"}}, false, false,
-       hide([] { return App().filterList().window(); })},
+      {"F: filter list", 'F', false, none, {{"filter list", "shown"}}, false, false, hide([] {
+         return App().filterList().window();
+       })},
       {"H: pause", 'H', false, play, {{"playing", "paused"}}, false, false, none},
       {"K: fast seek", 'K', false, none, {{"fast seek", "checked"}}, false, false, command(IDM_FAST_SEEK)},
-      {"L: sleep timer", 'L', false, none, {{"sleep window", "shown"}}, false, false,
-       hide([] { return App().sleepTimerDialog().window(); })},
+      {"L: sleep timer", 'L', false, none, {{"sleep window", "shown"}}, false, false, hide([] {
+         return App().sleepTimerDialog().window();
+       })},
       {"M: effects", 'M', false, none, {}, true, false, none},
-      {"N: next row", 'N', false, PlayMiddleOfThree, {{"selected row", "2"}, {"caption", "short.wav"}}, false,
-       false, none},
+      {"N: next row",
+       'N',
+       false,
+       PlayMiddleOfThree,
+       {{"selected row", "2"}, {"caption", "short.wav"}},
+       false,
+       false,
+       none},
       {"O: open", 'O', false, none, {}, false, true, none},
-      {"P: play", 'P', false,
+      {"P: play",
+       'P',
+       false,
        [play] {
          play();
          Engine().StopAndClose();
        },
-       {{"playing", "playing"}}, false, false, none},
-      {"Q: equalizer", 'Q', false, none, {{"equalizer window", "shown"}}, false, false,
-       hide([] { return App().equalizerDialog().window(); })},
+       {{"playing", "playing"}},
+       false,
+       false,
+       none},
+      {"Q: equalizer", 'Q', false, none, {{"equalizer window", "shown"}}, false, false, hide([] {
+         return App().equalizerDialog().window();
+       })},
       {"R: repeat one", 'R', false, none, {{"repeat one", "checked"}}, false, false, command(IDM_REPEAT_ONE)},
       {"S: shuffle", 'S', false, none, {{"shuffle", "checked"}}, false, false, command(IDM_SHUFFLE)},
       {"T: topmost", 'T', false, none, {{"topmost", "checked"}}, false, false, command(IDM_TOPMOST)},
-      {"U: minimize", 'U', false, none, {{"main window", "minimized"}}, false, false,
+      {"U: minimize",
+       'U',
+       false,
+       none,
+       {{"main window", "minimized"}},
+       false,
+       false,
        [] { ShowWindow(main_, SW_RESTORE); }},
-      {"V: previous row", 'V', false, PlayMiddleOfThree, {{"selected row", "0"}, {"caption", "short.wav"}}, false,
-       false, none},
-      {"Ctrl+V: play the pasted path", 'V', true,
+      {"V: previous row",
+       'V',
+       false,
+       PlayMiddleOfThree,
+       {{"selected row", "0"}, {"caption", "short.wav"}},
+       false,
+       false,
+       none},
+      {"Ctrl+V: play the pasted path",
+       'V',
+       true,
        [play, shortTone] {
          play();
          Engine().StopAndClose();
          SetClipboardText(shortTone);
        },
-       {{"playing", "playing"}, {"caption", "short.wav"}}, false, false, none},
+       {{"playing", "playing"}, {"caption", "short.wav"}},
+       false,
+       false,
+       none},
   };
 
   for (const auto& keyCase : cases) {
@@ -256,8 +289,7 @@ TEST_F(TitleKeysByRealInput, EveryKeyDoesItsOwnCommandAndNothingElse) {
           for (const auto& [name, value] : keyCase.changes) {
             if (now.at(name) != value) return false;
           }
-          return (!keyCase.opensEffects || watcher.effectSeen()) &&
-                 (!keyCase.opensOpenDialog || watcher.openSeen());
+          return (!keyCase.opensEffects || watcher.effectSeen()) && (!keyCase.opensOpenDialog || watcher.openSeen());
         },
         5000);
     // Time for a wrong command to show as well.
@@ -290,10 +322,14 @@ TEST_F(TitleKeysByRealInput, EditingKeysPasteUndoAndImeTextLeaveTheTitleAsItIs) 
     WORD key;
   };
   const Edit edits[] = {
-      {"Delete", 0, VK_DELETE},          {"End", 0, VK_END},
-      {"Backspace", 0, VK_BACK},         {"Shift+Insert: paste", VK_SHIFT, VK_INSERT},
-      {"Ctrl+Z: undo", VK_CONTROL, 'Z'}, {"Shift+Delete: cut", VK_SHIFT, VK_DELETE},
-      {"Home", 0, VK_HOME},              {"Delete after Home", 0, VK_DELETE},
+      {"Delete", 0, VK_DELETE},
+      {"End", 0, VK_END},
+      {"Backspace", 0, VK_BACK},
+      {"Shift+Insert: paste", VK_SHIFT, VK_INSERT},
+      {"Ctrl+Z: undo", VK_CONTROL, 'Z'},
+      {"Shift+Delete: cut", VK_SHIFT, VK_DELETE},
+      {"Home", 0, VK_HOME},
+      {"Delete after Home", 0, VK_DELETE},
   };
   for (const auto& edit : edits) {
     SCOPED_TRACE(edit.name);

@@ -56,9 +56,7 @@ class TrayIconTest : public PlayerWindowTest {
     if (Main().trayWanted() && !Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
     if (Main().trayInUse()) SendMessageA(main_, WM_COMMAND, IDM_USE_TRAY, 0);
   }
-  static bool TrayChecked() {
-    return (GetMenuState(Main().mainPopup(), IDM_USE_TRAY, MF_BYCOMMAND) & MF_CHECKED) != 0;
-  }
+  static bool TrayChecked() { return (GetMenuState(Main().mainPopup(), IDM_USE_TRAY, MF_BYCOMMAND) & MF_CHECKED) != 0; }
   static void ShellRestarted() { SendMessageA(main_, RegisterWindowMessageA("TaskbarCreated"), 0, 0); }
 };
 

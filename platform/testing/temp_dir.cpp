@@ -35,8 +35,8 @@ TempDir::~TempDir() {
   std::error_code ec;
   // Read-only files left by tests must not block the clean-up.
   for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ec)) {
-    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add,
+                                 ec);
   }
   std::filesystem::remove_all(path_, ec);
 }

@@ -59,7 +59,7 @@ inline std::wstring WidePath(const std::string& ansi) {
 // A deep path of Japanese folders and file (about 120 Japanese characters): longer than
 // 259 bytes in code page 932, shorter than 260 characters.
 inline std::wstring DeepJapaneseRelative() {
-  const std::wstring folder(30, L'\u97F3');  // 音
+  const std::wstring folder(30, L'\u97F3');                                                         // 音
   return folder + L"\\" + folder + L"\\" + folder + L"\\" + std::wstring(26, L'\u697D') + L".wav";  // 楽
 }
 

@@ -122,8 +122,7 @@ class TestShare {
     const std::string folder = hostFolder_ + "\\music";
     if (SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr) != ERROR_SUCCESS) return;
     for (const char* file : {"a.mp3", "b.wav", "notes.txt"}) {
-      HANDLE handle = CreateFileA((folder + "\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                  nullptr);
+      HANDLE handle = CreateFileA((folder + "\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
       CloseHandle(handle);
     }
     const std::string share = "\\\\" + name + "\\music";
@@ -237,8 +236,9 @@ TEST_F(PlaylistAdditions, FlacMp4AndOggRowsAreTitledAndTimedFromTheirOwnHeaders)
   Folder folder;
   folder.Write("a.flac", FlacFile(VorbisComment({"TITLE=Flac song", "ARTIST=Flac band"}), 9096));
   folder.Write("b.m4a", Mp4File(Mvhd(1000, 125000) + Ilst(Item("\xA9nam", 1, "Mp4 song"))));
-  folder.Write("c.opus", OggPage(7, 0, 2, OpusHead(312)) + OggPage(7, 0, 0, "OpusTags" + VorbisComment({"TITLE=Opus song"})) +
-                            OggPage(7, 48000 * 61 + 312, 4, "x"));
+  folder.Write("c.opus", OggPage(7, 0, 2, OpusHead(312)) +
+                             OggPage(7, 0, 0, "OpusTags" + VorbisComment({"TITLE=Opus song"})) +
+                             OggPage(7, 48000 * 61 + 312, 4, "x"));
   const std::string mislabelled = folder.Write("d.ogg", "not an Ogg file");
   folder.Write("e.txt", "text");
   testing::SetAlwaysTagRead(window_, true);
@@ -296,8 +296,8 @@ TEST_F(PlaylistAdditions, ADropKeepsItsOrderWhileItsFoldersAreScanned) {
   ASSERT_EQ(second.size(), 2u);
   HWND list = window_.list();
   PostMessageA(list, WM_DROPFILES,
-               reinterpret_cast<WPARAM>(MakeDrop({"C:\\a.mp3", root.path() + "\\first", m3u,
-                                                  root.path() + "\\second", "C:\\b.mp3"})),
+               reinterpret_cast<WPARAM>(
+                   MakeDrop({"C:\\a.mp3", root.path() + "\\first", m3u, root.path() + "\\second", "C:\\b.mp3"})),
                0);
   PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\later.mp3"})), 0);
   PumpMessages();
@@ -324,8 +324,7 @@ TEST_F(PlaylistAdditions, EscStopsADroppedFolderScan) {
   SetFocus(list);
   PumpMessages();
   // The drop is handed out before the key: posted messages come before input.
-  PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\before.mp3", folder, "C:\\after.mp3"})),
-               0);
+  PostMessageA(list, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"C:\\before.mp3", folder, "C:\\after.mp3"})), 0);
   ASSERT_TRUE(kestrun::testing::PressKey(VK_ESCAPE));
   PumpMessages();
   ASSERT_TRUE(Settle(window_));

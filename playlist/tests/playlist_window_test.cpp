@@ -156,12 +156,16 @@ TEST_F(PlaylistWindowTest, RowCommandsFromMenusAndKeys) {
       {"R key removes the selection", 6, {1, 3, 4}, key('R'), "r0 r2 r5"},
       {"remove with nothing selected", 3, {}, command(IDM_LIST_REMOVE_SELECTED), "r0 r1 r2"},
       {"other letters do nothing", 3, {1}, key('Z'), "r0 r1* r2"},
-      {"row commands on an empty list", 0, {}, [](PlaylistWindowTest& t) {
+      {"row commands on an empty list",
+       0,
+       {},
+       [](PlaylistWindowTest& t) {
          for (int id : {IDM_LIST_MOVE_UP, IDM_LIST_MOVE_DOWN, IDM_LIST_REMOVE_SELECTED, IDM_TAGS_READ_ALL,
                         IDM_LENGTH_ALL, IDM_PLAY}) {
            t.Command(id);
          }
-       }, ""},
+       },
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -261,9 +265,9 @@ TEST_F(PlaylistWindowTest, TopmostCloseAndTheTagSwitches) {
 TEST_F(PlaylistWindowTest, EachRenameCommandRenamesTheSelectedRowInItsOwnForm) {
   TempFolder folder;
   // ID3v2 names the song "V2"; the ID3v1 record holds title, artist and album.
-  const std::string first = folder.File(
-      "x.mp3", tags::testing::Id3v2TitleArtist("V2", "") + tags::testing::Audio() +
-                   tags::testing::Id3v1Bytes(tags::testing::TitleArtist("T", "A", "L")));
+  const std::string first =
+      folder.File("x.mp3", tags::testing::Id3v2TitleArtist("V2", "") + tags::testing::Audio() +
+                               tags::testing::Id3v1Bytes(tags::testing::TitleArtist("T", "A", "L")));
   appendRow(rows(), "other");
   appendRow(rows(), first);
   rows().SetSelected(1, true);

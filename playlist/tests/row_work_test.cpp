@@ -51,7 +51,7 @@ TEST(RowChanges, LandOnTheRowThatHoldsTheKeyAndPathAfterASortOrRemoval) {
   const std::vector<RowJob> jobs = JobsForRows(rows, {0, 1, 2, 3});
   // The rows are sorted and one removed while the results are on their way.
   SortDirections directions;
-  sortByColumn(rows, directions, 0);  // descending: d c b a
+  sortByColumn(rows, directions, 0);           // descending: d c b a
   rows.DeleteRow(rows.RowOfKey(jobs[2].key));  // "b"
   for (const RowJob& job : jobs) ApplyRowChange(rows, LengthChange(job, "len-" + job.path));
   ASSERT_EQ(rows.RowCount(), 3);
@@ -242,9 +242,7 @@ TEST(BulkRun, AnInnerScopeEndingLeavesTheOuterRunMarked) {
   BulkRun bulk;
   {
     BulkRun::Scope outer(bulk);
-    {
-      BulkRun::Scope inner(bulk);
-    }
+    { BulkRun::Scope inner(bulk); }
     EXPECT_TRUE(bulk.running());
     // A walk asked for meanwhile is still refused.
     MemoryRowStore rows;

@@ -63,8 +63,7 @@ bool KeyExists(HKEY root, const std::string& path) {
 
 void SetValue(HKEY root, const std::string& path, const char* name, const std::string& text) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>(text.size() + 1));
   RegCloseKey(key);
@@ -181,8 +180,7 @@ TEST_F(ClassRootAssociations, EarlierMachineWideClassComesBackAndTheUsersClassTr
   EXPECT_EQ(BackupValue("kstold"), kNotChanged);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Under(kUserClasses, "KSRNkstold")))
       << "shell, command and icon keys included";
-  EXPECT_EQ(ValueText(HKEY_CURRENT_USER, Under(kUserClasses, ".kstold\\OpenWithProgids"), "KSRNkstold"),
-            std::nullopt);
+  EXPECT_EQ(ValueText(HKEY_CURRENT_USER, Under(kUserClasses, ".kstold\\OpenWithProgids"), "KSRNkstold"), std::nullopt);
 
   // A second restore does nothing.
   SetDefault(HKEY_CURRENT_USER, Under(kUserClasses, ".kstold"), "ChosenLater");
@@ -264,7 +262,8 @@ class AssociationDialogTest : public ::testing::Test {
       // text painted) and the pointer has come to rest over it.
       RECT okRect{};
       GetWindowRect(GetDlgItem(window, IDOK), &okRect);
-      kestrun::testing::WaitUntil([&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(okRect)) > 0; }, 5000);
+      kestrun::testing::WaitUntil(
+          [&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(okRect)) > 0; }, 5000);
       RECT frame{};
       GetWindowRect(window, &frame);
       kestrun::testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
@@ -311,7 +310,7 @@ class AssociationDialogTest : public ::testing::Test {
 
 TEST_F(AssociationDialogTest, BoxesShowTheClassRootAndRealClicksThenOkApplyThemPerUser) {
   SetDefault(HKEY_CURRENT_USER, UserKey(".mp3"), "KSRNmp3");
-  SetDefault(HKEY_CURRENT_USER, MachineKey(".aif"), "KSRNaif");  // only the aiff half decides the box
+  SetDefault(HKEY_CURRENT_USER, MachineKey(".aif"), "KSRNaif");    // only the aiff half decides the box
   SetDefault(HKEY_CURRENT_USER, MachineKey(".mpeg"), "KSRNmpeg");  // an earlier version's machine-wide entry
   SetDefault(HKEY_CURRENT_USER, MachineKey(".mpg"), "KSRNmpg");
   SetDefault(HKEY_CURRENT_USER, MachineKey(".wav"), "soundrec");
@@ -400,7 +399,8 @@ TEST_F(AssociationDialogTest, RealClickAtTheCentreOfEveryBoxChecksIt) {
     GetWindowRect(window, &frame);
     kestrun::testing::MoveTo({(frame.left + frame.right) / 2, frame.top + 4});
     InvalidateRect(rmi, nullptr, TRUE);
-    kestrun::testing::WaitUntil([&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square)) > darkBefore + 4; }, 3000);
+    kestrun::testing::WaitUntil(
+        [&] { return kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square)) > darkBefore + 4; }, 3000);
     darkAfter = kestrun::testing::DarkPixels(kestrun::testing::ScreenPixels(square));
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   });

@@ -285,9 +285,8 @@ TEST_F(SleepTimerTest, PressingAgainStopsAndANonNumberNeverStarts) {
 
 TEST(AboutDialog, ShowsTheBuiltVersionAndOpensTheHomePageStayingOpen) {
   std::vector<std::pair<std::string, std::string>> opened;
-  AboutDialog about("C:\\Kestrun", [&](const char* url, const std::string& directory) {
-    opened.emplace_back(url, directory);
-  });
+  AboutDialog about("C:\\Kestrun",
+                    [&](const char* url, const std::string& directory) { opened.emplace_back(url, directory); });
   std::string version;
   bool openAfterHomePage = false;
   const INT_PTR result = kestrun::testing::ModalDialogDriver::Run(

@@ -211,7 +211,10 @@ Corpus MakeCorpus(const std::string& root, const std::string& testMedia, bool wi
   add(root + "\\header-only.wav", ToneWav(0.0, 440, 44100));
   add(root + "\\wave-named.mp3", ToneWav(0.8, 500));
   add(root + "\\noise.wma", std::string(4096, '\x5a'));
-  add(root + "\\noise.avi", "RIFF\x10\x00\x00\x00" "AVI LIST" + std::string(64, '\xff'));
+  add(root + "\\noise.avi",
+      "RIFF\x10\x00\x00\x00"
+      "AVI LIST" +
+          std::string(64, '\xff'));
   std::string mp3 = ReadFileBytes(testMedia + "\\tone.mp3");
   if (mp3.empty()) mp3 = std::string(1024, '\xff');
   add(root + "\\tagged.mp3", Id3Tag("soak title", 256) + mp3);
@@ -235,15 +238,17 @@ Corpus MakeCorpus(const std::string& root, const std::string& testMedia, bool wi
   WriteFileBytes(self, "self.m3u\r\nself.m3u\r\ntone2.wav\r\n" + std::string(5000, 'x') + ".wav\r\n");
   WriteFileBytes(asx, "<ASX version=\"3.0\"><Entry><Ref href=\"loop-a.m3u\"/></Entry><Entry><Ref href=\"" + asx +
                           "\"/></Entry><Entry><Ref href=\"tone3.wav\"/></Entry></ASX>\r\n");
-  WriteFileBytes(asxSelf, "<ASX version=\"3.0\"><Entry><Ref href=\"self.asx\"/><Ref href=\"self.asx\"/></Entry>"
-                          "<Entry><Ref HREF=\"http://127.0.0.1:1/none.wav\"/></Entry><Entry>");
+  WriteFileBytes(asxSelf,
+                 "<ASX version=\"3.0\"><Entry><Ref href=\"self.asx\"/><Ref href=\"self.asx\"/></Entry>"
+                 "<Entry><Ref HREF=\"http://127.0.0.1:1/none.wav\"/></Entry><Entry>");
   static const char kBinaryPlaylist[] = "#EXTINF:-99999999999999,\x01\x02\r\n\0\0\0";
   WriteFileBytes(root + "\\binary.m3u", std::string(kBinaryPlaylist, sizeof(kBinaryPlaylist) - 1));
   // 10,000 rows, good files and missing ones.
   std::string big = "#EXTM3U\r\n";
   for (int i = 0; i < 10000; ++i) {
     big += "#EXTINF:" + std::to_string(i % 7) + ",row " + std::to_string(i) + "\r\n";
-    big += (i % 5 == 4) ? "gone\\missing" + std::to_string(i) + ".wav\r\n" : "tone" + std::to_string(i % 4) + ".wav\r\n";
+    big +=
+        (i % 5 == 4) ? "gone\\missing" + std::to_string(i) + ".wav\r\n" : "tone" + std::to_string(i % 4) + ".wav\r\n";
   }
   WriteFileBytes(root + "\\big.m3u", big);
   corpus.playlists = {a, b, self, asx, asxSelf, root + "\\binary.m3u", root + "\\big.m3u"};
@@ -272,8 +277,8 @@ class SettingsBackup {
     HKEY backup = nullptr;
     HKEY target = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kBackupKey, 0, KEY_READ, &backup) == ERROR_SUCCESS &&
-        RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target,
-                        nullptr) == ERROR_SUCCESS) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr) ==
+            ERROR_SUCCESS) {
       RegCopyTreeA(backup, nullptr, target);
     }
     if (target) RegCloseKey(target);
@@ -459,7 +464,9 @@ class Soak {
   int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
   bool Chance(int percent) { return Pick(100) < percent; }
   template <typename T>
-  const T& OneOf(const std::vector<T>& items) { return items[Pick(static_cast<int>(items.size()))]; }
+  const T& OneOf(const std::vector<T>& items) {
+    return items[Pick(static_cast<int>(items.size()))];
+  }
 
   // The player.
   bool StartPlayer();
@@ -792,8 +799,8 @@ void Soak::SleepTimer(HWND dialog) {
                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG, kAnswerMs, nullptr);
     Sleep(300 + Pick(1200));
   }
-  SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)),
-                      SMTO_ABORTIFHUNG, kAnswerMs, nullptr);
+  SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG, kAnswerMs, nullptr);
   if ((GetWindowLongA(minutes, GWL_STYLE) & ES_READONLY) != 0) {
     Fail("the sleep timer did not stop when its button was pressed again");
   }
@@ -919,15 +926,41 @@ void Soak::ServeDialogs(DWORD forMs) {
 // --- Actions -------------------------------------------------------------------
 
 void Soak::MainCommand() {
-  std::vector<int> commands = {IDM_PLAY,          IDM_PAUSE,        IDM_STOP,        IDM_NEXT,
-                               IDM_PREVIOUS,      IDM_SHUFFLE,      IDM_REPEAT_ALL,  IDM_REPEAT_ONE,
-                               IDM_FAST_SEEK,     IDM_RATE_2_0,     IDM_RATE_1_25,   IDM_RATE_1_0,
-                               IDM_RATE_0_5,      IDM_ALWAYS_TAG_READ, IDM_TOPMOST,  IDM_PLAYLIST,
-                               IDM_ASSOCIATIONS,  IDM_VOLUME,       IDM_ABOUT,       IDM_SLEEP,
-                               IDM_EFFECTS,       IDM_USE_CAPTURE,  IDM_FILTERS,     IDM_TAG_AUTO,
-                               IDM_TAG_ALWAYS_ID3V1, IDM_DOCK_PLAYLIST, IDM_OPEN,    IDM_MINIMIZE,
-                               IDM_USE_TRAY,      IDM_USE_WMP71,    IDM_PLAY,        IDM_PLAY,
-                               IDM_PLAYLIST_KEY,  IDM_OPEN_KEY,     IDM_PLAY_KEY};
+  std::vector<int> commands = {IDM_PLAY,
+                               IDM_PAUSE,
+                               IDM_STOP,
+                               IDM_NEXT,
+                               IDM_PREVIOUS,
+                               IDM_SHUFFLE,
+                               IDM_REPEAT_ALL,
+                               IDM_REPEAT_ONE,
+                               IDM_FAST_SEEK,
+                               IDM_RATE_2_0,
+                               IDM_RATE_1_25,
+                               IDM_RATE_1_0,
+                               IDM_RATE_0_5,
+                               IDM_ALWAYS_TAG_READ,
+                               IDM_TOPMOST,
+                               IDM_PLAYLIST,
+                               IDM_ASSOCIATIONS,
+                               IDM_VOLUME,
+                               IDM_ABOUT,
+                               IDM_SLEEP,
+                               IDM_EFFECTS,
+                               IDM_USE_CAPTURE,
+                               IDM_FILTERS,
+                               IDM_TAG_AUTO,
+                               IDM_TAG_ALWAYS_ID3V1,
+                               IDM_DOCK_PLAYLIST,
+                               IDM_OPEN,
+                               IDM_MINIMIZE,
+                               IDM_USE_TRAY,
+                               IDM_USE_WMP71,
+                               IDM_PLAY,
+                               IDM_PLAY,
+                               IDM_PLAYLIST_KEY,
+                               IDM_OPEN_KEY,
+                               IDM_PLAY_KEY};
   int command = OneOf(commands);
   if (Chance(8) && skinCount_ > 0) command = kFirstSkinCommand + Pick(skinCount_);
   if (command == IDM_OPEN || command == IDM_OPEN_KEY) {
@@ -956,13 +989,30 @@ void Soak::PlaylistCommand() {
     list = PlaylistWindow();
     if (list == nullptr) return;
   }
-  const std::vector<int> commands = {
-      IDM_LIST_MOVE_DOWN,    IDM_LIST_MOVE_UP,         IDM_LIST_ADD_FILES,          IDM_LIST_ADD_FILES,
-      IDM_LIST_ADD_FOLDER,   IDM_LIST_ADD_FOLDER_TREE, IDM_LIST_OPEN,               IDM_LIST_OPEN,
-      IDM_LIST_SAVE_EXTENDED_M3U, IDM_LIST_SAVE_PLAIN_M3U, IDM_LIST_REMOVE_SELECTED, IDM_LIST_REMOVE_ALL,
-      IDM_LIST_MOVE_UP_BAR,  IDM_LIST_MOVE_DOWN_BAR,   IDM_LIST_TOPMOST,            IDM_TAGS_READ_SELECTED,
-      IDM_TAGS_READ_ALL,     IDM_LENGTH_SELECTED,      IDM_LENGTH_ALL,              IDM_TAG_EDITOR,
-      IDM_TAG_EDITOR,        IDM_RENAME_USER_PATTERN_SETUP, IDM_RENAME_TITLE,       IDM_LIST_CLOSE};
+  const std::vector<int> commands = {IDM_LIST_MOVE_DOWN,
+                                     IDM_LIST_MOVE_UP,
+                                     IDM_LIST_ADD_FILES,
+                                     IDM_LIST_ADD_FILES,
+                                     IDM_LIST_ADD_FOLDER,
+                                     IDM_LIST_ADD_FOLDER_TREE,
+                                     IDM_LIST_OPEN,
+                                     IDM_LIST_OPEN,
+                                     IDM_LIST_SAVE_EXTENDED_M3U,
+                                     IDM_LIST_SAVE_PLAIN_M3U,
+                                     IDM_LIST_REMOVE_SELECTED,
+                                     IDM_LIST_REMOVE_ALL,
+                                     IDM_LIST_MOVE_UP_BAR,
+                                     IDM_LIST_MOVE_DOWN_BAR,
+                                     IDM_LIST_TOPMOST,
+                                     IDM_TAGS_READ_SELECTED,
+                                     IDM_TAGS_READ_ALL,
+                                     IDM_LENGTH_SELECTED,
+                                     IDM_LENGTH_ALL,
+                                     IDM_TAG_EDITOR,
+                                     IDM_TAG_EDITOR,
+                                     IDM_RENAME_USER_PATTERN_SETUP,
+                                     IDM_RENAME_TITLE,
+                                     IDM_LIST_CLOSE};
   const int command = OneOf(commands);
   switch (command) {
     case IDM_LIST_ADD_FILES:
@@ -1003,9 +1053,9 @@ void Soak::VideoCommand() {
     ServeDialogs(800);
     return;
   }
-  const std::vector<int> commands = {IDM_VIEW_ZOOM_100, IDM_VIEW_ZOOM_50,    IDM_VIEW_ZOOM_200, IDM_VIEW_CAPTURE,
-                                     IDM_VIEW_CAPTURE,  IDM_VIEW_ASPECT_4_3, IDM_VIEW_ASPECT_16_9,
-                                     IDM_VIEW_FULL_SCREEN, IDM_PAUSE, IDM_STOP};
+  const std::vector<int> commands = {
+      IDM_VIEW_ZOOM_100,   IDM_VIEW_ZOOM_50,     IDM_VIEW_ZOOM_200,    IDM_VIEW_CAPTURE, IDM_VIEW_CAPTURE,
+      IDM_VIEW_ASPECT_4_3, IDM_VIEW_ASPECT_16_9, IDM_VIEW_FULL_SCREEN, IDM_PAUSE,        IDM_STOP};
   const int command = OneOf(commands);
   if (!IsWindowEnabled(view)) {
     ServeDialogs(300);
@@ -1027,8 +1077,8 @@ void Soak::TitleKey() {
   if (title == nullptr) return;
   Foreground(main_);
   Click(title, CentreOf(title));
-  const std::vector<WORD> keys = {'1', '2', '3', '4', 'A', 'B', 'E', 'F', 'H', 'K', 'L', 'M', 'N', 'O',
-                                  'P', 'R', 'S', 'T', 'C', 'Q', 'U', 'V', VK_LEFT, VK_RIGHT, VK_HOME, VK_END};
+  const std::vector<WORD> keys = {'1', '2', '3', '4', 'A', 'B', 'E', 'F', 'H', 'K',     'L',      'M',     'N',
+                                  'O', 'P', 'R', 'S', 'T', 'C', 'Q', 'U', 'V', VK_LEFT, VK_RIGHT, VK_HOME, VK_END};
   const WORD key = OneOf(keys);
   const bool shift = (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END) && Chance(50);
   bool ctrl = false;
@@ -1062,7 +1112,7 @@ void Soak::TitleKey() {
 }
 
 void Soak::ButtonClick() {
-  const std::vector<int> buttons = {IDC_PLAY_BUTTON, IDC_PAUSE_BUTTON, IDC_STOP_BUTTON, IDC_NEXT_BUTTON,
+  const std::vector<int> buttons = {IDC_PLAY_BUTTON,     IDC_PAUSE_BUTTON,    IDC_STOP_BUTTON, IDC_NEXT_BUTTON,
                                     IDC_PREVIOUS_BUTTON, IDC_PLAYLIST_BUTTON, IDC_OPEN_BUTTON, IDC_PLAY_BUTTON};
   const int id = OneOf(buttons);
   HWND button = GetDlgItem(main_, id);
@@ -1154,7 +1204,8 @@ void Soak::HeaderClick() {
   GetWindowRect(header, &rect);
   Foreground(playlist);
   Log("sort by a column");
-  Click(header, POINT{rect.left + 5 + Pick(std::max<int>(1, rect.right - rect.left - 10)), (rect.top + rect.bottom) / 2});
+  Click(header,
+        POINT{rect.left + 5 + Pick(std::max<int>(1, rect.right - rect.left - 10)), (rect.top + rect.bottom) / 2});
   ServeDialogs(300);
 }
 
@@ -1163,7 +1214,9 @@ void Soak::SecondStart() {
   const int count = 1 + (Chance(30) ? Pick(3) : 0);
   for (int i = 0; i < count; ++i) {
     const int kind = Pick(10);
-    const std::string& path = kind < 6 ? OneOf(corpus_.media) : kind < 8 ? OneOf(corpus_.playlists) : OneOf(corpus_.folders);
+    const std::string& path = kind < 6   ? OneOf(corpus_.media)
+                              : kind < 8 ? OneOf(corpus_.playlists)
+                                         : OneOf(corpus_.folders);
     arguments += " \"" + path + "\"";
   }
   const std::string commandLine = "\"" + player_ + "\\Kestrun.exe\"" + arguments;
@@ -1277,18 +1330,30 @@ void Soak::CloseModeless() {
 
 void Soak::Step() {
   const int roll = Pick(100);
-  if (roll < 18) MainCommand();
-  else if (roll < 36) PlaylistCommand();
-  else if (roll < 44) VideoCommand();
-  else if (roll < 56) TitleKey();
-  else if (roll < 64) ButtonClick();
-  else if (roll < 72) KnobDrag();
-  else if (roll < 78) EqualizerMove();
-  else if (roll < 85) ListClick();
-  else if (roll < 88) HeaderClick();
-  else if (roll < 92) SecondStart();
-  else if (roll < 95) Drop();
-  else CloseModeless();
+  if (roll < 18)
+    MainCommand();
+  else if (roll < 36)
+    PlaylistCommand();
+  else if (roll < 44)
+    VideoCommand();
+  else if (roll < 56)
+    TitleKey();
+  else if (roll < 64)
+    ButtonClick();
+  else if (roll < 72)
+    KnobDrag();
+  else if (roll < 78)
+    EqualizerMove();
+  else if (roll < 85)
+    ListClick();
+  else if (roll < 88)
+    HeaderClick();
+  else if (roll < 92)
+    SecondStart();
+  else if (roll < 95)
+    Drop();
+  else
+    CloseModeless();
   ++steps_;
 }
 
@@ -1327,7 +1392,11 @@ void Soak::Probe() {
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof(memory);
   GetProcessMemoryInfo(process_.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
-  Sample sample{lastProbe_ - start_, memory.PrivateUsage, 0, 0, GetGuiResources(process_.hProcess, GR_GDIOBJECTS),
+  Sample sample{lastProbe_ - start_,
+                memory.PrivateUsage,
+                0,
+                0,
+                GetGuiResources(process_.hProcess, GR_GDIOBJECTS),
                 GetGuiResources(process_.hProcess, GR_USEROBJECTS)};
   GetProcessHandleCount(process_.hProcess, &sample.handles);
   if (sample.privateBytes == 0) {
@@ -1496,17 +1565,18 @@ int Soak::Run() {
     const SIZE_T warmPrivate = lowest(warm->atMs, warm->atMs + 60000, &Sample::privateBytes);
     const SIZE_T endPrivate = lowest(endFrom, end.atMs, &Sample::privateBytes);
     const double growthMb = (static_cast<double>(endPrivate) - static_cast<double>(warmPrivate)) / 1048576.0;
-    std::printf("steps: %ld in %.1f s (%.0f a minute); dialogs served %d, second starts %d\n", steps_,
-                ranMs / 1000.0, steps_ * 60000.0 / std::max<DWORD>(ranMs, 1), dialogsServed_, secondStarts_);
+    std::printf("steps: %ld in %.1f s (%.0f a minute); dialogs served %d, second starts %d\n", steps_, ranMs / 1000.0,
+                steps_ * 60000.0 / std::max<DWORD>(ranMs, 1), dialogsServed_, secondStarts_);
     std::printf("private bytes at rest: %.1f MB after warm-up (%.0f s), %.1f MB at the end (growth %.1f MB)\n",
                 warmPrivate / 1048576.0, warm->atMs / 1000.0, endPrivate / 1048576.0, growthMb);
     if (unixPid_ != 0) {
       const SIZE_T warmUnix = lowest(warm->atMs, warm->atMs + 60000, &Sample::unixAnonymous);
       const SIZE_T endUnix = lowest(endFrom, end.atMs, &Sample::unixAnonymous);
-      std::printf("Linux anonymous memory at rest: %.1f MB after warm-up, %.1f MB at the end (growth %.1f MB;\n"
-                  " includes what Wine's Linux-side libraries hold)\n",
-                  warmUnix / 1048576.0, endUnix / 1048576.0,
-                  (static_cast<double>(endUnix) - static_cast<double>(warmUnix)) / 1048576.0);
+      std::printf(
+          "Linux anonymous memory at rest: %.1f MB after warm-up, %.1f MB at the end (growth %.1f MB;\n"
+          " includes what Wine's Linux-side libraries hold)\n",
+          warmUnix / 1048576.0, endUnix / 1048576.0,
+          (static_cast<double>(endUnix) - static_cast<double>(warmUnix)) / 1048576.0);
     }
     std::printf("handles: %lu after warm-up, %lu at the end; GDI %lu -> %lu; USER %lu -> %lu\n",
                 static_cast<unsigned long>(warm->handles), static_cast<unsigned long>(end.handles),
@@ -1516,8 +1586,9 @@ int Soak::Run() {
       std::printf("(no memory counters for another process: private bytes are its committed private regions)\n");
     }
     if (unixFigures_) {
-      std::printf("(no handle counts for another process: handles are the Linux process' open file descriptors;\n"
-                  " GDI and USER counts are not given)\n");
+      std::printf(
+          "(no handle counts for another process: handles are the Linux process' open file descriptors;\n"
+          " GDI and USER counts are not given)\n");
     }
     if (stuckDialogs_ > 0) std::printf("dialogs closed only by WM_CLOSE: %d\n", stuckDialogs_);
     std::printf("longest time without an answer: %.1f s; probes that found the player busy: %d\n",
