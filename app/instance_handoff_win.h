@@ -24,6 +24,10 @@ void StopAcceptingHandoffs(HWND main);
 // The main windows of every running player, in the system's window order.
 std::vector<HWND> FindHandoffWindows();
 
+// The registered message of the older hand-off by a global atom; its name is shared with
+// every player that still sends it, so it must stay exactly this.
+inline constexpr char kHandoffMessageName[] = "kesopenfine";
+
 // Sends path to each window (waiting at most kHandoffSendTimeoutMs for each); answers
 // how many took it.
 inline constexpr UINT kHandoffSendTimeoutMs = 10000;

@@ -98,7 +98,7 @@ MainWindow::MainWindow(playback::PlaybackController& engine, skin::Skin& skin, s
           engine,
           [this](long volume) { MoveVolumeKnob(settings::VolumeKnobY(settings::StoredVolumeFromPlayback(volume))); }),
       accessibility_(PlayerFaceActions(engine, mediaKeys_.actions())),
-      handoffMessage_(RegisterWindowMessageA("kesopenfine")),
+      handoffMessage_(RegisterWindowMessageA(kHandoffMessageName)),
       taskbarCreatedMessage_(RegisterWindowMessageA("TaskbarCreated")) {}
 
 MainWindow::~MainWindow() = default;

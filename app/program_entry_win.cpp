@@ -22,7 +22,6 @@ namespace kestrun::app {
 namespace {
 
 // Texts and names of the single-instance protocol.
-constexpr char kHandoffMessageName[] = "kesopenfine";
 constexpr char kInstanceMutexName[] = "Quenfold'Ambrel";
 constexpr DWORD kHandoffWaitMs = 350;
 constexpr std::size_t kAtomNameLimit = 255;
