@@ -99,10 +99,7 @@ class HighDpiTest : public PlayerWindowTest {
  protected:
   void SetUp() override {
     PlayerWindowTest::SetUp();
-    SetWindowPos(main_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
-    App().LoadSkin("default");
-    RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump();
+    ShowDefaultFace();
   }
   void TearDown() override {
     // Every test leaves the face at the zoom of the screen's own DPI.

@@ -53,6 +53,14 @@ class PlayerWindowTest : public ::testing::Test {
   static playback::DirectShowSession& Session() { return App().session(); }
   static playlist::RowStore* Rows() { return App().playlist().rows(); }
   static void OpenAndPlay(const char* path) { Engine().OpenAndPlay(path); }
+  // The default skin's face, painted through, at (20, 20) on the screen, where the
+  // pixel tests read it.
+  static void ShowDefaultFace() {
+    SetWindowPos(main_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    App().LoadSkin("default");
+    RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpFor(5 * kPumpPollMs);
+  }
   static inline app::Application* app_ = nullptr;
   static inline HWND main_ = nullptr;
 };

@@ -24,10 +24,7 @@ class SkinTest : public PlayerWindowTest {
  protected:
   void SetUp() override {
     PlayerWindowTest::SetUp();
-    SetWindowPos(main_, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
-    App().LoadSkin("default");
-    RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Pump();
+    ShowDefaultFace();
   }
   static std::string SkinFile(const std::string& name) { return BinaryDirectory() + "\\Skin\\" + name + "\\skin.bmp"; }
   static Pixels Screen() { return WindowPicture(main_, skin::kFaceWidth, skin::kFaceHeight); }
