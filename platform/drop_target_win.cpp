@@ -184,6 +184,8 @@ DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers) {
         if (handlers.refused) handlers.refused(RefusalMessage(dropped.refusal));
       } else if (handlers.dropped) {
         handlers.dropped(dropped.path);
+        // The source learns that its file was taken (and is still its own): a copy.
+        if (!dropped.path.empty()) effect = DROPEFFECT_COPY;
       }
       break;
     }

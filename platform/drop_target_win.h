@@ -78,8 +78,9 @@ struct DropHandlers {
 
 // The one answer of the player's windows to kDropMessage: enter and over accept
 // kDropAccepted, leave accepts nothing, and a drop reads its path (DroppedPath) and
-// hands it on, or hands on the refusal's message. Returns the effect, also written into info (0 for leave and drop);
-// an unknown event changes nothing and answers 0.
+// hands it on, or hands on the refusal's message. Returns the effect, also written into info: nothing for leave,
+// a copy for a drop whose path was handed on, nothing for one refused or empty; an unknown event changes nothing
+// and answers 0.
 DWORD AnswerDrop(WPARAM event, DropInfo* info, const DropHandlers& handlers);
 
 }  // namespace kestrun::platform

@@ -429,7 +429,7 @@ void PlaylistWindow::SavePlaylist(bool extended) {
 void PlaylistWindow::AddFilesByDialog() {
   const FileSelection selection = ShowAddFilesDialog(window(), kAddFilesBufferSize);
   if (selection.tooMany) {
-    MessageBoxA(window(), kTooManyFilesMessage, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    ShowError(kTooManyFilesMessage);
     return;
   }
   if (!selection.chosen) return;
@@ -476,7 +476,15 @@ void PlaylistWindow::AddFolder(const std::string& folder, bool tree) {
 void PlaylistWindow::ShowRefusal(platform::PathRefusal refusal) {
   const char* message = platform::RefusalMessage(refusal);
   if (message == nullptr) return;
-  MessageBoxA(window(), message, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+  ShowError(message);
+}
+
+void PlaylistWindow::ShowError(const char* text) {
+  // The box takes the modal turn when it is free: a close of the program meanwhile (the
+  // sleep timer's) then cancels the box first instead of destroying this window under
+  // it. A box that finds another dialog open still shows: its message is not dropped.
+  const platform::ModalTurn turn;
+  MessageBoxA(window(), text, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void PlaylistWindow::CancelRun() { runner_.Cancel(); }
@@ -599,7 +607,7 @@ void PlaylistWindow::OnRunEnded(const BulkRunner::Ending& ending) {
   if (ending.startFailed) {
     char text[256] = {};
     if (LoadStringA(GetModuleHandleA(nullptr), IDS_PLAYLIST_NO_WORKERS, text, sizeof(text)) > 0) {
-      MessageBoxA(window(), text, platform::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+      ShowError(text);
     }
   }
   DroppedFiles* drop = runner_.CurrentDrop();

@@ -154,6 +154,8 @@ class PlaylistWindow final : public platform::CompanionDialog {
   void AddFolderByBrowser(bool tree);
   // Tells once that files were left out because their paths were refused.
   void ShowRefusal(platform::PathRefusal refusal);
+  // An error box owned by this window.
+  void ShowError(const char* text);
   void OpenTagEditor();
   void SetAlwaysId3v1(bool on);
   // The system's conversion when "UnicodeTags" is on, else none.

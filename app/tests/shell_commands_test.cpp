@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -15,6 +16,8 @@
 #include "app/tests/application_test_access.h"
 #include "app/tests/kestrun_process.h"
 #include "platform/modal_guard_win.h"
+#include "platform/shell_path_win.h"
+#include "platform/testing/modal_dialog_driver_win.h"
 #include "platform/testing/real_input_win.h"
 #include "platform/testing/registry_value_win.h"
 #include "platform/testing/temp_dir.h"
@@ -71,9 +74,10 @@ struct ExpiryRun {
   bool shutdownCalled = false;
   bool savedBeforeShutdown = false;
   bool mainWindowGone = false;
-  // When the main window was destroyed: a modal dialog still open, the about box still there.
+  // When the main window was destroyed: a modal dialog still open, the dialog or box that
+  // was open when the time ran out still there.
   bool modalOpenAtDestroy = false;
-  bool aboutAliveAtDestroy = false;
+  bool dialogAliveAtDestroy = false;
   std::string playlist;
   DWORD playMode = 0;
 };
@@ -81,7 +85,7 @@ struct ExpiryRun {
 // What the main window's WM_DESTROY finds, seen by a hook on the test's thread.
 struct DestroyWatch {
   HWND main = nullptr;
-  std::atomic<HWND> about{nullptr};
+  std::atomic<HWND> dialog{nullptr};
   ExpiryRun* run = nullptr;
 };
 DestroyWatch* g_destroyWatch = nullptr;
@@ -91,15 +95,26 @@ LRESULT CALLBACK WatchMainDestroy(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && g_destroyWatch != nullptr && sent->message == WM_DESTROY &&
       sent->hwnd == g_destroyWatch->main) {
     g_destroyWatch->run->modalOpenAtDestroy = platform::ModalTurn::Taken();
-    const HWND about = g_destroyWatch->about.load();
-    g_destroyWatch->run->aboutAliveAtDestroy = about != nullptr && IsWindow(about);
+    const HWND dialog = g_destroyWatch->dialog.load();
+    g_destroyWatch->run->dialogAliveAtDestroy = dialog != nullptr && IsWindow(dialog);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Runs a player until its sleep timer of one minute runs out on a clock of the test's own;
-// aboutOpen: the count runs out while the about box (a modal dialog) is open.
-ExpiryRun RunUntilExpiry(bool shutdownBox, bool aboutOpen = false) {
+// An action run once from this thread's message loop (the waits of the test pump it).
+std::function<void()> g_laterOnThisThread;
+void CALLBACK RunLaterOnThisThread(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  const std::function<void()> action = std::move(g_laterOnThisThread);
+  g_laterOnThisThread = nullptr;
+  if (action) action();
+}
+
+// What is open on the player when its time runs out.
+enum class OpenAtExpiry { Nothing, AboutBox, PlaylistErrorBox };
+
+// Runs a player until its sleep timer of one minute runs out on a clock of the test's own.
+ExpiryRun RunUntilExpiry(bool shutdownBox, OpenAtExpiry open = OpenAtExpiry::Nothing) {
   ExpiryRun run;
   LoadTitleDisplayLibrary();
   TempDir directory;
@@ -138,20 +153,31 @@ ExpiryRun RunUntilExpiry(bool shutdownBox, bool aboutOpen = false) {
   HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchMainDestroy, nullptr, GetCurrentThreadId());
   EXPECT_NE(hook, nullptr);
   std::thread clock;
-  if (aboutOpen) {
-    // The about box runs its own loop on this thread: the time runs out from another one
-    // once the box shows, and the sleep dialog's timer fires inside that loop.
+  if (open != OpenAtExpiry::Nothing) {
+    // The dialog or box runs its own loop on this thread: the time runs out from another
+    // one once it shows, and the sleep dialog's timer fires inside that loop.
     const DWORD thread = GetCurrentThreadId();
-    clock = std::thread([&] {
-      HWND about = nullptr;
+    HWND playlist = app::ApplicationTestAccess{*app}.playlist().window();
+    clock = std::thread([&, thread, playlist] {
+      HWND dialog = nullptr;
       const DWORD start = GetTickCount();
-      while ((about = FindThreadDialog(thread, IDC_ABOUT_VERSION)) == nullptr && GetTickCount() - start < 10000) {
+      while (GetTickCount() - start < 10000) {
+        dialog = open == OpenAtExpiry::AboutBox ? FindThreadDialog(thread, IDC_ABOUT_VERSION) : OwnedDialog(playlist);
+        if (dialog != nullptr) break;
         Sleep(50);
       }
-      watch.about = about;
+      watch.dialog = dialog;
       now += 60'000;
     });
-    PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
+    if (open == OpenAtExpiry::AboutBox) {
+      PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
+    } else {
+      // A drop whose path was refused: the playlist window says so in a box of its own.
+      g_laterOnThisThread = [&app] {
+        app::ApplicationTestAccess{*app}.playlist().AddDroppedPaths({}, platform::PathRefusal::TooLong);
+      };
+      SetTimer(nullptr, 0, 10, &RunLaterOnThisThread);
+    }
   } else {
     now += 60'000;
   }
@@ -160,8 +186,8 @@ ExpiryRun RunUntilExpiry(bool shutdownBox, bool aboutOpen = false) {
   if (clock.joinable()) clock.join();
   if (hook != nullptr) UnhookWindowsHookEx(hook);
   g_destroyWatch = nullptr;
-  if (aboutOpen) {
-    EXPECT_NE(watch.about.load(), nullptr) << "the about box never showed";
+  if (open != OpenAtExpiry::Nothing) {
+    EXPECT_NE(watch.dialog.load(), nullptr) << "the dialog never showed";
   }
   run.playlist = ReadBytes(playlistPath);
   run.playMode = StoredNumber("Playmode");
@@ -179,13 +205,20 @@ TEST(SleepExpiry, ClosesThePlayerSavingPlaylistAndSettings) {
 }
 
 TEST(SleepExpiry, AModalDialogOpenAtTheEndIsClosedBeforeThePlayer) {
-  const ExpiryRun run = RunUntilExpiry(true, true);
+  const ExpiryRun run = RunUntilExpiry(true, OpenAtExpiry::AboutBox);
   EXPECT_TRUE(run.mainWindowGone);
   EXPECT_FALSE(run.modalOpenAtDestroy) << "the main window was destroyed under its modal dialog";
-  EXPECT_FALSE(run.aboutAliveAtDestroy);
+  EXPECT_FALSE(run.dialogAliveAtDestroy);
   EXPECT_NE(run.playlist.find("sleepy song.mp3"), std::string::npos) << run.playlist;
   EXPECT_TRUE(run.shutdownCalled);
   EXPECT_TRUE(run.savedBeforeShutdown);
+}
+
+TEST(SleepExpiry, AnErrorBoxOfThePlaylistWindowIsClosedBeforeThePlayer) {
+  const ExpiryRun run = RunUntilExpiry(false, OpenAtExpiry::PlaylistErrorBox);
+  EXPECT_TRUE(run.mainWindowGone);
+  EXPECT_FALSE(run.dialogAliveAtDestroy) << "the playlist window was destroyed under its box";
+  EXPECT_NE(run.playlist.find("sleepy song.mp3"), std::string::npos) << run.playlist;
 }
 
 TEST(SleepExpiry, ShutsWindowsDownOnlyAfterTheCloseSavedEverything) {

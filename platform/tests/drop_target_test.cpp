@@ -86,7 +86,10 @@ TEST(AnswerDrop, DroppedTextReachesTheWindowAfterTheDragEnded) {
   DropInfo info;
   info.format = CF_TEXT;
   info.data = block;
-  AnswerDrop(kDrop, &info, handlers);
+  info.effect = kDropAccepted;
+  // The source is told its file was taken as a copy (not "none", which reads as a failed drop).
+  EXPECT_EQ(AnswerDrop(kDrop, &info, handlers), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(info.effect, static_cast<DWORD>(DROPEFFECT_COPY));
   EXPECT_EQ(calls.dropped, 1);
   EXPECT_EQ(calls.path, "C:\\music\\a.mp3");
   GlobalFree(block);
@@ -95,7 +98,7 @@ TEST(AnswerDrop, DroppedTextReachesTheWindowAfterTheDragEnded) {
 TEST(AnswerDrop, DropWithoutTextOrFilesHandsOnAnEmptyPath) {
   Calls calls;
   DropInfo info;  // format 0: the data offered none of the formats
-  AnswerDrop(kDrop, &info, Recording(calls));
+  EXPECT_EQ(AnswerDrop(kDrop, &info, Recording(calls)), 0u) << "nothing was taken";
   EXPECT_EQ(calls.dropped, 1);
   EXPECT_EQ(calls.path, "");
   EXPECT_EQ(calls.ended, 1);
@@ -146,9 +149,10 @@ void ExpectWholeFileOrRefusal(const std::wstring& file, PathRefusal refusal, con
   std::string refusedWith;
   DropHandlers handlers = Recording(calls);
   handlers.refused = [&](const char* message) { refusedWith = message; };
-  AnswerDrop(kDrop, &info, handlers);
+  const DWORD effect = AnswerDrop(kDrop, &info, handlers);
   GlobalFree(block);
   EXPECT_EQ(calls.ended, 1);
+  EXPECT_EQ(effect, refusedWith.empty() ? static_cast<DWORD>(DROPEFFECT_COPY) : 0u) << "a refused drop took nothing";
   if (!wholeAnsi.empty()) {
     EXPECT_EQ(calls.path, wholeAnsi);
     return;

@@ -1256,7 +1256,18 @@ void Soak::Drop() {
   if (HWND playlist = PlaylistWindow()) targets.push_back(GetDlgItem(playlist, IDC_PLAYLIST_LIST));
   if (HWND view = VideoWindow()) targets.push_back(view);
   HWND target = OneOf(targets);
-  if (!IsWindowEnabled(GetAncestor(target, GA_ROOT))) return;  // a disabled window takes no drop
+  HWND root = GetAncestor(target, GA_ROOT);
+  if (!IsWindowEnabled(root)) return;  // a disabled window takes no drop
+  // A user drags onto a window that shows: a hidden playlist is brought up with its
+  // button first, and the target window comes to the front.
+  if (root != main_ && root == PlaylistWindow() && !IsWindowVisible(root)) {
+    HWND button = GetDlgItem(main_, IDC_PLAYLIST_BUTTON);
+    Foreground(main_);
+    if (button != nullptr && Reaches(button, CentreOf(button))) Click(button, CentreOf(button));
+    ServeDialogs(200);
+    if (!IsWindowVisible(root)) return;
+  }
+  Foreground(root);
   std::vector<std::string> names;
   const int count = 1 + Pick(3);
   for (int i = 0; i < count; ++i) {
