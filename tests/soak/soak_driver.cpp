@@ -683,7 +683,8 @@ void Soak::MoveTo(POINT to) {
 bool Soak::Reaches(HWND target, POINT at) {
   HWND hit = WindowFromPoint(at);
   if (hit != nullptr && GetAncestor(hit, GA_ROOT) == GetAncestor(target, GA_ROOT)) return true;
-  Log("covered: no click");
+  Log("covered: no click (" + (hit != nullptr ? ClassOf(GetAncestor(hit, GA_ROOT)) : std::string("nothing")) +
+      " over " + ClassOf(GetAncestor(target, GA_ROOT)) + ")");
   return false;
 }
 
@@ -740,6 +741,11 @@ void Soak::Key(WORD key, bool ctrl, bool shift) {
 POINT Soak::CentreOf(HWND window) const {
   RECT rect{};
   GetWindowRect(window, &rect);
+  // The centre of the part on the screen: the playlist docked under the main window
+  // often reaches below the screen's edge, and a user aims at what shows.
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT shown{};
+  if (IntersectRect(&shown, &rect, &screen)) rect = shown;
   return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
@@ -1252,21 +1258,39 @@ void Soak::SecondStart() {
 }
 
 void Soak::Drop() {
-  std::vector<HWND> targets = {main_};
-  if (HWND playlist = PlaylistWindow()) targets.push_back(GetDlgItem(playlist, IDC_PLAYLIST_LIST));
+  // The main window, the playlist's list (its window brought up with its button when it is
+  // hidden, as a user does before dragging onto it) or the video view.
+  std::vector<HWND> targets = {main_, nullptr};
   if (HWND view = VideoWindow()) targets.push_back(view);
   HWND target = OneOf(targets);
-  HWND root = GetAncestor(target, GA_ROOT);
-  if (!IsWindowEnabled(root)) return;  // a disabled window takes no drop
-  // A user drags onto a window that shows: a hidden playlist is brought up with its
-  // button first, and the target window comes to the front.
-  if (root != main_ && root == PlaylistWindow() && !IsWindowVisible(root)) {
-    HWND button = GetDlgItem(main_, IDC_PLAYLIST_BUTTON);
-    Foreground(main_);
-    if (button != nullptr && Reaches(button, CentreOf(button))) Click(button, CentreOf(button));
-    ServeDialogs(200);
-    if (!IsWindowVisible(root)) return;
+  if (target == nullptr) {
+    HWND playlist = PlaylistWindow();
+    if (playlist == nullptr) {
+      HWND button = GetDlgItem(main_, IDC_PLAYLIST_BUTTON);
+      if (button == nullptr || !IsWindowEnabled(main_)) {
+        Log("drop: the playlist is hidden and the main window disabled");
+        return;
+      }
+      Foreground(main_);
+      if (!Reaches(button, CentreOf(button))) return;
+      Click(button, CentreOf(button));
+      ServeDialogs(200);
+      playlist = PlaylistWindow();
+      if (playlist == nullptr) {
+        Log("drop: the playlist did not come up");
+        return;
+      }
+    }
+    target = GetDlgItem(playlist, IDC_PLAYLIST_LIST);
   }
+  HWND root = GetAncestor(target, GA_ROOT);
+  if (!IsWindowEnabled(root)) {
+    Log("drop: " + ClassOf(target) + " is disabled under a dialog");  // a disabled window takes no drop
+    return;
+  }
+  // Raised as a click on its caption would: without a window manager, activation alone
+  // leaves it under the windows that cover it.
+  SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   Foreground(root);
   std::vector<std::string> names;
   const int count = 1 + Pick(3);
