@@ -392,12 +392,20 @@ TEST_F(AccessibleFaceTest, TabFramesTheControlsOnTheFaceAndSpacePressesTheFramed
   ASSERT_TRUE(PressKey('C'));
   EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) == nullptr; }, 5000));
   // Under Xvfb with no window manager the X focus can still sit on the playlist window
-  // after SetForegroundWindow; unmapping it then leaves the desktop active. A user
-  // clicks the player again, and the frame must be back where it was.
+  // after SetForegroundWindow; unmapping it then leaves the desktop active, a moment
+  // later. A user clicks the player again (as often as it takes), and the frame must be
+  // back where it was.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        if (GetForegroundWindow() != main_) BringToFront(main_);
+        return GetForegroundWindow() == main_ && Focused() == kPlaylistChild;
+      },
+      5000))
+      << "the frame stays where it was: " << Focused();
+  // The player keeps the front from here on: a loss that was still on its way has come.
   WaitUntil([] { return false; }, 300);
-  BringToFront(main_);
+  if (GetForegroundWindow() != main_) BringToFront(main_);
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; }, 5000));
-  EXPECT_TRUE(WaitUntil([&] { return Focused() == kPlaylistChild; }, 3000)) << "the frame stays where it was";
   // Enter presses it too (the dialog manager would otherwise take Enter for itself).
   ASSERT_TRUE(PressKey(VK_RETURN));
   EXPECT_TRUE(WaitUntil([&] { return ProcessWindow(main_, kPlaylistCaption) != nullptr; }, 5000));
